@@ -1,0 +1,58 @@
+// What a machine provides for displays: the active display list and each
+// display's identity (CoreGraphics), the optional DisplayServices and
+// CoreDisplay brightness operations, and the display connection services
+// ("IODisplayConnect") with their info dictionaries and float parameters.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreFoundation/PropertyList.h"
+#include "CoreGraphics/CGTypes.h"
+#include "IOKit/IOKitTypes.h"
+
+namespace platform {
+
+// The weakly linked operations, each of which may be missing.
+enum class OptionalDisplayOperation {
+    DisplayServicesGetBrightness,
+    DisplayServicesSetBrightness,
+    DisplayServicesCanChangeBrightness,
+    CoreDisplayGetUserBrightness,
+    CoreDisplaySetUserBrightness,
+};
+
+class DisplayBackend {
+public:
+    virtual ~DisplayBackend() = default;
+
+    // Every active display in the platform's order, or an error.
+    virtual CGError activeDisplays(std::vector<CGDirectDisplayID>& displays) = 0;
+    virtual bool isBuiltin(CGDirectDisplayID display) = 0;
+    virtual std::uint32_t vendorNumber(CGDirectDisplayID display) = 0;
+    virtual std::uint32_t modelNumber(CGDirectDisplayID display) = 0;
+    virtual std::uint32_t serialNumber(CGDirectDisplayID display) = 0;
+
+    virtual bool hasOperation(OptionalDisplayOperation op) = 0;
+    // Only called while hasOperation() says the operation is present.
+    virtual int displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) = 0;
+    virtual int displayServicesSetBrightness(CGDirectDisplayID display, float brightness) = 0;
+    virtual bool displayServicesCanChangeBrightness(CGDirectDisplayID display) = 0;
+    virtual double coreDisplayGetUserBrightness(CGDirectDisplayID display) = 0;
+    virtual void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) = 0;
+
+    // Display connection services in the platform's iteration order. Handles
+    // are non-zero and stay valid while the process runs.
+    virtual std::vector<io_service_t> displayConnectServices() = 0;
+    // The service's info dictionary ("DisplayVendorID", "DisplayProductID",
+    // "DisplaySerialNumber", ...), absent for an unknown handle.
+    virtual std::optional<PlistDictionary> displayInfoDictionary(io_service_t service,
+                                                                 IOOptionBits options) = 0;
+    virtual IOReturn getFloatParameter(io_service_t service, IOOptionBits options,
+                                       const std::string& key, float* value) = 0;
+    virtual IOReturn setFloatParameter(io_service_t service, IOOptionBits options,
+                                       const std::string& key, float value) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// What a machine provides for the ambient light sensor: the sensor's HID
+// service client (reading events of type 12) and the "AppleLMUController"
+// service (open, scalar method 0 with two outputs, general-interest messages).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "IOKit/IOKitTypes.h"
+
+namespace platform {
+
+class LightSensorBackend {
+public:
+    virtual ~LightSensorBackend() = default;
+
+    // Service client.
+    virtual bool hasServiceClient() = 0;
+    // The sensor's current reading (the level field of an ambient light
+    // event), read afresh; absent when no event can be had.
+    virtual std::optional<double> copyAmbientLightReading() = 0;
+
+    // AppleLMUController. 0 when there is no such service.
+    virtual io_service_t lmuService() = 0;
+    virtual kern_return_t openService(io_service_t service, std::uint32_t type,
+                                      io_connect_t* connect) = 0;
+    virtual bool canCreateNotificationPort() = 0;
+    // `deliver` is called on the main thread for every general-interest message.
+    virtual kern_return_t addInterestNotification(
+        io_service_t service, const std::string& interestType,
+        std::function<void(std::uint32_t messageType, void* argument)> deliver) = 0;
+    virtual kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
+                                           std::uint64_t* outputs, std::uint32_t* outputCount) = 0;
+};
+
+}  // namespace platform

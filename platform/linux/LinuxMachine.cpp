@@ -1,0 +1,64 @@
+#include "linux/LinuxMachine.h"
+
+#include <sys/utsname.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "linux/GLibRunLoop.h"
+#include "linux/Sysroot.h"
+
+namespace platform::linux_machine {
+
+LinuxMachine::LinuxMachine() : defaults_(*this), bus_(*this), tasks_(*this) {
+    openlog(program_invocation_short_name, LOG_PID, LOG_USER);
+}
+
+LinuxMachine::~LinuxMachine() = default;
+
+LinuxMachine& LinuxMachine::installNew() {
+    auto machine = std::make_unique<LinuxMachine>();
+    auto& ref = *machine;
+    Machine::install(std::move(machine));
+    return ref;
+}
+
+double LinuxMachine::absoluteTime() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9 - kCFAbsoluteTimeIntervalSince1970;
+}
+
+void LinuxMachine::sleepMicroseconds(std::uint32_t usec) { ::usleep(usec); }
+
+CFRunLoopRunResult LinuxMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode,
+                                            double seconds, bool returnAfterSourceHandled) {
+    return runGLibRunLoop(rl, mode, seconds, returnAfterSourceHandled);
+}
+
+void LinuxMachine::wakeUpRunLoop(CFRunLoopRef rl) { wakeUpGLibRunLoop(rl); }
+
+void LinuxMachine::writeLog(const std::string& line) {
+    syslog(LOG_NOTICE, "%s", line.c_str());
+    // Also on standard error when a person is watching, or when asked to
+    // (tests and the demo read the log there).
+    static const bool toStderr = isatty(STDERR_FILENO) || environment("PLATFORM_LOG_STDERR");
+    if (toStderr) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
+}
+
+OperatingSystemVersion LinuxMachine::operatingSystemVersion() {
+    // The running kernel's version stands for the system version.
+    utsname u{};
+    OperatingSystemVersion v;
+    if (uname(&u) == 0) std::sscanf(u.release, "%ld.%ld.%ld", &v.majorVersion, &v.minorVersion, &v.patchVersion);
+    return v;
+}
+
+std::optional<std::string> LinuxMachine::userLibraryFolder() {
+    if (auto data = environment("XDG_DATA_HOME")) return *data;
+    return homeFolder() + "/.local/share";
+}
+
+}  // namespace platform::linux_machine

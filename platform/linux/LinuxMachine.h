@@ -1,0 +1,51 @@
+// The real machine: Linux with GLib's main context as the run loop, syslog,
+// property-list files for defaults, the D-Bus session bus for distributed
+// notifications, sysfs for displays, backlights and light sensors, hidraw and
+// udev for USB monitors.
+#pragma once
+
+#include <memory>
+
+#include "Machine.h"
+#include "linux/LinuxDefaults.h"
+#include "linux/LinuxDisplays.h"
+#include "linux/LinuxDistributedBus.h"
+#include "linux/LinuxHID.h"
+#include "linux/LinuxLightSensor.h"
+#include "linux/LinuxTasks.h"
+
+namespace platform::linux_machine {
+
+class LinuxMachine : public Machine {
+public:
+    LinuxMachine();
+    ~LinuxMachine() override;
+
+    // Creates the Linux machine, installs it for this process and returns it.
+    static LinuxMachine& installNew();
+
+    double absoluteTime() override;
+    void sleepMicroseconds(std::uint32_t usec) override;
+    CFRunLoopRunResult runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode, double seconds,
+                                  bool returnAfterSourceHandled) override;
+    void wakeUpRunLoop(CFRunLoopRef rl) override;
+    void writeLog(const std::string& line) override;
+    OperatingSystemVersion operatingSystemVersion() override;
+    std::optional<std::string> userLibraryFolder() override;
+    DefaultsStorage& defaults() override { return defaults_; }
+    DistributedNotificationBus& distributedNotifications() override { return bus_; }
+    DisplayBackend& displays() override { return displays_; }
+    HIDBackend& hid() override { return hid_; }
+    LightSensorBackend& lightSensor() override { return lightSensor_; }
+    TaskLauncher& tasks() override { return tasks_; }
+
+private:
+    LinuxDefaults defaults_;
+    LinuxDistributedBus bus_;
+    LinuxDisplays displays_;
+    LinuxHID hid_;
+    LinuxLightSensor lightSensor_;
+    LinuxTasks tasks_;
+};
+
+}  // namespace platform::linux_machine

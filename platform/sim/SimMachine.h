@@ -1,0 +1,77 @@
+// The simulated machine: virtual time, journals of log lines, platform calls,
+// posted notifications and launched tasks, and scripted displays, HID
+// monitors and light sensor. Time never really passes: usleep advances the
+// virtual clock, and running the run loop jumps from one timer to the next.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Machine.h"
+#include "sim/SimDefaults.h"
+#include "sim/SimDisplays.h"
+#include "sim/SimDistributedBus.h"
+#include "sim/SimHID.h"
+#include "sim/SimLightSensor.h"
+#include "sim/SimTasks.h"
+
+namespace platform::sim {
+
+class SimMachine : public Machine {
+public:
+    SimMachine();
+
+    // Creates a simulated machine, installs it for this process and returns it.
+    static SimMachine& installNew();
+
+    // Machine
+    double absoluteTime() override { return clock_; }
+    void sleepMicroseconds(std::uint32_t usec) override;
+    CFRunLoopRunResult runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode, double seconds,
+                                  bool returnAfterSourceHandled) override;
+    void wakeUpRunLoop(CFRunLoopRef) override {}
+    void writeLog(const std::string& line) override { logLines.push_back(line); }
+    void recordCall(std::string_view call) override { calls.emplace_back(call); }
+    OperatingSystemVersion operatingSystemVersion() override { return osVersion; }
+    std::optional<std::string> userLibraryFolder() override { return libraryFolder; }
+    DefaultsStorage& defaults() override { return defaults_; }
+    DistributedNotificationBus& distributedNotifications() override { return bus_; }
+    DisplayBackend& displays() override { return displays_; }
+    HIDBackend& hid() override { return hid_; }
+    LightSensorBackend& lightSensor() override { return lightSensor_; }
+    TaskLauncher& tasks() override { return tasks_; }
+
+    // Runs the current run loop in the default mode for `seconds` of virtual time.
+    void runFor(double seconds);
+    // Moves the clock without running anything (as if the thread were busy).
+    void advanceClock(double seconds) { clock_ += seconds; }
+
+    // Scripted parts.
+    SimDefaults& simDefaults() { return defaults_; }
+    SimDistributedBus& simBus() { return bus_; }
+    SimDisplays& simDisplays() { return displays_; }
+    SimHID& simHID() { return hid_; }
+    SimLightSensor& simLightSensor() { return lightSensor_; }
+    SimTasks& simTasks() { return tasks_; }
+
+    // Journals and settings, open to tests.
+    std::vector<std::string> logLines;
+    std::vector<std::string> calls;
+    std::vector<std::uint32_t> sleeps;  // every usleep, in microseconds
+    OperatingSystemVersion osVersion{14, 0, 0};
+    std::optional<std::string> libraryFolder;
+
+private:
+    // Small numbers keep the virtual clock exact to well below a nanosecond.
+    double clock_ = 1000.0;
+    SimDefaults defaults_;
+    SimDistributedBus bus_;
+    SimDisplays displays_;
+    SimHID hid_;
+    SimLightSensor lightSensor_;
+    SimTasks tasks_;
+};
+
+}  // namespace platform::sim

@@ -1,0 +1,23 @@
+// The keys of the settings domain and the curve key rules.
+#pragma once
+
+#include <string>
+
+namespace duolume {
+
+inline const std::string kEnabledKey = "enabled";
+inline const std::string kSingleMonitorDisabledKey = "singleMonitorDisabled";
+inline const std::string kSuppressHardwareWarningKey = "suppressHardwareWarning";
+inline const std::string kInternalPrefix = "internal";
+inline const std::string kExternalPrefix = "external";
+
+inline constexpr int kCurveLevels = 11;  // whole levels 0 to 10
+
+// The engine's rule: prefix and a level formatted with "%d".
+std::string curveKeyForLevel(const std::string& prefix, int level);
+
+// The pane's rule: a tag above 99 is "external" with 100 taken off, any other
+// tag is "internal" unchanged; the level is formatted with "%ld".
+std::string curveKeyForSliderTag(long tag);
+
+}  // namespace duolume
