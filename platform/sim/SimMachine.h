@@ -36,7 +36,9 @@ public:
     void recordCall(std::string_view call) override { calls.emplace_back(call); }
     OperatingSystemVersion operatingSystemVersion() override { return osVersion; }
     std::optional<std::string> userLibraryFolder() override { return libraryFolder; }
-    DefaultsStorage& defaults() override { return defaults_; }
+    DefaultsStorage& defaults() override {
+        return defaultsOverride_ ? *defaultsOverride_ : defaults_;
+    }
     DistributedNotificationBus& distributedNotifications() override { return bus_; }
     DisplayBackend& displays() override { return displays_; }
     HIDBackend& hid() override { return hid_; }
@@ -47,6 +49,12 @@ public:
     void runFor(double seconds);
     // Moves the clock without running anything (as if the thread were busy).
     void advanceClock(double seconds) { clock_ += seconds; }
+
+    // Uses another defaults storage (for example the real settings files)
+    // in place of the in-memory one.
+    void useDefaultsStorage(std::unique_ptr<DefaultsStorage> storage) {
+        defaultsOverride_ = std::move(storage);
+    }
 
     // Scripted parts.
     SimDefaults& simDefaults() { return defaults_; }
@@ -67,6 +75,7 @@ private:
     // Small numbers keep the virtual clock exact to well below a nanosecond.
     double clock_ = 1000.0;
     SimDefaults defaults_;
+    std::unique_ptr<DefaultsStorage> defaultsOverride_;
     SimDistributedBus bus_;
     SimDisplays displays_;
     SimHID hid_;
