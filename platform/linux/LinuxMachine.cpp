@@ -42,6 +42,7 @@ void LinuxMachine::wakeUpRunLoop(CFRunLoopRef rl) { wakeUpGLibRunLoop(rl); }
 
 void LinuxMachine::writeLog(const std::string& line) {
     syslog(LOG_NOTICE, "%s", line.c_str());
+    if (logObserver) logObserver(line);
     // Also on standard error when a person is watching, or when asked to
     // (tests and the demo read the log there).
     static const bool toStderr = isatty(STDERR_FILENO) || environment("PLATFORM_LOG_STDERR");

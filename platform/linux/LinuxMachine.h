@@ -39,6 +39,9 @@ public:
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
 
+    // Also receives every log line (tests read the log here).
+    std::function<void(const std::string&)> logObserver;
+
 private:
     LinuxDefaults defaults_;
     LinuxDistributedBus bus_;

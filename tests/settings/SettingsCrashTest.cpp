@@ -1,0 +1,47 @@
+// A writer killed at random moments never leaves a torn settings file.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "Foundation/PropertyListSerialization.h"
+#include "linux/LinuxMachine.h"
+#include "settings/ProductIdentifier.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+
+using namespace duolume;
+using namespace testing_support;
+
+TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
+    TempDir home;
+    ScopedEnv config("XDG_CONFIG_HOME", home.path());
+    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+    platform::linux_machine::LinuxMachine::installNew();
+    writeInitialSettings(initialSettings());
+    const std::string path = home / (ProductIdentifier + ".plist");
+
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> pause(0, 3000);  // microseconds
+    int roundsWithNewValue = 0;
+    for (int round = 0; round < 200; ++round) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            platform::linux_machine::LinuxMachine::installNew();
+            for (long i = 0;; ++i) setPrefsForKey(PlistValue::real((i % 100) / 100.0), "internal5");
+        }
+        usleep(pause(random));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        auto value = platform::readPropertyListFile(path);
+        ASSERT_TRUE(value && value->dictionaryValue()) << "torn file after round " << round;
+        ASSERT_EQ(value->dictionaryValue()->size(), 24u) << "round " << round;
+        if (*value->dictionaryValue()->at("internal5").doubleValue() != static_cast<double>(0.5f))
+            ++roundsWithNewValue;
+    }
+    // The writer really got to write in most rounds.
+    EXPECT_GT(roundsWithNewValue, 20);
+}
