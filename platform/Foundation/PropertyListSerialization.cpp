@@ -40,11 +40,11 @@ std::optional<PlistValue> fromNode(plist_t node, int depth) {
             return PlistValue::real(d);
         }
         case PLIST_STRING: {
-            char* s = nullptr;
-            plist_get_string_val(node, &s);
-            std::string value = s ? s : "";
-            free(s);
-            return PlistValue::string(value);
+            // The pointer form: the copying form asserts (and aborts the
+            // process) on a string with an embedded NUL byte.
+            uint64_t length = 0;
+            const char* s = plist_get_string_ptr(node, &length);
+            return PlistValue::string(s ? std::string(s, length) : std::string());
         }
         case PLIST_DATE: {
             int32_t sec = 0, usec = 0;

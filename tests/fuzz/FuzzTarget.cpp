@@ -1,0 +1,10 @@
+#include "fuzz/FuzzTarget.h"
+
+namespace fuzzing {
+
+std::map<std::string, FuzzFunction>& registry() {
+    static std::map<std::string, FuzzFunction> targets;
+    return targets;
+}
+
+}  // namespace fuzzing
