@@ -3,19 +3,48 @@
 // local notification AmbientLightChangedNotification, whose object is a
 // number holding the level.
 //
-// This header is the surface the engine and the pane rely on; the back-ends
-// live beside it.
+// Two back-ends sit behind this one class, both always compiled:
+// - ServiceClientAmbientLightSensor reads the sensor's HID service client once
+//   a second and announces changed readings; level = ln(reading + 1);
+// - ControllerAmbientLightSensor reads the "AppleLMUController" service's two
+//   values on request and announces at every message of the service; level =
+//   (average + 1)^(2/15) - 1, with -1.0 and -2.0 as failure markers.
+// The build picks the one the shared instance uses (builtBackend()).
 #pragma once
 
+#include <memory>
 #include <string>
 
 // "AmbientLightChangedNotification"
 extern const std::string AmbientLightChangedNotification;
 
-class AmbientLightSensor {
-public:
+class AmbientLightSensor : public std::enable_shared_from_this<AmbientLightSensor> {
+  public:
+    enum class Backend { ServiceClient, Controller };
+
+    virtual ~AmbientLightSensor() = default;
+
     // The one sensor of the process, created (and set up) on the first call.
     static AmbientLightSensor* sharedInstance();
+    // The back-end this build gives the shared instance.
+    static Backend builtBackend();
+    // A new sensor of `backend`, not yet initialised.
+    static std::shared_ptr<AmbientLightSensor> alloc(Backend backend = builtBackend());
+
+    // Connects to the machine's sensor and schedules change announcements on
+    // the current thread's run loop. Failures are logged; the sensor stays usable.
+    virtual void setupAmbientLightSensor() = 0;
     // The current level, computed afresh from the back-end's data.
-    double getCurrentAmbientLight();
+    virtual double getCurrentAmbientLight() = 0;
+    // Initialises a freshly allocated sensor and sets it up. Raises
+    // NSInternalInconsistencyException once the shared instance exists, and
+    // "AmbientLightSensorInitFailed" when the root object cannot be initialised.
+    AmbientLightSensor* init();
+
+  protected:
+    AmbientLightSensor() = default;
+    // The root object's initialisation; false when it yields nothing.
+    virtual bool initBaseObject() { return true; }
+    // Posts AmbientLightChangedNotification with the current level.
+    void postLevel();
 };

@@ -1,27 +1,73 @@
-// The ambient light sensor on the simulated machine.
-// TODO(sensor work): scripted service client, AppleLMUController, messages.
+// The ambient light sensor on the simulated machine: a scriptable HID service
+// client and a scriptable "AppleLMUController" service whose interest
+// messages a test delivers. Messages reach their handlers through the
+// notification port's run-loop source, so they honour run-loop modes.
 #pragma once
 
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "IOKit/IONotificationPort.h"
 #include "IOKit/LightSensorBackend.h"
 
 namespace platform::sim {
 
 class SimLightSensor : public LightSensorBackend {
-public:
-    bool hasServiceClient() override { return false; }
-    std::optional<double> copyAmbientLightReading() override { return std::nullopt; }
-    io_service_t lmuService() override { return 0; }
-    kern_return_t openService(io_service_t, std::uint32_t, io_connect_t*) override {
-        return kIOReturnNotFound;
-    }
-    bool canCreateNotificationPort() override { return false; }
-    kern_return_t addInterestNotification(io_service_t, const std::string&,
-                                          std::function<void(std::uint32_t, void*)>) override {
-        return kIOReturnNotFound;
-    }
-    kern_return_t callScalarMethod(io_connect_t, std::uint32_t, std::uint64_t*, std::uint32_t*) override {
-        return kIOReturnNotOpen;
-    }
+  public:
+    // --- Service client ---
+    // Whether the machine has the sensor's service client at all.
+    bool serviceClientPresent = false;
+    // The reading every event carries; absent: no event can be had.
+    std::optional<double> reading;
+    // Readings for the next event copies, one per copy, before `reading`
+    // applies again (an absent entry: that copy gives no event).
+    std::deque<std::optional<double>> nextReadings;
+    // How many events were asked for.
+    int eventCopies = 0;
+
+    // --- AppleLMUController ---
+    bool controllerPresent = false;
+    io_service_t controllerService = 0x2403;
+    kern_return_t openStatus = kIOReturnSuccess;
+    // The handle an open gives (0: an open that "succeeds" without a handle).
+    io_connect_t openedConnection = 0x7107;
+    bool notificationPortAvailable = true;
+    kern_return_t interestStatus = kIOReturnSuccess;
+    // Scalar method 0.
+    kern_return_t scalarStatus = kIOReturnSuccess;
+    std::uint64_t outputs[2] = {0, 0};
+    int scalarCalls = 0;
+
+    // Sends a message of the controller service to every registration for
+    // its interest type (general interest unless said otherwise).
+    void deliverInterestMessage(natural_t messageType = kIOMessageServicePropertyChange,
+                                const std::string& interestType = kIOGeneralInterest);
+    std::size_t interestRegistrations() const { return registrations_.size(); }
+
+    // LightSensorBackend
+    bool hasServiceClient() override { return serviceClientPresent; }
+    std::optional<double> copyAmbientLightReading() override;
+    io_service_t lmuService() override { return controllerPresent ? controllerService : 0; }
+    kern_return_t openService(io_service_t service, std::uint32_t type,
+                              io_connect_t* connect) override;
+    bool canCreateNotificationPort() override { return notificationPortAvailable; }
+    kern_return_t addInterestNotification(
+        io_service_t service, const std::string& interestType,
+        std::function<void(std::uint32_t, void*)> deliver) override;
+    kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
+                                   std::uint64_t* outputs, std::uint32_t* outputCount) override;
+
+  private:
+    struct Registration {
+        std::string interestType;
+        std::function<void(std::uint32_t, void*)> deliver;
+    };
+    std::vector<Registration> registrations_;
+    bool opened_ = false;
 };
 
 }  // namespace platform::sim

@@ -1,0 +1,12 @@
+#include "BezelServices/BezelServices.h"
+
+#include "IOKit/LightSensorBackend.h"
+#include "Machine.h"
+
+IOHIDServiceClientRef ALCALSCopyALSServiceClient() {
+    auto& m = platform::Machine::current();
+    m.recordCall("ALCALSCopyALSServiceClient()");
+    if (!m.lightSensor().hasServiceClient())
+        return nullptr;
+    return std::make_shared<__IOHIDServiceClient>();
+}

@@ -1,0 +1,64 @@
+#include "sensor/AmbientLightSensor.h"
+
+#include <cstdio>
+
+#include "Foundation/NSException.h"
+#include "Foundation/NSNotificationCenter.h"
+#include "sensor/ControllerAmbientLightSensor.h"
+#include "sensor/ServiceClientAmbientLightSensor.h"
+
+const std::string AmbientLightChangedNotification = "AmbientLightChangedNotification";
+
+namespace {
+
+// Set once `init` of the first shared sensor has returned; never cleared.
+std::shared_ptr<AmbientLightSensor>& sharedReference() {
+    static std::shared_ptr<AmbientLightSensor> shared;
+    return shared;
+}
+
+std::string formatMisuseReason(const char* cls, const char* called, const char* use) {
+    char reason[256];
+    std::snprintf(reason, sizeof reason, "[%s %s] cannot be called; use +[%s %s] instead", cls,
+                  called, cls, use);
+    return reason;
+}
+
+}  // namespace
+
+AmbientLightSensor* AmbientLightSensor::sharedInstance() {
+    auto& shared = sharedReference();
+    if (shared)
+        return shared.get();
+    auto sensor = alloc();
+    sensor->init();
+    // Stored only now, so the set-up above ran while no shared sensor existed.
+    shared = std::move(sensor);
+    return shared.get();
+}
+
+std::shared_ptr<AmbientLightSensor> AmbientLightSensor::alloc(Backend backend) {
+    if (backend == Backend::Controller)
+        return std::make_shared<ControllerAmbientLightSensor>();
+    return std::make_shared<ServiceClientAmbientLightSensor>();
+}
+
+AmbientLightSensor* AmbientLightSensor::init() {
+    static const char* const kClassName = "AmbientLightSensor";
+    if (sharedReference()) {
+        throw NSException(NSInternalInconsistencyException,
+                          formatMisuseReason(kClassName, "init", "sharedInstance"));
+    }
+    if (!initBaseObject()) {
+        throw NSException("AmbientLightSensorInitFailed",
+                          "Failed to init AmbientLightSensor shared instance");
+    }
+    // A failing set-up leaves a sensor that reports its failure level.
+    setupAmbientLightSensor();
+    return this;
+}
+
+void AmbientLightSensor::postLevel() {
+    NSNotificationCenter::defaultCenter().postNotificationName(
+        AmbientLightChangedNotification, PlistValue::real(getCurrentAmbientLight()));
+}

@@ -1,0 +1,80 @@
+// The shared sensor and the rules of `init`, for both back-ends.
+#include "Foundation/NSException.h"
+#include "SensorTestSupport.h"
+#include "sensor/ServiceClientAmbientLightSensor.h"
+
+using platform::sim::SimMachine;
+using Backend = AmbientLightSensor::Backend;
+
+namespace {
+
+const char* const kSecondInstanceReason =
+    "[AmbientLightSensor init] cannot be called; use +[AmbientLightSensor sharedInstance] instead";
+
+class SharedSensor : public testing::TestWithParam<Backend> {};
+
+// A sensor whose root object initialisation yields nothing.
+class BaseInitFailingSensor : public ServiceClientAmbientLightSensor {
+  protected:
+    bool initBaseObject() override { return false; }
+};
+
+}  // namespace
+
+TEST(SharedSensorTest, SharedInstanceIsCreatedOnceAndUsesTheBuiltBackend) {
+    auto& sim = SimMachine::installNew();
+    auto* first = AmbientLightSensor::sharedInstance();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(AmbientLightSensor::sharedInstance(), first);
+    const bool controller = AmbientLightSensor::builtBackend() == Backend::Controller;
+    EXPECT_EQ(sim.logLines.size(), 1u);  // set-up ran once, and failed: no sensor
+    EXPECT_EQ(first->getCurrentAmbientLight(), controller ? -1.0 : 0.0);
+}
+
+TEST_P(SharedSensor, SecondInitRaisesAndTheSharedSensorStays) {
+    auto& sim = SimMachine::installNew();
+    sim.simLightSensor().serviceClientPresent = true;
+    sim.simLightSensor().reading = 2.0;
+    sim.simLightSensor().controllerPresent = true;
+    auto* shared = AmbientLightSensor::sharedInstance();
+    const auto callsBefore = sim.calls.size();
+    auto second = AmbientLightSensor::alloc(GetParam());
+    try {
+        second->init();
+        FAIL() << "init succeeded after the shared sensor existed";
+    } catch (const NSException& e) {
+        EXPECT_EQ(e.name(), "NSInternalInconsistencyException");
+        EXPECT_EQ(e.reason(), kSecondInstanceReason);
+    }
+    EXPECT_EQ(sim.calls.size(), callsBefore);  // no set-up ran
+    EXPECT_EQ(AmbientLightSensor::sharedInstance(), shared);
+}
+
+TEST_P(SharedSensor, SensorInitialisedBeforeTheSharedOneIsASecondSensor) {
+    auto& sim = SimMachine::installNew();
+    auto direct = AmbientLightSensor::alloc(GetParam());
+    EXPECT_EQ(direct->init(), direct.get());
+    auto* shared = AmbientLightSensor::sharedInstance();
+    EXPECT_NE(shared, direct.get());
+    EXPECT_EQ(sim.logLines.size(), 2u);  // each ran its own set-up
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBackends, SharedSensor,
+                         testing::Values(Backend::ServiceClient, Backend::Controller),
+                         [](const auto& info) {
+                             return info.param == Backend::Controller ? "Controller"
+                                                                      : "ServiceClient";
+                         });
+
+TEST(SharedSensorTest, FailedBaseInitialisationRaisesWithoutSettingUp) {
+    auto& sim = SimMachine::installNew();
+    auto sensor = std::make_shared<BaseInitFailingSensor>();
+    try {
+        sensor->init();
+        FAIL() << "init succeeded";
+    } catch (const NSException& e) {
+        EXPECT_EQ(e.name(), "AmbientLightSensorInitFailed");
+        EXPECT_EQ(e.reason(), "Failed to init AmbientLightSensor shared instance");
+    }
+    EXPECT_TRUE(sim.calls.empty());
+}
