@@ -1,0 +1,44 @@
+// A stand-in for iio-sensor-proxy on a (private) system bus: owns
+// net.hadess.SensorProxy, serves HasAmbientLight, LightLevelUnit, LightLevel
+// and ClaimLight/ReleaseLight at /net/hadess/SensorProxy. It runs on its own
+// thread and main context, so the code under test may call it synchronously.
+#pragma once
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+
+typedef struct _GMainLoop GMainLoop;
+typedef struct _GDBusConnection GDBusConnection;
+
+class FakeSensorProxy {
+  public:
+    struct State {
+        bool hasAmbientLight = true;
+        std::string unit = "lux";
+        double level = 0.0;
+    };
+
+    explicit FakeSensorProxy(const std::string& busAddress, State initial);
+    ~FakeSensorProxy();
+
+    void setState(const State& state);
+    // Claims received so far.
+    int claims() const { return claims_; }
+    // Gives up the bus name, as a stopping service does.
+    void releaseName();
+
+  private:
+    friend struct FakeSensorProxyAccess;
+    void run(const std::string& busAddress, std::promise<bool>& started);
+    State state() const;
+
+    mutable std::mutex mutex_;
+    State state_;
+    std::atomic<int> claims_{0};
+    std::thread thread_;
+    GMainLoop* loop_ = nullptr;
+    GDBusConnection* connection_ = nullptr;
+};

@@ -1,0 +1,79 @@
+// AmbientLightSensor on the Linux machine with a virtual laptop, with the real
+// (GLib) run loop and its one-second timers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "Foundation/NSNotificationCenter.h"
+#include "VirtualLaptop.h"
+#include "linux/LinuxMachine.h"
+#include "sensor/AmbientLightSensor.h"
+
+using platform::linux_machine::LinuxMachine;
+using Backend = AmbientLightSensor::Backend;
+
+namespace {
+
+struct Levels {
+    Levels() {
+        NSNotificationCenter::defaultCenter().addObserver(
+            this,
+            [this](const NSNotification& n) { values.push_back(n.object->doubleValue().value()); },
+            AmbientLightChangedNotification, std::nullopt);
+    }
+    ~Levels() { NSNotificationCenter::defaultCenter().removeObserver(this); }
+    std::vector<double> values;
+};
+
+}  // namespace
+
+TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
+    VirtualLaptop laptop;
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
+    LinuxMachine::installNew();
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-12);
+
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "garbage\n");
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.3, false);
+    EXPECT_TRUE(levels.values.empty());
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "20000\n");
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, false);
+    ASSERT_EQ(levels.values.size(), 1u);
+    EXPECT_NEAR(levels.values[0], std::log(20001.0), 1e-12);
+}
+
+TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
+    VirtualLaptop laptop;
+    laptop.writeSMCLight("(1000,1000)\n");
+    LinuxMachine::installNew();
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::Controller);
+    sensor->init();
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), 1.5122, 1e-4);
+
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    EXPECT_TRUE(levels.values.empty());  // unchanged: no message
+    laptop.writeSMCLight("(0,0)\n");
+    CFRunLoopRunInMode("NSModalPanelRunLoopMode", 1.2, false);
+    EXPECT_TRUE(levels.values.empty());
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.2, false);
+    EXPECT_EQ(levels.values, std::vector<double>{0.0});
+
+    laptop.writeSMCLight("(1,");  // garbled: no message, the level shows the failure
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    EXPECT_EQ(levels.values.size(), 1u);
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
+}
+
+TEST(LinuxSensor, ControllerWithoutAnAppleSMC) {
+    VirtualLaptop laptop;
+    LinuxMachine::installNew();
+    auto sensor = AmbientLightSensor::alloc(Backend::Controller);
+    sensor->init();
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
+}

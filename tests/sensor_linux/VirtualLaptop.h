@@ -1,0 +1,39 @@
+// A virtual laptop for the light sensor tests: a sysfs-shaped temporary
+// folder made the machine's root (PLATFORM_SYSROOT, read once per process, so
+// the laptop must be made before anything looks at the root), and no system
+// bus unless a test starts one.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "support/TempDir.h"
+
+class VirtualLaptop {
+  public:
+    VirtualLaptop()
+        : root_(),
+          sysroot_("PLATFORM_SYSROOT", root_.path()),
+          noSystemBus_("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root_ / "no-system-bus")) {}
+
+    const std::string& root() const { return root_.path(); }
+    std::string iioDevice(const std::string& name) const {
+        return root_ / ("sys/bus/iio/devices/" + name);
+    }
+    // Writes `content` to `file` of IIO device `name`, creating the device.
+    void writeIIO(const std::string& name, const std::string& file, const std::string& content) {
+        std::filesystem::create_directories(iioDevice(name));
+        testing_support::writeFile(iioDevice(name) + "/" + file, content);
+    }
+    void removeIIO(const std::string& name) { std::filesystem::remove_all(iioDevice(name)); }
+    std::string smcLight() const { return root_ / "sys/devices/platform/applesmc.768/light"; }
+    void writeSMCLight(const std::string& content) {
+        std::filesystem::create_directories(root_ / "sys/devices/platform/applesmc.768");
+        testing_support::writeFile(smcLight(), content);
+    }
+
+  private:
+    testing_support::TempDir root_;
+    testing_support::ScopedEnv sysroot_;
+    testing_support::ScopedEnv noSystemBus_;
+};
