@@ -49,8 +49,10 @@ TEST(IIOLightSensor, NumberedChannelAndDevicesWithoutLightAreSkipped) {
 
 TEST(IIOLightSensor, GarbledValuesGiveNoEventUntilTheyAreReadableAgain) {
     VirtualLaptop laptop;
+    testing_support::ScopedEnv logToStderr("PLATFORM_LOG_STDERR", "1");
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
+    testing::internal::CaptureStderr();
     for (const char* garbage : {"", "abc\n", "12abc\n", "-5\n", "nan\n", "inf\n", "1e999\n"}) {
         laptop.writeIIO("iio:device0", "in_illuminance_input", garbage);
         EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt) << "for '" << garbage << "'";
@@ -65,6 +67,16 @@ TEST(IIOLightSensor, GarbledValuesGiveNoEventUntilTheyAreReadableAgain) {
     EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
     laptop.writeIIO("iio:device0", "in_illuminance_offset", "0\n");
     EXPECT_EQ(sensor.copyAmbientLightReading(), 5.0);
+
+    // One line when the value turns garbled, not one per read.
+    std::string log = testing::internal::GetCapturedStderr();
+    const std::string garbled =
+        "Ambient light sensor: unreadable or garbled value from IIO device " +
+        laptop.iioDevice("iio:device0");
+    size_t count = 0;
+    for (size_t at = log.find(garbled); at != std::string::npos; at = log.find(garbled, at + 1))
+        ++count;
+    EXPECT_EQ(count, 1u) << log;
 }
 
 TEST(IIOLightSensor, DeviceThatVanishesAndAnotherThatAppears) {
