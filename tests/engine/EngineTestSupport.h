@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "engine/BrightnessController.h"
+#include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -21,6 +23,22 @@ using platform::sim::SimBrightnessWrite;
 using platform::sim::SimDisplay;
 using platform::sim::SimHIDDevice;
 using platform::sim::SimMachine;
+
+// Scripts the light sensor of the build's back-end to give about `level`;
+// returns the exact level the sensor computes from what was scripted.
+inline double scriptAmbientLevel(SimMachine& sim, double level) {
+    auto& sensor = sim.simLightSensor();
+    if (AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::ServiceClient) {
+        sensor.serviceClientPresent = true;
+        sensor.reading = std::exp(level) - 1.0;
+        return std::log(*sensor.reading + 1.0);
+    }
+    // Both values equal: level = (value + 1)^(2/15) - 1.
+    sensor.controllerPresent = true;
+    const auto value = static_cast<std::uint64_t>(std::llround(std::pow(level + 1.0, 7.5) - 1.0));
+    sensor.outputs[0] = sensor.outputs[1] = value;
+    return std::pow(static_cast<double>(value) + 1.0, 2.0 / 15.0) - 1.0;
+}
 
 // Counts the reads of the in-memory settings.
 class CountingDefaults : public platform::DefaultsStorage {
@@ -65,6 +83,8 @@ protected:
             setPoint(duolume::kExternalPrefix, level, external);
         }
     }
+
+    double setAmbientLevel(double level) { return scriptAmbientLevel(sim, level); }
 
     // The shared engine, with the watcher's first reports delivered.
     BrightnessController& engine() {

@@ -10,6 +10,7 @@ class MonitorWatcher : public EngineTest {
 protected:
     MonitorWatcher() {
         setFlatCurve(0.6, 0.3);
+        setAmbientLevel(3.0);
         displays.setAllOptionalOperationsPresent();
         displays.addBuiltinDisplay(1, 0.2);
         displays.addExternalDisplay(9);
