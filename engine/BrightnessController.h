@@ -1,14 +1,72 @@
 // The brightness engine: the curve, transitions, the built-in display, USB
 // monitors and their watcher.
 //
-// This header is the surface the pane and the agent rely on.
+// One engine per process, reached through sharedInstance() and never torn
+// down. Everything runs on the main thread; the USB monitor watcher's
+// callbacks arrive on its run loop in the default mode.
 #pragma once
+
+#include <cstdint>
+#include <unordered_set>
+
+#include "CoreGraphics/CGTypes.h"
+#include "IOKit/IOKitTypes.h"
+#include "IOKit/hid/IOHIDDevice.h"
+#include "IOKit/hid/IOHIDManager.h"
 
 class BrightnessController {
 public:
     // The one engine of the process, created on the first call (which also
     // starts the USB monitor watcher).
     static BrightnessController* sharedInstance();
-    // The sync request at the live ambient light level.
+
+    // The initialiser: refuses to run once the shared instance exists
+    // (NSInternalInconsistencyException), raises "BrightnessControllerInitFailed"
+    // when the base initialisation fails, creates the empty monitor set and
+    // starts the USB monitor watcher. Outside sharedInstance() only tests
+    // construct engines of their own.
+    BrightnessController();
+    ~BrightnessController();
+    BrightnessController(const BrightnessController&) = delete;
+    BrightnessController& operator=(const BrightnessController&) = delete;
+
+    // Sync request: the curve at the live ambient light level.
     void updateDisplayBrightness(bool smooth);
+    // The curve at `level`, handed to the transition.
+    void updateDisplayBrightnessForAmbientLight(double level, bool smooth);
+    // Moves the built-in display to `internal` and the other display to
+    // `external`, at once or in a one-second fade.
+    void setBrightnessForInternalDisplay(double internal, double external, bool smooth);
+
+    // One display's brightness: the built-in display through the platform's
+    // display services, any other display through the attached USB monitors.
+    double getBrightness(CGDirectDisplayID display);
+    void setBrightness(double brightness, CGDirectDisplayID display);
+    // The display connection service whose vendor, model and serial numbers
+    // equal the display's; 0 when none does.
+    io_service_t IOServicePortFromCGDisplayID(CGDirectDisplayID display);
+
+    // The USB monitor watcher and its two callback targets.
+    void setupExternalMonitorDeviceRef();
+    void displayAttached(IOHIDDeviceRef device);
+    void displayDetached(IOHIDDeviceRef device);
+
+    // The attached Apple USB monitors, by device reference (not owned).
+    const std::unordered_set<IOHIDDeviceRef>& externalMonitors() const {
+        return externalMonitorDeviceRefs;
+    }
+
+    // For tests: while set, the base initialisation yields no object.
+    static void setBaseInitialisationFailsForTesting(bool fails);
+
+private:
+    double getBuiltinBrightness(CGDirectDisplayID display);
+    void setBuiltinBrightness(double brightness, CGDirectDisplayID display);
+    double getMonitorBrightness();
+    void setMonitorBrightness(double brightness);
+
+    std::unordered_set<IOHIDDeviceRef> externalMonitorDeviceRefs;
+    // Kept only so that an engine that goes away can silence its callbacks;
+    // the shared engine never goes away.
+    IOHIDManagerRef watcher_ = nullptr;
 };

@@ -1,15 +1,84 @@
-// HID devices on the simulated machine.
-// TODO(engine work): scripted monitors, attach/detach, report journals.
+// HID devices on the simulated machine: devices with a vendor and product ID
+// that are plugged in and out, feature reports that a read returns, and a
+// journal of every report written to each device.
+//
+// Arrivals and removals go to the open HID managers at once; the managers hand
+// them to their callbacks when the run loop runs.
 #pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "IOKit/hid/HIDBackend.h"
 
 namespace platform::sim {
 
+class SimHIDDevice : public HIDDevice {
+public:
+    struct SentReport {
+        IOHIDReportType type;
+        CFIndex reportID;
+        std::vector<std::uint8_t> bytes;
+        bool operator==(const SentReport&) const = default;
+    };
+
+    SimHIDDevice(std::int32_t vendor, std::int32_t product, std::string name)
+        : vendor_(vendor), product_(product), name_(std::move(name)) {}
+
+    std::int32_t vendorID() const override { return vendor_; }
+    std::int32_t productID() const override { return product_; }
+    std::string description() const override { return name_; }
+    IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
+                       CFIndex* length) override;
+    IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
+                       CFIndex length) override;
+
+    // Feature reports by ID: what a read returns, and what a successful write replaces.
+    std::map<CFIndex, std::vector<std::uint8_t>> featureReports;
+    // Statuses of the report calls; a plugged-out device fails both.
+    IOReturn getStatus = kIOReturnSuccess;
+    IOReturn setStatus = kIOReturnSuccess;
+    // Every report sent to the device, in order, whether it took effect or not.
+    std::vector<SentReport> sent;
+    bool attached = false;
+
+    // The 16-bit brightness of report 16, little-endian.
+    void setBrightnessRaw(std::uint16_t raw);
+    std::uint16_t brightnessRaw() const;
+
+private:
+    std::int32_t vendor_;
+    std::int32_t product_;
+    std::string name_;
+};
+
 class SimHID : public HIDBackend {
 public:
-    bool canCreateManager() override { return true; }
-    IOReturn open(Listener*) override { return kIOReturnSuccess; }
+    inline static constexpr std::int32_t kAppleVendorID = 0x05ac;
+
+    // Scripted behaviour of the HID manager.
+    bool managerCreationFails = false;
+    IOReturn openStatus = kIOReturnSuccess;
+
+    // A new device, not plugged in yet. Devices never move or go away.
+    SimHIDDevice& addDevice(std::int32_t vendor, std::int32_t product);
+    // An Apple monitor, plugged in, with report 16 holding `raw`.
+    SimHIDDevice& plugInAppleMonitor(std::int32_t product = 0x9226, std::uint16_t raw = 0x8000);
+    void plugIn(SimHIDDevice& device);
+    void plugOut(SimHIDDevice& device);
+
+    std::deque<std::unique_ptr<SimHIDDevice>> devices;
+    int opens = 0;
+
+    // HIDBackend
+    bool canCreateManager() override { return !managerCreationFails; }
+    IOReturn open(Listener* listener) override;
+
+private:
+    std::vector<Listener*> listeners_;
 };
 
 }  // namespace platform::sim

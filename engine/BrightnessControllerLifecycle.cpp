@@ -1,0 +1,40 @@
+// sharedInstance and the guarded initialiser.
+#include <string>
+
+#include "Foundation/NSException.h"
+#include "engine/BrightnessController.h"
+
+namespace {
+
+BrightnessController* gSharedInstance = nullptr;
+bool gBaseInitialisationFails = false;
+
+const std::string kClassName = "BrightnessController";
+
+// The root object's initialiser; yields no object only when a test says so.
+bool baseInitialise() { return !gBaseInitialisationFails; }
+
+}  // namespace
+
+BrightnessController* BrightnessController::sharedInstance() {
+    if (!gSharedInstance) gSharedInstance = new BrightnessController();
+    return gSharedInstance;
+}
+
+BrightnessController::BrightnessController() {
+    if (gSharedInstance) {
+        throw NSException(NSInternalInconsistencyException,
+                          "[" + kClassName + " init] cannot be called; use +[" + kClassName +
+                              " sharedInstance] instead");
+    }
+    if (!baseInitialise()) {
+        throw NSException("BrightnessControllerInitFailed",
+                          "Failed to init BrightnessController shared instance");
+    }
+    externalMonitorDeviceRefs.reserve(2);
+    setupExternalMonitorDeviceRef();
+}
+
+void BrightnessController::setBaseInitialisationFailsForTesting(bool fails) {
+    gBaseInitialisationFails = fails;
+}

@@ -1,0 +1,58 @@
+// Moves up to two active displays to their targets, at once or in a fade of
+// 100 equal steps 10 ms apart. The fade blocks the calling thread (and its run
+// loop), so the monitor set cannot change while it runs.
+#include <cmath>
+
+#include "CoreGraphics/CGDirectDisplay.h"
+#include "Foundation/NSLog.h"
+#include "Foundation/NSProcessInfo.h"
+#include "engine/BrightnessController.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxDisplays = 2;
+constexpr int kFadeSteps = 100;
+constexpr std::uint32_t kFadeStepMicroseconds = 10000;
+// A step of at least a hundredth of the range over the whole fade is worth fading.
+constexpr double kSmallestFadedIncrement = 0.0001;
+
+}  // namespace
+
+void BrightnessController::setBrightnessForInternalDisplay(double internal, double external,
+                                                           bool smooth) {
+    CGDirectDisplayID displays[kMaxDisplays] = {};
+    CGDisplayCount count = 0;
+    if (CGGetActiveDisplayList(kMaxDisplays, displays, &count) != kCGErrorSuccess) {
+        NSLog("CGGetActiveDisplayList() failed to get active display list");
+        return;
+    }
+    if (count > kMaxDisplays) count = kMaxDisplays;
+    if (count == 0) return;
+
+    // The built-in display takes the internal target. Only the first display
+    // is tested, so two external displays are exchanged as well.
+    if (count == 2 && !CGDisplayIsBuiltin(displays[0])) std::swap(displays[0], displays[1]);
+
+    const double targets[kMaxDisplays] = {internal, external};
+    double current[kMaxDisplays] = {};
+    double increments[kMaxDisplays] = {};
+    bool worthFading = false;
+    for (CGDisplayCount i = 0; i < count; ++i) {
+        current[i] = getBrightness(displays[i]);
+        increments[i] = (targets[i] - current[i]) / kFadeSteps;
+        if (std::fabs(increments[i]) >= kSmallestFadedIncrement) worthFading = true;
+    }
+
+    if (!smooth || !worthFading) {
+        for (CGDisplayCount i = 0; i < count; ++i) setBrightness(targets[i], displays[i]);
+        return;
+    }
+
+    for (int step = 0; step < kFadeSteps; ++step) {
+        for (CGDisplayCount i = 0; i < count; ++i) {
+            current[i] += increments[i];
+            setBrightness(current[i], displays[i]);
+        }
+        platform::usleep(kFadeStepMicroseconds);
+    }
+}

@@ -1,0 +1,52 @@
+// The USB monitor watcher: a HID manager that reports Apple USB monitors as
+// they come and go, on the run loop of the thread that created the engine.
+#include "CoreFoundation/CFRunLoop.h"
+#include "Foundation/NSLog.h"
+#include "engine/AppleMonitorProducts.h"
+#include "engine/BrightnessController.h"
+
+namespace {
+
+void deviceMatched(void* context, IOReturn, void*, IOHIDDeviceRef device) {
+    static_cast<BrightnessController*>(context)->displayAttached(device);
+}
+
+void deviceRemoved(void* context, IOReturn, void*, IOHIDDeviceRef device) {
+    static_cast<BrightnessController*>(context)->displayDetached(device);
+}
+
+}  // namespace
+
+void BrightnessController::setupExternalMonitorDeviceRef() {
+    IOHIDManagerRef manager = IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+    if (!manager) {
+        // Without a manager no monitor is ever found; nothing more to set up.
+        NSLog("IOHIDManagerCreate returned nil");
+        return;
+    }
+    watcher_ = manager;
+    IOHIDManagerSetDeviceMatchingMultiple(manager, duolume::appleMonitorMatchingList());
+    IOHIDManagerRegisterDeviceMatchingCallback(manager, deviceMatched, this);
+    IOHIDManagerRegisterDeviceRemovalCallback(manager, deviceRemoved, this);
+    IOHIDManagerScheduleWithRunLoop(manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+    IOReturn status = IOHIDManagerOpen(manager, kIOHIDOptionsTypeNone);
+    if (status != kIOReturnSuccess) NSLog("IOHIDManagerOpen error 0x%x", status);
+}
+
+void BrightnessController::displayAttached(IOHIDDeviceRef device) {
+    // Added first, so the sync request already drives the new monitor.
+    externalMonitorDeviceRefs.insert(device);
+    updateDisplayBrightness(true);
+}
+
+void BrightnessController::displayDetached(IOHIDDeviceRef device) {
+    externalMonitorDeviceRefs.erase(device);
+}
+
+BrightnessController::~BrightnessController() {
+    // The manager outlives this engine; it must not call into it any more.
+    if (watcher_) {
+        IOHIDManagerRegisterDeviceMatchingCallback(watcher_, nullptr, nullptr);
+        IOHIDManagerRegisterDeviceRemovalCallback(watcher_, nullptr, nullptr);
+    }
+}

@@ -1,0 +1,34 @@
+#include "DisplayServices/DisplayServices.h"
+
+#include <cstdio>
+#include <string>
+
+namespace platform::display_services {
+namespace {
+DisplayBackend& displays() { return Machine::current().displays(); }
+
+std::string formatDouble(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+}  // namespace
+
+int getBrightness(CGDirectDisplayID display, float* brightness) {
+    Machine::current().recordCall("DisplayServicesGetBrightness(" + std::to_string(display) + ")");
+    return displays().displayServicesGetBrightness(display, brightness);
+}
+
+int setBrightness(CGDirectDisplayID display, float brightness) {
+    Machine::current().recordCall("DisplayServicesSetBrightness(" + std::to_string(display) + ", " +
+                                  formatDouble(brightness) + ")");
+    return displays().displayServicesSetBrightness(display, brightness);
+}
+
+bool canChangeBrightness(CGDirectDisplayID display) {
+    Machine::current().recordCall("DisplayServicesCanChangeBrightness(" + std::to_string(display) +
+                                  ")");
+    return displays().displayServicesCanChangeBrightness(display);
+}
+
+}  // namespace platform::display_services

@@ -1,0 +1,113 @@
+// The sync request: the single-monitor guard, the live level from the sensor,
+// and one request from the settings file on disk to both displays.
+#include <gmock/gmock.h>
+
+#include "EngineTestSupport.h"
+#include "linux/LinuxDefaults.h"
+#include "support/TempDir.h"
+
+namespace engine_testing {
+namespace {
+
+class SyncRequest : public EngineTest {
+protected:
+    SyncRequest() {
+        displays.setAllOptionalOperationsPresent();
+        displays.addBuiltinDisplay(1, 0.5);
+        displays.addExternalDisplay(9);
+    }
+    void request() { BrightnessController::sharedInstance()->updateDisplayBrightness(false); }
+    int sensorReads() const {
+        auto& sensor = sim.simLightSensor();
+        return sensor.scalarCalls + sensor.eventCopies;
+    }
+};
+
+TEST_F(SyncRequest, SingleMonitorGuardStopsEverythingWhileNoMonitorIsAttached) {
+    setFlatCurve(0.6, 0.3);
+    setAmbientLevel(5.0);
+    settings()[duolume::kSingleMonitorDisabledKey] = PlistValue::boolean(true);
+    engine();
+    markCalls();
+    request();
+    EXPECT_TRUE(callsSinceMark().empty());
+    EXPECT_EQ(sensorReads(), 0);
+    EXPECT_TRUE(displays.writes.empty());
+}
+
+TEST_F(SyncRequest, SingleMonitorGuardLetsRequestsThroughWithAMonitor) {
+    setFlatCurve(0.6, 0.3);
+    setAmbientLevel(5.0);
+    settings()[duolume::kSingleMonitorDisabledKey] = PlistValue::boolean(true);
+    auto& monitor = hid.plugInAppleMonitor(0x9226, 0x1000);
+    engine();  // the attach itself is carried out despite the guard
+    EXPECT_NEAR(displays.find(1)->brightness, 0.6, 1e-6);
+    EXPECT_EQ(monitor.brightnessRaw(), static_cast<std::uint16_t>(0.3 * 65535.0));
+}
+
+TEST_F(SyncRequest, WithoutTheGuardTheBuiltinDisplayFollowsAlone) {
+    setFlatCurve(0.6, 0.3);
+    setAmbientLevel(5.0);
+    engine();
+    request();
+    EXPECT_EQ(displays.writes.size(), 1u);
+    EXPECT_NEAR(displays.find(1)->brightness, 0.6, 1e-6);
+}
+
+TEST_F(SyncRequest, SensorFailureMarkerChangesNothing) {
+    setFlatCurve(0.6, 0.3);
+    // No sensor at all on this machine: the sensor answers with a failure marker.
+    engine();
+    const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
+    if (level >= 0.0) GTEST_SKIP() << "this build's sensor has no failure marker";
+    request();
+    EXPECT_TRUE(displays.writes.empty());
+}
+
+TEST(SyncRequestFromFile, SettingsFileToBothDisplays) {
+    testing_support::TempDir config;
+    testing_support::ScopedEnv xdg("XDG_CONFIG_HOME", config.path());
+    auto& sim = SimMachine::installNew();
+    sim.useDefaultsStorage(std::make_unique<platform::linux_machine::LinuxDefaults>(sim));
+
+    // The curve as the pane leaves it on disk, with points 4 and 5 moved.
+    auto curve = duolume::initialSettings();
+    curve["internal4"] = PlistValue::realSingle(0.4f);
+    curve["internal5"] = PlistValue::realSingle(0.8f);
+    curve["external4"] = PlistValue::realSingle(0.2f);
+    curve["external5"] = PlistValue::realSingle(0.6f);
+    duolume::writeInitialSettings(curve);
+    const auto path = platform::linux_machine::LinuxDefaults::pathForDomain(duolume::ProductIdentifier);
+    ASSERT_TRUE(testing_support::fileExists(path));
+    ASSERT_NE(testing_support::readFile(path).find("internal5"), std::string::npos);
+
+    auto& displays = sim.simDisplays();
+    displays.setAllOptionalOperationsPresent();
+    displays.setPresent(OptionalDisplayOperation::DisplayServicesSetBrightness, false);
+    displays.addExternalDisplay(9);
+    displays.addBuiltinDisplay(1, 0.1);
+    auto& monitor = sim.simHID().plugInAppleMonitor(0x9226, 0);
+
+    // The sensor of this build, scripted to about level 4.5.
+    const double level = scriptAmbientLevel(sim, 4.5);
+    ASSERT_NEAR(level, 4.5, 0.01);
+    const double fraction = level - 4.0;
+    const double internal = 0.4f + fraction * (0.8f - 0.4f);
+    const double external = 0.2f + fraction * (0.6f - 0.2f);
+
+    BrightnessController::sharedInstance();
+    sim.runFor(0.01);  // the monitor's attach: a smoothed request
+    EXPECT_EQ(sim.sleeps.size(), 100u);
+    sim.simHID().devices.front()->sent.clear();
+    displays.writes.clear();
+
+    BrightnessController::sharedInstance()->updateDisplayBrightness(false);
+    ASSERT_EQ(displays.writes.size(), 1u);
+    EXPECT_EQ(displays.writes[0].operation, "CoreDisplay_Display_SetUserBrightness");
+    EXPECT_DOUBLE_EQ(displays.find(1)->brightness, internal);
+    EXPECT_EQ(monitor.brightnessRaw(), static_cast<std::uint16_t>(external * 65535.0));
+    EXPECT_EQ(monitor.sent.size(), 1u);
+}
+
+}  // namespace
+}  // namespace engine_testing
