@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <random>
 
 #include "Foundation/PropertyListSerialization.h"
@@ -44,4 +45,36 @@ TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
     }
     // The writer really got to write in most rounds.
     EXPECT_GT(roundsWithNewValue, 20);
+}
+
+TEST(SettingsCrash, TwoWritersAtOnceNeverLeaveATornFileForAReader) {
+    TempDir home;
+    ScopedEnv config("XDG_CONFIG_HOME", home.path());
+    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+    platform::linux_machine::LinuxMachine::installNew();
+    writeInitialSettings(initialSettings());
+    const std::string path = home / (ProductIdentifier + ".plist");
+
+    std::vector<pid_t> writers;
+    for (const char* key : {"internal2", "external8"}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            platform::linux_machine::LinuxMachine::installNew();
+            for (long i = 0;; ++i) setPrefsForKey(PlistValue::real((i % 10) / 10.0), key);
+        }
+        writers.push_back(child);
+    }
+    int reads = 0;
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+         std::chrono::steady_clock::now() < end; ++reads) {
+        auto value = platform::readPropertyListFile(path);
+        ASSERT_TRUE(value && value->dictionaryValue()) << "torn file at read " << reads;
+        ASSERT_EQ(value->dictionaryValue()->size(), 24u);
+    }
+    for (pid_t w : writers) {
+        kill(w, SIGKILL);
+        waitpid(w, nullptr, 0);
+    }
+    EXPECT_GT(reads, 10);
 }
