@@ -1,0 +1,118 @@
+// The engine's sync request on the simulated machine, with the curve read from
+// a real settings file: once without a fade, and once with a 100-step fade
+// whose sleeps cost nothing (virtual time).
+//
+//   build/bin/engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "engine/BrightnessController.h"
+#include "linux/LinuxDefaults.h"
+#include "sensor/AmbientLightSensor.h"
+#include "settings/SettingsStore.h"
+#include "sim/SimMachine.h"
+
+namespace {
+
+using platform::sim::SimMachine;
+
+// A temporary settings folder holding the pane's initial curve.
+class SettingsFolder {
+public:
+    SettingsFolder() {
+        char pattern[] = "/tmp/duolume-bench-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+        ::setenv("XDG_CONFIG_HOME", path_.c_str(), 1);
+    }
+    ~SettingsFolder() { std::filesystem::remove_all(path_); }
+
+private:
+    std::string path_;
+};
+
+// Scripts the build's sensor back-end to give about `level`.
+void scriptLevel(SimMachine& sim, double level) {
+    auto& sensor = sim.simLightSensor();
+    if (AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::ServiceClient) {
+        sensor.serviceClientPresent = true;
+        sensor.reading = std::exp(level) - 1.0;
+    } else {
+        sensor.controllerPresent = true;
+        sensor.outputs[0] = sensor.outputs[1] =
+            static_cast<std::uint64_t>(std::llround(std::pow(level + 1.0, 7.5) - 1.0));
+    }
+}
+
+// A laptop with its built-in display and one Apple monitor, and the engine.
+SimMachine& laptop() {
+    auto& sim = SimMachine::installNew();
+    sim.useDefaultsStorage(std::make_unique<platform::linux_machine::LinuxDefaults>(sim));
+    duolume::writeInitialSettings(duolume::initialSettings());
+    auto& displays = sim.simDisplays();
+    displays.setAllOptionalOperationsPresent();
+    displays.addBuiltinDisplay(1, 0.5);
+    displays.addExternalDisplay(9);
+    sim.simHID().plugInAppleMonitor();
+    scriptLevel(sim, 4.5);
+    BrightnessController::sharedInstance();
+    sim.runFor(0.01);
+    return sim;
+}
+
+// Keeps the simulated machine's journals from growing without bound.
+void trimJournals(SimMachine& sim) {
+    sim.calls.clear();
+    sim.sleeps.clear();
+    sim.simDisplays().writes.clear();
+    for (auto& device : sim.simHID().devices) device->sent.clear();
+}
+
+// One laptop and one engine for the whole process, as in the agent.
+SimMachine& machine() {
+    static SettingsFolder folder;
+    static SimMachine& sim = laptop();
+    return sim;
+}
+
+void BM_SyncRequestWithoutFade(benchmark::State& state) {
+    auto& sim = machine();
+    auto* engine = BrightnessController::sharedInstance();
+    trimJournals(sim);
+    engine->updateDisplayBrightness(false);
+    if (sim.simDisplays().writes.size() != 1 || !sim.sleeps.empty())
+        state.SkipWithError("the request did not write the built-in display once");
+    std::int64_t n = 0;
+    for (auto _ : state) {
+        engine->updateDisplayBrightness(false);
+        if (++n % 256 == 0) trimJournals(sim);
+    }
+}
+BENCHMARK(BM_SyncRequestWithoutFade);
+
+void BM_SyncRequestWithFade(benchmark::State& state) {
+    auto& sim = machine();
+    auto* engine = BrightnessController::sharedInstance();
+    trimJournals(sim);
+    // A level none of the loop's requests leaves the displays at, since this
+    // function runs several times.
+    scriptLevel(sim, 5.0);
+    engine->updateDisplayBrightness(true);
+    if (sim.sleeps.size() != 100) state.SkipWithError("the request did not fade");
+    bool bright = false;
+    for (auto _ : state) {
+        // Alternating levels make every request a full fade.
+        bright = !bright;
+        scriptLevel(sim, bright ? 8.5 : 1.5);
+        engine->updateDisplayBrightness(true);
+        trimJournals(sim);
+    }
+}
+BENCHMARK(BM_SyncRequestWithFade);
+
+}  // namespace
+
+BENCHMARK_MAIN();
