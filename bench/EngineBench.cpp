@@ -22,7 +22,7 @@ using platform::sim::SimMachine;
 
 // A temporary settings folder holding the pane's initial curve.
 class SettingsFolder {
-public:
+  public:
     SettingsFolder() {
         char pattern[] = "/tmp/duolume-bench-XXXXXX";
         path_ = ::mkdtemp(pattern);
@@ -30,7 +30,7 @@ public:
     }
     ~SettingsFolder() { std::filesystem::remove_all(path_); }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -68,7 +68,8 @@ void trimJournals(SimMachine& sim) {
     sim.calls.clear();
     sim.sleeps.clear();
     sim.simDisplays().writes.clear();
-    for (auto& device : sim.simHID().devices) device->sent.clear();
+    for (auto& device : sim.simHID().devices)
+        device->sent.clear();
 }
 
 // One laptop and one engine for the whole process, as in the agent.
@@ -88,7 +89,8 @@ void BM_SyncRequestWithoutFade(benchmark::State& state) {
     std::int64_t n = 0;
     for (auto _ : state) {
         engine->updateDisplayBrightness(false);
-        if (++n % 256 == 0) trimJournals(sim);
+        if (++n % 256 == 0)
+            trimJournals(sim);
     }
 }
 BENCHMARK(BM_SyncRequestWithoutFade);
@@ -101,7 +103,8 @@ void BM_SyncRequestWithFade(benchmark::State& state) {
     // function runs several times.
     scriptLevel(sim, 5.0);
     engine->updateDisplayBrightness(true);
-    if (sim.sleeps.size() != 100) state.SkipWithError("the request did not fade");
+    if (sim.sleeps.size() != 100)
+        state.SkipWithError("the request did not fade");
     bool bright = false;
     for (auto _ : state) {
         // Alternating levels make every request a full fade.

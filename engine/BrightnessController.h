@@ -15,7 +15,7 @@
 #include "IOKit/hid/IOHIDManager.h"
 
 class BrightnessController {
-public:
+  public:
     // The one engine of the process, created on the first call (which also
     // starts the USB monitor watcher).
     static BrightnessController* sharedInstance();
@@ -59,7 +59,7 @@ public:
     // For tests: while set, the base initialisation yields no object.
     static void setBaseInitialisationFailsForTesting(bool fails);
 
-private:
+  private:
     double getBuiltinBrightness(CGDirectDisplayID display);
     void setBuiltinBrightness(double brightness, CGDirectDisplayID display);
     double getMonitorBrightness();

@@ -12,12 +12,15 @@ bool gBaseInitialisationFails = false;
 const std::string kClassName = "BrightnessController";
 
 // The root object's initialiser; yields no object only when a test says so.
-bool baseInitialise() { return !gBaseInitialisationFails; }
+bool baseInitialise() {
+    return !gBaseInitialisationFails;
+}
 
 }  // namespace
 
 BrightnessController* BrightnessController::sharedInstance() {
-    if (!gSharedInstance) gSharedInstance = new BrightnessController();
+    if (!gSharedInstance)
+        gSharedInstance = new BrightnessController();
     return gSharedInstance;
 }
 

@@ -21,7 +21,8 @@ void BrightnessController::updateDisplayBrightness(bool smooth) {
 void BrightnessController::updateDisplayBrightnessForAmbientLight(double level, bool smooth) {
     // Negative levels are the sensor's failure markers. A level that is not a
     // number, or too large to name a point, finds no points either.
-    if (!(level >= 0.0) || level >= static_cast<double>(INT_MAX)) return;
+    if (!(level >= 0.0) || level >= static_cast<double>(INT_MAX))
+        return;
 
     const auto settings = duolume::fetchSettings();
     const int lower = static_cast<int>(std::floor(level));
@@ -33,10 +34,12 @@ void BrightnessController::updateDisplayBrightnessForAmbientLight(double level, 
     // A pair of neighbouring points that are both 0.0 (or absent) stops the request.
     const double internalLower = point(duolume::kInternalPrefix, lower);
     const double internalUpper = point(duolume::kInternalPrefix, upper);
-    if (internalLower == 0.0 && internalUpper == 0.0) return;
+    if (internalLower == 0.0 && internalUpper == 0.0)
+        return;
     const double externalLower = point(duolume::kExternalPrefix, lower);
     const double externalUpper = point(duolume::kExternalPrefix, upper);
-    if (externalLower == 0.0 && externalUpper == 0.0) return;
+    if (externalLower == 0.0 && externalUpper == 0.0)
+        return;
 
     const double fraction = level - std::floor(level);
     const double internal = internalLower + fraction * (internalUpper - internalLower);

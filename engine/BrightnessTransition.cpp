@@ -26,12 +26,15 @@ void BrightnessController::setBrightnessForInternalDisplay(double internal, doub
         NSLog("CGGetActiveDisplayList() failed to get active display list");
         return;
     }
-    if (count > kMaxDisplays) count = kMaxDisplays;
-    if (count == 0) return;
+    if (count > kMaxDisplays)
+        count = kMaxDisplays;
+    if (count == 0)
+        return;
 
     // The built-in display takes the internal target. Only the first display
     // is tested, so two external displays are exchanged as well.
-    if (count == 2 && !CGDisplayIsBuiltin(displays[0])) std::swap(displays[0], displays[1]);
+    if (count == 2 && !CGDisplayIsBuiltin(displays[0]))
+        std::swap(displays[0], displays[1]);
 
     const double targets[kMaxDisplays] = {internal, external};
     double current[kMaxDisplays] = {};
@@ -40,11 +43,13 @@ void BrightnessController::setBrightnessForInternalDisplay(double internal, doub
     for (CGDisplayCount i = 0; i < count; ++i) {
         current[i] = getBrightness(displays[i]);
         increments[i] = (targets[i] - current[i]) / kFadeSteps;
-        if (std::fabs(increments[i]) >= kSmallestFadedIncrement) worthFading = true;
+        if (std::fabs(increments[i]) >= kSmallestFadedIncrement)
+            worthFading = true;
     }
 
     if (!smooth || !worthFading) {
-        for (CGDisplayCount i = 0; i < count; ++i) setBrightness(targets[i], displays[i]);
+        for (CGDisplayCount i = 0; i < count; ++i)
+            setBrightness(targets[i], displays[i]);
         return;
     }
 

@@ -25,8 +25,10 @@ double BrightnessController::getBuiltinBrightness(CGDirectDisplayID display) {
     io_service_t service = IOServicePortFromCGDisplayID(display);
     IOReturn status = IODisplayGetFloatParameter(service, 0, kIODisplayBrightnessKey, &cell);
     if (status != kIOReturnSuccess) {
-        NSLog("IODisplayGetFloatParameter error 0x%x while retrieving brightness for internal display",
-              status);
+        NSLog(
+            "IODisplayGetFloatParameter error 0x%x while retrieving brightness for internal "
+            "display",
+            status);
     }
     return cell;
 }
@@ -34,7 +36,8 @@ double BrightnessController::getBuiltinBrightness(CGDirectDisplayID display) {
 void BrightnessController::setBuiltinBrightness(double brightness, CGDirectDisplayID display) {
     const float single = static_cast<float>(brightness);
 
-    if (DisplayServicesSetBrightness && DisplayServicesSetBrightness(display, single) == 0) return;
+    if (DisplayServicesSetBrightness && DisplayServicesSetBrightness(display, single) == 0)
+        return;
 
     // Writing is gated more loosely than reading: a missing capability test
     // does not stop CoreDisplay.

@@ -4,7 +4,8 @@
 #include "engine/BrightnessController.h"
 
 double BrightnessController::getBrightness(CGDirectDisplayID display) {
-    if (CGDisplayIsBuiltin(display)) return getBuiltinBrightness(display);
+    if (CGDisplayIsBuiltin(display))
+        return getBuiltinBrightness(display);
     return getMonitorBrightness();
 }
 

@@ -17,16 +17,19 @@ double BrightnessController::getMonitorBrightness() {
                                                kMonitorBrightnessReportID, payload.data(), &length);
         // A monitor that fails to answer (or answers short) has no defined
         // payload and contributes nothing.
-        if (status != kIOReturnSuccess || length < kMonitorBrightnessReportLength) continue;
+        if (status != kIOReturnSuccess || length < kMonitorBrightnessReportLength)
+            continue;
         cell = duolume::monitorBrightnessForPayload(payload);
     }
     return cell;
 }
 
 void BrightnessController::setMonitorBrightness(double brightness) {
-    if (externalMonitorDeviceRefs.empty()) return;
+    if (externalMonitorDeviceRefs.empty())
+        return;
     auto payload = duolume::monitorPayloadForBrightness(brightness);
-    if (!payload) return;
+    if (!payload)
+        return;
     // Statuses are not consulted: a monitor that fails keeps its brightness
     // and the others are still written.
     for (IOHIDDeviceRef device : externalMonitorDeviceRefs) {

@@ -30,7 +30,8 @@ void BrightnessController::setupExternalMonitorDeviceRef() {
     IOHIDManagerRegisterDeviceRemovalCallback(manager, deviceRemoved, this);
     IOHIDManagerScheduleWithRunLoop(manager, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
     IOReturn status = IOHIDManagerOpen(manager, kIOHIDOptionsTypeNone);
-    if (status != kIOReturnSuccess) NSLog("IOHIDManagerOpen error 0x%x", status);
+    if (status != kIOReturnSuccess)
+        NSLog("IOHIDManagerOpen error 0x%x", status);
 }
 
 void BrightnessController::displayAttached(IOHIDDeviceRef device) {

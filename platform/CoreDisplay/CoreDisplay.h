@@ -16,6 +16,7 @@ inline constexpr platform::WeakDisplayOperation<
                                           platform::core_display::getUserBrightness};
 
 inline constexpr platform::WeakDisplayOperation<
-    platform::OptionalDisplayOperation::CoreDisplaySetUserBrightness, void(CGDirectDisplayID, double)>
+    platform::OptionalDisplayOperation::CoreDisplaySetUserBrightness,
+    void(CGDirectDisplayID, double)>
     CoreDisplay_Display_SetUserBrightness{"CoreDisplay_Display_SetUserBrightness",
                                           platform::core_display::setUserBrightness};

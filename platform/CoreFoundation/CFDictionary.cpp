@@ -5,10 +5,13 @@
 Boolean CFDictionaryGetValueIfPresent(const CFDictionaryRef& theDict, const std::string& key,
                                       const PlistValue** value) {
     platform::Machine::current().recordCall("CFDictionaryGetValueIfPresent(" + key + ")");
-    if (!theDict) return false;
+    if (!theDict)
+        return false;
     auto it = theDict->find(key);
-    if (it == theDict->end()) return false;
-    if (value) *value = &it->second;
+    if (it == theDict->end())
+        return false;
+    if (value)
+        *value = &it->second;
     return true;
 }
 

@@ -38,7 +38,8 @@ bool convertToInteger(const PlistValue& number, Int* out) {
 }  // namespace
 
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr) {
-    if (!number || !number->isNumber() || !valuePtr) return false;
+    if (!number || !number->isNumber() || !valuePtr)
+        return false;
     switch (theType) {
         case kCFNumberSInt32Type:
             return convertToInteger(*number, static_cast<std::int32_t*>(valuePtr));

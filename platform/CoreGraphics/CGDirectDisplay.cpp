@@ -8,17 +8,23 @@
 #include "Machine.h"
 
 namespace {
-platform::DisplayBackend& displays() { return platform::Machine::current().displays(); }
-void record(const std::string& call) { platform::Machine::current().recordCall(call); }
+platform::DisplayBackend& displays() {
+    return platform::Machine::current().displays();
+}
+void record(const std::string& call) {
+    platform::Machine::current().recordCall(call);
+}
 }  // namespace
 
 CGError CGGetActiveDisplayList(std::uint32_t maxDisplays, CGDirectDisplayID* activeDisplays,
                                CGDisplayCount* displayCount) {
     record("CGGetActiveDisplayList(" + std::to_string(maxDisplays) + ")");
-    if (!displayCount) return kCGErrorIllegalArgument;
+    if (!displayCount)
+        return kCGErrorIllegalArgument;
     std::vector<CGDirectDisplayID> all;
     CGError status = displays().activeDisplays(all);
-    if (status != kCGErrorSuccess) return status;
+    if (status != kCGErrorSuccess)
+        return status;
     if (!activeDisplays) {
         *displayCount = static_cast<CGDisplayCount>(all.size());
         return kCGErrorSuccess;

@@ -5,7 +5,9 @@
 
 namespace platform::display_services {
 namespace {
-DisplayBackend& displays() { return Machine::current().displays(); }
+DisplayBackend& displays() {
+    return Machine::current().displays();
+}
 
 std::string formatDouble(double value) {
     char text[32];

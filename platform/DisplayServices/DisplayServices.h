@@ -13,7 +13,8 @@ bool canChangeBrightness(CGDirectDisplayID display);
 
 // Status 0 on success; the cell then holds the brightness 0.0 to 1.0.
 inline constexpr platform::WeakDisplayOperation<
-    platform::OptionalDisplayOperation::DisplayServicesGetBrightness, int(CGDirectDisplayID, float*)>
+    platform::OptionalDisplayOperation::DisplayServicesGetBrightness,
+    int(CGDirectDisplayID, float*)>
     DisplayServicesGetBrightness{"DisplayServicesGetBrightness",
                                  platform::display_services::getBrightness};
 

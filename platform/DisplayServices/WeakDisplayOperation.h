@@ -18,7 +18,7 @@ class WeakDisplayOperation;
 
 template <OptionalDisplayOperation Op, typename R, typename... Args>
 class WeakDisplayOperation<Op, R(Args...)> {
-public:
+  public:
     using Implementation = R (*)(Args...);
     constexpr WeakDisplayOperation(const char* name, Implementation impl)
         : name_(name), impl_(impl) {}
@@ -35,7 +35,7 @@ public:
         return impl_(args...);
     }
 
-private:
+  private:
     const char* name_;
     Implementation impl_;
 };

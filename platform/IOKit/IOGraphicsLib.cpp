@@ -6,7 +6,9 @@
 #include "Machine.h"
 
 namespace {
-platform::DisplayBackend& displays() { return platform::Machine::current().displays(); }
+platform::DisplayBackend& displays() {
+    return platform::Machine::current().displays();
+}
 
 std::string hex(std::uint32_t value) {
     char text[16];
@@ -16,10 +18,11 @@ std::string hex(std::uint32_t value) {
 }  // namespace
 
 CFDictionaryRef IODisplayCreateInfoDictionary(io_service_t framebuffer, IOOptionBits options) {
-    platform::Machine::current().recordCall("IODisplayCreateInfoDictionary(" +
-                                            std::to_string(framebuffer) + ", " + hex(options) + ")");
+    platform::Machine::current().recordCall(
+        "IODisplayCreateInfoDictionary(" + std::to_string(framebuffer) + ", " + hex(options) + ")");
     auto info = displays().displayInfoDictionary(framebuffer, options);
-    if (!info) return nullptr;
+    if (!info)
+        return nullptr;
     return std::make_shared<const PlistDictionary>(std::move(*info));
 }
 
@@ -28,7 +31,8 @@ IOReturn IODisplayGetFloatParameter(io_service_t service, IOOptionBits options,
     platform::Machine::current().recordCall("IODisplayGetFloatParameter(" +
                                             std::to_string(service) + ", " + hex(options) + ", " +
                                             parameterName + ")");
-    if (!value) return kIOReturnBadArgument;
+    if (!value)
+        return kIOReturnBadArgument;
     return displays().getFloatParameter(service, options, parameterName, value);
 }
 

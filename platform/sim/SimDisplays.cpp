@@ -64,14 +64,17 @@ PlistDictionary SimDisplays::infoDictionary(std::int64_t vendor, std::int64_t pr
     PlistDictionary d;
     d["DisplayVendorID"] = PlistValue::integer(vendor);
     d["DisplayProductID"] = PlistValue::integer(product);
-    if (serial) d["DisplaySerialNumber"] = PlistValue::integer(*serial);
+    if (serial)
+        d["DisplaySerialNumber"] = PlistValue::integer(*serial);
     return d;
 }
 
 CGError SimDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) {
     displays.clear();
-    if (listStatus != kCGErrorSuccess) return listStatus;
-    for (const auto& d : active) displays.push_back(d.id);
+    if (listStatus != kCGErrorSuccess)
+        return listStatus;
+    for (const auto& d : active)
+        displays.push_back(d.id);
     return kCGErrorSuccess;
 }
 
@@ -96,17 +99,21 @@ std::uint32_t SimDisplays::serialNumber(CGDirectDisplayID display) {
 }
 
 int SimDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) {
-    if (displayServicesGetStatus != 0) return displayServicesGetStatus;
+    if (displayServicesGetStatus != 0)
+        return displayServicesGetStatus;
     auto* d = find(display);
-    if (!d || !d->builtin) return kDisplayServicesUnknownDisplay;
+    if (!d || !d->builtin)
+        return kDisplayServicesUnknownDisplay;
     *brightness = static_cast<float>(d->brightness);
     return 0;
 }
 
 int SimDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
-    if (displayServicesSetStatus != 0) return displayServicesSetStatus;
+    if (displayServicesSetStatus != 0)
+        return displayServicesSetStatus;
     auto* d = find(display);
-    if (!d || !d->builtin) return kDisplayServicesUnknownDisplay;
+    if (!d || !d->builtin)
+        return kDisplayServicesUnknownDisplay;
     writes.push_back({"DisplayServicesSetBrightness", display, brightness});
     d->brightness = brightness;
     return 0;
@@ -124,28 +131,34 @@ double SimDisplays::coreDisplayGetUserBrightness(CGDirectDisplayID display) {
 
 void SimDisplays::coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) {
     writes.push_back({"CoreDisplay_Display_SetUserBrightness", display, brightness});
-    if (auto* d = find(display)) d->brightness = brightness;
+    if (auto* d = find(display))
+        d->brightness = brightness;
 }
 
 std::vector<io_service_t> SimDisplays::displayConnectServices() {
     std::vector<io_service_t> handles;
-    for (const auto& s : services) handles.push_back(s.handle);
+    for (const auto& s : services)
+        handles.push_back(s.handle);
     return handles;
 }
 
 std::optional<PlistDictionary> SimDisplays::displayInfoDictionary(io_service_t service,
                                                                   IOOptionBits) {
     auto* s = findService(service);
-    if (!s) return std::nullopt;
+    if (!s)
+        return std::nullopt;
     return s->info;
 }
 
 IOReturn SimDisplays::getFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
                                         float* value) {
     auto* s = findService(service);
-    if (!s) return kIOReturnBadArgument;
-    if (s->getStatus != kIOReturnSuccess) return s->getStatus;
-    if (key != "brightness") return kIOReturnUnsupported;
+    if (!s)
+        return kIOReturnBadArgument;
+    if (s->getStatus != kIOReturnSuccess)
+        return s->getStatus;
+    if (key != "brightness")
+        return kIOReturnUnsupported;
     auto* d = find(s->display);
     *value = d ? static_cast<float>(d->brightness) : s->ownBrightness;
     return kIOReturnSuccess;
@@ -154,9 +167,12 @@ IOReturn SimDisplays::getFloatParameter(io_service_t service, IOOptionBits, cons
 IOReturn SimDisplays::setFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
                                         float value) {
     auto* s = findService(service);
-    if (!s) return kIOReturnBadArgument;
-    if (s->setStatus != kIOReturnSuccess) return s->setStatus;
-    if (key != "brightness") return kIOReturnUnsupported;
+    if (!s)
+        return kIOReturnBadArgument;
+    if (s->setStatus != kIOReturnSuccess)
+        return s->setStatus;
+    if (key != "brightness")
+        return kIOReturnUnsupported;
     writes.push_back({"IODisplaySetFloatParameter", service, value});
     if (auto* d = find(s->display))
         d->brightness = value;

@@ -48,7 +48,7 @@ struct SimBrightnessWrite {
 };
 
 class SimDisplays : public DisplayBackend {
-public:
+  public:
     // Active displays, in the platform's order (references stay valid as more are added).
     std::deque<SimDisplay> active;
     // The status of the active display list; anything but success fails it.
@@ -72,7 +72,8 @@ public:
 
     // Display connection services, in iteration order.
     std::deque<SimDisplayService> services;
-    SimDisplayService& addService(std::optional<PlistDictionary> info, CGDirectDisplayID display = 0);
+    SimDisplayService& addService(std::optional<PlistDictionary> info,
+                                  CGDirectDisplayID display = 0);
     SimDisplayService* findService(io_service_t handle);
     // An info dictionary with the given identity; a missing serial leaves its key out.
     static PlistDictionary infoDictionary(std::int64_t vendor, std::int64_t product,
@@ -100,7 +101,7 @@ public:
     IOReturn setFloatParameter(io_service_t service, IOOptionBits options, const std::string& key,
                                float value) override;
 
-private:
+  private:
     io_service_t nextServiceHandle_ = 0x3001;
 };
 

@@ -6,11 +6,15 @@ namespace platform::sim {
 
 IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                                  CFIndex* length) {
-    if (!attached) return kIOReturnNotAttached;
-    if (getStatus != kIOReturnSuccess) return getStatus;
-    if (type != kIOHIDReportTypeFeature) return kIOReturnUnsupported;
+    if (!attached)
+        return kIOReturnNotAttached;
+    if (getStatus != kIOReturnSuccess)
+        return getStatus;
+    if (type != kIOHIDReportTypeFeature)
+        return kIOReturnUnsupported;
     auto it = featureReports.find(reportID);
-    if (it == featureReports.end()) return kIOReturnUnsupported;
+    if (it == featureReports.end())
+        return kIOReturnUnsupported;
     const auto n = std::min<CFIndex>(*length, static_cast<CFIndex>(it->second.size()));
     std::copy_n(it->second.begin(), n, report);
     *length = n;
@@ -20,20 +24,25 @@ IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::ui
 IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                                  CFIndex length) {
     sent.push_back({type, reportID, std::vector<std::uint8_t>(report, report + length)});
-    if (!attached) return kIOReturnNotAttached;
-    if (setStatus != kIOReturnSuccess) return setStatus;
-    if (type != kIOHIDReportTypeFeature) return kIOReturnUnsupported;
+    if (!attached)
+        return kIOReturnNotAttached;
+    if (setStatus != kIOReturnSuccess)
+        return setStatus;
+    if (type != kIOHIDReportTypeFeature)
+        return kIOReturnUnsupported;
     featureReports[reportID] = sent.back().bytes;
     return kIOReturnSuccess;
 }
 
 void SimHIDDevice::setBrightnessRaw(std::uint16_t raw) {
-    featureReports[16] = {static_cast<std::uint8_t>(raw & 0xff), static_cast<std::uint8_t>(raw >> 8)};
+    featureReports[16] = {static_cast<std::uint8_t>(raw & 0xff),
+                          static_cast<std::uint8_t>(raw >> 8)};
 }
 
 std::uint16_t SimHIDDevice::brightnessRaw() const {
     auto it = featureReports.find(16);
-    if (it == featureReports.end() || it->second.size() < 2) return 0;
+    if (it == featureReports.end() || it->second.size() < 2)
+        return 0;
     return static_cast<std::uint16_t>(it->second[0] | (it->second[1] << 8));
 }
 
@@ -51,23 +60,29 @@ SimHIDDevice& SimHID::plugInAppleMonitor(std::int32_t product, std::uint16_t raw
 }
 
 void SimHID::plugIn(SimHIDDevice& device) {
-    if (device.attached) return;
+    if (device.attached)
+        return;
     device.attached = true;
-    for (auto* l : listeners_) l->deviceAttached(&device);
+    for (auto* l : listeners_)
+        l->deviceAttached(&device);
 }
 
 void SimHID::plugOut(SimHIDDevice& device) {
-    if (!device.attached) return;
+    if (!device.attached)
+        return;
     device.attached = false;
-    for (auto* l : listeners_) l->deviceRemoved(&device);
+    for (auto* l : listeners_)
+        l->deviceRemoved(&device);
 }
 
 IOReturn SimHID::open(Listener* listener) {
     ++opens;
-    if (openStatus != kIOReturnSuccess) return openStatus;
+    if (openStatus != kIOReturnSuccess)
+        return openStatus;
     listeners_.push_back(listener);
     for (auto& device : devices)
-        if (device->attached) listener->deviceAttached(device.get());
+        if (device->attached)
+            listener->deviceAttached(device.get());
     return kIOReturnSuccess;
 }
 

@@ -17,7 +17,7 @@
 namespace platform::sim {
 
 class SimHIDDevice : public HIDDevice {
-public:
+  public:
     struct SentReport {
         IOHIDReportType type;
         CFIndex reportID;
@@ -49,14 +49,14 @@ public:
     void setBrightnessRaw(std::uint16_t raw);
     std::uint16_t brightnessRaw() const;
 
-private:
+  private:
     std::int32_t vendor_;
     std::int32_t product_;
     std::string name_;
 };
 
 class SimHID : public HIDBackend {
-public:
+  public:
     inline static constexpr std::int32_t kAppleVendorID = 0x05ac;
 
     // Scripted behaviour of the HID manager.
@@ -77,7 +77,7 @@ public:
     bool canCreateManager() override { return !managerCreationFails; }
     IOReturn open(Listener* listener) override;
 
-private:
+  private:
     std::vector<Listener*> listeners_;
 };
 

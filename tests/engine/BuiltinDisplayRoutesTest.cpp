@@ -9,7 +9,7 @@ namespace {
 using Op = OptionalDisplayOperation;
 
 class BuiltinDisplayRoutes : public EngineTest {
-protected:
+  protected:
     BuiltinDisplayRoutes() {
         displays.addBuiltinDisplay(kBuiltin, 0.25);
         engine();
@@ -105,8 +105,10 @@ TEST_F(BuiltinDisplayRoutes, ServiceParameterFailureStatusIsLogged) {
     controller().getBrightness(kBuiltin);
     controller().setBrightness(0.6, kBuiltin);
     ASSERT_EQ(sim.logLines.size(), 2u);
-    EXPECT_THAT(sim.logLines[0], ::testing::StartsWith("IODisplayGetFloatParameter error 0xe00002ed "));
-    EXPECT_THAT(sim.logLines[1], ::testing::StartsWith("IODisplaySetFloatParameter error 0xe00002c1 "));
+    EXPECT_THAT(sim.logLines[0],
+                ::testing::StartsWith("IODisplayGetFloatParameter error 0xe00002ed "));
+    EXPECT_THAT(sim.logLines[1],
+                ::testing::StartsWith("IODisplaySetFloatParameter error 0xe00002c1 "));
 }
 
 }  // namespace

@@ -63,9 +63,7 @@ TEST_F(ControllerLifecycle, AnEngineThatGoesAwayIsNoLongerCalledByItsWatcher) {
     setFlatCurve(0.6, 0.3);
     displays.addBuiltinDisplay(1, 0.5);
     displays.setAllOptionalOperationsPresent();
-    {
-        BrightnessController own;
-    }
+    { BrightnessController own; }
     auto& monitor = hid.plugInAppleMonitor();
     sim.runFor(0.01);
     // An attach reaching the engine would have made a sync request.

@@ -12,7 +12,7 @@ using duolume::kExternalPrefix;
 using duolume::kInternalPrefix;
 
 class Curve : public EngineTest {
-protected:
+  protected:
     Curve() {
         // CoreDisplay writes the built-in display's target as the exact double.
         displays.setPresent(Op::CoreDisplaySetUserBrightness, true);
@@ -24,7 +24,8 @@ protected:
         displays.writes.clear();
     }
     void lookUp(double level) {
-        BrightnessController::sharedInstance()->updateDisplayBrightnessForAmbientLight(level, false);
+        BrightnessController::sharedInstance()->updateDisplayBrightnessForAmbientLight(level,
+                                                                                       false);
     }
     bool nothingWritten() const { return displays.writes.empty() && monitor->sent.empty(); }
     double builtinTarget() const { return displays.writes.at(0).value; }

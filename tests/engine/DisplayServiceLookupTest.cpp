@@ -6,7 +6,7 @@ namespace engine_testing {
 namespace {
 
 class DisplayServiceLookup : public EngineTest {
-protected:
+  protected:
     DisplayServiceLookup() {
         displays.addDisplay(SimDisplay{kDisplay, true, 0x610, 0xa051, 0});
         engine();
@@ -73,7 +73,8 @@ TEST_F(DisplayServiceLookup, MainPortFollowsTheSystemVersion) {
     auto calls = callsSinceMark();
     std::vector<std::string> ports;
     for (auto& c : calls)
-        if (c.rfind("IOServiceGetMatchingServices", 0) == 0) ports.push_back(c);
+        if (c.rfind("IOServiceGetMatchingServices", 0) == 0)
+            ports.push_back(c);
     EXPECT_EQ(ports, (std::vector<std::string>{
                          "IOServiceGetMatchingServices(" + std::to_string(kIOMasterPortDefault) +
                              ", IODisplayConnect)",

@@ -42,7 +42,7 @@ inline double scriptAmbientLevel(SimMachine& sim, double level) {
 
 // Counts the reads of the in-memory settings.
 class CountingDefaults : public platform::DefaultsStorage {
-public:
+  public:
     explicit CountingDefaults(platform::DefaultsStorage& inner) : inner_(inner) {}
     std::optional<PlistDictionary> read(const std::string& domain) override {
         ++reads;
@@ -54,12 +54,12 @@ public:
     bool flush() override { return inner_.flush(); }
     int reads = 0;
 
-private:
+  private:
     platform::DefaultsStorage& inner_;
 };
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     SimMachine& sim = SimMachine::installNew();
     platform::sim::SimDisplays& displays = sim.simDisplays();
     platform::sim::SimHID& hid = sim.simHID();
@@ -100,20 +100,20 @@ protected:
     }
     int countCallsSinceMark(const std::string& prefix) const {
         auto calls = callsSinceMark();
-        return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](auto& c) {
-            return c.rfind(prefix, 0) == 0;
-        }));
+        return static_cast<int>(std::count_if(calls.begin(), calls.end(),
+                                              [&](auto& c) { return c.rfind(prefix, 0) == 0; }));
     }
 
     // Brightness values written to a monitor with report 16.
     static std::vector<std::vector<std::uint8_t>> payloadsSent(const SimHIDDevice& device) {
         std::vector<std::vector<std::uint8_t>> out;
         for (const auto& r : device.sent)
-            if (r.type == kIOHIDReportTypeFeature && r.reportID == 16) out.push_back(r.bytes);
+            if (r.type == kIOHIDReportTypeFeature && r.reportID == 16)
+                out.push_back(r.bytes);
         return out;
     }
 
-private:
+  private:
     std::size_t mark_ = 0;
 };
 

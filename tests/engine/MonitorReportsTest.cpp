@@ -42,7 +42,7 @@ TEST(MonitorPayload, ReadPassesThroughSinglePrecision) {
 }
 
 class MonitorReports : public EngineTest {
-protected:
+  protected:
     BrightnessController& controller() { return *BrightnessController::sharedInstance(); }
     static constexpr CGDirectDisplayID kExternal = 7;
 };
@@ -69,7 +69,8 @@ TEST_F(MonitorReports, ReadAsksEveryMonitorAndTheLastAnswerCounts) {
     const double read = controller().getBrightness(kExternal);
     EXPECT_EQ(countCallsSinceMark("IOHIDDeviceGetReport("), 2);
     IOHIDDeviceRef last = nullptr;
-    for (auto* device : controller().externalMonitors()) last = device;
+    for (auto* device : controller().externalMonitors())
+        last = device;
     EXPECT_EQ(read, last == &a ? 1.0 : 0.49999237060546875);
     (void)b;
 }
@@ -102,8 +103,8 @@ TEST_F(MonitorReports, WithoutMonitorsReadsGiveZeroAndWritesSendNothing) {
     markCalls();
     EXPECT_EQ(controller().getBrightness(kExternal), 0.0);
     controller().setBrightness(0.8, kExternal);
-    EXPECT_EQ(callsSinceMark(), (std::vector<std::string>{"CGDisplayIsBuiltin(7)",
-                                                          "CGDisplayIsBuiltin(7)"}));
+    EXPECT_EQ(callsSinceMark(),
+              (std::vector<std::string>{"CGDisplayIsBuiltin(7)", "CGDisplayIsBuiltin(7)"}));
     EXPECT_EQ(displays.find(kExternal)->brightness, 0.5);
 }
 

@@ -7,7 +7,7 @@ namespace engine_testing {
 namespace {
 
 class MonitorWatcher : public EngineTest {
-protected:
+  protected:
     MonitorWatcher() {
         setFlatCurve(0.6, 0.3);
         setAmbientLevel(3.0);

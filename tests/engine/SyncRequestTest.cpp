@@ -10,7 +10,7 @@ namespace engine_testing {
 namespace {
 
 class SyncRequest : public EngineTest {
-protected:
+  protected:
     SyncRequest() {
         displays.setAllOptionalOperationsPresent();
         displays.addBuiltinDisplay(1, 0.5);
@@ -59,7 +59,8 @@ TEST_F(SyncRequest, SensorFailureMarkerChangesNothing) {
     // No sensor at all on this machine: the sensor answers with a failure marker.
     engine();
     const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
-    if (level >= 0.0) GTEST_SKIP() << "this build's sensor has no failure marker";
+    if (level >= 0.0)
+        GTEST_SKIP() << "this build's sensor has no failure marker";
     request();
     EXPECT_TRUE(displays.writes.empty());
 }
@@ -77,7 +78,8 @@ TEST(SyncRequestFromFile, SettingsFileToBothDisplays) {
     curve["external4"] = PlistValue::realSingle(0.2f);
     curve["external5"] = PlistValue::realSingle(0.6f);
     duolume::writeInitialSettings(curve);
-    const auto path = platform::linux_machine::LinuxDefaults::pathForDomain(duolume::ProductIdentifier);
+    const auto path =
+        platform::linux_machine::LinuxDefaults::pathForDomain(duolume::ProductIdentifier);
     ASSERT_TRUE(testing_support::fileExists(path));
     ASSERT_NE(testing_support::readFile(path).find("internal5"), std::string::npos);
 

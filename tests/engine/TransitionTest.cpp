@@ -9,13 +9,14 @@ namespace {
 using ::testing::DoubleNear;
 
 class Transition : public EngineTest {
-protected:
+  protected:
     Transition() { displays.setAllOptionalOperationsPresent(); }
     BrightnessController& controller() { return *BrightnessController::sharedInstance(); }
     // Values written to the built-in display through DisplayServices.
     std::vector<double> builtinWrites() const {
         std::vector<double> out;
-        for (auto& w : displays.writes) out.push_back(w.value);
+        for (auto& w : displays.writes)
+            out.push_back(w.value);
         return out;
     }
 };
@@ -84,8 +85,9 @@ TEST_F(Transition, FailedDisplayListIsLoggedAndNothingElseHappens) {
     markCalls();
     controller().setBrightnessForInternalDisplay(0.75, 0.25, true);
     EXPECT_EQ(callsSinceMark(), (std::vector<std::string>{"CGGetActiveDisplayList(2)"}));
-    EXPECT_EQ(sim.logLines, (std::vector<std::string>{
-                                "CGGetActiveDisplayList() failed to get active display list"}));
+    EXPECT_EQ(
+        sim.logLines,
+        (std::vector<std::string>{"CGGetActiveDisplayList() failed to get active display list"}));
 }
 
 TEST_F(Transition, NoActiveDisplayMeansNoWork) {
@@ -124,9 +126,12 @@ TEST_F(Transition, EachFadeStepWritesTheBuiltinDisplayFirstThenWaits) {
     controller().setBrightnessForInternalDisplay(0.7, 0.2, true);
     std::vector<std::string> steps;
     for (auto& c : callsSinceMark()) {
-        if (c.rfind("DisplayServicesSetBrightness", 0) == 0) steps.push_back("builtin");
-        if (c.rfind("IOHIDDeviceSetReport", 0) == 0) steps.push_back("monitor");
-        if (c.rfind("usleep", 0) == 0) steps.push_back("sleep");
+        if (c.rfind("DisplayServicesSetBrightness", 0) == 0)
+            steps.push_back("builtin");
+        if (c.rfind("IOHIDDeviceSetReport", 0) == 0)
+            steps.push_back("monitor");
+        if (c.rfind("usleep", 0) == 0)
+            steps.push_back("sleep");
     }
     ASSERT_EQ(steps.size(), 300u);
     for (std::size_t i = 0; i < steps.size(); i += 3)

@@ -26,20 +26,20 @@ std::string bytes(const std::uint8_t* report, CFIndex length) {
 
 IOReturn IOHIDDeviceGetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               std::uint8_t* report, CFIndex* pReportLength) {
-    platform::Machine::current().recordCall("IOHIDDeviceGetReport(" +
-                                            describe(device, reportType, reportID) + ", " +
-                                            std::to_string(pReportLength ? *pReportLength : 0) +
-                                            ")");
-    if (!device || !report || !pReportLength || *pReportLength < 0) return kIOReturnBadArgument;
+    platform::Machine::current().recordCall(
+        "IOHIDDeviceGetReport(" + describe(device, reportType, reportID) + ", " +
+        std::to_string(pReportLength ? *pReportLength : 0) + ")");
+    if (!device || !report || !pReportLength || *pReportLength < 0)
+        return kIOReturnBadArgument;
     return device->getReport(reportType, reportID, report, pReportLength);
 }
 
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               const std::uint8_t* report, CFIndex reportLength) {
-    platform::Machine::current().recordCall("IOHIDDeviceSetReport(" +
-                                            describe(device, reportType, reportID) + ", " +
-                                            bytes(report, reportLength) + ", " +
-                                            std::to_string(reportLength) + ")");
-    if (!device || !report || reportLength < 0) return kIOReturnBadArgument;
+    platform::Machine::current().recordCall(
+        "IOHIDDeviceSetReport(" + describe(device, reportType, reportID) + ", " +
+        bytes(report, reportLength) + ", " + std::to_string(reportLength) + ")");
+    if (!device || !report || reportLength < 0)
+        return kIOReturnBadArgument;
     return device->setReport(reportType, reportID, report, reportLength);
 }

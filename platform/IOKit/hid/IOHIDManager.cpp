@@ -39,16 +39,19 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
     }
 
     void signal() {
-        if (!source || pending.empty()) return;
+        if (!source || pending.empty())
+            return;
         CFRunLoopSourceSignal(source);
         CFRunLoopWakeUp(runLoop);
     }
 
     bool matches(const platform::HIDDevice& device) const {
-        if (!matching) return true;
+        if (!matching)
+            return true;
         for (const auto& entry : *matching) {
             const auto* dict = entry.dictionaryValue();
-            if (dict && matchesDictionary(device, *dict)) return true;
+            if (dict && matchesDictionary(device, *dict))
+                return true;
         }
         return false;
     }
@@ -56,11 +59,14 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
     static bool matchesDictionary(const platform::HIDDevice& device, const NSDictionary& dict) {
         for (const auto& [key, value] : dict) {
             std::optional<std::int64_t> wanted = value.integerValue();
-            if (!wanted || value.kind() == PlistValue::Kind::Boolean) return false;
+            if (!wanted || value.kind() == PlistValue::Kind::Boolean)
+                return false;
             if (key == kIOHIDVendorIDKey) {
-                if (*wanted != device.vendorID()) return false;
+                if (*wanted != device.vendorID())
+                    return false;
             } else if (key == kIOHIDProductIDKey) {
-                if (*wanted != device.productID()) return false;
+                if (*wanted != device.productID())
+                    return false;
             } else {
                 return false;  // a property these devices do not have
             }
@@ -74,13 +80,15 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
             Event event = pending.front();
             pending.pop_front();
             if (event.attached) {
-                if (!event.device || reported.count(event.device) || !matches(*event.device)) continue;
+                if (!event.device || reported.count(event.device) || !matches(*event.device))
+                    continue;
                 reported.insert(event.device);
                 if (matchingCallback.function)
                     matchingCallback.function(matchingCallback.context, kIOReturnSuccess, this,
                                               event.device);
             } else {
-                if (!reported.erase(event.device)) continue;
+                if (!reported.erase(event.device))
+                    continue;
                 if (removalCallback.function)
                     removalCallback.function(removalCallback.context, kIOReturnSuccess, this,
                                              event.device);
@@ -97,7 +105,9 @@ std::vector<std::unique_ptr<__IOHIDManager>>& managers() {
     return all;
 }
 
-void record(const std::string& call) { platform::Machine::current().recordCall(call); }
+void record(const std::string& call) {
+    platform::Machine::current().recordCall(call);
+}
 
 std::string hex(std::uint32_t value) {
     char text[16];
@@ -109,32 +119,37 @@ std::string hex(std::uint32_t value) {
 
 IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits options) {
     record("IOHIDManagerCreate(" + hex(options) + ")");
-    if (!platform::Machine::current().hid().canCreateManager()) return nullptr;
+    if (!platform::Machine::current().hid().canCreateManager())
+        return nullptr;
     managers().push_back(std::make_unique<__IOHIDManager>());
     return managers().back().get();
 }
 
 void IOHIDManagerSetDeviceMatchingMultiple(IOHIDManagerRef manager, const NSArray& multiple) {
     record("IOHIDManagerSetDeviceMatchingMultiple(" + std::to_string(multiple.size()) + ")");
-    if (manager) manager->matching = multiple;
+    if (manager)
+        manager->matching = multiple;
 }
 
 void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager,
                                                 IOHIDDeviceCallback callback, void* context) {
     record("IOHIDManagerRegisterDeviceMatchingCallback()");
-    if (manager) manager->matchingCallback = {callback, context};
+    if (manager)
+        manager->matchingCallback = {callback, context};
 }
 
 void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef manager,
                                                IOHIDDeviceCallback callback, void* context) {
     record("IOHIDManagerRegisterDeviceRemovalCallback()");
-    if (manager) manager->removalCallback = {callback, context};
+    if (manager)
+        manager->removalCallback = {callback, context};
 }
 
 void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLoop,
                                      const CFRunLoopMode& runLoopMode) {
     record("IOHIDManagerScheduleWithRunLoop(" + runLoopMode + ")");
-    if (!manager || !runLoop) return;
+    if (!manager || !runLoop)
+        return;
     if (!manager->source) {
         manager->source = CFRunLoopSourceCreate([manager] { manager->deliverPending(); });
         manager->runLoop = runLoop;
@@ -145,9 +160,12 @@ void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLo
 
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options) {
     record("IOHIDManagerOpen(" + hex(options) + ")");
-    if (!manager) return kIOReturnBadArgument;
-    if (manager->open) return kIOReturnSuccess;
+    if (!manager)
+        return kIOReturnBadArgument;
+    if (manager->open)
+        return kIOReturnSuccess;
     IOReturn status = platform::Machine::current().hid().open(manager);
-    if (status == kIOReturnSuccess) manager->open = true;
+    if (status == kIOReturnSuccess)
+        manager->open = true;
     return status;
 }
