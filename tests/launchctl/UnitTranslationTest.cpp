@@ -206,3 +206,23 @@ TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// The template shipped in the pane bundle, as setupDaemon fills it in.
+TEST(UnitTranslation, TheShippedTemplateMakesARestartingGraphicalSessionService) {
+    auto job = dictionaryWithContentsOfFile(DUOLUME_BINARY_DIR
+                                            "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
+    ASSERT_TRUE(job);
+    (*job)["Program"] = PlistValue::string("/opt/Duolume.app/Contents/MacOS/Duolume");
+    (*job)["Disabled"] = PlistValue::boolean(false);
+    UnitTranslation t = translate(*job);
+    ASSERT_TRUE(t.job) << t.error;
+    EXPECT_EQ(t.unitName, "org.duolume.Duolume.service");
+    EXPECT_EQ(lineStarting(t.unitText, "Restart="), "Restart=on-failure");
+    EXPECT_EQ(lineStarting(t.unitText, "WantedBy="), "WantedBy=graphical-session.target");
+    EXPECT_TRUE(t.job->loadsInSession("Aqua"));
+    EXPECT_TRUE(t.job->ignored.empty());
+}
+
+}  // namespace
