@@ -25,6 +25,7 @@ class LightSensorBackend;   // the ambient light sensor service client and Apple
 class DefaultsStorage;      // persistent defaults domains
 class DistributedNotificationBus;
 class TaskLauncher;
+class SessionServices;      // session bus name, wake from sleep, termination requests
 
 struct OperatingSystemVersion {
     long majorVersion = 0;
@@ -68,6 +69,7 @@ public:
     virtual HIDBackend& hid() = 0;
     virtual LightSensorBackend& lightSensor() = 0;
     virtual TaskLauncher& tasks() = 0;
+    virtual SessionServices& session() = 0;
 };
 
 // Persistent defaults domains, one dictionary per domain name.

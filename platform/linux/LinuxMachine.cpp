@@ -12,7 +12,7 @@
 
 namespace platform::linux_machine {
 
-LinuxMachine::LinuxMachine() : defaults_(*this), bus_(*this), tasks_(*this) {
+LinuxMachine::LinuxMachine() : defaults_(*this), bus_(*this), tasks_(*this), session_(*this) {
     openlog(program_invocation_short_name, LOG_PID, LOG_USER);
 }
 

@@ -12,6 +12,7 @@
 #include "linux/LinuxDistributedBus.h"
 #include "linux/LinuxHID.h"
 #include "linux/LinuxLightSensor.h"
+#include "linux/LinuxSession.h"
 #include "linux/LinuxTasks.h"
 
 namespace platform::linux_machine {
@@ -38,6 +39,7 @@ public:
     HIDBackend& hid() override { return hid_; }
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
+    SessionServices& session() override { return session_; }
 
     // Also receives every log line (tests read the log here).
     std::function<void(const std::string&)> logObserver;
@@ -49,6 +51,7 @@ private:
     LinuxHID hid_;
     LinuxLightSensor lightSensor_;
     LinuxTasks tasks_;
+    LinuxSession session_;
 };
 
 }  // namespace platform::linux_machine

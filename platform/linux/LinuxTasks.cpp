@@ -1,6 +1,7 @@
 #include "linux/LinuxTasks.h"
 
 #include <glib.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,29 @@ extern char** environ;
 #endif
 
 namespace platform::linux_machine {
+namespace {
+
+// The child starts with no blocked signals and default dispositions, whatever
+// this process changed (GDBus ignores SIGPIPE, for one).
+struct SpawnAttributes {
+    posix_spawnattr_t attr;
+    SpawnAttributes() {
+        posix_spawnattr_init(&attr);
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        sigdelset(&all, SIGKILL);
+        sigdelset(&all, SIGSTOP);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &all);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attr); }
+};
+
+void reapChild(GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }
+
+}  // namespace
 
 bool LinuxTasks::launch(const std::string& path, const std::vector<std::string>& arguments) {
     std::string program = resolveProgram(path);
@@ -23,14 +47,15 @@ bool LinuxTasks::launch(const std::string& path, const std::vector<std::string>&
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    SpawnAttributes attributes;
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid, program.c_str(), nullptr, &attributes.attr, argv.data(), environ);
     if (rc != 0) {
         machine_.writeLog("Could not start " + program + ": " + std::strerror(rc));
         return false;
     }
-    // Reaped when the run loop next turns; the exit status is not read.
-    g_child_watch_add(pid, [](GPid p, gint, gpointer) { g_spawn_close_pid(p); }, nullptr);
+    // Reaped when the run loop next turns after it ends; the exit status is not read.
+    g_child_watch_add(pid, reapChild, nullptr);
     return true;
 }
 
@@ -39,6 +64,7 @@ std::string LinuxTasks::resolveProgram(const std::string& originalPath) {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
+        // A build tree or an installation keeps it in libexec beside bin.
         auto beside = self.parent_path().parent_path() / "libexec" / "launchctl";
         if (access(beside.c_str(), X_OK) == 0) return beside.string();
     }

@@ -15,6 +15,7 @@
 #include "sim/SimDistributedBus.h"
 #include "sim/SimHID.h"
 #include "sim/SimLightSensor.h"
+#include "sim/SimSession.h"
 #include "sim/SimTasks.h"
 
 namespace platform::sim {
@@ -44,6 +45,7 @@ public:
     HIDBackend& hid() override { return hid_; }
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
+    SessionServices& session() override { return session_; }
 
     // Runs the current run loop in the default mode for `seconds` of virtual time.
     void runFor(double seconds);
@@ -63,6 +65,7 @@ public:
     SimHID& simHID() { return hid_; }
     SimLightSensor& simLightSensor() { return lightSensor_; }
     SimTasks& simTasks() { return tasks_; }
+    SimSession& simSession() { return session_; }
 
     // Journals and settings, open to tests.
     std::vector<std::string> logLines;
@@ -81,6 +84,7 @@ private:
     SimHID hid_;
     SimLightSensor lightSensor_;
     SimTasks tasks_;
+    SimSession session_;
 };
 
 }  // namespace platform::sim

@@ -1,0 +1,22 @@
+#include "Session/Session.h"
+
+#include "Machine.h"
+
+namespace platform {
+
+SessionNameClaim claimSessionBusName(const std::string& name) {
+    Machine::current().recordCall("claimSessionBusName(" + name + ")");
+    return Machine::current().session().claimSessionBusName(name);
+}
+
+void addWakeObserver(std::function<void()> handler) {
+    Machine::current().recordCall("addWakeObserver()");
+    Machine::current().session().observeWake(std::move(handler));
+}
+
+void addTerminationRequestObserver(std::function<void(int signal)> handler) {
+    Machine::current().recordCall("addTerminationRequestObserver()");
+    Machine::current().session().observeTerminationRequest(std::move(handler));
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// What a long-running per-user program needs from the user's session besides
+// the frameworks: one instance per session, a word when the machine wakes
+// from sleep, and a polite request to end.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace platform {
+
+enum class SessionNameClaim {
+    Owned,           // this process now holds the name
+    OwnedElsewhere,  // another process of the session holds it
+    Unavailable,     // no session bus to hold a name on
+};
+
+class SessionServices {
+public:
+    virtual ~SessionServices() = default;
+    // Claims `name` on the user's session bus for the rest of the process's
+    // life, without queueing behind another owner.
+    virtual SessionNameClaim claimSessionBusName(const std::string& name) = 0;
+    // `handler` runs on the main run loop each time the machine has resumed
+    // from sleep.
+    virtual void observeWake(std::function<void()> handler) = 0;
+    // `handler` runs on the main run loop (never inside a signal handler)
+    // when the process is asked to end (SIGTERM, SIGINT); the process goes
+    // on until the handler ends it.
+    virtual void observeTerminationRequest(std::function<void(int signal)> handler) = 0;
+};
+
+}  // namespace platform
