@@ -28,8 +28,8 @@ std::optional<std::string> NSBundle::pathForResource(const std::string& name,
     const std::string file = type.empty() ? name : name + "." + type;
     const std::string direct = resourcePath() + "/" + file;
     if (exists(direct)) return direct;
-    for (const auto& lproj : {std::string("Base.lproj"), std::string("en.lproj")}) {
-        const std::string localized = resourcePath() + "/" + lproj + "/" + file;
+    for (const auto& localization : preferredLocalizations()) {
+        const std::string localized = resourcePath() + "/" + localization + ".lproj/" + file;
         if (exists(localized)) return localized;
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CoreFoundation/PropertyList.h"
 
@@ -27,6 +28,10 @@ public:
     // The main executable: Contents/MacOS/<CFBundleExecutable>, or
     // Contents/MacOS/<bundle name> when the info dictionary names none.
     std::optional<std::string> executablePath() const;
+
+    // The bundle's <name>.lproj folders that serve the user, best first: the
+    // user's preferred languages, then the development region, then Base.
+    std::vector<std::string> preferredLocalizations() const;
 
     // Contents/Info.plist, read when first asked for; empty when missing or damaged.
     const NSDictionary& infoDictionary() const;

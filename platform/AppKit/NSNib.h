@@ -1,0 +1,26 @@
+// An interface resource: a Qt Designer .ui file read at run time, its
+// widgets wrapped as AppKit views and connected to an owner's outlets and
+// actions (see NSNibConnections).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "AppKit/NSNibConnections.h"
+
+class NSNib {
+public:
+    ~NSNib();
+    // Loads the file at `path` and connects it. Null when it cannot be read;
+    // `error` then says why. Missing or mismatched controls are logged and
+    // their fields stay null.
+    static std::unique_ptr<NSNib> load(const std::string& path, const NSNibConnections& connections,
+                                       std::string* error = nullptr);
+    // The top-level view of the interface.
+    NSView& topLevelView() const;
+
+private:
+    struct Content;
+    explicit NSNib(std::unique_ptr<Content> content);
+    std::unique_ptr<Content> content_;
+};

@@ -1,0 +1,120 @@
+#include "AppKit/PreferencesWindow.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QStackedWidget>
+
+#include "AppKit/QtBridge.h"
+
+namespace appkit {
+namespace {
+
+QString infoText(const NSDictionary& info, const std::string& key) {
+    auto it = info.find(key);
+    return it != info.end() && it->second.stringValue() ? QString::fromStdString(*it->second.stringValue())
+                                                        : QString();
+}
+
+}  // namespace
+
+QString paneLabel(const NSBundle& bundle) {
+    const NSDictionary info = bundle.localizedInfoDictionary();
+    QString label = infoText(info, "NSPrefPaneIconLabel");
+    if (label.isEmpty()) label = infoText(info, "CFBundleName");
+    return label.isEmpty() ? QString::fromStdString(bundle.bundlePath()).section('/', -1) : label;
+}
+
+QString paneIconPath(const NSBundle& bundle) {
+    const QString file = infoText(bundle.infoDictionary(), "NSPrefPaneIconFile");
+    if (file.isEmpty()) return {};
+    const QString name = file.section('.', 0, -2).isEmpty() ? file : file.section('.', 0, -2);
+    const QString type = file.contains('.') ? file.section('.', -1) : QString();
+    auto path = bundle.pathForResource(name.toStdString(), type.toStdString());
+    return path ? QString::fromStdString(*path) : QString();
+}
+
+PreferencesWindow::PreferencesWindow() {
+    setObjectName("PreferencesWindow");
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    sidebar_ = new QListWidget(this);
+    sidebar_->setObjectName("paneList");
+    sidebar_->setIconSize(QSize(32, 32));
+    sidebar_->setFixedWidth(180);
+    sidebar_->hide();
+    stack_ = new QStackedWidget(this);
+    layout->addWidget(sidebar_);
+    layout->addWidget(stack_, 1);
+    connect(sidebar_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row != current_) selectPane(row);
+    });
+}
+
+PreferencesWindow::~PreferencesWindow() {
+    unselectPane();
+    for (auto& entry : panes_) {
+        if (entry.page) stack_->removeWidget(entry.page);
+    }
+    panes_.clear();  // the panes' interfaces go with them
+}
+
+void PreferencesWindow::addPane(std::unique_ptr<NSPreferencePane> pane) {
+    const QString label = paneLabel(pane->bundle());
+    auto* item = new QListWidgetItem(QIcon(paneIconPath(pane->bundle())), label, sidebar_);
+    (void)item;
+    panes_.push_back({std::move(pane), nullptr});
+    sidebar_->setVisible(panes_.size() > 1);
+}
+
+QWidget* PreferencesWindow::pageFor(Entry& entry) {
+    if (entry.page) return entry.page;
+    NSView* view = entry.pane->loadMainView();
+    QWidget* widget = widgetForView(view);
+    if (!widget) {
+        auto* note = new QLabel(tr("This preference pane could not be loaded."));
+        note->setAlignment(Qt::AlignCenter);
+        widget = note;
+    }
+    stack_->addWidget(widget);
+    entry.page = widget;
+    return widget;
+}
+
+void PreferencesWindow::selectPane(int index) {
+    if (index < 0 || index >= paneCount()) return;
+    if (index == current_) return;
+    unselectPane();
+    Entry& entry = panes_[index];
+    QWidget* page = pageFor(entry);
+    const bool loaded = entry.pane->mainView() != nullptr;
+    if (loaded) entry.pane->willSelect();
+    stack_->setCurrentWidget(page);
+    current_ = index;
+    sidebar_->setCurrentRow(index);
+    setWindowTitle(paneLabel(entry.pane->bundle()));
+    const QString icon = paneIconPath(entry.pane->bundle());
+    if (!icon.isEmpty()) setWindowIcon(QIcon(icon));
+    if (loaded) entry.pane->didSelect();
+    emit paneSelected(index);
+}
+
+void PreferencesWindow::unselectPane() {
+    if (current_ < 0) return;
+    Entry& entry = panes_[current_];
+    current_ = -1;
+    if (!entry.pane->mainView()) return;
+    entry.pane->willUnselect();
+    entry.page->hide();
+    entry.pane->didUnselect();
+}
+
+void PreferencesWindow::closeEvent(QCloseEvent* event) {
+    unselectPane();
+    event->accept();
+}
+
+}  // namespace appkit
