@@ -9,13 +9,15 @@
 using namespace duolume;
 
 const std::array<DuolumePref::SliderField, 11> DuolumePref::kInternalSliders = {
-    &DuolumePref::internal0, &DuolumePref::internal1, &DuolumePref::internal2, &DuolumePref::internal3,
-    &DuolumePref::internal4, &DuolumePref::internal5, &DuolumePref::internal6, &DuolumePref::internal7,
-    &DuolumePref::internal8, &DuolumePref::internal9, &DuolumePref::internal10};
+    &DuolumePref::internal0, &DuolumePref::internal1, &DuolumePref::internal2,
+    &DuolumePref::internal3, &DuolumePref::internal4, &DuolumePref::internal5,
+    &DuolumePref::internal6, &DuolumePref::internal7, &DuolumePref::internal8,
+    &DuolumePref::internal9, &DuolumePref::internal10};
 const std::array<DuolumePref::SliderField, 11> DuolumePref::kExternalSliders = {
-    &DuolumePref::external0, &DuolumePref::external1, &DuolumePref::external2, &DuolumePref::external3,
-    &DuolumePref::external4, &DuolumePref::external5, &DuolumePref::external6, &DuolumePref::external7,
-    &DuolumePref::external8, &DuolumePref::external9, &DuolumePref::external10};
+    &DuolumePref::external0, &DuolumePref::external1, &DuolumePref::external2,
+    &DuolumePref::external3, &DuolumePref::external4, &DuolumePref::external5,
+    &DuolumePref::external6, &DuolumePref::external7, &DuolumePref::external8,
+    &DuolumePref::external9, &DuolumePref::external10};
 
 DuolumePref::DuolumePref(std::shared_ptr<NSBundle> bundle) : NSPreferencePane(std::move(bundle)) {
     connectInterface();
@@ -49,7 +51,8 @@ void DuolumePref::mainViewDidLoad() {
     }
     auto show = [&](NSControl* control, const std::string& key) {
         // A key missing from the domain shows the control's neutral state.
-        if (control) control->setObjectValue(plistLookup(*settings, key));
+        if (control)
+            control->setObjectValue(plistLookup(*settings, key));
     };
     show(mainSwitch, kEnabledKey);
     show(singleMonitorSwitch, kSingleMonitorDisabledKey);
@@ -66,7 +69,8 @@ void DuolumePref::willSelect() {
         this, [this](const NSNotification& n) { notifyAmbientLightChanged(n); },
         AmbientLightChangedNotification, std::nullopt);
     const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
-    if (ambientLightIndicator) ambientLightIndicator->setDoubleValue(level);
+    if (ambientLightIndicator)
+        ambientLightIndicator->setDoubleValue(level);
 }
 
 void DuolumePref::willUnselect() {
@@ -74,8 +78,10 @@ void DuolumePref::willUnselect() {
 }
 
 void DuolumePref::notifyAmbientLightChanged(const NSNotification& notification) {
-    const double level = notification.object ? notification.object->doubleValue().value_or(0.0) : 0.0;
-    if (ambientLightIndicator) ambientLightIndicator->setDoubleValue(level);
+    const double level =
+        notification.object ? notification.object->doubleValue().value_or(0.0) : 0.0;
+    if (ambientLightIndicator)
+        ambientLightIndicator->setDoubleValue(level);
 }
 
 void DuolumePref::mainSwitchClicked(NSButton* sender) {

@@ -16,7 +16,7 @@
 #include "Foundation/NSNotificationCenter.h"
 
 class DuolumePref : public NSPreferencePane {
-public:
+  public:
     explicit DuolumePref(std::shared_ptr<NSBundle> bundle);
     ~DuolumePref() override;
 
@@ -69,6 +69,6 @@ public:
     static const std::array<SliderField, 11> kInternalSliders;
     static const std::array<SliderField, 11> kExternalSliders;
 
-private:
+  private:
     void connectInterface();
 };

@@ -9,12 +9,15 @@ namespace {
 
 const std::string kNoticeMessageKey = "Please note";
 const std::string kNoticeInformativeKey =
-    "\u201C" "Duolume" "\u201D uses Apple private APIs. It might not work correctly with your hardware or "
+    "\u201C"
+    "Duolume"
+    "\u201D uses Apple private APIs. It might not work correctly with your hardware or "
     "software configuration.";
 
 std::optional<std::string> stringFrom(const NSDictionary& info, const std::string& key) {
     auto it = info.find(key);
-    if (it == info.end() || !it->second.stringValue()) return std::nullopt;
+    if (it == info.end() || !it->second.stringValue())
+        return std::nullopt;
     return *it->second.stringValue();
 }
 
@@ -39,18 +42,23 @@ void DuolumePref::about(NSControl*) {
     // shows its own defaults for the rest.
     NSAboutPanelOptions options;
     auto add = [&options](const std::string& key, const auto& value) {
-        if (!value) return false;
+        if (!value)
+            return false;
         options.push_back({key, *value});
         return true;
     };
-    (void)(add(NSAboutPanelOptionCredits, credits) && add(NSAboutPanelOptionApplicationIcon, icon) &&
-        add(NSAboutPanelOptionCopyright, copyright) && add(NSAboutPanelOptionApplicationName, name) &&
-        add(NSAboutPanelOptionVersion, version) && add(NSAboutPanelOptionApplicationVersion, shortVersion));
+    (void)(add(NSAboutPanelOptionCredits, credits) &&
+           add(NSAboutPanelOptionApplicationIcon, icon) &&
+           add(NSAboutPanelOptionCopyright, copyright) &&
+           add(NSAboutPanelOptionApplicationName, name) &&
+           add(NSAboutPanelOptionVersion, version) &&
+           add(NSAboutPanelOptionApplicationVersion, shortVersion));
     NSApplication::sharedApplication().orderFrontStandardAboutPanelWithOptions(options);
 }
 
 void DuolumePref::didSelect() {
-    if (duolume::settingsBool(duolume::fetchSettings(), duolume::kSuppressHardwareWarningKey)) return;
+    if (duolume::settingsBool(duolume::fetchSettings(), duolume::kSuppressHardwareWarningKey))
+        return;
     auto alert = std::make_shared<NSAlert>();
     alert->setMessageText(bundle().localizedStringForKey(kNoticeMessageKey, "", ""));
     alert->setInformativeText(bundle().localizedStringForKey(kNoticeInformativeKey, "", ""));

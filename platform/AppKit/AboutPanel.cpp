@@ -15,7 +15,8 @@ namespace {
 template <class T>
 const T* findOption(const NSAboutPanelOptions& options, const std::string& key) {
     for (const auto& option : options) {
-        if (option.key == key) return std::get_if<T>(&option.value);
+        if (option.key == key)
+            return std::get_if<T>(&option.value);
     }
     return nullptr;
 }
@@ -35,8 +36,10 @@ QString htmlFromAttributedString(const NSAttributedString& text) {
     QString html;
     for (const auto& run : text.runs()) {
         QString part = QString::fromStdString(run.text).toHtmlEscaped().replace('\n', "<br>");
-        if (run.bold) part = "<b>" + part + "</b>";
-        if (run.italic) part = "<i>" + part + "</i>";
+        if (run.bold)
+            part = "<b>" + part + "</b>";
+        if (run.italic)
+            part = "<i>" + part + "</i>";
         html += part;
     }
     return "<div align=\"center\">" + html + "</div>";
@@ -73,18 +76,22 @@ AboutPanel::AboutPanel() {
 
 void AboutPanel::setOptions(const NSAboutPanelOptions& options) {
     const auto* name = findOption<std::string>(options, NSAboutPanelOptionApplicationName);
-    const QString appName = name ? QString::fromStdString(*name) : QGuiApplication::applicationDisplayName();
+    const QString appName =
+        name ? QString::fromStdString(*name) : QGuiApplication::applicationDisplayName();
     name_->setText(appName);
     setWindowTitle(QString::fromStdString(platformText("About")) + " " + appName);
 
     const auto* image = findOption<NSImage>(options, NSAboutPanelOptionApplicationIcon);
-    const QIcon icon = image ? QIcon(QString::fromStdString(image->path())) : QApplication::windowIcon();
+    const QIcon icon =
+        image ? QIcon(QString::fromStdString(image->path())) : QApplication::windowIcon();
     icon_->setPixmap(icon.pixmap(96, 96));
     icon_->setVisible(!icon.isNull());
 
-    const auto* shortVersion = findOption<std::string>(options, NSAboutPanelOptionApplicationVersion);
+    const auto* shortVersion =
+        findOption<std::string>(options, NSAboutPanelOptionApplicationVersion);
     const auto* build = findOption<std::string>(options, NSAboutPanelOptionVersion);
-    QString version = shortVersion ? QString::fromStdString(*shortVersion) : QCoreApplication::applicationVersion();
+    QString version = shortVersion ? QString::fromStdString(*shortVersion)
+                                   : QCoreApplication::applicationVersion();
     if (build && !build->empty() && QString::fromStdString(*build) != version) {
         version += " (" + QString::fromStdString(*build) + ")";
     }
@@ -110,7 +117,8 @@ NSApplication& NSApplication::sharedApplication() {
 
 void NSApplication::orderFrontStandardAboutPanelWithOptions(const NSAboutPanelOptions& options) {
     static QPointer<appkit::AboutPanel> panel;
-    if (!panel) panel = new appkit::AboutPanel();
+    if (!panel)
+        panel = new appkit::AboutPanel();
     panel->setOptions(options);
     panel->show();
     panel->raise();

@@ -14,11 +14,11 @@ namespace appkit {
 // "version", "credits", "copyright".
 class AboutPanel : public QDialog {
     Q_OBJECT
-public:
+  public:
     AboutPanel();
     void setOptions(const NSAboutPanelOptions& options);
 
-private:
+  private:
     QLabel* icon_;
     QLabel* name_;
     QLabel* version_;

@@ -10,7 +10,8 @@
 NSAlert::NSAlert() = default;
 NSAlert::~NSAlert() = default;
 
-void NSAlert::beginSheetModalForWindow(NSWindow* window, std::function<void(NSModalResponse)> handler) {
+void NSAlert::beginSheetModalForWindow(NSWindow* window,
+                                       std::function<void(NSModalResponse)> handler) {
     auto* box = new QMessageBox(appkit::widgetForWindow(window));
     box->setObjectName("NSAlert");
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -22,18 +23,22 @@ void NSAlert::beginSheetModalForWindow(NSWindow* window, std::function<void(NSMo
     box->setStandardButtons(QMessageBox::Ok);
     box->button(QMessageBox::Ok)->setText(QString::fromStdString(appkit::platformText("OK")));
     if (showsSuppressionButton_) {
-        auto* check = new QCheckBox(QString::fromStdString(appkit::platformText("Do not show this message again")));
+        auto* check = new QCheckBox(
+            QString::fromStdString(appkit::platformText("Do not show this message again")));
         check->setObjectName("suppressionButton");
         suppressionButton_.setState(NSControlStateValueOff);
-        suppressionButton_.setPeer(std::make_unique<appkit::QtButtonPeer>(check, suppressionButton_));
+        suppressionButton_.setPeer(
+            std::make_unique<appkit::QtButtonPeer>(check, suppressionButton_));
         box->setCheckBox(check);
     }
     // The connection holds the alert until the sheet has ended.
     std::shared_ptr<NSAlert> keepAlive = weak_from_this().lock();
     QPointer<QCheckBox> check = box->checkBox();
     QObject::connect(box, &QDialog::finished, box, [this, keepAlive, handler, check](int) {
-        if (check) suppressionButton_.takeStateFromUser(check->isChecked());
-        if (handler) handler(NSAlertFirstButtonReturn);
+        if (check)
+            suppressionButton_.takeStateFromUser(check->isChecked());
+        if (handler)
+            handler(NSAlertFirstButtonReturn);
         suppressionButton_.setPeer(nullptr);
     });
     box->open();

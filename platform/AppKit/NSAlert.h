@@ -15,7 +15,7 @@ using NSModalResponse = long;
 inline constexpr NSModalResponse NSAlertFirstButtonReturn = 1000;
 
 class NSAlert : public std::enable_shared_from_this<NSAlert> {
-public:
+  public:
     NSAlert();
     ~NSAlert();
 
@@ -33,7 +33,7 @@ public:
     // alert stays alive until then.
     void beginSheetModalForWindow(NSWindow* window, std::function<void(NSModalResponse)> handler);
 
-private:
+  private:
     std::string messageText_;
     std::string informativeText_;
     bool showsSuppressionButton_ = false;

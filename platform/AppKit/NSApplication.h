@@ -25,7 +25,7 @@ struct NSAboutPanelOption {
 using NSAboutPanelOptions = std::vector<NSAboutPanelOption>;
 
 class NSApplication {
-public:
+  public:
     static NSApplication& sharedApplication();
 
     // Shows the standard about panel (one per application, raised when shown

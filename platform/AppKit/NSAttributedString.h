@@ -14,7 +14,7 @@ inline const std::string NSRTFTextDocumentType = "NSRTF";
 using NSAttributedStringDocumentReadingOptions = std::map<std::string, std::string>;
 
 class NSAttributedString {
-public:
+  public:
     struct Run {
         std::string text;  // UTF-8; paragraphs end with "\n"
         bool bold = false;
@@ -40,6 +40,6 @@ public:
 
     bool operator==(const NSAttributedString&) const = default;
 
-private:
+  private:
     std::vector<Run> runs_;
 };

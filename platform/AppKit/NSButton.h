@@ -9,7 +9,7 @@ inline constexpr NSControlStateValue NSControlStateValueOff = 0;
 inline constexpr NSControlStateValue NSControlStateValueOn = 1;
 
 class NSButton : public NSControl {
-public:
+  public:
     NSControlStateValue state() const { return state_; }
     void setState(NSControlStateValue state) {
         state_ = state != 0 ? NSControlStateValueOn : NSControlStateValueOff;
@@ -28,6 +28,6 @@ public:
         state_ = state != 0 ? NSControlStateValueOn : NSControlStateValueOff;
     }
 
-private:
+  private:
     NSControlStateValue state_ = NSControlStateValueOff;
 };

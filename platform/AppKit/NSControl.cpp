@@ -6,6 +6,7 @@ void NSView::setPeer(std::unique_ptr<appkit::ViewPeer> peer) {
 }
 
 std::optional<double> numberFromObjectValue(const std::optional<PlistValue>& value) {
-    if (!value) return std::nullopt;
+    if (!value)
+        return std::nullopt;
     return value->doubleValue();
 }

@@ -11,7 +11,7 @@
 using NSInteger = long;
 
 class NSControl : public NSView {
-public:
+  public:
     NSInteger tag() const { return tag_; }
     void setTag(NSInteger tag) { tag_ = tag; }
 
@@ -31,10 +31,11 @@ public:
     void setAction(Action action) { action_ = std::move(action); }
     // Sent by the toolkit peer after the user changed the control.
     void sendAction() {
-        if (action_) action_(*this);
+        if (action_)
+            action_(*this);
     }
 
-private:
+  private:
     NSInteger tag_ = 0;
     Action action_;
 };

@@ -7,7 +7,7 @@
 class NSBundle;
 
 class NSImage {
-public:
+  public:
     // The image in the file at `path`; absent when the file is not an image
     // the toolkit can read.
     static std::optional<NSImage> imageWithContentsOfFile(const std::string& path);
@@ -15,7 +15,7 @@ public:
     const std::string& path() const { return path_; }
     bool operator==(const NSImage&) const = default;
 
-private:
+  private:
     explicit NSImage(std::string path) : path_(std::move(path)) {}
     std::string path_;
 };

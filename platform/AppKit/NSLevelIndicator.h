@@ -6,7 +6,7 @@
 #include "AppKit/NSControl.h"
 
 class NSLevelIndicator : public NSControl {
-public:
+  public:
     double minValue() const { return min_; }
     double maxValue() const { return max_; }
     void setRange(double minValue, double maxValue) {
@@ -25,7 +25,7 @@ public:
         redisplay();
     }
 
-private:
+  private:
     double min_ = 0.0;
     double max_ = 10.0;
     double value_ = 0.0;

@@ -23,13 +23,16 @@ struct NSNib::Content {
 NSNib::NSNib(std::unique_ptr<Content> content) : content_(std::move(content)) {}
 NSNib::~NSNib() = default;
 
-NSView& NSNib::topLevelView() const { return *content_->rootView; }
+NSView& NSNib::topLevelView() const {
+    return *content_->rootView;
+}
 
 namespace {
 
 void connectAction(QWidget* widget, NSView& view, const NSNibConnections& connections) {
     const QString selector = widget->property("action").toString();
-    if (selector.isEmpty()) return;
+    if (selector.isEmpty())
+        return;
     auto* control = dynamic_cast<NSControl*>(&view);
     const auto* action = connections.action(selector.toStdString());
     if (!control || !action) {
@@ -46,14 +49,16 @@ std::unique_ptr<NSNib> NSNib::load(const std::string& path, const NSNibConnectio
                                    std::string* error) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = "cannot open " + path;
+        if (error)
+            *error = "cannot open " + path;
         return nullptr;
     }
     QUiLoader loader;
     auto content = std::make_unique<Content>();
     content->root = loader.load(&file);
     if (!content->root) {
-        if (error) *error = loader.errorString().toStdString();
+        if (error)
+            *error = loader.errorString().toStdString();
         return nullptr;
     }
     content->rootView = appkit::makeViewForWidget(content->root);
@@ -62,10 +67,12 @@ std::unique_ptr<NSNib> NSNib::load(const std::string& path, const NSNibConnectio
     for (QWidget* widget : content->root->findChildren<QWidget*>()) {
         const QString name = widget->objectName();
         const bool named = !name.isEmpty() && !name.startsWith("qt_");
-        if (!named && !widget->property("action").isValid()) continue;
+        if (!named && !widget->property("action").isValid())
+            continue;
         auto view = appkit::makeViewForWidget(widget);
         connectAction(widget, *view, connections);
-        if (named) byName[name.toStdString()] = view.get();
+        if (named)
+            byName[name.toStdString()] = view.get();
         content->views.push_back(std::move(view));
     }
     for (const auto& outlet : connections.outlets()) {

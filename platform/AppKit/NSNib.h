@@ -9,7 +9,7 @@
 #include "AppKit/NSNibConnections.h"
 
 class NSNib {
-public:
+  public:
     ~NSNib();
     // Loads the file at `path` and connects it. Null when it cannot be read;
     // `error` then says why. Missing or mismatched controls are logged and
@@ -19,7 +19,7 @@ public:
     // The top-level view of the interface.
     NSView& topLevelView() const;
 
-private:
+  private:
     struct Content;
     explicit NSNib(std::unique_ptr<Content> content);
     std::unique_ptr<Content> content_;

@@ -12,7 +12,7 @@
 #include "Foundation/NSLog.h"
 
 class NSNibConnections {
-public:
+  public:
     struct Outlet {
         std::string name;
         // Fills the field; false when the view is not of the field's kind.
@@ -46,7 +46,7 @@ public:
         return it == actions_.end() ? nullptr : &it->second;
     }
 
-private:
+  private:
     std::vector<Outlet> outlets_;
     std::map<std::string, NSControl::Action> actions_;
 };

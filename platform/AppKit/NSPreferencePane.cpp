@@ -6,7 +6,8 @@ NSPreferencePane::NSPreferencePane(std::shared_ptr<NSBundle> bundle) : bundle_(s
 NSPreferencePane::~NSPreferencePane() = default;
 
 NSView* NSPreferencePane::loadMainView() {
-    if (mainView_) return mainView_;
+    if (mainView_)
+        return mainView_;
     std::string nibName = "Main";
     if (auto it = bundle_->infoDictionary().find("NSMainNibFile");
         it != bundle_->infoDictionary().end() && it->second.stringValue()) {

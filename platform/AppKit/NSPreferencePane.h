@@ -13,7 +13,7 @@
 class NSNib;
 
 class NSPreferencePane {
-public:
+  public:
     explicit NSPreferencePane(std::shared_ptr<NSBundle> bundle);
     virtual ~NSPreferencePane();
     NSPreferencePane(const NSPreferencePane&) = delete;
@@ -36,11 +36,11 @@ public:
     virtual void willUnselect() {}
     virtual void didUnselect() {}
 
-protected:
+  protected:
     // Subclasses declare their outlets and actions here, in their constructor.
     NSNibConnections& nibConnections() { return connections_; }
 
-private:
+  private:
     std::shared_ptr<NSBundle> bundle_;
     NSNibConnections connections_;
     std::unique_ptr<NSNib> nib_;
@@ -50,9 +50,9 @@ private:
 // The factory the host looks up: "<PrincipalClass>_initWithBundle".
 using NSPreferencePaneFactory = NSPreferencePane* (*)(const char* bundlePath);
 
-#define NS_PREFERENCE_PANE_PRINCIPAL_CLASS(Class)                                           \
-    extern "C" __attribute__((visibility("default"))) NSPreferencePane* Class##_initWithBundle( \
-        const char* bundlePath) {                                                            \
-        auto bundle = NSBundle::bundleWithPath(bundlePath ? bundlePath : "");                \
-        return bundle ? new Class(bundle) : nullptr;                                         \
+#define NS_PREFERENCE_PANE_PRINCIPAL_CLASS(Class)                             \
+    extern "C" __attribute__((visibility("default")))                         \
+    NSPreferencePane* Class##_initWithBundle(const char* bundlePath) {        \
+        auto bundle = NSBundle::bundleWithPath(bundlePath ? bundlePath : ""); \
+        return bundle ? new Class(bundle) : nullptr;                          \
     }

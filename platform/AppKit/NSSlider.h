@@ -8,7 +8,7 @@
 #include "AppKit/NSControl.h"
 
 class NSSlider : public NSControl {
-public:
+  public:
     double minValue() const { return min_; }
     double maxValue() const { return max_; }
     void setRange(double minValue, double maxValue) {
@@ -31,7 +31,7 @@ public:
     // The user moved the knob: the new value comes from the toolkit.
     void takeValueFromUser(double value) { value_ = std::clamp(value, min_, max_); }
 
-private:
+  private:
     double min_ = 0.0;
     double max_ = 1.0;
     double value_ = 0.0;

@@ -12,7 +12,7 @@ class NSWindow;
 namespace appkit {
 
 class ViewPeer {
-public:
+  public:
     virtual ~ViewPeer() = default;
     // The window the widget is shown in (its top-level widget's window).
     virtual NSWindow* window() = 0;
@@ -23,7 +23,7 @@ public:
 }  // namespace appkit
 
 class NSView {
-public:
+  public:
     NSView() = default;
     virtual ~NSView() = default;
     NSView(const NSView&) = delete;
@@ -35,11 +35,12 @@ public:
     void setPeer(std::unique_ptr<appkit::ViewPeer> peer);
     appkit::ViewPeer* peer() const { return peer_.get(); }
 
-protected:
+  protected:
     void redisplay() const {
-        if (peer_) peer_->display(*this);
+        if (peer_)
+            peer_->display(*this);
     }
 
-private:
+  private:
     std::unique_ptr<appkit::ViewPeer> peer_;
 };

@@ -16,7 +16,7 @@ namespace {
 
 // Keeps a window's NSWindow alive exactly as long as the window widget.
 class WindowHolder : public QObject {
-public:
+  public:
     explicit WindowHolder(QWidget* window)
         : QObject(window), nsWindow(std::make_unique<NSWindow::Native>(NSWindow::Native{window})) {
         setObjectName("NSWindowHolder");
@@ -27,10 +27,12 @@ public:
 }  // namespace
 
 NSWindow* windowForWidget(QWidget* widget) {
-    if (!widget) return nullptr;
+    if (!widget)
+        return nullptr;
     QWidget* top = widget->window();
     for (QObject* child : top->children()) {
-        if (auto* holder = dynamic_cast<WindowHolder*>(child)) return &holder->nsWindow;
+        if (auto* holder = dynamic_cast<WindowHolder*>(child))
+            return &holder->nsWindow;
     }
     return &(new WindowHolder(top))->nsWindow;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 class NSWindow {
-public:
+  public:
     struct Native;  // the toolkit's window, see QtBridge.h
     explicit NSWindow(std::unique_ptr<Native> native);
     ~NSWindow();
@@ -16,6 +16,6 @@ public:
     std::string title() const;
     Native& native() const { return *native_; }
 
-private:
+  private:
     std::unique_ptr<Native> native_;
 };

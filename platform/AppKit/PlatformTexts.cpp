@@ -20,11 +20,14 @@ std::string platformText(const std::string& english) {
           {"About", "À propos"}}},
     };
     for (const auto& language : platform::preferredLanguages()) {
-        if (language == "en" || language.rfind("en_", 0) == 0) break;
+        if (language == "en" || language.rfind("en_", 0) == 0)
+            break;
         auto table = kTexts.find(language);
-        if (table == kTexts.end()) continue;
+        if (table == kTexts.end())
+            continue;
         auto text = table->second.find(english);
-        if (text != table->second.end()) return text->second;
+        if (text != table->second.end())
+            return text->second;
     }
     return english;
 }

@@ -14,8 +14,9 @@ namespace {
 
 QString infoText(const NSDictionary& info, const std::string& key) {
     auto it = info.find(key);
-    return it != info.end() && it->second.stringValue() ? QString::fromStdString(*it->second.stringValue())
-                                                        : QString();
+    return it != info.end() && it->second.stringValue()
+               ? QString::fromStdString(*it->second.stringValue())
+               : QString();
 }
 
 }  // namespace
@@ -23,13 +24,15 @@ QString infoText(const NSDictionary& info, const std::string& key) {
 QString paneLabel(const NSBundle& bundle) {
     const NSDictionary info = bundle.localizedInfoDictionary();
     QString label = infoText(info, "NSPrefPaneIconLabel");
-    if (label.isEmpty()) label = infoText(info, "CFBundleName");
+    if (label.isEmpty())
+        label = infoText(info, "CFBundleName");
     return label.isEmpty() ? QString::fromStdString(bundle.bundlePath()).section('/', -1) : label;
 }
 
 QString paneIconPath(const NSBundle& bundle) {
     const QString file = infoText(bundle.infoDictionary(), "NSPrefPaneIconFile");
-    if (file.isEmpty()) return {};
+    if (file.isEmpty())
+        return {};
     const QString name = file.section('.', 0, -2).isEmpty() ? file : file.section('.', 0, -2);
     const QString type = file.contains('.') ? file.section('.', -1) : QString();
     auto path = bundle.pathForResource(name.toStdString(), type.toStdString());
@@ -50,14 +53,16 @@ PreferencesWindow::PreferencesWindow() {
     layout->addWidget(sidebar_);
     layout->addWidget(stack_, 1);
     connect(sidebar_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row != current_) selectPane(row);
+        if (row >= 0 && row != current_)
+            selectPane(row);
     });
 }
 
 PreferencesWindow::~PreferencesWindow() {
     unselectPane();
     for (auto& entry : panes_) {
-        if (entry.page) stack_->removeWidget(entry.page);
+        if (entry.page)
+            stack_->removeWidget(entry.page);
     }
     panes_.clear();  // the panes' interfaces go with them
 }
@@ -71,7 +76,8 @@ void PreferencesWindow::addPane(std::unique_ptr<NSPreferencePane> pane) {
 }
 
 QWidget* PreferencesWindow::pageFor(Entry& entry) {
-    if (entry.page) return entry.page;
+    if (entry.page)
+        return entry.page;
     NSView* view = entry.pane->loadMainView();
     QWidget* widget = widgetForView(view);
     if (!widget) {
@@ -85,28 +91,35 @@ QWidget* PreferencesWindow::pageFor(Entry& entry) {
 }
 
 void PreferencesWindow::selectPane(int index) {
-    if (index < 0 || index >= paneCount()) return;
-    if (index == current_) return;
+    if (index < 0 || index >= paneCount())
+        return;
+    if (index == current_)
+        return;
     unselectPane();
     Entry& entry = panes_[index];
     QWidget* page = pageFor(entry);
     const bool loaded = entry.pane->mainView() != nullptr;
-    if (loaded) entry.pane->willSelect();
+    if (loaded)
+        entry.pane->willSelect();
     stack_->setCurrentWidget(page);
     current_ = index;
     sidebar_->setCurrentRow(index);
     setWindowTitle(paneLabel(entry.pane->bundle()));
     const QString icon = paneIconPath(entry.pane->bundle());
-    if (!icon.isEmpty()) setWindowIcon(QIcon(icon));
-    if (loaded) entry.pane->didSelect();
+    if (!icon.isEmpty())
+        setWindowIcon(QIcon(icon));
+    if (loaded)
+        entry.pane->didSelect();
     emit paneSelected(index);
 }
 
 void PreferencesWindow::unselectPane() {
-    if (current_ < 0) return;
+    if (current_ < 0)
+        return;
     Entry& entry = panes_[current_];
     current_ = -1;
-    if (!entry.pane->mainView()) return;
+    if (!entry.pane->mainView())
+        return;
     entry.pane->willUnselect();
     entry.page->hide();
     entry.pane->didUnselect();

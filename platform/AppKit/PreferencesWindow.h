@@ -18,7 +18,7 @@ namespace appkit {
 
 class PreferencesWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     PreferencesWindow();
     ~PreferencesWindow() override;
 
@@ -32,13 +32,13 @@ public:
     // Unselects the shown pane (as switching away or closing does).
     void unselectPane();
 
-signals:
+  signals:
     void paneSelected(int index);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     struct Entry {
         std::unique_ptr<NSPreferencePane> pane;
         QWidget* page = nullptr;  // the pane's view, or a note that it could not be loaded

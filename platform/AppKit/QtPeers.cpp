@@ -16,22 +16,26 @@ QtSliderPeer::QtSliderPeer(QAbstractSlider* slider, NSSlider& control)
     // Report while the knob is dragged, not only when it is released.
     slider->setTracking(true);
     connect(slider, &QAbstractSlider::valueChanged, this, [this, &control](int position) {
-        if (updating_) return;
+        if (updating_)
+            return;
         const double span = slider_->maximum() - slider_->minimum();
         const double fraction = span > 0 ? (position - slider_->minimum()) / span : 0.0;
-        control.takeValueFromUser(control.minValue() + fraction * (control.maxValue() - control.minValue()));
+        control.takeValueFromUser(control.minValue() +
+                                  fraction * (control.maxValue() - control.minValue()));
         control.sendAction();
     });
 }
 
 void QtSliderPeer::display(const NSView& view) {
     const auto& control = static_cast<const NSSlider&>(view);
-    if (!slider_) return;
+    if (!slider_)
+        return;
     const double span = control.maxValue() - control.minValue();
     const double fraction = span > 0 ? (control.doubleValue() - control.minValue()) / span : 0.0;
     updating_ = true;
-    slider_->setValue(slider_->minimum() +
-                      static_cast<int>(std::lround(fraction * (slider_->maximum() - slider_->minimum()))));
+    slider_->setValue(
+        slider_->minimum() +
+        static_cast<int>(std::lround(fraction * (slider_->maximum() - slider_->minimum()))));
     updating_ = false;
 }
 
@@ -46,12 +50,14 @@ QtButtonPeer::QtButtonPeer(QAbstractButton* button, NSButton& control)
 
 void QtButtonPeer::display(const NSView& view) {
     const auto& control = static_cast<const NSButton&>(view);
-    if (button_ && button_->isCheckable()) button_->setChecked(control.state() != NSControlStateValueOff);
+    if (button_ && button_->isCheckable())
+        button_->setChecked(control.state() != NSControlStateValueOff);
 }
 
 void QtLevelIndicatorPeer::display(const NSView& view) {
     const auto& control = static_cast<const NSLevelIndicator&>(view);
-    if (!bar_) return;
+    if (!bar_)
+        return;
     const double level = control.doubleValue();
     const double span = control.maxValue() - control.minValue();
     if (!(level >= control.minValue()) || span <= 0) {
@@ -60,7 +66,8 @@ void QtLevelIndicatorPeer::display(const NSView& view) {
         return;
     }
     const double fraction = std::min(1.0, (level - control.minValue()) / span);
-    bar_->setValue(bar_->minimum() + static_cast<int>(std::lround(fraction * (bar_->maximum() - bar_->minimum()))));
+    bar_->setValue(bar_->minimum() +
+                   static_cast<int>(std::lround(fraction * (bar_->maximum() - bar_->minimum()))));
     bar_->setToolTip(QLocale().toString(level, 'f', 1));
 }
 

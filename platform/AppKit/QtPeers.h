@@ -19,43 +19,43 @@ namespace appkit {
 
 class QtViewPeer : public QObject, public ViewPeer {
     Q_OBJECT
-public:
+  public:
     explicit QtViewPeer(QWidget* widget) : widget_(widget) {}
     NSWindow* window() override { return widget_ ? windowForWidget(widget_) : nullptr; }
     QWidget* widget() const { return widget_; }
 
-private:
+  private:
     QPointer<QWidget> widget_;
 };
 
 class QtSliderPeer : public QtViewPeer {
     Q_OBJECT
-public:
+  public:
     QtSliderPeer(QAbstractSlider* slider, NSSlider& control);
     void display(const NSView&) override;
 
-private:
+  private:
     QPointer<QAbstractSlider> slider_;
     bool updating_ = false;
 };
 
 class QtButtonPeer : public QtViewPeer {
     Q_OBJECT
-public:
+  public:
     QtButtonPeer(QAbstractButton* button, NSButton& control);
     void display(const NSView&) override;
 
-private:
+  private:
     QPointer<QAbstractButton> button_;
 };
 
 class QtLevelIndicatorPeer : public QtViewPeer {
     Q_OBJECT
-public:
+  public:
     explicit QtLevelIndicatorPeer(QProgressBar* bar) : QtViewPeer(bar), bar_(bar) {}
     void display(const NSView&) override;
 
-private:
+  private:
     QPointer<QProgressBar> bar_;
 };
 

@@ -18,18 +18,43 @@ constexpr std::array<char16_t, 32> kCP1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 char32_t fromCP1252(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) return kCP1252High[byte - 0x80];
+    if (byte >= 0x80 && byte < 0xA0)
+        return kCP1252High[byte - 0x80];
     return byte;
 }
 
 // Destinations whose content is not text of the document.
-const std::set<std::string, std::less<>> kSkippedDestinations = {
-    "fonttbl",  "colortbl",  "expandedcolortbl", "stylesheet", "info",       "pict",
-    "header",   "headerl",   "headerr",          "headerf",    "footer",     "footerl",
-    "footerr",  "footerf",   "listtable",        "listoverridetable",        "fldinst",
-    "themedata", "colorschememapping",           "latentstyles", "datastore", "xmlnstbl",
-    "rsidtbl",  "generator", "filetbl",          "revtbl",     "object",     "nonshppict",
-    "footnote", "annotation", "pgdsctbl"};
+const std::set<std::string, std::less<>> kSkippedDestinations = {"fonttbl",
+                                                                 "colortbl",
+                                                                 "expandedcolortbl",
+                                                                 "stylesheet",
+                                                                 "info",
+                                                                 "pict",
+                                                                 "header",
+                                                                 "headerl",
+                                                                 "headerr",
+                                                                 "headerf",
+                                                                 "footer",
+                                                                 "footerl",
+                                                                 "footerr",
+                                                                 "footerf",
+                                                                 "listtable",
+                                                                 "listoverridetable",
+                                                                 "fldinst",
+                                                                 "themedata",
+                                                                 "colorschememapping",
+                                                                 "latentstyles",
+                                                                 "datastore",
+                                                                 "xmlnstbl",
+                                                                 "rsidtbl",
+                                                                 "generator",
+                                                                 "filetbl",
+                                                                 "revtbl",
+                                                                 "object",
+                                                                 "nonshppict",
+                                                                 "footnote",
+                                                                 "annotation",
+                                                                 "pgdsctbl"};
 
 struct GroupState {
     bool bold = false;
@@ -39,18 +64,19 @@ struct GroupState {
 };
 
 class RTFParser {
-public:
+  public:
     explicit RTFParser(std::string_view s) : s_(s) {}
 
     std::optional<NSAttributedString> parse(std::string* error) {
         if (!readDocument()) {
-            if (error) *error = error_ + " at byte " + std::to_string(pos_);
+            if (error)
+                *error = error_ + " at byte " + std::to_string(pos_);
             return std::nullopt;
         }
         return out_;
     }
 
-private:
+  private:
     bool fail(const char* why) {
         error_ = why;
         return false;
@@ -59,26 +85,33 @@ private:
     GroupState& state() { return stack_.back(); }
 
     bool readDocument() {
-        while (!atEnd() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
-        if (s_.substr(pos_, 5) != "{\\rtf") return fail("not an RTF document");
+        while (!atEnd() && std::isspace(static_cast<unsigned char>(s_[pos_])))
+            ++pos_;
+        if (s_.substr(pos_, 5) != "{\\rtf")
+            return fail("not an RTF document");
         while (!atEnd()) {
             const char c = s_[pos_++];
             if (c == '{') {
-                if (stack_.size() >= static_cast<size_t>(kMaxRTFGroupDepth)) return fail("groups nested too deeply");
+                if (stack_.size() >= static_cast<size_t>(kMaxRTFGroupDepth))
+                    return fail("groups nested too deeply");
                 stack_.push_back(stack_.empty() ? GroupState{} : state());
             } else if (c == '}') {
-                if (stack_.empty()) return fail("unbalanced \"}\"");
+                if (stack_.empty())
+                    return fail("unbalanced \"}\"");
                 flushSurrogate();
                 stack_.pop_back();
-                if (stack_.empty()) return trailerIsEmpty();
+                if (stack_.empty())
+                    return trailerIsEmpty();
             } else if (stack_.empty()) {
                 return fail("text outside the document group");
             } else if (c == '\\') {
-                if (!readControl()) return false;
+                if (!readControl())
+                    return false;
             } else if (c == '\r' || c == '\n') {
                 continue;
             } else {
-                if (!emitByte(static_cast<unsigned char>(c))) return false;
+                if (!emitByte(static_cast<unsigned char>(c)))
+                    return false;
             }
         }
         return fail("unexpected end of document");
@@ -87,36 +120,49 @@ private:
     bool trailerIsEmpty() {
         for (; !atEnd(); ++pos_) {
             const char c = s_[pos_];
-            if (c != '\0' && !std::isspace(static_cast<unsigned char>(c))) return fail("text after the document");
+            if (c != '\0' && !std::isspace(static_cast<unsigned char>(c)))
+                return fail("text after the document");
         }
         return true;
     }
 
     bool readControl() {
-        if (atEnd()) return fail("truncated control word");
+        if (atEnd())
+            return fail("truncated control word");
         const char c = s_[pos_];
-        if (std::isalpha(static_cast<unsigned char>(c))) return readControlWord();
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            return readControlWord();
         ++pos_;
         switch (c) {
             case '\\':
             case '{':
-            case '}': return emitByte(static_cast<unsigned char>(c));
-            case '\'': return readHexEscape();
-            case '~': return emitCodePoint(0x00A0);
-            case '_': return emitCodePoint(0x2011);
-            case '*': state().skipping = true; return true;
+            case '}':
+                return emitByte(static_cast<unsigned char>(c));
+            case '\'':
+                return readHexEscape();
+            case '~':
+                return emitCodePoint(0x00A0);
+            case '_':
+                return emitCodePoint(0x2011);
+            case '*':
+                state().skipping = true;
+                return true;
             case '\n':
-            case '\r': return emitCodePoint('\n');
-            default: return true;  // \- \| \: and other symbols carry no text
+            case '\r':
+                return emitCodePoint('\n');
+            default:
+                return true;  // \- \| \: and other symbols carry no text
         }
     }
 
     bool readHexEscape() {
-        if (pos_ + 2 > s_.size()) return fail("truncated \\' escape");
+        if (pos_ + 2 > s_.size())
+            return fail("truncated \\' escape");
         unsigned v = 0;
         for (int i = 0; i < 2; ++i) {
             const auto h = static_cast<unsigned char>(s_[pos_ + i]);
-            if (!std::isxdigit(h)) return fail("bad \\' escape");
+            if (!std::isxdigit(h))
+                return fail("bad \\' escape");
             v = v * 16 + (std::isdigit(h) ? h - '0' : std::tolower(h) - 'a' + 10);
         }
         pos_ += 2;
@@ -126,7 +172,8 @@ private:
     bool readControlWord() {
         const size_t start = pos_;
         while (!atEnd() && std::isalpha(static_cast<unsigned char>(s_[pos_]))) {
-            if (pos_ - start >= 32) return fail("control word too long");
+            if (pos_ - start >= 32)
+                return fail("control word too long");
             ++pos_;
         }
         const std::string_view word = s_.substr(start, pos_ - start);
@@ -139,7 +186,8 @@ private:
         const size_t digits = pos_;
         long value = 0;
         while (!atEnd() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) {
-            if (pos_ - digits >= 10) return fail("number too long");
+            if (pos_ - digits >= 10)
+                return fail("number too long");
             value = value * 10 + (s_[pos_++] - '0');
         }
         if (pos_ > digits) {
@@ -147,7 +195,8 @@ private:
         } else if (negative) {
             return fail("\"-\" without a number");
         }
-        if (!atEnd() && s_[pos_] == ' ') ++pos_;  // the delimiting space belongs to the word
+        if (!atEnd() && s_[pos_] == ' ')
+            ++pos_;  // the delimiting space belongs to the word
         return applyControlWord(word, param);
     }
 
@@ -156,7 +205,8 @@ private:
             state().skipping = true;
             return true;
         }
-        if (word == "bin") return skipBinary(param.value_or(0));
+        if (word == "bin")
+            return skipBinary(param.value_or(0));
         if (word == "ansicpg") {
             codePage_ = param.value_or(1252);
             return true;
@@ -165,32 +215,48 @@ private:
             codePage_ = -1;  // a DOS or Mac character set, not read here
             return true;
         }
-        if (word == "b") state().bold = param.value_or(1) != 0;
-        else if (word == "i") state().italic = param.value_or(1) != 0;
-        else if (word == "plain") state().bold = state().italic = false;
-        else if (word == "uc") state().unicodeSkip = static_cast<int>(std::max(0L, param.value_or(1)));
-        else if (word == "u") return readUnicode(param.value_or(0));
-        else if (word == "par" || word == "line" || word == "sect" || word == "page") return emitCodePoint('\n');
-        else if (word == "tab") return emitCodePoint('\t');
-        else if (word == "emdash") return emitCodePoint(0x2014);
-        else if (word == "endash") return emitCodePoint(0x2013);
-        else if (word == "bullet") return emitCodePoint(0x2022);
-        else if (word == "lquote") return emitCodePoint(0x2018);
-        else if (word == "rquote") return emitCodePoint(0x2019);
-        else if (word == "ldblquote") return emitCodePoint(0x201C);
-        else if (word == "rdblquote") return emitCodePoint(0x201D);
+        if (word == "b")
+            state().bold = param.value_or(1) != 0;
+        else if (word == "i")
+            state().italic = param.value_or(1) != 0;
+        else if (word == "plain")
+            state().bold = state().italic = false;
+        else if (word == "uc")
+            state().unicodeSkip = static_cast<int>(std::max(0L, param.value_or(1)));
+        else if (word == "u")
+            return readUnicode(param.value_or(0));
+        else if (word == "par" || word == "line" || word == "sect" || word == "page")
+            return emitCodePoint('\n');
+        else if (word == "tab")
+            return emitCodePoint('\t');
+        else if (word == "emdash")
+            return emitCodePoint(0x2014);
+        else if (word == "endash")
+            return emitCodePoint(0x2013);
+        else if (word == "bullet")
+            return emitCodePoint(0x2022);
+        else if (word == "lquote")
+            return emitCodePoint(0x2018);
+        else if (word == "rquote")
+            return emitCodePoint(0x2019);
+        else if (word == "ldblquote")
+            return emitCodePoint(0x201C);
+        else if (word == "rdblquote")
+            return emitCodePoint(0x201D);
         return true;
     }
 
     bool skipBinary(long count) {
-        if (count < 0 || static_cast<size_t>(count) > s_.size() - pos_) return fail("truncated \\bin data");
+        if (count < 0 || static_cast<size_t>(count) > s_.size() - pos_)
+            return fail("truncated \\bin data");
         pos_ += static_cast<size_t>(count);
         return true;
     }
 
     bool readUnicode(long value) {
         const char32_t unit = static_cast<char32_t>(value < 0 ? value + 65536 : value);
-        if (unit > 0xFFFF) return fail("bad \\u value");
+        if (unit > 0xFFFF)
+            return fail("bad \\u value");
         pendingFallback_ = state().unicodeSkip;
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             flushSurrogate();
@@ -198,7 +264,8 @@ private:
             return true;
         }
         if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            if (!highSurrogate_) return emitText(0xFFFD);
+            if (!highSurrogate_)
+                return emitText(0xFFFD);
             const char32_t cp = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
             highSurrogate_ = 0;
             return emitText(cp);
@@ -234,9 +301,11 @@ private:
     }
 
     bool emitText(char32_t cp) {
-        if (state().skipping || cp == 0) return true;
+        if (state().skipping || cp == 0)
+            return true;
         std::string utf8;
-        if (!appendUTF8(utf8, cp)) appendUTF8(utf8, 0xFFFD);
+        if (!appendUTF8(utf8, cp))
+            appendUTF8(utf8, 0xFFFD);
         out_.append(utf8, state().bold, state().italic);
         return true;
     }

@@ -20,17 +20,20 @@ bool isFolder(const std::string& path) {
 
 std::optional<std::string> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A table of one localization folder; absent when there is none or it is damaged.
 std::optional<platform::StringsTable> readTable(const std::string& path) {
     auto bytes = readWholeFile(path);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     std::string error;
     auto table = platform::parseStringsTable(*bytes, &error);
-    if (!table) NSLog("Cannot read string table %s: %s", path.c_str(), error.c_str());
+    if (!table)
+        NSLog("Cannot read string table %s: %s", path.c_str(), error.c_str());
     return table;
 }
 
@@ -39,8 +42,10 @@ std::optional<platform::StringsTable> readTable(const std::string& path) {
 std::vector<std::string> NSBundle::preferredLocalizations() const {
     std::vector<std::string> found;
     auto consider = [&](const std::string& name) {
-        if (name.empty() || std::find(found.begin(), found.end(), name) != found.end()) return;
-        if (isFolder(resourcePath() + "/" + name + ".lproj")) found.push_back(name);
+        if (name.empty() || std::find(found.begin(), found.end(), name) != found.end())
+            return;
+        if (isFolder(resourcePath() + "/" + name + ".lproj"))
+            found.push_back(name);
     };
     for (const auto& tag : platform::preferredLanguages()) {
         consider(tag);
@@ -54,7 +59,8 @@ std::vector<std::string> NSBundle::preferredLocalizations() const {
         developmentRegion = *it->second.stringValue();
     }
     consider(developmentRegion);
-    if (developmentRegion == "en") consider("English");
+    if (developmentRegion == "en")
+        consider("English");
     consider("Base");
     return found;
 }
@@ -64,11 +70,14 @@ std::string NSBundle::localizedStringForKey(const std::string& key, const std::s
     const std::string file = (table.empty() ? std::string("Localizable") : table) + ".strings";
     for (const auto& localization : preferredLocalizations()) {
         auto strings = readTable(resourcePath() + "/" + localization + ".lproj/" + file);
-        if (!strings) continue;
-        if (auto it = strings->find(key); it != strings->end()) return it->second;
+        if (!strings)
+            continue;
+        if (auto it = strings->find(key); it != strings->end())
+            return it->second;
     }
     if (auto strings = readTable(resourcePath() + "/" + file)) {
-        if (auto it = strings->find(key); it != strings->end()) return it->second;
+        if (auto it = strings->find(key); it != strings->end())
+            return it->second;
     }
     return value.empty() ? key : value;
 }
@@ -79,8 +88,10 @@ NSDictionary NSBundle::localizedInfoDictionary() const {
     // Least preferred first, so the most preferred language has the last word.
     for (auto it = localizations.rbegin(); it != localizations.rend(); ++it) {
         auto strings = readTable(resourcePath() + "/" + *it + ".lproj/InfoPlist.strings");
-        if (!strings) continue;
-        for (const auto& [k, v] : *strings) localized[k] = PlistValue::string(v);
+        if (!strings)
+            continue;
+        for (const auto& [k, v] : *strings)
+            localized[k] = PlistValue::string(v);
     }
     return localized;
 }

@@ -21,7 +21,8 @@ struct Sheet {
 
 QMessageBox* openSheet(QWidget* window) {
     for (auto* box : window->findChildren<QMessageBox*>())
-        if (box->isVisible()) return box;
+        if (box->isVisible())
+            return box;
     return nullptr;
 }
 
@@ -38,10 +39,11 @@ TEST(AlertSheet, IsWindowModalAndReportsTheSuppressionBoxOnce) {
     alert->setInformativeText("\u201CDuolume\u201D text");
     alert->setShowsSuppressionButton(true);
     std::weak_ptr<NSAlert> watch = alert;
-    alert->beginSheetModalForWindow(appkit::windowForWidget(sheet.window.get()), [&sheet, alert](NSModalResponse r) {
-        sheet.responses.push_back(r);
-        sheet.suppression.push_back(alert->suppressionButton().state());
-    });
+    alert->beginSheetModalForWindow(
+        appkit::windowForWidget(sheet.window.get()), [&sheet, alert](NSModalResponse r) {
+            sheet.responses.push_back(r);
+            sheet.suppression.push_back(alert->suppressionButton().state());
+        });
     alert.reset();
     EXPECT_FALSE(watch.expired());  // held until the sheet ends
 
@@ -70,9 +72,8 @@ TEST(AlertSheet, SpeaksTheUsersLanguageForItsOwnTexts) {
     Sheet sheet;
     auto alert = std::make_shared<NSAlert>();
     alert->setShowsSuppressionButton(true);
-    alert->beginSheetModalForWindow(appkit::windowForWidget(sheet.window.get()), [&](NSModalResponse r) {
-        sheet.responses.push_back(r);
-    });
+    alert->beginSheetModalForWindow(appkit::windowForWidget(sheet.window.get()),
+                                    [&](NSModalResponse r) { sheet.responses.push_back(r); });
     QMessageBox* box = sheet.window->findChild<QMessageBox*>();
     ASSERT_TRUE(box && box->checkBox());
     EXPECT_EQ(box->checkBox()->text(), "Diese Meldung nicht mehr anzeigen");

@@ -35,7 +35,7 @@ const char* kInterface = R"(<?xml version="1.0" encoding="UTF-8"?>
 </layout></widget></ui>)";
 
 class Owner {
-public:
+  public:
     void toggled(NSButton* sender) { toggles.push_back(sender->objectValue()); }
     void moved(NSSlider* sender) { moves.push_back(sender->doubleValue()); }
     std::vector<PlistValue> toggles;
@@ -45,7 +45,7 @@ public:
 }  // namespace
 
 class NibControls : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing_support::offscreenApp();
         sim_ = &SimMachine::installNew();
@@ -89,7 +89,8 @@ TEST_F(NibControls, OutletsAreFilledByNameAndMismatchesAreLoggedAndLeftEmpty) {
     EXPECT_EQ(level_->tag(), 105);
     auto logged = [&](const std::string& part) {
         for (const auto& line : sim_->logLines)
-            if (line.find(part) != std::string::npos) return true;
+            if (line.find(part) != std::string::npos)
+                return true;
         return false;
     };
     EXPECT_TRUE(logged("absent"));

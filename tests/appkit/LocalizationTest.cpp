@@ -16,8 +16,10 @@ using testing_support::writeFile;
 using Languages = std::vector<std::string>;
 
 TEST(PreferredLanguages, FollowLanguageListThenLocaleAsGettextDoes) {
-    EXPECT_EQ(preferredLanguages("de_AT:fr", "", "", "en_US.UTF-8"), (Languages{"de_AT", "de", "fr", "en_US", "en"}));
-    EXPECT_EQ(preferredLanguages("", "fr_CA.UTF-8@euro", "de_DE", "en_US"), (Languages{"fr_CA", "fr"}));
+    EXPECT_EQ(preferredLanguages("de_AT:fr", "", "", "en_US.UTF-8"),
+              (Languages{"de_AT", "de", "fr", "en_US", "en"}));
+    EXPECT_EQ(preferredLanguages("", "fr_CA.UTF-8@euro", "de_DE", "en_US"),
+              (Languages{"fr_CA", "fr"}));
     EXPECT_EQ(preferredLanguages("", "", "de_DE.UTF-8", "en_US"), (Languages{"de_DE", "de"}));
     EXPECT_EQ(preferredLanguages("", "", "", "pt-BR"), (Languages{"pt-BR", "pt"}));
     // The C locale turns LANGUAGE off; nothing is preferred then.
@@ -28,7 +30,7 @@ TEST(PreferredLanguages, FollowLanguageListThenLocaleAsGettextDoes) {
 }
 
 class BundleLocalization : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sim_ = &SimMachine::installNew();
         writeFile(dir_ / "Test.bundle/Contents/Info.plist",
@@ -37,9 +39,11 @@ protected:
                   "<key>NSHumanReadableCopyright</key><string>Copyright Test</string>"
                   "<key>CFBundleVersion</key><string>7</string></dict></plist>");
         resources_ = dir_ / "Test.bundle/Contents/Resources";
-        writeFile(resources_ + "/en.lproj/Localizable.strings", "\"Hello\" = \"Hello!\"; \"Only English\" = \"Yes\";");
+        writeFile(resources_ + "/en.lproj/Localizable.strings",
+                  "\"Hello\" = \"Hello!\"; \"Only English\" = \"Yes\";");
         writeFile(resources_ + "/de.lproj/Localizable.strings", "\"Hello\" = \"Hallo!\";");
-        writeFile(resources_ + "/de.lproj/InfoPlist.strings", "\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";");
+        writeFile(resources_ + "/de.lproj/InfoPlist.strings",
+                  "\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";");
         writeFile(resources_ + "/fr.lproj/Localizable.strings", "\"Hello\" = \"Bonjour !\";");
         writeFile(resources_ + "/fr.lproj/InfoPlist.strings",
                   "\"CFBundleName\" = \"Essai\"; \"NSHumanReadableCopyright\" = \"Droits Essai\";");
@@ -96,7 +100,8 @@ TEST_F(BundleLocalization, InfoDictionaryTakesTheEntriesOfTheUsersLanguage) {
     EXPECT_EQ(*info["CFBundleName"].stringValue(), "Test");
     EXPECT_EQ(*info["NSHumanReadableCopyright"].stringValue(), "Urheberrecht Test");
     // The plain info dictionary stays as written.
-    EXPECT_EQ(*bundle_->infoDictionary().at("NSHumanReadableCopyright").stringValue(), "Copyright Test");
+    EXPECT_EQ(*bundle_->infoDictionary().at("NSHumanReadableCopyright").stringValue(),
+              "Copyright Test");
 }
 
 TEST_F(BundleLocalization, ResourcesAreFoundInTheUsersLanguageFolderFirst) {

@@ -25,19 +25,21 @@ TEST(RTFReader, ReadsACocoaCreditsFileWithStylesAndSkipsTables) {
     ASSERT_TRUE(text) << error;
     EXPECT_EQ(text->string(), "Duolume\nMade by many people.\nTab\tend");
     EXPECT_EQ(text->runs(), (std::vector<TextRun>{{"Duolume", true, false},
-                                              {"\nMade by ", false, false},
-                                              {"many", false, true},
-                                              {" people.\nTab\tend", false, false}}));
+                                                  {"\nMade by ", false, false},
+                                                  {"many", false, true},
+                                                  {" people.\nTab\tend", false, false}}));
 }
 
 TEST(RTFReader, ReadsEscapesAndUnicodeWithFallbacks) {
     std::string error;
     auto text = readRTF(
-        "{\\rtf1\\ansi Caf\\'e9 \\'93q\\'94 \\u8220?x\\u8221? {\\uc3\\u8364 EUR}\\u-10179?\\u-8704? "
+        "{\\rtf1\\ansi Caf\\'e9 \\'93q\\'94 \\u8220?x\\u8221? {\\uc3\\u8364 "
+        "EUR}\\u-10179?\\u-8704? "
         "\\{\\}\\\\ a\\~b\\emdash \\plain\\b B\\plain N}",
         &error);
     ASSERT_TRUE(text) << error;
-    EXPECT_EQ(text->string(), "Caf\u00E9 \u201Cq\u201D \u201Cx\u201D \u20AC\U0001F600 {}\\ a\u00A0b\u2014BN");
+    EXPECT_EQ(text->string(),
+              "Caf\u00E9 \u201Cq\u201D \u201Cx\u201D \u20AC\U0001F600 {}\\ a\u00A0b\u2014BN");
     EXPECT_EQ(text->runs()[1], (TextRun{"B", true, false}));
 }
 
@@ -48,13 +50,13 @@ TEST(RTFReader, DamagedDocumentsAreReadFailures) {
         "{\\rtf1 unclosed",
         "{\\rtf1 too many}}",
         "{\\rtf1 text} and more",
-        "{\\rtf1 \\'4",                    // truncated escape
+        "{\\rtf1 \\'4",  // truncated escape
         "{\\rtf1 \\'zz}",
         "{\\rtf1 \\",
-        "{\\rtf1 \\bin99999 x}",            // binary data longer than the file
-        "{\\rtf1 \\u99999999999?}",         // number too long
+        "{\\rtf1 \\bin99999 x}",     // binary data longer than the file
+        "{\\rtf1 \\u99999999999?}",  // number too long
         "{\\rtf1 \\abcdefghijabcdefghijabcdefghijabcdefghij x}",
-        "{\\rtf1\\mac caf\\'8e}",           // a code page it does not read
+        "{\\rtf1\\mac caf\\'8e}",  // a code page it does not read
         "{\\rtf1 \\b- x}",
         std::string(5000, '{'),
         "{\\rtf1 " + std::string(300, '{') + std::string(300, '}') + "}",
@@ -69,7 +71,8 @@ TEST(RTFReader, DamagedDocumentsAreReadFailures) {
 TEST(RTFReader, InitWithURLNeedsTheRTFTypeAndAReadableFile) {
     testing_support::TempDir dir;
     testing_support::writeFile(dir / "Credits.rtf", "{\\rtf1 Hi}");
-    const NSAttributedStringDocumentReadingOptions rtf = {{NSDocumentTypeDocumentAttribute, NSRTFTextDocumentType}};
+    const NSAttributedStringDocumentReadingOptions rtf = {
+        {NSDocumentTypeDocumentAttribute, NSRTFTextDocumentType}};
     auto text = NSAttributedString::initWithURL(dir / "Credits.rtf", rtf);
     ASSERT_TRUE(text);
     EXPECT_EQ(text->string(), "Hi");

@@ -20,8 +20,10 @@ std::string utf16(const std::u16string& text, bool bigEndian, bool bom) {
             out += static_cast<char>(u >> 8);
         }
     };
-    if (bom) put(0xFEFF);
-    for (char16_t u : text) put(u);
+    if (bom)
+        put(0xFEFF);
+    for (char16_t u : text)
+        put(u);
     return out;
 }
 
@@ -65,21 +67,21 @@ TEST(StringsTable, ReadsUTF8WithBomAndUTF16OfBothByteOrders) {
 
 TEST(StringsTable, DamagedTablesFailWholeWithAReason) {
     const std::vector<std::string> damaged = {
-        "\"a\" = \"b\"",                 // no semicolon at the end
-        "\"a\" = \"b; \"c\" = \"d\";",   // string left open
-        "\"a\" = ;",                     // no value
-        "= \"b\";",                      // no key
-        "\"a\" \"b\";",                  // no "="
+        "\"a\" = \"b\"",                // no semicolon at the end
+        "\"a\" = \"b; \"c\" = \"d\";",  // string left open
+        "\"a\" = ;",                    // no value
+        "= \"b\";",                     // no key
+        "\"a\" \"b\";",                 // no "="
         "/* never closed \"a\" = \"b\";",
-        "\"a\" = \"\\U12\";",            // short \U
+        "\"a\" = \"\\U12\";",  // short \U
         "\"a\" = \"\\UZZZZ\";",
-        "\"a\" = \"\\UD83D\";",          // high surrogate alone
-        "\"a\" = \"\\UDE00\";",          // low surrogate alone
-        "\"a\" = \"\\0\";",              // NUL
-        "\"a\" = \"b\\",                 // escape at the very end
-        "\"a\" = \"\xC3\x28\";",         // invalid UTF-8
-        "\"a\" = \"\xED\xA0\x80\";",     // UTF-8 encoded surrogate
-        "\xFF\xFE\x22\x00\x61",          // odd-length UTF-16
+        "\"a\" = \"\\UD83D\";",                      // high surrogate alone
+        "\"a\" = \"\\UDE00\";",                      // low surrogate alone
+        "\"a\" = \"\\0\";",                          // NUL
+        "\"a\" = \"b\\",                             // escape at the very end
+        "\"a\" = \"\xC3\x28\";",                     // invalid UTF-8
+        "\"a\" = \"\xED\xA0\x80\";",                 // UTF-8 encoded surrogate
+        "\xFF\xFE\x22\x00\x61",                      // odd-length UTF-16
         utf16(u"\"a\" = \"\xD800\";", false, true),  // unpaired surrogate in UTF-16
         "\"a\" = \"b\"; }",
     };

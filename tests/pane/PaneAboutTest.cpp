@@ -24,8 +24,10 @@ Panel clickAbout(PaneHarness& h) {
     h.window().findChild<QPushButton*>("aboutButton")->click();
     QWidget* panel = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "NSAboutPanel" && w->isVisible()) panel = w;
-    if (!panel) return {};
+        if (w->objectName() == "NSAboutPanel" && w->isVisible())
+            panel = w;
+    if (!panel)
+        return {};
     Panel p;
     p.name = panel->findChild<QLabel*>("applicationName")->text();
     p.version = panel->findChild<QLabel*>("version")->text();
@@ -51,7 +53,9 @@ TEST(PaneAbout, ShowsAllSixValuesOfThePaneBundle) {
     Panel p = clickAbout(h);
     EXPECT_EQ(p.name, "Duolume");
     EXPECT_EQ(p.version, "Version 1.0 (1.0.0)");
-    EXPECT_EQ(p.copyright, QString::fromUtf8("Copyright \u00A9 2026 The Duolume developers. All rights reserved."));
+    EXPECT_EQ(
+        p.copyright,
+        QString::fromUtf8("Copyright \u00A9 2026 The Duolume developers. All rights reserved."));
     EXPECT_TRUE(p.copyrightShown);
     EXPECT_TRUE(p.creditsShown);
     EXPECT_TRUE(p.credits.contains("Engineering")) << p.credits.toStdString();
@@ -65,7 +69,7 @@ TEST(PaneAbout, UnreadableCreditsLeaveEveryOptionOut) {
     PaneHarness h;
     openQuietly(h, bundle);
     Panel p = clickAbout(h);
-    EXPECT_EQ(p.name, "Test Host");        // the host's own
+    EXPECT_EQ(p.name, "Test Host");  // the host's own
     EXPECT_EQ(p.version, "Version 9.9");
     EXPECT_FALSE(p.creditsShown);
     EXPECT_FALSE(p.copyrightShown);

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/BrightnessController.h"
-#include "sensor/AmbientLightSensor.h"
 #include "pane/PaneHarness.h"
+#include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
 
@@ -41,7 +41,9 @@ TEST(PaneControls, SliderTagsNameTheirKeysAndEachChangePostsOnce) {
         const char* slider;
         long tag;
         const char* key;
-    } cases[] = {{"internal0", 0, "internal0"}, {"external5", 105, "external5"}, {"external10", 110, "external10"}};
+    } cases[] = {{"internal0", 0, "internal0"},
+                 {"external5", 105, "external5"},
+                 {"external10", 110, "external10"}};
     int posts = 0;
     for (const auto& c : cases) {
         EXPECT_EQ(h.slider(c.slider)->property("tag").toLongLong(), c.tag);

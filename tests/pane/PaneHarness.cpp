@@ -10,7 +10,9 @@
 
 namespace testing_support {
 
-std::string builtBundlePath() { return std::string(DUOLUME_BINARY_DIR) + "/Duolume.prefPane"; }
+std::string builtBundlePath() {
+    return std::string(DUOLUME_BINARY_DIR) + "/Duolume.prefPane";
+}
 
 std::string copyOfBuiltBundle(const TempDir& dir) {
     const std::string copy = dir / "Duolume.prefPane";
@@ -18,7 +20,9 @@ std::string copyOfBuiltBundle(const TempDir& dir) {
     return copy;
 }
 
-PaneHarness::PaneHarness() : sim_(&platform::sim::SimMachine::installNew()) { offscreenApp(); }
+PaneHarness::PaneHarness() : sim_(&platform::sim::SimMachine::installNew()) {
+    offscreenApp();
+}
 
 PaneHarness::~PaneHarness() {
     window_.reset();
@@ -51,7 +55,8 @@ QProgressBar* PaneHarness::indicator() const {
 
 QMessageBox* PaneHarness::notice() const {
     for (auto* box : window_->findChildren<QMessageBox*>())
-        if (box->isVisible()) return box;
+        if (box->isVisible())
+            return box;
     return nullptr;
 }
 
@@ -70,8 +75,10 @@ void PaneHarness::click(const std::string& checkBoxName) const {
 
 void PaneHarness::dismissNotice(bool tickSuppression) const {
     QMessageBox* box = notice();
-    if (!box) return;
-    if (tickSuppression && box->checkBox() && !box->checkBox()->isChecked()) box->checkBox()->click();
+    if (!box)
+        return;
+    if (tickSuppression && box->checkBox() && !box->checkBox()->isChecked())
+        box->checkBox()->click();
     box->buttons().first()->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -82,7 +89,8 @@ std::optional<NSDictionary> PaneHarness::domain() const {
 
 int PaneHarness::changePosts() const {
     int n = 0;
-    for (const auto& post : sim_->simBus().posts) n += post.name == duolume::PrefsChangedNotification;
+    for (const auto& post : sim_->simBus().posts)
+        n += post.name == duolume::PrefsChangedNotification;
     return n;
 }
 

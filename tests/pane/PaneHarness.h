@@ -23,7 +23,7 @@ std::string builtBundlePath();
 std::string copyOfBuiltBundle(const TempDir& dir);
 
 class PaneHarness {
-public:
+  public:
     // Installs a fresh simulated machine; nothing is loaded yet.
     PaneHarness();
     ~PaneHarness();
@@ -54,7 +54,7 @@ public:
     // How many change notifications were posted.
     int changePosts() const;
 
-private:
+  private:
     platform::sim::SimMachine* sim_;
     ScopedEnv language_{"LANGUAGE", std::nullopt};
     ScopedEnv lcAll_{"LC_ALL", std::nullopt};

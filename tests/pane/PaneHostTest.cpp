@@ -18,10 +18,12 @@ namespace {
 
 int run(const std::vector<std::string>& argv) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid;
-    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        return -1;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -55,14 +57,17 @@ TEST(PaneHost, BundlesThatCannotBeLoadedSayWhy) {
     EXPECT_FALSE(loadPreferencePane(dir / "Missing.prefPane", &error));
     EXPECT_NE(error.find("no bundle"), std::string::npos);
 
-    testing_support::writeFile(dir / "A.prefPane/Contents/Info.plist",
-                               "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>A</string></dict></plist>");
+    testing_support::writeFile(
+        dir / "A.prefPane/Contents/Info.plist",
+        "<plist "
+        "version=\"1.0\"><dict><key>CFBundleExecutable</key><string>A</string></dict></plist>");
     EXPECT_FALSE(loadPreferencePane(dir / "A.prefPane", &error));
     EXPECT_NE(error.find("NSPrincipalClass"), std::string::npos) << error;
 
-    testing_support::writeFile(dir / "B.prefPane/Contents/Info.plist",
-                               "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>B</string>"
-                               "<key>NSPrincipalClass</key><string>Nope</string></dict></plist>");
+    testing_support::writeFile(
+        dir / "B.prefPane/Contents/Info.plist",
+        "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>B</string>"
+        "<key>NSPrincipalClass</key><string>Nope</string></dict></plist>");
     EXPECT_FALSE(loadPreferencePane(dir / "B.prefPane", &error));
     EXPECT_NE(error.find("no executable"), std::string::npos) << error;
 

@@ -14,7 +14,8 @@ TEST(PaneLoad, FirstLoadWithoutADomainShowsAndStoresTheInitialCurveSilently) {
     for (int level = 0; level <= 10; ++level) {
         EXPECT_EQ(h.slider("internal" + std::to_string(level))->value(), level * 100) << level;
         EXPECT_EQ(h.slider("external" + std::to_string(level))->value(), level * 100) << level;
-        EXPECT_NEAR((h.pane().*DuolumePref::kInternalSliders[level])->doubleValue(), level / 10.0, 1e-6);
+        EXPECT_NEAR((h.pane().*DuolumePref::kInternalSliders[level])->doubleValue(), level / 10.0,
+                    1e-6);
     }
     EXPECT_FALSE(h.checkBox("mainSwitch")->isChecked());
     EXPECT_FALSE(h.checkBox("singleMonitorSwitch")->isChecked());
@@ -38,9 +39,9 @@ TEST(PaneLoad, AnExistingDomainIsShownAsStoredAndNothingIsWritten) {
     EXPECT_TRUE(h.checkBox("mainSwitch")->isChecked());
     EXPECT_FALSE(h.checkBox("singleMonitorSwitch")->isChecked());  // missing: off
     EXPECT_EQ(h.slider("internal3")->value(), 250);
-    EXPECT_EQ(h.slider("internal4")->value(), 0);     // missing: at the bottom
-    EXPECT_EQ(h.slider("external7")->value(), 0);     // not a number: at the bottom
-    EXPECT_EQ(h.slider("external10")->value(), 1000); // beyond the range: at the top
+    EXPECT_EQ(h.slider("internal4")->value(), 0);      // missing: at the bottom
+    EXPECT_EQ(h.slider("external7")->value(), 0);      // not a number: at the bottom
+    EXPECT_EQ(h.slider("external10")->value(), 1000);  // beyond the range: at the top
     EXPECT_EQ(h.sim().simDefaults().writes, 0);
     EXPECT_EQ(*h.domain(), before);
     EXPECT_EQ(h.changePosts(), 0);

@@ -12,7 +12,8 @@ using testing_support::PaneHarness;
 
 namespace {
 const QString kInformative = QString::fromUtf8(
-    "\u201CDuolume\u201D uses Apple private APIs. It might not work correctly with your hardware or "
+    "\u201CDuolume\u201D uses Apple private APIs. It might not work correctly with your hardware "
+    "or "
     "software configuration.");
 }
 
@@ -56,14 +57,18 @@ TEST(PaneNotice, NoticeAndAboutPanelSpeakTheUsersLanguage) {
     QMessageBox* notice = h.notice();
     ASSERT_TRUE(notice);
     EXPECT_TRUE(notice->text().contains("Bitte beachten"));
-    EXPECT_TRUE(notice->informativeText().startsWith(QString::fromUtf8("\u201EDuolume\u201C verwendet")));
+    EXPECT_TRUE(
+        notice->informativeText().startsWith(QString::fromUtf8("\u201EDuolume\u201C verwendet")));
     EXPECT_EQ(notice->checkBox()->text(), "Diese Meldung nicht mehr anzeigen");
     h.dismissNotice(true);
 
     h.window().findChild<QPushButton*>("aboutButton")->click();
     QLabel* copyright = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "NSAboutPanel") copyright = w->findChild<QLabel*>("copyright");
+        if (w->objectName() == "NSAboutPanel")
+            copyright = w->findChild<QLabel*>("copyright");
     ASSERT_TRUE(copyright);
-    EXPECT_EQ(copyright->text(), QString::fromUtf8("Copyright \u00A9 2026 Die Duolume-Entwickler. Alle Rechte vorbehalten."));
+    EXPECT_EQ(copyright->text(),
+              QString::fromUtf8(
+                  "Copyright \u00A9 2026 Die Duolume-Entwickler. Alle Rechte vorbehalten."));
 }

@@ -22,12 +22,13 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription("Shows preference panes (.prefPane bundles).");
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption screenshot("screenshot", "Save the window to FILE once the first pane is shown, then quit.",
-                                  "FILE");
+    QCommandLineOption screenshot(
+        "screenshot", "Save the window to FILE once the first pane is shown, then quit.", "FILE");
     parser.addOption(screenshot);
     parser.addPositionalArgument("BUNDLE", "A .prefPane bundle to show.", "BUNDLE...");
     parser.process(app);
-    if (parser.positionalArguments().isEmpty()) parser.showHelp(2);
+    if (parser.positionalArguments().isEmpty())
+        parser.showHelp(2);
 
     platform::linux_machine::LinuxMachine::installNew();
 
@@ -37,12 +38,14 @@ int main(int argc, char** argv) {
         auto pane = loadPreferencePane(path.toStdString(), &error);
         if (!pane) {
             NSLog("Cannot load preference pane %s: %s", qPrintable(path), error.c_str());
-            std::fprintf(stderr, "prefpane-host: cannot load %s: %s\n", qPrintable(path), error.c_str());
+            std::fprintf(stderr, "prefpane-host: cannot load %s: %s\n", qPrintable(path),
+                         error.c_str());
             continue;
         }
         window.addPane(std::move(pane));
     }
-    if (window.paneCount() == 0) return 1;
+    if (window.paneCount() == 0)
+        return 1;
 
     window.show();
     window.selectPane(0);
@@ -52,7 +55,8 @@ int main(int argc, char** argv) {
         // Let the first layout and paint settle, then save and quit.
         QTimer::singleShot(300, &window, [&] {
             const bool saved = window.grab().save(file);
-            if (!saved) std::fprintf(stderr, "prefpane-host: cannot save %s\n", qPrintable(file));
+            if (!saved)
+                std::fprintf(stderr, "prefpane-host: cannot save %s\n", qPrintable(file));
             window.close();
             QApplication::exit(saved ? 0 : 1);
         });
