@@ -1,6 +1,7 @@
 #include "AppKit/PreferencesWindow.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -59,6 +60,8 @@ PreferencesWindow::PreferencesWindow() {
 }
 
 PreferencesWindow::~PreferencesWindow() {
+    // Sheets go first, while the panes their handlers refer to still exist.
+    for (QDialog* sheet : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) delete sheet;
     unselectPane();
     for (auto& entry : panes_) {
         if (entry.page)

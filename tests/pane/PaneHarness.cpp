@@ -43,6 +43,13 @@ void PaneHarness::reselect() {
     window_->selectPane(0);
 }
 
+void PaneHarness::closeWindow() {
+    window_->close();
+    window_.reset();
+    pane_ = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 QSlider* PaneHarness::slider(const std::string& name) const {
     return window_->findChild<QSlider*>(QString::fromStdString(name));
 }

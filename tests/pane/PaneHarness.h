@@ -32,6 +32,8 @@ class PaneHarness {
     // (mainViewDidLoad, willSelect, didSelect).
     void open(const std::string& bundlePath = builtBundlePath());
     void reselect();  // unselect and select again
+    // Closes and destroys the window with its pane, as quitting the host does.
+    void closeWindow();
 
     DuolumePref& pane() const { return *pane_; }
     appkit::PreferencesWindow& window() const { return *window_; }

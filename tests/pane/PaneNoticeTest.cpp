@@ -72,3 +72,15 @@ TEST(PaneNotice, NoticeAndAboutPanelSpeakTheUsersLanguage) {
               QString::fromUtf8(
                   "Copyright \u00A9 2026 Die Duolume-Entwickler. Alle Rechte vorbehalten."));
 }
+
+TEST(PaneNotice, QuittingWithTheNoticeOpenLeavesTheSettingsWhole) {
+    PaneHarness h;
+    h.open();
+    ASSERT_TRUE(h.notice());
+    const NSDictionary before = *h.domain();
+    h.closeWindow();
+    // The notice may count as dismissed; nothing else changes.
+    NSDictionary after = *h.domain();
+    after.erase("suppressHardwareWarning");
+    EXPECT_EQ(after, before);
+}
