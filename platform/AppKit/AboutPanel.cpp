@@ -61,7 +61,9 @@ AboutPanel::AboutPanel() {
     credits_ = new QTextBrowser(this);
     credits_->setObjectName("credits");
     credits_->setOpenExternalLinks(true);
-    credits_->setMinimumHeight(110);
+    credits_->setMinimumHeight(230);
+    credits_->setFrameShape(QFrame::NoFrame);
+    credits_->viewport()->setAutoFillBackground(false);
     copyright_ = makeLabel("copyright", this);
     QFont small = copyright_->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
