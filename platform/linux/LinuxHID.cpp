@@ -1,10 +1,10 @@
 #include "linux/LinuxHID.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "Foundation/NSLog.h"
 #include "linux/AppleDisplayBacklightDevice.h"
+#include "linux/AppleDisplayMonitors.h"
 #include "linux/HidReportDescriptor.h"
 #include "linux/HidrawDevice.h"
 #include "linux/HotplugWatch.h"
@@ -40,31 +40,6 @@ std::string deviceNodeName(const std::string& classEntry, const std::string& nam
         }
     }
     return name;
-}
-
-std::optional<std::int32_t> hexAttribute(const std::string& path) {
-    auto text = readAttribute(path);
-    if (!text || text->empty() || text->size() > 4) return std::nullopt;
-    char* end = nullptr;
-    long v = std::strtol(text->c_str(), &end, 16);
-    if (*end != '\0') return std::nullopt;
-    return static_cast<std::int32_t>(v);
-}
-
-// The USB device (with idVendor and idProduct) above a device folder.
-bool usbDeviceAbove(std::string folder, std::int32_t* vendor, std::int32_t* product) {
-    const std::string top = underSysroot("/sys/devices");
-    while (folder.size() > top.size() && folder.rfind(top, 0) == 0) {
-        auto v = hexAttribute(folder + "/idVendor");
-        auto p = hexAttribute(folder + "/idProduct");
-        if (v && p) {
-            *vendor = *v;
-            *product = *p;
-            return true;
-        }
-        folder = parentFolder(folder);
-    }
-    return false;
 }
 
 void logMonitorArrival(std::int32_t product, const std::string& node,
@@ -126,17 +101,9 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
         // The same node name on another device folder is another device.
         found.emplace("hidraw " + *folder, std::move(f));
     }
-    const std::string backlight = underSysroot("/sys/class/backlight");
-    for (const auto& name : folderEntries(backlight)) {
-        std::string entry = backlight + "/" + name;
-        if (name.rfind("appledisplay", 0) != 0) continue;
-        auto folder = resolvedPath(entry);
-        Found f{Found::Kind::AppleDisplay, entry, {}, 0, 0};
-        if (!folder || !usbDeviceAbove(parentFolder(*folder), &f.vendor, &f.product) ||
-            f.vendor != kAppleVendorID) {
-            continue;
-        }
-        found.emplace("backlight " + *folder, std::move(f));
+    for (auto& m : findAppleDisplayMonitors()) {
+        std::string key = "backlight " + m.folder;
+        found.emplace(key, Found{Found::Kind::AppleDisplay, m.backlight, {}, m.vendor, m.product});
     }
     return found;
 }

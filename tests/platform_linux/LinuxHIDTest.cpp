@@ -149,6 +149,25 @@ TEST_F(LinuxHIDDevices, NodeNameReusedByAnotherDeviceIsAnotherDevice) {
     EXPECT_EQ(listener.attached[1]->productID(), 0x9221);
 }
 
+TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsAreFoundWhereverTheirBacklightSits) {
+    laptop.addAppleDisplay(0, 0x9226, 255, 10);                          // as the driver registers it
+    laptop.addAppleDisplay(1, 0x9236, 255, 20, /*underUsbInterface=*/true);
+    laptop.addAppleDisplay(2, 0x921C, 255, 30);
+    ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);
+    ASSERT_EQ(listener.attached.size(), 3u);
+    for (std::int32_t product : {0x9226, 0x9236, 0x921C}) {
+        ASSERT_NE(listener.withProduct(product), nullptr) << product;
+        EXPECT_EQ(listener.withProduct(product)->vendorID(), 0x05AC);
+    }
+    // The one under its interface is paired with its own USB device.
+    IOReturn status;
+    EXPECT_EQ(getBrightness(listener.withProduct(0x9236), &status), (std::vector<std::uint8_t>{0x14, 0x14}));
+    // A panel backlight is not a monitor.
+    laptop.addCardBacklight("acpi_video0", "firmware", 0, 100, 50);
+    hid().rescan();
+    EXPECT_EQ(listener.attached.size(), 3u);
+}
+
 TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorSpeaksReport16OverItsBacklight) {
     laptop.addAppleDisplay(0, 0x9218, 255, 128);
     ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);

@@ -89,8 +89,13 @@ TEST(UdevRule, RunsBeforeTheSeatRulesAndOpensNothingToEveryone) {
         }
         EXPECT_EQ(line.find("o+w"), std::string::npos) << line;
         EXPECT_EQ(line.find("a+w"), std::string::npos) << line;
-        if (line.find("appledisplay") != std::string::npos && line.find("backlight") != std::string::npos &&
-            line.find("chgrp video") != std::string::npos && line.find("g+w") != std::string::npos) {
+        // The driver's backlight has no parent device: it must be matched by
+        // its own name, not by a parent's driver.
+        if (matchValue(line, "SUBSYSTEM") == "backlight" && line.find("chgrp video") != std::string::npos &&
+            line.find("g+w") != std::string::npos) {
+            EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "appledisplay0"));
+            EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "appledisplay12"));
+            EXPECT_FALSE(udevMatches(matchValue(line, "KERNEL"), "intel_backlight"));
             backlight = true;
         }
     }

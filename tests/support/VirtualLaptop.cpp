@@ -110,7 +110,7 @@ void VirtualLaptop::makeBacklight(const std::string& folder, const std::string& 
     writeFile(folder + "/brightness", std::to_string(value) + "\n");
     writeFile(folder + "/actual_brightness", std::to_string(value) + "\n");
     writeFile(folder + "/bl_power", "0\n");
-    makeRelativeLink(deviceFolder, folder + "/device");
+    if (!deviceFolder.empty()) makeRelativeLink(deviceFolder, folder + "/device");
     makeRelativeLink(folder, sys("class/backlight/" + fs::path(folder).filename().string()));
 }
 
@@ -191,22 +191,35 @@ void VirtualLaptop::removeHidrawDevice(int node) {
     fs::remove_all(usbDeviceFolder(node + 1), ec);
 }
 
-void VirtualLaptop::addAppleDisplay(int index, std::uint16_t product, long max, long value) {
-    std::string usb = usbDeviceFolder(100 + index);
+void VirtualLaptop::addAppleDisplay(int index, std::uint16_t product, long max, long value,
+                                    bool underUsbInterface) {
+    const int port = 100 + index;
+    std::string usb = usbDeviceFolder(port);
     fs::create_directories(usb);
     writeFile(usb + "/idVendor", "05ac\n");
     writeFile(usb + "/idProduct", hex4(product, false) + "\n");
-    std::string interface = usb + "/1-" + std::to_string(100 + index) + ":1.0";
+    std::string interfaceName = "1-" + std::to_string(port) + ":1.0";
+    std::string interface = usb + "/" + interfaceName;
     fs::create_directories(interface);
-    makeRelativeLink(sys("bus/usb/drivers/appledisplay"), interface + "/driver");
+    std::string driver = sys("bus/usb/drivers/appledisplay");
+    makeRelativeLink(driver, interface + "/driver");
+    makeRelativeLink(interface, driver + "/" + interfaceName);
     std::string name = "appledisplay" + std::to_string(index);
-    makeBacklight(interface + "/backlight/" + name, interface, "raw", max, value);
+    if (underUsbInterface) {
+        makeBacklight(interface + "/backlight/" + name, interface, "raw", max, value);
+    } else {
+        makeBacklight(sys("devices/virtual/backlight/" + name), "", "raw", max, value);
+    }
 }
 
 void VirtualLaptop::removeAppleDisplay(int index) {
+    const int port = 100 + index;
+    std::string name = "appledisplay" + std::to_string(index);
     std::error_code ec;
-    fs::remove(sys("class/backlight/appledisplay" + std::to_string(index)), ec);
-    fs::remove_all(usbDeviceFolder(100 + index), ec);
+    fs::remove(sys("class/backlight/" + name), ec);
+    fs::remove_all(sys("devices/virtual/backlight/" + name), ec);
+    fs::remove(sys("bus/usb/drivers/appledisplay/1-" + std::to_string(port) + ":1.0"), ec);
+    fs::remove_all(usbDeviceFolder(port), ec);
 }
 
 std::vector<std::uint8_t> VirtualLaptop::appleMonitorDescriptor() {

@@ -66,7 +66,12 @@ public:
     void removeHidrawDevice(int node);
     std::string hidrawNode(int node) const;
     // A monitor claimed by the appledisplay driver: backlight appledisplay<index>.
-    void addAppleDisplay(int index, std::uint16_t product, long max = 255, long value = 128);
+    // As the driver registers it, the backlight has no parent
+    // (sys/devices/virtual/backlight) and the monitor's USB interface is bound
+    // to the driver; with `underUsbInterface` the backlight sits below the
+    // interface instead.
+    void addAppleDisplay(int index, std::uint16_t product, long max = 255, long value = 128,
+                         bool underUsbInterface = false);
     void removeAppleDisplay(int index);
 
     // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
