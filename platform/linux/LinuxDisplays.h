@@ -1,37 +1,60 @@
-// Displays on Linux: DRM connectors, backlights, logind.
-// TODO(Linux engine work): connectors, EDID, backlights, DisplayServices.
+// Displays on Linux.
+//
+// - Active displays are the DRM connectors that are connected and enabled, in
+//   card then connector order; eDP, LVDS and DSI connectors are built in. The
+//   identity numbers come from each connector's EDID.
+// - Display connection services ("IODisplayConnect") are the panel backlights
+//   (/sys/class/backlight), each carrying the identity of its connector; their
+//   "brightness" parameter is brightness / max_brightness, written through sysfs.
+// - DisplayServices is present where a built-in panel has a backlight: it reads
+//   sysfs and writes sysfs, or asks systemd-logind when the file is not
+//   writable for this user. CoreDisplay does not exist on Linux.
+//
+// Nothing is cached: every call reads sysfs afresh, so displays and
+// backlights that come and go are seen at once.
 #pragma once
+
+#include <map>
+#include <string>
+#include <vector>
 
 #include "CoreGraphics/DisplayBackend.h"
 
 namespace platform::linux_machine {
 
+struct Backlight;
+
 class LinuxDisplays : public DisplayBackend {
 public:
-    CGError activeDisplays(std::vector<CGDirectDisplayID>& displays) override {
-        displays.clear();
-        return kCGErrorSuccess;
-    }
-    bool isBuiltin(CGDirectDisplayID) override { return false; }
-    std::uint32_t vendorNumber(CGDirectDisplayID) override { return 0; }
-    std::uint32_t modelNumber(CGDirectDisplayID) override { return 0; }
-    std::uint32_t serialNumber(CGDirectDisplayID) override { return 0; }
-    bool hasOperation(OptionalDisplayOperation) override { return false; }
-    int displayServicesGetBrightness(CGDirectDisplayID, float*) override { return -1; }
-    int displayServicesSetBrightness(CGDirectDisplayID, float) override { return -1; }
-    bool displayServicesCanChangeBrightness(CGDirectDisplayID) override { return false; }
-    double coreDisplayGetUserBrightness(CGDirectDisplayID) override { return 0; }
-    void coreDisplaySetUserBrightness(CGDirectDisplayID, double) override {}
-    std::vector<io_service_t> displayConnectServices() override { return {}; }
-    std::optional<PlistDictionary> displayInfoDictionary(io_service_t, IOOptionBits) override {
-        return std::nullopt;
-    }
-    IOReturn getFloatParameter(io_service_t, IOOptionBits, const std::string&, float*) override {
-        return kIOReturnBadArgument;
-    }
-    IOReturn setFloatParameter(io_service_t, IOOptionBits, const std::string&, float) override {
-        return kIOReturnBadArgument;
-    }
+    CGError activeDisplays(std::vector<CGDirectDisplayID>& displays) override;
+    bool isBuiltin(CGDirectDisplayID display) override;
+    std::uint32_t vendorNumber(CGDirectDisplayID display) override;
+    std::uint32_t modelNumber(CGDirectDisplayID display) override;
+    std::uint32_t serialNumber(CGDirectDisplayID display) override;
+
+    bool hasOperation(OptionalDisplayOperation op) override;
+    int displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) override;
+    int displayServicesSetBrightness(CGDirectDisplayID display, float brightness) override;
+    bool displayServicesCanChangeBrightness(CGDirectDisplayID display) override;
+    double coreDisplayGetUserBrightness(CGDirectDisplayID display) override;
+    void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) override;
+
+    std::vector<io_service_t> displayConnectServices() override;
+    std::optional<PlistDictionary> displayInfoDictionary(io_service_t service,
+                                                         IOOptionBits options) override;
+    IOReturn getFloatParameter(io_service_t service, IOOptionBits options, const std::string& key,
+                               float* value) override;
+    IOReturn setFloatParameter(io_service_t service, IOOptionBits options, const std::string& key,
+                               float value) override;
+
+private:
+    // A backlight keeps its handle for the life of the process, also after it
+    // vanished (its calls then fail).
+    io_service_t handleFor(const std::string& backlightName);
+    const std::string* backlightNamed(io_service_t service) const;
+
+    std::map<std::string, io_service_t> handles_;
+    std::map<io_service_t, std::string> names_;
 };
 
 }  // namespace platform::linux_machine

@@ -1,0 +1,161 @@
+#include "linux/Backlights.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+#include "linux/DrmConnectors.h"
+#include "linux/ErrnoStatus.h"
+#include "linux/SysfsFiles.h"
+#include "linux/Sysroot.h"
+
+namespace platform::linux_machine {
+namespace {
+
+std::string backlightClassFolder() { return underSysroot("/sys/class/backlight"); }
+
+int typeRank(const std::string& type) {
+    if (type == "firmware") return 0;
+    if (type == "platform") return 1;
+    if (type == "raw") return 2;
+    return 3;
+}
+
+// The built-in panel's connector, on card `card` or (with -1) any card: an
+// active one first, else the first in display order.
+std::optional<std::string> builtinConnector(const std::vector<DrmConnector>& connectors, int card) {
+    const DrmConnector* fallback = nullptr;
+    for (const auto& c : connectors) {
+        if (!c.builtin || (card >= 0 && c.card != card)) continue;
+        if (c.active) return c.name;
+        if (!fallback) fallback = &c;
+    }
+    if (fallback) return fallback->name;
+    return std::nullopt;
+}
+
+// The card numbers a graphics device drives ("<device>/drm/card<N>").
+std::vector<int> cardsOf(const std::string& deviceFolder) {
+    std::vector<int> cards;
+    for (const auto& name : folderEntries(deviceFolder + "/drm")) {
+        if (name.size() > 4 && name.rfind("card", 0) == 0 &&
+            name.find_first_not_of("0123456789", 4) == std::string::npos) {
+            cards.push_back(std::stoi(name.substr(4)));
+        }
+    }
+    return cards;
+}
+
+// Ties a backlight to its panel: a raw interface through its `device` link
+// (the connector itself, or the graphics card whose built-in connector it
+// drives), firmware and platform interfaces to the built-in panel.
+void attachToConnector(Backlight& b, const std::vector<DrmConnector>& connectors) {
+    auto device = resolvedPath(b.folder + "/device");
+    if (device) {
+        int card = 0;
+        std::string type;
+        std::string base = baseName(*device);
+        if (parseConnectorName(base, &card, &type)) {
+            b.connector = base;
+            b.builtin = isBuiltinConnectorType(type);
+            return;
+        }
+        for (int c : cardsOf(*device)) {
+            if (auto name = builtinConnector(connectors, c)) {
+                b.connector = name;
+                b.builtin = true;
+                return;
+            }
+        }
+    }
+    if (b.type == "firmware" || b.type == "platform") {
+        b.builtin = true;
+        b.connector = builtinConnector(connectors, -1);
+    }
+}
+
+std::optional<Backlight> describe(const std::string& name, const std::vector<DrmConnector>& connectors) {
+    Backlight b;
+    b.name = name;
+    b.folder = backlightClassFolder() + "/" + name;
+    if (isUsbMonitorBacklight(b.folder)) return std::nullopt;
+    auto type = readAttribute(b.folder + "/type");
+    if (!type) return std::nullopt;  // vanished, or not a backlight
+    b.type = *type;
+    attachToConnector(b, connectors);
+    return b;
+}
+
+}  // namespace
+
+bool isUsbMonitorBacklight(const std::string& classEntry) {
+    if (baseName(classEntry).rfind("appledisplay", 0) == 0) return true;
+    auto driver = resolvedPath(classEntry + "/device/driver");
+    return driver && baseName(*driver) == "appledisplay";
+}
+
+std::vector<Backlight> listBacklights() {
+    auto connectors = listDrmConnectors().connectors;
+    std::vector<Backlight> list;
+    for (const auto& name : folderEntries(backlightClassFolder())) {
+        if (auto b = describe(name, connectors)) list.push_back(std::move(*b));
+    }
+    std::stable_sort(list.begin(), list.end(), [](const Backlight& a, const Backlight& b) {
+        return typeRank(a.type) < typeRank(b.type);
+    });
+    return list;
+}
+
+std::optional<Backlight> findBacklight(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return std::nullopt;
+    return describe(name, listDrmConnectors().connectors);
+}
+
+std::optional<Backlight> backlightForConnector(const std::string& connectorName) {
+    for (auto& b : listBacklights()) {
+        if (b.connector == connectorName) return b;
+    }
+    return std::nullopt;
+}
+
+bool hasBuiltinBacklight() {
+    auto list = listBacklights();
+    return std::any_of(list.begin(), list.end(), [](const Backlight& b) { return b.builtin; });
+}
+
+IOReturn readBacklightMax(const Backlight& backlight, long long* max) {
+    int error = 0;
+    auto value = readCount(backlight.folder + "/max_brightness", &error);
+    if (!value) return statusForErrno(error);
+    if (*value <= 0) return kIOReturnIOError;
+    *max = *value;
+    return kIOReturnSuccess;
+}
+
+IOReturn readBacklightFraction(const Backlight& backlight, float* fraction) {
+    long long max = 0;
+    if (IOReturn status = readBacklightMax(backlight, &max)) return status;
+    int error = 0;
+    auto value = readCount(backlight.folder + "/brightness", &error);
+    if (!value) return statusForErrno(error);
+    if (*value > max) return kIOReturnIOError;  // contradicts max_brightness
+    *fraction = static_cast<float>(static_cast<double>(*value) / static_cast<double>(max));
+    return kIOReturnSuccess;
+}
+
+std::optional<long long> backlightRawValue(double fraction, long long max, bool builtin) {
+    if (std::isnan(fraction) || max <= 0) return std::nullopt;
+    double scaled = std::round(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(max));
+    long long raw = static_cast<long long>(scaled);
+    // Many panels switch their backlight off at 0, which leaves the screen
+    // black; the darkest value a brightness request may set is 1.
+    if (builtin && raw < 1) raw = 1;
+    return raw;
+}
+
+IOReturn writeBacklightRaw(const Backlight& backlight, long long raw) {
+    int error = writeAttribute(backlight.folder + "/brightness", std::to_string(raw) + "\n");
+    return error ? statusForErrno(error) : kIOReturnSuccess;
+}
+
+}  // namespace platform::linux_machine

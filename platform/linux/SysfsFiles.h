@@ -1,0 +1,44 @@
+// Small, allocation-light helpers for reading sysfs-shaped folders: attribute
+// files, class entries (symbolic links into the device tree) and the folders
+// they lead to. Every helper answers "absent" instead of failing loudly, so a
+// device that vanishes between two reads is simply not there.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::linux_machine {
+
+// Names in a folder (no "." or ".."), sorted; empty when the folder is missing.
+// `error` (when given) is set to the errno of a folder that exists but cannot be read.
+std::vector<std::string> folderEntries(const std::string& folder, int* error = nullptr);
+
+// A whole file of at most `limit` bytes, read with plain system calls.
+std::optional<std::vector<std::uint8_t>> readBinaryFile(const std::string& path,
+                                                        std::size_t limit = 65536);
+// The first line of an attribute file without surrounding white space.
+std::optional<std::string> readAttribute(const std::string& path);
+// A whole non-negative decimal number from an attribute file; absent when
+// missing, negative or garbled. `error` (when given) is set to the errno of a
+// failed read, EBADMSG for a garbled content, 0 on success.
+std::optional<long long> readCount(const std::string& path, int* error = nullptr);
+
+// The folder a link (or a path through links) leads to, absolute and without links.
+std::optional<std::string> resolvedPath(const std::string& path);
+// The last component of a path.
+std::string baseName(const std::string& path);
+// The folder holding a path ("" for a bare name).
+std::string parentFolder(const std::string& path);
+bool pathExists(const std::string& path);
+
+// Writes `text` to an existing attribute file (never creating it). 0 on
+// success, else the errno of the failing step.
+int writeAttribute(const std::string& path, const std::string& text);
+
+// True when this process may open the attribute for writing (tried, not
+// guessed from the mode: capabilities, ACLs and read-only mounts all count).
+bool writableAttribute(const std::string& path);
+
+}  // namespace platform::linux_machine

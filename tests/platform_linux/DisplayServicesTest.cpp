@@ -1,0 +1,139 @@
+// DisplayServices on Linux: the built-in panel's backlight through sysfs, or
+// through logind for a user who may not write sysfs.
+#include <sys/stat.h>
+
+#include "LaptopFixture.h"
+#include "linux/LinuxDisplays.h"
+#include "support/FakeLogind.h"
+#include "support/NoFileOverride.h"
+#include "support/PrivateBus.h"
+
+using namespace testing_support;
+using platform::OptionalDisplayOperation;
+using platform::linux_machine::LinuxDisplays;
+
+namespace {
+
+class DisplayServices : public LaptopTest {
+protected:
+    void SetUp() override {
+        VirtualLaptop::Connector panel;
+        panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
+        panel.connectorId = 70;
+        builtin = laptop.addConnector(panel);
+        VirtualLaptop::Connector hdmi;
+        hdmi.name = "HDMI-A-1";
+        hdmi.connectorId = 80;
+        external = laptop.addConnector(hdmi);
+        std::vector<CGDirectDisplayID> list;
+        displays.activeDisplays(list);
+        panelID = list.at(0);
+        externalID = list.at(1);
+    }
+
+    bool present() {
+        return displays.hasOperation(OptionalDisplayOperation::DisplayServicesGetBrightness) &&
+               displays.hasOperation(OptionalDisplayOperation::DisplayServicesSetBrightness) &&
+               displays.hasOperation(OptionalDisplayOperation::DisplayServicesCanChangeBrightness);
+    }
+
+    std::string backlightClass() const { return laptop.root() + "/sys/class/backlight"; }
+
+    LinuxDisplays displays;
+    std::string builtin, external;
+    CGDirectDisplayID panelID = 0, externalID = 0;
+};
+
+}  // namespace
+
+TEST_F(DisplayServices, PresentOnlyWithABuiltInBacklightAndCoreDisplayNever) {
+    EXPECT_FALSE(present());
+    laptop.addConnectorBacklight("ext_backlight", external, 100, 50);  // not the panel's
+    EXPECT_FALSE(present());
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
+    EXPECT_TRUE(present());
+    EXPECT_FALSE(displays.hasOperation(OptionalDisplayOperation::CoreDisplayGetUserBrightness));
+    EXPECT_FALSE(displays.hasOperation(OptionalDisplayOperation::CoreDisplaySetUserBrightness));
+    laptop.removeBacklight("intel_backlight");
+    EXPECT_FALSE(present());
+}
+
+TEST_F(DisplayServices, ReadsAndWritesTheBuiltInPanelsBacklight) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeLogind logind(backlightClass());
+    laptop.addCardBacklight("acpi_video0", "firmware", 0, 100, 40);
+    float v = 0;
+    ASSERT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
+    EXPECT_FLOAT_EQ(v, 0.4f);
+    ASSERT_EQ(displays.displayServicesSetBrightness(panelID, 0.75f), 0);
+    EXPECT_EQ(laptop.backlightValue("acpi_video0"), 75);
+    ASSERT_EQ(displays.displayServicesSetBrightness(panelID, 0.0f), 0);
+    EXPECT_EQ(laptop.backlightValue("acpi_video0"), 1);
+    EXPECT_TRUE(displays.displayServicesCanChangeBrightness(panelID));
+    EXPECT_TRUE(logind.calls().empty());  // sysfs was writable
+
+    // Not for other displays.
+    EXPECT_NE(displays.displayServicesGetBrightness(externalID, &v), 0);
+    EXPECT_NE(displays.displayServicesSetBrightness(externalID, 0.5f), 0);
+    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(externalID));
+    EXPECT_EQ(laptop.backlightValue("acpi_video0"), 1);
+}
+
+TEST_F(DisplayServices, UserWithoutWriteAccessGoesThroughLogind) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeLogind logind(backlightClass());
+    laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
+    const auto file = laptop.backlightFile("intel_backlight", "brightness");
+    chmod(file.c_str(), 0444);
+    NoFileOverride asUser;
+    EXPECT_TRUE(displays.displayServicesCanChangeBrightness(panelID));
+    ASSERT_EQ(displays.displayServicesSetBrightness(panelID, 0.25f), 0);
+    ASSERT_EQ(displays.displayServicesSetBrightness(panelID, 0.0f), 0);
+    auto calls = logind.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].subsystem, "backlight");
+    EXPECT_EQ(calls[0].name, "intel_backlight");
+    EXPECT_EQ(calls[0].value, 4800u);
+    EXPECT_EQ(calls[1].value, 1u);  // the panel stays lit
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 1);
+    float v = 0;
+    ASSERT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
+    EXPECT_FLOAT_EQ(v, 1.0f / 19200.0f);
+
+    logind.refuse(true);
+    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 1);
+}
+
+TEST_F(DisplayServices, InactiveSessionCannotChangeBrightness) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeLogind logind(backlightClass(), /*sessionActive=*/false);
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
+    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
+    NoFileOverride asUser;
+    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
+    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.8f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
+}
+
+TEST_F(DisplayServices, WithoutLogindAndWithoutWriteAccessNothingChanges) {
+    PrivateBus bus(PrivateBus::Kind::System);  // a system bus, but no logind on it
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
+    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
+    NoFileOverride asUser;
+    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
+    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.8f), 0);
+    float v = 0;
+    EXPECT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);  // reading still works
+    EXPECT_FLOAT_EQ(v, 0.5f);
+}
+
+TEST_F(DisplayServices, ABrokenBacklightIsAFailingStatus) {
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
+    testing_support::writeFile(laptop.backlightFile("intel_backlight", "max_brightness"), "lots\n");
+    float v = 0.125f;
+    EXPECT_NE(displays.displayServicesGetBrightness(panelID, &v), 0);
+    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
+    EXPECT_EQ(v, 0.125f);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
+}

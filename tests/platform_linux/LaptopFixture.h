@@ -1,0 +1,75 @@
+// A virtual laptop in a temporary folder, made the Linux machine's file
+// system root, with the machine's log lines kept for inspection.
+#pragma once
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "linux/LinuxMachine.h"
+#include "support/FuseHidraw.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+namespace testing_support {
+
+class LoggingLinuxMachine : public platform::linux_machine::LinuxMachine {
+public:
+    std::vector<std::string> lines;
+    void writeLog(const std::string& line) override { lines.push_back(line); }
+};
+
+class LaptopTest : public ::testing::Test {
+protected:
+    LaptopTest() : sysroot_("PLATFORM_SYSROOT", dir_.path()), laptop(dir_.path()) {
+        auto m = std::make_unique<LoggingLinuxMachine>();
+        machine = m.get();
+        platform::Machine::install(std::move(m));
+    }
+
+    // Mounts the virtual hidraw nodes, or says why the test cannot run.
+    bool mountHidraw(std::string* why) {
+        fuse = FuseHidraw::mount(laptop.devFolder(), why);
+        return fuse != nullptr;
+    }
+
+    // Turns GLib's default main context until `done` or the time is up.
+    bool runUntil(const std::function<bool()>& done, double seconds = 5.0) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            g_main_context_iteration(nullptr, FALSE);
+            g_usleep(1000);
+        }
+        return true;
+    }
+
+    bool logged(const std::string& part) const {
+        for (const auto& l : machine->lines) {
+            if (l.find(part) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+private:
+    TempDir dir_;
+    ScopedEnv sysroot_;
+
+protected:
+    VirtualLaptop laptop;
+    LoggingLinuxMachine* machine = nullptr;
+    std::unique_ptr<FuseHidraw> fuse;  // unmounted before the folder goes
+};
+
+#define SKIP_WITHOUT_FUSE()                                                           \
+    do {                                                                              \
+        std::string why_;                                                             \
+        if (!mountHidraw(&why_)) GTEST_SKIP() << "virtual hidraw needs FUSE: " << why_; \
+    } while (0)
+
+}  // namespace testing_support

@@ -1,0 +1,76 @@
+// EDID identity and HID report descriptor parsing: the bytes that come from
+// outside, damaged ones included.
+#include <gtest/gtest.h>
+
+#include "linux/Edid.h"
+#include "linux/HidReportDescriptor.h"
+#include "support/VirtualLaptop.h"
+
+using namespace platform::linux_machine;
+using testing_support::VirtualLaptop;
+
+TEST(Edid, IdentityIsBigEndianManufacturerAndLittleEndianProductAndSerial) {
+    auto edid = VirtualLaptop::makeEdid("APP", 0xA045, 0x12345678);
+    auto id = parseEdid(edid);
+    ASSERT_TRUE(id);
+    EXPECT_EQ(id->vendor, 0x0610u);  // "APP"
+    EXPECT_EQ(id->product, 0xA045u);
+    EXPECT_EQ(id->serial, 0x12345678u);
+    // Extension blocks after the base block do not matter.
+    edid.resize(256, 0x55);
+    EXPECT_EQ(parseEdid(edid), id);
+}
+
+TEST(Edid, DamagedBlocksGiveNoIdentity) {
+    auto good = VirtualLaptop::makeEdid("DEL", 0x4097, 7);
+    auto badChecksum = good;
+    badChecksum[127] ^= 1;
+    auto badHeader = good;
+    badHeader[0] = 0x01;
+    std::vector<std::uint8_t> truncated(good.begin(), good.begin() + 127);
+    EXPECT_FALSE(parseEdid(badChecksum));
+    EXPECT_FALSE(parseEdid(badHeader));
+    EXPECT_FALSE(parseEdid(truncated));
+    EXPECT_FALSE(parseEdid({}));
+}
+
+TEST(ReportDescriptor, FeatureReportSizeAndRange) {
+    auto layout = featureReportLayout(VirtualLaptop::appleMonitorDescriptor(), 16);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->bits, 16);
+    EXPECT_EQ(layout->logicalMinimum, 0);
+    EXPECT_EQ(layout->logicalMaximum, 65535);
+    EXPECT_FALSE(featureReportLayout(VirtualLaptop::appleMonitorDescriptor(), 17));
+}
+
+TEST(ReportDescriptor, ShortUnsignedMaximumPushPopAndOtherReports) {
+    const std::vector<std::uint8_t> d = {
+        0x85, 0x01, 0x15, 0x00, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x04, 0xB1, 0x02,  // report 1: 32 bits
+        0xA4,                                                                    // push
+        0x85, 0x10, 0x26, 0xFF, 0xFF, 0x75, 0x10, 0x95, 0x01, 0xB1, 0x02,        // report 16: FF FF
+        0x75, 0x08, 0xB1, 0x03,                                                  // + 8 constant bits
+        0xB4,                                                                    // pop: back to report 1
+        0xB1, 0x02,                                                              // report 1 again
+    };
+    auto r16 = featureReportLayout(d, 16);
+    ASSERT_TRUE(r16);
+    EXPECT_EQ(r16->bits, 24);
+    EXPECT_EQ(r16->logicalMaximum, 65535);  // FF FF with a minimum of 0 reads unsigned
+    auto r1 = featureReportLayout(d, 1);
+    ASSERT_TRUE(r1);
+    EXPECT_EQ(r1->bits, 64);
+    EXPECT_EQ(r1->logicalMaximum, 127);
+}
+
+TEST(ReportDescriptor, TruncatedOrGarbageDescriptorsEndQuietly) {
+    auto d = VirtualLaptop::appleMonitorDescriptor();
+    for (std::size_t n = 0; n < d.size(); ++n) {
+        std::vector<std::uint8_t> cut(d.begin(), d.begin() + n);
+        auto layout = featureReportLayout(cut, 16);
+        if (layout) {
+            EXPECT_LE(layout->bits, 16);
+        }
+    }
+    EXPECT_FALSE(featureReportLayout({0xFE, 0xFF}, 16));  // long item running past the end
+    EXPECT_FALSE(featureReportLayout({0x27, 0xFF}, 16));
+}

@@ -1,0 +1,103 @@
+// The udev rule that lets the logged-in user reach the monitors: it must
+// cover exactly the twelve monitors, run before the seat rules apply the
+// "uaccess" tag, and open nothing to everyone.
+#include <gtest/gtest.h>
+
+#include <fnmatch.h>
+
+#include <regex>
+#include <sstream>
+
+#include "support/TempDir.h"
+
+namespace {
+
+const std::string kRulePath = std::string(DUOLUME_SOURCE_DIR) + "/engine/70-duolume.rules";
+
+std::vector<std::string> ruleLines() {
+    std::istringstream in(testing_support::readFile(kRulePath));
+    std::vector<std::string> lines;
+    std::string line, joined;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\\') {
+            joined += line.substr(0, line.size() - 1);
+            continue;
+        }
+        joined += line;
+        auto start = joined.find_first_not_of(" \t");
+        if (start != std::string::npos && joined[start] != '#') lines.push_back(joined);
+        joined.clear();
+    }
+    return lines;
+}
+
+// The value of `key=="..."` in a rule line, or "".
+std::string matchValue(const std::string& line, const std::string& key) {
+    std::regex re(key + R"(\s*==\s*"([^"]*)\")");
+    std::smatch m;
+    return std::regex_search(line, m, re) ? m[1].str() : "";
+}
+
+// udev patterns: shell globs, alternatives separated by '|'.
+bool udevMatches(const std::string& pattern, const std::string& value) {
+    std::istringstream alternatives(pattern);
+    std::string alt;
+    while (std::getline(alternatives, alt, '|')) {
+        if (fnmatch(alt.c_str(), value.c_str(), 0) == 0) return true;
+    }
+    return false;
+}
+
+// True when some uaccess rule for hidraw matches this vendor and product.
+bool grantsAccess(const std::string& vendor, const std::string& product) {
+    for (const auto& line : ruleLines()) {
+        if (line.find("TAG+=\"uaccess\"") == std::string::npos) continue;
+        if (!udevMatches(matchValue(line, "SUBSYSTEM"), "hidraw") &&
+            !udevMatches(matchValue(line, "KERNEL"), "hidraw0")) {
+            continue;
+        }
+        if (udevMatches(matchValue(line, "ATTRS\\{idVendor\\}"), vendor) &&
+            udevMatches(matchValue(line, "ATTRS\\{idProduct\\}"), product)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(UdevRule, GrantsTheTwelveMonitorsAndNothingElse) {
+    ASSERT_TRUE(testing_support::fileExists(kRulePath));
+    for (const char* product : {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221", "9226",
+                                "9227", "9232", "9236"}) {
+        EXPECT_TRUE(grantsAccess("05ac", product)) << product;
+    }
+    for (const char* product : {"9216", "921a", "921d", "9222", "9230", "9237", "0255", "92261"}) {
+        EXPECT_FALSE(grantsAccess("05ac", product)) << product;
+    }
+    EXPECT_FALSE(grantsAccess("046d", "9226"));
+}
+
+TEST(UdevRule, RunsBeforeTheSeatRulesAndOpensNothingToEveryone) {
+    EXPECT_LT(std::string("70-duolume.rules"), std::string("73-seat-late.rules"));
+    bool backlight = false;
+    for (const auto& line : ruleLines()) {
+        std::smatch m;
+        if (std::regex_search(line, m, std::regex(R"(MODE\s*=\s*"0?([0-7]{3})\")"))) {
+            int others = m[1].str()[2] - '0';
+            EXPECT_EQ(others & 2, 0) << line;
+        }
+        EXPECT_EQ(line.find("o+w"), std::string::npos) << line;
+        EXPECT_EQ(line.find("a+w"), std::string::npos) << line;
+        // The driver's backlight has no parent device: it must be matched by
+        // its own name, not by a parent's driver.
+        if (matchValue(line, "SUBSYSTEM") == "backlight" && line.find("chgrp video") != std::string::npos &&
+            line.find("g+w") != std::string::npos) {
+            EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "appledisplay0"));
+            EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "appledisplay12"));
+            EXPECT_FALSE(udevMatches(matchValue(line, "KERNEL"), "intel_backlight"));
+            backlight = true;
+        }
+    }
+    EXPECT_TRUE(backlight) << "appledisplay brightness made writable by group video";
+}

@@ -1,0 +1,242 @@
+#include "support/VirtualLaptop.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+namespace {
+
+std::string hex4(unsigned v, bool upper) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, upper ? "%04X" : "%04x", v & 0xFFFF);
+    return buf;
+}
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+}  // namespace
+
+void makeRelativeLink(const std::string& target, const std::string& linkPath) {
+    fs::create_directories(fs::path(linkPath).parent_path());
+    fs::path relative = fs::path(target).lexically_relative(fs::path(linkPath).parent_path());
+    std::error_code ec;
+    fs::remove(linkPath, ec);
+    fs::create_symlink(relative, linkPath);
+}
+
+VirtualLaptop::VirtualLaptop(std::string root) : root_(std::move(root)) {
+    for (const char* folder : {"sys/class/drm", "sys/class/backlight", "sys/class/hidraw",
+                               "sys/bus/usb/drivers/appledisplay", "sys/devices/platform", "dev"}) {
+        fs::create_directories(root_ + "/" + folder);
+    }
+}
+
+// --- Display outputs ------------------------------------------------------
+
+std::string VirtualLaptop::cardFolder(int card) const {
+    char pci[32];
+    std::snprintf(pci, sizeof pci, "0000:%02x:00.0", card + 1);
+    return sys("devices/pci0000:00/") + pci;
+}
+
+std::string VirtualLaptop::connectorFolder(const std::string& fullName) const {
+    auto dash = fullName.find('-');
+    int card = std::stoi(fullName.substr(4, dash - 4));
+    return cardFolder(card) + "/drm/card" + std::to_string(card) + "/" + fullName;
+}
+
+std::string VirtualLaptop::addConnector(const Connector& c) {
+    std::string full = "card" + std::to_string(c.card) + "-" + c.name;
+    std::string cardDrm = cardFolder(c.card) + "/drm/card" + std::to_string(c.card);
+    fs::create_directories(cardDrm);
+    makeRelativeLink(cardDrm, sys("class/drm/card" + std::to_string(c.card)));
+    std::string folder = connectorFolder(full);
+    fs::create_directories(folder);
+    writeFile(folder + "/dpms", "On\n");
+    if (c.edid) writeBytes(folder + "/edid", *c.edid);
+    if (c.connectorId) writeFile(folder + "/connector_id", std::to_string(c.connectorId) + "\n");
+    makeRelativeLink(folder, sys("class/drm/" + full));
+    setConnectorState(full, c.connected, c.enabled);
+    return full;
+}
+
+void VirtualLaptop::setConnectorState(const std::string& fullName, bool connected, bool enabled) {
+    std::string folder = connectorFolder(fullName);
+    writeFile(folder + "/status", connected ? "connected\n" : "disconnected\n");
+    writeFile(folder + "/enabled", enabled ? "enabled\n" : "disabled\n");
+}
+
+std::uint32_t VirtualLaptop::manufacturerNumber(const std::string& m) {
+    auto letter = [&](int i) { return static_cast<std::uint32_t>(m.at(i) - 'A' + 1) & 0x1F; };
+    return letter(0) << 10 | letter(1) << 5 | letter(2);
+}
+
+std::vector<std::uint8_t> VirtualLaptop::makeEdid(const std::string& manufacturer,
+                                                  std::uint16_t product, std::uint32_t serial) {
+    std::vector<std::uint8_t> e(128, 0);
+    const std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(header, header + 8, e.begin());
+    std::uint32_t m = manufacturerNumber(manufacturer);
+    e[8] = static_cast<std::uint8_t>(m >> 8);
+    e[9] = static_cast<std::uint8_t>(m);
+    e[10] = static_cast<std::uint8_t>(product);
+    e[11] = static_cast<std::uint8_t>(product >> 8);
+    for (int i = 0; i < 4; ++i) e[12 + i] = static_cast<std::uint8_t>(serial >> (8 * i));
+    e[16] = 1;     // week
+    e[17] = 30;    // year - 1990
+    e[18] = 1;     // EDID 1.4
+    e[19] = 4;
+    e[20] = 0xA5;  // digital input
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 127; ++i) sum = static_cast<std::uint8_t>(sum + e[i]);
+    e[127] = static_cast<std::uint8_t>(0x100 - sum);
+    return e;
+}
+
+// --- Backlights -------------------------------------------------------------
+
+void VirtualLaptop::makeBacklight(const std::string& folder, const std::string& deviceFolder,
+                                  const std::string& type, long max, long value) {
+    fs::create_directories(folder);
+    writeFile(folder + "/type", type + "\n");
+    writeFile(folder + "/max_brightness", std::to_string(max) + "\n");
+    writeFile(folder + "/brightness", std::to_string(value) + "\n");
+    writeFile(folder + "/actual_brightness", std::to_string(value) + "\n");
+    writeFile(folder + "/bl_power", "0\n");
+    if (!deviceFolder.empty()) makeRelativeLink(deviceFolder, folder + "/device");
+    makeRelativeLink(folder, sys("class/backlight/" + fs::path(folder).filename().string()));
+}
+
+void VirtualLaptop::addConnectorBacklight(const std::string& name, const std::string& connector,
+                                          long max, long value) {
+    std::string device = connectorFolder(connector);
+    makeBacklight(device + "/" + name, device, "raw", max, value);
+}
+
+void VirtualLaptop::addCardBacklight(const std::string& name, const std::string& type, int card,
+                                     long max, long value) {
+    std::string device = cardFolder(card);
+    makeBacklight(device + "/backlight/" + name, device, type, max, value);
+}
+
+void VirtualLaptop::addPlatformBacklight(const std::string& name, long max, long value) {
+    std::string device = sys("devices/platform/" + name);
+    makeBacklight(device + "/backlight/" + name, device, "platform", max, value);
+}
+
+std::string VirtualLaptop::backlightFolder(const std::string& name) const {
+    return fs::canonical(sys("class/backlight/" + name)).string();
+}
+
+void VirtualLaptop::removeBacklight(const std::string& name) {
+    std::string folder = backlightFolder(name);
+    fs::remove(sys("class/backlight/" + name));
+    fs::remove_all(folder);
+}
+
+std::string VirtualLaptop::backlightFile(const std::string& name, const std::string& attribute) const {
+    return sys("class/backlight/" + name + "/" + attribute);
+}
+
+long VirtualLaptop::backlightValue(const std::string& name) const {
+    return std::stol(readFile(backlightFile(name, "brightness")));
+}
+
+void VirtualLaptop::setBacklightValue(const std::string& name, long value) {
+    writeFile(backlightFile(name, "brightness"), std::to_string(value) + "\n");
+}
+
+// --- USB monitors ------------------------------------------------------------
+
+std::string VirtualLaptop::usbDeviceFolder(int port) const {
+    return sys("devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(port));
+}
+
+std::string VirtualLaptop::hidrawNode(int node) const {
+    return devFolder() + "/hidraw" + std::to_string(node);
+}
+
+std::string VirtualLaptop::addHidrawDevice(int node, std::uint16_t product,
+                                           std::vector<std::uint8_t> descriptor, std::uint16_t vendor) {
+    std::string usb = usbDeviceFolder(node + 1);
+    fs::create_directories(usb);
+    writeFile(usb + "/idVendor", hex4(vendor, false) + "\n");
+    writeFile(usb + "/idProduct", hex4(product, false) + "\n");
+    std::string hid = usb + "/1-" + std::to_string(node + 1) + ":1.0/0003:" + hex4(vendor, true) + ":" +
+                      hex4(product, true) + "." + hex4(node + 1, true);
+    fs::create_directories(hid);
+    writeFile(hid + "/uevent", "DRIVER=hid-generic\nHID_ID=0003:0000" + hex4(vendor, true) + ":0000" +
+                                   hex4(product, true) + "\nHID_NAME=Apple Inc. Display\n");
+    writeBytes(hid + "/report_descriptor", descriptor);
+    std::string name = "hidraw" + std::to_string(node);
+    std::string folder = hid + "/hidraw/" + name;
+    fs::create_directories(folder);
+    writeFile(folder + "/uevent", "MAJOR=240\nMINOR=" + std::to_string(node) + "\nDEVNAME=" + name + "\n");
+    makeRelativeLink(hid, folder + "/device");
+    // The class entry last: watchers see the device complete.
+    makeRelativeLink(folder, sys("class/hidraw/" + name));
+    return hidrawNode(node);
+}
+
+void VirtualLaptop::removeHidrawDevice(int node) {
+    std::error_code ec;
+    fs::remove(sys("class/hidraw/hidraw" + std::to_string(node)), ec);
+    fs::remove_all(usbDeviceFolder(node + 1), ec);
+}
+
+void VirtualLaptop::addAppleDisplay(int index, std::uint16_t product, long max, long value,
+                                    bool underUsbInterface) {
+    const int port = 100 + index;
+    std::string usb = usbDeviceFolder(port);
+    fs::create_directories(usb);
+    writeFile(usb + "/idVendor", "05ac\n");
+    writeFile(usb + "/idProduct", hex4(product, false) + "\n");
+    std::string interfaceName = "1-" + std::to_string(port) + ":1.0";
+    std::string interface = usb + "/" + interfaceName;
+    fs::create_directories(interface);
+    std::string driver = sys("bus/usb/drivers/appledisplay");
+    makeRelativeLink(driver, interface + "/driver");
+    makeRelativeLink(interface, driver + "/" + interfaceName);
+    std::string name = "appledisplay" + std::to_string(index);
+    if (underUsbInterface) {
+        makeBacklight(interface + "/backlight/" + name, interface, "raw", max, value);
+    } else {
+        makeBacklight(sys("devices/virtual/backlight/" + name), "", "raw", max, value);
+    }
+}
+
+void VirtualLaptop::removeAppleDisplay(int index) {
+    const int port = 100 + index;
+    std::string name = "appledisplay" + std::to_string(index);
+    std::error_code ec;
+    fs::remove(sys("class/backlight/" + name), ec);
+    fs::remove_all(sys("devices/virtual/backlight/" + name), ec);
+    fs::remove(sys("bus/usb/drivers/appledisplay/1-" + std::to_string(port) + ":1.0"), ec);
+    fs::remove_all(usbDeviceFolder(port), ec);
+}
+
+std::vector<std::uint8_t> VirtualLaptop::appleMonitorDescriptor() {
+    return {
+        0x05, 0x80,                    // Usage Page (Monitor)
+        0x09, 0x01,                    // Usage (Monitor Control)
+        0xA1, 0x01,                    // Collection (Application)
+        0x85, 0x10,                    //   Report ID (16)
+        0x05, 0x82,                    //   Usage Page (VESA Virtual Controls)
+        0x09, 0x10,                    //   Usage (Brightness)
+        0x15, 0x00,                    //   Logical Minimum (0)
+        0x27, 0xFF, 0xFF, 0x00, 0x00,  //   Logical Maximum (65535)
+        0x75, 0x10,                    //   Report Size (16)
+        0x95, 0x01,                    //   Report Count (1)
+        0xB1, 0x02,                    //   Feature (Data, Variable, Absolute)
+        0xC0,                          // End Collection
+    };
+}
+
+}  // namespace testing_support

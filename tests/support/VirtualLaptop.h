@@ -1,0 +1,94 @@
+// A laptop made of ordinary files in a folder, shaped like the real sysfs:
+// devices live under sys/devices/..., class entries (sys/class/drm,
+// backlight, hidraw) are relative symbolic links to them, as the kernel makes
+// them. Point PLATFORM_SYSROOT at root() and the Linux machine takes it for
+// the computer it runs on.
+//
+// Monitors on hidraw get their sysfs side here; their /dev nodes are served
+// by FuseHidraw mounted on devFolder().
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class VirtualLaptop {
+public:
+    static constexpr std::uint16_t kAppleVendor = 0x05AC;
+
+    explicit VirtualLaptop(std::string root);
+
+    const std::string& root() const { return root_; }
+    std::string devFolder() const { return root_ + "/dev"; }
+
+    // --- Display outputs (DRM connectors) -------------------------------
+    struct Connector {
+        int card = 0;
+        std::string name = "eDP-1";  // type and index, as in "card0-eDP-1"
+        bool connected = true;
+        bool enabled = true;
+        std::optional<std::vector<std::uint8_t>> edid;  // no edid file when absent
+        int connectorId = 0;                            // no connector_id file when 0
+    };
+    // Returns the connector's full name ("card0-eDP-1").
+    std::string addConnector(const Connector& connector);
+    void setConnectorState(const std::string& fullName, bool connected, bool enabled);
+    std::string connectorFolder(const std::string& fullName) const;
+
+    // A valid 128-byte EDID base block. `manufacturer` is three letters ("APP").
+    static std::vector<std::uint8_t> makeEdid(const std::string& manufacturer, std::uint16_t product,
+                                              std::uint32_t serial);
+    // The 16-bit manufacturer number of three letters, as a display reports it.
+    static std::uint32_t manufacturerNumber(const std::string& manufacturer);
+
+    // --- Backlights -------------------------------------------------------
+    // A raw backlight whose device is a connector ("intel_backlight").
+    void addConnectorBacklight(const std::string& name, const std::string& connectorFullName,
+                               long max, long value);
+    // A backlight of a graphics card: firmware ("acpi_video0") or raw ("amdgpu_bl0").
+    void addCardBacklight(const std::string& name, const std::string& type, int card, long max,
+                          long value);
+    // A platform backlight ("apple_backlight").
+    void addPlatformBacklight(const std::string& name, long max, long value);
+    void removeBacklight(const std::string& name);
+    std::string backlightFile(const std::string& name, const std::string& attribute) const;
+    long backlightValue(const std::string& name) const;
+    void setBacklightValue(const std::string& name, long value);
+
+    // --- USB monitors -----------------------------------------------------
+    // The sysfs side of a HID device on /dev/hidraw<node>; returns the node's path.
+    std::string addHidrawDevice(int node, std::uint16_t product,
+                                std::vector<std::uint8_t> descriptor = appleMonitorDescriptor(),
+                                std::uint16_t vendor = kAppleVendor);
+    void removeHidrawDevice(int node);
+    std::string hidrawNode(int node) const;
+    // A monitor claimed by the appledisplay driver: backlight appledisplay<index>.
+    // As the driver registers it, the backlight has no parent
+    // (sys/devices/virtual/backlight) and the monitor's USB interface is bound
+    // to the driver; with `underUsbInterface` the backlight sits below the
+    // interface instead.
+    void addAppleDisplay(int index, std::uint16_t product, long max = 255, long value = 128,
+                         bool underUsbInterface = false);
+    void removeAppleDisplay(int index);
+
+    // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
+    static std::vector<std::uint8_t> appleMonitorDescriptor();
+
+private:
+    std::string sys(const std::string& relative) const { return root_ + "/sys/" + relative; }
+    std::string cardFolder(int card) const;
+    std::string backlightFolder(const std::string& name) const;
+    void makeBacklight(const std::string& folder, const std::string& deviceFolder,
+                       const std::string& type, long max, long value);
+    std::string usbDeviceFolder(int port) const;
+
+    std::string root_;
+};
+
+// Makes `linkPath` a relative symbolic link to `target` (both absolute).
+void makeRelativeLink(const std::string& target, const std::string& linkPath);
+
+}  // namespace testing_support

@@ -1,0 +1,157 @@
+// virtual-laptop: builds a laptop made of files in a folder and serves one
+// virtual Apple USB monitor through FUSE until it is stopped. Programs run
+// with PLATFORM_SYSROOT=<folder> take it for the computer they run on.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "support/FuseHidraw.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+using testing_support::FuseHidraw;
+using testing_support::VirtualLaptop;
+
+namespace {
+
+const char* kUsage =
+    "Usage: virtual-laptop --root DIR [options]\n"
+    "\n"
+    "Builds a virtual laptop in DIR (sysfs-shaped files) and serves one virtual\n"
+    "Apple USB monitor on DIR/dev/hidraw0 through FUSE until SIGINT or SIGTERM.\n"
+    "Then run programs with PLATFORM_SYSROOT=DIR.\n"
+    "\n"
+    "The laptop has a built-in panel (card0-eDP-1, EDID APP/0xa045) with a\n"
+    "backlight, and a disconnected HDMI output. The monitor's current brightness\n"
+    "(0-65535) is kept in DIR/monitors/hidraw0 after every write.\n"
+    "\n"
+    "Options:\n"
+    "  --root DIR            folder to build the laptop in (created when missing)\n"
+    "  --backlight TYPE      the panel's backlight: raw (intel_backlight, 0-19200,\n"
+    "                        default), firmware (acpi_video0, 0-100) or platform\n"
+    "                        (apple_backlight, 0-1023)\n"
+    "  --monitor PRODUCT     the monitor's USB product ID (default 0x9226)\n"
+    "  --no-monitor          no USB monitor\n"
+    "  --appledisplay PRODUCT  also a monitor claimed by the appledisplay driver\n"
+    "                        (backlight appledisplay0, 0-255)\n"
+    "  --verbose             print every brightness the monitor receives\n"
+    "  --help                this text\n"
+    "\n"
+    "Prints \"ready\" on its own line once everything is in place.\n";
+
+struct Options {
+    std::string root;
+    std::string backlight = "raw";
+    long monitor = 0x9226;
+    long appledisplay = 0;
+    bool verbose = false;
+};
+
+bool parse(int argc, char** argv, Options* o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--root") {
+            const char* v = value();
+            if (!v) return false;
+            o->root = v;
+        } else if (a == "--backlight") {
+            const char* v = value();
+            if (!v) return false;
+            o->backlight = v;
+            if (o->backlight != "raw" && o->backlight != "firmware" && o->backlight != "platform") return false;
+        } else if (a == "--monitor" || a == "--appledisplay") {
+            const char* v = value();
+            if (!v) return false;
+            char* end = nullptr;
+            long product = std::strtol(v, &end, 0);
+            if (*end || product <= 0 || product > 0xFFFF) return false;
+            (a == "--monitor" ? o->monitor : o->appledisplay) = product;
+        } else if (a == "--no-monitor") {
+            o->monitor = 0;
+        } else if (a == "--verbose") {
+            o->verbose = true;
+        } else {
+            return false;
+        }
+    }
+    return !o->root.empty();
+}
+
+void build(VirtualLaptop& laptop, const Options& o) {
+    VirtualLaptop::Connector panel;
+    panel.name = "eDP-1";
+    panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
+    panel.connectorId = 77;
+    std::string builtin = laptop.addConnector(panel);
+    VirtualLaptop::Connector hdmi;
+    hdmi.name = "HDMI-A-1";
+    hdmi.connected = false;
+    hdmi.enabled = false;
+    hdmi.connectorId = 86;
+    laptop.addConnector(hdmi);
+    if (o.backlight == "firmware") {
+        laptop.addCardBacklight("acpi_video0", "firmware", 0, 100, 50);
+    } else if (o.backlight == "platform") {
+        laptop.addPlatformBacklight("apple_backlight", 1023, 512);
+    } else {
+        laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
+    }
+    if (o.appledisplay) laptop.addAppleDisplay(0, static_cast<std::uint16_t>(o.appledisplay));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parse(argc, argv, &o)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    // Signals are waited for, not handled, so the file system is unmounted
+    // on the way out.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+    std::filesystem::create_directories(o.root);
+    o.root = std::filesystem::canonical(o.root).string();
+    VirtualLaptop laptop(o.root);
+    build(laptop, o);
+
+    std::unique_ptr<FuseHidraw> fuse;
+    if (o.monitor) {
+        std::string why;
+        fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+        if (!fuse) {
+            std::fprintf(stderr, "virtual-laptop: no virtual USB monitor: %s\n", why.c_str());
+        } else {
+            const std::string state = o.root + "/monitors/hidraw0";
+            testing_support::writeFile(state, "32768\n");
+            fuse->onWrite([state, verbose = o.verbose](const std::string& node, std::uint16_t value) {
+                testing_support::writeFile(state, std::to_string(value) + "\n");
+                if (verbose) std::printf("%s brightness %u (%.3f)\n", node.c_str(), value, value / 65535.0);
+                std::fflush(stdout);
+            });
+            fuse->addMonitor("hidraw0", 32768);
+            laptop.addHidrawDevice(0, static_cast<std::uint16_t>(o.monitor));
+        }
+    }
+    std::printf("ready\nPLATFORM_SYSROOT=%s\n", o.root.c_str());
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stop, &signal);
+    if (fuse) laptop.removeHidrawDevice(0);
+    return 0;
+}
