@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 
 #include "linux/DrmConnectors.h"
 #include "linux/ErrnoStatus.h"
@@ -46,59 +47,75 @@ std::vector<int> cardsOf(const std::string& deviceFolder) {
     return cards;
 }
 
+// The DRM connectors, read once per walk and only when a backlight needs them.
+class ConnectorsOnDemand {
+public:
+    const std::vector<DrmConnector>& get() {
+        if (!connectors_) connectors_ = listDrmConnectors().connectors;
+        return *connectors_;
+    }
+
+private:
+    std::optional<std::vector<DrmConnector>> connectors_;
+};
+
 // Ties a backlight to its panel: a raw interface through its `device` link
 // (the connector itself, or the graphics card whose built-in connector it
 // drives), firmware and platform interfaces to the built-in panel.
-void attachToConnector(Backlight& b, const std::vector<DrmConnector>& connectors) {
-    auto device = resolvedPath(b.folder + "/device");
-    if (device) {
+void attachToConnector(Backlight& b, ConnectorsOnDemand& connectors) {
+    if (auto device = linkTargetName(b.folder + "/device")) {
         int card = 0;
         std::string type;
-        std::string base = baseName(*device);
-        if (parseConnectorName(base, &card, &type)) {
-            b.connector = base;
+        if (parseConnectorName(*device, &card, &type)) {
+            b.connector = *device;
             b.builtin = isBuiltinConnectorType(type);
             return;
         }
-        for (int c : cardsOf(*device)) {
-            if (auto name = builtinConnector(connectors, c)) {
+        for (int c : cardsOf(b.folder + "/device")) {
+            if (auto name = builtinConnector(connectors.get(), c)) {
                 b.connector = name;
                 b.builtin = true;
                 return;
             }
         }
     }
+    if (b.type.empty()) b.type = readAttribute(b.folder + "/type").value_or("");
     if (b.type == "firmware" || b.type == "platform") {
         b.builtin = true;
-        b.connector = builtinConnector(connectors, -1);
+        b.connector = builtinConnector(connectors.get(), -1);
     }
 }
 
-std::optional<Backlight> describe(const std::string& name, const std::vector<DrmConnector>& connectors) {
+// `withType`: read the type even where the connector does not need it (to
+// order several backlights). A lone backlight costs fewer reads that way, and
+// it is read many times a second during a fade.
+std::optional<Backlight> describe(const std::string& name, ConnectorsOnDemand& connectors,
+                                  bool withType = true) {
     Backlight b;
     b.name = name;
     b.folder = backlightClassFolder() + "/" + name;
     if (isUsbMonitorBacklight(b.folder)) return std::nullopt;
-    auto type = readAttribute(b.folder + "/type");
-    if (!type) return std::nullopt;  // vanished, or not a backlight
-    b.type = *type;
+    if (withType) {
+        auto type = readAttribute(b.folder + "/type");
+        if (!type) return std::nullopt;  // vanished, or not a backlight
+        b.type = *type;
+    }
     attachToConnector(b, connectors);
     return b;
 }
 
-}  // namespace
-
-bool isUsbMonitorBacklight(const std::string& classEntry) {
-    if (baseName(classEntry).rfind("appledisplay", 0) == 0) return true;
-    auto driver = resolvedPath(classEntry + "/device/driver");
-    return driver && baseName(*driver) == "appledisplay";
-}
-
-std::vector<Backlight> listBacklights() {
-    auto connectors = listDrmConnectors().connectors;
+std::vector<Backlight> walkBacklights(const std::function<bool(const Backlight&)>& stopAt) {
+    ConnectorsOnDemand connectors;
+    std::vector<std::string> names;
+    for (auto& name : folderEntries(backlightClassFolder())) {
+        if (!isUsbMonitorBacklight(name)) names.push_back(std::move(name));
+    }
     std::vector<Backlight> list;
-    for (const auto& name : folderEntries(backlightClassFolder())) {
-        if (auto b = describe(name, connectors)) list.push_back(std::move(*b));
+    for (const auto& name : names) {
+        auto b = describe(name, connectors, names.size() > 1);
+        if (!b) continue;
+        list.push_back(std::move(*b));
+        if (stopAt && stopAt(list.back())) break;
     }
     std::stable_sort(list.begin(), list.end(), [](const Backlight& a, const Backlight& b) {
         return typeRank(a.type) < typeRank(b.type);
@@ -106,20 +123,23 @@ std::vector<Backlight> listBacklights() {
     return list;
 }
 
-std::optional<Backlight> findBacklight(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return std::nullopt;
-    return describe(name, listDrmConnectors().connectors);
+}  // namespace
+
+bool isUsbMonitorBacklight(const std::string& classEntry) {
+    // The driver names every backlight it registers so.
+    return baseName(classEntry).rfind("appledisplay", 0) == 0;
 }
 
-std::optional<Backlight> backlightForConnector(const std::string& connectorName) {
-    for (auto& b : listBacklights()) {
-        if (b.connector == connectorName) return b;
-    }
-    return std::nullopt;
+std::vector<Backlight> listBacklights() { return walkBacklights(nullptr); }
+
+std::optional<Backlight> findBacklight(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return std::nullopt;
+    ConnectorsOnDemand connectors;
+    return describe(name, connectors);
 }
 
 bool hasBuiltinBacklight() {
-    auto list = listBacklights();
+    auto list = walkBacklights([](const Backlight& b) { return b.builtin; });
     return std::any_of(list.begin(), list.end(), [](const Backlight& b) { return b.builtin; });
 }
 

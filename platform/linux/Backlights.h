@@ -15,7 +15,7 @@ namespace platform::linux_machine {
 struct Backlight {
     std::string name;    // "intel_backlight"
     std::string folder;  // the class entry, under the sysroot
-    std::string type;    // "firmware", "platform", "raw"
+    std::string type;    // "firmware", "platform", "raw"; may be left empty for a lone backlight
     // Lights a built-in panel: firmware and platform interfaces always do, a
     // raw one when its device is a built-in connector or a graphics card.
     bool builtin = false;
@@ -27,11 +27,10 @@ struct Backlight {
 // platform, then raw interfaces, each by name. Read afresh at every call.
 std::vector<Backlight> listBacklights();
 std::optional<Backlight> findBacklight(const std::string& name);
-// The first backlight (in listBacklights order) of the named connector's panel.
-std::optional<Backlight> backlightForConnector(const std::string& connectorName);
 bool hasBuiltinBacklight();
 
-// True for a backlight class entry that the appledisplay driver registered.
+// True for a backlight class entry that the appledisplay driver registered
+// ("appledisplayN").
 bool isUsbMonitorBacklight(const std::string& classEntry);
 
 // brightness / max_brightness.

@@ -29,15 +29,17 @@ struct DrmConnectorList {
 // All connectors, ordered by card, then the kernel's connector ID (their
 // creation order), then name.
 DrmConnectorList listDrmConnectors();
-// The connector whose display identifier is `id`.
+// The connector whose display identifier is `id` (its `active` is not read).
 std::optional<DrmConnector> findDrmConnector(CGDirectDisplayID id);
 // The connector named `name` ("card0-eDP-1").
 std::optional<DrmConnector> findDrmConnectorNamed(const std::string& name);
 // The identity read from the connector's EDID; 0s when the EDID is missing or damaged.
 EdidIdentity connectorIdentity(const DrmConnector& connector);
 
-// A connector's display identifier: a hash of its name, so the same output
-// keeps its identifier across runs and hot-plugging. Never 0.
+// A connector's display identifier, made from its name alone, so the same
+// output keeps its identifier across runs and hot-plugging: for the kernel's
+// connector types the type number, card and index (0x0E000001 for
+// "card0-eDP-1"), for any other name a hash with the top bit set. Never 0.
 CGDirectDisplayID displayIdentifierFor(const std::string& connectorName);
 // Splits "card0-HDMI-A-1" into card 0 and type "HDMI-A"; false for other names.
 bool parseConnectorName(const std::string& name, int* card, std::string* type);

@@ -20,13 +20,13 @@ EdidIdentity identityOf(CGDirectDisplayID display) {
     return connector ? connectorIdentity(*connector) : EdidIdentity{};
 }
 
-// The backlight of a built-in display, the one DisplayServices works on.
+// The backlight of a built-in display, the one DisplayServices works on. The
+// backlight names its connector, whose name gives the display identifier.
 std::optional<Backlight> builtinBacklightOf(CGDirectDisplayID display) {
-    auto connector = findDrmConnector(display);
-    if (!connector || !connector->builtin) return std::nullopt;
-    auto backlight = backlightForConnector(connector->name);
-    if (!backlight || !backlight->builtin) return std::nullopt;
-    return backlight;
+    for (auto& b : listBacklights()) {
+        if (b.builtin && b.connector && displayIdentifierFor(*b.connector) == display) return b;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -63,7 +63,13 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
         case OptionalDisplayOperation::DisplayServicesGetBrightness:
         case OptionalDisplayOperation::DisplayServicesSetBrightness:
         case OptionalDisplayOperation::DisplayServicesCanChangeBrightness:
-            return hasBuiltinBacklight();
+            // Like a framework that has been loaded, DisplayServices stays
+            // present once a built-in backlight was seen: a presence that
+            // could vanish between a caller's test and its call would be a
+            // call to a missing operation. A backlight gone later makes the
+            // calls fail instead.
+            if (!displayServicesPresent_) displayServicesPresent_ = hasBuiltinBacklight();
+            return displayServicesPresent_;
         case OptionalDisplayOperation::CoreDisplayGetUserBrightness:
         case OptionalDisplayOperation::CoreDisplaySetUserBrightness:
             return false;

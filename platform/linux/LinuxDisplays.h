@@ -6,12 +6,12 @@
 // - Display connection services ("IODisplayConnect") are the panel backlights
 //   (/sys/class/backlight), each carrying the identity of its connector; their
 //   "brightness" parameter is brightness / max_brightness, written through sysfs.
-// - DisplayServices is present where a built-in panel has a backlight: it reads
-//   sysfs and writes sysfs, or asks systemd-logind when the file is not
-//   writable for this user. CoreDisplay does not exist on Linux.
+// - DisplayServices is present from the moment a built-in panel has a
+//   backlight: it reads sysfs and writes sysfs, or asks systemd-logind when
+//   the file is not writable for this user. CoreDisplay does not exist on Linux.
 //
-// Nothing is cached: every call reads sysfs afresh, so displays and
-// backlights that come and go are seen at once.
+// Nothing is cached (but that presence): every call reads sysfs afresh, so
+// displays and backlights that come and go are seen at once.
 #pragma once
 
 #include <map>
@@ -53,6 +53,7 @@ private:
     io_service_t handleFor(const std::string& backlightName);
     const std::string* backlightNamed(io_service_t service) const;
 
+    bool displayServicesPresent_ = false;
     std::map<std::string, io_service_t> handles_;
     std::map<io_service_t, std::string> names_;
 };

@@ -51,6 +51,9 @@ std::optional<std::vector<std::uint8_t>> readWhole(const std::string& path, std:
         }
         if (n == 0) break;
         bytes.insert(bytes.end(), buf, buf + n);
+        // A short read of a regular or sysfs file is its end: no second read
+        // just to learn that (these files are read many times a second).
+        if (static_cast<std::size_t>(n) < sizeof buf) break;
         if (bytes.size() > limit) {
             *error = EFBIG;
             close(fd);
@@ -105,6 +108,20 @@ std::optional<std::string> resolvedPath(const std::string& path) {
     char buf[PATH_MAX];
     if (!realpath(path.c_str(), buf)) return std::nullopt;
     return std::string(buf);
+}
+
+std::optional<std::string> linkTargetName(const std::string& link) {
+    char buf[PATH_MAX];
+    ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n <= 0) return std::nullopt;
+    std::string target(buf, static_cast<std::size_t>(n));
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    std::string name = baseName(target);
+    if (name == "." || name == "..") {  // not as sysfs writes them: resolve it
+        auto resolved = resolvedPath(link);
+        return resolved ? std::optional(baseName(*resolved)) : std::nullopt;
+    }
+    return name;
 }
 
 std::string baseName(const std::string& path) {

@@ -27,6 +27,10 @@ std::optional<long long> readCount(const std::string& path, int* error = nullptr
 
 // The folder a link (or a path through links) leads to, absolute and without links.
 std::optional<std::string> resolvedPath(const std::string& path);
+// The last component of what a symbolic link points to ("card0-eDP-1" for
+// "../../card0-eDP-1"); one system call, for links whose target is named by
+// its last component, as sysfs device and driver links are.
+std::optional<std::string> linkTargetName(const std::string& link);
 // The last component of a path.
 std::string baseName(const std::string& path);
 // The folder holding a path ("" for a bare name).

@@ -56,13 +56,18 @@ TEST_F(ActiveDisplays, ConnectedAndEnabledOutputsInCardThenConnectorOrder) {
 }
 
 TEST_F(ActiveDisplays, PanelConnectorsAreBuiltIn) {
-    for (const char* name : {"eDP-2", "LVDS-1", "DSI-1", "DP-4", "HDMI-A-2", "VGA-1", "Virtual-1"}) {
-        laptop.addConnector(connector(0, name, 1));
+    int id = 1;
+    for (const char* name : {"eDP-2", "LVDS-1", "DSI-1", "DP-4", "HDMI-A-2", "VGA-1", "Virtual-1", "NewKind-1"}) {
+        laptop.addConnector(connector(0, name, id++));
     }
     std::vector<CGDirectDisplayID> list;
     ASSERT_EQ(displays.activeDisplays(list), kCGErrorSuccess);
-    ASSERT_EQ(list.size(), 7u);
+    ASSERT_EQ(list.size(), 8u);
     EXPECT_EQ(std::count_if(list.begin(), list.end(), [&](auto id) { return displays.isBuiltin(id); }), 3);
+    // Every identifier leads back to its own connector, including a type the
+    // kernel may add one day.
+    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(displays.modelNumber(list[i]), i + 1);
+    EXPECT_EQ(list[0], 0x0E000002u);  // eDP, card 0, index 2
 }
 
 TEST_F(ActiveDisplays, IdentityFromEdidAndZerosForMissingOrDamagedEdid) {

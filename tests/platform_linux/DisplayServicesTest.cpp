@@ -46,7 +46,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DisplayServices, PresentOnlyWithABuiltInBacklightAndCoreDisplayNever) {
+TEST_F(DisplayServices, PresentOnceABuiltInBacklightExistsAndCoreDisplayNever) {
     EXPECT_FALSE(present());
     laptop.addConnectorBacklight("ext_backlight", external, 100, 50);  // not the panel's
     EXPECT_FALSE(present());
@@ -54,8 +54,14 @@ TEST_F(DisplayServices, PresentOnlyWithABuiltInBacklightAndCoreDisplayNever) {
     EXPECT_TRUE(present());
     EXPECT_FALSE(displays.hasOperation(OptionalDisplayOperation::CoreDisplayGetUserBrightness));
     EXPECT_FALSE(displays.hasOperation(OptionalDisplayOperation::CoreDisplaySetUserBrightness));
+    // The backlight going away does not take the operations away under a
+    // caller that has just tested them; they fail instead.
     laptop.removeBacklight("intel_backlight");
-    EXPECT_FALSE(present());
+    EXPECT_TRUE(present());
+    float v = 0;
+    EXPECT_NE(displays.displayServicesGetBrightness(panelID, &v), 0);
+    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
+    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
 }
 
 TEST_F(DisplayServices, ReadsAndWritesTheBuiltInPanelsBacklight) {

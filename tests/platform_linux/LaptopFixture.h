@@ -11,26 +11,19 @@
 #include <string>
 #include <vector>
 
-#include "linux/LinuxMachine.h"
+#include "support/LoggingLinuxMachine.h"
 #include "support/FuseHidraw.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 
 namespace testing_support {
 
-class LoggingLinuxMachine : public platform::linux_machine::LinuxMachine {
-public:
-    std::vector<std::string> lines;
-    void writeLog(const std::string& line) override { lines.push_back(line); }
-};
-
 class LaptopTest : public ::testing::Test {
 protected:
-    LaptopTest() : sysroot_("PLATFORM_SYSROOT", dir_.path()), laptop(dir_.path()) {
-        auto m = std::make_unique<LoggingLinuxMachine>();
-        machine = m.get();
-        platform::Machine::install(std::move(m));
-    }
+    LaptopTest()
+        : sysroot_("PLATFORM_SYSROOT", dir_.path()),
+          laptop(dir_.path()),
+          machine(&LoggingLinuxMachine::installNew()) {}
 
     // Mounts the virtual hidraw nodes, or says why the test cannot run.
     bool mountHidraw(std::string* why) {
@@ -49,12 +42,7 @@ protected:
         return true;
     }
 
-    bool logged(const std::string& part) const {
-        for (const auto& l : machine->lines) {
-            if (l.find(part) != std::string::npos) return true;
-        }
-        return false;
-    }
+    bool logged(const std::string& part) const { return machine->logged(part); }
 
 private:
     TempDir dir_;

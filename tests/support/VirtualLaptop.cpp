@@ -25,7 +25,10 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 void makeRelativeLink(const std::string& target, const std::string& linkPath) {
     fs::create_directories(fs::path(linkPath).parent_path());
-    fs::path relative = fs::path(target).lexically_relative(fs::path(linkPath).parent_path());
+    // As the kernel writes them: up from the link's folder to the target's
+    // parent, then the target's own name (a parent is "../../name", not "..").
+    fs::path relative = fs::path(target).parent_path().lexically_relative(fs::path(linkPath).parent_path()) /
+                        fs::path(target).filename();
     std::error_code ec;
     fs::remove(linkPath, ec);
     fs::create_symlink(relative, linkPath);
@@ -71,6 +74,22 @@ void VirtualLaptop::setConnectorState(const std::string& fullName, bool connecte
     std::string folder = connectorFolder(fullName);
     writeFile(folder + "/status", connected ? "connected\n" : "disconnected\n");
     writeFile(folder + "/enabled", enabled ? "enabled\n" : "disabled\n");
+}
+
+std::string VirtualLaptop::addBuiltinPanel() {
+    Connector panel;
+    panel.name = "eDP-1";
+    panel.edid = makeEdid("APP", 0xA045, 0);
+    panel.connectorId = 77;
+    return addConnector(panel);
+}
+
+std::string VirtualLaptop::addExternalOutput() {
+    Connector dp;
+    dp.name = "DP-1";
+    dp.edid = makeEdid("APP", 0x9226, 0x2A2A2A);
+    dp.connectorId = 90;
+    return addConnector(dp);
 }
 
 std::uint32_t VirtualLaptop::manufacturerNumber(const std::string& m) {
@@ -220,6 +239,16 @@ void VirtualLaptop::removeAppleDisplay(int index) {
     fs::remove_all(sys("devices/virtual/backlight/" + name), ec);
     fs::remove(sys("bus/usb/drivers/appledisplay/1-" + std::to_string(port) + ":1.0"), ec);
     fs::remove_all(usbDeviceFolder(port), ec);
+}
+
+void VirtualLaptop::setAmbientLight(std::uint64_t smcValue, double lux) {
+    writeFile(sys("devices/platform/applesmc.768/light"),
+              "(" + std::to_string(smcValue) + "," + std::to_string(smcValue) + ")\n");
+    std::string iio = sys("bus/iio/devices/iio:device0");
+    writeFile(iio + "/name", "als\n");
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f\n", lux);
+    writeFile(iio + "/in_illuminance_input", text);
 }
 
 std::vector<std::uint8_t> VirtualLaptop::appleMonitorDescriptor() {

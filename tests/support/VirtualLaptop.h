@@ -44,6 +44,12 @@ public:
     // The 16-bit manufacturer number of three letters, as a display reports it.
     static std::uint32_t manufacturerNumber(const std::string& manufacturer);
 
+    // The usual pieces: the built-in panel card0-eDP-1 (EDID APP/0xa045) and
+    // the output an external monitor's picture arrives on, card0-DP-1 (EDID
+    // APP/0x9226), both active. Return the connectors' full names.
+    std::string addBuiltinPanel();
+    std::string addExternalOutput();
+
     // --- Backlights -------------------------------------------------------
     // A raw backlight whose device is a connector ("intel_backlight").
     void addConnectorBacklight(const std::string& name, const std::string& connectorFullName,
@@ -73,6 +79,11 @@ public:
     void addAppleDisplay(int index, std::uint16_t product, long max = 255, long value = 128,
                          bool underUsbInterface = false);
     void removeAppleDisplay(int index);
+
+    // --- Ambient light -----------------------------------------------------
+    // Both sensors a laptop may have: the Apple SMC's pair of values (both set
+    // to `smcValue`) and an IIO light sensor reading `lux`.
+    void setAmbientLight(std::uint64_t smcValue, double lux);
 
     // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
     static std::vector<std::uint8_t> appleMonitorDescriptor();

@@ -3,6 +3,7 @@
 // with PLATFORM_SYSROOT=<folder> take it for the computer they run on.
 #include <signal.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,8 +28,11 @@ const char* kUsage =
     "Then run programs with PLATFORM_SYSROOT=DIR.\n"
     "\n"
     "The laptop has a built-in panel (card0-eDP-1, EDID APP/0xa045) with a\n"
-    "backlight, and a disconnected HDMI output. The monitor's current brightness\n"
-    "(0-65535) is kept in DIR/monitors/hidraw0 after every write.\n"
+    "backlight, the monitor's picture on card0-DP-1 (active while there is a\n"
+    "monitor) and a disconnected HDMI output. The monitor's current brightness\n"
+    "(0-65535) is kept in DIR/monitors/hidraw0 after every write. The ambient\n"
+    "light sensor is there twice (Apple SMC \"light\" and an IIO illuminance\n"
+    "sensor); change the light by writing their files.\n"
     "\n"
     "Options:\n"
     "  --root DIR            folder to build the laptop in (created when missing)\n"
@@ -39,6 +43,7 @@ const char* kUsage =
     "  --no-monitor          no USB monitor\n"
     "  --appledisplay PRODUCT  also a monitor claimed by the appledisplay driver\n"
     "                        (backlight appledisplay0, 0-255)\n"
+    "  --light LEVEL         ambient light level 0-10 to start with (default 5)\n"
     "  --verbose             print every brightness the monitor receives\n"
     "  --help                this text\n"
     "\n"
@@ -49,6 +54,7 @@ struct Options {
     std::string backlight = "raw";
     long monitor = 0x9226;
     long appledisplay = 0;
+    double light = 5.0;
     bool verbose = false;
 };
 
@@ -75,6 +81,12 @@ bool parse(int argc, char** argv, Options* o) {
             long product = std::strtol(v, &end, 0);
             if (*end || product <= 0 || product > 0xFFFF) return false;
             (a == "--monitor" ? o->monitor : o->appledisplay) = product;
+        } else if (a == "--light") {
+            const char* v = value();
+            if (!v) return false;
+            char* end = nullptr;
+            o->light = std::strtod(v, &end);
+            if (*end || !(o->light >= 0.0 && o->light <= 10.0)) return false;
         } else if (a == "--no-monitor") {
             o->monitor = 0;
         } else if (a == "--verbose") {
@@ -87,11 +99,8 @@ bool parse(int argc, char** argv, Options* o) {
 }
 
 void build(VirtualLaptop& laptop, const Options& o) {
-    VirtualLaptop::Connector panel;
-    panel.name = "eDP-1";
-    panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
-    panel.connectorId = 77;
-    std::string builtin = laptop.addConnector(panel);
+    std::string builtin = laptop.addBuiltinPanel();
+    if (o.monitor || o.appledisplay) laptop.addExternalOutput();
     VirtualLaptop::Connector hdmi;
     hdmi.name = "HDMI-A-1";
     hdmi.connected = false;
@@ -106,6 +115,10 @@ void build(VirtualLaptop& laptop, const Options& o) {
         laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
     }
     if (o.appledisplay) laptop.addAppleDisplay(0, static_cast<std::uint16_t>(o.appledisplay));
+    // Sensor values that give the level on either kind of sensor: the SMC
+    // pair reads as (v + 1)^(2/15) - 1, the IIO sensor as ln(lux + 1).
+    laptop.setAmbientLight(static_cast<std::uint64_t>(std::llround(std::pow(o.light + 1.0, 7.5) - 1.0)),
+                           std::exp(o.light) - 1.0);
 }
 
 }  // namespace

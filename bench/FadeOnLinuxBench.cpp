@@ -1,0 +1,162 @@
+// A one-second fade on the Linux machine over a virtual laptop: the built-in
+// panel's sysfs backlight and an Apple USB monitor answering feature reports
+// through FUSE (real ioctls through the kernel). The fade is 100 steps with a
+// 10 ms sleep after each, so its ideal wall time is 1.000 s; "ratio" is the
+// measured time over that ideal. BM_PacingAlone is the same 100 sleeps with no
+// work (what timers and the scheduler add on the machine at the time); the
+// other benchmarks time one write of each kind, the cost a step adds to its
+// 10 ms.
+//
+//   build/bin/fade_linux_bench --benchmark_repetitions=10
+//                              --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include <unistd.h>
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "CoreGraphics/DisplayBackend.h"
+#include "engine/BrightnessController.h"
+#include "support/FuseHidraw.h"
+#include "support/LoggingLinuxMachine.h"
+#include "support/PrivateBus.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A folder on tmpfs when there is one: like sysfs, it writes no blocks. (On
+// ext4, rewriting a truncated file forces its data out at every close, a cost
+// real backlights do not have.)
+std::optional<std::string> memoryFolder() {
+    if (access("/dev/shm", W_OK) == 0) return std::string("/dev/shm");
+    return std::nullopt;
+}
+
+// One laptop for the whole process: the machine's root is read once.
+struct Laptop {
+    ScopedEnv tmpdir{"TMPDIR", memoryFolder()};
+    TempDir root, config;
+    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
+    ScopedEnv xdgConfig{"XDG_CONFIG_HOME", config.path()};
+    ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};
+    PrivateBus session;
+    VirtualLaptop laptop{root.path()};
+    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
+    std::unique_ptr<FuseHidraw> fuse;
+    BrightnessController* engine = nullptr;
+    std::string why;
+
+    Laptop() {
+        std::string panel = laptop.addBuiltinPanel();
+        laptop.addExternalOutput();
+        laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
+        fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+        if (!fuse) return;
+        fuse->addMonitor("hidraw0", 0x8000);
+        laptop.addHidrawDevice(0, 0x9226);
+        engine = BrightnessController::sharedInstance();
+        for (int i = 0; i < 500 && engine->externalMonitors().empty(); ++i) {
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
+        }
+        if (engine->externalMonitors().empty()) why = "the virtual monitor was not found";
+    }
+
+    bool ready(benchmark::State& state) {
+        if (engine && !engine->externalMonitors().empty()) return true;
+        state.SkipWithError(why.c_str());
+        return false;
+    }
+};
+
+Laptop& laptop() {
+    static Laptop* l = new Laptop;  // left for the process end: FUSE and the engine outlive main
+    return *l;
+}
+
+void BM_FadeOnLinux(benchmark::State& state) {
+    auto& l = laptop();
+    if (!l.ready(state)) return;
+    bool up = true;
+    double total = 0.0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        if (up) {
+            l.engine->setBrightnessForInternalDisplay(0.8, 0.9, true);
+        } else {
+            l.engine->setBrightnessForInternalDisplay(0.2, 0.3, true);
+        }
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        total += seconds;
+        up = !up;
+    }
+    state.counters["ratio"] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_FadeOnLinux)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The fade's pacing alone, 100 sleeps of 10 ms, for comparison: what the
+// system's timers and scheduler add on this machine right now.
+void BM_PacingAlone(benchmark::State& state) {
+    double total = 0.0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 100; ++i) platform::Machine::current().sleepMicroseconds(10000);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        total += seconds;
+    }
+    state.counters["ratio"] = benchmark::Counter(total, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PacingAlone)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// One request without smoothing: the reads that start every transition, then
+// one write per display, the platform calls around them included.
+void BM_RequestWithoutSmoothing(benchmark::State& state) {
+    auto& l = laptop();
+    if (!l.ready(state)) return;
+    double value = 0.3;
+    for (auto _ : state) {
+        l.engine->setBrightnessForInternalDisplay(value, 1.0 - value, false);
+        value = value > 0.6 ? 0.3 : value + 0.01;
+    }
+}
+BENCHMARK(BM_RequestWithoutSmoothing)->Unit(benchmark::kMicrosecond);
+
+// One panel write as the engine makes it: DisplayServices through sysfs.
+void BM_PanelBacklightWrite(benchmark::State& state) {
+    auto& l = laptop();
+    if (!l.ready(state)) return;
+    auto& displays = l.machine.displays();
+    std::vector<CGDirectDisplayID> active;
+    displays.activeDisplays(active);
+    float value = 0.3f;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(displays.displayServicesSetBrightness(active.at(0), value));
+        value = value > 0.5f ? 0.3f : value + 0.01f;
+    }
+}
+BENCHMARK(BM_PanelBacklightWrite)->Unit(benchmark::kMicrosecond);
+
+// One brightness report to the monitor, through the kernel and FUSE.
+void BM_MonitorReportWrite(benchmark::State& state) {
+    auto& l = laptop();
+    if (!l.ready(state)) return;
+    IOHIDDeviceRef monitor = *l.engine->externalMonitors().begin();
+    std::uint8_t payload[2] = {0x00, 0x80};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(IOHIDDeviceSetReport(monitor, kIOHIDReportTypeFeature, 16, payload, 2));
+        ++payload[0];
+    }
+}
+BENCHMARK(BM_MonitorReportWrite)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

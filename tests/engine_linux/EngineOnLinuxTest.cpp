@@ -1,0 +1,169 @@
+// The engine on the Linux machine over a virtual laptop: a built-in panel with
+// a sysfs backlight, an external output, an ambient light sensor, and an Apple
+// USB monitor answering feature reports through FUSE.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "IOKit/hid/IOHIDDevice.h"
+#include "engine/BrightnessController.h"
+#include "sensor/AmbientLightSensor.h"
+#include "settings/ProductIdentifier.h"
+#include "settings/SettingsKeys.h"
+#include "support/FuseHidraw.h"
+#include "support/LoggingLinuxMachine.h"
+#include "support/PrivateBus.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr long kPanelMax = 19200;
+
+class EngineOnLinux : public ::testing::Test {
+protected:
+    void SetUp() override {
+        panel = laptop.addBuiltinPanel();
+        laptop.addExternalOutput();
+        laptop.addConnectorBacklight("intel_backlight", panel, kPanelMax, kPanelMax / 2);
+        level = setAmbientLevel(4.5);
+        std::string why;
+        fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+        if (!fuse) GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
+        fuse->addMonitor("hidraw0", 0x8000);
+        laptop.addHidrawDevice(0, 0x9226);
+    }
+
+    // Sensor values giving about `wanted`; returns the level the sensor computes.
+    double setAmbientLevel(double wanted) {
+        auto smc = static_cast<std::uint64_t>(std::llround(std::pow(wanted + 1.0, 7.5) - 1.0));
+        double lux = std::exp(wanted) - 1.0;
+        laptop.setAmbientLight(smc, lux);
+        if (AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::Controller) {
+            return std::pow(static_cast<double>(smc) + 1.0, 2.0 / 15.0) - 1.0;
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, "%.6f", lux);
+        return std::log(std::strtod(text, nullptr) + 1.0);
+    }
+
+    // The curve points around the level; returns the interpolated targets.
+    std::pair<double, double> setCurve(double inLow, double inHigh, double exLow, double exHigh) {
+        int low = static_cast<int>(std::floor(level));
+        NSDictionary settings;
+        settings[duolume::curveKeyForLevel("internal", low)] = PlistValue::real(inLow);
+        settings[duolume::curveKeyForLevel("internal", low + 1)] = PlistValue::real(inHigh);
+        settings[duolume::curveKeyForLevel("external", low)] = PlistValue::real(exLow);
+        settings[duolume::curveKeyForLevel("external", low + 1)] = PlistValue::real(exHigh);
+        EXPECT_TRUE(machine.defaults().write(duolume::ProductIdentifier, settings));
+        double f = level - low;
+        return {inLow + (inHigh - inLow) * f, exLow + (exHigh - exLow) * f};
+    }
+
+    // Turns the main run loop in its default mode until `done` or the time is up.
+    bool runUntil(const std::function<bool()>& done, double seconds = 10.0) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+        }
+        return true;
+    }
+
+    // The engine, once it has found the monitor and finished the fade its arrival asks for.
+    BrightnessController* engineWithMonitor() {
+        auto* engine = BrightnessController::sharedInstance();
+        EXPECT_TRUE(runUntil([&] { return engine->externalMonitors().size() == 1; }));
+        return engine;
+    }
+
+    long panelRaw() const { return laptop.backlightValue("intel_backlight"); }
+
+    TempDir root, config;
+    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
+    ScopedEnv xdgConfig{"XDG_CONFIG_HOME", config.path()};
+    ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};
+    PrivateBus session;
+    VirtualLaptop laptop{root.path()};
+    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
+    std::unique_ptr<FuseHidraw> fuse;
+    std::string panel;
+    double level = 0.0;
+};
+
+}  // namespace
+
+TEST_F(EngineOnLinux, MonitorArrivalFadesPanelAndMonitorOntoTheCurveIn100Steps) {
+    auto [internal, external] = setCurve(0.2, 0.6, 0.3, 0.9);
+    auto start = std::chrono::steady_clock::now();
+    auto* engine = engineWithMonitor();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    auto writes = fuse->writes("hidraw0");
+    ASSERT_EQ(writes.size(), 100u);
+    EXPECT_NEAR(writes.back(), std::trunc(external * 65535.0), 1.0);
+    EXPECT_TRUE(std::is_sorted(writes.begin(), writes.end()));  // 0.5 upwards, step by step
+    EXPECT_GT(writes.front(), 0x8000);
+    EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
+    EXPECT_GE(seconds, 1.0);
+    EXPECT_TRUE(machine.logged("USB monitor 0x9226"));
+    (void)engine;
+}
+
+TEST_F(EngineOnLinux, RequestWithoutSmoothingWritesEachDisplayOnce) {
+    setCurve(0.5, 0.5, 0.5, 0.5);
+    auto* engine = engineWithMonitor();
+    std::size_t before = fuse->writes("hidraw0").size();
+    auto [internal, external] = setCurve(0.1, 0.3, 0.8, 1.0);
+    engine->updateDisplayBrightness(false);
+    auto writes = fuse->writes("hidraw0");
+    ASSERT_EQ(writes.size(), before + 1);
+    EXPECT_EQ(writes.back(), static_cast<std::uint16_t>(external * 65535.0));
+    EXPECT_EQ(panelRaw(), std::lround(internal * kPanelMax));
+
+    // The darkest points never switch the panel off (a curve all at 0.0 is
+    // not applied at all, so a hair above it).
+    setCurve(0.00001, 0.00001, 0.4, 0.4);
+    engine->updateDisplayBrightness(false);
+    EXPECT_EQ(panelRaw(), 1);
+}
+
+TEST_F(EngineOnLinux, MonitorUnpluggedMidFadeFailsQuietlyAndThePanelStillArrives) {
+    setCurve(0.5, 0.5, 0.5, 0.5);
+    auto* engine = engineWithMonitor();
+    IOHIDDeviceRef monitor = *engine->externalMonitors().begin();
+    std::size_t before = fuse->writes("hidraw0").size();
+
+    auto [internal, external] = setCurve(0.9, 0.9, 0.1, 0.1);
+    (void)external;
+    fuse->unplugAfterWrites("hidraw0", 30, [&] { laptop.removeHidrawDevice(0); });
+    engine->updateDisplayBrightness(true);
+
+    EXPECT_EQ(fuse->writes("hidraw0").size(), before + 30);  // nothing got through after that
+    EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
+    std::uint8_t payload[2] = {0, 0};
+    EXPECT_NE(IOHIDDeviceSetReport(monitor, kIOHIDReportTypeFeature, 16, payload, 2), kIOReturnSuccess);
+
+    // The removal arrives once the fade has let the run loop go.
+    ASSERT_TRUE(runUntil([&] { return engine->externalMonitors().empty(); }));
+    engine->updateDisplayBrightness(true);  // and the engine carries on without it
+    EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
+}
+
+TEST_F(EngineOnLinux, MonitorOfTheAppleDisplayDriverFollowsTheCurveToo) {
+    fuse->unplug("hidraw0");
+    laptop.removeHidrawDevice(0);
+    laptop.addAppleDisplay(0, 0x9236, 255, 0);
+    auto [internal, external] = setCurve(0.2, 0.2, 0.6, 0.6);
+    auto* engine = engineWithMonitor();
+    EXPECT_EQ(std::stol(readFile(laptop.backlightFile("appledisplay0", "brightness"))),
+              std::lround(std::trunc(external * 65535.0) * 255.0 / 65535.0));
+    EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
+    (void)engine;
+}

@@ -1,0 +1,32 @@
+// The Linux machine with its log lines kept for inspection (besides nothing
+// else: they reach neither syslog nor the terminal).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "linux/LinuxMachine.h"
+
+namespace testing_support {
+
+class LoggingLinuxMachine : public platform::linux_machine::LinuxMachine {
+public:
+    std::vector<std::string> lines;
+    void writeLog(const std::string& line) override { lines.push_back(line); }
+
+    bool logged(const std::string& part) const {
+        for (const auto& l : lines) {
+            if (l.find(part) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    static LoggingLinuxMachine& installNew() {
+        auto machine = std::make_unique<LoggingLinuxMachine>();
+        auto& ref = *machine;
+        platform::Machine::install(std::move(machine));
+        return ref;
+    }
+};
+
+}  // namespace testing_support
