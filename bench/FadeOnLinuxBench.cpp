@@ -35,7 +35,8 @@ namespace {
 // ext4, rewriting a truncated file forces its data out at every close, a cost
 // real backlights do not have.)
 std::optional<std::string> memoryFolder() {
-    if (access("/dev/shm", W_OK) == 0) return std::string("/dev/shm");
+    if (access("/dev/shm", W_OK) == 0)
+        return std::string("/dev/shm");
     return std::nullopt;
 }
 
@@ -58,31 +59,37 @@ struct Laptop {
         laptop.addExternalOutput();
         laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
         fuse = FuseHidraw::mount(laptop.devFolder(), &why);
-        if (!fuse) return;
+        if (!fuse)
+            return;
         fuse->addMonitor("hidraw0", 0x8000);
         laptop.addHidrawDevice(0, 0x9226);
         engine = BrightnessController::sharedInstance();
         for (int i = 0; i < 500 && engine->externalMonitors().empty(); ++i) {
             CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
         }
-        if (engine->externalMonitors().empty()) why = "the virtual monitor was not found";
+        if (engine->externalMonitors().empty())
+            why = "the virtual monitor was not found";
     }
 
     bool ready(benchmark::State& state) {
-        if (engine && !engine->externalMonitors().empty()) return true;
+        if (engine && !engine->externalMonitors().empty())
+            return true;
         state.SkipWithError(why.c_str());
         return false;
     }
 };
 
+// Taken down at exit before the machine (which was installed while it was
+// being built): the monitor's file system is unmounted and the folders go.
 Laptop& laptop() {
-    static Laptop* l = new Laptop;  // left for the process end: FUSE and the engine outlive main
-    return *l;
+    static Laptop l;
+    return l;
 }
 
 void BM_FadeOnLinux(benchmark::State& state) {
     auto& l = laptop();
-    if (!l.ready(state)) return;
+    if (!l.ready(state))
+        return;
     bool up = true;
     double total = 0.0;
     for (auto _ : state) {
@@ -92,7 +99,8 @@ void BM_FadeOnLinux(benchmark::State& state) {
         } else {
             l.engine->setBrightnessForInternalDisplay(0.2, 0.3, true);
         }
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         total += seconds;
         up = !up;
@@ -107,8 +115,10 @@ void BM_PacingAlone(benchmark::State& state) {
     double total = 0.0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < 100; ++i) platform::Machine::current().sleepMicroseconds(10000);
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        for (int i = 0; i < 100; ++i)
+            platform::Machine::current().sleepMicroseconds(10000);
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         total += seconds;
     }
@@ -120,7 +130,8 @@ BENCHMARK(BM_PacingAlone)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 // one write per display, the platform calls around them included.
 void BM_RequestWithoutSmoothing(benchmark::State& state) {
     auto& l = laptop();
-    if (!l.ready(state)) return;
+    if (!l.ready(state))
+        return;
     double value = 0.3;
     for (auto _ : state) {
         l.engine->setBrightnessForInternalDisplay(value, 1.0 - value, false);
@@ -132,7 +143,8 @@ BENCHMARK(BM_RequestWithoutSmoothing)->Unit(benchmark::kMicrosecond);
 // One panel write as the engine makes it: DisplayServices through sysfs.
 void BM_PanelBacklightWrite(benchmark::State& state) {
     auto& l = laptop();
-    if (!l.ready(state)) return;
+    if (!l.ready(state))
+        return;
     auto& displays = l.machine.displays();
     std::vector<CGDirectDisplayID> active;
     displays.activeDisplays(active);
@@ -147,11 +159,13 @@ BENCHMARK(BM_PanelBacklightWrite)->Unit(benchmark::kMicrosecond);
 // One brightness report to the monitor, through the kernel and FUSE.
 void BM_MonitorReportWrite(benchmark::State& state) {
     auto& l = laptop();
-    if (!l.ready(state)) return;
+    if (!l.ready(state))
+        return;
     IOHIDDeviceRef monitor = *l.engine->externalMonitors().begin();
     std::uint8_t payload[2] = {0x00, 0x80};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(IOHIDDeviceSetReport(monitor, kIOHIDReportTypeFeature, 16, payload, 2));
+        benchmark::DoNotOptimize(
+            IOHIDDeviceSetReport(monitor, kIOHIDReportTypeFeature, 16, payload, 2));
         ++payload[0];
     }
 }

@@ -16,23 +16,31 @@ AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFo
 IOReturn AppleDisplayBacklightDevice::readMax(long long* max) const {
     int error = 0;
     auto value = readCount(folder_ + "/max_brightness", &error);
-    if (!value) return statusForErrno(error);
-    if (*value <= 0 || *value > 65535) return kIOReturnIOError;
+    if (!value)
+        return statusForErrno(error);
+    if (*value <= 0 || *value > 65535)
+        return kIOReturnIOError;
     *max = *value;
     return kIOReturnSuccess;
 }
 
 IOReturn AppleDisplayBacklightDevice::getReport(IOHIDReportType type, CFIndex reportID,
                                                 std::uint8_t* report, CFIndex* length) {
-    if (!report || !length || *length < 2) return kIOReturnBadArgument;
-    if (type != kIOHIDReportTypeFeature || reportID != kBrightnessReportID) return kIOReturnUnsupported;
-    if (removed_) return kIOReturnNotAttached;
+    if (!report || !length || *length < 2)
+        return kIOReturnBadArgument;
+    if (type != kIOHIDReportTypeFeature || reportID != kBrightnessReportID)
+        return kIOReturnUnsupported;
+    if (removed_)
+        return kIOReturnNotAttached;
     long long max = 0;
-    if (IOReturn status = readMax(&max)) return status;
+    if (IOReturn status = readMax(&max))
+        return status;
     int error = 0;
     auto value = readCount(folder_ + "/brightness", &error);
-    if (!value) return statusForErrno(error);
-    if (*value > max) return kIOReturnIOError;
+    if (!value)
+        return statusForErrno(error);
+    if (*value > max)
+        return kIOReturnIOError;
     auto raw = static_cast<std::uint16_t>(std::lround(static_cast<double>(*value) * 65535.0 / max));
     report[0] = static_cast<std::uint8_t>(raw & 0xFF);
     report[1] = static_cast<std::uint8_t>(raw >> 8);
@@ -42,11 +50,15 @@ IOReturn AppleDisplayBacklightDevice::getReport(IOHIDReportType type, CFIndex re
 
 IOReturn AppleDisplayBacklightDevice::setReport(IOHIDReportType type, CFIndex reportID,
                                                 const std::uint8_t* report, CFIndex length) {
-    if (!report || length < 2) return kIOReturnBadArgument;
-    if (type != kIOHIDReportTypeFeature || reportID != kBrightnessReportID) return kIOReturnUnsupported;
-    if (removed_) return kIOReturnNotAttached;
+    if (!report || length < 2)
+        return kIOReturnBadArgument;
+    if (type != kIOHIDReportTypeFeature || reportID != kBrightnessReportID)
+        return kIOReturnUnsupported;
+    if (removed_)
+        return kIOReturnNotAttached;
     long long max = 0;
-    if (IOReturn status = readMax(&max)) return status;
+    if (IOReturn status = readMax(&max))
+        return status;
     unsigned raw = report[0] | static_cast<unsigned>(report[1]) << 8;
     long long value = std::llround(raw * static_cast<double>(max) / 65535.0);
     int error = writeAttribute(folder_ + "/brightness", std::to_string(value) + "\n");

@@ -14,7 +14,7 @@ namespace platform::linux_machine {
 inline constexpr CFIndex kBrightnessReportID = 16;
 
 class AppleDisplayBacklightDevice : public LinuxHIDDevice {
-public:
+  public:
     // `backlightFolder` is the backlight's class entry (under the sysroot).
     AppleDisplayBacklightDevice(std::string backlightFolder, std::int32_t vendorID,
                                 std::int32_t productID);
@@ -28,7 +28,7 @@ public:
     std::string description() const override { return folder_; }
     void markRemoved() override { removed_ = true; }
 
-private:
+  private:
     IOReturn readMax(long long* max) const;
 
     std::string folder_;

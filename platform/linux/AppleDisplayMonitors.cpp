@@ -14,10 +14,12 @@ constexpr std::int32_t kAppleVendorID = 0x05AC;
 
 std::optional<std::int32_t> hexAttribute(const std::string& path) {
     auto text = readAttribute(path);
-    if (!text || text->empty() || text->size() > 4) return std::nullopt;
+    if (!text || text->empty() || text->size() > 4)
+        return std::nullopt;
     char* end = nullptr;
     long v = std::strtol(text->c_str(), &end, 16);
-    if (*end != '\0') return std::nullopt;
+    if (*end != '\0')
+        return std::nullopt;
     return static_cast<std::int32_t>(v);
 }
 
@@ -48,9 +50,11 @@ std::vector<std::pair<std::int32_t, std::int32_t>> boundMonitors() {
     const std::string driver = underSysroot("/sys/bus/usb/drivers/appledisplay");
     std::vector<std::pair<std::int32_t, std::int32_t>> ids;
     for (const auto& name : folderEntries(driver)) {
-        if (name.find(':') == std::string::npos) continue;  // interfaces are "1-2:1.0"
+        if (name.find(':') == std::string::npos)
+            continue;  // interfaces are "1-2:1.0"
         auto interface = resolvedPath(driver + "/" + name);
-        if (!interface || !folderEntries(*interface + "/backlight").empty()) continue;
+        if (!interface || !folderEntries(*interface + "/backlight").empty())
+            continue;
         std::int32_t vendor = 0, product = 0;
         if (usbDeviceAt(parentFolder(*interface), &vendor, &product)) {
             ids.emplace_back(vendor, product);
@@ -65,14 +69,17 @@ std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
     const std::string classFolder = underSysroot("/sys/class/backlight");
     std::vector<AppleDisplayMonitor> parentless, found;
     for (const auto& name : folderEntries(classFolder)) {
-        if (name.rfind("appledisplay", 0) != 0) continue;
+        if (name.rfind("appledisplay", 0) != 0)
+            continue;
         AppleDisplayMonitor m;
         m.backlight = classFolder + "/" + name;
         auto folder = resolvedPath(m.backlight);
-        if (!folder) continue;
+        if (!folder)
+            continue;
         m.folder = *folder;
         if (usbDeviceAt(parentFolder(m.folder), &m.vendor, &m.product)) {
-            if (m.vendor == kAppleVendorID) found.push_back(std::move(m));
+            if (m.vendor == kAppleVendorID)
+                found.push_back(std::move(m));
         } else {
             parentless.push_back(std::move(m));
         }
@@ -84,7 +91,8 @@ std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
     for (std::size_t i = 0; i < parentless.size() && i < ids.size(); ++i) {
         parentless[i].vendor = ids[i].first;
         parentless[i].product = ids[i].second;
-        if (parentless[i].vendor == kAppleVendorID) found.push_back(std::move(parentless[i]));
+        if (parentless[i].vendor == kAppleVendorID)
+            found.push_back(std::move(parentless[i]));
     }
     return found;
 }

@@ -13,12 +13,17 @@
 namespace platform::linux_machine {
 namespace {
 
-std::string backlightClassFolder() { return underSysroot("/sys/class/backlight"); }
+std::string backlightClassFolder() {
+    return underSysroot("/sys/class/backlight");
+}
 
 int typeRank(const std::string& type) {
-    if (type == "firmware") return 0;
-    if (type == "platform") return 1;
-    if (type == "raw") return 2;
+    if (type == "firmware")
+        return 0;
+    if (type == "platform")
+        return 1;
+    if (type == "raw")
+        return 2;
     return 3;
 }
 
@@ -27,11 +32,15 @@ int typeRank(const std::string& type) {
 std::optional<std::string> builtinConnector(const std::vector<DrmConnector>& connectors, int card) {
     const DrmConnector* fallback = nullptr;
     for (const auto& c : connectors) {
-        if (!c.builtin || (card >= 0 && c.card != card)) continue;
-        if (c.active) return c.name;
-        if (!fallback) fallback = &c;
+        if (!c.builtin || (card >= 0 && c.card != card))
+            continue;
+        if (c.active)
+            return c.name;
+        if (!fallback)
+            fallback = &c;
     }
-    if (fallback) return fallback->name;
+    if (fallback)
+        return fallback->name;
     return std::nullopt;
 }
 
@@ -49,13 +58,14 @@ std::vector<int> cardsOf(const std::string& deviceFolder) {
 
 // The DRM connectors, read once per walk and only when a backlight needs them.
 class ConnectorsOnDemand {
-public:
+  public:
     const std::vector<DrmConnector>& get() {
-        if (!connectors_) connectors_ = listDrmConnectors().connectors;
+        if (!connectors_)
+            connectors_ = listDrmConnectors().connectors;
         return *connectors_;
     }
 
-private:
+  private:
     std::optional<std::vector<DrmConnector>> connectors_;
 };
 
@@ -79,7 +89,8 @@ void attachToConnector(Backlight& b, ConnectorsOnDemand& connectors) {
             }
         }
     }
-    if (b.type.empty()) b.type = readAttribute(b.folder + "/type").value_or("");
+    if (b.type.empty())
+        b.type = readAttribute(b.folder + "/type").value_or("");
     if (b.type == "firmware" || b.type == "platform") {
         b.builtin = true;
         b.connector = builtinConnector(connectors.get(), -1);
@@ -94,10 +105,12 @@ std::optional<Backlight> describe(const std::string& name, ConnectorsOnDemand& c
     Backlight b;
     b.name = name;
     b.folder = backlightClassFolder() + "/" + name;
-    if (isUsbMonitorBacklight(b.folder)) return std::nullopt;
+    if (isUsbMonitorBacklight(b.folder))
+        return std::nullopt;
     if (withType) {
         auto type = readAttribute(b.folder + "/type");
-        if (!type) return std::nullopt;  // vanished, or not a backlight
+        if (!type)
+            return std::nullopt;  // vanished, or not a backlight
         b.type = *type;
     }
     attachToConnector(b, connectors);
@@ -108,14 +121,17 @@ std::vector<Backlight> walkBacklights(const std::function<bool(const Backlight&)
     ConnectorsOnDemand connectors;
     std::vector<std::string> names;
     for (auto& name : folderEntries(backlightClassFolder())) {
-        if (!isUsbMonitorBacklight(name)) names.push_back(std::move(name));
+        if (!isUsbMonitorBacklight(name))
+            names.push_back(std::move(name));
     }
     std::vector<Backlight> list;
     for (const auto& name : names) {
         auto b = describe(name, connectors, names.size() > 1);
-        if (!b) continue;
+        if (!b)
+            continue;
         list.push_back(std::move(*b));
-        if (stopAt && stopAt(list.back())) break;
+        if (stopAt && stopAt(list.back()))
+            break;
     }
     std::stable_sort(list.begin(), list.end(), [](const Backlight& a, const Backlight& b) {
         return typeRank(a.type) < typeRank(b.type);
@@ -130,10 +146,13 @@ bool isUsbMonitorBacklight(const std::string& classEntry) {
     return baseName(classEntry).rfind("appledisplay", 0) == 0;
 }
 
-std::vector<Backlight> listBacklights() { return walkBacklights(nullptr); }
+std::vector<Backlight> listBacklights() {
+    return walkBacklights(nullptr);
+}
 
 std::optional<Backlight> findBacklight(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return std::nullopt;
+    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.')
+        return std::nullopt;
     ConnectorsOnDemand connectors;
     return describe(name, connectors);
 }
@@ -146,30 +165,37 @@ bool hasBuiltinBacklight() {
 IOReturn readBacklightMax(const Backlight& backlight, long long* max) {
     int error = 0;
     auto value = readCount(backlight.folder + "/max_brightness", &error);
-    if (!value) return statusForErrno(error);
-    if (*value <= 0) return kIOReturnIOError;
+    if (!value)
+        return statusForErrno(error);
+    if (*value <= 0)
+        return kIOReturnIOError;
     *max = *value;
     return kIOReturnSuccess;
 }
 
 IOReturn readBacklightFraction(const Backlight& backlight, float* fraction) {
     long long max = 0;
-    if (IOReturn status = readBacklightMax(backlight, &max)) return status;
+    if (IOReturn status = readBacklightMax(backlight, &max))
+        return status;
     int error = 0;
     auto value = readCount(backlight.folder + "/brightness", &error);
-    if (!value) return statusForErrno(error);
-    if (*value > max) return kIOReturnIOError;  // contradicts max_brightness
+    if (!value)
+        return statusForErrno(error);
+    if (*value > max)
+        return kIOReturnIOError;  // contradicts max_brightness
     *fraction = static_cast<float>(static_cast<double>(*value) / static_cast<double>(max));
     return kIOReturnSuccess;
 }
 
 std::optional<long long> backlightRawValue(double fraction, long long max, bool builtin) {
-    if (std::isnan(fraction) || max <= 0) return std::nullopt;
+    if (std::isnan(fraction) || max <= 0)
+        return std::nullopt;
     double scaled = std::round(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(max));
     long long raw = static_cast<long long>(scaled);
     // Many panels switch their backlight off at 0, which leaves the screen
     // black; the darkest value a brightness request may set is 1.
-    if (builtin && raw < 1) raw = 1;
+    if (builtin && raw < 1)
+        raw = 1;
     return raw;
 }
 

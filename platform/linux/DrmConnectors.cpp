@@ -11,7 +11,9 @@
 namespace platform::linux_machine {
 namespace {
 
-std::string drmClassFolder() { return underSysroot("/sys/class/drm"); }
+std::string drmClassFolder() {
+    return underSysroot("/sys/class/drm");
+}
 
 // `withState`: also read whether it is active (two more file reads).
 DrmConnector describe(const std::string& name, int card, const std::string& type,
@@ -31,13 +33,17 @@ DrmConnector describe(const std::string& name, int card, const std::string& type
 }  // namespace
 
 bool parseConnectorName(const std::string& name, int* card, std::string* type) {
-    if (name.rfind("card", 0) != 0) return false;
+    if (name.rfind("card", 0) != 0)
+        return false;
     std::size_t i = 4;
-    while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i]))) ++i;
-    if (i == 4 || i >= name.size() || name[i] != '-' || i - 4 > 6) return false;
+    while (i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])))
+        ++i;
+    if (i == 4 || i >= name.size() || name[i] != '-' || i - 4 > 6)
+        return false;
     std::string rest = name.substr(i + 1);
     auto dash = rest.find_last_of('-');
-    if (dash == std::string::npos || dash == 0 || dash + 1 >= rest.size()) return false;
+    if (dash == std::string::npos || dash == 0 || dash + 1 >= rest.size())
+        return false;
     *card = std::stoi(name.substr(4, i - 4));
     *type = rest.substr(0, dash);
     return true;
@@ -51,22 +57,26 @@ namespace {
 
 // The kernel's connector type names, numbered as its DRM_MODE_CONNECTOR_* values.
 constexpr const char* kConnectorTypes[] = {
-    "Unknown", "VGA", "DVI-I", "DVI-D", "DVI-A", "Composite", "SVIDEO", "LVDS", "Component", "DIN",
-    "DP", "HDMI-A", "HDMI-B", "TV", "eDP", "Virtual", "DSI", "DPI", "Writeback", "SPI", "USB"};
+    "Unknown", "VGA",       "DVI-I", "DVI-D", "DVI-A",     "Composite", "SVIDEO",
+    "LVDS",    "Component", "DIN",   "DP",    "HDMI-A",    "HDMI-B",    "TV",
+    "eDP",     "Virtual",   "DSI",   "DPI",   "Writeback", "SPI",       "USB"};
 constexpr int kTypeCount = sizeof kConnectorTypes / sizeof kConnectorTypes[0];
 
 int typeCode(const std::string& type) {
     for (int i = 1; i < kTypeCount; ++i) {
-        if (type == kConnectorTypes[i]) return i;
+        if (type == kConnectorTypes[i])
+            return i;
     }
     return 0;
 }
 
 // The name a structured identifier stands for, or absent for a hashed one.
 std::optional<std::string> nameOf(CGDirectDisplayID id) {
-    if (id & 0x80000000u) return std::nullopt;
+    if (id & 0x80000000u)
+        return std::nullopt;
     int code = static_cast<int>(id >> 24);
-    if (code <= 0 || code >= kTypeCount) return std::nullopt;
+    if (code <= 0 || code >= kTypeCount)
+        return std::nullopt;
     return "card" + std::to_string((id >> 16) & 0xFF) + "-" + kConnectorTypes[code] + "-" +
            std::to_string(id & 0xFFFF);
 }
@@ -109,25 +119,30 @@ DrmConnectorList listDrmConnectors() {
     for (const auto& name : names) {
         int card = 0;
         std::string type;
-        if (!parseConnectorName(name, &card, &type)) continue;
+        if (!parseConnectorName(name, &card, &type))
+            continue;
         DrmConnector c = describe(name, card, type);
         long long connectorId = readCount(c.folder + "/connector_id").value_or(LLONG_MAX);
         sorted.emplace_back(Key{card, connectorId, name}, std::move(c));
     }
     std::sort(sorted.begin(), sorted.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& entry : sorted) list.connectors.push_back(std::move(entry.second));
+    for (auto& entry : sorted)
+        list.connectors.push_back(std::move(entry.second));
     return list;
 }
 
 std::optional<DrmConnector> findDrmConnector(CGDirectDisplayID id) {
-    if (id == 0) return std::nullopt;
+    if (id == 0)
+        return std::nullopt;
     if (auto name = nameOf(id)) {
         // Nothing is read but whether it exists (`active` is not filled in).
         int card = 0;
         std::string type;
-        if (!parseConnectorName(*name, &card, &type)) return std::nullopt;
-        if (!pathExists(drmClassFolder() + "/" + *name)) return std::nullopt;
+        if (!parseConnectorName(*name, &card, &type))
+            return std::nullopt;
+        if (!pathExists(drmClassFolder() + "/" + *name))
+            return std::nullopt;
         return describe(*name, card, type, false);
     }
     for (const auto& name : folderEntries(drmClassFolder())) {
@@ -143,14 +158,17 @@ std::optional<DrmConnector> findDrmConnector(CGDirectDisplayID id) {
 std::optional<DrmConnector> findDrmConnectorNamed(const std::string& name) {
     int card = 0;
     std::string type;
-    if (!parseConnectorName(name, &card, &type)) return std::nullopt;
-    if (!pathExists(drmClassFolder() + "/" + name)) return std::nullopt;
+    if (!parseConnectorName(name, &card, &type))
+        return std::nullopt;
+    if (!pathExists(drmClassFolder() + "/" + name))
+        return std::nullopt;
     return describe(name, card, type);
 }
 
 EdidIdentity connectorIdentity(const DrmConnector& connector) {
     auto bytes = readBinaryFile(connector.folder + "/edid", 32768);
-    if (!bytes) return {};
+    if (!bytes)
+        return {};
     return parseEdid(*bytes).value_or(EdidIdentity{});
 }
 

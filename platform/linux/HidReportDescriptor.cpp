@@ -19,16 +19,21 @@ struct GlobalState {
 
 std::int64_t signedValue(std::uint32_t raw, int size) {
     switch (size) {
-        case 1: return static_cast<std::int8_t>(raw);
-        case 2: return static_cast<std::int16_t>(raw);
-        case 4: return static_cast<std::int32_t>(raw);
-        default: return 0;
+        case 1:
+            return static_cast<std::int8_t>(raw);
+        case 2:
+            return static_cast<std::int16_t>(raw);
+        case 4:
+            return static_cast<std::int32_t>(raw);
+        default:
+            return 0;
     }
 }
 
 std::int64_t effectiveMaximum(const GlobalState& g) {
     std::int64_t max = g.logicalMaximum;
-    if (max < g.logicalMinimum && g.logicalMinimum >= 0) max = g.logicalMaximumRaw;
+    if (max < g.logicalMinimum && g.logicalMinimum >= 0)
+        max = g.logicalMaximumRaw;
     return max;
 }
 
@@ -48,39 +53,55 @@ std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::ui
     while (i < d.size()) {
         std::uint8_t prefix = d[i];
         if (prefix == 0xFE) {  // long item: skip its data
-            if (i + 2 >= d.size()) break;
+            if (i + 2 >= d.size())
+                break;
             i += 3 + d[i + 1];
             continue;
         }
         int size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-        if (i + 1 + size > d.size()) break;  // truncated
+        if (i + 1 + size > d.size())
+            break;  // truncated
         std::uint32_t raw = 0;
-        for (int b = 0; b < size; ++b) raw |= static_cast<std::uint32_t>(d[i + 1 + b]) << (8 * b);
+        for (int b = 0; b < size; ++b)
+            raw |= static_cast<std::uint32_t>(d[i + 1 + b]) << (8 * b);
         int type = (prefix >> 2) & 3;
         int tag = prefix >> 4;
         i += 1 + size;
         if (type == kGlobal) {
             switch (tag) {
-                case kLogicalMin: g.logicalMinimum = signedValue(raw, size); break;
+                case kLogicalMin:
+                    g.logicalMinimum = signedValue(raw, size);
+                    break;
                 case kLogicalMax:
                     g.logicalMaximum = signedValue(raw, size);
                     g.logicalMaximumRaw = raw;
                     g.logicalMaximumSize = size;
                     break;
-                case kReportSize: g.reportSize = raw; break;
-                case kReportCount: g.reportCount = raw; break;
-                case kReportID: g.reportID = raw; break;
-                case kPush: stack.push_back(g); break;
+                case kReportSize:
+                    g.reportSize = raw;
+                    break;
+                case kReportCount:
+                    g.reportCount = raw;
+                    break;
+                case kReportID:
+                    g.reportID = raw;
+                    break;
+                case kPush:
+                    stack.push_back(g);
+                    break;
                 case kPop:
                     if (!stack.empty()) {
                         g = stack.back();
                         stack.pop_back();
                     }
                     break;
-                default: break;
+                default:
+                    break;
             }
-        } else if (type == kMain && tag == kFeature && g.reportID == static_cast<std::uint32_t>(reportID)) {
-            if (!layout) layout = FeatureReportLayout{};
+        } else if (type == kMain && tag == kFeature &&
+                   g.reportID == static_cast<std::uint32_t>(reportID)) {
+            if (!layout)
+                layout = FeatureReportLayout{};
             std::uint64_t bits = static_cast<std::uint64_t>(g.reportSize) * g.reportCount;
             layout->bits += static_cast<int>(std::min<std::uint64_t>(bits, 1u << 20));
             bool constant = raw & 1;

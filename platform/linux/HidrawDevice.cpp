@@ -31,39 +31,53 @@ HidrawDevice::HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t
     : node_(std::move(node)), vendorID_(vendorID), productID_(productID) {}
 
 HidrawDevice::~HidrawDevice() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
 }
 
 void HidrawDevice::markRemoved() {
     removed_ = true;
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
     fd_ = -1;
 }
 
 IOReturn HidrawDevice::ensureOpen() {
-    if (removed_) return kIOReturnNotAttached;
-    if (fd_ >= 0) return kIOReturnSuccess;
+    if (removed_)
+        return kIOReturnNotAttached;
+    if (fd_ >= 0)
+        return kIOReturnSuccess;
     fd_ = open(node_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     return fd_ >= 0 ? kIOReturnSuccess : statusForErrno(errno);
 }
 
 IOReturn HidrawDevice::getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                                  CFIndex* length) {
-    if (!report || !length || *length < 0 || *length > kMaxPayload || reportID < 0 || reportID > 255) {
+    if (!report || !length || *length < 0 || *length > kMaxPayload || reportID < 0 ||
+        reportID > 255) {
         return kIOReturnBadArgument;
     }
-    if (IOReturn status = ensureOpen()) return status;
+    if (IOReturn status = ensureOpen())
+        return status;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(*length) + 1, 0);
     buf[0] = static_cast<std::uint8_t>(reportID);
     unsigned long request;
     switch (type) {
-        case kIOHIDReportTypeFeature: request = HIDIOCGFEATURE(buf.size()); break;
-        case kIOHIDReportTypeInput: request = HIDIOCGINPUT(buf.size()); break;
-        case kIOHIDReportTypeOutput: request = HIDIOCGOUTPUT(buf.size()); break;
-        default: return kIOReturnBadArgument;
+        case kIOHIDReportTypeFeature:
+            request = HIDIOCGFEATURE(buf.size());
+            break;
+        case kIOHIDReportTypeInput:
+            request = HIDIOCGINPUT(buf.size());
+            break;
+        case kIOHIDReportTypeOutput:
+            request = HIDIOCGOUTPUT(buf.size());
+            break;
+        default:
+            return kIOReturnBadArgument;
     }
     int n = ioctlRetrying(fd_, request, buf.data());
-    if (n < 0) return statusForErrno(errno);
+    if (n < 0)
+        return statusForErrno(errno);
     // The answer starts with the report ID; the caller gets what follows it.
     CFIndex payload = n > 0 ? std::min<CFIndex>(n - 1, *length) : 0;
     std::memcpy(report, buf.data() + 1, static_cast<std::size_t>(payload));
@@ -77,18 +91,28 @@ IOReturn HidrawDevice::setReport(IOHIDReportType type, CFIndex reportID, const s
         reportID > 255) {
         return kIOReturnBadArgument;
     }
-    if (IOReturn status = ensureOpen()) return status;
+    if (IOReturn status = ensureOpen())
+        return status;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(length) + 1);
     buf[0] = static_cast<std::uint8_t>(reportID);
-    if (length > 0) std::memcpy(buf.data() + 1, report, static_cast<std::size_t>(length));
+    if (length > 0)
+        std::memcpy(buf.data() + 1, report, static_cast<std::size_t>(length));
     unsigned long request;
     switch (type) {
-        case kIOHIDReportTypeFeature: request = HIDIOCSFEATURE(buf.size()); break;
-        case kIOHIDReportTypeInput: request = HIDIOCSINPUT(buf.size()); break;
-        case kIOHIDReportTypeOutput: request = HIDIOCSOUTPUT(buf.size()); break;
-        default: return kIOReturnBadArgument;
+        case kIOHIDReportTypeFeature:
+            request = HIDIOCSFEATURE(buf.size());
+            break;
+        case kIOHIDReportTypeInput:
+            request = HIDIOCSINPUT(buf.size());
+            break;
+        case kIOHIDReportTypeOutput:
+            request = HIDIOCSOUTPUT(buf.size());
+            break;
+        default:
+            return kIOReturnBadArgument;
     }
-    if (ioctlRetrying(fd_, request, buf.data()) < 0) return statusForErrno(errno);
+    if (ioctlRetrying(fd_, request, buf.data()) < 0)
+        return statusForErrno(errno);
     return kIOReturnSuccess;
 }
 

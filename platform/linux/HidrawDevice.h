@@ -13,7 +13,7 @@
 namespace platform::linux_machine {
 
 class HidrawDevice : public LinuxHIDDevice {
-public:
+  public:
     HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID);
     ~HidrawDevice() override;
     HidrawDevice(const HidrawDevice&) = delete;
@@ -28,7 +28,7 @@ public:
     std::string description() const override { return node_; }
     void markRemoved() override;
 
-private:
+  private:
     IOReturn ensureOpen();
 
     std::string node_;

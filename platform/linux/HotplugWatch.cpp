@@ -22,19 +22,25 @@ constexpr const char* kWatchedSubsystems[] = {"hidraw", "backlight"};
 
 HotplugWatch::HotplugWatch(std::function<void()> changed) : changed_(std::move(changed)) {
     bool started = sysroot().empty() ? startUdev() : startInotify();
-    if (!started) NSLog("USB monitor hot-plug is not watched; monitors present now are still used");
+    if (!started)
+        NSLog("USB monitor hot-plug is not watched; monitors present now are still used");
 }
 
 HotplugWatch::~HotplugWatch() {
-    if (source_) g_source_remove(source_);
-    if (monitor_) udev_monitor_unref(monitor_);
-    if (udev_) udev_unref(udev_);
-    if (inotifyFd_ >= 0) close(inotifyFd_);
+    if (source_)
+        g_source_remove(source_);
+    if (monitor_)
+        udev_monitor_unref(monitor_);
+    if (udev_)
+        udev_unref(udev_);
+    if (inotifyFd_ >= 0)
+        close(inotifyFd_);
 }
 
 bool HotplugWatch::startUdev() {
     udev_ = udev_new();
-    if (!udev_) return false;
+    if (!udev_)
+        return false;
     monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
     if (!monitor_) {
         NSLog("Cannot listen to udev: %s", std::strerror(errno));
@@ -54,7 +60,8 @@ bool HotplugWatch::startUdev() {
 
 bool HotplugWatch::startInotify() {
     inotifyFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (inotifyFd_ < 0) return false;
+    if (inotifyFd_ < 0)
+        return false;
     int watches = 0;
     for (const char* subsystem : kWatchedSubsystems) {
         std::string folder = underSysroot(std::string("/sys/class/") + subsystem);
@@ -63,7 +70,8 @@ bool HotplugWatch::startInotify() {
             ++watches;
         }
     }
-    if (watches == 0) return false;
+    if (watches == 0)
+        return false;
     source_ = g_unix_fd_add(inotifyFd_, G_IO_IN,
                             reinterpret_cast<GUnixFDSourceFunc>(&HotplugWatch::onReadable), this);
     return true;

@@ -15,7 +15,7 @@ struct udev_monitor;
 namespace platform::linux_machine {
 
 class HotplugWatch {
-public:
+  public:
     explicit HotplugWatch(std::function<void()> changed);
     ~HotplugWatch();
     HotplugWatch(const HotplugWatch&) = delete;
@@ -24,7 +24,7 @@ public:
     // False when no change can be seen (logged once at start).
     bool watching() const { return source_ != 0; }
 
-private:
+  private:
     bool startUdev();
     bool startInotify();
     static int onReadable(int fd, unsigned condition, void* self);

@@ -24,7 +24,8 @@ EdidIdentity identityOf(CGDirectDisplayID display) {
 // backlight names its connector, whose name gives the display identifier.
 std::optional<Backlight> builtinBacklightOf(CGDirectDisplayID display) {
     for (auto& b : listBacklights()) {
-        if (b.builtin && b.connector && displayIdentifierFor(*b.connector) == display) return b;
+        if (b.builtin && b.connector && displayIdentifierFor(*b.connector) == display)
+            return b;
     }
     return std::nullopt;
 }
@@ -34,9 +35,11 @@ std::optional<Backlight> builtinBacklightOf(CGDirectDisplayID display) {
 CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) {
     displays.clear();
     auto list = listDrmConnectors();
-    if (!list.readable) return kCGErrorFailure;
+    if (!list.readable)
+        return kCGErrorFailure;
     for (const auto& c : list.connectors) {
-        if (c.active) displays.push_back(c.id);
+        if (c.active)
+            displays.push_back(c.id);
     }
     return kCGErrorSuccess;
 }
@@ -68,7 +71,8 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
             // could vanish between a caller's test and its call would be a
             // call to a missing operation. A backlight gone later makes the
             // calls fail instead.
-            if (!displayServicesPresent_) displayServicesPresent_ = hasBuiltinBacklight();
+            if (!displayServicesPresent_)
+                displayServicesPresent_ = hasBuiltinBacklight();
             return displayServicesPresent_;
         case OptionalDisplayOperation::CoreDisplayGetUserBrightness:
         case OptionalDisplayOperation::CoreDisplaySetUserBrightness:
@@ -79,20 +83,25 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
 
 int LinuxDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) {
     auto backlight = builtinBacklightOf(display);
-    if (!backlight) return kIOReturnNotFound;
+    if (!backlight)
+        return kIOReturnNotFound;
     float value = 0.0f;
     IOReturn status = readBacklightFraction(*backlight, &value);
-    if (status == kIOReturnSuccess && brightness) *brightness = value;
+    if (status == kIOReturnSuccess && brightness)
+        *brightness = value;
     return status;
 }
 
 int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
     auto backlight = builtinBacklightOf(display);
-    if (!backlight) return kIOReturnNotFound;
+    if (!backlight)
+        return kIOReturnNotFound;
     long long max = 0;
-    if (IOReturn status = readBacklightMax(*backlight, &max)) return status;
+    if (IOReturn status = readBacklightMax(*backlight, &max))
+        return status;
     auto raw = backlightRawValue(brightness, max, backlight->builtin);
-    if (!raw) return kIOReturnBadArgument;
+    if (!raw)
+        return kIOReturnBadArgument;
     IOReturn status = writeBacklightRaw(*backlight, *raw);
     // A user without write access to sysfs may still change the backlight of
     // the session's own seat through logind.
@@ -104,20 +113,25 @@ int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float
 
 bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
     auto backlight = builtinBacklightOf(display);
-    if (!backlight) return false;
+    if (!backlight)
+        return false;
     // Opening for writing changes nothing until something is written.
-    if (writableAttribute(backlight->folder + "/brightness")) return true;
+    if (writableAttribute(backlight->folder + "/brightness"))
+        return true;
     return logindSessionCanSetBrightness();
 }
 
 // CoreDisplay has no counterpart on Linux; hasOperation() reports both
 // operations absent, so these are never called.
-double LinuxDisplays::coreDisplayGetUserBrightness(CGDirectDisplayID) { return 0.0; }
+double LinuxDisplays::coreDisplayGetUserBrightness(CGDirectDisplayID) {
+    return 0.0;
+}
 void LinuxDisplays::coreDisplaySetUserBrightness(CGDirectDisplayID, double) {}
 
 io_service_t LinuxDisplays::handleFor(const std::string& backlightName) {
     auto it = handles_.find(backlightName);
-    if (it != handles_.end()) return it->second;
+    if (it != handles_.end())
+        return it->second;
     io_service_t handle = kFirstBacklightHandle + static_cast<io_service_t>(handles_.size());
     handles_.emplace(backlightName, handle);
     names_.emplace(handle, backlightName);
@@ -131,16 +145,19 @@ const std::string* LinuxDisplays::backlightNamed(io_service_t service) const {
 
 std::vector<io_service_t> LinuxDisplays::displayConnectServices() {
     std::vector<io_service_t> services;
-    for (const auto& b : listBacklights()) services.push_back(handleFor(b.name));
+    for (const auto& b : listBacklights())
+        services.push_back(handleFor(b.name));
     return services;
 }
 
 std::optional<PlistDictionary> LinuxDisplays::displayInfoDictionary(io_service_t service,
                                                                     IOOptionBits) {
     const std::string* name = backlightNamed(service);
-    if (!name) return std::nullopt;
+    if (!name)
+        return std::nullopt;
     auto backlight = findBacklight(*name);
-    if (!backlight) return std::nullopt;
+    if (!backlight)
+        return std::nullopt;
     PlistDictionary info;
     // A backlight that belongs to no known connector carries no identity, so
     // it never matches a display.
@@ -155,27 +172,35 @@ std::optional<PlistDictionary> LinuxDisplays::displayInfoDictionary(io_service_t
     return info;
 }
 
-IOReturn LinuxDisplays::getFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
-                                          float* value) {
+IOReturn LinuxDisplays::getFloatParameter(io_service_t service, IOOptionBits,
+                                          const std::string& key, float* value) {
     const std::string* name = backlightNamed(service);
-    if (!name || !value) return kIOReturnBadArgument;
-    if (key != kBrightnessKey) return kIOReturnUnsupported;
+    if (!name || !value)
+        return kIOReturnBadArgument;
+    if (key != kBrightnessKey)
+        return kIOReturnUnsupported;
     auto backlight = findBacklight(*name);
-    if (!backlight) return kIOReturnNoDevice;
+    if (!backlight)
+        return kIOReturnNoDevice;
     return readBacklightFraction(*backlight, value);
 }
 
-IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
-                                          float value) {
+IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
+                                          const std::string& key, float value) {
     const std::string* name = backlightNamed(service);
-    if (!name) return kIOReturnBadArgument;
-    if (key != kBrightnessKey) return kIOReturnUnsupported;
+    if (!name)
+        return kIOReturnBadArgument;
+    if (key != kBrightnessKey)
+        return kIOReturnUnsupported;
     auto backlight = findBacklight(*name);
-    if (!backlight) return kIOReturnNoDevice;
+    if (!backlight)
+        return kIOReturnNoDevice;
     long long max = 0;
-    if (IOReturn status = readBacklightMax(*backlight, &max)) return status;
+    if (IOReturn status = readBacklightMax(*backlight, &max))
+        return status;
     auto raw = backlightRawValue(value, max, backlight->builtin);
-    if (!raw) return kIOReturnBadArgument;
+    if (!raw)
+        return kIOReturnBadArgument;
     return writeBacklightRaw(*backlight, *raw);
 }
 

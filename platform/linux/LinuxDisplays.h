@@ -25,7 +25,7 @@ namespace platform::linux_machine {
 struct Backlight;
 
 class LinuxDisplays : public DisplayBackend {
-public:
+  public:
     CGError activeDisplays(std::vector<CGDirectDisplayID>& displays) override;
     bool isBuiltin(CGDirectDisplayID display) override;
     std::uint32_t vendorNumber(CGDirectDisplayID display) override;
@@ -47,7 +47,7 @@ public:
     IOReturn setFloatParameter(io_service_t service, IOOptionBits options, const std::string& key,
                                float value) override;
 
-private:
+  private:
     // A backlight keeps its handle for the life of the process, also after it
     // vanished (its calls then fail).
     io_service_t handleFor(const std::string& backlightName);

@@ -19,10 +19,13 @@ constexpr std::int32_t kAppleVendorID = 0x05AC;
 // "HID_ID=0003:000005AC:00009226" in the HID device's uevent.
 bool parseHidID(const std::string& uevent, std::int32_t* vendor, std::int32_t* product) {
     auto at = uevent.find("HID_ID=");
-    if (at == std::string::npos) return false;
+    if (at == std::string::npos)
+        return false;
     unsigned bus = 0, v = 0, p = 0;
-    if (std::sscanf(uevent.c_str() + at + 7, "%x:%x:%x", &bus, &v, &p) != 3) return false;
-    if (v > 0xFFFF || p > 0xFFFF) return false;
+    if (std::sscanf(uevent.c_str() + at + 7, "%x:%x:%x", &bus, &v, &p) != 3)
+        return false;
+    if (v > 0xFFFF || p > 0xFFFF)
+        return false;
     *vendor = static_cast<std::int32_t>(v);
     *product = static_cast<std::int32_t>(p);
     return true;
@@ -36,7 +39,8 @@ std::string deviceNodeName(const std::string& classEntry, const std::string& nam
         auto at = text.find("DEVNAME=");
         if (at != std::string::npos) {
             std::string devname = text.substr(at + 8, text.find('\n', at) - at - 8);
-            if (!devname.empty() && devname.find("..") == std::string::npos) return devname;
+            if (!devname.empty() && devname.find("..") == std::string::npos)
+                return devname;
         }
     }
     return name;
@@ -73,14 +77,18 @@ LinuxHID::LinuxHID() = default;
 LinuxHID::~LinuxHID() = default;
 
 IOReturn LinuxHID::open(Listener* listener) {
-    if (!listener) return kIOReturnBadArgument;
-    if (!watch_) watch_ = std::make_unique<HotplugWatch>([this] { rescan(); });
+    if (!listener)
+        return kIOReturnBadArgument;
+    if (!watch_)
+        watch_ = std::make_unique<HotplugWatch>([this] { rescan(); });
     rescan();  // catches up the listeners already open
     listeners_.push_back(listener);
     // The present devices, as a copy: a callback may open another listener.
     std::vector<LinuxHIDDevice*> present;
-    for (auto& [key, device] : present_) present.push_back(device);
-    for (auto* device : present) listener->deviceAttached(device);
+    for (auto& [key, device] : present_)
+        present.push_back(device);
+    for (auto* device : present)
+        listener->deviceAttached(device);
     return kIOReturnSuccess;
 }
 
@@ -147,17 +155,20 @@ void LinuxHID::rescan() {
             it = present_.erase(it);
         }
         for (const auto& [key, f] : now) {
-            if (present_.count(key)) continue;
+            if (present_.count(key))
+                continue;
             auto* device = arrive(f);
             present_.emplace(key, device);
             arrived.push_back(device);
         }
         auto listeners = listeners_;
         for (auto* device : gone) {
-            for (auto* l : listeners) l->deviceRemoved(device);
+            for (auto* l : listeners)
+                l->deviceRemoved(device);
         }
         for (auto* device : arrived) {
-            for (auto* l : listeners) l->deviceAttached(device);
+            for (auto* l : listeners)
+                l->deviceAttached(device);
         }
     } while (scanAgain_);
     scanning_ = false;

@@ -26,7 +26,7 @@ class HotplugWatch;
 class LinuxHIDDevice;
 
 class LinuxHID : public HIDBackend {
-public:
+  public:
     LinuxHID();
     ~LinuxHID() override;
 
@@ -37,14 +37,14 @@ public:
     // difference to every open listener. Called by the hot-plug watch.
     void rescan();
 
-private:
+  private:
     struct Found;
     std::map<std::string, Found> lookAround() const;
     LinuxHIDDevice* arrive(const Found& found);
 
     std::vector<Listener*> listeners_;
     std::vector<std::unique_ptr<LinuxHIDDevice>> devices_;  // every device ever reported
-    std::map<std::string, LinuxHIDDevice*> present_;         // by where it lives in sysfs
+    std::map<std::string, LinuxHIDDevice*> present_;        // by where it lives in sysfs
     std::unique_ptr<HotplugWatch> watch_;
     bool scanning_ = false;
     bool scanAgain_ = false;

@@ -6,7 +6,7 @@
 namespace platform::linux_machine {
 
 class LinuxHIDDevice : public HIDDevice {
-public:
+  public:
     // The device went away: from now on its report calls fail with
     // kIOReturnNotAttached and it holds no system resources.
     virtual void markRemoved() = 0;

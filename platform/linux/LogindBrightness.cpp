@@ -16,7 +16,8 @@ constexpr int kCallTimeoutMs = 1000;
 // connection is dropped so the next call connects again.
 GDBusConnection* systemBus() {
     static GDBusConnection* connection = nullptr;
-    if (connection && g_dbus_connection_is_closed(connection)) g_clear_object(&connection);
+    if (connection && g_dbus_connection_is_closed(connection))
+        g_clear_object(&connection);
     if (!connection) {
         GError* error = nullptr;
         gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
@@ -31,7 +32,8 @@ GDBusConnection* systemBus() {
             g_free(address);
         }
         g_clear_error(&error);
-        if (connection) g_dbus_connection_set_exit_on_close(connection, FALSE);
+        if (connection)
+            g_dbus_connection_set_exit_on_close(connection, FALSE);
     }
     return connection;
 }
@@ -61,7 +63,8 @@ GVariant* callSession(const char* interface, const char* method, GVariant* args,
                       const GVariantType* replyType, IOReturn* status) {
     GDBusConnection* bus = systemBus();
     if (!bus) {
-        if (args) g_variant_unref(g_variant_ref_sink(args));
+        if (args)
+            g_variant_unref(g_variant_ref_sink(args));
         *status = kIOReturnNotAttached;
         return nullptr;
     }
@@ -81,7 +84,8 @@ IOReturn logindSetBacklight(const std::string& name, std::uint32_t raw) {
     GVariant* reply = callSession(kSessionInterface, "SetBrightness",
                                   g_variant_new("(ssu)", "backlight", name.c_str(), raw),
                                   G_VARIANT_TYPE("()"), &status);
-    if (reply) g_variant_unref(reply);
+    if (reply)
+        g_variant_unref(reply);
     return status;
 }
 
@@ -90,12 +94,14 @@ bool logindSessionCanSetBrightness() {
     GVariant* reply = callSession("org.freedesktop.DBus.Properties", "Get",
                                   g_variant_new("(ss)", kSessionInterface, "Active"),
                                   G_VARIANT_TYPE("(v)"), &status);
-    if (!reply) return false;
+    if (!reply)
+        return false;
     GVariant* value = nullptr;
     g_variant_get(reply, "(v)", &value);
     bool active = value && g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
                   g_variant_get_boolean(value);
-    if (value) g_variant_unref(value);
+    if (value)
+        g_variant_unref(value);
     g_variant_unref(reply);
     return active;
 }

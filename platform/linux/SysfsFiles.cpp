@@ -14,15 +14,18 @@ namespace platform::linux_machine {
 
 std::vector<std::string> folderEntries(const std::string& folder, int* error) {
     std::vector<std::string> names;
-    if (error) *error = 0;
+    if (error)
+        *error = 0;
     DIR* dir = opendir(folder.c_str());
     if (!dir) {
-        if (error && errno != ENOENT && errno != ENOTDIR) *error = errno;
+        if (error && errno != ENOENT && errno != ENOTDIR)
+            *error = errno;
         return names;
     }
     while (dirent* e = readdir(dir)) {
         std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(std::move(name));
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
@@ -43,17 +46,20 @@ std::optional<std::vector<std::uint8_t>> readWhole(const std::string& path, std:
     std::uint8_t buf[4096];
     for (;;) {
         ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             *error = errno;
             close(fd);
             return std::nullopt;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         bytes.insert(bytes.end(), buf, buf + n);
         // A short read of a regular or sysfs file is its end: no second read
         // just to learn that (these files are read many times a second).
-        if (static_cast<std::size_t>(n) < sizeof buf) break;
+        if (static_cast<std::size_t>(n) < sizeof buf)
+            break;
         if (bytes.size() > limit) {
             *error = EFBIG;
             close(fd);
@@ -68,14 +74,16 @@ std::optional<std::string> firstLineTrimmed(const std::vector<std::uint8_t>& byt
     std::string s(bytes.begin(), bytes.end());
     s = s.substr(0, s.find('\n'));
     auto b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos) return std::string();
+    if (b == std::string::npos)
+        return std::string();
     auto e = s.find_last_not_of(" \t\r");
     return s.substr(b, e - b + 1);
 }
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> readBinaryFile(const std::string& path, std::size_t limit) {
+std::optional<std::vector<std::uint8_t>> readBinaryFile(const std::string& path,
+                                                        std::size_t limit) {
     int error = 0;
     return readWhole(path, limit, &error);
 }
@@ -83,7 +91,8 @@ std::optional<std::vector<std::uint8_t>> readBinaryFile(const std::string& path,
 std::optional<std::string> readAttribute(const std::string& path) {
     int error = 0;
     auto bytes = readWhole(path, 4096, &error);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     return firstLineTrimmed(*bytes);
 }
 
@@ -100,22 +109,26 @@ std::optional<long long> readCount(const std::string& path, int* error) {
             err = EBADMSG;
         }
     }
-    if (error) *error = err;
+    if (error)
+        *error = err;
     return value;
 }
 
 std::optional<std::string> resolvedPath(const std::string& path) {
     char buf[PATH_MAX];
-    if (!realpath(path.c_str(), buf)) return std::nullopt;
+    if (!realpath(path.c_str(), buf))
+        return std::nullopt;
     return std::string(buf);
 }
 
 std::optional<std::string> linkTargetName(const std::string& link) {
     char buf[PATH_MAX];
     ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
-    if (n <= 0) return std::nullopt;
+    if (n <= 0)
+        return std::nullopt;
     std::string target(buf, static_cast<std::size_t>(n));
-    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
     std::string name = baseName(target);
     if (name == "." || name == "..") {  // not as sysfs writes them: resolve it
         auto resolved = resolvedPath(link);
@@ -131,31 +144,35 @@ std::string baseName(const std::string& path) {
 
 std::string parentFolder(const std::string& path) {
     auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
+    if (slash == std::string::npos)
+        return {};
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 bool pathExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
 
 int writeAttribute(const std::string& path, const std::string& text) {
     // O_TRUNC as a shell redirection does: sysfs ignores it, plain files need it.
     int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return errno;
+    if (fd < 0)
+        return errno;
     ssize_t n;
     do {
         n = write(fd, text.data(), text.size());
     } while (n < 0 && errno == EINTR);
     int err = n < 0 ? errno : (static_cast<size_t>(n) != text.size() ? EIO : 0);
-    if (close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+    if (close(fd) != 0 && err == 0 && errno != EINTR)
+        err = errno;
     return err;
 }
 
 bool writableAttribute(const std::string& path) {
     int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     close(fd);
     return true;
 }

@@ -27,7 +27,7 @@ namespace {
 constexpr long kPanelMax = 19200;
 
 class EngineOnLinux : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         panel = laptop.addBuiltinPanel();
         laptop.addExternalOutput();
@@ -35,7 +35,8 @@ protected:
         level = setAmbientLevel(4.5);
         std::string why;
         fuse = FuseHidraw::mount(laptop.devFolder(), &why);
-        if (!fuse) GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
+        if (!fuse)
+            GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
         fuse->addMonitor("hidraw0", 0x8000);
         laptop.addHidrawDevice(0, 0x9226);
     }
@@ -70,7 +71,8 @@ protected:
     bool runUntil(const std::function<bool()>& done, double seconds = 10.0) {
         auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
+            if (std::chrono::steady_clock::now() > end)
+                return false;
             CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
         }
         return true;
@@ -103,7 +105,8 @@ TEST_F(EngineOnLinux, MonitorArrivalFadesPanelAndMonitorOntoTheCurveIn100Steps) 
     auto [internal, external] = setCurve(0.2, 0.6, 0.3, 0.9);
     auto start = std::chrono::steady_clock::now();
     auto* engine = engineWithMonitor();
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     auto writes = fuse->writes("hidraw0");
     ASSERT_EQ(writes.size(), 100u);
@@ -148,7 +151,8 @@ TEST_F(EngineOnLinux, MonitorUnpluggedMidFadeFailsQuietlyAndThePanelStillArrives
     EXPECT_EQ(fuse->writes("hidraw0").size(), before + 30);  // nothing got through after that
     EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
     std::uint8_t payload[2] = {0, 0};
-    EXPECT_NE(IOHIDDeviceSetReport(monitor, kIOHIDReportTypeFeature, 16, payload, 2), kIOReturnSuccess);
+    EXPECT_NE(IOHIDDeviceSetReport(monitor, kIOHIDReportTypeFeature, 16, payload, 2),
+              kIOReturnSuccess);
 
     // The removal arrives once the fade has let the run loop go.
     ASSERT_TRUE(runUntil([&] { return engine->externalMonitors().empty(); }));

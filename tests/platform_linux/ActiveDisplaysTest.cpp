@@ -13,9 +13,9 @@ using platform::linux_machine::LinuxDisplays;
 namespace {
 
 class ActiveDisplays : public LaptopTest {
-protected:
-    VirtualLaptop::Connector connector(int card, const std::string& name, int id, bool connected = true,
-                                       bool enabled = true) {
+  protected:
+    VirtualLaptop::Connector connector(int card, const std::string& name, int id,
+                                       bool connected = true, bool enabled = true) {
         VirtualLaptop::Connector c;
         c.card = card;
         c.name = name;
@@ -45,7 +45,8 @@ TEST_F(ActiveDisplays, ConnectedAndEnabledOutputsInCardThenConnectorOrder) {
     EXPECT_TRUE(displays.isBuiltin(list[0]));
     EXPECT_FALSE(displays.isBuiltin(list[1]));
     EXPECT_FALSE(displays.isBuiltin(list[2]));
-    for (auto id : list) EXPECT_NE(id, 0u);
+    for (auto id : list)
+        EXPECT_NE(id, 0u);
     EXPECT_EQ(std::set<CGDirectDisplayID>(list.begin(), list.end()).size(), 3u);
 
     // The same outputs keep their identifiers, also when others come and go.
@@ -57,16 +58,20 @@ TEST_F(ActiveDisplays, ConnectedAndEnabledOutputsInCardThenConnectorOrder) {
 
 TEST_F(ActiveDisplays, PanelConnectorsAreBuiltIn) {
     int id = 1;
-    for (const char* name : {"eDP-2", "LVDS-1", "DSI-1", "DP-4", "HDMI-A-2", "VGA-1", "Virtual-1", "NewKind-1"}) {
+    for (const char* name :
+         {"eDP-2", "LVDS-1", "DSI-1", "DP-4", "HDMI-A-2", "VGA-1", "Virtual-1", "NewKind-1"}) {
         laptop.addConnector(connector(0, name, id++));
     }
     std::vector<CGDirectDisplayID> list;
     ASSERT_EQ(displays.activeDisplays(list), kCGErrorSuccess);
     ASSERT_EQ(list.size(), 8u);
-    EXPECT_EQ(std::count_if(list.begin(), list.end(), [&](auto id) { return displays.isBuiltin(id); }), 3);
+    EXPECT_EQ(
+        std::count_if(list.begin(), list.end(), [&](auto id) { return displays.isBuiltin(id); }),
+        3);
     // Every identifier leads back to its own connector, including a type the
     // kernel may add one day.
-    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(displays.modelNumber(list[i]), i + 1);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        EXPECT_EQ(displays.modelNumber(list[i]), i + 1);
     EXPECT_EQ(list[0], 0x0E000002u);  // eDP, card 0, index 2
 }
 
@@ -79,7 +84,8 @@ TEST_F(ActiveDisplays, IdentityFromEdidAndZerosForMissingOrDamagedEdid) {
     (*damaged.edid)[127] ^= 0xFF;
     auto garbage = connector(0, "DP-3", 80);
     garbage.edid = std::vector<std::uint8_t>(5, 0xAA);
-    for (auto& c : {good, missing, damaged, garbage}) laptop.addConnector(c);
+    for (auto& c : {good, missing, damaged, garbage})
+        laptop.addConnector(c);
 
     std::vector<CGDirectDisplayID> list;
     ASSERT_EQ(displays.activeDisplays(list), kCGErrorSuccess);

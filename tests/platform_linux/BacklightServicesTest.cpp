@@ -15,7 +15,7 @@ using platform::linux_machine::LinuxDisplays;
 namespace {
 
 class BacklightServices : public LaptopTest {
-protected:
+  protected:
     void SetUp() override {
         VirtualLaptop::Connector panel;
         panel.name = "eDP-1";
@@ -46,7 +46,8 @@ TEST_F(BacklightServices, FirmwareThenPlatformThenRawAndNoUsbMonitors) {
     auto services = displays.displayConnectServices();
     ASSERT_EQ(services.size(), 3u);
     float v[3] = {};
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(displays.getFloatParameter(services[i], 0, "brightness", &v[i]), 0);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(displays.getFloatParameter(services[i], 0, "brightness", &v[i]), 0);
     EXPECT_FLOAT_EQ(v[0], 0.5f);              // acpi_video0 50/100
     EXPECT_FLOAT_EQ(v[1], 100.0f / 1023.0f);  // apple_backlight
     EXPECT_FLOAT_EQ(v[2], 0.5f);              // intel_backlight 500/1000
@@ -97,8 +98,8 @@ TEST_F(BacklightServices, WritesRoundAndNeverSwitchTheBuiltInPanelOff) {
     struct Case {
         float value;
         long raw;
-    } cases[] = {{0.5f, 9600}, {1.0f, 19200}, {0.3f, 5760}, {0.0f, 1}, {0.00001f, 1},
-                 {1.5f, 19200}, {-0.2f, 1}, {0.000052f, 1}, {0.00008f, 2}};
+    } cases[] = {{0.5f, 9600},  {1.0f, 19200}, {0.3f, 5760},   {0.0f, 1},    {0.00001f, 1},
+                 {1.5f, 19200}, {-0.2f, 1},    {0.000052f, 1}, {0.00008f, 2}};
     for (auto c : cases) {
         ASSERT_EQ(displays.setFloatParameter(s, 0, "brightness", c.value), 0) << c.value;
         EXPECT_EQ(laptop.backlightValue("intel_backlight"), c.raw) << c.value;

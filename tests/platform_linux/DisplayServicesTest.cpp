@@ -15,7 +15,7 @@ using platform::linux_machine::LinuxDisplays;
 namespace {
 
 class DisplayServices : public LaptopTest {
-protected:
+  protected:
     void SetUp() override {
         VirtualLaptop::Connector panel;
         panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "support/LoggingLinuxMachine.h"
 #include "support/FuseHidraw.h"
+#include "support/LoggingLinuxMachine.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 
 namespace testing_support {
 
 class LaptopTest : public ::testing::Test {
-protected:
+  protected:
     LaptopTest()
         : sysroot_("PLATFORM_SYSROOT", dir_.path()),
           laptop(dir_.path()),
@@ -35,7 +35,8 @@ protected:
     bool runUntil(const std::function<bool()>& done, double seconds = 5.0) {
         auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
+            if (std::chrono::steady_clock::now() > end)
+                return false;
             g_main_context_iteration(nullptr, FALSE);
             g_usleep(1000);
         }
@@ -44,20 +45,21 @@ protected:
 
     bool logged(const std::string& part) const { return machine->logged(part); }
 
-private:
+  private:
     TempDir dir_;
     ScopedEnv sysroot_;
 
-protected:
+  protected:
     VirtualLaptop laptop;
     LoggingLinuxMachine* machine = nullptr;
     std::unique_ptr<FuseHidraw> fuse;  // unmounted before the folder goes
 };
 
-#define SKIP_WITHOUT_FUSE()                                                           \
-    do {                                                                              \
-        std::string why_;                                                             \
-        if (!mountHidraw(&why_)) GTEST_SKIP() << "virtual hidraw needs FUSE: " << why_; \
+#define SKIP_WITHOUT_FUSE()                                        \
+    do {                                                           \
+        std::string why_;                                          \
+        if (!mountHidraw(&why_))                                   \
+            GTEST_SKIP() << "virtual hidraw needs FUSE: " << why_; \
     } while (0)
 
 }  // namespace testing_support

@@ -18,14 +18,15 @@ struct Recorder : HIDBackend::Listener {
     void deviceRemoved(HIDDevice* d) override { removed.push_back(d); }
     HIDDevice* withProduct(std::int32_t product) const {
         for (auto* d : attached) {
-            if (d->productID() == product) return d;
+            if (d->productID() == product)
+                return d;
         }
         return nullptr;
     }
 };
 
 class LinuxHIDDevices : public LaptopTest {
-protected:
+  protected:
     std::vector<std::uint8_t> getBrightness(HIDDevice* d, IOReturn* status) {
         std::vector<std::uint8_t> payload(2, 0xEE);
         CFIndex length = 2;
@@ -34,7 +35,8 @@ protected:
         return payload;
     }
     IOReturn setBrightness(HIDDevice* d, std::uint16_t raw) {
-        std::uint8_t payload[2] = {static_cast<std::uint8_t>(raw & 0xFF), static_cast<std::uint8_t>(raw >> 8)};
+        std::uint8_t payload[2] = {static_cast<std::uint8_t>(raw & 0xFF),
+                                   static_cast<std::uint8_t>(raw >> 8)};
         return d->setReport(kIOHIDReportTypeFeature, 16, payload, 2);
     }
 
@@ -111,7 +113,8 @@ TEST_F(LinuxHIDDevices, ArrivalAndRemovalWhileOpenWithTheSameDevice) {
     laptop.addHidrawDevice(3, 0x9236);
     ASSERT_TRUE(runUntil([&] { return listener.attached.size() == 2; }));
     EXPECT_NE(listener.attached[1], monitor);
-    EXPECT_EQ(getBrightness(listener.attached[1], &status), (std::vector<std::uint8_t>{0x00, 0x40}));
+    EXPECT_EQ(getBrightness(listener.attached[1], &status),
+              (std::vector<std::uint8_t>{0x00, 0x40}));
 }
 
 TEST_F(LinuxHIDDevices, MonitorVanishingMidUseGivesFailingStatusesAndNoHang) {
@@ -122,7 +125,8 @@ TEST_F(LinuxHIDDevices, MonitorVanishingMidUseGivesFailingStatusesAndNoHang) {
     HIDDevice* monitor = listener.attached.at(0);
     fuse->unplugAfterWrites("hidraw0", 3, [] {});
     std::vector<IOReturn> statuses;
-    for (int i = 0; i < 6; ++i) statuses.push_back(setBrightness(monitor, static_cast<std::uint16_t>(i)));
+    for (int i = 0; i < 6; ++i)
+        statuses.push_back(setBrightness(monitor, static_cast<std::uint16_t>(i)));
     EXPECT_EQ(std::count(statuses.begin(), statuses.end(), kIOReturnSuccess), 3);
     EXPECT_EQ(statuses.back(), kIOReturnNoDevice);
     IOReturn status;
@@ -150,7 +154,7 @@ TEST_F(LinuxHIDDevices, NodeNameReusedByAnotherDeviceIsAnotherDevice) {
 }
 
 TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsAreFoundWhereverTheirBacklightSits) {
-    laptop.addAppleDisplay(0, 0x9226, 255, 10);                          // as the driver registers it
+    laptop.addAppleDisplay(0, 0x9226, 255, 10);  // as the driver registers it
     laptop.addAppleDisplay(1, 0x9236, 255, 20, /*underUsbInterface=*/true);
     laptop.addAppleDisplay(2, 0x921C, 255, 30);
     ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);
@@ -161,7 +165,8 @@ TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsAreFoundWhereverTheirBacklight
     }
     // The one under its interface is paired with its own USB device.
     IOReturn status;
-    EXPECT_EQ(getBrightness(listener.withProduct(0x9236), &status), (std::vector<std::uint8_t>{0x14, 0x14}));
+    EXPECT_EQ(getBrightness(listener.withProduct(0x9236), &status),
+              (std::vector<std::uint8_t>{0x14, 0x14}));
     // A panel backlight is not a monitor.
     laptop.addCardBacklight("acpi_video0", "firmware", 0, 100, 50);
     hid().rescan();
@@ -178,12 +183,14 @@ TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorSpeaksReport16OverItsBacklight)
     EXPECT_TRUE(logged("0x9218"));
 
     IOReturn status;
-    EXPECT_EQ(getBrightness(monitor, &status), (std::vector<std::uint8_t>{0x80, 0x80}));  // 128 * 257
+    EXPECT_EQ(getBrightness(monitor, &status),
+              (std::vector<std::uint8_t>{0x80, 0x80}));  // 128 * 257
     const std::string file = laptop.backlightFile("appledisplay0", "brightness");
     struct Case {
         std::uint16_t raw;
         long driver;
-    } cases[] = {{0xFFFF, 255}, {0x0000, 0}, {0x7FFF, 127}, {0x8000, 128}, {0x0080, 0}, {0x0081, 1}};
+    } cases[] = {{0xFFFF, 255}, {0x0000, 0}, {0x7FFF, 127},
+                 {0x8000, 128}, {0x0080, 0}, {0x0081, 1}};
     for (auto c : cases) {
         ASSERT_EQ(setBrightness(monitor, c.raw), kIOReturnSuccess);
         EXPECT_EQ(std::stol(readFile(file)), c.driver) << c.raw;

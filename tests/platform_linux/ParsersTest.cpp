@@ -45,12 +45,13 @@ TEST(ReportDescriptor, FeatureReportSizeAndRange) {
 
 TEST(ReportDescriptor, ShortUnsignedMaximumPushPopAndOtherReports) {
     const std::vector<std::uint8_t> d = {
-        0x85, 0x01, 0x15, 0x00, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x04, 0xB1, 0x02,  // report 1: 32 bits
-        0xA4,                                                                    // push
-        0x85, 0x10, 0x26, 0xFF, 0xFF, 0x75, 0x10, 0x95, 0x01, 0xB1, 0x02,        // report 16: FF FF
-        0x75, 0x08, 0xB1, 0x03,                                                  // + 8 constant bits
-        0xB4,                                                                    // pop: back to report 1
-        0xB1, 0x02,                                                              // report 1 again
+        0x85, 0x01, 0x15, 0x00, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x04, 0xB1,
+        0x02,                                                              // report 1: 32 bits
+        0xA4,                                                              // push
+        0x85, 0x10, 0x26, 0xFF, 0xFF, 0x75, 0x10, 0x95, 0x01, 0xB1, 0x02,  // report 16: FF FF
+        0x75, 0x08, 0xB1, 0x03,                                            // + 8 constant bits
+        0xB4,                                                              // pop: back to report 1
+        0xB1, 0x02,                                                        // report 1 again
     };
     auto r16 = featureReportLayout(d, 16);
     ASSERT_TRUE(r16);

@@ -25,7 +25,8 @@ std::vector<std::string> ruleLines() {
         }
         joined += line;
         auto start = joined.find_first_not_of(" \t");
-        if (start != std::string::npos && joined[start] != '#') lines.push_back(joined);
+        if (start != std::string::npos && joined[start] != '#')
+            lines.push_back(joined);
         joined.clear();
     }
     return lines;
@@ -43,7 +44,8 @@ bool udevMatches(const std::string& pattern, const std::string& value) {
     std::istringstream alternatives(pattern);
     std::string alt;
     while (std::getline(alternatives, alt, '|')) {
-        if (fnmatch(alt.c_str(), value.c_str(), 0) == 0) return true;
+        if (fnmatch(alt.c_str(), value.c_str(), 0) == 0)
+            return true;
     }
     return false;
 }
@@ -51,7 +53,8 @@ bool udevMatches(const std::string& pattern, const std::string& value) {
 // True when some uaccess rule for hidraw matches this vendor and product.
 bool grantsAccess(const std::string& vendor, const std::string& product) {
     for (const auto& line : ruleLines()) {
-        if (line.find("TAG+=\"uaccess\"") == std::string::npos) continue;
+        if (line.find("TAG+=\"uaccess\"") == std::string::npos)
+            continue;
         if (!udevMatches(matchValue(line, "SUBSYSTEM"), "hidraw") &&
             !udevMatches(matchValue(line, "KERNEL"), "hidraw0")) {
             continue;
@@ -68,8 +71,8 @@ bool grantsAccess(const std::string& vendor, const std::string& product) {
 
 TEST(UdevRule, GrantsTheTwelveMonitorsAndNothingElse) {
     ASSERT_TRUE(testing_support::fileExists(kRulePath));
-    for (const char* product : {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221", "9226",
-                                "9227", "9232", "9236"}) {
+    for (const char* product : {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221",
+                                "9226", "9227", "9232", "9236"}) {
         EXPECT_TRUE(grantsAccess("05ac", product)) << product;
     }
     for (const char* product : {"9216", "921a", "921d", "9222", "9230", "9237", "0255", "92261"}) {
@@ -91,7 +94,8 @@ TEST(UdevRule, RunsBeforeTheSeatRulesAndOpensNothingToEveryone) {
         EXPECT_EQ(line.find("a+w"), std::string::npos) << line;
         // The driver's backlight has no parent device: it must be matched by
         // its own name, not by a parent's driver.
-        if (matchValue(line, "SUBSYSTEM") == "backlight" && line.find("chgrp video") != std::string::npos &&
+        if (matchValue(line, "SUBSYSTEM") == "backlight" &&
+            line.find("chgrp video") != std::string::npos &&
             line.find("g+w") != std::string::npos) {
             EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "appledisplay0"));
             EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "appledisplay12"));

@@ -22,12 +22,13 @@ std::condition_variable readyChanged;
 }  // namespace
 
 struct FakeLogindCallbacks {
-    static void method(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
-                       GVariant* params, GDBusMethodInvocation* invocation, gpointer data) {
+    static void method(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                       const gchar* name, GVariant* params, GDBusMethodInvocation* invocation,
+                       gpointer data) {
         auto* self = static_cast<FakeLogind*>(data);
         if (g_strcmp0(name, "SetBrightness") != 0) {
-            g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.UnknownMethod",
-                                                       "unknown method");
+            g_dbus_method_invocation_return_dbus_error(
+                invocation, "org.freedesktop.DBus.Error.UnknownMethod", "unknown method");
             return;
         }
         const gchar* subsystem = nullptr;
@@ -39,17 +40,18 @@ struct FakeLogindCallbacks {
             self->calls_.push_back({subsystem, device, value});
         }
         if (self->refuse_ || !self->active_) {
-            g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.AccessDenied",
-                                                       "Session is not active");
+            g_dbus_method_invocation_return_dbus_error(
+                invocation, "org.freedesktop.DBus.Error.AccessDenied", "Session is not active");
             return;
         }
         std::string path = self->backlights_ + "/" + device + "/brightness";
         try {
-            if (!fileExists(path)) throw std::runtime_error("no such device");
+            if (!fileExists(path))
+                throw std::runtime_error("no such device");
             writeFile(path, std::to_string(value) + "\n");
         } catch (const std::exception&) {
-            g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.login1.NoSuchDevice",
-                                                       "No such device");
+            g_dbus_method_invocation_return_dbus_error(
+                invocation, "org.freedesktop.login1.NoSuchDevice", "No such device");
             return;
         }
         g_dbus_method_invocation_return_value(invocation, nullptr);
@@ -58,7 +60,8 @@ struct FakeLogindCallbacks {
     static GVariant* property(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                               const gchar* name, GError** error, gpointer data) {
         auto* self = static_cast<FakeLogind*>(data);
-        if (g_strcmp0(name, "Active") == 0) return g_variant_new_boolean(self->active_);
+        if (g_strcmp0(name, "Active") == 0)
+            return g_variant_new_boolean(self->active_);
         g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "unknown property");
         return nullptr;
     }
@@ -93,31 +96,38 @@ void FakeLogind::serve() {
     guint object = 0;
     if (bus) {
         GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
-        static const GDBusInterfaceVTable vtable = {FakeLogindCallbacks::method,
-                                                    FakeLogindCallbacks::property, nullptr, {}};
-        object = g_dbus_connection_register_object(bus, "/org/freedesktop/login1/session/auto",
-                                                   info->interfaces[0], &vtable, this, nullptr, &error);
+        static const GDBusInterfaceVTable vtable = {
+            FakeLogindCallbacks::method, FakeLogindCallbacks::property, nullptr, {}};
+        object =
+            g_dbus_connection_register_object(bus, "/org/freedesktop/login1/session/auto",
+                                              info->interfaces[0], &vtable, this, nullptr, &error);
         g_dbus_node_info_unref(info);
-        GVariant* reply = object ? g_dbus_connection_call_sync(
-                                       bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                       "org.freedesktop.DBus", "RequestName",
-                                       g_variant_new("(su)", "org.freedesktop.login1", 4u),
-                                       G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error)
-                                 : nullptr;
-        if (reply) g_variant_unref(reply);
-        if (!reply) object = 0;
+        GVariant* reply =
+            object
+                ? g_dbus_connection_call_sync(
+                      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "RequestName", g_variant_new("(su)", "org.freedesktop.login1", 4u),
+                      G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error)
+                : nullptr;
+        if (reply)
+            g_variant_unref(reply);
+        if (!reply)
+            object = 0;
     }
     loop_ = g_main_loop_new(context_, FALSE);
     {
         std::lock_guard lock(readyMutex_);
-        if (!bus || !object) failure_ = error ? error->message : "no system bus";
+        if (!bus || !object)
+            failure_ = error ? error->message : "no system bus";
         ready_ = true;
     }
     readyChanged.notify_all();
-    if (failure_.empty()) g_main_loop_run(loop_);
+    if (failure_.empty())
+        g_main_loop_run(loop_);
     g_clear_error(&error);
     if (bus) {
-        if (object) g_dbus_connection_unregister_object(bus, object);
+        if (object)
+            g_dbus_connection_unregister_object(bus, object);
         g_dbus_connection_close_sync(bus, nullptr, nullptr);
         g_object_unref(bus);
     }
@@ -127,15 +137,18 @@ void FakeLogind::serve() {
 FakeLogind::~FakeLogind() {
     if (thread_.joinable()) {
         g_main_context_invoke(
-            context_, [](gpointer loop) -> gboolean {
+            context_,
+            [](gpointer loop) -> gboolean {
                 g_main_loop_quit(static_cast<GMainLoop*>(loop));
                 return G_SOURCE_REMOVE;
             },
             loop_);
         thread_.join();
     }
-    if (loop_) g_main_loop_unref(loop_);
-    if (context_) g_main_context_unref(context_);
+    if (loop_)
+        g_main_loop_unref(loop_);
+    if (context_)
+        g_main_context_unref(context_);
 }
 
 std::vector<FakeLogind::Call> FakeLogind::calls() const {

@@ -18,7 +18,7 @@ typedef struct _GMainLoop GMainLoop;
 namespace testing_support {
 
 class FakeLogind {
-public:
+  public:
     struct Call {
         std::string subsystem;
         std::string name;
@@ -35,7 +35,7 @@ public:
     // Refuse every SetBrightness from now on (as logind does for an inactive session).
     void refuse(bool refuse) { refuse_ = refuse; }
 
-private:
+  private:
     void serve();
     friend struct FakeLogindCallbacks;
 

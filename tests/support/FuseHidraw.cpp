@@ -25,10 +25,12 @@ constexpr std::uint8_t kBrightnessReport = 16;
 #ifdef DUOLUME_HAVE_FUSE3
 
 struct FuseHidrawOps {
-    static FuseHidraw* self(fuse_req_t req) { return static_cast<FuseHidraw*>(fuse_req_userdata(req)); }
+    static FuseHidraw* self(fuse_req_t req) {
+        return static_cast<FuseHidraw*>(fuse_req_userdata(req));
+    }
 
     static struct stat attributes(fuse_ino_t ino) {
-        struct stat st{};
+        struct stat st {};
         st.st_ino = ino;
         st.st_uid = getuid();
         st.st_gid = getgid();
@@ -69,20 +71,23 @@ struct FuseHidrawOps {
             return;
         }
         auto* fs = self(req);
-        std::vector<std::pair<std::string, fuse_ino_t>> entries = {{".", FUSE_ROOT_ID}, {"..", FUSE_ROOT_ID}};
+        std::vector<std::pair<std::string, fuse_ino_t>> entries = {{".", FUSE_ROOT_ID},
+                                                                   {"..", FUSE_ROOT_ID}};
         {
             std::lock_guard lock(fs->mutex_);
             for (auto& m : fs->monitors_) {
-                if (m->present) entries.emplace_back(m->node, m->inode);
+                if (m->present)
+                    entries.emplace_back(m->node, m->inode);
             }
         }
         std::vector<char> buf(size);
         size_t used = 0;
         for (size_t i = static_cast<size_t>(off); i < entries.size(); ++i) {
             auto st = attributes(entries[i].second);
-            size_t n = fuse_add_direntry(req, buf.data() + used, size - used, entries[i].first.c_str(),
-                                         &st, static_cast<off_t>(i + 1));
-            if (n > size - used) break;
+            size_t n = fuse_add_direntry(req, buf.data() + used, size - used,
+                                         entries[i].first.c_str(), &st, static_cast<off_t>(i + 1));
+            if (n > size - used)
+                break;
             used += n;
         }
         fuse_reply_buf(req, buf.data(), used);
@@ -156,8 +161,10 @@ struct FuseHidrawOps {
                 result = 3;
             }
         }
-        if (observer) observer(node, written);
-        if (unplugged) unplugged();
+        if (observer)
+            observer(node, written);
+        if (unplugged)
+            unplugged();
         if (result < 0) {
             fuse_reply_err(req, -result);
         } else {
@@ -181,28 +188,34 @@ struct FuseHidrawOps {
 
 std::optional<std::string> FuseHidraw::unavailableReason() {
     int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (fd < 0) return std::string("/dev/fuse cannot be opened: ") + std::strerror(errno);
+    if (fd < 0)
+        return std::string("/dev/fuse cannot be opened: ") + std::strerror(errno);
     close(fd);
     return std::nullopt;
 }
 
 std::unique_ptr<FuseHidraw> FuseHidraw::mount(const std::string& mountPoint, std::string* why) {
     if (auto reason = unavailableReason()) {
-        if (why) *why = *reason;
+        if (why)
+            *why = *reason;
         return nullptr;
     }
     std::unique_ptr<FuseHidraw> fs(new FuseHidraw(mountPoint));
-    const char* argv[] = {"virtual-hidraw", "-o", "fsname=virtual-hidraw",
-                          geteuid() == 0 ? "-o" : nullptr, "allow_other", nullptr};
+    const char* argv[] = {"virtual-hidraw",        "-o",
+                          "fsname=virtual-hidraw", geteuid() == 0 ? "-o" : nullptr,
+                          "allow_other",           nullptr};
     int argc = geteuid() == 0 ? 5 : 3;
     fuse_args args = FUSE_ARGS_INIT(argc, const_cast<char**>(argv));
-    fs->session_ = fuse_session_new(&args, FuseHidrawOps::table(), sizeof(fuse_lowlevel_ops), fs.get());
+    fs->session_ =
+        fuse_session_new(&args, FuseHidrawOps::table(), sizeof(fuse_lowlevel_ops), fs.get());
     if (!fs->session_) {
-        if (why) *why = "fuse_session_new failed";
+        if (why)
+            *why = "fuse_session_new failed";
         return nullptr;
     }
     if (fuse_session_mount(fs->session_, mountPoint.c_str()) != 0) {
-        if (why) *why = "cannot mount a FUSE file system on " + mountPoint;
+        if (why)
+            *why = "cannot mount a FUSE file system on " + mountPoint;
         fuse_session_destroy(fs->session_);
         fs->session_ = nullptr;
         return nullptr;
@@ -219,17 +232,22 @@ void FuseHidraw::serve() {
     pollfd fds[2] = {{fuse_session_fd(session_), POLLIN, 0}, {stopFd_, POLLIN, 0}};
     while (!fuse_session_exited(session_)) {
         if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             break;
         }
-        if (fds[1].revents) break;
+        if (fds[1].revents)
+            break;
         if (!(fds[0].revents & POLLIN)) {
-            if (fds[0].revents) break;  // the connection went away
+            if (fds[0].revents)
+                break;  // the connection went away
             continue;
         }
         int n = fuse_session_receive_buf(session_, &buf);
-        if (n == -EINTR || n == -EAGAIN) continue;
-        if (n <= 0) break;
+        if (n == -EINTR || n == -EAGAIN)
+            continue;
+        if (n <= 0)
+            break;
         fuse_session_process_buf(session_, &buf);
     }
     free(buf.mem);
@@ -247,7 +265,8 @@ FuseHidraw::~FuseHidraw() {
         // Closing the connection makes files still open fail with ENOTCONN.
         fuse_session_destroy(session_);
     }
-    if (stopFd_ >= 0) close(stopFd_);
+    if (stopFd_ >= 0)
+        close(stopFd_);
 }
 
 #else  // without libfuse3
@@ -259,7 +278,8 @@ std::optional<std::string> FuseHidraw::unavailableReason() {
 }
 
 std::unique_ptr<FuseHidraw> FuseHidraw::mount(const std::string&, std::string* why) {
-    if (why) *why = "built without libfuse3";
+    if (why)
+        *why = "built without libfuse3";
     return nullptr;
 }
 
@@ -270,7 +290,8 @@ FuseHidraw::~FuseHidraw() = default;
 
 FuseHidraw::Monitor* FuseHidraw::byNode(const std::string& node) {
     for (auto& m : monitors_) {
-        if (m->node == node && m->present) return m.get();
+        if (m->node == node && m->present)
+            return m.get();
     }
     return nullptr;
 }
@@ -279,14 +300,16 @@ const FuseHidraw::Monitor* FuseHidraw::byNode(const std::string& node) const {
     // The last monitor of that name, present or not (its journal stays readable).
     const Monitor* found = nullptr;
     for (auto& m : monitors_) {
-        if (m->node == node) found = m.get();
+        if (m->node == node)
+            found = m.get();
     }
     return found;
 }
 
 FuseHidraw::Monitor* FuseHidraw::byInode(std::uint64_t inode) {
     for (auto& m : monitors_) {
-        if (m->inode == inode) return m.get();
+        if (m->inode == inode)
+            return m.get();
     }
     return nullptr;
 }
@@ -302,10 +325,12 @@ void FuseHidraw::addMonitor(const std::string& node, std::uint16_t brightness) {
 
 void FuseHidraw::unplug(const std::string& node) {
     std::lock_guard lock(mutex_);
-    if (auto* m = byNode(node)) m->present = false;
+    if (auto* m = byNode(node))
+        m->present = false;
 }
 
-void FuseHidraw::unplugAfterWrites(const std::string& node, int writes, std::function<void()> unplugged) {
+void FuseHidraw::unplugAfterWrites(const std::string& node, int writes,
+                                   std::function<void()> unplugged) {
     std::lock_guard lock(mutex_);
     if (auto* m = byNode(node)) {
         m->unplugAfter = writes;
@@ -326,7 +351,8 @@ std::uint16_t FuseHidraw::brightness(const std::string& node) const {
 
 void FuseHidraw::setBrightness(const std::string& node, std::uint16_t value) {
     std::lock_guard lock(mutex_);
-    if (auto* m = byNode(node)) m->brightness = value;
+    if (auto* m = byNode(node))
+        m->brightness = value;
 }
 
 std::vector<std::uint16_t> FuseHidraw::writes(const std::string& node) const {

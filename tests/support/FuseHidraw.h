@@ -27,7 +27,7 @@ struct fuse_session;
 namespace testing_support {
 
 class FuseHidraw {
-public:
+  public:
     // Why FUSE cannot be used here, or absent when it can.
     static std::optional<std::string> unavailableReason();
     // Mounts over `mountPoint`; absent (with the reason in `why`) on failure.
@@ -53,7 +53,7 @@ public:
     std::vector<std::uint16_t> writes(const std::string& node) const;
     int reads(const std::string& node) const;
 
-private:
+  private:
     struct Monitor {
         std::string node;
         std::uint64_t inode = 0;

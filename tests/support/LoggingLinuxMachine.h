@@ -10,13 +10,14 @@
 namespace testing_support {
 
 class LoggingLinuxMachine : public platform::linux_machine::LinuxMachine {
-public:
+  public:
     std::vector<std::string> lines;
     void writeLog(const std::string& line) override { lines.push_back(line); }
 
     bool logged(const std::string& part) const {
         for (const auto& l : lines) {
-            if (l.find(part) != std::string::npos) return true;
+            if (l.find(part) != std::string::npos)
+                return true;
         }
         return false;
     }

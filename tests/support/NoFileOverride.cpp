@@ -10,7 +10,8 @@ namespace {
 bool changeOverride(bool keep) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
-    if (syscall(SYS_capget, &header, data) != 0) return false;
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
     constexpr unsigned bit = 1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH;
     if (keep) {
         data[0].effective |= data[0].permitted & bit;
@@ -22,10 +23,13 @@ bool changeOverride(bool keep) {
 
 }  // namespace
 
-NoFileOverride::NoFileOverride() { dropped_ = changeOverride(false); }
+NoFileOverride::NoFileOverride() {
+    dropped_ = changeOverride(false);
+}
 
 NoFileOverride::~NoFileOverride() {
-    if (dropped_) changeOverride(true);
+    if (dropped_)
+        changeOverride(true);
 }
 
 }  // namespace testing_support

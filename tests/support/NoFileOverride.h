@@ -6,13 +6,13 @@
 namespace testing_support {
 
 class NoFileOverride {
-public:
+  public:
     NoFileOverride();
     ~NoFileOverride();
     NoFileOverride(const NoFileOverride&) = delete;
     NoFileOverride& operator=(const NoFileOverride&) = delete;
 
-private:
+  private:
     bool dropped_ = false;
 };
 

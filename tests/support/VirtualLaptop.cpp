@@ -27,8 +27,9 @@ void makeRelativeLink(const std::string& target, const std::string& linkPath) {
     fs::create_directories(fs::path(linkPath).parent_path());
     // As the kernel writes them: up from the link's folder to the target's
     // parent, then the target's own name (a parent is "../../name", not "..").
-    fs::path relative = fs::path(target).parent_path().lexically_relative(fs::path(linkPath).parent_path()) /
-                        fs::path(target).filename();
+    fs::path relative =
+        fs::path(target).parent_path().lexically_relative(fs::path(linkPath).parent_path()) /
+        fs::path(target).filename();
     std::error_code ec;
     fs::remove(linkPath, ec);
     fs::create_symlink(relative, linkPath);
@@ -63,8 +64,10 @@ std::string VirtualLaptop::addConnector(const Connector& c) {
     std::string folder = connectorFolder(full);
     fs::create_directories(folder);
     writeFile(folder + "/dpms", "On\n");
-    if (c.edid) writeBytes(folder + "/edid", *c.edid);
-    if (c.connectorId) writeFile(folder + "/connector_id", std::to_string(c.connectorId) + "\n");
+    if (c.edid)
+        writeBytes(folder + "/edid", *c.edid);
+    if (c.connectorId)
+        writeFile(folder + "/connector_id", std::to_string(c.connectorId) + "\n");
     makeRelativeLink(folder, sys("class/drm/" + full));
     setConnectorState(full, c.connected, c.enabled);
     return full;
@@ -107,14 +110,16 @@ std::vector<std::uint8_t> VirtualLaptop::makeEdid(const std::string& manufacture
     e[9] = static_cast<std::uint8_t>(m);
     e[10] = static_cast<std::uint8_t>(product);
     e[11] = static_cast<std::uint8_t>(product >> 8);
-    for (int i = 0; i < 4; ++i) e[12 + i] = static_cast<std::uint8_t>(serial >> (8 * i));
-    e[16] = 1;     // week
-    e[17] = 30;    // year - 1990
-    e[18] = 1;     // EDID 1.4
+    for (int i = 0; i < 4; ++i)
+        e[12 + i] = static_cast<std::uint8_t>(serial >> (8 * i));
+    e[16] = 1;   // week
+    e[17] = 30;  // year - 1990
+    e[18] = 1;   // EDID 1.4
     e[19] = 4;
     e[20] = 0xA5;  // digital input
     std::uint8_t sum = 0;
-    for (int i = 0; i < 127; ++i) sum = static_cast<std::uint8_t>(sum + e[i]);
+    for (int i = 0; i < 127; ++i)
+        sum = static_cast<std::uint8_t>(sum + e[i]);
     e[127] = static_cast<std::uint8_t>(0x100 - sum);
     return e;
 }
@@ -129,7 +134,8 @@ void VirtualLaptop::makeBacklight(const std::string& folder, const std::string& 
     writeFile(folder + "/brightness", std::to_string(value) + "\n");
     writeFile(folder + "/actual_brightness", std::to_string(value) + "\n");
     writeFile(folder + "/bl_power", "0\n");
-    if (!deviceFolder.empty()) makeRelativeLink(deviceFolder, folder + "/device");
+    if (!deviceFolder.empty())
+        makeRelativeLink(deviceFolder, folder + "/device");
     makeRelativeLink(folder, sys("class/backlight/" + fs::path(folder).filename().string()));
 }
 
@@ -160,7 +166,8 @@ void VirtualLaptop::removeBacklight(const std::string& name) {
     fs::remove_all(folder);
 }
 
-std::string VirtualLaptop::backlightFile(const std::string& name, const std::string& attribute) const {
+std::string VirtualLaptop::backlightFile(const std::string& name,
+                                         const std::string& attribute) const {
     return sys("class/backlight/" + name + "/" + attribute);
 }
 
@@ -183,21 +190,24 @@ std::string VirtualLaptop::hidrawNode(int node) const {
 }
 
 std::string VirtualLaptop::addHidrawDevice(int node, std::uint16_t product,
-                                           std::vector<std::uint8_t> descriptor, std::uint16_t vendor) {
+                                           std::vector<std::uint8_t> descriptor,
+                                           std::uint16_t vendor) {
     std::string usb = usbDeviceFolder(node + 1);
     fs::create_directories(usb);
     writeFile(usb + "/idVendor", hex4(vendor, false) + "\n");
     writeFile(usb + "/idProduct", hex4(product, false) + "\n");
-    std::string hid = usb + "/1-" + std::to_string(node + 1) + ":1.0/0003:" + hex4(vendor, true) + ":" +
-                      hex4(product, true) + "." + hex4(node + 1, true);
+    std::string hid = usb + "/1-" + std::to_string(node + 1) + ":1.0/0003:" + hex4(vendor, true) +
+                      ":" + hex4(product, true) + "." + hex4(node + 1, true);
     fs::create_directories(hid);
-    writeFile(hid + "/uevent", "DRIVER=hid-generic\nHID_ID=0003:0000" + hex4(vendor, true) + ":0000" +
-                                   hex4(product, true) + "\nHID_NAME=Apple Inc. Display\n");
+    writeFile(hid + "/uevent", "DRIVER=hid-generic\nHID_ID=0003:0000" + hex4(vendor, true) +
+                                   ":0000" + hex4(product, true) +
+                                   "\nHID_NAME=Apple Inc. Display\n");
     writeBytes(hid + "/report_descriptor", descriptor);
     std::string name = "hidraw" + std::to_string(node);
     std::string folder = hid + "/hidraw/" + name;
     fs::create_directories(folder);
-    writeFile(folder + "/uevent", "MAJOR=240\nMINOR=" + std::to_string(node) + "\nDEVNAME=" + name + "\n");
+    writeFile(folder + "/uevent",
+              "MAJOR=240\nMINOR=" + std::to_string(node) + "\nDEVNAME=" + name + "\n");
     makeRelativeLink(hid, folder + "/device");
     // The class entry last: watchers see the device complete.
     makeRelativeLink(folder, sys("class/hidraw/" + name));

@@ -16,7 +16,7 @@
 namespace testing_support {
 
 class VirtualLaptop {
-public:
+  public:
     static constexpr std::uint16_t kAppleVendor = 0x05AC;
 
     explicit VirtualLaptop(std::string root);
@@ -39,8 +39,8 @@ public:
     std::string connectorFolder(const std::string& fullName) const;
 
     // A valid 128-byte EDID base block. `manufacturer` is three letters ("APP").
-    static std::vector<std::uint8_t> makeEdid(const std::string& manufacturer, std::uint16_t product,
-                                              std::uint32_t serial);
+    static std::vector<std::uint8_t> makeEdid(const std::string& manufacturer,
+                                              std::uint16_t product, std::uint32_t serial);
     // The 16-bit manufacturer number of three letters, as a display reports it.
     static std::uint32_t manufacturerNumber(const std::string& manufacturer);
 
@@ -88,7 +88,7 @@ public:
     // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
     static std::vector<std::uint8_t> appleMonitorDescriptor();
 
-private:
+  private:
     std::string sys(const std::string& relative) const { return root_ + "/sys/" + relative; }
     std::string cardFolder(int card) const;
     std::string backlightFolder(const std::string& name) const;

@@ -67,26 +67,33 @@ bool parse(int argc, char** argv, Options* o) {
             std::exit(0);
         } else if (a == "--root") {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             o->root = v;
         } else if (a == "--backlight") {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             o->backlight = v;
-            if (o->backlight != "raw" && o->backlight != "firmware" && o->backlight != "platform") return false;
+            if (o->backlight != "raw" && o->backlight != "firmware" && o->backlight != "platform")
+                return false;
         } else if (a == "--monitor" || a == "--appledisplay") {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             char* end = nullptr;
             long product = std::strtol(v, &end, 0);
-            if (*end || product <= 0 || product > 0xFFFF) return false;
+            if (*end || product <= 0 || product > 0xFFFF)
+                return false;
             (a == "--monitor" ? o->monitor : o->appledisplay) = product;
         } else if (a == "--light") {
             const char* v = value();
-            if (!v) return false;
+            if (!v)
+                return false;
             char* end = nullptr;
             o->light = std::strtod(v, &end);
-            if (*end || !(o->light >= 0.0 && o->light <= 10.0)) return false;
+            if (*end || !(o->light >= 0.0 && o->light <= 10.0))
+                return false;
         } else if (a == "--no-monitor") {
             o->monitor = 0;
         } else if (a == "--verbose") {
@@ -100,7 +107,8 @@ bool parse(int argc, char** argv, Options* o) {
 
 void build(VirtualLaptop& laptop, const Options& o) {
     std::string builtin = laptop.addBuiltinPanel();
-    if (o.monitor || o.appledisplay) laptop.addExternalOutput();
+    if (o.monitor || o.appledisplay)
+        laptop.addExternalOutput();
     VirtualLaptop::Connector hdmi;
     hdmi.name = "HDMI-A-1";
     hdmi.connected = false;
@@ -114,11 +122,13 @@ void build(VirtualLaptop& laptop, const Options& o) {
     } else {
         laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
     }
-    if (o.appledisplay) laptop.addAppleDisplay(0, static_cast<std::uint16_t>(o.appledisplay));
+    if (o.appledisplay)
+        laptop.addAppleDisplay(0, static_cast<std::uint16_t>(o.appledisplay));
     // Sensor values that give the level on either kind of sensor: the SMC
     // pair reads as (v + 1)^(2/15) - 1, the IIO sensor as ln(lux + 1).
-    laptop.setAmbientLight(static_cast<std::uint64_t>(std::llround(std::pow(o.light + 1.0, 7.5) - 1.0)),
-                           std::exp(o.light) - 1.0);
+    laptop.setAmbientLight(
+        static_cast<std::uint64_t>(std::llround(std::pow(o.light + 1.0, 7.5) - 1.0)),
+        std::exp(o.light) - 1.0);
 }
 
 }  // namespace
@@ -152,9 +162,11 @@ int main(int argc, char** argv) {
         } else {
             const std::string state = o.root + "/monitors/hidraw0";
             testing_support::writeFile(state, "32768\n");
-            fuse->onWrite([state, verbose = o.verbose](const std::string& node, std::uint16_t value) {
+            fuse->onWrite([state, verbose = o.verbose](const std::string& node,
+                                                       std::uint16_t value) {
                 testing_support::writeFile(state, std::to_string(value) + "\n");
-                if (verbose) std::printf("%s brightness %u (%.3f)\n", node.c_str(), value, value / 65535.0);
+                if (verbose)
+                    std::printf("%s brightness %u (%.3f)\n", node.c_str(), value, value / 65535.0);
                 std::fflush(stdout);
             });
             fuse->addMonitor("hidraw0", 32768);
@@ -165,6 +177,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stop, &signal);
-    if (fuse) laptop.removeHidrawDevice(0);
+    if (fuse)
+        laptop.removeHidrawDevice(0);
     return 0;
 }
