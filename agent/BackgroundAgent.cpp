@@ -5,6 +5,7 @@
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Session/Session.h"
+#include "agent/HardwareReport.h"
 #include "engine/BrightnessController.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
@@ -30,6 +31,7 @@ BackgroundAgent::Start BackgroundAgent::start() {
         case platform::SessionNameClaim::Owned:
             break;
     }
+    logHardwareReport();
     // The sensor announces level changes on this thread's run loop; the
     // engine starts its USB monitor watcher there.
     AmbientLightSensor::sharedInstance();

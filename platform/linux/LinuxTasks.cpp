@@ -15,6 +15,10 @@ extern char** environ;
 #ifndef PLATFORM_INSTALL_LIBEXECDIR
 #define PLATFORM_INSTALL_LIBEXECDIR "/usr/local/libexec"
 #endif
+// The installed libexec folder as seen from the installed bin folder.
+#ifndef PLATFORM_LIBEXECDIR_FROM_BINDIR
+#define PLATFORM_LIBEXECDIR_FROM_BINDIR "../libexec"
+#endif
 
 namespace platform::linux_machine {
 namespace {
@@ -37,7 +41,9 @@ struct SpawnAttributes {
     ~SpawnAttributes() { posix_spawnattr_destroy(&attr); }
 };
 
-void reapChild(GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }
+void reapChild(GPid pid, gint, gpointer) {
+    g_spawn_close_pid(pid);
+}
 
 }  // namespace
 
@@ -45,7 +51,8 @@ bool LinuxTasks::launch(const std::string& path, const std::vector<std::string>&
     std::string program = resolveProgram(path);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     SpawnAttributes attributes;
     pid_t pid = 0;
@@ -60,13 +67,20 @@ bool LinuxTasks::launch(const std::string& path, const std::vector<std::string>&
 }
 
 std::string LinuxTasks::resolveProgram(const std::string& originalPath) {
-    if (originalPath != "/bin/launchctl") return originalPath;
+    if (originalPath != "/bin/launchctl")
+        return originalPath;
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        // A build tree or an installation keeps it in libexec beside bin.
-        auto beside = self.parent_path().parent_path() / "libexec" / "launchctl";
-        if (access(beside.c_str(), X_OK) == 0) return beside.string();
+        // Beside the running program: a build tree keeps it in libexec beside
+        // bin, an installation wherever its libexec folder is, seen from its
+        // bin folder. Either can be moved as a whole.
+        const auto folder = self.parent_path();
+        for (const char* relative : {"../libexec", PLATFORM_LIBEXECDIR_FROM_BINDIR}) {
+            auto candidate = (folder / relative / "launchctl").lexically_normal();
+            if (access(candidate.c_str(), X_OK) == 0)
+                return candidate.string();
+        }
     }
     return std::string(PLATFORM_INSTALL_LIBEXECDIR) + "/launchctl";
 }

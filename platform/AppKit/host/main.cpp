@@ -1,9 +1,13 @@
 // The preferences host: loads one or more .prefPane bundles on the real
 // machine and shows them in one window.
 //
-//   prefpane-host [--screenshot FILE] BUNDLE...
+//   prefpane-host [--screenshot FILE] [BUNDLE...]
+//
+// Without a bundle it shows the panes installed beside it
+// (PREFPANE_HOST_PANES_DIR, relative to the host's own folder).
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -11,6 +15,25 @@
 #include "AppKit/PreferencesWindow.h"
 #include "Foundation/NSLog.h"
 #include "linux/LinuxMachine.h"
+
+namespace {
+
+// The .prefPane bundles in the installed panes folder, by name.
+QStringList installedPanes(QString* folder) {
+#ifdef PREFPANE_HOST_PANES_DIR
+    QDir dir(QCoreApplication::applicationDirPath() + "/" + PREFPANE_HOST_PANES_DIR);
+    *folder = dir.absolutePath();
+    QStringList panes;
+    for (const QString& name : dir.entryList({"*.prefPane"}, QDir::Dirs, QDir::Name))
+        panes << QDir::cleanPath(dir.absoluteFilePath(name));
+    return panes;
+#else
+    *folder = "(none configured)";
+    return {};
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -25,15 +48,24 @@ int main(int argc, char** argv) {
     QCommandLineOption screenshot(
         "screenshot", "Save the window to FILE once the first pane is shown, then quit.", "FILE");
     parser.addOption(screenshot);
-    parser.addPositionalArgument("BUNDLE", "A .prefPane bundle to show.", "BUNDLE...");
+    parser.addPositionalArgument(
+        "BUNDLE", "A .prefPane bundle to show (default: the installed panes).", "[BUNDLE...]");
     parser.process(app);
-    if (parser.positionalArguments().isEmpty())
-        parser.showHelp(2);
+    QStringList bundles = parser.positionalArguments();
+    if (bundles.isEmpty()) {
+        QString folder;
+        bundles = installedPanes(&folder);
+        if (bundles.isEmpty()) {
+            std::fprintf(stderr, "prefpane-host: no bundle given and none installed in %s\n\n",
+                         qPrintable(folder));
+            parser.showHelp(2);
+        }
+    }
 
     platform::linux_machine::LinuxMachine::installNew();
 
     appkit::PreferencesWindow window;
-    for (const QString& path : parser.positionalArguments()) {
+    for (const QString& path : bundles) {
         std::string error;
         auto pane = loadPreferencePane(path.toStdString(), &error);
         if (!pane) {

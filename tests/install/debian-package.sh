@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build, checks what it holds and
+# declares, installs it on this machine with dpkg, runs the installed host,
+# removes the package again and checks that nothing is left behind.
+# Needs root and dpkg; skips (status 77) and says why otherwise.
+#
+#   debian-package.sh BUILD_DIR
+set -euo pipefail
+
+build="$(cd "$1" && pwd)"
+export LC_ALL=C
+skip() { echo "SKIP: $*"; exit 77; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+[ "$(id -u)" = 0 ] || skip "installing a package needs root (this is uid $(id -u))"
+for tool in dpkg dpkg-deb dpkg-shlibdeps cpack flock; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+# One package test at a time on this machine, whichever build runs it.
+exec 9>/run/lock/duolume-package-test.lock
+flock -w 600 9 || fail "another package test holds /run/lock/duolume-package-test.lock"
+if dpkg-query -W -f='${db:Status-Status}' duolume 2>/dev/null | grep -qv '^not-installed$'; then
+    skip "a duolume package is already installed here; not touching it"
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/duolume-package-test.XXXXXX")"
+installed=0
+cleanup() {
+    if [ "$installed" = 1 ]; then dpkg --purge duolume >/dev/null 2>&1 || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- build ------------------------------------------------------------------
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 \
+    || { cat "$work/cpack.log"; fail "cpack"; }
+deb="$(ls "$work"/out/duolume_*.deb)"
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+
+# --- what it holds and declares ----------------------------------------------
+dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | grep -v '^$' | sort >"$work/contents"
+files="$(dpkg-deb --contents "$deb" | grep -c '^-')"
+echo "contents: $(wc -l <"$work/contents") entries, $files files"
+for path in /usr/bin/prefpane-host /usr/libexec/launchctl \
+            /usr/lib/duolume/Duolume.prefPane/Contents/MacOS/Duolume.so \
+            /usr/lib/duolume/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume \
+            /usr/lib/duolume/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist \
+            /usr/share/applications/org.duolume.Duolume.desktop \
+            /usr/share/icons/hicolor/256x256/apps/org.duolume.Duolume.png \
+            /usr/share/metainfo/org.duolume.Duolume.metainfo.xml \
+            /usr/lib/udev/rules.d/70-duolume.rules; do
+    grep -qxF "$path" "$work/contents" || fail "the package lacks $path"
+done
+if grep -v -e '^/usr/' -e '^/usr$' -e '^/$' "$work/contents"; then fail "the package puts files outside /usr"; fi
+
+depends="$(dpkg-deb --field "$deb" Depends)"
+echo "Depends: $depends"
+names="$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')"
+for dependency in libqt6widgets6 libqt6uitools6 libglib2.0-0 libplist3 libudev1 libc6 libstdc++6 \
+                  qt6-qpa-plugins dbus systemd; do
+    grep -qxF "$dependency" <<<"$names" || fail "Depends lacks $dependency"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "no postinst"
+
+# --- install -------------------------------------------------------------
+dpkg -i "$deb" >"$work/dpkg-install.log" 2>&1 || { cat "$work/dpkg-install.log"; fail "dpkg -i"; }
+installed=1
+[ "$(dpkg-query -W -f='${db:Status-Status}' duolume)" = installed ] || fail "dpkg does not list duolume as installed"
+grep -q '^Exec=/usr/bin/prefpane-host /usr/lib/duolume/Duolume.prefPane$' \
+    /usr/share/applications/org.duolume.Duolume.desktop || fail "desktop entry does not name /usr"
+mkdir -p "$work/home" "$work/laptop"
+(cd "$work" && env -i HOME="$work/home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen \
+     PLATFORM_SYSROOT="$work/laptop" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
+     /usr/bin/prefpane-host --screenshot "$work/pane.png" >"$work/host.log" 2>&1) \
+    || { cat "$work/host.log"; fail "the packaged host did not show the pane"; }
+[ -s "$work/pane.png" ] || fail "no screenshot from the packaged host"
+
+# --- remove --------------------------------------------------------------------
+dpkg -r duolume >"$work/dpkg-remove.log" 2>&1 || { cat "$work/dpkg-remove.log"; fail "dpkg -r"; }
+# dpkg keeps only its record of the postrm, to run it on purge; the package
+# has no configuration files.
+status="$(dpkg-query -W -f='${db:Status-Status}' duolume 2>/dev/null || echo not-installed)"
+case "$status" in not-installed | config-files) ;; *) fail "after dpkg -r, duolume is '$status'" ;; esac
+[ -z "$(dpkg-query -W -f='${Conffiles}' duolume 2>/dev/null)" ] || fail "the package left configuration files"
+left=0
+while read -r path; do
+    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | /usr/bin/prefpane-host | /usr/libexec/launchctl)
+        if [ -e "$path" ]; then echo "left behind: $path"; left=1; fi ;;
+    esac
+done <"$work/contents"
+[ "$left" = 0 ] || fail "dpkg -r left files behind"
+[ ! -e /usr/lib/duolume ] || fail "dpkg -r left /usr/lib/duolume"
+dpkg --purge duolume >"$work/dpkg-purge.log" 2>&1 || { cat "$work/dpkg-purge.log"; fail "dpkg --purge"; }
+installed=0
+status="$(dpkg-query -W -f='${db:Status-Status}' duolume 2>/dev/null || echo not-installed)"
+[ "$status" = not-installed ] || fail "after dpkg --purge, duolume is '$status'"
+
+echo "PASS: the package installs, runs and removes cleanly"
