@@ -1,0 +1,136 @@
+// End to end: the agent program on a virtual laptop, driven only through the
+// laptop's files, the settings store and a private session bus.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <thread>
+
+#include "CoreFoundation/PropertyList.h"
+#include "linux/LinuxMachine.h"
+#include "settings/SettingsStore.h"
+#include "support/ChildProcess.h"
+#include "support/PrivateBus.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* const kAgent =
+    DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
+constexpr long kBacklightMax = 19200;
+
+bool waitFor(const std::function<bool()>& done, double seconds = 15.0) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class AgentProcess : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string panel = laptop.addBuiltinPanel();
+        laptop.addConnectorBacklight("intel_backlight", panel, kBacklightMax, kBacklightMax / 2);
+        setLight(3.0);
+        platform::linux_machine::LinuxMachine::installNew();
+        auto settings = duolume::initialSettings();
+        settings["enabled"] = PlistValue::integer(1);
+        duolume::writeInitialSettings(settings);
+    }
+    // Sensor values that give `level` on either back-end.
+    void setLight(double level) {
+        laptop.setAmbientLight(
+            static_cast<std::uint64_t>(std::llround(std::pow(level + 1.0, 7.5) - 1.0)),
+            std::exp(level) - 1.0);
+    }
+    // NaN while the agent is halfway through rewriting the file.
+    double backlight() const {
+        std::string text = readFile(laptop.backlightFile("intel_backlight", "brightness"));
+        char* end = nullptr;
+        long value = std::strtol(text.c_str(), &end, 10);
+        return end == text.c_str() ? NAN : static_cast<double>(value) / kBacklightMax;
+    }
+    bool backlightNear(double target) const { return std::fabs(backlight() - target) < 0.01; }
+    std::unique_ptr<ChildProcess> startAgent() {
+        return std::make_unique<ChildProcess>(std::vector<std::string>{kAgent}, environment);
+    }
+
+    TempDir dir;
+    VirtualLaptop laptop{dir / "laptop"};
+    PrivateBus session;
+    PrivateBus system{PrivateBus::Kind::System};
+    ScopedEnv config{"XDG_CONFIG_HOME", dir / "config"};
+    std::map<std::string, std::optional<std::string>> environment = {
+        {"PLATFORM_SYSROOT", laptop.root()}, {"PLATFORM_LOG_STDERR", "1"}};
+};
+
+TEST_F(AgentProcess, KeepsTheBacklightOnTheCurveAsLightAndSettingsChange) {
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.3); })) << "backlight " << backlight() << "\n"
+                                                             << agent->standardError();
+
+    setLight(8.0);
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.8); })) << "backlight " << backlight() << "\n"
+                                                             << agent->standardError();
+
+    // A curve change from the pane arrives through the change notification.
+    duolume::setPrefsForKey(PlistValue::real(0.2), "internal8");
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.2); }, 5.0))
+        << "backlight " << backlight() << "\n"
+        << agent->standardError();
+    EXPECT_NE(
+        agent->standardError().find("built-in display 20%, USB monitors 80% (settings changed)"),
+        std::string::npos)
+        << agent->standardError();
+
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0) << agent->standardError();
+}
+
+// Sensor noise in steady light: the SMC values wander by a few units every
+// second, and the backlight file is not written once.
+TEST_F(AgentProcess, SensorNoiseInSteadyLightLeavesTheBacklightAlone) {
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.3); })) << agent->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // any fade is over
+    struct stat before {};
+    const std::string file = laptop.backlightFile("intel_backlight", "brightness");
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    const auto base = static_cast<std::uint64_t>(std::llround(std::pow(4.0, 7.5) - 1.0));
+    for (int i = 0; i < 8; ++i) {
+        laptop.setAmbientLight(base + (i % 2 ? 5 : 0), std::exp(3.0) - 1.0 + (i % 2 ? 0.5 : 0.0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_NEAR(backlight(), 0.3, 0.01);
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
+}
+
+TEST_F(AgentProcess, ASecondAgentLeavesAtOnceWithStatusZero) {
+    auto first = startAgent();
+    ASSERT_TRUE(waitFor([&] {
+        return first->standardError().find("agent started") != std::string::npos;
+    })) << first->standardError();
+    std::string err;
+    EXPECT_EQ(ChildProcess::run({kAgent}, environment, &err, 10.0), 0);
+    EXPECT_NE(err.find("Another Duolume agent already runs"), std::string::npos) << err;
+    EXPECT_TRUE(first->running());
+
+    first->signal(SIGINT);
+    EXPECT_EQ(first->wait(10.0), 0) << first->standardError();
+}
+
+}  // namespace
