@@ -15,8 +15,10 @@
 namespace duolume {
 
 BackgroundAgent::~BackgroundAgent() {
-    if (observingLight_) NSNotificationCenter::defaultCenter().removeObserver(this);
-    if (settingsObserver_ >= 0) NSDistributedNotificationCenter::defaultCenter().removeObserver(settingsObserver_);
+    if (observingLight_)
+        NSNotificationCenter::defaultCenter().removeObserver(this);
+    if (settingsObserver_ >= 0)
+        NSDistributedNotificationCenter::defaultCenter().removeObserver(settingsObserver_);
 }
 
 BackgroundAgent::Start BackgroundAgent::start() {
@@ -71,7 +73,8 @@ void BackgroundAgent::sync(bool smooth, When when, const char* why) {
     }
     lastSkip_.clear();
     // Noise from the sensor in steady light stays below the threshold.
-    if (when == When::OnlyIfMoved && applied_ && !targets->movedFrom(*applied_, kLightChangeThreshold))
+    if (when == When::OnlyIfMoved && applied_ &&
+        !targets->movedFrom(*applied_, kLightChangeThreshold))
         return;
     engine->updateDisplayBrightness(smooth);
     applied_ = targets;
@@ -81,7 +84,8 @@ void BackgroundAgent::sync(bool smooth, When when, const char* why) {
 
 // Logged once per reason, not at every request.
 void BackgroundAgent::skipped(const std::string& why) {
-    if (why == lastSkip_) return;
+    if (why == lastSkip_)
+        return;
     lastSkip_ = why;
     NSLog("Displays left alone: %s", why.c_str());
 }

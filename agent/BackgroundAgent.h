@@ -20,7 +20,7 @@
 namespace duolume {
 
 class BackgroundAgent {
-public:
+  public:
     enum class Start { Running, AnotherAgentRuns };
 
     // Smallest change of a target brightness (a fraction of the full range)
@@ -41,7 +41,7 @@ public:
     // The targets of the last sync request made, if any.
     const std::optional<CurveTargets>& lastApplied() const { return applied_; }
 
-private:
+  private:
     enum class When { Always, OnlyIfMoved };
     void sync(bool smooth, When when, const char* why);
     void skipped(const std::string& why);

@@ -13,8 +13,10 @@ bool CurveTargets::movedFrom(const CurveTargets& other, double threshold) const 
            std::fabs(external - other.external) >= threshold;
 }
 
-std::optional<CurveTargets> curveTargetsAt(double level, const std::optional<NSDictionary>& settings) {
-    if (!(level >= 0.0) || level >= static_cast<double>(INT_MAX)) return std::nullopt;
+std::optional<CurveTargets> curveTargetsAt(double level,
+                                           const std::optional<NSDictionary>& settings) {
+    if (!(level >= 0.0) || level >= static_cast<double>(INT_MAX))
+        return std::nullopt;
     const int lower = static_cast<int>(std::floor(level));
     const int upper = static_cast<int>(std::ceil(level));
     auto point = [&](const std::string& prefix, int index) {
@@ -24,7 +26,8 @@ std::optional<CurveTargets> curveTargetsAt(double level, const std::optional<NSD
     const double internalUpper = point(kInternalPrefix, upper);
     const double externalLower = point(kExternalPrefix, lower);
     const double externalUpper = point(kExternalPrefix, upper);
-    if ((internalLower == 0.0 && internalUpper == 0.0) || (externalLower == 0.0 && externalUpper == 0.0))
+    if ((internalLower == 0.0 && internalUpper == 0.0) ||
+        (externalLower == 0.0 && externalUpper == 0.0))
         return std::nullopt;
     const double fraction = level - std::floor(level);
     return CurveTargets{internalLower + fraction * (internalUpper - internalLower),

@@ -18,6 +18,7 @@ struct CurveTargets {
 
 // Absent where a sync request changes nothing: a negative (failure) level,
 // or a level whose neighbouring points are both 0.0 on either curve.
-std::optional<CurveTargets> curveTargetsAt(double level, const std::optional<NSDictionary>& settings);
+std::optional<CurveTargets> curveTargetsAt(double level,
+                                           const std::optional<NSDictionary>& settings);
 
 }  // namespace duolume

@@ -8,7 +8,8 @@ int main() {
     platform::linux_machine::LinuxMachine::installNew();
     duolume::BackgroundAgent agent;
     // A second agent in the same session is not an error: it leaves quietly.
-    if (agent.start() == duolume::BackgroundAgent::Start::AnotherAgentRuns) return 0;
+    if (agent.start() == duolume::BackgroundAgent::Start::AnotherAgentRuns)
+        return 0;
     CFRunLoopRun();
     return 0;
 }

@@ -42,9 +42,10 @@ std::optional<NSDictionary> launchAgentTemplate(const NSBundle& paneBundle) {
     }
     auto job = dictionaryWithContentsOfFile(*path);
     if (!job) {
-        NSLog("Cannot set up the background agent: the launch agent template %s is not a "
-              "property-list dictionary",
-              path->c_str());
+        NSLog(
+            "Cannot set up the background agent: the launch agent template %s is not a "
+            "property-list dictionary",
+            path->c_str());
     }
     return job;
 }
@@ -53,13 +54,16 @@ std::optional<NSDictionary> launchAgentTemplate(const NSBundle& paneBundle) {
 
 void setupDaemon(const NSBundle& paneBundle, bool enabled) {
     auto executable = agentExecutablePath(paneBundle);
-    if (!executable) return;
+    if (!executable)
+        return;
     auto job = launchAgentTemplate(paneBundle);
-    if (!job) return;
+    if (!job)
+        return;
     (*job)["Program"] = PlistValue::string(*executable);
     (*job)["Disabled"] = PlistValue::boolean(!enabled);
 
-    auto libraries = NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSUserDomainMask, true);
+    auto libraries =
+        NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSUserDomainMask, true);
     if (libraries.empty()) {
         NSLog("Cannot set up the background agent: the user has no Library folder");
         return;

@@ -17,9 +17,11 @@ bool isFolder(const std::string& path) {
 
 // mkdir with the parents first; an existing folder anywhere on the way is fine.
 bool makeFolders(const std::string& path, mode_t mode) {
-    if (path.empty() || isFolder(path)) return true;
+    if (path.empty() || isFolder(path))
+        return true;
     std::string parent = stringByDeletingLastPathComponent(path);
-    if (!parent.empty() && parent != path && !makeFolders(parent, mode)) return false;
+    if (!parent.empty() && parent != path && !makeFolders(parent, mode))
+        return false;
     return ::mkdir(path.c_str(), mode) == 0 || (errno == EEXIST && isFolder(path));
 }
 
@@ -40,15 +42,19 @@ bool NSFileManager::createDirectoryAtPath(const std::string& path, bool withInte
             mode = static_cast<mode_t>(*p->integerValue() & 07777);
         }
     }
-    bool ok = withIntermediateDirectories ? makeFolders(path, mode) : ::mkdir(path.c_str(), mode) == 0;
-    if (!ok && error) *error = std::strerror(errno);
-    if (ok && attributes && mode != 0777) ::chmod(path.c_str(), mode);
+    bool ok =
+        withIntermediateDirectories ? makeFolders(path, mode) : ::mkdir(path.c_str(), mode) == 0;
+    if (!ok && error)
+        *error = std::strerror(errno);
+    if (ok && attributes && mode != 0777)
+        ::chmod(path.c_str(), mode);
     return ok;
 }
 
 bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) {
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
-    if (isDirectory) *isDirectory = exists && S_ISDIR(st.st_mode);
+    if (isDirectory)
+        *isDirectory = exists && S_ISDIR(st.st_mode);
     return exists;
 }

@@ -9,7 +9,7 @@
 inline const std::string NSFilePosixPermissions = "NSFilePosixPermissions";
 
 class NSFileManager {
-public:
+  public:
     static NSFileManager& defaultManager();
 
     // Creates the folder at `path`. With `withIntermediateDirectories` missing

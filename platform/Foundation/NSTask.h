@@ -7,13 +7,13 @@
 #include <vector>
 
 class NSTask {
-public:
+  public:
     // Starts the program at `launchPath` with `arguments` (never through a
     // shell). Platform programs are named by their original path
     // ("/bin/launchctl"); the machine finds its own stand-in. Returns null
     // when the program could not be started; the machine logs why.
-    static std::shared_ptr<NSTask> launchedTaskWithLaunchPath(const std::string& launchPath,
-                                                             const std::vector<std::string>& arguments);
+    static std::shared_ptr<NSTask> launchedTaskWithLaunchPath(
+        const std::string& launchPath, const std::vector<std::string>& arguments);
 
     const std::string& launchPath() const { return launchPath_; }
     const std::vector<std::string>& arguments() const { return arguments_; }
@@ -21,7 +21,7 @@ public:
     NSTask(std::string launchPath, std::vector<std::string> arguments)
         : launchPath_(std::move(launchPath)), arguments_(std::move(arguments)) {}
 
-private:
+  private:
     std::string launchPath_;
     std::vector<std::string> arguments_;
 };

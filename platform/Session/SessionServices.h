@@ -15,7 +15,7 @@ enum class SessionNameClaim {
 };
 
 class SessionServices {
-public:
+  public:
     virtual ~SessionServices() = default;
     // Claims `name` on the user's session bus for the rest of the process's
     // life, without queueing behind another owner.

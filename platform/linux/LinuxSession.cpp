@@ -31,11 +31,15 @@ LinuxSession::LinuxSession(Machine& machine) : machine_(machine) {}
 
 LinuxSession::~LinuxSession() {
     for (auto& o : observers_) {
-        if (o->wake && systemBus_) g_dbus_connection_signal_unsubscribe(systemBus_, o->id);
-        if (o->termination) g_source_remove(o->id);
+        if (o->wake && systemBus_)
+            g_dbus_connection_signal_unsubscribe(systemBus_, o->id);
+        if (o->termination)
+            g_source_remove(o->id);
     }
-    if (sessionBus_) g_object_unref(sessionBus_);
-    if (systemBus_) g_object_unref(systemBus_);
+    if (sessionBus_)
+        g_object_unref(sessionBus_);
+    if (systemBus_)
+        g_object_unref(systemBus_);
 }
 
 SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
@@ -68,7 +72,8 @@ void LinuxSession::observeWake(std::function<void()> handler) {
     if (!systemBus_) {
         systemBus_ = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
         if (!systemBus_) {
-            machine_.writeLog("No D-Bus system bus; resume from sleep is not watched: " + messageOf(error));
+            machine_.writeLog("No D-Bus system bus; resume from sleep is not watched: " +
+                              messageOf(error));
             return;
         }
         g_dbus_connection_set_exit_on_close(systemBus_, FALSE);
@@ -79,12 +84,14 @@ void LinuxSession::observeWake(std::function<void()> handler) {
     observer->id = g_dbus_connection_signal_subscribe(
         systemBus_, "org.freedesktop.login1", "org.freedesktop.login1.Manager", "PrepareForSleep",
         "/org/freedesktop/login1", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* params,
-           gpointer data) {
-            if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(b)"))) return;
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* params, gpointer data) {
+            if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(b)")))
+                return;
             gboolean goingToSleep = TRUE;
             g_variant_get(params, "(b)", &goingToSleep);
-            if (!goingToSleep) static_cast<Observer*>(data)->wake();
+            if (!goingToSleep)
+                static_cast<Observer*>(data)->wake();
         },
         observer.get(), nullptr);
     observers_.push_back(std::move(observer));

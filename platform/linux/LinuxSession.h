@@ -15,14 +15,14 @@ typedef struct _GDBusConnection GDBusConnection;
 namespace platform::linux_machine {
 
 class LinuxSession : public SessionServices {
-public:
+  public:
     explicit LinuxSession(Machine& machine);
     ~LinuxSession() override;
     SessionNameClaim claimSessionBusName(const std::string& name) override;
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
 
-private:
+  private:
     struct Observer;
     Machine& machine_;
     GDBusConnection* sessionBus_ = nullptr;

@@ -3,8 +3,10 @@
 namespace platform::sim {
 
 SessionNameClaim SimSession::claimSessionBusName(const std::string& name) {
-    if (!sessionBusAvailable) return SessionNameClaim::Unavailable;
-    if (namesOwnedElsewhere.count(name)) return SessionNameClaim::OwnedElsewhere;
+    if (!sessionBusAvailable)
+        return SessionNameClaim::Unavailable;
+    if (namesOwnedElsewhere.count(name))
+        return SessionNameClaim::OwnedElsewhere;
     claimedNames.push_back(name);
     return SessionNameClaim::Owned;
 }
@@ -19,13 +21,15 @@ void SimSession::observeTerminationRequest(std::function<void(int)> handler) {
 
 void SimSession::wake() {
     deliverLater([this] {
-        for (const auto& h : wakeHandlers_) h();
+        for (const auto& h : wakeHandlers_)
+            h();
     });
 }
 
 void SimSession::requestTermination(int signal) {
     deliverLater([this, signal] {
-        for (const auto& h : terminationHandlers_) h(signal);
+        for (const auto& h : terminationHandlers_)
+            h(signal);
     });
 }
 

@@ -15,7 +15,7 @@
 namespace platform::sim {
 
 class SimSession : public SessionServices {
-public:
+  public:
     SessionNameClaim claimSessionBusName(const std::string& name) override;
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
@@ -29,7 +29,7 @@ public:
     // The process received `signal` (SIGTERM, SIGINT).
     void requestTermination(int signal);
 
-private:
+  private:
     void deliverLater(std::function<void()> event);
     std::vector<std::function<void()>> wakeHandlers_;
     std::vector<std::function<void(int)>> terminationHandlers_;

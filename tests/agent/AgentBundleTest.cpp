@@ -34,7 +34,8 @@ TEST(AgentBundle, TheAgentApplicationAndTheTemplateAreAmongThePanesResources) {
     EXPECT_EQ(job->at("Label"), PlistValue::string("org.duolume.Duolume"));
     EXPECT_EQ(job->at("RunAtLoad"), PlistValue::boolean(true));
     // Started again after a crash, not after a clean exit (a second agent, SIGTERM).
-    EXPECT_EQ(job->at("KeepAlive"), PlistValue::dictionary({{"SuccessfulExit", PlistValue::boolean(false)}}));
+    EXPECT_EQ(job->at("KeepAlive"),
+              PlistValue::dictionary({{"SuccessfulExit", PlistValue::boolean(false)}}));
     EXPECT_EQ(job->at("LimitLoadToSessionType"), PlistValue::string("Aqua"));
     EXPECT_EQ(job->count("Program"), 0u) << "filled in at installation";
 }

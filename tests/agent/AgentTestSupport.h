@@ -11,7 +11,7 @@
 #include "sim/SimMachine.h"
 
 class SimLaptop {
-public:
+  public:
     SimLaptop() : sim(platform::sim::SimMachine::installNew()) {
         sim.simDisplays().setAllOptionalOperationsPresent();
         display = &sim.simDisplays().addBuiltinDisplay(1, 0.5);
@@ -35,7 +35,8 @@ public:
     void setLight(double level) {
         auto& sensor = sim.simLightSensor();
         if (controller()) {
-            auto average = static_cast<std::uint64_t>(std::llround(std::pow(level + 1.0, 7.5) - 1.0));
+            auto average =
+                static_cast<std::uint64_t>(std::llround(std::pow(level + 1.0, 7.5) - 1.0));
             sensor.outputs[0] = sensor.outputs[1] = average;
         } else {
             sensor.reading = std::exp(level) - 1.0;
@@ -45,14 +46,16 @@ public:
     void nudgeRaw(double delta) {
         auto& sensor = sim.simLightSensor();
         if (controller()) {
-            sensor.outputs[0] = static_cast<std::uint64_t>(static_cast<double>(sensor.outputs[0]) + delta);
+            sensor.outputs[0] =
+                static_cast<std::uint64_t>(static_cast<double>(sensor.outputs[0]) + delta);
         } else {
             sensor.reading = *sensor.reading + delta;
         }
     }
     // Lets the sensor notice: an interest message, or a polling tick.
     void announce() {
-        if (controller()) sim.simLightSensor().deliverInterestMessage();
+        if (controller())
+            sim.simLightSensor().deliverInterestMessage();
         sim.runFor(1.0);
     }
     double builtin() const { return display->brightness; }

@@ -13,7 +13,8 @@ namespace {
 
 int countLogs(const std::vector<std::string>& lines, const std::string& part) {
     int n = 0;
-    for (const auto& l : lines) n += l.find(part) != std::string::npos;
+    for (const auto& l : lines)
+        n += l.find(part) != std::string::npos;
     return n;
 }
 
@@ -23,7 +24,8 @@ TEST(BackgroundAgent, StartsByClaimingTheSessionAndApplyingTheCurveAtOnce) {
     BackgroundAgent agent;
     EXPECT_EQ(agent.start(), BackgroundAgent::Start::Running);
 
-    EXPECT_EQ(laptop.sim.simSession().claimedNames, std::vector<std::string>{duolume::AgentBusName});
+    EXPECT_EQ(laptop.sim.simSession().claimedNames,
+              std::vector<std::string>{duolume::AgentBusName});
     EXPECT_NEAR(laptop.builtin(), 0.7, 0.01);
     EXPECT_TRUE(laptop.sim.sleeps.empty()) << "no fade at start";
     ASSERT_TRUE(agent.lastApplied());
@@ -100,7 +102,9 @@ TEST(BackgroundAgent, ASettingsChangeFromThePaneAppliesAtOnce) {
     laptop.sim.runFor(0.0);
     EXPECT_NEAR(laptop.builtin(), 0.25, 1e-6);
     EXPECT_TRUE(laptop.sim.sleeps.empty()) << "no fade for a settings change";
-    EXPECT_EQ(countLogs(laptop.sim.logLines, "built-in display 25%, USB monitors 70% (settings changed)"), 1);
+    EXPECT_EQ(
+        countLogs(laptop.sim.logLines, "built-in display 25%, USB monitors 70% (settings changed)"),
+        1);
 }
 
 TEST(BackgroundAgent, ResumeFromSleepAppliesTheCurveAgain) {

@@ -12,7 +12,7 @@ using namespace testing_support;
 namespace {
 
 class Launchctl : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Records every call; daemon-reload exits with $FAKE_RELOAD_STATUS.
         writeFile(dir / "bin/systemctl",
@@ -73,13 +73,15 @@ TEST_F(Launchctl, UnloadDisablesAndStopsTheUnitAndKeepsItsFile) {
 TEST_F(Launchctl, ADisabledJobIsNotLoadedUnlessOverridden) {
     writeJob(true, true);
     EXPECT_EQ(launchctl({"load", "-S", "Aqua", jobFile}), 119);
-    EXPECT_NE(stderrText.find("Load failed: 119: Service is disabled"), std::string::npos) << stderrText;
+    EXPECT_NE(stderrText.find("Load failed: 119: Service is disabled"), std::string::npos)
+        << stderrText;
     EXPECT_NE(stderrText.find("\"Disabled\" is true"), std::string::npos) << stderrText;
     EXPECT_EQ(systemctlCalls(), "");
     EXPECT_FALSE(fileExists(unitFile));
 
     EXPECT_EQ(launchctl({"load", "-w", "-S", "Aqua", jobFile}), 0) << stderrText;
-    EXPECT_EQ(systemctlCalls(), "--user daemon-reload\n--user enable --now org.duolume.Duolume.service\n");
+    EXPECT_EQ(systemctlCalls(),
+              "--user daemon-reload\n--user enable --now org.duolume.Duolume.service\n");
 }
 
 TEST_F(Launchctl, AJobThatDoesNotStartAtLoadIsOnlyMadeKnown) {
@@ -91,27 +93,34 @@ TEST_F(Launchctl, AJobThatDoesNotStartAtLoadIsOnlyMadeKnown) {
 
 TEST_F(Launchctl, MissingDamagedAndUnknownFilesFailWithLaunchdsNumbers) {
     EXPECT_EQ(launchctl({"load", "-S", "Aqua", dir / "nothing.plist"}), 2);
-    EXPECT_NE(stderrText.find("Load failed: 2: No such file or directory"), std::string::npos) << stderrText;
+    EXPECT_NE(stderrText.find("Load failed: 2: No such file or directory"), std::string::npos)
+        << stderrText;
 
     writeFile(jobFile, "<?xml version=\"1.0\"?><plist><dict><key>Label</key>");
     EXPECT_EQ(launchctl({"load", "-S", "Aqua", jobFile}), 5);
-    EXPECT_NE(stderrText.find(jobFile + ": Invalid property list"), std::string::npos) << stderrText;
-    EXPECT_NE(stderrText.find("Load failed: 5: Input/output error"), std::string::npos) << stderrText;
+    EXPECT_NE(stderrText.find(jobFile + ": Invalid property list"), std::string::npos)
+        << stderrText;
+    EXPECT_NE(stderrText.find("Load failed: 5: Input/output error"), std::string::npos)
+        << stderrText;
 
-    writeFile(jobFile, platform::xmlPropertyList(PlistValue::dictionary({{"Label", PlistValue::string("x")}})));
+    writeFile(jobFile, platform::xmlPropertyList(
+                           PlistValue::dictionary({{"Label", PlistValue::string("x")}})));
     EXPECT_EQ(launchctl({"load", "-S", "Aqua", jobFile}), 5);
-    EXPECT_NE(stderrText.find("Invalid job: neither Program nor ProgramArguments"), std::string::npos);
+    EXPECT_NE(stderrText.find("Invalid job: neither Program nor ProgramArguments"),
+              std::string::npos);
 
     writeJob(true, true);  // never loaded
     EXPECT_EQ(launchctl({"unload", "-S", "Aqua", jobFile}), 113);
-    EXPECT_NE(stderrText.find("Unload failed: 113: Could not find specified service"), std::string::npos);
+    EXPECT_NE(stderrText.find("Unload failed: 113: Could not find specified service"),
+              std::string::npos);
     EXPECT_EQ(systemctlCalls(), "");
 }
 
 TEST_F(Launchctl, WithoutAUserManagerItSaysSoAndFails) {
     environment["FAKE_RELOAD_STATUS"] = "1";
     EXPECT_EQ(launchctl({"load", "-S", "Aqua", jobFile}), 5);
-    EXPECT_NE(stderrText.find("no systemd user manager is reachable"), std::string::npos) << stderrText;
+    EXPECT_NE(stderrText.find("no systemd user manager is reachable"), std::string::npos)
+        << stderrText;
     EXPECT_EQ(systemctlCalls(), "--user daemon-reload\n");
 
     environment["PATH"] = dir / "empty";
@@ -120,9 +129,14 @@ TEST_F(Launchctl, WithoutAUserManagerItSaysSoAndFails) {
 }
 
 TEST_F(Launchctl, WrongCommandLinesShowTheUsage) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"bootstrap", jobFile}, {"load"}, {"load", "-S"}, {"load", "-S", "Background", jobFile},
-             {"unload", "-F", jobFile}, {"load", "-x", jobFile}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"bootstrap", jobFile},
+                                               {"load"},
+                                               {"load", "-S"},
+                                               {"load", "-S", "Background", jobFile},
+                                               {"unload", "-F", jobFile},
+                                               {"load", "-x", jobFile}}) {
         EXPECT_EQ(launchctl(args), 64);
         EXPECT_NE(stderrText.find("Usage: launchctl load"), std::string::npos) << stderrText;
     }

@@ -20,7 +20,8 @@ namespace {
 
 // Turns the run loop until `done` or ten seconds have passed.
 bool runUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 200 && !done(); ++i) CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
+    for (int i = 0; i < 200 && !done(); ++i)
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
     return done();
 }
 
@@ -31,9 +32,9 @@ TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) 
     const std::string pane = dir / "Duolume.prefPane";
     writeFile(pane + "/Contents/Resources/Duolume.app/Contents/MacOS/Duolume", "");
     writeFile(pane + "/Contents/Resources/org.duolume.Duolume.plist",
-              platform::xmlPropertyList(PlistValue::dictionary(
-                  {{"Label", PlistValue::string("org.duolume.Duolume")},
-                   {"RunAtLoad", PlistValue::boolean(true)}})));
+              platform::xmlPropertyList(
+                  PlistValue::dictionary({{"Label", PlistValue::string("org.duolume.Duolume")},
+                                          {"RunAtLoad", PlistValue::boolean(true)}})));
     ::mkdir((dir / "data").c_str(), 0755);
     ScopedEnv path("PATH", dir / "bin");
     ScopedEnv log("SYSTEMCTL_LOG", dir / "calls");
@@ -47,7 +48,8 @@ TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) 
     ASSERT_TRUE(runUntil([&] { return calls().find("enable") != std::string::npos; })) << calls();
     EXPECT_EQ(calls(), "--user daemon-reload\n--user enable --now org.duolume.Duolume.service\n");
     std::string unit = readFile(dir / "config/systemd/user/org.duolume.Duolume.service");
-    EXPECT_NE(unit.find("ExecStart=\"" + pane + "/Contents/Resources/Duolume.app/Contents/MacOS/Duolume\""),
+    EXPECT_NE(unit.find("ExecStart=\"" + pane +
+                        "/Contents/Resources/Duolume.app/Contents/MacOS/Duolume\""),
               std::string::npos)
         << unit;
 

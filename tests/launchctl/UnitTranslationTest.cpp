@@ -33,7 +33,8 @@ UnitTranslation translate(const NSDictionary& job) {
 
 std::string lineStarting(const std::string& text, const std::string& prefix) {
     auto at = text.find("\n" + prefix);
-    if (at == std::string::npos) return "";
+    if (at == std::string::npos)
+        return "";
     auto end = text.find('\n', at + 1);
     return text.substr(at + 1, end - at - 1);
 }
@@ -42,22 +43,23 @@ TEST(UnitTranslation, TheAgentsJobBecomesAGraphicalSessionServiceRestartedAfterA
     UnitTranslation t = translate(agentJob());
     ASSERT_TRUE(t.job) << t.error;
     EXPECT_EQ(t.unitName, "org.duolume.Duolume.service");
-    EXPECT_EQ(t.unitText,
-              "# Made by launchctl from /home/u/.local/share/LaunchAgents/job.plist\n"
-              "# launchctl load and unload rewrite this file; change the launch agent file instead.\n"
-              "[Unit]\n"
-              "Description=org.duolume.Duolume\n"
-              "SourcePath=/home/u/.local/share/LaunchAgents/job.plist\n"
-              "PartOf=graphical-session.target\n"
-              "After=graphical-session.target\n"
-              "StartLimitIntervalSec=0\n"
-              "\n[Service]\n"
-              "Type=exec\n"
-              "ExecStart=\"/opt/Duolume.app/Contents/MacOS/Duolume\"\n"
-              "Restart=on-failure\n"
-              "RestartSec=10\n"
-              "\n[Install]\n"
-              "WantedBy=graphical-session.target\n");
+    EXPECT_EQ(
+        t.unitText,
+        "# Made by launchctl from /home/u/.local/share/LaunchAgents/job.plist\n"
+        "# launchctl load and unload rewrite this file; change the launch agent file instead.\n"
+        "[Unit]\n"
+        "Description=org.duolume.Duolume\n"
+        "SourcePath=/home/u/.local/share/LaunchAgents/job.plist\n"
+        "PartOf=graphical-session.target\n"
+        "After=graphical-session.target\n"
+        "StartLimitIntervalSec=0\n"
+        "\n[Service]\n"
+        "Type=exec\n"
+        "ExecStart=\"/opt/Duolume.app/Contents/MacOS/Duolume\"\n"
+        "Restart=on-failure\n"
+        "RestartSec=10\n"
+        "\n[Install]\n"
+        "WantedBy=graphical-session.target\n");
     EXPECT_FALSE(t.job->disabled);
     EXPECT_TRUE(t.job->loadsInSession("Aqua"));
     EXPECT_FALSE(t.job->loadsInSession("Background"));
@@ -76,11 +78,14 @@ TEST(UnitTranslation, KeepAliveShapesChooseTheRestartPolicy) {
         {"absent", std::nullopt, "Restart=no"},
         {"true", PlistValue::boolean(true), "Restart=always"},
         {"false", PlistValue::boolean(false), "Restart=no"},
-        {"after a successful exit", dict({{"SuccessfulExit", PlistValue::boolean(true)}}), "Restart=on-success"},
-        {"after a failure", dict({{"SuccessfulExit", PlistValue::boolean(false)}}), "Restart=on-failure"},
+        {"after a successful exit", dict({{"SuccessfulExit", PlistValue::boolean(true)}}),
+         "Restart=on-success"},
+        {"after a failure", dict({{"SuccessfulExit", PlistValue::boolean(false)}}),
+         "Restart=on-failure"},
         {"after a crash", dict({{"Crashed", PlistValue::boolean(true)}}), "Restart=on-abort"},
         {"after success or crash",
-         dict({{"SuccessfulExit", PlistValue::boolean(true)}, {"Crashed", PlistValue::boolean(true)}}),
+         dict({{"SuccessfulExit", PlistValue::boolean(true)},
+               {"Crashed", PlistValue::boolean(true)}}),
          "Restart=always"},
         {"only conditions without a counterpart",
          dict({{"PathState", dict({{"/tmp/x", PlistValue::boolean(true)}})}}), "Restart=no"},
@@ -100,7 +105,8 @@ TEST(UnitTranslation, KeepAliveShapesChooseTheRestartPolicy) {
         EXPECT_EQ(t.unitText.find("RestartSec=10") != std::string::npos, restarts);
         EXPECT_EQ(t.unitText.find("StartLimitIntervalSec=0") != std::string::npos, restarts);
         // Without RunAtLoad only a job to be kept alive starts at login.
-        EXPECT_EQ(t.unitText.find("WantedBy=graphical-session.target") != std::string::npos, restarts);
+        EXPECT_EQ(t.unitText.find("WantedBy=graphical-session.target") != std::string::npos,
+                  restarts);
     }
     NSDictionary job = agentJob();
     job["KeepAlive"] = dict({{"PathState", PlistValue::dictionary({})}});
@@ -113,22 +119,23 @@ TEST(UnitTranslation, KeepAliveShapesChooseTheRestartPolicy) {
 TEST(UnitTranslation, ProgramAndArgumentsBecomeOneQuotedCommandLine) {
     NSDictionary job = agentJob();
     job.erase("Program");
-    job["ProgramArguments"] = PlistValue::array({PlistValue::string("/usr/bin/tool"),
-                                                 PlistValue::string("--level=50%"),
-                                                 PlistValue::string("a \"b\" c\\d"),
-                                                 PlistValue::string("$HOME"), PlistValue::string(""),
-                                                 PlistValue::string("two\nlines;")});
+    job["ProgramArguments"] =
+        PlistValue::array({PlistValue::string("/usr/bin/tool"), PlistValue::string("--level=50%"),
+                           PlistValue::string("a \"b\" c\\d"), PlistValue::string("$HOME"),
+                           PlistValue::string(""), PlistValue::string("two\nlines;")});
     EXPECT_EQ(lineStarting(translate(job).unitText, "ExecStart="),
               "ExecStart=\"/usr/bin/tool\" \"--level=50%%\" \"a \\\"b\\\" c\\\\d\" \"$$HOME\" \"\" "
               "\"two\\nlines;\"");
     // With both, Program is run and ProgramArguments is its argument vector.
     job["Program"] = PlistValue::string("/usr/bin/real");
-    job["ProgramArguments"] = PlistValue::array({PlistValue::string("shown-name"), PlistValue::string("x")});
+    job["ProgramArguments"] =
+        PlistValue::array({PlistValue::string("shown-name"), PlistValue::string("x")});
     EXPECT_EQ(lineStarting(translate(job).unitText, "ExecStart="),
               "ExecStart=\"@/usr/bin/real\" \"shown-name\" \"x\"");
     // Specifiers in the label do not expand in the description.
     job["Label"] = PlistValue::string("org.example.100%");
-    EXPECT_EQ(lineStarting(translate(job).unitText, "Description="), "Description=org.example.100%%");
+    EXPECT_EQ(lineStarting(translate(job).unitText, "Description="),
+              "Description=org.example.100%%");
 }
 
 TEST(UnitTranslation, LabelsAreEscapedIntoValidUnitNames) {
@@ -149,19 +156,34 @@ TEST(UnitTranslation, UnusableFilesAndJobsAreRefusedWithAReason) {
     };
     const Case cases[] = {
         {"no label", [](NSDictionary& j) { j.erase("Label"); }, "Label is missing"},
-        {"label not a string", [](NSDictionary& j) { j["Label"] = PlistValue::integer(1); }, "Label is missing"},
-        {"no program", [](NSDictionary& j) { j.erase("Program"); }, "neither Program nor ProgramArguments"},
-        {"relative program", [](NSDictionary& j) { j["Program"] = PlistValue::string("bin/agent"); }, "is relative"},
-        {"program names a folder", [](NSDictionary& j) { j["Program"] = PlistValue::string("/opt/"); }, "names a folder"},
-        {"prefix-like name", [](NSDictionary& j) { j["Program"] = PlistValue::string("-agent"); }, "not usable"},
-        {"quote in the path", [](NSDictionary& j) { j["Program"] = PlistValue::string("/opt/a\"b"); }, "quotes, backslashes"},
-        {"backslash in the path", [](NSDictionary& j) { j["Program"] = PlistValue::string("/opt/a\\b"); }, "quotes, backslashes"},
+        {"label not a string", [](NSDictionary& j) { j["Label"] = PlistValue::integer(1); },
+         "Label is missing"},
+        {"no program", [](NSDictionary& j) { j.erase("Program"); },
+         "neither Program nor ProgramArguments"},
+        {"relative program",
+         [](NSDictionary& j) { j["Program"] = PlistValue::string("bin/agent"); }, "is relative"},
+        {"program names a folder",
+         [](NSDictionary& j) { j["Program"] = PlistValue::string("/opt/"); }, "names a folder"},
+        {"prefix-like name", [](NSDictionary& j) { j["Program"] = PlistValue::string("-agent"); },
+         "not usable"},
+        {"quote in the path",
+         [](NSDictionary& j) { j["Program"] = PlistValue::string("/opt/a\"b"); },
+         "quotes, backslashes"},
+        {"backslash in the path",
+         [](NSDictionary& j) { j["Program"] = PlistValue::string("/opt/a\\b"); },
+         "quotes, backslashes"},
         {"arguments not strings",
-         [](NSDictionary& j) { j["ProgramArguments"] = PlistValue::array({PlistValue::integer(3)}); },
+         [](NSDictionary& j) {
+             j["ProgramArguments"] = PlistValue::array({PlistValue::integer(3)});
+         },
          "other than a string"},
-        {"KeepAlive a string", [](NSDictionary& j) { j["KeepAlive"] = PlistValue::string("yes"); }, "KeepAlive"},
-        {"RunAtLoad a string", [](NSDictionary& j) { j["RunAtLoad"] = PlistValue::string("yes"); }, "RunAtLoad"},
-        {"negative throttle", [](NSDictionary& j) { j["ThrottleInterval"] = PlistValue::integer(-1); }, "ThrottleInterval"},
+        {"KeepAlive a string", [](NSDictionary& j) { j["KeepAlive"] = PlistValue::string("yes"); },
+         "KeepAlive"},
+        {"RunAtLoad a string", [](NSDictionary& j) { j["RunAtLoad"] = PlistValue::string("yes"); },
+         "RunAtLoad"},
+        {"negative throttle",
+         [](NSDictionary& j) { j["ThrottleInterval"] = PlistValue::integer(-1); },
+         "ThrottleInterval"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -180,7 +202,8 @@ TEST(UnitTranslation, UnusableFilesAndJobsAreRefusedWithAReason) {
 // systemd itself reads the units back: the quoted program path must name the
 // very file, whatever characters it holds.
 TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
-    if (::access("/usr/bin/systemd-analyze", X_OK) != 0) GTEST_SKIP() << "systemd-analyze is not installed";
+    if (::access("/usr/bin/systemd-analyze", X_OK) != 0)
+        GTEST_SKIP() << "systemd-analyze is not installed";
     TempDir dir;
     const std::string program = dir / "odd dir 100% $HOME/agent";
     writeFile(program, "#!/bin/sh\n");
@@ -193,8 +216,9 @@ TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
     ASSERT_TRUE(t.job) << t.error;
     writeFile(dir / t.unitName, t.unitText);
     std::string err;
-    int status = ChildProcess::run({"/usr/bin/systemd-analyze", "verify", "--man=no", dir / t.unitName},
-                                   {{"XDG_RUNTIME_DIR", dir.path()}}, &err);
+    int status =
+        ChildProcess::run({"/usr/bin/systemd-analyze", "verify", "--man=no", dir / t.unitName},
+                          {{"XDG_RUNTIME_DIR", dir.path()}}, &err);
     EXPECT_EQ(status, 0) << err;
     EXPECT_EQ(err.find("not executable"), std::string::npos) << err;
     // A wrongly escaped path would name another, missing file.
@@ -211,8 +235,8 @@ namespace {
 
 // The template shipped in the pane bundle, as setupDaemon fills it in.
 TEST(UnitTranslation, TheShippedTemplateMakesARestartingGraphicalSessionService) {
-    auto job = dictionaryWithContentsOfFile(DUOLUME_BINARY_DIR
-                                            "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
+    auto job = dictionaryWithContentsOfFile(
+        DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
     ASSERT_TRUE(job);
     (*job)["Program"] = PlistValue::string("/opt/Duolume.app/Contents/MacOS/Duolume");
     (*job)["Disabled"] = PlistValue::boolean(false);

@@ -43,13 +43,15 @@ guint32 requestName(GDBusConnection* c, const char* name) {
 }
 
 void emitPrepareForSleep(GDBusConnection* c, bool start) {
-    g_dbus_connection_emit_signal(c, nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                  "PrepareForSleep", g_variant_new("(b)", start), nullptr);
+    g_dbus_connection_emit_signal(c, nullptr, "/org/freedesktop/login1",
+                                  "org.freedesktop.login1.Manager", "PrepareForSleep",
+                                  g_variant_new("(b)", start), nullptr);
     g_dbus_connection_flush_sync(c, nullptr, nullptr);
 }
 
 bool runUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 100 && !done(); ++i) CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
+    for (int i = 0; i < 100 && !done(); ++i)
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
     return done();
 }
 
@@ -83,7 +85,7 @@ TEST(LinuxSession, ResumeFromLogindIsReportedAndGoingToSleepOrOtherSendersAreNot
     emitPrepareForSleep(impostor, false);  // not logind
     GDBusConnection* logind = connect(system.address());
     ASSERT_EQ(requestName(logind, "org.freedesktop.login1"), 1u);
-    emitPrepareForSleep(logind, true);  // going to sleep
+    emitPrepareForSleep(logind, true);   // going to sleep
     emitPrepareForSleep(logind, false);  // resumed
     ASSERT_TRUE(runUntil([&] { return wakes > 0; }));
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.2, false);

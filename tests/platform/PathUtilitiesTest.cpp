@@ -4,8 +4,10 @@
 #include "Foundation/NSPathUtilities.h"
 
 TEST(PathUtilities, JoinsWithExactlyOneSlash) {
-    EXPECT_EQ(stringByAppendingPathComponent("/home/u/Library", "LaunchAgents"), "/home/u/Library/LaunchAgents");
-    EXPECT_EQ(stringByAppendingPathComponent("/home/u/Library/", "/LaunchAgents/"), "/home/u/Library/LaunchAgents");
+    EXPECT_EQ(stringByAppendingPathComponent("/home/u/Library", "LaunchAgents"),
+              "/home/u/Library/LaunchAgents");
+    EXPECT_EQ(stringByAppendingPathComponent("/home/u/Library/", "/LaunchAgents/"),
+              "/home/u/Library/LaunchAgents");
     EXPECT_EQ(stringByAppendingPathComponent("/", "tmp"), "/tmp");
     EXPECT_EQ(stringByAppendingPathComponent("", "tmp"), "tmp");
     EXPECT_EQ(stringByAppendingPathComponent("/a", ""), "/a");

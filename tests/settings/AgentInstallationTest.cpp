@@ -21,7 +21,7 @@ using namespace testing_support;
 namespace {
 
 class AgentInstallation : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         writeFile(agentApp + "/Contents/Info.plist",
                   platform::xmlPropertyList(PlistValue::dictionary(
@@ -29,7 +29,8 @@ protected:
         writeFile(agentExecutable, "#!/bin/sh\n");
         writeTemplate({{"Label", PlistValue::string("org.duolume.Duolume")},
                        {"RunAtLoad", PlistValue::boolean(true)},
-                       {"KeepAlive", PlistValue::dictionary({{"SuccessfulExit", PlistValue::boolean(false)}})},
+                       {"KeepAlive",
+                        PlistValue::dictionary({{"SuccessfulExit", PlistValue::boolean(false)}})},
                        {"Program", PlistValue::string("/old/path")},
                        {"Disabled", PlistValue::boolean(true)}});
         ::mkdir(library.c_str(), 0755);
@@ -43,7 +44,9 @@ protected:
         EXPECT_TRUE(job) << "no launch agent file at " << launchAgentFile;
         return job.value_or(NSDictionary{});
     }
-    void setupDaemon(bool enabled) { duolume::setupDaemon(*NSBundle::bundleWithPath(pane), enabled); }
+    void setupDaemon(bool enabled) {
+        duolume::setupDaemon(*NSBundle::bundleWithPath(pane), enabled);
+    }
 
     TempDir dir;
     SimMachine& sim = SimMachine::installNew();
@@ -134,7 +137,8 @@ TEST_F(AgentInstallation, MakesTheLaunchAgentsFolderButNeverTheLibraryFolder) {
     ASSERT_EQ(sim.logLines.size(), 1u);
     EXPECT_NE(sim.logLines[0].find("failed to write the launch agent file"), std::string::npos);
     ASSERT_EQ(sim.simTasks().launches.size(), 1u);
-    EXPECT_EQ(sim.simTasks().launches[0].arguments[3], dir / "NoLibrary/LaunchAgents/org.duolume.Duolume.plist");
+    EXPECT_EQ(sim.simTasks().launches[0].arguments[3],
+              dir / "NoLibrary/LaunchAgents/org.duolume.Duolume.plist");
 }
 
 TEST_F(AgentInstallation, MissingOrBrokenResourcesLogOneLineAndChangeNothing) {
@@ -144,10 +148,14 @@ TEST_F(AgentInstallation, MissingOrBrokenResourcesLogOneLineAndChangeNothing) {
         const char* logged;
     };
     std::vector<Case> cases = {
-        {"no agent application", [&] { std::filesystem::remove_all(agentApp); }, "Duolume.app is missing"},
-        {"no agent executable", [&] { std::filesystem::remove(agentExecutable); }, "has no executable"},
-        {"no template", [&] { std::filesystem::remove(templatePath); }, "template org.duolume.Duolume.plist is missing"},
-        {"damaged template", [&] { writeFile(templatePath, "<plist><dict><key>"); }, "is not a property-list dictionary"},
+        {"no agent application", [&] { std::filesystem::remove_all(agentApp); },
+         "Duolume.app is missing"},
+        {"no agent executable", [&] { std::filesystem::remove(agentExecutable); },
+         "has no executable"},
+        {"no template", [&] { std::filesystem::remove(templatePath); },
+         "template org.duolume.Duolume.plist is missing"},
+        {"damaged template", [&] { writeFile(templatePath, "<plist><dict><key>"); },
+         "is not a property-list dictionary"},
         {"template not a dictionary",
          [&] { writeFile(templatePath, platform::xmlPropertyList(PlistValue::array({}))); },
          "is not a property-list dictionary"},

@@ -21,7 +21,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         auto eq = entry.find('=');
-        if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+        if (eq != std::string::npos)
+            env[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
     for (const auto& [name, value] : environment) {
         if (value)
@@ -30,23 +31,29 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
             env.erase(name);
     }
     std::vector<std::string> envStrings;
-    for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
+    for (const auto& [name, value] : env)
+        envStrings.push_back(name + "=" + value);
     std::vector<char*> envp;
-    for (auto& s : envStrings) envp.push_back(s.data());
+    for (auto& s : envStrings)
+        envp.push_back(s.data());
     envp.push_back(nullptr);
     std::vector<std::string> args = argv;
     std::vector<char*> argp;
-    for (auto& s : args) argp.push_back(s.data());
+    for (auto& s : args)
+        argp.push_back(s.data());
     argp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int rc = posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(rc));
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(rc));
 }
 
 ChildProcess::~ChildProcess() {
@@ -57,7 +64,8 @@ ChildProcess::~ChildProcess() {
 }
 
 std::optional<int> ChildProcess::wait(double seconds) {
-    if (status_) return status_;
+    if (status_)
+        return status_;
     const int steps = static_cast<int>(seconds * 200);
     for (int i = 0; i <= steps; ++i) {
         int status = 0;
@@ -76,10 +84,13 @@ std::optional<int> ChildProcess::wait(double seconds) {
     return std::nullopt;
 }
 
-bool ChildProcess::running() { return !wait(0.0).has_value(); }
+bool ChildProcess::running() {
+    return !wait(0.0).has_value();
+}
 
 void ChildProcess::signal(int sig) {
-    if (!status_) ::kill(pid_, sig);
+    if (!status_)
+        ::kill(pid_, sig);
 }
 
 int ChildProcess::run(const std::vector<std::string>& argv,
@@ -87,7 +98,8 @@ int ChildProcess::run(const std::vector<std::string>& argv,
                       std::string* standardError, double seconds) {
     ChildProcess child(argv, environment);
     auto status = child.wait(seconds);
-    if (standardError) *standardError = child.standardError();
+    if (standardError)
+        *standardError = child.standardError();
     return status.value_or(-2);
 }
 

@@ -14,7 +14,7 @@
 namespace testing_support {
 
 class ChildProcess {
-public:
+  public:
     // Starts `argv[0]` with `argv`. `environment` entries replace (or, with
     // nullopt, remove) variables of this process's environment.
     ChildProcess(const std::vector<std::string>& argv,
@@ -38,7 +38,7 @@ public:
                    const std::map<std::string, std::optional<std::string>>& environment,
                    std::string* standardError = nullptr, double seconds = 20.0);
 
-private:
+  private:
     TempDir dir_;
     std::string out_ = dir_ / "stdout";
     std::string err_ = dir_ / "stderr";

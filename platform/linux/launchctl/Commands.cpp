@@ -21,7 +21,9 @@ constexpr int kErrIO = 5;
 constexpr int kErrNotFound = 113;
 constexpr int kErrDisabled = 119;
 
-const char* verb(const Options& o) { return o.load ? "Load" : "Unload"; }
+const char* verb(const Options& o) {
+    return o.load ? "Load" : "Unload";
+}
 
 int failed(const Options& o, int code, const char* text) {
     std::fprintf(stderr, "%s failed: %d: %s\n", verb(o), code, text);
@@ -46,7 +48,8 @@ std::optional<std::string> readWholeFile(const std::string& path, int* err) {
 // $XDG_CONFIG_HOME/systemd/user (an unset or relative XDG_CONFIG_HOME means ~/.config).
 std::string unitFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') return std::string(config) + "/systemd/user";
+    if (config && config[0] == '/')
+        return std::string(config) + "/systemd/user";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/") + "/.config/systemd/user";
 }
@@ -56,7 +59,8 @@ bool makeFolders(const std::string& path) {
     while (pos != std::string::npos) {
         pos = path.find('/', pos + 1);
         std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
     }
     return true;
 }
@@ -71,8 +75,10 @@ std::optional<std::string> reachUserManager(const std::string& path) {
     }
     int status = runSystemctl(*systemctl, {"daemon-reload"});
     if (status != 0) {
-        say(path, "no systemd user manager is reachable for this session (systemctl --user "
-                  "daemon-reload exited with status " + std::to_string(status) + ")");
+        say(path,
+            "no systemd user manager is reachable for this session (systemctl --user "
+            "daemon-reload exited with status " +
+                std::to_string(status) + ")");
         return std::nullopt;
     }
     return systemctl;
@@ -81,23 +87,28 @@ std::optional<std::string> reachUserManager(const std::string& path) {
 int load(const Options& o, const std::string& path, const UnitTranslation& t) {
     const LaunchdJob& job = *t.job;
     if (!job.loadsInSession(o.sessionType)) {
-        say(path, "LimitLoadToSessionType does not include " + o.sessionType + "; nothing found to load");
+        say(path,
+            "LimitLoadToSessionType does not include " + o.sessionType + "; nothing found to load");
         return 0;
     }
     if (job.disabled && !o.overrideDisabled) {
-        say(path, "the job is disabled (\"Disabled\" is true) and is not loaded; -w loads it anyway");
+        say(path,
+            "the job is disabled (\"Disabled\" is true) and is not loaded; -w loads it anyway");
         return failed(o, kErrDisabled, "Service is disabled");
     }
-    for (const auto& key : job.ignored) say(path, key + " has no systemd counterpart; ignored");
+    for (const auto& key : job.ignored)
+        say(path, key + " has no systemd counterpart; ignored");
     const std::string folder = unitFolder();
     const std::string unitPath = folder + "/" + t.unitName;
     std::string why;
-    if (!makeFolders(folder) || !platform::writeFileContents(unitPath, t.unitText, true, 0644, &why)) {
+    if (!makeFolders(folder) ||
+        !platform::writeFileContents(unitPath, t.unitText, true, 0644, &why)) {
         say(unitPath, why.empty() ? std::strerror(errno) : why);
         return failed(o, kErrIO, "Input/output error");
     }
     auto systemctl = reachUserManager(path);
-    if (!systemctl) return failed(o, kErrIO, "Input/output error");
+    if (!systemctl)
+        return failed(o, kErrIO, "Input/output error");
     // A job that starts neither at load nor to be kept alive waits to be started by hand.
     if (job.startsAtLoad() && runSystemctl(*systemctl, {"enable", "--now", t.unitName}) != 0) {
         say(path, "systemctl --user enable --now " + t.unitName + " failed");
@@ -114,7 +125,8 @@ int unload(const Options& o, const std::string& path, const UnitTranslation& t) 
         return failed(o, kErrNotFound, "Could not find specified service");
     }
     auto systemctl = reachUserManager(path);
-    if (!systemctl) return failed(o, kErrIO, "Input/output error");
+    if (!systemctl)
+        return failed(o, kErrIO, "Input/output error");
     if (runSystemctl(*systemctl, {"disable", "--now", t.unitName}) != 0) {
         say(path, "systemctl --user disable --now " + t.unitName + " failed");
         return failed(o, kErrIO, "Input/output error");

@@ -19,8 +19,8 @@ namespace launchctl {
 inline constexpr int kExitUsage = 64;
 
 struct Options {
-    bool load = true;              // load or unload
-    bool overrideDisabled = false; // -w / -F
+    bool load = true;               // load or unload
+    bool overrideDisabled = false;  // -w / -F
     std::string sessionType = "Aqua";
 };
 

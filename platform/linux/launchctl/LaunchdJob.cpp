@@ -6,34 +6,40 @@ namespace launchctl {
 namespace {
 
 bool fail(std::string* error, const std::string& why) {
-    if (error) *error = why;
+    if (error)
+        *error = why;
     return false;
 }
 
 // launchd keys hold booleans; a number is taken as its truth value.
 bool readBool(const PlistDictionary& job, const std::string& key, bool* out, std::string* error) {
     auto v = plistLookup(job, key);
-    if (!v) return true;
-    if (!v->isNumber()) return fail(error, "the value of " + key + " is not a boolean");
+    if (!v)
+        return true;
+    if (!v->isNumber())
+        return fail(error, "the value of " + key + " is not a boolean");
     *out = *v->boolValue();
     return true;
 }
 
 bool hasControlCharacters(const std::string& s) {
-    return std::any_of(s.begin(), s.end(),
-                       [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+    return std::any_of(s.begin(), s.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
 // An executable systemd can run as named: an absolute path, or a bare file
 // name that does not start with one of systemd's command prefixes.
 bool usableProgram(const std::string& p, std::string* error) {
-    if (p.empty()) return fail(error, "the program is empty");
+    if (p.empty())
+        return fail(error, "the program is empty");
     // systemd refuses to run a path holding any of these.
     if (p.find_first_of(std::string("\"'\\\0", 4)) != std::string::npos || hasControlCharacters(p))
-        return fail(error, "systemd cannot run a program whose path holds quotes, backslashes or "
-                           "control characters: " + p);
+        return fail(error,
+                    "systemd cannot run a program whose path holds quotes, backslashes or "
+                    "control characters: " +
+                        p);
     if (p.front() == '/') {
-        if (p.size() > 1 && p.back() == '/') return fail(error, "the program path names a folder");
+        if (p.size() > 1 && p.back() == '/')
+            return fail(error, "the program path names a folder");
         return true;
     }
     if (p.find('/') != std::string::npos)
@@ -46,10 +52,12 @@ bool usableProgram(const std::string& p, std::string* error) {
 bool readProgram(const PlistDictionary& job, LaunchdJob& out, std::string* error) {
     auto program = plistLookup(job, "Program");
     auto arguments = plistLookup(job, "ProgramArguments");
-    if (program && !program->stringValue()) return fail(error, "the value of Program is not a string");
+    if (program && !program->stringValue())
+        return fail(error, "the value of Program is not a string");
     if (arguments) {
         const PlistArray* list = arguments->arrayValue();
-        if (!list) return fail(error, "the value of ProgramArguments is not an array");
+        if (!list)
+            return fail(error, "the value of ProgramArguments is not an array");
         for (const auto& item : *list) {
             if (!item.stringValue())
                 return fail(error, "ProgramArguments holds something other than a string");
@@ -65,30 +73,35 @@ bool readProgram(const PlistDictionary& job, LaunchdJob& out, std::string* error
     } else {
         return fail(error, "neither Program nor ProgramArguments is given");
     }
-    if (out.arguments.empty()) out.arguments.push_back(out.program);
+    if (out.arguments.empty())
+        out.arguments.push_back(out.program);
     return usableProgram(out.program, error);
 }
 
 bool readKeepAlive(const PlistDictionary& job, LaunchdJob& out, std::string* error) {
     auto v = plistLookup(job, "KeepAlive");
-    if (!v) return true;
+    if (!v)
+        return true;
     if (v->isNumber()) {
         bool on = *v->boolValue();
         out.keepAlive = {on, on, on};
         return true;
     }
     const PlistDictionary* conditions = v->dictionaryValue();
-    if (!conditions) return fail(error, "the value of KeepAlive is neither a boolean nor a dictionary");
+    if (!conditions)
+        return fail(error, "the value of KeepAlive is neither a boolean nor a dictionary");
     for (const auto& [key, value] : *conditions) {
         if (key != "SuccessfulExit" && key != "Crashed") {
             out.ignored.push_back("KeepAlive." + key);
             continue;
         }
-        if (!value.isNumber()) return fail(error, "the value of KeepAlive." + key + " is not a boolean");
+        if (!value.isNumber())
+            return fail(error, "the value of KeepAlive." + key + " is not a boolean");
         bool on = *value.boolValue();
         if (key == "SuccessfulExit") {
             (on ? out.keepAlive.afterSuccess : out.keepAlive.afterFailure) = true;
-            if (!on) out.keepAlive.afterCrash = true;
+            if (!on)
+                out.keepAlive.afterCrash = true;
         } else if (on) {
             out.keepAlive.afterCrash = true;
         } else {
@@ -100,15 +113,18 @@ bool readKeepAlive(const PlistDictionary& job, LaunchdJob& out, std::string* err
 
 bool readSessionTypes(const PlistDictionary& job, LaunchdJob& out, std::string* error) {
     auto v = plistLookup(job, "LimitLoadToSessionType");
-    if (!v) return true;
+    if (!v)
+        return true;
     if (v->stringValue()) {
         out.sessionTypes.push_back(*v->stringValue());
         return true;
     }
     const PlistArray* list = v->arrayValue();
-    if (!list) return fail(error, "the value of LimitLoadToSessionType is neither a string nor an array");
+    if (!list)
+        return fail(error, "the value of LimitLoadToSessionType is neither a string nor an array");
     for (const auto& item : *list) {
-        if (!item.stringValue()) return fail(error, "LimitLoadToSessionType holds something other than a string");
+        if (!item.stringValue())
+            return fail(error, "LimitLoadToSessionType holds something other than a string");
         out.sessionTypes.push_back(*item.stringValue());
     }
     return true;

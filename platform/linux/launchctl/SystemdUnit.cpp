@@ -11,8 +11,8 @@ namespace {
 constexpr std::size_t kMaxUnitName = 255;
 
 bool plainUnitCharacter(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == ':' || c == '_' || c == '.' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+           c == '_' || c == '.' || c == '-';
 }
 
 std::string hexEscape(unsigned char c) {
@@ -39,16 +39,21 @@ std::string settingValue(const std::string& text, bool expandsSpecifiers) {
 
 bool hasControlCharacters(const std::string& s) {
     for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7f) return true;
+        if (c < 0x20 || c == 0x7f)
+            return true;
     }
     return false;
 }
 
 std::string restartSetting(const KeepAlive& k) {
-    if (k.afterSuccess && (k.afterFailure || k.afterCrash)) return "always";
-    if (k.afterSuccess) return "on-success";
-    if (k.afterFailure) return "on-failure";
-    if (k.afterCrash) return "on-abort";
+    if (k.afterSuccess && (k.afterFailure || k.afterCrash))
+        return "always";
+    if (k.afterSuccess)
+        return "on-success";
+    if (k.afterFailure)
+        return "on-failure";
+    if (k.afterCrash)
+        return "on-abort";
     return "no";
 }
 
@@ -60,7 +65,8 @@ std::string execStart(const LaunchdJob& job) {
     } else {
         line = quoteExecWord("@" + job.program, true) + " " + quoteExecWord(job.arguments.front());
     }
-    for (std::size_t i = 1; i < job.arguments.size(); ++i) line += " " + quoteExecWord(job.arguments[i]);
+    for (std::size_t i = 1; i < job.arguments.size(); ++i)
+        line += " " + quoteExecWord(job.arguments[i]);
     return line;
 }
 
@@ -71,10 +77,12 @@ std::optional<std::string> unitNameForLabel(const std::string& label) {
     for (std::size_t i = 0; i < label.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(label[i]);
         bool leadingDot = i == 0 && c == '.';
-        name += plainUnitCharacter(c) && !leadingDot ? std::string(1, static_cast<char>(c)) : hexEscape(c);
+        name += plainUnitCharacter(c) && !leadingDot ? std::string(1, static_cast<char>(c))
+                                                     : hexEscape(c);
     }
     name += ".service";
-    if (label.empty() || name.size() > kMaxUnitName) return std::nullopt;
+    if (label.empty() || name.size() > kMaxUnitName)
+        return std::nullopt;
     return name;
 }
 
@@ -82,12 +90,24 @@ std::string quoteExecWord(const std::string& word, bool isProgram) {
     std::string out = "\"";
     for (unsigned char c : word) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '%': out += "%%"; break;
-            case '$': out += isProgram ? "$" : "$$"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '%':
+                out += "%%";
+                break;
+            case '$':
+                out += isProgram ? "$" : "$$";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20 || c == 0x7f) {
                     out += hexEscape(c);
@@ -106,16 +126,19 @@ std::string systemdUnitText(const LaunchdJob& job, const std::string& sourcePath
     t += "# launchctl load and unload rewrite this file; change the launch agent file instead.\n";
     t += "[Unit]\n";
     t += "Description=" + settingValue(job.label, true) + "\n";
-    if (!hasControlCharacters(sourcePath)) t += "SourcePath=" + settingValue(sourcePath, true) + "\n";
+    if (!hasControlCharacters(sourcePath))
+        t += "SourcePath=" + settingValue(sourcePath, true) + "\n";
     t += "PartOf=graphical-session.target\n";
     t += "After=graphical-session.target\n";
     // launchd never gives up restarting a job that asks to be kept alive.
-    if (restart != "no") t += "StartLimitIntervalSec=0\n";
+    if (restart != "no")
+        t += "StartLimitIntervalSec=0\n";
     t += "\n[Service]\n";
     t += "Type=exec\n";
     t += "ExecStart=" + execStart(job) + "\n";
     t += "Restart=" + restart + "\n";
-    if (restart != "no") t += "RestartSec=" + std::to_string(job.throttleInterval) + "\n";
+    if (restart != "no")
+        t += "RestartSec=" + std::to_string(job.throttleInterval) + "\n";
     if (job.startsAtLoad()) {
         t += "\n[Install]\n";
         t += "WantedBy=graphical-session.target\n";

@@ -13,7 +13,8 @@
 namespace {
 
 int usage(const char* why) {
-    if (why) std::fprintf(stderr, "launchctl: %s\n", why);
+    if (why)
+        std::fprintf(stderr, "launchctl: %s\n", why);
     std::fprintf(stderr,
                  "Usage: launchctl load [-w] [-F] [-S <session type>] <path> ...\n"
                  "       launchctl unload [-w] [-S <session type>] <path> ...\n"
@@ -25,7 +26,8 @@ int usage(const char* why) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) return usage(nullptr);
+    if (args.empty())
+        return usage(nullptr);
     launchctl::Options options;
     if (args[0] == "load") {
         options.load = true;
@@ -44,8 +46,10 @@ int main(int argc, char** argv) {
         } else if (a == "-F" && options.load) {
             options.overrideDisabled = true;
         } else if (a == "-S") {
-            if (++i == args.size()) return usage("-S needs a session type");
-            if (args[i] != "Aqua") return usage(("session type " + args[i] + " is not supported").c_str());
+            if (++i == args.size())
+                return usage("-S needs a session type");
+            if (args[i] != "Aqua")
+                return usage(("session type " + args[i] + " is not supported").c_str());
             options.sessionType = args[i];
         } else if (a == "--") {
             paths.insert(paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
@@ -56,12 +60,14 @@ int main(int argc, char** argv) {
             paths.push_back(a);
         }
     }
-    if (paths.empty()) return usage("no launch agent file given");
+    if (paths.empty())
+        return usage("no launch agent file given");
     // Every file is handled; the first failure gives the exit status.
     int status = 0;
     for (const auto& path : paths) {
         int s = launchctl::loadOrUnload(options, path);
-        if (status == 0) status = s;
+        if (status == 0)
+            status = s;
     }
     return status;
 }
