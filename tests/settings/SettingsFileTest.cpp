@@ -20,7 +20,7 @@ using platform::linux_machine::LinuxMachine;
 namespace {
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     SettingsFile() : config_("XDG_CONFIG_HOME", home_.path()) {
         machine_ = &LinuxMachine::installNew();
         machine_->logObserver = [this](const std::string& line) { log_.push_back(line); };
@@ -98,11 +98,25 @@ TEST_F(SettingsFile, AValueWrittenByAnotherProcessIsSeenByTheNextRead) {
     EXPECT_EQ(settingsDouble(fetchSettings(), "external7"), 0.33);
 }
 
+// A binary file whose one key, "internal5é" and a NUL, is stored in UTF-16:
+// libplist's key accessor asserts on such a key, aborting the reader.
+static std::string binaryDomainWithANulInAKey() {
+    const unsigned char bytes[] = {
+        0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xd1, 0x01, 0x02, 0x6b, 0x00,
+        0x69, 0x00, 0x6e, 0x00, 0x74, 0x00, 0x65, 0x00, 0x72, 0x00, 0x6e, 0x00, 0x61,
+        0x00, 0x6c, 0x00, 0x35, 0x00, 0xe9, 0x00, 0x00, 0x23, 0x3f, 0xe0, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x08, 0x0b, 0x22, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2b};
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
 TEST_F(SettingsFile, DamagedFilesAreKeptAsideAndReadAsAbsent) {
     const std::vector<std::string> damages = {
         "<?xml version=\"1.0\"?><plist><dict><key>enabled</key><true/>",  // truncated
-        std::string("\x00\xff\x13garbage\x01", 11),                          // binary garbage
-        "<plist version=\"1.0\"><array><real>1</real></array></plist>",     // not a dictionary
+        std::string("\x00\xff\x13garbage\x01", 11),                       // binary garbage
+        "<plist version=\"1.0\"><array><real>1</real></array></plist>",   // not a dictionary
+        binaryDomainWithANulInAKey(),
     };
     for (const auto& damage : damages) {
         writeFile(domainPath(), damage);
@@ -146,10 +160,12 @@ TEST_F(SettingsFile, AnUnreadableFileIsNotReplacedByAOneKeyDomain) {
     if (child == 0) {
         if (geteuid() == 0) {
             if (chown(home_.path().c_str(), 65534, 65534) != 0 ||
-                chown(domainPath().c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                chown(domainPath().c_str(), 65534, 65534) != 0 || setgid(65534) != 0 ||
+                setuid(65534) != 0)
                 _exit(3);
         }
-        if (chmod(domainPath().c_str(), 0) != 0) _exit(4);
+        if (chmod(domainPath().c_str(), 0) != 0)
+            _exit(4);
         LinuxMachine::installNew();
         setPrefsForKey(PlistValue::real(0.5), "internal5");
         _exit(fetchSettings().has_value() ? 5 : 0);
@@ -168,6 +184,7 @@ TEST_F(SettingsFile, WithoutABusTheWriteIsStoredAndOneLineIsLogged) {
     EXPECT_NO_THROW(setPrefsForKey(PlistValue::real(0.5), "internal5"));
     EXPECT_EQ(readBack().size(), 1u);
     bool logged = false;
-    for (const auto& l : log_) logged |= l.find("not posted") != std::string::npos;
+    for (const auto& l : log_)
+        logged |= l.find("not posted") != std::string::npos;
     EXPECT_TRUE(logged);
 }
