@@ -11,6 +11,7 @@
 #include "settings/SettingsStore.h"
 #include "support/PrivateBus.h"
 #include "support/SignalCounter.h"
+#include "support/DamagedPropertyLists.h"
 #include "support/TempDir.h"
 
 using namespace duolume;
@@ -98,25 +99,12 @@ TEST_F(SettingsFile, AValueWrittenByAnotherProcessIsSeenByTheNextRead) {
     EXPECT_EQ(settingsDouble(fetchSettings(), "external7"), 0.33);
 }
 
-// A binary file whose one key, "internal5é" and a NUL, is stored in UTF-16:
-// libplist's key accessor asserts on such a key, aborting the reader.
-static std::string binaryDomainWithANulInAKey() {
-    const unsigned char bytes[] = {
-        0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xd1, 0x01, 0x02, 0x6b, 0x00,
-        0x69, 0x00, 0x6e, 0x00, 0x74, 0x00, 0x65, 0x00, 0x72, 0x00, 0x6e, 0x00, 0x61,
-        0x00, 0x6c, 0x00, 0x35, 0x00, 0xe9, 0x00, 0x00, 0x23, 0x3f, 0xe0, 0x00, 0x00,
-        0x00, 0x00, 0x00, 0x00, 0x08, 0x0b, 0x22, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-        0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
-        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2b};
-    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
 TEST_F(SettingsFile, DamagedFilesAreKeptAsideAndReadAsAbsent) {
     const std::vector<std::string> damages = {
         "<?xml version=\"1.0\"?><plist><dict><key>enabled</key><true/>",  // truncated
         std::string("\x00\xff\x13garbage\x01", 11),                       // binary garbage
         "<plist version=\"1.0\"><array><real>1</real></array></plist>",   // not a dictionary
-        binaryDomainWithANulInAKey(),
+        binaryPropertyListWithANulInAKey(),  // a key holding a NUL byte
     };
     for (const auto& damage : damages) {
         writeFile(domainPath(), damage);
