@@ -77,6 +77,16 @@ TEST(ReportDescriptor, TruncatedOrGarbageDescriptorsEndQuietly) {
     EXPECT_FALSE(featureReportLayout({0x27, 0xFF}, 16));
 }
 
+TEST(ReportDescriptor, ManyHugeFieldsStopAtACeilingInsteadOfOverflowing) {
+    // Report size and count of 2^32-1, then 4085 one-byte feature items: the
+    // sum of the sizes once overflowed a signed int.
+    std::vector<std::uint8_t> d = {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF};
+    d.insert(d.end(), 4085, 0xB0);
+    auto layout = featureReportLayout(d, 0);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->bits, 1 << 20);
+}
+
 TEST(HidID, BusVendorAndProductFromTheirLineOfTheUevent) {
     const HidID monitor{3, 0x05AC, 0x9226};
     EXPECT_EQ(parseHidID("DRIVER=hid-generic\nHID_ID=0003:000005AC:00009226\nHID_NAME=Apple\n"),
