@@ -1,7 +1,7 @@
 # Quick start:
 #   make run    the background agent keeping a virtual laptop on the curve
-#   make test   every test
-.PHONY: deps configure build test run bench package clean
+#   make test   every test, then the machine tests again under the sanitizers
+.PHONY: deps configure build test test-sanitize run bench package clean
 
 JOBS ?= $(shell nproc)
 
@@ -16,6 +16,14 @@ build: configure
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-sanitize
+
+# The simulated- and Linux-machine test programs (label "machine") built and
+# run once more with AddressSanitizer and UBSan; the Qt programs are left out.
+test-sanitize: deps
+	cmake --preset sanitize
+	cmake --build --preset sanitize --target machine_tests -j $(JOBS)
+	cd build-sanitize && ctest -L machine --output-on-failure -j $(JOBS)
 
 run: build
 	./scripts/demo

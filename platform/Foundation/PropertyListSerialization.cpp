@@ -20,8 +20,21 @@ struct PlistFree {
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
+// libplist's key accessor asserts (aborting the process) on a key holding a
+// NUL byte, which a damaged binary file can give. A key's XML form is written
+// from its full length, so a NUL byte there marks such a key.
+bool keyHoldsNul(plist_t keyNode) {
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(keyNode, &xml, &length);
+    const bool nul = xml && std::memchr(xml, '\0', length) != nullptr;
+    plist_to_xml_free(xml);
+    return nul;
+}
+
 std::optional<PlistValue> fromNode(plist_t node, int depth) {
-    if (!node || depth > 256) return std::nullopt;
+    if (!node || depth > 256)
+        return std::nullopt;
     switch (plist_get_node_type(node)) {
         case PLIST_BOOLEAN: {
             uint8_t b = 0;
@@ -61,7 +74,8 @@ std::optional<PlistValue> fromNode(plist_t node, int depth) {
             uint32_t n = plist_array_get_size(node);
             for (uint32_t i = 0; i < n; ++i) {
                 auto v = fromNode(plist_array_get_item(node, i), depth + 1);
-                if (!v) return std::nullopt;
+                if (!v)
+                    return std::nullopt;
                 out.push_back(std::move(*v));
             }
             return PlistValue::array(std::move(out));
@@ -71,13 +85,17 @@ std::optional<PlistValue> fromNode(plist_t node, int depth) {
             plist_dict_iter it = nullptr;
             plist_dict_new_iter(node, &it);
             for (;;) {
-                char* key = nullptr;
                 plist_t val = nullptr;
-                plist_dict_next_item(node, it, &key, &val);
-                if (!val) {
-                    free(key);
+                plist_dict_next_item(node, it, nullptr, &val);
+                if (!val)
                     break;
+                plist_t keyNode = plist_dict_item_get_key(val);
+                if (!keyNode || plist_get_node_type(keyNode) != PLIST_KEY || keyHoldsNul(keyNode)) {
+                    free(it);
+                    return std::nullopt;
                 }
+                char* key = nullptr;
+                plist_get_key_val(keyNode, &key);
                 auto v = fromNode(val, depth + 1);
                 std::string k = key ? key : "";
                 free(key);
@@ -116,7 +134,8 @@ plist_t toNode(const PlistValue& v) {
         }
         case PlistValue::Kind::Array: {
             plist_t a = plist_new_array();
-            for (const auto& item : *v.arrayValue()) plist_array_append_item(a, toNode(item));
+            for (const auto& item : *v.arrayValue())
+                plist_array_append_item(a, toNode(item));
             return a;
         }
         case PlistValue::Kind::Dictionary: {
@@ -133,18 +152,21 @@ plist_t toNode(const PlistValue& v) {
 
 std::optional<PlistValue> parsePropertyList(const std::string& bytes, std::string* error) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        if (error) *error = bytes.empty() ? "empty file" : "file too large";
+        if (error)
+            *error = bytes.empty() ? "empty file" : "file too large";
         return std::nullopt;
     }
     plist_t raw = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
     PlistPtr root(raw);
     if (!root) {
-        if (error) *error = "not a property list";
+        if (error)
+            *error = "not a property list";
         return std::nullopt;
     }
     auto value = fromNode(root.get(), 0);
-    if (!value && error) *error = "unsupported value in property list";
+    if (!value && error)
+        *error = "unsupported value in property list";
     return value;
 }
 
@@ -161,13 +183,15 @@ std::string xmlPropertyList(const PlistValue& value) {
 std::optional<PlistValue> readPropertyListFile(const std::string& path, std::string* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        if (error) *error = std::strerror(errno);
+        if (error)
+            *error = std::strerror(errno);
         return std::nullopt;
     }
     std::ostringstream ss;
     ss << in.rdbuf();
     if (in.bad()) {
-        if (error) *error = "read error";
+        if (error)
+            *error = "read error";
         return std::nullopt;
     }
     return parsePropertyList(ss.str(), error);
@@ -180,7 +204,8 @@ bool writeAll(int fd, const std::string& bytes) {
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<size_t>(n);
@@ -190,7 +215,8 @@ bool writeAll(int fd, const std::string& bytes) {
 
 std::string folderOf(const std::string& path) {
     auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
+    if (slash == std::string::npos)
+        return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -199,12 +225,14 @@ std::string folderOf(const std::string& path) {
 bool writeFileContents(const std::string& path, const std::string& bytes, bool atomically,
                        unsigned mode, std::string* error) {
     auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + ": " + std::strerror(errno);
+        if (error)
+            *error = std::string(what) + ": " + std::strerror(errno);
         return false;
     };
     if (!atomically) {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-        if (fd < 0) return fail("open");
+        if (fd < 0)
+            return fail("open");
         bool ok = writeAll(fd, bytes);
         int saved = errno;
         ::close(fd);
@@ -215,13 +243,15 @@ bool writeFileContents(const std::string& path, const std::string& bytes, bool a
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return fail("create temporary file");
+    if (fd < 0)
+        return fail("create temporary file");
     std::string tmp(name.data());
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
     int saved = errno;
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        if (ok) saved = errno;
+        if (ok)
+            saved = errno;
         ::unlink(tmp.c_str());
         errno = saved;
         return fail("write");
@@ -239,11 +269,12 @@ bool writeFileContents(const std::string& path, const std::string& bytes, bool a
 
 std::optional<NSDictionary> dictionaryWithContentsOfFile(const std::string& path) {
     auto value = platform::readPropertyListFile(path);
-    if (!value || !value->dictionaryValue()) return std::nullopt;
+    if (!value || !value->dictionaryValue())
+        return std::nullopt;
     return *value->dictionaryValue();
 }
 
 bool writeToFile(const NSDictionary& dictionary, const std::string& path, bool atomically) {
-    return platform::writeFileContents(path, platform::xmlPropertyList(PlistValue::dictionary(dictionary)),
-                                       atomically);
+    return platform::writeFileContents(
+        path, platform::xmlPropertyList(PlistValue::dictionary(dictionary)), atomically);
 }

@@ -192,6 +192,8 @@ class StringsParser {
             out += static_cast<char>(v);
             return true;
         }
+        if (c == '\0')
+            return fail("NUL character in a string");  // as a bare NUL, \0 and \U0000
         out += c;  // \" \\ \' and any other character stand for themselves
         return true;
     }

@@ -102,8 +102,12 @@ std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::ui
                    g.reportID == static_cast<std::uint32_t>(reportID)) {
             if (!layout)
                 layout = FeatureReportLayout{};
+            // The total stays below a ceiling far above any real report, so
+            // a descriptor of many huge fields cannot overflow it.
+            constexpr std::uint64_t kMaxBits = 1u << 20;
             std::uint64_t bits = static_cast<std::uint64_t>(g.reportSize) * g.reportCount;
-            layout->bits += static_cast<int>(std::min<std::uint64_t>(bits, 1u << 20));
+            layout->bits = static_cast<int>(std::min<std::uint64_t>(
+                static_cast<std::uint64_t>(layout->bits) + std::min(bits, kMaxBits), kMaxBits));
             bool constant = raw & 1;
             if (!constant && !rangeTaken) {
                 layout->logicalMinimum = g.logicalMinimum;

@@ -1,10 +1,9 @@
 #include "linux/LinuxHID.h"
 
-#include <cstdio>
-
 #include "Foundation/NSLog.h"
 #include "linux/AppleDisplayBacklightDevice.h"
 #include "linux/AppleDisplayMonitors.h"
+#include "linux/HidID.h"
 #include "linux/HidReportDescriptor.h"
 #include "linux/HidrawDevice.h"
 #include "linux/HotplugWatch.h"
@@ -15,21 +14,6 @@ namespace platform::linux_machine {
 namespace {
 
 constexpr std::int32_t kAppleVendorID = 0x05AC;
-
-// "HID_ID=0003:000005AC:00009226" in the HID device's uevent.
-bool parseHidID(const std::string& uevent, std::int32_t* vendor, std::int32_t* product) {
-    auto at = uevent.find("HID_ID=");
-    if (at == std::string::npos)
-        return false;
-    unsigned bus = 0, v = 0, p = 0;
-    if (std::sscanf(uevent.c_str() + at + 7, "%x:%x:%x", &bus, &v, &p) != 3)
-        return false;
-    if (v > 0xFFFF || p > 0xFFFF)
-        return false;
-    *vendor = static_cast<std::int32_t>(v);
-    *product = static_cast<std::int32_t>(p);
-    return true;
-}
 
 // "DEVNAME=hidraw3" in the node's uevent; the node's own name otherwise.
 std::string deviceNodeName(const std::string& classEntry, const std::string& name) {
@@ -100,10 +84,14 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
         auto folder = resolvedPath(entry);
         auto uevent = readBinaryFile(entry + "/device/uevent", 8192);
         Found f{Found::Kind::Hidraw, {}, {}, 0, 0};
-        if (!folder || !uevent ||
-            !parseHidID(std::string(uevent->begin(), uevent->end()), &f.vendor, &f.product)) {
+        auto id = uevent ? parseHidID(std::string_view(
+                               reinterpret_cast<const char*>(uevent->data()), uevent->size()))
+                         : std::nullopt;
+        if (!folder || !id) {
             continue;
         }
+        f.vendor = id->vendor;
+        f.product = id->product;
         f.location = underSysroot("/dev/" + deviceNodeName(entry, name));
         f.deviceFolder = entry + "/device";
         // The same node name on another device folder is another device.

@@ -11,6 +11,7 @@
 #include "linux/AppleSMCLight.h"
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
+#include "linux/HidID.h"
 #include "linux/IIOLightSensor.h"
 #include "linux/LogindBrightness.h"
 #include "linux/SensorProxyClient.h"
@@ -111,19 +112,17 @@ bool listed(const std::vector<UsbDeviceID>& monitors, std::int32_t vendor, std::
     return false;
 }
 
-// "HID_ID=0003:000005AC:00009226" in the HID device's uevent.
+// The vendor and product of the HID device behind a hidraw node.
 bool hidIDs(const std::string& hidrawEntry, std::int32_t* vendor, std::int32_t* product) {
     auto uevent = readBinaryFile(hidrawEntry + "/device/uevent", 8192);
     if (!uevent)
         return false;
-    std::string text(uevent->begin(), uevent->end());
-    auto at = text.find("HID_ID=");
-    unsigned bus = 0, v = 0, p = 0;
-    if (at == std::string::npos ||
-        std::sscanf(text.c_str() + at + 7, "%x:%x:%x", &bus, &v, &p) != 3)
+    auto id = parseHidID(
+        std::string_view(reinterpret_cast<const char*>(uevent->data()), uevent->size()));
+    if (!id)
         return false;
-    *vendor = static_cast<std::int32_t>(v);
-    *product = static_cast<std::int32_t>(p);
+    *vendor = id->vendor;
+    *product = id->product;
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "Foundation/PropertyListSerialization.h"
 #include "support/ChildProcess.h"
+#include "support/DamagedPropertyLists.h"
 #include "support/TempDir.h"
 
 using namespace testing_support;
@@ -101,6 +102,11 @@ TEST_F(Launchctl, MissingDamagedAndUnknownFilesFailWithLaunchdsNumbers) {
     EXPECT_NE(stderrText.find(jobFile + ": Invalid property list"), std::string::npos)
         << stderrText;
     EXPECT_NE(stderrText.find("Load failed: 5: Input/output error"), std::string::npos)
+        << stderrText;
+
+    writeFile(jobFile, testing_support::binaryPropertyListWithANulInAKey());  // once an abort
+    EXPECT_EQ(launchctl({"load", "-S", "Aqua", jobFile}), 5);
+    EXPECT_NE(stderrText.find(jobFile + ": Invalid property list"), std::string::npos)
         << stderrText;
 
     writeFile(jobFile, platform::xmlPropertyList(

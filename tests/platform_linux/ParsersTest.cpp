@@ -1,8 +1,9 @@
-// EDID identity and HID report descriptor parsing: the bytes that come from
+// EDID identity, HID_ID and HID report descriptor parsing: the bytes that come from
 // outside, damaged ones included.
 #include <gtest/gtest.h>
 
 #include "linux/Edid.h"
+#include "linux/HidID.h"
 #include "linux/HidReportDescriptor.h"
 #include "support/VirtualLaptop.h"
 
@@ -74,4 +75,39 @@ TEST(ReportDescriptor, TruncatedOrGarbageDescriptorsEndQuietly) {
     }
     EXPECT_FALSE(featureReportLayout({0xFE, 0xFF}, 16));  // long item running past the end
     EXPECT_FALSE(featureReportLayout({0x27, 0xFF}, 16));
+}
+
+TEST(ReportDescriptor, ManyHugeFieldsStopAtACeilingInsteadOfOverflowing) {
+    // Report size and count of 2^32-1, then 4085 one-byte feature items: the
+    // sum of the sizes once overflowed a signed int.
+    std::vector<std::uint8_t> d = {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF};
+    d.insert(d.end(), 4085, 0xB0);
+    auto layout = featureReportLayout(d, 0);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->bits, 1 << 20);
+}
+
+TEST(HidID, BusVendorAndProductFromTheirLineOfTheUevent) {
+    const HidID monitor{3, 0x05AC, 0x9226};
+    EXPECT_EQ(parseHidID("DRIVER=hid-generic\nHID_ID=0003:000005AC:00009226\nHID_NAME=Apple\n"),
+              monitor);
+    EXPECT_EQ(parseHidID("HID_ID=0003:000005ac:00009226"), monitor);  // last line, lower case
+    EXPECT_EQ(parseHidID("HID_ID=3:5AC:9226\n"), monitor);
+}
+
+TEST(HidID, MalformedLinesGiveNoIdentity) {
+    for (const char* uevent : {
+             "",
+             "HID_ID=0003:000005AC\n",             // a field missing
+             "HID_ID=0003:000005AC:00009226:1\n",  // a field too many
+             "HID_ID=0003:1000005AC:00009226\n",   // nine digits: not Apple's vendor by wrap-around
+             "HID_ID=0003:000105AC:00009226\n",    // vendor beyond 16 bits
+             "HID_ID=0003: 000005AC:00009226\n",   // white space
+             "HID_ID=0003:-00005AC:00009226\n",    // sign
+             "HID_ID=0003:0x05AC:00009226\n",      // prefix
+             "HID_ID=0003::00009226\n",            // empty field
+             "MODALIAS=HID_ID=0003:000005AC:00009226",  // not at the start of a line
+         }) {
+        EXPECT_EQ(parseHidID(uevent), std::nullopt) << uevent;
+    }
 }

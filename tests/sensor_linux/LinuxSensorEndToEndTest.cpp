@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "CoreFoundation/CFRunLoop.h"
@@ -76,4 +77,23 @@ TEST(LinuxSensor, ControllerWithoutAnAppleSMC) {
     auto sensor = AmbientLightSensor::alloc(Backend::Controller);
     sensor->init();
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
+}
+
+TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
+    VirtualLaptop laptop;
+    laptop.writeSMCLight("(1000,1000)\n");
+    LinuxMachine::installNew();
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::Controller);
+    sensor->init();
+
+    std::filesystem::remove(laptop.smcLight());  // the driver unloaded under the sensor
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    EXPECT_TRUE(levels.values.empty());
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
+
+    laptop.writeSMCLight("(0,0)\n");  // loaded again: polling picked up where it was
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    EXPECT_EQ(levels.values, std::vector<double>{0.0});
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), 0.0);
 }

@@ -12,6 +12,7 @@
 #include "Foundation/PropertyListSerialization.h"
 #include "settings/AgentInstallation.h"
 #include "sim/SimMachine.h"
+#include "support/DamagedPropertyLists.h"
 #include "support/TempDir.h"
 
 using platform::sim::SimMachine;
@@ -155,6 +156,9 @@ TEST_F(AgentInstallation, MissingOrBrokenResourcesLogOneLineAndChangeNothing) {
         {"no template", [&] { std::filesystem::remove(templatePath); },
          "template org.duolume.Duolume.plist is missing"},
         {"damaged template", [&] { writeFile(templatePath, "<plist><dict><key>"); },
+         "is not a property-list dictionary"},
+        {"template with a NUL in a key",
+         [&] { writeFile(templatePath, testing_support::binaryPropertyListWithANulInAKey()); },
          "is not a property-list dictionary"},
         {"template not a dictionary",
          [&] { writeFile(templatePath, platform::xmlPropertyList(PlistValue::array({}))); },

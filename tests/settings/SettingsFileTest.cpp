@@ -11,6 +11,7 @@
 #include "settings/SettingsStore.h"
 #include "support/PrivateBus.h"
 #include "support/SignalCounter.h"
+#include "support/DamagedPropertyLists.h"
 #include "support/TempDir.h"
 
 using namespace duolume;
@@ -20,7 +21,7 @@ using platform::linux_machine::LinuxMachine;
 namespace {
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     SettingsFile() : config_("XDG_CONFIG_HOME", home_.path()) {
         machine_ = &LinuxMachine::installNew();
         machine_->logObserver = [this](const std::string& line) { log_.push_back(line); };
@@ -101,8 +102,9 @@ TEST_F(SettingsFile, AValueWrittenByAnotherProcessIsSeenByTheNextRead) {
 TEST_F(SettingsFile, DamagedFilesAreKeptAsideAndReadAsAbsent) {
     const std::vector<std::string> damages = {
         "<?xml version=\"1.0\"?><plist><dict><key>enabled</key><true/>",  // truncated
-        std::string("\x00\xff\x13garbage\x01", 11),                          // binary garbage
-        "<plist version=\"1.0\"><array><real>1</real></array></plist>",     // not a dictionary
+        std::string("\x00\xff\x13garbage\x01", 11),                       // binary garbage
+        "<plist version=\"1.0\"><array><real>1</real></array></plist>",   // not a dictionary
+        binaryPropertyListWithANulInAKey(),  // a key holding a NUL byte
     };
     for (const auto& damage : damages) {
         writeFile(domainPath(), damage);
@@ -146,10 +148,12 @@ TEST_F(SettingsFile, AnUnreadableFileIsNotReplacedByAOneKeyDomain) {
     if (child == 0) {
         if (geteuid() == 0) {
             if (chown(home_.path().c_str(), 65534, 65534) != 0 ||
-                chown(domainPath().c_str(), 65534, 65534) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                chown(domainPath().c_str(), 65534, 65534) != 0 || setgid(65534) != 0 ||
+                setuid(65534) != 0)
                 _exit(3);
         }
-        if (chmod(domainPath().c_str(), 0) != 0) _exit(4);
+        if (chmod(domainPath().c_str(), 0) != 0)
+            _exit(4);
         LinuxMachine::installNew();
         setPrefsForKey(PlistValue::real(0.5), "internal5");
         _exit(fetchSettings().has_value() ? 5 : 0);
@@ -168,6 +172,7 @@ TEST_F(SettingsFile, WithoutABusTheWriteIsStoredAndOneLineIsLogged) {
     EXPECT_NO_THROW(setPrefsForKey(PlistValue::real(0.5), "internal5"));
     EXPECT_EQ(readBack().size(), 1u);
     bool logged = false;
-    for (const auto& l : log_) logged |= l.find("not posted") != std::string::npos;
+    for (const auto& l : log_)
+        logged |= l.find("not posted") != std::string::npos;
     EXPECT_TRUE(logged);
 }

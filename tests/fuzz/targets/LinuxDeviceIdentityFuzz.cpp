@@ -1,0 +1,55 @@
+// What Linux devices tell about themselves: a display's EDID, a HID device's
+// HID_ID line and a monitor's HID report descriptor. Any bytes either give a
+// consistent answer or none, never a crash.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/FuzzTarget.h"
+#include "linux/Edid.h"
+#include "linux/HidID.h"
+#include "linux/HidReportDescriptor.h"
+
+using namespace platform::linux_machine;
+
+DUOLUME_FUZZ_TARGET(edid) {
+    const std::vector<std::uint8_t> bytes(data, data + size);
+    auto id = parseEdid(bytes);
+    if (!id)
+        return;
+    // Only a whole base block with its header and checksum gives an identity.
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 128; ++i)
+        sum = static_cast<std::uint8_t>(sum + bytes.at(i));
+    if (sum != 0 || bytes[0] != 0 || bytes[1] != 0xFF || bytes[7] != 0 || id->vendor > 0xFFFF ||
+        id->product > 0xFFFF)
+        std::abort();
+}
+
+DUOLUME_FUZZ_TARGET(hid_id) {
+    const std::string_view uevent(reinterpret_cast<const char*>(data), size);
+    auto id = parseHidID(uevent);
+    if (!id)
+        return;
+    if (id->vendor < 0 || id->vendor > 0xFFFF || id->product < 0 || id->product > 0xFFFF)
+        std::abort();
+    // The kernel's own form of what was read reads back the same.
+    char line[64];
+    std::snprintf(line, sizeof line, "HID_ID=%04X:%08X:%08X\n", id->bus,
+                  static_cast<unsigned>(id->vendor), static_cast<unsigned>(id->product));
+    if (parseHidID(line) != id)
+        std::abort();
+}
+
+DUOLUME_FUZZ_TARGET(hid_report_descriptor) {
+    if (size < 1)
+        return;
+    // The first byte picks the report asked about; the rest is the descriptor.
+    const std::vector<std::uint8_t> descriptor(data + 1, data + size);
+    auto layout = featureReportLayout(descriptor, data[0]);
+    if (layout && (layout->bits < 0 || layout->logicalMinimum < INT32_MIN ||
+                   layout->logicalMaximum > UINT32_MAX))
+        std::abort();
+}

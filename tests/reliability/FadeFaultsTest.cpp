@@ -1,0 +1,126 @@
+// The engine fading a virtual laptop's displays through the Linux machine
+// while something breaks half-way: the USB monitor is unplugged, the panel's
+// backlight vanishes, logind starts refusing. The fade always ends on time,
+// the other display still reaches its target, nothing crashes, and the next
+// request works with what is left.
+#include <sys/stat.h>
+
+#include "FaultyLaptop.h"
+#include "engine/BrightnessController.h"
+#include "support/FakeLogind.h"
+#include "support/NoFileOverride.h"
+#include "support/PrivateBus.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr char kPanelFailure[] = "IODisplaySetFloatParameter error";
+
+class FadeFaults : public FaultyLaptopTest {
+  protected:
+    void SetUp() override {
+        VirtualLaptop::Connector panel;
+        panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
+        builtin_ = laptop.addConnector(panel);
+        VirtualLaptop::Connector hdmi;
+        hdmi.name = "HDMI-A-1";
+        hdmi.edid = VirtualLaptop::makeEdid("APP", 0x9226, 7);
+        laptop.addConnector(hdmi);
+        addPanelBacklight(500);
+    }
+
+    void addPanelBacklight(long value) {
+        laptop.addConnectorBacklight("intel_backlight", builtin_, 1000, value);
+    }
+    long panel() const { return laptop.backlightValue("intel_backlight"); }
+
+    // An Apple monitor on hidraw0, attached to the shared engine.
+    BrightnessController* engineWithMonitor() {
+        fuse->addMonitor("hidraw0", 0x8000);
+        laptop.addHidrawDevice(0, 0x9226);
+        auto* engine = BrightnessController::sharedInstance();
+        EXPECT_TRUE(runUntil([&] { return engine->externalMonitors().size() == 1; }));
+        return engine;
+    }
+
+    std::string builtin_;
+};
+
+#define SKIP_WITHOUT_FUSE()                                        \
+    do {                                                           \
+        std::string why_;                                          \
+        if (!mountHidraw(&why_))                                   \
+            GTEST_SKIP() << "virtual hidraw needs FUSE: " << why_; \
+    } while (0)
+
+}  // namespace
+
+TEST_F(FadeFaults, MonitorUnpluggedMidFade) {
+    SKIP_WITHOUT_FUSE();
+    auto* engine = engineWithMonitor();
+    breakAtFadeStep(30, [&] {
+        fuse->unplug("hidraw0");
+        laptop.removeHidrawDevice(0);
+    });
+
+    engine->setBrightnessForInternalDisplay(0.2, 1.0, true);
+    EXPECT_EQ(machine->pauses, 100);  // every step taken, none hung on the vanished node
+    EXPECT_EQ(panel(), 200);
+    const auto writes = fuse->writes("hidraw0");
+    ASSERT_EQ(writes.size(), 30u);
+    EXPECT_GT(writes.back(), 0x8000);
+
+    // The removal reaches the engine once its run loop turns again.
+    ASSERT_TRUE(runUntil([&] { return engine->externalMonitors().empty(); }));
+    engine->setBrightnessForInternalDisplay(0.7, 0.1, false);
+    EXPECT_EQ(panel(), 700);
+    EXPECT_EQ(fuse->writes("hidraw0").size(), 30u);
+}
+
+TEST_F(FadeFaults, BacklightVanishingMidFade) {
+    auto* engine = BrightnessController::sharedInstance();
+    breakAtFadeStep(30, [&] { laptop.removeBacklight("intel_backlight"); });
+
+    engine->setBrightnessForInternalDisplay(0.9, 0.5, true);
+    EXPECT_EQ(machine->pauses, 100);
+    // Every write after the loss is logged as the failure it is.
+    EXPECT_EQ(loggedLines(kPanelFailure), 70);
+
+    // The driver comes back (module reloaded): the next request finds it.
+    addPanelBacklight(10);
+    engine->setBrightnessForInternalDisplay(0.4, 0.5, false);
+    EXPECT_EQ(panel(), 400);
+}
+
+TEST_F(FadeFaults, BacklightVanishingMidFadeLeavesTheMonitorsFadeWhole) {
+    SKIP_WITHOUT_FUSE();
+    auto* engine = engineWithMonitor();
+    breakAtFadeStep(50, [&] { laptop.removeBacklight("intel_backlight"); });
+
+    engine->setBrightnessForInternalDisplay(0.9, 0.25, true);
+    const auto writes = fuse->writes("hidraw0");
+    ASSERT_EQ(writes.size(), 100u);
+    EXPECT_NEAR(writes.back(), 0x3FFF, 1);
+    EXPECT_EQ(fuse->brightness("hidraw0"), writes.back());
+}
+
+TEST_F(FadeFaults, LogindRefusingSetBrightnessMidFade) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeLogind logind(laptop.root() + "/sys/class/backlight");
+    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
+    NoFileOverride asUser;  // only logind can write the backlight
+    auto* engine = BrightnessController::sharedInstance();
+    breakAtFadeStep(30, [&] { logind.refuse(true); });
+
+    engine->setBrightnessForInternalDisplay(0.8, 0.5, true);
+    EXPECT_EQ(machine->pauses, 100);
+    EXPECT_EQ(logind.calls().size(), 30u + 70u);  // asked at every step, refused after 30
+    EXPECT_EQ(panel(), 500 + 30 * 3);             // where the last accepted step left it
+    // Refused, the engine tries the backlight's own file, which this user may not write.
+    EXPECT_EQ(loggedLines(kPanelFailure), 70);
+
+    logind.refuse(false);
+    engine->setBrightnessForInternalDisplay(0.25, 0.5, false);
+    EXPECT_EQ(panel(), 250);
+}
