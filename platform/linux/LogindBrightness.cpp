@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include "linux/PrivateBusConnection.h"
+
 namespace platform::linux_machine {
 namespace {
 
@@ -18,23 +20,8 @@ GDBusConnection* systemBus() {
     static GDBusConnection* connection = nullptr;
     if (connection && g_dbus_connection_is_closed(connection))
         g_clear_object(&connection);
-    if (!connection) {
-        GError* error = nullptr;
-        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-        if (address) {
-            // A private connection: the process-wide singleton would be torn
-            // down (and exit the process) when the bus goes away.
-            connection = g_dbus_connection_new_for_address_sync(
-                address,
-                static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-                nullptr, nullptr, &error);
-            g_free(address);
-        }
-        g_clear_error(&error);
-        if (connection)
-            g_dbus_connection_set_exit_on_close(connection, FALSE);
-    }
+    if (!connection)
+        connection = openPrivateBusConnection(G_BUS_TYPE_SYSTEM);
     return connection;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include "linux/PrivateBusConnection.h"
+
 #include <cmath>
 
 namespace platform::linux_machine {
@@ -79,20 +81,7 @@ GDBusConnection* SensorProxyClient::bus() {
     }
     if (connection_)
         return connection_;
-    GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-    if (address) {
-        connection_ = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
-    }
-    g_clear_error(&error);
-    // A bus that goes away must not end the process.
-    if (connection_)
-        g_dbus_connection_set_exit_on_close(connection_, FALSE);
+    connection_ = openPrivateBusConnection(G_BUS_TYPE_SYSTEM);
     return connection_;
 }
 

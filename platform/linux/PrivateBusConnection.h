@@ -1,0 +1,13 @@
+// A connection of its own to a message bus. GLib's shared bus connection
+// would end the whole process when its bus goes away; a private one with
+// exit-on-close off just closes, and its user connects again later.
+#pragma once
+
+#include <gio/gio.h>
+
+namespace platform::linux_machine {
+
+// A new connection to `type`'s bus, or null when none can be made.
+GDBusConnection* openPrivateBusConnection(GBusType type);
+
+}  // namespace platform::linux_machine
