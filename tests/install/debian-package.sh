@@ -61,7 +61,10 @@ for dependency in libqt6widgets6 libqt6uitools6 libglib2.0-0 libplist3 libudev1 
                   qt6-qpa-plugins dbus systemd; do
     grep -qxF "$dependency" <<<"$names" || fail "Depends lacks $dependency"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "no postinst"
+# Listed to a file first: grep -q stopping early would kill tar with SIGPIPE,
+# which pipefail turns into a failure.
+dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$work/control"
+grep -qx './postinst' "$work/control" || fail "no postinst"
 
 # --- install -------------------------------------------------------------
 dpkg -i "$deb" >"$work/dpkg-install.log" 2>&1 || { cat "$work/dpkg-install.log"; fail "dpkg -i"; }
