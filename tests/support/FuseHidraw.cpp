@@ -208,6 +208,7 @@ std::unique_ptr<FuseHidraw> FuseHidraw::mount(const std::string& mountPoint, std
     fuse_args args = FUSE_ARGS_INIT(argc, const_cast<char**>(argv));
     fs->session_ =
         fuse_session_new(&args, FuseHidrawOps::table(), sizeof(fuse_lowlevel_ops), fs.get());
+    fuse_opt_free_args(&args);  // the option parser may have copied them
     if (!fs->session_) {
         if (why)
             *why = "fuse_session_new failed";

@@ -38,9 +38,9 @@ bool eventually(const std::function<bool()>& done, double seconds = 10.0) {
 // A laptop whose panel backlight runs 0 to 1000 and whose light sensor (both
 // kinds, so either back-end of the build finds one) reads dark; the curve
 // rises from 0.1 at level 0 by 0.08 a level, and sync is on.
-class AgentProcess : public ::testing::Test {
+class AgentFaults : public ::testing::Test {
   protected:
-    AgentProcess() : laptop(root.path()) {
+    AgentFaults() : laptop(root.path()) {
         VirtualLaptop::Connector panel;
         panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
         laptop.addConnectorBacklight("intel_backlight", laptop.addConnector(panel), 1000, 500);
@@ -93,7 +93,7 @@ class AgentProcess : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(AgentProcess, AKilledAgentIsReplacedByTheNextOneWhichAppliesTheCurveAgain) {
+TEST_F(AgentFaults, AKilledAgentIsReplacedByTheNextOneWhichAppliesTheCurveAgain) {
     auto first = startAgent();
     ASSERT_TRUE(eventually([&] { return panel() == 100; })) << first->standardError();
 
@@ -119,7 +119,7 @@ TEST_F(AgentProcess, AKilledAgentIsReplacedByTheNextOneWhichAppliesTheCurveAgain
     EXPECT_EQ(restarted->wait(5.0), 0);
 }
 
-TEST_F(AgentProcess, KeepsFollowingTheLightWhenTheSessionBusGoesAway) {
+TEST_F(AgentFaults, KeepsFollowingTheLightWhenTheSessionBusGoesAway) {
     auto agent = startAgent();
     ASSERT_TRUE(eventually([&] { return panel() == 100; })) << agent->standardError();
 
