@@ -57,11 +57,7 @@ struct Laptop {
     BrightnessController* engine = nullptr;
 
     Laptop() {
-        VirtualLaptop::Connector edp;
-        edp.name = "eDP-1";
-        edp.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
-        edp.connectorId = 77;
-        const std::string builtin = laptop.addConnector(edp);
+        const std::string builtin = laptop.addBuiltinPanel();
         laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
         backlights = 1;
         platform::Machine::install(std::make_unique<QuietLinuxMachine>());

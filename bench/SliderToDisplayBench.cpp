@@ -78,12 +78,6 @@ std::optional<std::string> memoryFolder() {
     return std::nullopt;
 }
 
-// The SMC pair that reads as ambient light level `level` ((v + 1)^(2/15) - 1).
-std::string smcLight(double level) {
-    const auto v = static_cast<unsigned long long>(std::pow(level + 1.0, 7.5) - 1.0);
-    return "(" + std::to_string(v) + "," + std::to_string(v) + ")\n";
-}
-
 QApplication& offscreenApp() {
     static QApplication* app = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -117,19 +111,13 @@ struct Rig {
     std::atomic<int> reports{0};
 
     Rig() {
-        VirtualLaptop::Connector panel;
-        panel.name = "eDP-1";
-        panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
-        panel.connectorId = 77;
-        const std::string builtin = laptop.addConnector(panel);
-        laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
+        const std::string panel = laptop.addBuiltinPanel();
+        laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
         // The USB monitor's picture arrives on an active DisplayPort output.
-        VirtualLaptop::Connector dp;
-        dp.name = "DP-1";
-        dp.edid = VirtualLaptop::makeEdid("APP", 0x9226, 1);
-        dp.connectorId = 95;
-        laptop.addConnector(dp);
-        writeFile(root / "sys/devices/platform/applesmc.768/light", smcLight(4.5));
+        laptop.addExternalOutput();
+        const double level = 4.5;
+        laptop.setAmbientLight(static_cast<std::uint64_t>(std::pow(level + 1.0, 7.5) - 1.0),
+                               std::exp(level) - 1.0);
 
         fuse = FuseHidraw::mount(laptop.devFolder(), &why);
         if (!fuse)
