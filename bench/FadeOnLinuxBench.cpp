@@ -3,7 +3,8 @@
 // through FUSE (real ioctls through the kernel). The fade is 100 steps with a
 // 10 ms sleep after each, so its ideal wall time is 1.000 s; "ratio" is the
 // measured time over that ideal. BM_PacingAlone is the same 100 sleeps with no
-// work (what timers and the scheduler add on the machine at the time); the
+// work (what timers and the scheduler add on the machine at the time);
+// BM_FadeStepWrites is one step's two writes as the engine makes them, and the
 // other benchmarks time one write of each kind, the cost a step adds to its
 // 10 ms.
 //
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "CoreGraphics/CGDirectDisplay.h"
 #include "CoreGraphics/DisplayBackend.h"
 #include "engine/BrightnessController.h"
 #include "support/FuseHidraw.h"
@@ -112,6 +114,7 @@ BENCHMARK(BM_FadeOnLinux)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 // The fade's pacing alone, 100 sleeps of 10 ms, for comparison: what the
 // system's timers and scheduler add on this machine right now.
 void BM_PacingAlone(benchmark::State& state) {
+    laptop();  // installs the Linux machine, whose sleep this is
     double total = 0.0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
@@ -139,6 +142,71 @@ void BM_RequestWithoutSmoothing(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RequestWithoutSmoothing)->Unit(benchmark::kMicrosecond);
+
+// One fade step's writes as the engine makes them: the built-in display, then
+// the other display (every attached monitor), presence tests and look-ups
+// included; the step's sleep left out.
+void BM_FadeStepWrites(benchmark::State& state) {
+    auto& l = laptop();
+    if (!l.ready(state))
+        return;
+    CGDirectDisplayID displays[2] = {};
+    CGDisplayCount count = 0;
+    CGGetActiveDisplayList(2, displays, &count);
+    if (count != 2) {
+        state.SkipWithError("the laptop does not show two active displays");
+        return;
+    }
+    if (!CGDisplayIsBuiltin(displays[0]))
+        std::swap(displays[0], displays[1]);
+    double value = 0.3;
+    for (auto _ : state) {
+        l.engine->setBrightness(value, displays[0]);
+        l.engine->setBrightness(value, displays[1]);
+        value = value > 0.6 ? 0.3 : value + 0.003;
+    }
+}
+BENCHMARK(BM_FadeStepWrites)->Unit(benchmark::kMicrosecond);
+
+// The same writes as in a fade, each after a 10 ms sleep: caches gone cold,
+// the monitor's server thread asleep. Only the writes are timed.
+// state.range(0): 0 both displays, 1 the panel alone, 2 the monitor alone.
+void BM_FadeStepWritesAfterSleep(benchmark::State& state) {
+    auto& l = laptop();
+    if (!l.ready(state))
+        return;
+    CGDirectDisplayID displays[2] = {};
+    CGDisplayCount count = 0;
+    CGGetActiveDisplayList(2, displays, &count);
+    if (count != 2) {
+        state.SkipWithError("the laptop does not show two active displays");
+        return;
+    }
+    if (!CGDisplayIsBuiltin(displays[0]))
+        std::swap(displays[0], displays[1]);
+    const bool panel = state.range(0) != 2;
+    const bool monitor = state.range(0) != 1;
+    double value = 0.3;
+    for (auto _ : state) {
+        platform::Machine::current().sleepMicroseconds(10000);
+        auto start = std::chrono::steady_clock::now();
+        if (panel)
+            l.engine->setBrightness(value, displays[0]);
+        if (monitor)
+            l.engine->setBrightness(value, displays[1]);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        value = value > 0.6 ? 0.3 : value + 0.003;
+    }
+}
+BENCHMARK(BM_FadeStepWritesAfterSleep)
+    ->ArgName("displays")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // One panel write as the engine makes it: DisplayServices through sysfs.
 void BM_PanelBacklightWrite(benchmark::State& state) {

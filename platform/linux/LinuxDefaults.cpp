@@ -1,5 +1,6 @@
 #include "linux/LinuxDefaults.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,35 @@
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
+namespace {
+
+// The whole file; absent (with the reason in `error`) when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path, std::string* error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = "read error";
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace
 
 std::string LinuxDefaults::pathForDomain(const std::string& domain) {
     std::string folder = environment("XDG_CONFIG_HOME").value_or(homeFolder() + "/.config");
@@ -20,13 +50,14 @@ std::string LinuxDefaults::pathForDomain(const std::string& domain) {
 void LinuxDefaults::keepDamagedFile(const std::string& path, const std::string& why) {
     // Never delete what the user had: move it aside under a name not yet taken.
     std::string target = path + ".damaged";
-    for (int n = 2; access(target.c_str(), F_OK) == 0; ++n) target = path + ".damaged." + std::to_string(n);
+    for (int n = 2; access(target.c_str(), F_OK) == 0; ++n)
+        target = path + ".damaged." + std::to_string(n);
     if (::rename(path.c_str(), target.c_str()) == 0) {
         machine_.writeLog("Settings file " + path + " is damaged (" + why + "); kept as " + target +
                           " and read as empty");
     } else {
-        machine_.writeLog("Settings file " + path + " is damaged (" + why + ") and could not be moved aside: " +
-                          std::strerror(errno));
+        machine_.writeLog("Settings file " + path + " is damaged (" + why +
+                          ") and could not be moved aside: " + std::strerror(errno));
     }
 }
 
@@ -47,7 +78,20 @@ std::optional<PlistDictionary> LinuxDefaults::read(const std::string& domain) {
         return std::nullopt;
     }
     std::string error;
-    auto value = readPropertyListFile(path, &error);
+    auto bytes = readWholeFile(path, &error);
+    if (!bytes) {
+        keepDamagedFile(path, error);
+        return std::nullopt;
+    }
+    return parse(path, std::move(*bytes));
+}
+
+std::optional<PlistDictionary> LinuxDefaults::parse(const std::string& path, std::string bytes) {
+    auto last = lastParsed_.find(path);
+    if (last != lastParsed_.end() && last->second.bytes == bytes)
+        return last->second.dictionary;
+    std::string error;
+    auto value = parsePropertyList(bytes, &error);
     if (!value) {
         keepDamagedFile(path, error);
         return std::nullopt;
@@ -56,7 +100,10 @@ std::optional<PlistDictionary> LinuxDefaults::read(const std::string& domain) {
         keepDamagedFile(path, "its top level is not a dictionary");
         return std::nullopt;
     }
-    return *value->dictionaryValue();
+    Parsed& parsed = lastParsed_[path];
+    parsed.bytes = std::move(bytes);
+    parsed.dictionary = *value->dictionaryValue();
+    return parsed.dictionary;
 }
 
 bool LinuxDefaults::write(const std::string& domain, const PlistDictionary& content) {
@@ -65,14 +112,15 @@ bool LinuxDefaults::write(const std::string& domain, const PlistDictionary& cont
     // A file that exists but cannot be read would be lost by replacing it with
     // a domain built from nothing: leave it alone.
     if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), R_OK) != 0) {
-        machine_.writeLog("Settings file " + path + " cannot be read, so it is not replaced: " +
-                          std::strerror(errno));
+        machine_.writeLog("Settings file " + path +
+                          " cannot be read, so it is not replaced: " + std::strerror(errno));
         return false;
     }
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::string error;
-    if (!writeFileContents(path, xmlPropertyList(PlistValue::dictionary(content)), true, 0600, &error)) {
+    if (!writeFileContents(path, xmlPropertyList(PlistValue::dictionary(content)), true, 0600,
+                           &error)) {
         machine_.writeLog("Settings file " + path + " could not be written: " + error);
         return false;
     }

@@ -3,14 +3,21 @@
 // mode 0600. A file that cannot be parsed, or whose top level is not a
 // dictionary, is logged, moved aside as <domain>.plist.damaged and read as an
 // absent domain.
+//
+// The file is read whole at every call; only its parse is remembered: bytes
+// equal to those last parsed from the same file give that parse's
+// dictionary again without a second parse. The pane reads and the engine
+// reads the same file several times a second while a slider moves.
 #pragma once
+
+#include <map>
 
 #include "Machine.h"
 
 namespace platform::linux_machine {
 
 class LinuxDefaults : public DefaultsStorage {
-public:
+  public:
     explicit LinuxDefaults(Machine& machine) : machine_(machine) {}
     std::optional<PlistDictionary> read(const std::string& domain) override;
     bool write(const std::string& domain, const PlistDictionary& content) override;
@@ -19,10 +26,17 @@ public:
     // Where the named domain lives.
     static std::string pathForDomain(const std::string& domain);
 
-private:
+  private:
+    struct Parsed {
+        std::string bytes;
+        PlistDictionary dictionary;
+    };
     void keepDamagedFile(const std::string& path, const std::string& why);
+    std::optional<PlistDictionary> parse(const std::string& path, std::string bytes);
+
     Machine& machine_;
     bool lastWriteSucceeded_ = true;
+    std::map<std::string, Parsed> lastParsed_;  // by file path
 };
 
 }  // namespace platform::linux_machine

@@ -99,6 +99,32 @@ TEST_F(SettingsFile, AValueWrittenByAnotherProcessIsSeenByTheNextRead) {
     EXPECT_EQ(settingsDouble(fetchSettings(), "external7"), 0.33);
 }
 
+// Reads reuse the last parse only for identical bytes: a change made in place,
+// with the same size and within the same clock tick, is still seen, and so is
+// damage that follows a good read.
+TEST_F(SettingsFile, EveryReadSeesTheBytesOnDiskEvenWhenChangedInPlace) {
+    writeInitialSettings(initialSettings());
+    const std::string before = readFile(domainPath());
+    EXPECT_EQ(fetchSettings(), fetchSettings());
+    std::string after = before;
+    const auto at = after.find("<real>0.69999998807907104</real>");
+    ASSERT_NE(at, std::string::npos) << after;
+    after.replace(at, 32, "<real>0.19999998807907104</real>");
+    ASSERT_EQ(after.size(), before.size());
+    {
+        // In place: same inode, same size.
+        FILE* f = std::fopen(domainPath().c_str(), "r+");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(after.data(), 1, after.size(), f);
+        std::fclose(f);
+    }
+    EXPECT_DOUBLE_EQ(settingsDouble(fetchSettings(), "external7"), 0.19999998807907104);
+    EXPECT_EQ(settingsDouble(fetchSettings(), "internal7"), static_cast<double>(0.7f));
+    writeFile(domainPath(), before.substr(0, before.size() / 2));
+    EXPECT_FALSE(fetchSettings().has_value());
+    EXPECT_TRUE(fileExists(domainPath() + ".damaged"));
+}
+
 TEST_F(SettingsFile, DamagedFilesAreKeptAsideAndReadAsAbsent) {
     const std::vector<std::string> damages = {
         "<?xml version=\"1.0\"?><plist><dict><key>enabled</key><true/>",  // truncated
