@@ -199,6 +199,17 @@ std::optional<long long> backlightRawValue(double fraction, long long max, bool 
     return raw;
 }
 
+IOReturn backlightRawValueFor(const Backlight& backlight, double fraction, long long* raw) {
+    long long max = 0;
+    if (IOReturn status = readBacklightMax(backlight, &max))
+        return status;
+    auto value = backlightRawValue(fraction, max, backlight.builtin);
+    if (!value)
+        return kIOReturnBadArgument;
+    *raw = *value;
+    return kIOReturnSuccess;
+}
+
 IOReturn writeBacklightRaw(const Backlight& backlight, long long raw) {
     int error = writeAttribute(backlight.folder + "/brightness", std::to_string(raw) + "\n");
     return error ? statusForErrno(error) : kIOReturnSuccess;

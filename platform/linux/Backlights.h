@@ -40,6 +40,9 @@ IOReturn readBacklightFraction(const Backlight& backlight, float* fraction);
 std::optional<long long> backlightRawValue(double fraction, long long max, bool builtin);
 // max_brightness, or the status of the failed read.
 IOReturn readBacklightMax(const Backlight& backlight, long long* max);
+// The raw value for `fraction` on this backlight (reads max_brightness), or
+// the status of the failure.
+IOReturn backlightRawValueFor(const Backlight& backlight, double fraction, long long* raw);
 // Writes `raw` to the brightness file. The status of a refused write is
 // kIOReturnNotPermitted.
 IOReturn writeBacklightRaw(const Backlight& backlight, long long raw);

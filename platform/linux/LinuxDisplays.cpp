@@ -96,17 +96,14 @@ int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float
     auto backlight = builtinBacklightOf(display);
     if (!backlight)
         return kIOReturnNotFound;
-    long long max = 0;
-    if (IOReturn status = readBacklightMax(*backlight, &max))
+    long long raw = 0;
+    if (IOReturn status = backlightRawValueFor(*backlight, brightness, &raw))
         return status;
-    auto raw = backlightRawValue(brightness, max, backlight->builtin);
-    if (!raw)
-        return kIOReturnBadArgument;
-    IOReturn status = writeBacklightRaw(*backlight, *raw);
+    IOReturn status = writeBacklightRaw(*backlight, raw);
     // A user without write access to sysfs may still change the backlight of
     // the session's own seat through logind.
     if (status == kIOReturnNotPermitted) {
-        status = logindSetBacklight(backlight->name, static_cast<std::uint32_t>(*raw));
+        status = logindSetBacklight(backlight->name, static_cast<std::uint32_t>(raw));
     }
     return status;
 }
@@ -195,13 +192,10 @@ IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
     auto backlight = findBacklight(*name);
     if (!backlight)
         return kIOReturnNoDevice;
-    long long max = 0;
-    if (IOReturn status = readBacklightMax(*backlight, &max))
+    long long raw = 0;
+    if (IOReturn status = backlightRawValueFor(*backlight, value, &raw))
         return status;
-    auto raw = backlightRawValue(value, max, backlight->builtin);
-    if (!raw)
-        return kIOReturnBadArgument;
-    return writeBacklightRaw(*backlight, *raw);
+    return writeBacklightRaw(*backlight, raw);
 }
 
 }  // namespace platform::linux_machine
