@@ -4,6 +4,8 @@
 // switched after the setting is stored.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/BrightnessController.h"
 #include "pane/PaneHarness.h"
 #include "sensor/AmbientLightSensor.h"
@@ -17,7 +19,8 @@ namespace {
 // The pane, opened on a machine with a built-in display and a sensor that
 // reads a level below 1, with the notice already dismissed.
 struct ControlsHarness : PaneHarness {
-    explicit ControlsHarness(std::optional<NSDictionary> stored = std::nullopt) {
+    explicit ControlsHarness(std::optional<NSDictionary> stored = std::nullopt,
+                             const std::string& bundlePath = testing_support::builtBundlePath()) {
         sim().simDisplays().addBuiltinDisplay(1, 0.5);
         sim().simDisplays().setAllOptionalOperationsPresent();
         sim().simLightSensor().controllerPresent = true;
@@ -27,7 +30,7 @@ struct ControlsHarness : PaneHarness {
         NSDictionary domain = stored.value_or(duolume::initialSettings());
         domain["suppressHardwareWarning"] = PlistValue::boolean(true);
         sim().simDefaults().domains[duolume::ProductIdentifier] = domain;
-        open();
+        open(bundlePath);
     }
     double builtinBrightness() { return sim().simDisplays().find(1)->brightness; }
     size_t displayWrites() { return sim().simDisplays().writes.size(); }
@@ -136,4 +139,38 @@ TEST(PaneControls, MainSwitchStoresAndAnnouncesBeforeTheAgentIsLoadedOrUnloaded)
     EXPECT_EQ(seen[1].enabled, PlistValue::integer(0));
     EXPECT_EQ(seen[1].posts, 2);
     EXPECT_EQ(h.displayWrites(), 0u);  // the switch itself applies no brightness
+}
+
+TEST(PaneControls, MainSwitchKeepsItsNewStateWhenTheAgentCannotBeInstalled) {
+    testing_support::TempDir dir;
+    const std::string bundle = testing_support::copyOfBuiltBundle(dir);
+    testing_support::writeFile(bundle + "/Contents/Resources/org.duolume.Duolume.plist",
+                               "<plist><dict><key>Label");
+    testing_support::TempDir library;
+    ControlsHarness h(std::nullopt, bundle);
+    h.sim().libraryFolder = library.path();
+    h.sim().logLines.clear();
+
+    h.click("mainSwitch");
+    EXPECT_TRUE(h.checkBox("mainSwitch")->isChecked());
+    EXPECT_EQ(h.domain()->at("enabled"), PlistValue::integer(1));
+    EXPECT_EQ(h.changePosts(), 1);
+    ASSERT_EQ(h.sim().logLines.size(), 1u);
+    EXPECT_NE(h.sim().logLines[0].find("is not a property-list dictionary"), std::string::npos)
+        << h.sim().logLines[0];
+    EXPECT_TRUE(h.sim().simTasks().launches.empty());
+    EXPECT_FALSE(std::filesystem::exists(library.path() + "/LaunchAgents"));
+
+    // The pane goes on: the curve is still stored and, with the switch on,
+    // left to the agent.
+    h.dragSlider("internal3", 420);
+    EXPECT_EQ(h.domain()->at("internal3"), PlistValue::real(0.42));
+    EXPECT_EQ(h.changePosts(), 2);
+    EXPECT_EQ(h.displayWrites(), 0u);
+
+    // Turning it off again is stored the same way and still launches nothing.
+    h.click("mainSwitch");
+    EXPECT_FALSE(h.checkBox("mainSwitch")->isChecked());
+    EXPECT_EQ(h.domain()->at("enabled"), PlistValue::integer(0));
+    EXPECT_TRUE(h.sim().simTasks().launches.empty());
 }
