@@ -74,7 +74,9 @@ TEST(TwoPanes, WritingAtOnceNeverTearTheFileAndTheLastWriteWins) {
 
     // Each write stores the whole domain as that pane read it: the final
     // value of the pane that wrote last is stored, in a whole file.
-    auto domain = platform::readPropertyListFile(path)->dictionaryValue();
+    const auto stored = platform::readPropertyListFile(path);
+    ASSERT_TRUE(stored && stored->dictionaryValue());
+    const auto* domain = stored->dictionaryValue();
     EXPECT_EQ(domain->size(), initial.size());
     EXPECT_TRUE(domain->at("internal2") == PlistValue::real(0.11) ||
                 domain->at("external8") == PlistValue::real(0.88));
