@@ -18,12 +18,13 @@ test: build
 	cd build && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitize
 
-# The simulated- and Linux-machine test programs (label "machine") built and
-# run once more with AddressSanitizer and UBSan; the Qt programs are left out.
+# Every test program, on the simulated and the Linux machine and through the
+# Qt widgets (labels "machine" and "qt"), built and run once more with
+# AddressSanitizer and UBSan.
 test-sanitize: deps
 	cmake --preset sanitize
-	cmake --build --preset sanitize --target machine_tests -j $(JOBS)
-	cd build-sanitize && ctest -L machine --output-on-failure -j $(JOBS)
+	cmake --build --preset sanitize --target test_programs -j $(JOBS)
+	cd build-sanitize && ctest -L 'machine|qt' --output-on-failure -j $(JOBS)
 
 run: build
 	./scripts/demo
