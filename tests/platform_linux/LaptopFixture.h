@@ -2,10 +2,8 @@
 // system root, with the machine's log lines kept for inspection.
 #pragma once
 
-#include <glib.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +11,7 @@
 
 #include "support/FuseHidraw.h"
 #include "support/LoggingLinuxMachine.h"
+#include "support/MainContext.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 
@@ -33,14 +32,7 @@ class LaptopTest : public ::testing::Test {
 
     // Turns GLib's default main context until `done` or the time is up.
     bool runUntil(const std::function<bool()>& done, double seconds = 5.0) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            g_main_context_iteration(nullptr, FALSE);
-            g_usleep(1000);
-        }
-        return true;
+        return turnMainContextUntil(done, seconds);
     }
 
     bool logged(const std::string& part) const { return machine->logged(part); }

@@ -3,10 +3,8 @@
 // before a chosen fade step's pause, while the engine is between two writes.
 #pragma once
 
-#include <glib.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +12,7 @@
 
 #include "linux/LinuxMachine.h"
 #include "support/FuseHidraw.h"
+#include "support/MainContext.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 
@@ -61,14 +60,7 @@ class FaultyLaptopTest : public ::testing::Test {
 
     // Turns GLib's default main context until `done` or the time is up.
     bool runUntil(const std::function<bool()>& done, double seconds = 5.0) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            g_main_context_iteration(nullptr, FALSE);
-            g_usleep(1000);
-        }
-        return true;
+        return turnMainContextUntil(done, seconds);
     }
 
     int loggedLines(const std::string& part) const {
