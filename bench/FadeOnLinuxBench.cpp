@@ -143,6 +143,20 @@ void BM_RequestWithoutSmoothing(benchmark::State& state) {
 }
 BENCHMARK(BM_RequestWithoutSmoothing)->Unit(benchmark::kMicrosecond);
 
+// The laptop's two active displays, the built-in one first, as the engine
+// orders them for a fade; false (and the benchmark skipped) otherwise.
+bool builtinDisplayFirst(benchmark::State& state, CGDirectDisplayID (&displays)[2]) {
+    CGDisplayCount count = 0;
+    CGGetActiveDisplayList(2, displays, &count);
+    if (count != 2) {
+        state.SkipWithError("the laptop does not show two active displays");
+        return false;
+    }
+    if (!CGDisplayIsBuiltin(displays[0]))
+        std::swap(displays[0], displays[1]);
+    return true;
+}
+
 // One fade step's writes as the engine makes them: the built-in display, then
 // the other display (every attached monitor), presence tests and look-ups
 // included; the step's sleep left out.
@@ -151,14 +165,8 @@ void BM_FadeStepWrites(benchmark::State& state) {
     if (!l.ready(state))
         return;
     CGDirectDisplayID displays[2] = {};
-    CGDisplayCount count = 0;
-    CGGetActiveDisplayList(2, displays, &count);
-    if (count != 2) {
-        state.SkipWithError("the laptop does not show two active displays");
+    if (!builtinDisplayFirst(state, displays))
         return;
-    }
-    if (!CGDisplayIsBuiltin(displays[0]))
-        std::swap(displays[0], displays[1]);
     double value = 0.3;
     for (auto _ : state) {
         l.engine->setBrightness(value, displays[0]);
@@ -176,14 +184,8 @@ void BM_FadeStepWritesAfterSleep(benchmark::State& state) {
     if (!l.ready(state))
         return;
     CGDirectDisplayID displays[2] = {};
-    CGDisplayCount count = 0;
-    CGGetActiveDisplayList(2, displays, &count);
-    if (count != 2) {
-        state.SkipWithError("the laptop does not show two active displays");
+    if (!builtinDisplayFirst(state, displays))
         return;
-    }
-    if (!CGDisplayIsBuiltin(displays[0]))
-        std::swap(displays[0], displays[1]);
     const bool panel = state.range(0) != 2;
     const bool monitor = state.range(0) != 1;
     double value = 0.3;
