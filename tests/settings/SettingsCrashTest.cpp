@@ -1,5 +1,6 @@
 // A writer killed at random moments never leaves a torn settings file.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,12 +29,24 @@ TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
     std::uniform_int_distribution<int> pause(0, 3000);  // microseconds
     int roundsWithNewValue = 0;
     for (int round = 0; round < 200; ++round) {
+        // The writer says when its first write is done, so that the kill lands in the middle
+        // of its writing however slowly a loaded (or sanitized) machine starts it.
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(ready[0]);
             platform::linux_machine::LinuxMachine::installNew();
-            for (long i = 0;; ++i) setPrefsForKey(PlistValue::real((i % 100) / 100.0), "internal5");
+            for (long i = 0;; ++i) {
+                setPrefsForKey(PlistValue::real((i % 100) / 100.0), "internal5");
+                if (i == 0 && write(ready[1], "w", 1) != 1) _exit(1);
+            }
         }
+        close(ready[1]);
+        pollfd started{ready[0], POLLIN, 0};
+        ASSERT_EQ(poll(&started, 1, 30000), 1) << "writer never wrote in round " << round;
+        close(ready[0]);
         usleep(pause(random));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
