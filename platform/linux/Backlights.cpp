@@ -69,19 +69,44 @@ class ConnectorsOnDemand {
     std::optional<std::vector<DrmConnector>> connectors_;
 };
 
-// Ties a backlight to its panel: a raw interface through its `device` link
+struct ParentDevice {
+    std::string name;
+    std::string folder;
+};
+
+// The device a backlight belongs to: its `device` link, or where that link is
+// missing, the folder its class entry resolves into. A class device whose
+// parent is not itself a class device sits in a folder named after its class
+// (".../0000:00:02.0/backlight/acpi_video0"), one level further down: the
+// kernel's drivers/base/core.c, get_device_parent().
+std::optional<ParentDevice> parentDevice(const std::string& classFolder) {
+    const std::string link = classFolder + "/device";
+    if (auto name = linkTargetName(link))
+        return ParentDevice{*name, link};
+    auto resolved = resolvedPath(classFolder);
+    if (!resolved)
+        return std::nullopt;
+    std::string parent = parentFolder(*resolved);
+    if (baseName(parent) == "backlight")
+        parent = parentFolder(parent);
+    if (parent.empty() || parent == "/")
+        return std::nullopt;
+    return ParentDevice{baseName(parent), parent};
+}
+
+// Ties a backlight to its panel: a raw interface through its parent device
 // (the connector itself, or the graphics card whose built-in connector it
 // drives), firmware and platform interfaces to the built-in panel.
 void attachToConnector(Backlight& b, ConnectorsOnDemand& connectors) {
-    if (auto device = linkTargetName(b.folder + "/device")) {
+    if (auto device = parentDevice(b.folder)) {
         int card = 0;
         std::string type;
-        if (parseConnectorName(*device, &card, &type)) {
-            b.connector = *device;
+        if (parseConnectorName(device->name, &card, &type)) {
+            b.connector = device->name;
             b.builtin = isBuiltinConnectorType(type);
             return;
         }
-        for (int c : cardsOf(b.folder + "/device")) {
+        for (int c : cardsOf(device->folder)) {
             if (auto name = builtinConnector(connectors.get(), c)) {
                 b.connector = name;
                 b.builtin = true;

@@ -89,8 +89,11 @@ void surveyBacklights(std::vector<HardwareFinding>& out) {
         return;
     }
     for (const auto& b : backlights) {
+        // A lone backlight is listed without its type when its parent device told all.
+        std::string type =
+            b.type.empty() ? readAttribute(b.folder + "/type").value_or("type unreadable") : b.type;
         std::string detail = (b.builtin ? "built-in panel" : "other panel") +
-                             (b.connector ? " " + *b.connector : std::string()) + ", " + b.type;
+                             (b.connector ? " " + *b.connector : std::string()) + ", " + type;
         long long max = 0;
         if (readBacklightMax(b, &max) != kIOReturnSuccess || max <= 0) {
             out.push_back({Kind::Backlight, b.name, false, detail + ", max_brightness unreadable"});

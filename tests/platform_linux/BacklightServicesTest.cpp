@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "LaptopFixture.h"
@@ -77,6 +78,20 @@ TEST_F(BacklightServices, InfoDictionaryCarriesTheIdentityOfTheConnectorItBelong
     EXPECT_EQ(number(info[2], "DisplaySerialNumber"), 31337);
     EXPECT_FALSE(displays.displayInfoDictionary(0, 0));
     EXPECT_FALSE(displays.displayInfoDictionary(services[2] + 1000, 0));
+}
+
+TEST_F(BacklightServices, WithoutADeviceLinkTheFolderItSitsInTiesIt) {
+    laptop.addCardBacklight("amdgpu_bl0", "raw", 0, 100, 50);          // the card's panel
+    laptop.addConnectorBacklight("ext_backlight", external, 100, 50);  // raw, on HDMI
+    for (const char* name : {"amdgpu_bl0", "ext_backlight"})
+        std::filesystem::remove(laptop.backlightFile(name, "device"));
+    auto services = displays.displayConnectServices();
+    ASSERT_EQ(services.size(), 2u);
+    auto card = displays.displayInfoDictionary(services[0], 0x200);
+    auto hdmi = displays.displayInfoDictionary(services[1], 0x200);
+    ASSERT_TRUE(card && hdmi);
+    EXPECT_EQ(number(*card, "DisplayProductID"), 0xA045);
+    EXPECT_EQ(number(*hdmi, "DisplayProductID"), 0x4097);
 }
 
 TEST_F(BacklightServices, BacklightOfAnUnknownDeviceCarriesNoIdentity) {

@@ -83,13 +83,17 @@ TEST_F(HardwareSurvey, ConnectedOutputsAreUsableWithTheirIdentity) {
 TEST_F(HardwareSurvey, BacklightRoadsDirectThroughLogindOrNone) {
     const auto panel = laptop.addConnector({});
     laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
+    const std::string line = "built-in panel card0-eDP-1, raw, 0 to 19200, written directly";
+    EXPECT_EQ(find(survey(), Kind::Backlight, "intel_backlight").detail, line);  // alone
+    std::filesystem::remove(laptop.backlightFile("intel_backlight", "device"));
+    EXPECT_EQ(find(survey(), Kind::Backlight, "intel_backlight").detail, line);
     laptop.addPlatformBacklight("broken_backlight", 100, 50);
     writeFile("sys/class/backlight/broken_backlight/max_brightness", "garbage\n");
     {
         auto all = survey();
         auto b = find(all, Kind::Backlight, "intel_backlight");
         EXPECT_TRUE(b.usable);
-        EXPECT_EQ(b.detail, "built-in panel card0-eDP-1, raw, 0 to 19200, written directly");
+        EXPECT_EQ(b.detail, line);
         auto broken = find(all, Kind::Backlight, "broken_backlight");
         EXPECT_FALSE(broken.usable);
         EXPECT_NE(broken.detail.find("max_brightness unreadable"), std::string::npos);
