@@ -116,8 +116,7 @@ struct Rig {
         // The USB monitor's picture arrives on an active DisplayPort output.
         laptop.addExternalOutput();
         const double level = 4.5;
-        laptop.setAmbientLight(static_cast<std::uint64_t>(std::pow(level + 1.0, 7.5) - 1.0),
-                               std::exp(level) - 1.0);
+        laptop.setAmbientLight(VirtualLaptop::smcLightForLevel(level), std::exp(level) - 1.0);
 
         fuse = FuseHidraw::mount(laptop.devFolder(), &why);
         if (!fuse)

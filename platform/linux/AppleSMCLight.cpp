@@ -1,31 +1,80 @@
 #include "linux/AppleSMCLight.h"
 
-#include <unistd.h>
-
 #include <charconv>
 
+#include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
 namespace {
 
-// A whole unsigned decimal number filling `text`.
-std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
-    std::uint64_t value = 0;
+constexpr const char* kDriverName = "applesmc";
+// The driver registers its own device as "applesmc" with the data port 0x300
+// as its id (drivers/hwmon/applesmc.c, platform_device_register_simple).
+constexpr const char* kUsualDevice = "/sys/devices/platform/applesmc.768";
+
+// A whole decimal number 0..255 filling `text`.
+std::optional<std::uint8_t> parseByte(std::string_view text) {
+    unsigned value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > 0xFF)
         return std::nullopt;
-    return value;
+    return static_cast<std::uint8_t>(value);
+}
+
+bool hasLight(const std::string& folder) {
+    return pathExists(folder + "/light");
+}
+
+// The devices bound to the driver are links in its folder, beside bind,
+// unbind, uevent and module.
+std::optional<std::string> boundToDriver() {
+    const std::string driver = underSysroot("/sys/bus/platform/drivers/") + kDriverName;
+    for (const auto& name : folderEntries(driver)) {
+        auto folder = resolvedPath(driver + "/" + name);
+        if (folder && hasLight(*folder))
+            return folder;
+    }
+    return std::nullopt;
+}
+
+bool announcesTheDriver(const std::string& device) {
+    if (linkTargetName(device + "/driver") == kDriverName)
+        return true;
+    auto uevent = readTextFile(device + "/uevent");
+    return uevent && (uevent->rfind("MODALIAS=platform:applesmc\n", 0) == 0 ||
+                      uevent->find("\nMODALIAS=platform:applesmc\n") != std::string::npos);
+}
+
+std::optional<std::string> announcingTheDriver() {
+    const std::string bus = underSysroot("/sys/bus/platform/devices");
+    for (const auto& name : folderEntries(bus)) {
+        const std::string device = bus + "/" + name;
+        if (announcesTheDriver(device) && hasLight(device))
+            return resolvedPath(device);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
+std::optional<std::string> AppleSMCLight::deviceFolder() {
+    if (auto folder = boundToDriver())
+        return folder;
+    if (auto folder = announcingTheDriver())
+        return folder;
+    const std::string usual = underSysroot(kUsualDevice);
+    if (hasLight(usual))
+        return usual;
+    return std::nullopt;
+}
+
 std::string AppleSMCLight::attributePath() {
-    return underSysroot("/sys/devices/platform/applesmc.768/light");
+    return deviceFolder().value_or(underSysroot(kUsualDevice)) + "/light";
 }
 
 bool AppleSMCLight::present() {
-    return ::access(attributePath().c_str(), F_OK) == 0;
+    return deviceFolder().has_value();
 }
 
 std::optional<SMCLightValues> AppleSMCLight::parse(std::string_view text) {
@@ -37,15 +86,18 @@ std::optional<SMCLightValues> AppleSMCLight::parse(std::string_view text) {
     auto comma = text.find(',');
     if (comma == std::string_view::npos)
         return std::nullopt;
-    auto left = parseUnsigned(text.substr(0, comma));
-    auto right = parseUnsigned(text.substr(comma + 1));
+    auto left = parseByte(text.substr(0, comma));
+    auto right = parseByte(text.substr(comma + 1));
     if (!left || !right)
         return std::nullopt;
     return SMCLightValues{*left, *right};
 }
 
 std::optional<SMCLightValues> AppleSMCLight::read() {
-    auto text = readTextFile(attributePath());
+    auto folder = deviceFolder();
+    if (!folder)
+        return std::nullopt;
+    auto text = readTextFile(*folder + "/light");
     if (!text)
         return std::nullopt;
     return parse(*text);

@@ -206,11 +206,13 @@ void surveyLightSensors(std::vector<HardwareFinding>& out) {
     const std::string smc = AppleSMCLight::attributePath();
     if (!AppleSMCLight::present()) {
         out.push_back({Kind::LightSensor, "Apple SMC", false,
-                       "no " + smc + " (not an Intel Mac, or applesmc not loaded)"});
+                       "no applesmc device with a light attribute in " +
+                           underSysroot("/sys/bus/platform") +
+                           " (not an Intel Mac, or applesmc not loaded)"});
     } else if (auto values = AppleSMCLight::read()) {
-        out.push_back(
-            {Kind::LightSensor, "Apple SMC", true,
-             "reads (" + std::to_string(values->left) + "," + std::to_string(values->right) + ")"});
+        out.push_back({Kind::LightSensor, "Apple SMC", true,
+                       "reads (" + std::to_string(values->left) + "," +
+                           std::to_string(values->right) + ") from " + smc});
     } else {
         out.push_back({Kind::LightSensor, "Apple SMC", false, smc + " is unreadable or garbled"});
     }

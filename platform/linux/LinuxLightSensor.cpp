@@ -9,6 +9,7 @@
 #include "IOKit/IONotificationPort.h"
 #include "Machine.h"
 #include "linux/IIOLightSensor.h"
+#include "linux/SMCLightScale.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -157,8 +158,8 @@ kern_return_t LinuxLightSensor::callScalarMethod(io_connect_t connect, std::uint
     auto values = AppleSMCLight::read();
     if (!values)
         return kIOReturnNotReadable;
-    outputs[0] = values->left;
-    outputs[1] = values->right;
+    smcPairSeen_ = smcPairSeen_ || values->right != 0;
+    controllerValuesForSMCLight(*values, smcPairSeen_, outputs);
     *outputCount = 2;
     return kIOReturnSuccess;
 }

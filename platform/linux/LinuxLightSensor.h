@@ -6,7 +6,8 @@
 // event, and sensors may come and go between reads.
 //
 // AppleLMUController: the Apple SMC driver's "light" attribute, whose two
-// values are the outputs of scalar method 0. It is polled once a second on
+// 8-bit values, on the controller's scale (SMCLightScale.h), are the outputs
+// of scalar method 0. It is polled once a second on
 // the run loop (in every mode); a changed value sends a general-interest
 // message.
 #pragma once
@@ -53,6 +54,7 @@ class LinuxLightSensor : public LightSensorBackend {
     std::string lastSourceName_ = "(not yet looked for)";
     bool lastReadGarbled_ = false;
     bool smcOpened_ = false;
+    bool smcPairSeen_ = false;  // the right value has been non-zero
     std::shared_ptr<SMCWatch> smcWatch_;
 };
 

@@ -48,9 +48,7 @@ class AgentProcess : public ::testing::Test {
     }
     // Sensor values that give `level` on either back-end.
     void setLight(double level) {
-        laptop.setAmbientLight(
-            static_cast<std::uint64_t>(std::llround(std::pow(level + 1.0, 7.5) - 1.0)),
-            std::exp(level) - 1.0);
+        laptop.setAmbientLight(VirtualLaptop::smcLightForLevel(level), std::exp(level) - 1.0);
     }
     // NaN while the agent is halfway through rewriting the file.
     double backlight() const {
@@ -106,9 +104,9 @@ TEST_F(AgentProcess, SensorNoiseInSteadyLightLeavesTheBacklightAlone) {
     struct stat before {};
     const std::string file = laptop.backlightFile("intel_backlight", "brightness");
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
-    const auto base = static_cast<std::uint64_t>(std::llround(std::pow(4.0, 7.5) - 1.0));
+    const int base = VirtualLaptop::smcLightForLevel(3.0);
     for (int i = 0; i < 8; ++i) {
-        laptop.setAmbientLight(base + (i % 2 ? 5 : 0), std::exp(3.0) - 1.0 + (i % 2 ? 0.5 : 0.0));
+        laptop.setAmbientLight(base + (i % 2), std::exp(3.0) - 1.0 + (i % 2 ? 0.5 : 0.0));
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
     }
     struct stat after {};

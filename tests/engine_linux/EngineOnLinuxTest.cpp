@@ -11,6 +11,7 @@
 #include "CoreFoundation/CFRunLoop.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/BrightnessController.h"
+#include "linux/SMCLightScale.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
@@ -43,11 +44,12 @@ class EngineOnLinux : public ::testing::Test {
 
     // Sensor values giving about `wanted`; returns the level the sensor computes.
     double setAmbientLevel(double wanted) {
-        auto smc = static_cast<std::uint64_t>(std::llround(std::pow(wanted + 1.0, 7.5) - 1.0));
+        const int smc = VirtualLaptop::smcLightForLevel(wanted);
         double lux = std::exp(wanted) - 1.0;
         laptop.setAmbientLight(smc, lux);
         if (AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::Controller) {
-            return std::pow(static_cast<double>(smc) + 1.0, 2.0 / 15.0) - 1.0;
+            auto value = platform::linux_machine::controllerValueForSMCLight(smc);
+            return std::pow(static_cast<double>(value) + 1.0, 2.0 / 15.0) - 1.0;
         }
         char text[64];
         std::snprintf(text, sizeof text, "%.6f", lux);

@@ -115,7 +115,7 @@ mkdir -p "$(dirname "$settings")"
 } >"$settings"
 # Light for either sensor back-end: the Apple SMC pair and an IIO sensor.
 mkdir -p "$work/laptop/sys/devices/platform/applesmc.768" "$work/laptop/sys/bus/iio/devices/iio:device0"
-echo "(300,300)" >"$work/laptop/sys/devices/platform/applesmc.768/light"
+echo "(200,200)" >"$work/laptop/sys/devices/platform/applesmc.768/light"
 echo "300" >"$work/laptop/sys/bus/iio/devices/iio:device0/in_illuminance_input"
 backlight="$(ls -d "$work"/laptop/sys/class/backlight/* | head -n1)"
 max="$(cat "$backlight/max_brightness")"

@@ -155,7 +155,8 @@ TEST_F(HardwareSurvey, LightSensorsReadOrSayWhyNot) {
     auto iio = find(all, Kind::LightSensor, "IIO iio:device0");
     EXPECT_TRUE(iio.usable);
     EXPECT_NE(iio.detail.find("123.5"), std::string::npos) << iio.detail;
-    EXPECT_EQ(find(all, Kind::LightSensor, "Apple SMC").detail, "reads (12,34)");
+    EXPECT_EQ(find(all, Kind::LightSensor, "Apple SMC").detail,
+              "reads (12,34) from " + laptop.root() + "/sys/devices/platform/applesmc.768/light");
 
     writeFile("sys/bus/iio/devices/iio:device0/in_illuminance_input", "bright\n");
     writeFile("sys/devices/platform/applesmc.768/light", "(12,\n");

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -65,7 +66,8 @@ class AgentFaults : public ::testing::Test {
         std::filesystem::create_directories(iio);
         std::filesystem::create_directories(smc);
         writeFile(iio + "/in_illuminance_input", std::to_string(lux) + "\n");
-        writeFile(smc + "/light", "(" + std::to_string(lux) + "," + std::to_string(lux) + ")\n");
+        const std::string smcValue = std::to_string(std::min(lux, 255));  // 8 bits at most
+        writeFile(smc + "/light", "(" + smcValue + "," + smcValue + ")\n");
     }
 
     std::unique_ptr<ChildProcess> startAgent() {

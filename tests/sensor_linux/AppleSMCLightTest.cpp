@@ -7,17 +7,21 @@
 #include "linux/AppleSMCLight.h"
 #include "linux/LinuxLightSensor.h"
 #include "linux/LinuxMachine.h"
+#include "linux/SMCLightScale.h"
+#include "sensor/AmbientLightSensor.h"
 
 using platform::linux_machine::AppleSMCLight;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 using platform::linux_machine::SMCLightValues;
+using platform::linux_machine::controllerValueForSMCLight;
 
 TEST(AppleSMCLight, ParsesTheDriversPairAndRejectsAnythingElse) {
     EXPECT_EQ(AppleSMCLight::parse("(3,0)\n"), (SMCLightValues{3, 0}));
-    EXPECT_EQ(AppleSMCLight::parse("(1000,2000)"), (SMCLightValues{1000, 2000}));
+    EXPECT_EQ(AppleSMCLight::parse("(255,128)"), (SMCLightValues{255, 128}));
     for (const char* garbage : {"", "\n", "()", "(,)", "(1,)", "(,2)", "(1;2)", "1,2", "(1,2",
-                                "(-1,2)", "(1, 2)", "(1,2)x", "(99999999999999999999999,1)"}) {
+                                "(-1,2)", "(1, 2)", "(1,2)x", "(256,1)", "(1,1000)",
+                                "(99999999999999999999999,1)"}) {
         EXPECT_EQ(AppleSMCLight::parse(garbage), std::nullopt) << "for '" << garbage << "'";
     }
 }
@@ -27,7 +31,7 @@ TEST(AppleSMCLight, ScalarMethodZeroReadsTheAttributeAfresh) {
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
     EXPECT_EQ(sensor.lmuService(), 0u);
-    laptop.writeSMCLight("(12,34)\n");
+    laptop.writeSMCLight("(0,34)\n");
     io_service_t service = sensor.lmuService();
     ASSERT_NE(service, 0u);
 
@@ -39,12 +43,12 @@ TEST(AppleSMCLight, ScalarMethodZeroReadsTheAttributeAfresh) {
     ASSERT_NE(connect, 0u);
     ASSERT_EQ(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
     EXPECT_EQ(count, 2u);
-    EXPECT_EQ(out[0], 12u);
-    EXPECT_EQ(out[1], 34u);
+    EXPECT_EQ(out[0], 0u);
+    EXPECT_EQ(out[1], controllerValueForSMCLight(34));
 
     laptop.writeSMCLight("(56,0)\n");
     ASSERT_EQ(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
-    EXPECT_EQ(out[0], 56u);
+    EXPECT_EQ(out[0], controllerValueForSMCLight(56));
     laptop.writeSMCLight("garbage");
     EXPECT_NE(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
     std::filesystem::remove(laptop.smcLight());
@@ -66,4 +70,66 @@ TEST(AppleSMCLight, UnreadableAttributeCannotBeOpened) {
     io_connect_t connect = 0;
     EXPECT_EQ(sensor.openService(sensor.lmuService(), 0, &connect), kIOReturnNotPrivileged);
     EXPECT_EQ(connect, 0u);
+}
+
+// The level formula on the SMC's 8-bit values: the whole curve, finely in the dark.
+TEST(AppleSMCLight, EightBitReadingsSpanTheWholeCurve) {
+    VirtualLaptop laptop;
+    laptop.writeSMCLight("(0,0)\n");
+    LinuxMachine::installNew();
+    auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
+    sensor->init();
+    auto levelAt = [&](int left, int right) {
+        laptop.writeSMCLight("(" + std::to_string(left) + "," + std::to_string(right) + ")\n");
+        return sensor->getCurrentAmbientLight();
+    };
+    EXPECT_EQ(levelAt(0, 0), 0.0);
+    const double one = levelAt(1, 1);
+    EXPECT_GT(one, 0.0);
+    EXPECT_LT(one, 0.1);
+    EXPECT_NEAR(levelAt(128, 128), 10.0 * 128 / 255, 1e-6);
+    EXPECT_EQ(levelAt(255, 255), 10.0);
+    EXPECT_LT(levelAt(25, 25), 1.0);  // the darkest tenth of the curve keeps 25 steps
+    double previous = levelAt(0, 0);
+    for (int v = 1; v <= 255; ++v) {
+        const double level = levelAt(v, v);
+        ASSERT_GT(level, previous) << v;
+        ASSERT_LT(level - previous, 0.1) << v;
+        previous = level;
+    }
+}
+
+// Macs whose light key holds one reading leave the right value at 0; once the
+// right sensor has shown itself, the two are averaged.
+TEST(AppleSMCLight, ALoneLeftReadingStandsForBothUntilTheRightOneShowsItself) {
+    VirtualLaptop laptop;
+    laptop.writeSMCLight("(200,0)\n");
+    LinuxMachine::installNew();
+    auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
+    sensor->init();
+    const double alone = sensor->getCurrentAmbientLight();
+    EXPECT_NEAR(alone, 10.0 * 200 / 255, 1e-6);
+    laptop.writeSMCLight("(200,200)\n");
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), alone);
+    laptop.writeSMCLight("(200,0)\n");  // now a covered right sensor: averaged
+    EXPECT_LT(sensor->getCurrentAmbientLight(), alone - 0.5);
+}
+
+// Found by its driver, whatever the kernel named the device.
+TEST(AppleSMCLight, FoundByItsDriverUnderAnyName) {
+    VirtualLaptop laptop;
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    laptop.registerSMC("applesmc", /*bound=*/true);
+    laptop.writeSMCLight("(3,4)\n");
+    EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));
+    EXPECT_EQ(AppleSMCLight::attributePath(), laptop.smcLight());
+    EXPECT_NE(sensor.lmuService(), 0u);
+
+    std::filesystem::remove_all(laptop.root() + "/sys/bus/platform/drivers");
+    EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));  // by its MODALIAS
+
+    std::filesystem::remove(laptop.smcLight());  // an SMC without light keys
+    EXPECT_FALSE(AppleSMCLight::present());
+    EXPECT_EQ(sensor.lmuService(), 0u);
 }

@@ -50,12 +50,12 @@ TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
 
 TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
     VirtualLaptop laptop;
-    laptop.writeSMCLight("(1000,1000)\n");
+    laptop.writeSMCLight("(100,100)\n");
     LinuxMachine::installNew();
     Levels levels;
     auto sensor = AmbientLightSensor::alloc(Backend::Controller);
     sensor->init();
-    EXPECT_NEAR(sensor->getCurrentAmbientLight(), 1.5122, 1e-4);
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), 10.0 * 100 / 255, 1e-6);
 
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
     EXPECT_TRUE(levels.values.empty());  // unchanged: no message
@@ -81,7 +81,7 @@ TEST(LinuxSensor, ControllerWithoutAnAppleSMC) {
 
 TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
     VirtualLaptop laptop;
-    laptop.writeSMCLight("(1000,1000)\n");
+    laptop.writeSMCLight("(100,100)\n");
     LinuxMachine::installNew();
     Levels levels;
     auto sensor = AmbientLightSensor::alloc(Backend::Controller);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
 
 class VirtualLaptop {
   public:
@@ -26,14 +27,30 @@ class VirtualLaptop {
         testing_support::writeFile(iioDevice(name) + "/" + file, content);
     }
     void removeIIO(const std::string& name) { std::filesystem::remove_all(iioDevice(name)); }
-    std::string smcLight() const { return root_ / "sys/devices/platform/applesmc.768/light"; }
-    void writeSMCLight(const std::string& content) {
-        std::filesystem::create_directories(root_ / "sys/devices/platform/applesmc.768");
-        testing_support::writeFile(smcLight(), content);
+    // The SMC's light file, on platform device applesmc.768 unless
+    // registerSMC() named another.
+    std::string smcLight() const { return root_ / ("sys/devices/platform/" + smc_ + "/light"); }
+    void writeSMCLight(const std::string& content) { testing_support::writeFile(smcLight(), content); }
+    // Registers the SMC as platform device `device` announcing the driver in
+    // its uevent, and with `bound` also bound to it (the driver's folder links
+    // to it).
+    void registerSMC(const std::string& device, bool bound) {
+        smc_ = device;
+        const std::string folder = root_ / ("sys/devices/platform/" + device);
+        testing_support::writeFile(folder + "/uevent",
+                                   "DRIVER=applesmc\nMODALIAS=platform:applesmc\n");
+        testing_support::makeRelativeLink(folder, root_ / ("sys/bus/platform/devices/" + device));
+        if (bound) {
+            const std::string driver = root_ / "sys/bus/platform/drivers/applesmc";
+            std::filesystem::create_directories(driver);
+            testing_support::makeRelativeLink(driver, folder + "/driver");
+            testing_support::makeRelativeLink(folder, driver + "/" + device);
+        }
     }
 
   private:
     testing_support::TempDir root_;
     testing_support::ScopedEnv sysroot_;
     testing_support::ScopedEnv noSystemBus_;
+    std::string smc_ = "applesmc.768";
 };

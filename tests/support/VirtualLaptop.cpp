@@ -1,5 +1,7 @@
 #include "support/VirtualLaptop.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -251,8 +253,28 @@ void VirtualLaptop::removeAppleDisplay(int index) {
     fs::remove_all(usbDeviceFolder(port), ec);
 }
 
-void VirtualLaptop::setAmbientLight(std::uint64_t smcValue, double lux) {
-    writeFile(sys("devices/platform/applesmc.768/light"),
+std::string VirtualLaptop::smcLightFile(const std::string& smcDevice) const {
+    return sys("devices/platform/" + smcDevice + "/light");
+}
+
+int VirtualLaptop::smcLightForLevel(double level) {
+    return static_cast<int>(std::clamp(std::lround(level * 25.5), 0L, 255L));
+}
+
+void VirtualLaptop::setAmbientLight(int smcValue, double lux, const std::string& smcDevice) {
+    if (smcValue < 0 || smcValue > 255)
+        throw std::invalid_argument("the SMC prints its light values as 8-bit numbers");
+    // As the driver registers its device: on the platform bus, bound to it.
+    const std::string device = sys("devices/platform/" + smcDevice);
+    const std::string driver = sys("bus/platform/drivers/applesmc");
+    if (!fs::exists(device + "/uevent")) {
+        fs::create_directories(driver);
+        writeFile(device + "/uevent", "DRIVER=applesmc\nMODALIAS=platform:applesmc\n");
+        makeRelativeLink(driver, device + "/driver");
+        makeRelativeLink(device, driver + "/" + smcDevice);
+        makeRelativeLink(device, sys("bus/platform/devices/" + smcDevice));
+    }
+    writeFile(smcLightFile(smcDevice),
               "(" + std::to_string(smcValue) + "," + std::to_string(smcValue) + ")\n");
     std::string iio = sys("bus/iio/devices/iio:device0");
     writeFile(iio + "/name", "als\n");

@@ -81,9 +81,14 @@ class VirtualLaptop {
     void removeAppleDisplay(int index);
 
     // --- Ambient light -----------------------------------------------------
-    // Both sensors a laptop may have: the Apple SMC's pair of values (both set
-    // to `smcValue`) and an IIO light sensor reading `lux`.
-    void setAmbientLight(std::uint64_t smcValue, double lux);
+    // Both sensors a laptop may have: the Apple SMC's pair of 8-bit values
+    // (both set to `smcValue`, 0..255) and an IIO light sensor reading `lux`.
+    // The SMC is the applesmc driver's platform device `smcDevice`.
+    void setAmbientLight(int smcValue, double lux, const std::string& smcDevice = "applesmc.768");
+    std::string smcLightFile(const std::string& smcDevice = "applesmc.768") const;
+    // The SMC reading that gives about `level`: the Linux machine spreads
+    // 0..255 evenly over the levels 0..10.
+    static int smcLightForLevel(double level);
 
     // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
     static std::vector<std::uint8_t> appleMonitorDescriptor();

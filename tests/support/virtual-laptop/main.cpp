@@ -124,11 +124,9 @@ void build(VirtualLaptop& laptop, const Options& o) {
     }
     if (o.appledisplay)
         laptop.addAppleDisplay(0, static_cast<std::uint16_t>(o.appledisplay));
-    // Sensor values that give the level on either kind of sensor: the SMC
-    // pair reads as (v + 1)^(2/15) - 1, the IIO sensor as ln(lux + 1).
-    laptop.setAmbientLight(
-        static_cast<std::uint64_t>(std::llround(std::pow(o.light + 1.0, 7.5) - 1.0)),
-        std::exp(o.light) - 1.0);
+    // Sensor values that give the level on either kind of sensor: the SMC's
+    // 8-bit pair as level x 25.5, the IIO sensor as ln(lux + 1).
+    laptop.setAmbientLight(VirtualLaptop::smcLightForLevel(o.light), std::exp(o.light) - 1.0);
 }
 
 }  // namespace
