@@ -39,7 +39,7 @@ std::string lineStarting(const std::string& text, const std::string& prefix) {
     return text.substr(at + 1, end - at - 1);
 }
 
-TEST(UnitTranslation, TheAgentsJobBecomesAGraphicalSessionServiceRestartedAfterACrash) {
+TEST(UnitTranslation, TheAgentsJobBecomesALoginServiceRestartedAfterACrash) {
     UnitTranslation t = translate(agentJob());
     ASSERT_TRUE(t.job) << t.error;
     EXPECT_EQ(t.unitName, "org.duolume.Duolume.service");
@@ -59,7 +59,7 @@ TEST(UnitTranslation, TheAgentsJobBecomesAGraphicalSessionServiceRestartedAfterA
         "Restart=on-failure\n"
         "RestartSec=10\n"
         "\n[Install]\n"
-        "WantedBy=graphical-session.target\n");
+        "WantedBy=default.target graphical-session.target\n");
     EXPECT_FALSE(t.job->disabled);
     EXPECT_TRUE(t.job->loadsInSession("Aqua"));
     EXPECT_FALSE(t.job->loadsInSession("Background"));
@@ -105,8 +105,7 @@ TEST(UnitTranslation, KeepAliveShapesChooseTheRestartPolicy) {
         EXPECT_EQ(t.unitText.find("RestartSec=10") != std::string::npos, restarts);
         EXPECT_EQ(t.unitText.find("StartLimitIntervalSec=0") != std::string::npos, restarts);
         // Without RunAtLoad only a job to be kept alive starts at login.
-        EXPECT_EQ(t.unitText.find("WantedBy=graphical-session.target") != std::string::npos,
-                  restarts);
+        EXPECT_EQ(t.unitText.find("\n[Install]\n") != std::string::npos, restarts);
     }
     NSDictionary job = agentJob();
     job["KeepAlive"] = dict({{"PathState", PlistValue::dictionary({})}});
@@ -199,6 +198,17 @@ TEST(UnitTranslation, UnusableFilesAndJobsAreRefusedWithAReason) {
     EXPECT_NE(notADictionary.error.find("not a dictionary"), std::string::npos);
 }
 
+// A user manager's view of a unit file in `dir`, without a user manager: no
+// complaint at all, not even a setting it ignores.
+int verifyAsUserUnit(const TempDir& dir, const std::string& unitName, std::string* err) {
+    return ChildProcess::run({"/usr/bin/systemd-analyze", "--user", "verify", "--man=no",
+                              dir / unitName},
+                             {{"XDG_RUNTIME_DIR", dir.path()},
+                              {"HOME", dir.path()},
+                              {"XDG_CONFIG_HOME", dir / "config"}},
+                             err);
+}
+
 // systemd itself reads the units back: the quoted program path must name the
 // very file, whatever characters it holds.
 TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
@@ -216,16 +226,11 @@ TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
     ASSERT_TRUE(t.job) << t.error;
     writeFile(dir / t.unitName, t.unitText);
     std::string err;
-    int status =
-        ChildProcess::run({"/usr/bin/systemd-analyze", "verify", "--man=no", dir / t.unitName},
-                          {{"XDG_RUNTIME_DIR", dir.path()}}, &err);
-    EXPECT_EQ(status, 0) << err;
-    EXPECT_EQ(err.find("not executable"), std::string::npos) << err;
+    EXPECT_EQ(verifyAsUserUnit(dir, t.unitName, &err), 0) << err;
+    EXPECT_EQ(err, "");
     // A wrongly escaped path would name another, missing file.
     ::unlink(program.c_str());
-    status = ChildProcess::run({"/usr/bin/systemd-analyze", "verify", "--man=no", dir / t.unitName},
-                               {{"XDG_RUNTIME_DIR", dir.path()}}, &err);
-    EXPECT_NE(status, 0);
+    EXPECT_NE(verifyAsUserUnit(dir, t.unitName, &err), 0);
     EXPECT_NE(err.find("100% $HOME"), std::string::npos) << err;
 }
 
@@ -234,7 +239,7 @@ TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
 namespace {
 
 // The template shipped in the pane bundle, as setupDaemon fills it in.
-TEST(UnitTranslation, TheShippedTemplateMakesARestartingGraphicalSessionService) {
+TEST(UnitTranslation, TheShippedTemplateMakesARestartingLoginService) {
     auto job = dictionaryWithContentsOfFile(
         DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
     ASSERT_TRUE(job);
@@ -244,9 +249,59 @@ TEST(UnitTranslation, TheShippedTemplateMakesARestartingGraphicalSessionService)
     ASSERT_TRUE(t.job) << t.error;
     EXPECT_EQ(t.unitName, "org.duolume.Duolume.service");
     EXPECT_EQ(lineStarting(t.unitText, "Restart="), "Restart=on-failure");
-    EXPECT_EQ(lineStarting(t.unitText, "WantedBy="), "WantedBy=graphical-session.target");
+    EXPECT_EQ(lineStarting(t.unitText, "WantedBy="),
+              "WantedBy=default.target graphical-session.target");
     EXPECT_TRUE(t.job->loadsInSession("Aqua"));
     EXPECT_TRUE(t.job->ignored.empty());
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> wantedBy(const std::string& root, const std::string& unitName) {
+    std::vector<std::string> targets;
+    for (const char* target : {"default.target", "graphical-session.target"}) {
+        struct stat st {};
+        if (::lstat((root + "/etc/systemd/user/" + target + ".wants/" + unitName).c_str(), &st) ==
+            0)
+            targets.push_back(target);
+    }
+    return targets;
+}
+
+// The agent's unit as the pane installs it, read by systemd's own tools: a
+// user manager accepts it as it is, and enabling it makes default.target,
+// which every user manager starts at login, want it.
+TEST(UnitTranslation, EnabledTheAgentStartsAtEveryLoginAndDisabledAtNone) {
+    if (::access("/usr/bin/systemd-analyze", X_OK) != 0 || ::access("/bin/systemctl", X_OK) != 0)
+        GTEST_SKIP() << "systemd-analyze or systemctl is not installed";
+    auto job = dictionaryWithContentsOfFile(
+        DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
+    ASSERT_TRUE(job);
+    (*job)["Program"] = PlistValue::string(
+        DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume");
+    (*job)["Disabled"] = PlistValue::boolean(false);
+    UnitTranslation t = translate(*job);
+    ASSERT_TRUE(t.job) << t.error;
+    TempDir dir;
+    writeFile(dir / t.unitName, t.unitText);
+    std::string err;
+    EXPECT_EQ(verifyAsUserUnit(dir, t.unitName, &err), 0) << err;
+    EXPECT_EQ(err, "");
+
+    // systemctl offline, on a root of its own: what enable and disable link.
+    const std::string root = dir / "root";
+    writeFile(root + "/etc/systemd/user/" + t.unitName, t.unitText);
+    auto systemctl = [&](const char* verb) {
+        return ChildProcess::run({"/bin/systemctl", "--global", "--root=" + root, verb, t.unitName},
+                                 {}, &err);
+    };
+    ASSERT_EQ(systemctl("enable"), 0) << err;
+    EXPECT_EQ(wantedBy(root, t.unitName),
+              (std::vector<std::string>{"default.target", "graphical-session.target"}));
+    ASSERT_EQ(systemctl("disable"), 0) << err;
+    EXPECT_TRUE(wantedBy(root, t.unitName).empty());
 }
 
 }  // namespace

@@ -128,6 +128,9 @@ std::string systemdUnitText(const LaunchdJob& job, const std::string& sourcePath
     t += "Description=" + settingValue(job.label, true) + "\n";
     if (!hasControlCharacters(sourcePath))
         t += "SourcePath=" + settingValue(sourcePath, true) + "\n";
+    // Stopped with the graphical session where the desktop has one (GNOME,
+    // Plasma started by systemd), and started after it when both are started
+    // together.
     t += "PartOf=graphical-session.target\n";
     t += "After=graphical-session.target\n";
     // launchd never gives up restarting a job that asks to be kept alive.
@@ -140,8 +143,13 @@ std::string systemdUnitText(const LaunchdJob& job, const std::string& sourcePath
     if (restart != "no")
         t += "RestartSec=" + std::to_string(job.throttleInterval) + "\n";
     if (job.startsAtLoad()) {
+        // Every user manager reaches default.target when its user logs in;
+        // most desktops (XFCE, MATE, LXQt, i3, sway, ...) never start
+        // graphical-session.target. Wanted by that target too, so that a
+        // session stopping it at logout gets the agent back at the next
+        // login even while the user manager stayed up in between.
         t += "\n[Install]\n";
-        t += "WantedBy=graphical-session.target\n";
+        t += "WantedBy=default.target graphical-session.target\n";
     }
     return t;
 }

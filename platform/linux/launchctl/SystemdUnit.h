@@ -1,5 +1,6 @@
-// Translating a launchd job into a systemd user unit bound to the graphical
-// session. Pure functions: no files, no processes.
+// Translating a launchd job into a systemd user unit that starts at login on
+// every desktop and stops with the graphical session where there is one.
+// Pure functions: no files, no processes.
 #pragma once
 
 #include <optional>
