@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "linux/ErrnoStatus.h"
+#include "linux/LogindBrightness.h"
 #include "linux/SysfsFiles.h"
 
 namespace platform::linux_machine {
@@ -62,7 +63,13 @@ IOReturn AppleDisplayBacklightDevice::setReport(IOHIDReportType type, CFIndex re
     unsigned raw = report[0] | static_cast<unsigned>(report[1]) << 8;
     long long value = std::llround(raw * static_cast<double>(max) / 65535.0);
     int error = writeAttribute(folder_ + "/brightness", std::to_string(value) + "\n");
-    return error ? statusForErrno(error) : kIOReturnSuccess;
+    IOReturn status = error ? statusForErrno(error) : kIOReturnSuccess;
+    // Outside group video the file is not writable; logind sets a backlight
+    // without an ID_SEAT of another seat for the owner of the active session
+    // (systemd's src/login/logind-session-dbus.c, method_set_brightness).
+    if (status == kIOReturnNotPermitted)
+        status = logindSetBacklight(baseName(folder_), static_cast<std::uint32_t>(value));
+    return status;
 }
 
 }  // namespace platform::linux_machine

@@ -3,6 +3,8 @@
 // offers its brightness as a backlight (appledisplayN, 0..max_brightness,
 // 255 in practice). This device speaks the monitor's brightness feature report
 // (ID 16, 16-bit little-endian) on top of that backlight, in both directions.
+// Writes go to the sysfs file, or through systemd-logind when this user may
+// not write it.
 #pragma once
 
 #include <string>

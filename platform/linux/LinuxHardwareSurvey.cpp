@@ -67,8 +67,9 @@ void surveyDisplays(std::vector<HardwareFinding>& out) {
 
 // --- backlights ---
 
-std::string backlightRoad(const Backlight& b, bool* usable) {
-    const std::string file = b.folder + "/brightness";
+// `folder`: the backlight's class entry.
+std::string backlightRoad(const std::string& folder, bool* usable) {
+    const std::string file = folder + "/brightness";
     if (writableAttribute(file)) {
         *usable = true;
         return "written directly";
@@ -100,7 +101,7 @@ void surveyBacklights(std::vector<HardwareFinding>& out) {
             continue;
         }
         bool usable = false;
-        std::string road = backlightRoad(b, &usable);
+        std::string road = backlightRoad(b.folder, &usable);
         out.push_back({Kind::Backlight, b.name, usable,
                        detail + ", 0 to " + std::to_string(max) + ", " + road});
     }
@@ -161,13 +162,12 @@ void surveyMonitors(const std::vector<UsbDeviceID>& monitors, std::vector<Hardwa
     for (const auto& m : findAppleDisplayMonitors()) {
         if (!listed(monitors, m.vendor, m.product))
             continue;
-        const std::string file = m.backlight + "/brightness";
-        bool usable = writableAttribute(file);
-        out.push_back(
-            {Kind::Monitor, baseName(m.backlight), usable,
-             "product " + hex4(m.product) + ", appledisplay driver, " +
-                 (usable ? std::string("written directly")
-                         : file + " is not writable (the udev rule lets group video write it)")});
+        bool usable = false;
+        std::string road = backlightRoad(m.backlight, &usable);
+        if (!usable)
+            road += " (the udev rule lets group video write it)";
+        out.push_back({Kind::Monitor, baseName(m.backlight), usable,
+                       "product " + hex4(m.product) + ", appledisplay driver, " + road});
     }
     if (out.size() == before)
         out.push_back({Kind::Monitor, "(none)", false,

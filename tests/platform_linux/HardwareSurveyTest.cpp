@@ -99,6 +99,8 @@ TEST_F(HardwareSurvey, BacklightRoadsDirectThroughLogindOrNone) {
         EXPECT_NE(broken.detail.find("max_brightness unreadable"), std::string::npos);
     }
     chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
+    laptop.addAppleDisplay(0, 0x9226);  // a monitor's backlight takes the same roads
+    chmod(laptop.backlightFile("appledisplay0", "brightness").c_str(), 0444);
     {
         PrivateBus bus(PrivateBus::Kind::System);
         NoFileOverride asUser;
@@ -107,10 +109,17 @@ TEST_F(HardwareSurvey, BacklightRoadsDirectThroughLogindOrNone) {
         EXPECT_NE(b.detail.find("not writable for this user and no active systemd-logind session"),
                   std::string::npos)
             << b.detail;
+        auto monitor = find(survey(), Kind::Monitor, "appledisplay0");
+        EXPECT_FALSE(monitor.usable);
+        EXPECT_NE(monitor.detail.find("group video"), std::string::npos) << monitor.detail;
         FakeLogind logind(backlightClass());
         b = find(survey(), Kind::Backlight, "intel_backlight");
         EXPECT_TRUE(b.usable);
         EXPECT_NE(b.detail.find("written through systemd-logind"), std::string::npos) << b.detail;
+        monitor = find(survey(), Kind::Monitor, "appledisplay0");
+        EXPECT_TRUE(monitor.usable);
+        EXPECT_NE(monitor.detail.find("written through systemd-logind"), std::string::npos)
+            << monitor.detail;
     }
     {
         PrivateBus bus(PrivateBus::Kind::System);

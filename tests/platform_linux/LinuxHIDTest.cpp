@@ -2,8 +2,13 @@
 // appledisplay driver, and their arrival and removal.
 #include <algorithm>
 
+#include <sys/stat.h>
+
 #include "LaptopFixture.h"
 #include "linux/LinuxHID.h"
+#include "support/FakeLogind.h"
+#include "support/NoFileOverride.h"
+#include "support/PrivateBus.h"
 
 using namespace testing_support;
 using platform::HIDBackend;
@@ -209,4 +214,30 @@ TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorSpeaksReport16OverItsBacklight)
     EXPECT_NE(setBrightness(monitor, 0x1000), kIOReturnSuccess);
     ASSERT_TRUE(runUntil([&] { return listener.removed.size() == 1; }));
     EXPECT_EQ(listener.removed[0], monitor);
+}
+
+TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorWithoutWriteAccessIsWrittenThroughLogind) {
+    laptop.addAppleDisplay(0, 0x9226, 255, 10);
+    ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);
+    ASSERT_EQ(listener.attached.size(), 1u);
+    HIDDevice* monitor = listener.attached[0];
+    chmod(laptop.backlightFile("appledisplay0", "brightness").c_str(), 0444);
+    PrivateBus bus(PrivateBus::Kind::System);
+    {
+        FakeLogind logind(laptop.root() + "/sys/class/backlight");  // may write: made first
+        NoFileOverride asUser;
+        ASSERT_EQ(setBrightness(monitor, 0xFFFF), kIOReturnSuccess);
+        auto calls = logind.calls();
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].subsystem, "backlight");
+        EXPECT_EQ(calls[0].name, "appledisplay0");
+        EXPECT_EQ(calls[0].value, 255u);
+        IOReturn status;
+        EXPECT_EQ(getBrightness(monitor, &status), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+        logind.refuse(true);
+        EXPECT_NE(setBrightness(monitor, 0x0000), kIOReturnSuccess);
+    }
+    NoFileOverride asUser;
+    EXPECT_NE(setBrightness(monitor, 0x0000), kIOReturnSuccess);  // no logind
+    EXPECT_EQ(laptop.backlightValue("appledisplay0"), 255);
 }
