@@ -238,27 +238,6 @@ TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
 
 namespace {
 
-// The template shipped in the pane bundle, as setupDaemon fills it in.
-TEST(UnitTranslation, TheShippedTemplateMakesARestartingLoginService) {
-    auto job = dictionaryWithContentsOfFile(
-        DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
-    ASSERT_TRUE(job);
-    (*job)["Program"] = PlistValue::string("/opt/Duolume.app/Contents/MacOS/Duolume");
-    (*job)["Disabled"] = PlistValue::boolean(false);
-    UnitTranslation t = translate(*job);
-    ASSERT_TRUE(t.job) << t.error;
-    EXPECT_EQ(t.unitName, "org.duolume.Duolume.service");
-    EXPECT_EQ(lineStarting(t.unitText, "Restart="), "Restart=on-failure");
-    EXPECT_EQ(lineStarting(t.unitText, "WantedBy="),
-              "WantedBy=default.target graphical-session.target");
-    EXPECT_TRUE(t.job->loadsInSession("Aqua"));
-    EXPECT_TRUE(t.job->ignored.empty());
-}
-
-}  // namespace
-
-namespace {
-
 std::vector<std::string> wantedBy(const std::string& root, const std::string& unitName) {
     std::vector<std::string> targets;
     for (const char* target : {"default.target", "graphical-session.target"}) {
@@ -270,12 +249,11 @@ std::vector<std::string> wantedBy(const std::string& root, const std::string& un
     return targets;
 }
 
-// The agent's unit as the pane installs it, read by systemd's own tools: a
-// user manager accepts it as it is, and enabling it makes default.target,
-// which every user manager starts at login, want it.
-TEST(UnitTranslation, EnabledTheAgentStartsAtEveryLoginAndDisabledAtNone) {
-    if (::access("/usr/bin/systemd-analyze", X_OK) != 0 || ::access("/bin/systemctl", X_OK) != 0)
-        GTEST_SKIP() << "systemd-analyze or systemctl is not installed";
+// The template shipped in the pane bundle, as setupDaemon fills it in, read
+// by systemd's own tools: a user manager accepts the unit as it is, and
+// enabling it makes default.target, which every user manager starts at login,
+// want it; disabling takes that back.
+TEST(UnitTranslation, TheShippedTemplateMakesARestartingServiceStartedAtEveryLogin) {
     auto job = dictionaryWithContentsOfFile(
         DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
     ASSERT_TRUE(job);
@@ -284,12 +262,18 @@ TEST(UnitTranslation, EnabledTheAgentStartsAtEveryLoginAndDisabledAtNone) {
     (*job)["Disabled"] = PlistValue::boolean(false);
     UnitTranslation t = translate(*job);
     ASSERT_TRUE(t.job) << t.error;
+    EXPECT_EQ(t.unitName, "org.duolume.Duolume.service");
+    EXPECT_EQ(lineStarting(t.unitText, "Restart="), "Restart=on-failure");
+    EXPECT_TRUE(t.job->loadsInSession("Aqua"));
+    EXPECT_TRUE(t.job->ignored.empty());
+
+    if (::access("/usr/bin/systemd-analyze", X_OK) != 0 || ::access("/bin/systemctl", X_OK) != 0)
+        GTEST_SKIP() << "systemd-analyze or systemctl is not installed";
     TempDir dir;
     writeFile(dir / t.unitName, t.unitText);
     std::string err;
     EXPECT_EQ(verifyAsUserUnit(dir, t.unitName, &err), 0) << err;
     EXPECT_EQ(err, "");
-
     // systemctl offline, on a root of its own: what enable and disable link.
     const std::string root = dir / "root";
     writeFile(root + "/etc/systemd/user/" + t.unitName, t.unitText);
