@@ -120,7 +120,7 @@ TEST(AppleSMCLight, FoundByItsDriverUnderAnyName) {
     VirtualLaptop laptop;
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
-    laptop.registerSMC("applesmc", /*bound=*/true);
+    laptop.registerSMC("applesmc");
     laptop.writeSMCLight("(3,4)\n");
     EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));
     EXPECT_EQ(AppleSMCLight::attributePath(), laptop.smcLight());

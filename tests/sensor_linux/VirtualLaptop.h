@@ -31,21 +31,10 @@ class VirtualLaptop {
     // registerSMC() named another.
     std::string smcLight() const { return root_ / ("sys/devices/platform/" + smc_ + "/light"); }
     void writeSMCLight(const std::string& content) { testing_support::writeFile(smcLight(), content); }
-    // Registers the SMC as platform device `device` announcing the driver in
-    // its uevent, and with `bound` also bound to it (the driver's folder links
-    // to it).
-    void registerSMC(const std::string& device, bool bound) {
+    // The SMC as the driver registers it, as platform device `device`.
+    void registerSMC(const std::string& device) {
         smc_ = device;
-        const std::string folder = root_ / ("sys/devices/platform/" + device);
-        testing_support::writeFile(folder + "/uevent",
-                                   "DRIVER=applesmc\nMODALIAS=platform:applesmc\n");
-        testing_support::makeRelativeLink(folder, root_ / ("sys/bus/platform/devices/" + device));
-        if (bound) {
-            const std::string driver = root_ / "sys/bus/platform/drivers/applesmc";
-            std::filesystem::create_directories(driver);
-            testing_support::makeRelativeLink(driver, folder + "/driver");
-            testing_support::makeRelativeLink(folder, driver + "/" + device);
-        }
+        testing_support::VirtualLaptop(root()).registerSMC(device);
     }
 
   private:

@@ -253,6 +253,18 @@ void VirtualLaptop::removeAppleDisplay(int index) {
     fs::remove_all(usbDeviceFolder(port), ec);
 }
 
+void VirtualLaptop::registerSMC(const std::string& smcDevice, bool bound) {
+    const std::string device = sys("devices/platform/" + smcDevice);
+    writeFile(device + "/uevent", "DRIVER=applesmc\nMODALIAS=platform:applesmc\n");
+    makeRelativeLink(device, sys("bus/platform/devices/" + smcDevice));
+    if (bound) {
+        const std::string driver = sys("bus/platform/drivers/applesmc");
+        fs::create_directories(driver);
+        makeRelativeLink(driver, device + "/driver");
+        makeRelativeLink(device, driver + "/" + smcDevice);
+    }
+}
+
 std::string VirtualLaptop::smcLightFile(const std::string& smcDevice) const {
     return sys("devices/platform/" + smcDevice + "/light");
 }
@@ -264,16 +276,8 @@ int VirtualLaptop::smcLightForLevel(double level) {
 void VirtualLaptop::setAmbientLight(int smcValue, double lux, const std::string& smcDevice) {
     if (smcValue < 0 || smcValue > 255)
         throw std::invalid_argument("the SMC prints its light values as 8-bit numbers");
-    // As the driver registers its device: on the platform bus, bound to it.
-    const std::string device = sys("devices/platform/" + smcDevice);
-    const std::string driver = sys("bus/platform/drivers/applesmc");
-    if (!fs::exists(device + "/uevent")) {
-        fs::create_directories(driver);
-        writeFile(device + "/uevent", "DRIVER=applesmc\nMODALIAS=platform:applesmc\n");
-        makeRelativeLink(driver, device + "/driver");
-        makeRelativeLink(device, driver + "/" + smcDevice);
-        makeRelativeLink(device, sys("bus/platform/devices/" + smcDevice));
-    }
+    if (!fs::exists(sys("devices/platform/" + smcDevice + "/uevent")))
+        registerSMC(smcDevice);
     writeFile(smcLightFile(smcDevice),
               "(" + std::to_string(smcValue) + "," + std::to_string(smcValue) + ")\n");
     std::string iio = sys("bus/iio/devices/iio:device0");

@@ -86,6 +86,10 @@ class VirtualLaptop {
     // The SMC is the applesmc driver's platform device `smcDevice`.
     void setAmbientLight(int smcValue, double lux, const std::string& smcDevice = "applesmc.768");
     std::string smcLightFile(const std::string& smcDevice = "applesmc.768") const;
+    // Registers the SMC as platform device `device` announcing the driver in
+    // its uevent, and with `bound` also bound to it (the driver's folder
+    // links to it), as the driver registers its device.
+    void registerSMC(const std::string& device, bool bound = true);
     // The SMC reading that gives about `level`: the Linux machine spreads
     // 0..255 evenly over the levels 0..10.
     static int smcLightForLevel(double level);
