@@ -78,18 +78,20 @@ struct ParentDevice {
 // missing, the folder its class entry resolves into. A class device whose
 // parent is not itself a class device sits in a folder named after its class
 // (".../0000:00:02.0/backlight/acpi_video0"), one level further down: the
-// kernel's drivers/base/core.c, get_device_parent().
+// kernel's drivers/base/core.c, get_device_parent(). Only a folder in the
+// device tree is a device: a class entry that is a plain folder has none.
 std::optional<ParentDevice> parentDevice(const std::string& classFolder) {
     const std::string link = classFolder + "/device";
     if (auto name = linkTargetName(link))
         return ParentDevice{*name, link};
     auto resolved = resolvedPath(classFolder);
-    if (!resolved)
+    auto devices = resolvedPath(underSysroot("/sys/devices"));
+    if (!resolved || !devices)
         return std::nullopt;
     std::string parent = parentFolder(*resolved);
     if (baseName(parent) == "backlight")
         parent = parentFolder(parent);
-    if (parent.empty() || parent == "/")
+    if (parent.rfind(*devices + "/", 0) != 0)
         return std::nullopt;
     return ParentDevice{baseName(parent), parent};
 }

@@ -92,6 +92,14 @@ TEST_F(BacklightServices, WithoutADeviceLinkTheFolderItSitsInTiesIt) {
     ASSERT_TRUE(card && hdmi);
     EXPECT_EQ(number(*card, "DisplayProductID"), 0xA045);
     EXPECT_EQ(number(*hdmi, "DisplayProductID"), 0x4097);
+    // A class entry that is a plain folder sits in no device.
+    laptop.removeBacklight("amdgpu_bl0");
+    const std::string flat = laptop.root() + "/sys/class/backlight/amdgpu_bl0";
+    for (const char* file : {"type", "max_brightness", "brightness"})
+        testing_support::writeFile(flat + "/" + file, file[0] == 't' ? "raw\n" : "100\n");
+    services = displays.displayConnectServices();
+    ASSERT_EQ(services.size(), 2u);
+    EXPECT_EQ(displays.displayInfoDictionary(services[0], 0x200)->count("DisplayVendorID"), 0u);
 }
 
 TEST_F(BacklightServices, BacklightOfAnUnknownDeviceCarriesNoIdentity) {
