@@ -72,7 +72,11 @@ std::string nameOwner(GDBusConnection* c) {
     return result;
 }
 
-// PropertiesChanged of the service: notes the sender when LightLevel changed.
+// PropertiesChanged of the service: notes the sender when it announced a light
+// level. The announcement a starting daemon sends as soon as its drivers are
+// set up carries every property, HasAmbientLight among them, with LightLevel
+// still 0.0 (seen from iio-sensor-proxy 3.0 under umockdev): that one tells
+// which sensors there are, and is not a reading.
 void onPropertiesChanged(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
                          const gchar*, GVariant* parameters, gpointer announcedBy) {
     if (!sender || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)")))
@@ -82,9 +86,12 @@ void onPropertiesChanged(GDBusConnection*, const gchar* sender, const gchar*, co
     const gchar** invalidated = nullptr;
     g_variant_get(parameters, "(&s@a{sv}^a&s)", &iface, &changed, &invalidated);
     GVariant* level = g_variant_lookup_value(changed, "LightLevel", nullptr);
-    bool light = level != nullptr;
+    GVariant* presence = g_variant_lookup_value(changed, "HasAmbientLight", nullptr);
+    bool light = level != nullptr && presence == nullptr;
     if (level)
         g_variant_unref(level);
+    if (presence)
+        g_variant_unref(presence);
     for (const gchar** name = invalidated; !light && name && *name; ++name)
         light = std::string(*name) == "LightLevel";
     if (light && std::string(iface) == kInterface)
