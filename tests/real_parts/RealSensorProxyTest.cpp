@@ -144,6 +144,9 @@ TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine
     PrivateBus session;
     auto settings = duolume::initialSettings();
     settings["enabled"] = PlistValue::integer(1);
+    // Darkness has a point of its own, so a stale 0.0 would show in a line.
+    settings["internal0"] = PlistValue::real(0.05);
+    settings["external0"] = PlistValue::real(0.05);
     duolume::writeInitialSettings(settings);
 
     RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
