@@ -8,13 +8,13 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <utility>
 #include <sstream>
+#include <utility>
 
 #include "CoreGraphics/CGDirectDisplay.h"
+#include "IOKit/IOGraphicsLib.h"
 #include "engine/BrightnessController.h"
 #include "linux/Edid.h"
-#include "IOKit/IOGraphicsLib.h"
 #include "platform_linux/LaptopFixture.h"
 
 using namespace testing_support;

@@ -37,7 +37,7 @@ class RealSensorProxy {
     TempDir dir_;
     Sensor sensor_;
     double lux_;
-    std::string testBed_;  // the daemon's umockdev folder
+    std::string testBed_;                   // the daemon's umockdev folder
     std::unique_ptr<ChildProcess> daemon_;  // umockdev-run
     int daemonPid_ = 0;                     // its child, the daemon
 };

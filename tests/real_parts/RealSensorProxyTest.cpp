@@ -135,8 +135,8 @@ TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine
     if (AmbientLightSensor::builtBackend() != Backend::ServiceClient)
         GTEST_SKIP() << "this build's agent reads the Apple SMC (controller back-end), "
                         "not iio-sensor-proxy";
-    const char* agentPath =
-        DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
+    const char* agentPath = DUOLUME_BINARY_DIR
+        "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
     VirtualLaptop laptop(root.path());
     laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), 1000, 900);
     TempDir config;

@@ -30,8 +30,7 @@ namespace {
 
 const char* const kAgent =
     DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
-const char* const kAttachLine =
-    "USB monitor 0x9226 at /dev/hidraw";
+const char* const kAttachLine = "USB monitor 0x9226 at /dev/hidraw";
 
 bool waitFor(const std::function<bool()>& done, double seconds = 10.0) {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -68,7 +67,9 @@ TEST(UdevHotplug, AgentAttachesAndDetachesTheMonitorThroughLibudev) {
     UdevTestBed bed;
     ASSERT_TRUE(bed.run({kAgent}, {{"PLATFORM_LOG_STDERR", "1"}}, &why)) << why;
     auto log = [&] { return bed.process().standardError(); };
-    auto backlight = [&] { return std::atol(readFile(bed.sysFile(UdevTestBed::kBacklight)).c_str()); };
+    auto backlight = [&] {
+        return std::atol(readFile(bed.sysFile(UdevTestBed::kBacklight)).c_str());
+    };
     ASSERT_TRUE(waitFor([&] { return log().find("Light level ") != std::string::npos; })) << log();
     EXPECT_EQ(log().find("hot-plug is not watched"), std::string::npos) << log();
     EXPECT_EQ(log().find("USB monitor 0x9226"), std::string::npos) << log();
@@ -106,8 +107,8 @@ TEST(UdevHotplug, EngineWatcherAttachesAndDetachesThroughLibudev) {
                          {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir / "no-system-bus")}},
                         &why))
         << why;
-    EXPECT_EQ(bed.process().wait(60.0), 0) << bed.process().standardOutput()
-                                           << bed.process().standardError();
+    EXPECT_EQ(bed.process().wait(60.0), 0)
+        << bed.process().standardOutput() << bed.process().standardError();
 }
 
 TEST(UdevHotplugInTestBed, DISABLED_EngineWatcher) {

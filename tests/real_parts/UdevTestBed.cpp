@@ -40,17 +40,29 @@ std::string machineRecord() {
     return "P: " + gpu +
            "\nE: DRIVER=i915\nE: PCI_ID=8086:9A49\nE: SUBSYSTEM=pci\n"
            "A: class=0x030000\nA: vendor=0x8086\nA: device=0x9a49\n\n"
-           "P: " + gpu + "/drm/card0\nN: dri/card0\nE: DEVTYPE=drm_minor\nE: SUBSYSTEM=drm\n"
+           "P: " +
+           gpu +
+           "/drm/card0\nN: dri/card0\nE: DEVTYPE=drm_minor\nE: SUBSYSTEM=drm\n"
            "L: device=../../../0000:00:02.0\n\n"
-           "P: " + gpu + "/drm/card0/card0-eDP-1\nE: DEVTYPE=drm_connector\nE: SUBSYSTEM=drm\n"
+           "P: " +
+           gpu +
+           "/drm/card0/card0-eDP-1\nE: DEVTYPE=drm_connector\nE: SUBSYSTEM=drm\n"
            "A: status=connected\nA: enabled=enabled\nA: dpms=On\n"
-           "H: edid=" + edidHex("APP9C21-ACBE4B18DC37.bin") + "\nL: device=../../card0\n\n"
-           "P: " + gpu + "/drm/card0/card0-eDP-1/intel_backlight\nE: SUBSYSTEM=backlight\n"
+           "H: edid=" +
+           edidHex("APP9C21-ACBE4B18DC37.bin") +
+           "\nL: device=../../card0\n\n"
+           "P: " +
+           gpu +
+           "/drm/card0/card0-eDP-1/intel_backlight\nE: SUBSYSTEM=backlight\n"
            "A: brightness=9600\nA: actual_brightness=9600\nA: max_brightness=19200\n"
            "A: type=raw\nA: bl_power=0\nL: device=../../card0-eDP-1\n\n"
-           "P: " + gpu + "/drm/card0/card0-DP-1\nE: DEVTYPE=drm_connector\nE: SUBSYSTEM=drm\n"
+           "P: " +
+           gpu +
+           "/drm/card0/card0-DP-1\nE: DEVTYPE=drm_connector\nE: SUBSYSTEM=drm\n"
            "A: status=connected\nA: enabled=enabled\nA: dpms=On\n"
-           "H: edid=" + edidHex("APP9226-2A28E711B9BA.bin") + "\nL: device=../../card0\n\n"
+           "H: edid=" +
+           edidHex("APP9226-2A28E711B9BA.bin") +
+           "\nL: device=../../card0\n\n"
            "P: /devices/pci0000:00/0000:00:14.0\nE: DRIVER=xhci_hcd\nE: SUBSYSTEM=pci\n"
            "A: class=0x0c0330\nA: vendor=0x8086\n\n"
            "P: /devices/pci0000:00/0000:00:14.0/usb1\nN: bus/usb/001/001\n"
@@ -69,15 +81,22 @@ std::string monitorRecord() {
            "\nN: bus/usb/001/003\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: SUBSYSTEM=usb\n"
            "E: PRODUCT=5ac/9226/115\nA: idVendor=05ac\nA: idProduct=9226\nA: busnum=1\n"
            "A: devnum=3\nA: manufacturer=Apple Inc.\n\n"
-           "P: " + usb + "/1-2:1.0\nE: DEVTYPE=usb_interface\nE: DRIVER=usbhid\n"
+           "P: " +
+           usb +
+           "/1-2:1.0\nE: DEVTYPE=usb_interface\nE: DRIVER=usbhid\n"
            "E: SUBSYSTEM=usb\nE: INTERFACE=3/0/0\nA: bInterfaceClass=03\n"
            "A: bInterfaceNumber=00\n\n"
-           "P: " + hid + "\nE: DRIVER=hid-generic\nE: HID_ID=0003:000005AC:00009226\n"
+           "P: " +
+           hid +
+           "\nE: DRIVER=hid-generic\nE: HID_ID=0003:000005AC:00009226\n"
            "E: HID_NAME=Apple Inc. Apple LED Cinema Display\n"
            "E: HID_PHYS=usb-0000:00:14.0-2/input0\nE: MODALIAS=hid:b0003g0001v000005ACp00009226\n"
-           "E: SUBSYSTEM=hid\nH: report_descriptor=" + hex(VirtualLaptop::appleMonitorDescriptor()) +
+           "E: SUBSYSTEM=hid\nH: report_descriptor=" +
+           hex(VirtualLaptop::appleMonitorDescriptor()) +
            "\n\n"
-           "P: " + hid + "/hidraw/hidraw@NODE@\nN: hidraw@NODE@\nE: DEVNAME=/dev/hidraw@NODE@\n"
+           "P: " +
+           hid +
+           "/hidraw/hidraw@NODE@\nN: hidraw@NODE@\nE: DEVNAME=/dev/hidraw@NODE@\n"
            "E: SUBSYSTEM=hidraw\nL: device=../../../0003:05AC:9226.@SEQ@\n";
 }
 
@@ -111,8 +130,8 @@ UdevTestBed::~UdevTestBed() {
 bool UdevTestBed::run(const std::vector<std::string>& argv,
                       std::map<std::string, std::optional<std::string>> environment,
                       std::string* why) {
-    std::vector<std::string> command = {kWrapper, kPython, kHelper, dir_ / "machine.umockdev",
-                                        dir_ / "monitor.umockdev", "--"};
+    std::vector<std::string> command = {
+        kWrapper, kPython, kHelper, dir_ / "machine.umockdev", dir_ / "monitor.umockdev", "--"};
     command.insert(command.end(), argv.begin(), argv.end());
     environment["PLATFORM_SYSROOT"] = std::nullopt;
     // The sanitizer runtime need not come first: umockdev's library is preloaded.
