@@ -36,6 +36,17 @@ std::optional<double> calibration(const std::string& path, double fallback) {
     return readDecimal(path);
 }
 
+// An indexed channel's own calibration file ("in_illuminance0_scale") or,
+// when it has none, the one it shares with every channel of its type
+// ("in_illuminance_scale"): the kernel names attributes shared by type without
+// the index (IIO_SHARED_BY_TYPE, Documentation/ABI/testing/sysfs-bus-iio).
+std::string calibrationFile(const std::string& base, const char* suffix) {
+    std::string own = base + suffix;
+    if (exists(own) || base.back() != '0')
+        return own;
+    return base.substr(0, base.size() - 1) + suffix;
+}
+
 }  // namespace
 
 std::optional<std::string> IIOLightSensor::findDevice() {
@@ -60,8 +71,8 @@ std::optional<double> IIOLightSensor::readLux(const std::string& deviceFolder) {
         lux = readDecimal(*base + "_input");
     } else {
         auto raw = readDecimal(*base + "_raw");
-        auto scale = calibration(*base + "_scale", 1.0);
-        auto offset = calibration(*base + "_offset", 0.0);
+        auto scale = calibration(calibrationFile(*base, "_scale"), 1.0);
+        auto offset = calibration(calibrationFile(*base, "_offset"), 0.0);
         if (raw && scale && offset)
             lux = (*raw + *offset) * *scale;
     }

@@ -1,7 +1,8 @@
 // IIO light sensors in sysfs (<root>/sys/bus/iio/devices/*): a channel
 // "in_illuminance" (or "in_illuminance0") given in lux either directly
 // (_input) or as _raw with an optional _scale and _offset:
-// lux = (raw + offset) * scale.
+// lux = (raw + offset) * scale. An indexed channel may share its scale and
+// offset with its type (in_illuminance0_raw with in_illuminance_scale).
 #pragma once
 
 #include <optional>

@@ -68,8 +68,15 @@ LinuxLightSensor::~LinuxLightSensor() {
 
 LinuxLightSensor::Source LinuxLightSensor::currentSource() {
     auto proxied = proxy_.read();
-    if (proxied.status == SensorProxyClient::Status::Reading)
+    if (proxied.status == SensorProxyClient::Status::Reading) {
+        // A claimed service that has not yet announced a reading answers a
+        // stale value: the IIO files it reads itself give the real one.
+        if (!proxied.announced) {
+            if (auto device = IIOLightSensor::findDevice())
+                return {"IIO device " + *device, IIOLightSensor::readLux(*device)};
+        }
         return {"iio-sensor-proxy (net.hadess.SensorProxy)", proxied.lux};
+    }
     // Not there, no light sensor, or not in lux: the IIO files give lux.
     if (auto device = IIOLightSensor::findDevice())
         return {"IIO device " + *device, IIOLightSensor::readLux(*device)};

@@ -1,7 +1,8 @@
 // The ambient light sensor on Linux.
 //
 // Service client: iio-sensor-proxy when it runs, has a light sensor and
-// reports in lux; otherwise the first IIO device with an illuminance channel.
+// reports in lux; otherwise the first IIO device with an illuminance channel
+// (also while a just-claimed proxy has not yet announced its first reading).
 // Every event reads the value afresh; an unreadable or garbled value gives no
 // event, and sensors may come and go between reads.
 //

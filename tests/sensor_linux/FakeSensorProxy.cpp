@@ -24,6 +24,7 @@ void methodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
 struct FakeSensorProxyAccess {
     static FakeSensorProxy::State state(FakeSensorProxy* p) { return p->state(); }
     static void claimed(FakeSensorProxy* p) { ++p->claims_; }
+    static bool announces(FakeSensorProxy* p) { return p->announces_; }
 };
 
 namespace {
@@ -39,11 +40,27 @@ GVariant* getProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*
     return g_variant_new_double(s.level);
 }
 
-void methodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                GVariant*, GDBusMethodInvocation* invocation, gpointer data) {
-    if (std::string(method) == "ClaimLight")
-        FakeSensorProxyAccess::claimed(static_cast<FakeSensorProxy*>(data));
+// PropertiesChanged for LightLevel, as the real service sends at its driver's
+// first poll after a claim and at every change.
+void announce(GDBusConnection* connection, double level) {
+    GVariantBuilder changed;
+    g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&changed, "{sv}", "LightLevel", g_variant_new_double(level));
+    g_dbus_connection_emit_signal(
+        connection, nullptr, "/net/hadess/SensorProxy", "org.freedesktop.DBus.Properties",
+        "PropertiesChanged",
+        g_variant_new("(sa{sv}as)", "net.hadess.SensorProxy", &changed, nullptr), nullptr);
+}
+
+void methodCall(GDBusConnection* connection, const gchar*, const gchar*, const gchar*,
+                const gchar* method, GVariant*, GDBusMethodInvocation* invocation, gpointer data) {
+    auto* proxy = static_cast<FakeSensorProxy*>(data);
+    bool claim = std::string(method) == "ClaimLight";
+    if (claim)
+        FakeSensorProxyAccess::claimed(proxy);
     g_dbus_method_invocation_return_value(invocation, nullptr);
+    if (claim && FakeSensorProxyAccess::announces(proxy))
+        announce(connection, FakeSensorProxyAccess::state(proxy).level);
 }
 
 const GDBusInterfaceVTable kVTable = {methodCall, getProperty, nullptr, {}};
@@ -110,8 +127,12 @@ FakeSensorProxy::~FakeSensorProxy() {
 }
 
 void FakeSensorProxy::setState(const State& state) {
-    std::lock_guard lock(mutex_);
-    state_ = state;
+    {
+        std::lock_guard lock(mutex_);
+        state_ = state;
+    }
+    if (announces_ && connection_ && claims_ > 0)
+        announce(connection_, state.level);
 }
 
 FakeSensorProxy::State FakeSensorProxy::state() const {

@@ -1,6 +1,9 @@
 // A stand-in for iio-sensor-proxy on a (private) system bus: owns
 // net.hadess.SensorProxy, serves HasAmbientLight, LightLevelUnit, LightLevel
-// and ClaimLight/ReleaseLight at /net/hadess/SensorProxy. It runs on its own
+// and ClaimLight/ReleaseLight at /net/hadess/SensorProxy, and announces
+// LightLevel with PropertiesChanged right after a claim and at every
+// setState() unless silenced (like a service whose driver has not polled
+// yet). It runs on its own
 // thread and main context, so the code under test may call it synchronously.
 #pragma once
 
@@ -25,6 +28,8 @@ class FakeSensorProxy {
     ~FakeSensorProxy();
 
     void setState(const State& state);
+    // From now on no announcement is sent.
+    void silence() { announces_ = false; }
     // Claims received so far.
     int claims() const { return claims_; }
     // Gives up the bus name, as a stopping service does.
@@ -38,6 +43,7 @@ class FakeSensorProxy {
     mutable std::mutex mutex_;
     State state_;
     std::atomic<int> claims_{0};
+    std::atomic<bool> announces_{true};
     std::thread thread_;
     GMainLoop* loop_ = nullptr;
     GDBusConnection* connection_ = nullptr;

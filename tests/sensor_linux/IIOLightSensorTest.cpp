@@ -47,6 +47,20 @@ TEST(IIOLightSensor, NumberedChannelAndDevicesWithoutLightAreSkipped) {
     EXPECT_EQ(sensor.copyAmbientLightReading(), 42.0);
 }
 
+TEST(IIOLightSensor, IndexedRawChannelUsesTheScaleAndOffsetSharedByItsType) {
+    VirtualLaptop laptop;
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    laptop.writeIIO("iio:device0", "in_illuminance0_raw", "200\n");
+    laptop.writeIIO("iio:device0", "in_illuminance_scale", "0.250000\n");
+    laptop.writeIIO("iio:device0", "in_illuminance_offset", "4\n");
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 51.0);
+    // The channel's own files win over the shared ones.
+    laptop.writeIIO("iio:device0", "in_illuminance0_scale", "0.5\n");
+    laptop.writeIIO("iio:device0", "in_illuminance0_offset", "0\n");
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 100.0);
+}
+
 TEST(IIOLightSensor, GarbledValuesGiveNoEventUntilTheyAreReadableAgain) {
     VirtualLaptop laptop;
     testing_support::ScopedEnv logToStderr("PLATFORM_LOG_STDERR", "1");

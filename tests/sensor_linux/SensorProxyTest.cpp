@@ -28,6 +28,23 @@ TEST(SensorProxy, LuxLevelIsClaimedOnceAndReadAfresh) {
     EXPECT_EQ(proxy.claims(), 1);
 }
 
+// Until the claimed service announces its first reading, its level is the
+// stale one it had before: the IIO device is read directly, and without one
+// the service's value is taken only after the bounded wait.
+TEST(SensorProxy, UnannouncedLevelAfterTheClaimIsNotTakenForAReading) {
+    VirtualLaptop laptop;
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "120\n");
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeSensorProxy proxy(bus.address(), {true, "lux", 0.0});
+    proxy.silence();
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 120.0);
+    laptop.removeIIO("iio:device0");
+    proxy.setState({true, "lux", 33.0});
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 33.0);
+}
+
 TEST(SensorProxy, VendorUnitsOrNoLightSensorFallBackToIIO) {
     VirtualLaptop laptop;
     laptop.writeIIO("iio:device0", "in_illuminance_raw", "50\n");

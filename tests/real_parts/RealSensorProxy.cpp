@@ -1,0 +1,129 @@
+#include "real_parts/RealSensorProxy.h"
+
+#include <gio/gio.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace testing_support {
+namespace {
+
+const char* const kDaemon = "/usr/sbin/iio-sensor-proxy";
+const char* const kUmockdevRun = "/usr/bin/umockdev-run";
+const std::string kIIODevice = "/sys/devices/platform/acpi-als/iio:device0";
+
+std::string number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    return text;
+}
+
+// The device records as umockdev reads them. IIO_SENSOR_PROXY_TYPE is what
+// the daemon's own udev rule (80-iio-sensor-proxy.rules) sets; umockdev runs
+// no rules.
+std::string deviceRecord(RealSensorProxy::Sensor sensor, double lux) {
+    if (sensor == RealSensorProxy::Sensor::AppleSMC)
+        return "P: /devices/platform/applesmc.768\n"
+               "E: SUBSYSTEM=platform\n"
+               "E: MODALIAS=platform:applesmc\n"
+               "E: IIO_SENSOR_PROXY_TYPE=hwmon-als\n"
+               "A: light=(10,12)\n";
+    return "P: " + kIIODevice.substr(4) +
+           "\n"
+           "N: iio:device0\n"
+           "E: SUBSYSTEM=iio\n"
+           "E: DEVTYPE=iio_device\n"
+           "E: IIO_SENSOR_PROXY_TYPE=iio-poll-als\n"
+           "A: name=acpi-als\n"
+           "A: in_illuminance_input=" +
+           number(lux) +
+           "\n"
+           "A: in_illuminance_scale=1.000000\n";
+}
+
+bool ownsBusName() {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+    g_clear_error(&error);
+    if (!bus)
+        return false;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", "net.hadess.SensorProxy"), G_VARIANT_TYPE("(b)"),
+        G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+    gboolean owned = FALSE;
+    if (reply) {
+        g_variant_get(reply, "(b)", &owned);
+        g_variant_unref(reply);
+    }
+    g_object_unref(bus);
+    return owned;
+}
+
+}  // namespace
+
+std::string RealSensorProxy::whyNotRunnable() {
+    if (::access(kDaemon, X_OK) != 0)
+        return std::string(kDaemon) + " is not installed (Debian package iio-sensor-proxy)";
+    if (::access(kUmockdevRun, X_OK) != 0)
+        return std::string(kUmockdevRun) + " is not installed (Debian package umockdev)";
+    return {};
+}
+
+RealSensorProxy::RealSensorProxy(Sensor sensor, double lux) : sensor_(sensor), lux_(lux) {}
+
+RealSensorProxy::~RealSensorProxy() {
+    stop();
+}
+
+bool RealSensorProxy::start(std::string* why) {
+    stop();
+    std::string record = dir_ / "sensor.umockdev";
+    std::string bedFile = dir_ / "test-bed";
+    ::unlink(bedFile.c_str());
+    writeFile(record, deviceRecord(sensor_, lux_));
+    // The shell only tells us where umockdev put the test bed, then becomes the daemon.
+    daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+        kUmockdevRun, "--device", record, "--", "/bin/sh", "-c",
+        "echo $$ > '" + bedFile + ".pid' && printf %s \"$UMOCKDEV_DIR\" > '" + bedFile +
+            "' && exec " + kDaemon});
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end && daemon_->running()) {
+        if (fileExists(bedFile) && ownsBusName()) {
+            testBed_ = readFile(bedFile);
+            daemonPid_ = std::atoi(readFile(bedFile + ".pid").c_str());
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    *why = "iio-sensor-proxy did not come up under umockdev: " + daemon_->standardError();
+    stop();
+    return false;
+}
+
+void RealSensorProxy::stop() {
+    if (!daemon_)
+        return;
+    // umockdev-run ends when its child, the daemon, does.
+    if (daemonPid_ > 0)
+        ::kill(daemonPid_, SIGTERM);
+    daemonPid_ = 0;
+    if (!daemon_->wait(5.0))
+        daemon_->signal(SIGKILL);
+    daemon_.reset();
+    // The bus drops the name when the daemon's connection closes.
+    for (int i = 0; i < 200 && ownsBusName(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void RealSensorProxy::setLux(double lux) {
+    lux_ = lux;
+    if (!testBed_.empty())
+        writeFile(testBed_ + kIIODevice + "/in_illuminance_input", number(lux) + "\n");
+}
+
+}  // namespace testing_support

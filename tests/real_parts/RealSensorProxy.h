@@ -1,0 +1,45 @@
+// The real iio-sensor-proxy daemon (Debian's package) on the test's private
+// system bus, reading a light sensor that umockdev fakes in a test bed of its
+// own (umockdev-run preloads its sysfs and udev into the daemon only).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+namespace testing_support {
+
+class RealSensorProxy {
+  public:
+    enum class Sensor {
+        IIOLight,  // an ACPI light sensor on IIO, polled by the daemon, in lux
+        AppleSMC,  // the Apple SMC's light pair, which the daemon reports as "vendor"
+    };
+
+    // Empty when this machine can run the daemon under umockdev; else why not.
+    static std::string whyNotRunnable();
+
+    RealSensorProxy(Sensor sensor, double lux);
+    ~RealSensorProxy();
+    RealSensorProxy(const RealSensorProxy&) = delete;
+    RealSensorProxy& operator=(const RealSensorProxy&) = delete;
+
+    // Starts the daemon on DBUS_SYSTEM_BUS_ADDRESS and waits until it owns its
+    // bus name; false (with the daemon's output in `why`) when it does not.
+    bool start(std::string* why);
+    void stop();
+    // Writes the IIO sensor's lux value, as the kernel would update it.
+    void setLux(double lux);
+
+  private:
+    TempDir dir_;
+    Sensor sensor_;
+    double lux_;
+    std::string testBed_;                   // the daemon's umockdev folder
+    std::unique_ptr<ChildProcess> daemon_;  // umockdev-run
+    int daemonPid_ = 0;                     // its child, the daemon
+};
+
+}  // namespace testing_support

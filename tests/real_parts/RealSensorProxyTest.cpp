@@ -1,0 +1,180 @@
+// The service-client back-end against the real iio-sensor-proxy daemon, whose
+// light sensor umockdev fakes. The machine's own sysfs root is an empty
+// folder, so every reading comes through the daemon.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "Foundation/NSNotificationCenter.h"
+#include "real_parts/RealSensorProxy.h"
+#include "sensor/AmbientLightSensor.h"
+#include "settings/SettingsStore.h"
+#include "support/ChildProcess.h"
+#include "support/LoggingLinuxMachine.h"
+#include "support/PrivateBus.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+using namespace testing_support;
+using Backend = AmbientLightSensor::Backend;
+
+namespace {
+
+struct Levels {
+    Levels() {
+        NSNotificationCenter::defaultCenter().addObserver(
+            this,
+            [this](const NSNotification& n) { values.push_back(n.object->doubleValue().value()); },
+            AmbientLightChangedNotification, std::nullopt);
+    }
+    ~Levels() { NSNotificationCenter::defaultCenter().removeObserver(this); }
+    std::vector<double> values;
+};
+
+class RealProxy : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto why = RealSensorProxy::whyNotRunnable();
+        if (!why.empty())
+            GTEST_SKIP() << why;
+    }
+    // Starts the daemon, or fails the test with its output.
+    void start(RealSensorProxy& proxy) {
+        std::string why;
+        ASSERT_TRUE(proxy.start(&why)) << why;
+    }
+    // Turns the run loop until a notification carries `level`.
+    bool announced(const Levels& levels, double level, double seconds = 5.0) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            for (double v : levels.values)
+                if (std::fabs(v - level) < 1e-9)
+                    return true;
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
+        }
+        return false;
+    }
+    static void sleep(double seconds) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    }
+
+    TempDir root;
+    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
+    PrivateBus system{PrivateBus::Kind::System};
+    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
+};
+
+}  // namespace
+
+// Started 0.2 s after a fresh daemon, whose first poll comes 0.8 s after the
+// claim: the set-up reading is the sensor's, not the daemon's 0.0 before it.
+TEST_F(RealProxy, FirstReadingIsTheSensorsAndChangesAreFollowed) {
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
+    start(proxy);
+    sleep(0.2);
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-9);
+    EXPECT_TRUE(machine.logged("Ambient light sensor: reading iio-sensor-proxy"));
+
+    proxy.setLux(5000.0);
+    EXPECT_TRUE(announced(levels, std::log(5001.0)));
+    for (double v : levels.values)
+        EXPECT_GT(v, 4.0) << "a stale level was announced";
+}
+
+// A daemon that stops and starts again: meanwhile there is no reading, and the
+// new daemon's stale 0.0 after the claim is never announced.
+TEST_F(RealProxy, DaemonStoppedAndStartedAgainIsFollowedWithoutAStaleLevel) {
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
+    start(proxy);
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-9);
+
+    proxy.stop();
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    EXPECT_TRUE(machine.logged("Ambient light sensor: none found"));
+    proxy.setLux(300.0);
+    start(proxy);
+    EXPECT_TRUE(announced(levels, std::log(301.0)));
+    for (double v : levels.values)
+        EXPECT_NEAR(v, std::log(301.0), 1e-9) << "a stale level was announced";
+}
+
+// The daemon reports the Apple SMC in "vendor" units (a percentage, not lux):
+// the service client reads the IIO device itself instead.
+TEST_F(RealProxy, VendorUnitsFallBackToTheIIODevice) {
+    RealSensorProxy proxy(RealSensorProxy::Sensor::AppleSMC, 0.0);
+    start(proxy);
+    VirtualLaptop laptop(root.path());
+    laptop.setAmbientLight(0, 40.0);
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(41.0), 1e-9);
+    EXPECT_TRUE(machine.logged("Ambient light sensor: reading IIO device"));
+    EXPECT_FALSE(machine.logged("reading iio-sensor-proxy"));
+    laptop.setAmbientLight(0, 90.0);
+    EXPECT_TRUE(announced(levels, std::log(91.0)));
+}
+
+// The agent as its own process, started 0.2 s after a fresh daemon: its first
+// line already has the sensor's light (100 lux, level 4.62), never the
+// daemon's 0.0 from before its first poll; then it follows a change.
+TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine) {
+    if (AmbientLightSensor::builtBackend() != Backend::ServiceClient)
+        GTEST_SKIP() << "this build's agent reads the Apple SMC (controller back-end), "
+                        "not iio-sensor-proxy";
+    const char* agentPath = DUOLUME_BINARY_DIR
+        "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
+    VirtualLaptop laptop(root.path());
+    laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), 1000, 900);
+    TempDir config;
+    ScopedEnv configHome("XDG_CONFIG_HOME", config.path());
+    PrivateBus session;
+    auto settings = duolume::initialSettings();
+    settings["enabled"] = PlistValue::integer(1);
+    // Darkness has a point of its own, so a stale 0.0 would show in a line.
+    settings["internal0"] = PlistValue::real(0.05);
+    settings["external0"] = PlistValue::real(0.05);
+    duolume::writeInitialSettings(settings);
+
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
+    start(proxy);
+    sleep(0.2);
+    ChildProcess agent({agentPath}, {{"PLATFORM_LOG_STDERR", "1"}});
+    auto lines = [&] {
+        std::vector<std::string> found;
+        std::istringstream in(agent.standardError());
+        for (std::string line; std::getline(in, line);)
+            if (line.find("Light level ") != std::string::npos)
+                found.push_back(line);
+        return found;
+    };
+    auto waitForLine = [&](const std::string& part) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            for (const auto& l : lines())
+                if (l.find(part) != std::string::npos)
+                    return true;
+            sleep(0.05);
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitForLine("Light level 4.62")) << agent.standardError();
+    EXPECT_NE(lines().front().find("Light level 4.62"), std::string::npos) << agent.standardError();
+    proxy.setLux(5000.0);
+    EXPECT_TRUE(waitForLine("Light level 8.52")) << agent.standardError();
+    agent.signal(SIGTERM);
+    EXPECT_EQ(agent.wait(10.0), 0);
+}

@@ -1,0 +1,135 @@
+// USB monitor hot-plug through the real libudev: the agent runs in a umockdev
+// test bed of a real laptop's sysfs layout, without PLATFORM_SYSROOT, so its
+// watcher listens to udev's netlink monitor as it does on a user's machine,
+// and the test bed's uevents plug an Apple monitor in and out. umockdev
+// emulates no hidraw ioctls, so attach and detach are checked by the log and
+// the smoothed sync request each attach makes (the agent), and by the engine's
+// monitor set (the engine's watcher in this program, run in the test bed).
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "engine/BrightnessController.h"
+#include "linux/LinuxMachine.h"
+#include "real_parts/UdevTestBed.h"
+#include "settings/SettingsStore.h"
+#include "support/LoggingLinuxMachine.h"
+#include "support/PrivateBus.h"
+#include "support/TempDir.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* const kAgent =
+    DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
+const char* const kAttachLine = "USB monitor 0x9226 at /dev/hidraw";
+
+bool waitFor(const std::function<bool()>& done, double seconds = 10.0) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+int occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(UdevHotplug, AgentAttachesAndDetachesTheMonitorThroughLibudev) {
+    auto why = UdevTestBed::whyNotRunnable();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir;
+    ScopedEnv config("XDG_CONFIG_HOME", dir / "config");
+    ScopedEnv noSystemBus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir / "no-system-bus"));
+    PrivateBus session;
+    platform::linux_machine::LinuxMachine::installNew();
+    auto settings = duolume::initialSettings();
+    settings["enabled"] = PlistValue::integer(1);
+    duolume::writeInitialSettings(settings);
+
+    UdevTestBed bed;
+    ASSERT_TRUE(bed.run({kAgent}, {{"PLATFORM_LOG_STDERR", "1"}}, &why)) << why;
+    auto log = [&] { return bed.process().standardError(); };
+    auto backlight = [&] {
+        return std::atol(readFile(bed.sysFile(UdevTestBed::kBacklight)).c_str());
+    };
+    ASSERT_TRUE(waitFor([&] { return log().find("Light level ") != std::string::npos; })) << log();
+    EXPECT_EQ(log().find("hot-plug is not watched"), std::string::npos) << log();
+    EXPECT_EQ(log().find("USB monitor 0x9226"), std::string::npos) << log();
+    const long onCurve = backlight();
+
+    // Each attach asks for a smoothed sync, which brings the panel back onto
+    // the curve after someone else moved it.
+    for (int round = 1; round <= 2; ++round) {
+        writeFile(bed.sysFile(UdevTestBed::kBacklight), "100\n");
+        ASSERT_TRUE(bed.plugMonitor(true)) << bed.process().standardOutput() << log();
+        EXPECT_TRUE(waitFor([&] { return occurrences(log(), kAttachLine) == round; })) << log();
+        EXPECT_TRUE(waitFor([&] { return backlight() == onCurve; }))
+            << "backlight " << backlight() << ", on the curve " << onCurve << "\n"
+            << log();
+        ASSERT_TRUE(bed.plugMonitor(false)) << bed.process().standardOutput() << log();
+    }
+    bed.process().signal(SIGTERM);
+    EXPECT_EQ(bed.process().wait(10.0), 0) << log();
+}
+
+// The engine's watcher in this test program itself, run once more inside the
+// test bed (the test below is the part that runs there; it plugs the monitor
+// by signalling the test bed, its parent).
+TEST(UdevHotplug, EngineWatcherAttachesAndDetachesThroughLibudev) {
+    auto why = UdevTestBed::whyNotRunnable();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    TempDir dir;
+    char self[4096] = {};
+    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    UdevTestBed bed;
+    ASSERT_TRUE(bed.run({self, "--gtest_also_run_disabled_tests",
+                         "--gtest_filter=UdevHotplugInTestBed.DISABLED_EngineWatcher"},
+                        {{"XDG_CONFIG_HOME", dir / "config"},
+                         {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir / "no-system-bus")}},
+                        &why))
+        << why;
+    EXPECT_EQ(bed.process().wait(60.0), 0)
+        << bed.process().standardOutput() << bed.process().standardError();
+}
+
+TEST(UdevHotplugInTestBed, DISABLED_EngineWatcher) {
+    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
+    ASSERT_EQ(std::getenv("PLATFORM_SYSROOT"), nullptr);
+    auto& machine = LoggingLinuxMachine::installNew();
+    auto* engine = BrightnessController::sharedInstance();
+    auto runUntil = [](const std::function<bool()>& done) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done() && std::chrono::steady_clock::now() < end)
+            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+        return done();
+    };
+    EXPECT_TRUE(engine->externalMonitors().empty());
+    EXPECT_FALSE(machine.logged("hot-plug is not watched"));
+    for (int round = 0; round < 2; ++round) {
+        ::kill(::getppid(), SIGUSR1);
+        EXPECT_TRUE(runUntil([&] { return engine->externalMonitors().size() == 1; }));
+        ::kill(::getppid(), SIGUSR2);
+        EXPECT_TRUE(runUntil([&] { return engine->externalMonitors().empty(); }));
+    }
+    EXPECT_TRUE(machine.logged("USB monitor 0x9226 at /dev/hidraw0"));
+    EXPECT_TRUE(machine.logged("USB monitor 0x9226 at /dev/hidraw1"));
+}
