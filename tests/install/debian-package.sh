@@ -42,7 +42,7 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | grep -v '^$' | sort >"$work/contents"
 files="$(dpkg-deb --contents "$deb" | grep -c '^-')"
 echo "contents: $(wc -l <"$work/contents") entries, $files files"
-for path in /usr/bin/prefpane-host /usr/libexec/launchctl \
+for path in /usr/bin/prefpane-host /usr/libexec/duolume/launchctl \
             /usr/lib/duolume/Duolume.prefPane/Contents/MacOS/Duolume.so \
             /usr/lib/duolume/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume \
             /usr/lib/duolume/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist \
@@ -88,7 +88,7 @@ case "$status" in not-installed | config-files) ;; *) fail "after dpkg -r, duolu
 [ -z "$(dpkg-query -W -f='${Conffiles}' duolume 2>/dev/null)" ] || fail "the package left configuration files"
 left=0
 while read -r path; do
-    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | /usr/bin/prefpane-host | /usr/libexec/launchctl)
+    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | /usr/bin/prefpane-host | /usr/libexec/duolume/launchctl)
         if [ -e "$path" ]; then echo "left behind: $path"; left=1; fi ;;
     esac
 done <"$work/contents"
