@@ -47,6 +47,10 @@ expected=(
     share/icons/hicolor/256x256/apps/org.duolume.Duolume.png
     share/metainfo/org.duolume.Duolume.metainfo.xml
     lib/udev/rules.d/70-duolume.rules
+    share/doc/duolume/copyright
+    share/doc/duolume/changelog.gz
+    share/man/man1/prefpane-host.1.gz
+    share/man/man1/duolume-launchctl.1.gz
 )
 for f in "${expected[@]}"; do [ -f "$usr/$f" ] || fail "not installed: /usr/$f"; done
 for f in bin/prefpane-host libexec/duolume/launchctl "${agent#"$usr/"}"; do
