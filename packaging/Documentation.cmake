@@ -14,8 +14,9 @@ set(changelog ${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog)
 
 # The changelog's newest entry is the release being built.
 file(STRINGS ${changelog} newest LIMIT_COUNT 1)
-if(NOT newest MATCHES "^duolume \\(${PROJECT_VERSION}\\) ")
-  message(FATAL_ERROR "packaging/debian/changelog starts with '${newest}'; "
+string(REGEX MATCH "^duolume \\(([^)]*)\\)" newest "${newest}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/debian/changelog starts with version '${CMAKE_MATCH_1}'; "
                       "add an entry for version ${PROJECT_VERSION} at its top")
 endif()
 
