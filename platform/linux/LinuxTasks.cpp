@@ -12,10 +12,13 @@
 
 extern char** environ;
 
+// The folder the platform's own programs are installed in, and the same
+// folder as seen from the installed bin folder. The build system names them:
+// a folder of the installation's own, never the libexec folder that every
+// package shares.
 #ifndef PLATFORM_INSTALL_LIBEXECDIR
 #define PLATFORM_INSTALL_LIBEXECDIR "/usr/local/libexec"
 #endif
-// The installed libexec folder as seen from the installed bin folder.
 #ifndef PLATFORM_LIBEXECDIR_FROM_BINDIR
 #define PLATFORM_LIBEXECDIR_FROM_BINDIR "../libexec"
 #endif
@@ -71,18 +74,26 @@ std::string LinuxTasks::resolveProgram(const std::string& originalPath) {
         return originalPath;
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        // Beside the running program: a build tree keeps it in libexec beside
-        // bin, an installation wherever its libexec folder is, seen from its
-        // bin folder. Either can be moved as a whole.
-        const auto folder = self.parent_path();
-        for (const char* relative : {"../libexec", PLATFORM_LIBEXECDIR_FROM_BINDIR}) {
-            auto candidate = (folder / relative / "launchctl").lexically_normal();
+    return locatePlatformProgram(ec ? std::filesystem::path() : self, "launchctl",
+                                 PLATFORM_LIBEXECDIR_FROM_BINDIR, PLATFORM_INSTALL_LIBEXECDIR);
+}
+
+std::string locatePlatformProgram(const std::filesystem::path& runningProgram, const std::string& name,
+                                  const std::string& installedFromBin, const std::string& installedDir) {
+    if (!runningProgram.empty()) {
+        // Beside the running program: an installation keeps it in its own
+        // folder, seen from its bin folder; a build tree in libexec beside bin.
+        // The installation's folder comes first, so that an installed program
+        // never takes another package's program of the same name from the
+        // shared libexec folder. Either tree can be moved as a whole.
+        const auto folder = runningProgram.parent_path();
+        for (const std::string& relative : {installedFromBin, std::string("../libexec")}) {
+            auto candidate = (folder / relative / name).lexically_normal();
             if (access(candidate.c_str(), X_OK) == 0)
                 return candidate.string();
         }
     }
-    return std::string(PLATFORM_INSTALL_LIBEXECDIR) + "/launchctl";
+    return installedDir + "/" + name;
 }
 
 }  // namespace platform::linux_machine

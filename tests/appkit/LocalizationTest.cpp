@@ -15,6 +15,15 @@ using testing_support::TempDir;
 using testing_support::writeFile;
 using Languages = std::vector<std::string>;
 
+namespace {
+std::string utf16LittleEndianWithMark(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii)
+        bytes += std::string{c, '\0'};
+    return bytes;
+}
+}  // namespace
+
 TEST(PreferredLanguages, FollowLanguageListThenLocaleAsGettextDoes) {
     EXPECT_EQ(preferredLanguages("de_AT:fr", "", "", "en_US.UTF-8"),
               (Languages{"de_AT", "de", "fr", "en_US", "en"}));
@@ -42,8 +51,9 @@ class BundleLocalization : public ::testing::Test {
         writeFile(resources_ + "/en.lproj/Localizable.strings",
                   "\"Hello\" = \"Hello!\"; \"Only English\" = \"Yes\";");
         writeFile(resources_ + "/de.lproj/Localizable.strings", "\"Hello\" = \"Hallo!\";");
+        // In UTF-16, as the platform's own tables often are.
         writeFile(resources_ + "/de.lproj/InfoPlist.strings",
-                  "\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";");
+                  utf16LittleEndianWithMark("\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";"));
         writeFile(resources_ + "/fr.lproj/Localizable.strings", "\"Hello\" = \"Bonjour !\";");
         writeFile(resources_ + "/fr.lproj/InfoPlist.strings",
                   "\"CFBundleName\" = \"Essai\"; \"NSHumanReadableCopyright\" = \"Droits Essai\";");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build, checks what it holds and
-# declares, installs it on this machine with dpkg, runs the installed host,
+# declares, has Debian's own checker (lintian) find no error or warning in
+# it, installs it on this machine with dpkg, runs the installed host,
 # removes the package again and checks that nothing is left behind.
 # Needs root and dpkg; skips (status 77) and says why otherwise.
 #
@@ -13,7 +14,7 @@ skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 [ "$(id -u)" = 0 ] || skip "installing a package needs root (this is uid $(id -u))"
-for tool in dpkg dpkg-deb dpkg-shlibdeps cpack flock; do
+for tool in dpkg dpkg-deb dpkg-shlibdeps cpack flock lintian; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
@@ -42,14 +43,16 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | grep -v '^$' | sort >"$work/contents"
 files="$(dpkg-deb --contents "$deb" | grep -c '^-')"
 echo "contents: $(wc -l <"$work/contents") entries, $files files"
-for path in /usr/bin/prefpane-host /usr/libexec/launchctl \
+for path in /usr/bin/prefpane-host /usr/libexec/duolume/launchctl \
             /usr/lib/duolume/Duolume.prefPane/Contents/MacOS/Duolume.so \
             /usr/lib/duolume/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume \
             /usr/lib/duolume/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist \
             /usr/share/applications/org.duolume.Duolume.desktop \
             /usr/share/icons/hicolor/256x256/apps/org.duolume.Duolume.png \
             /usr/share/metainfo/org.duolume.Duolume.metainfo.xml \
-            /usr/lib/udev/rules.d/70-duolume.rules; do
+            /usr/lib/udev/rules.d/70-duolume.rules \
+            /usr/share/doc/duolume/copyright /usr/share/doc/duolume/changelog.gz \
+            /usr/share/man/man1/prefpane-host.1.gz /usr/share/man/man1/duolume-launchctl.1.gz; do
     grep -qxF "$path" "$work/contents" || fail "the package lacks $path"
 done
 if grep -v -e '^/usr/' -e '^/usr$' -e '^/$' "$work/contents"; then fail "the package puts files outside /usr"; fi
@@ -65,6 +68,12 @@ done
 # which pipefail turns into a failure.
 dpkg-deb --ctrl-tarfile "$deb" | tar -t >"$work/control"
 grep -qx './postinst' "$work/control" || fail "no postinst"
+
+# --- Debian's checker ----------------------------------------------------------
+# Every error and warning fails; informational tags are shown but pass.
+lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.log" 2>&1 \
+    || { cat "$work/lintian.log"; fail "lintian finds errors or warnings in the package"; }
+echo "lintian: $(grep -c '^[EW]:' "$work/lintian.log" || true) errors and warnings, $(grep -c '^I:' "$work/lintian.log" || true) notes"
 
 # --- install -------------------------------------------------------------
 dpkg -i "$deb" >"$work/dpkg-install.log" 2>&1 || { cat "$work/dpkg-install.log"; fail "dpkg -i"; }
@@ -88,7 +97,7 @@ case "$status" in not-installed | config-files) ;; *) fail "after dpkg -r, duolu
 [ -z "$(dpkg-query -W -f='${Conffiles}' duolume 2>/dev/null)" ] || fail "the package left configuration files"
 left=0
 while read -r path; do
-    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | /usr/bin/prefpane-host | /usr/libexec/launchctl)
+    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | /usr/bin/prefpane-host | /usr/libexec/duolume/launchctl)
         if [ -e "$path" ]; then echo "left behind: $path"; left=1; fi ;;
     esac
 done <"$work/contents"

@@ -42,16 +42,21 @@ expected=(
     lib/duolume/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist
     lib/duolume/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/Info.plist
     lib/duolume/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume
-    libexec/launchctl
+    libexec/duolume/launchctl
     share/applications/org.duolume.Duolume.desktop
     share/icons/hicolor/256x256/apps/org.duolume.Duolume.png
     share/metainfo/org.duolume.Duolume.metainfo.xml
     lib/udev/rules.d/70-duolume.rules
+    share/doc/duolume/copyright
+    share/doc/duolume/changelog.gz
+    share/man/man1/prefpane-host.1.gz
+    share/man/man1/duolume-launchctl.1.gz
 )
 for f in "${expected[@]}"; do [ -f "$usr/$f" ] || fail "not installed: /usr/$f"; done
-for f in bin/prefpane-host libexec/launchctl "${agent#"$usr/"}"; do
+for f in bin/prefpane-host libexec/duolume/launchctl "${agent#"$usr/"}"; do
     [ -x "$usr/$f" ] || fail "not executable: /usr/$f"
 done
+[ ! -e "$usr/libexec/launchctl" ] || fail "launchctl is in the libexec folder every package shares"
 echo "installed $(find "$root" -type f | wc -l) files"
 
 # The desktop entry names the installed host and bundle under the prefix
@@ -65,7 +70,7 @@ if command -v appstreamcli >/dev/null; then
 fi
 
 # No run path into the build tree, and every library found on the system.
-for elf in "$usr/bin/prefpane-host" "$usr/libexec/launchctl" "$agent" "$bundle/Contents/MacOS/Duolume.so"; do
+for elf in "$usr/bin/prefpane-host" "$usr/libexec/duolume/launchctl" "$agent" "$bundle/Contents/MacOS/Duolume.so"; do
     if readelf -d "$elf" | grep -E 'R(UN)?PATH' | mentions_tree; then fail "$elf has a run path into the build tree"; fi
     deps="$(env -i ldd "$elf")"
     if grep -q 'not found' <<<"$deps"; then echo "$deps"; fail "$elf misses libraries"; fi
@@ -150,7 +155,7 @@ job["Disabled"] = False
 with open(sys.argv[3], "wb") as f:
     plistlib.dump(job, f)
 PY
-"${session[@]}" PATH="$work/fakebin:/usr/bin:/bin" "$usr/libexec/launchctl" load -S Aqua "$job" \
+"${session[@]}" PATH="$work/fakebin:/usr/bin:/bin" "$usr/libexec/duolume/launchctl" load -S Aqua "$job" \
     2>"$work/launchctl.err" || { cat "$work/launchctl.err"; fail "the installed launchctl failed"; }
 unit="$work/home/.config/systemd/user/org.duolume.Duolume.service"
 [ -f "$unit" ] || fail "no unit written"

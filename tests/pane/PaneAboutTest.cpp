@@ -55,10 +55,11 @@ TEST(PaneAbout, ShowsAllSixValuesOfThePaneBundle) {
     EXPECT_EQ(p.version, "Version 1.0 (1.0.0)");
     EXPECT_EQ(
         p.copyright,
-        QString::fromUtf8("Copyright \u00A9 2026 The Duolume developers. All rights reserved."));
+        QString::fromUtf8("Copyright \u00A9 2026 The Duolume developers. MIT licence."));
     EXPECT_TRUE(p.copyrightShown);
     EXPECT_TRUE(p.creditsShown);
     EXPECT_TRUE(p.credits.contains("Engineering")) << p.credits.toStdString();
+    EXPECT_TRUE(p.credits.contains("MIT licence")) << p.credits.toStdString();
     EXPECT_TRUE(p.iconShown);
 }
 

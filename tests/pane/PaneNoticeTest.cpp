@@ -70,7 +70,7 @@ TEST(PaneNotice, NoticeAndAboutPanelSpeakTheUsersLanguage) {
     ASSERT_TRUE(copyright);
     EXPECT_EQ(copyright->text(),
               QString::fromUtf8(
-                  "Copyright \u00A9 2026 Die Duolume-Entwickler. Alle Rechte vorbehalten."));
+                  "Copyright \u00A9 2026 Die Duolume-Entwickler. MIT-Lizenz."));
 }
 
 TEST(PaneNotice, QuittingWithTheNoticeOpenLeavesTheSettingsWhole) {
