@@ -131,6 +131,12 @@ TEST(AppleSMCLight, FoundByItsDriverUnderAnyName) {
     std::filesystem::remove(laptop.root() + "/sys/devices/platform/applesmc/driver");
     EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));
 
+    // Gone from where it was found, registered again under another name.
+    std::filesystem::remove(laptop.smcLight());
+    laptop.registerSMC("applesmc.1");
+    laptop.writeSMCLight("(5,6)\n");
+    EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{5, 6}));
+
     std::filesystem::remove(laptop.smcLight());  // an SMC without light keys
     EXPECT_FALSE(AppleSMCLight::present());
     EXPECT_EQ(sensor.lmuService(), 0u);
