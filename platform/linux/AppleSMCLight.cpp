@@ -1,6 +1,7 @@
 #include "linux/AppleSMCLight.h"
 
 #include <charconv>
+#include <mutex>
 
 #include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
@@ -56,9 +57,7 @@ std::optional<std::string> announcingTheDriver() {
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> AppleSMCLight::deviceFolder() {
+std::optional<std::string> lookForTheDevice() {
     if (auto folder = boundToDriver())
         return folder;
     if (auto folder = announcingTheDriver())
@@ -67,6 +66,37 @@ std::optional<std::string> AppleSMCLight::deviceFolder() {
     if (hasLight(usual))
         return usual;
     return std::nullopt;
+}
+
+// The folder found last, under the root it was found in. The light is read
+// once a second; searching the platform bus each time would cost dozens of
+// system calls for a device that stays where it is while it exists, so the
+// search runs again only when that folder has lost its light attribute.
+std::mutex foundMutex;
+std::string foundRoot;
+std::string foundFolder;
+
+std::optional<std::string> lastFound() {
+    std::lock_guard<std::mutex> lock(foundMutex);
+    if (foundFolder.empty() || foundRoot != sysroot())
+        return std::nullopt;
+    return foundFolder;
+}
+
+std::optional<std::string> lookAgain() {
+    auto folder = lookForTheDevice();
+    std::lock_guard<std::mutex> lock(foundMutex);
+    foundRoot = sysroot();
+    foundFolder = folder.value_or("");
+    return folder;
+}
+
+}  // namespace
+
+std::optional<std::string> AppleSMCLight::deviceFolder() {
+    if (auto folder = lastFound(); folder && hasLight(*folder))
+        return folder;
+    return lookAgain();
 }
 
 std::string AppleSMCLight::attributePath() {
@@ -94,10 +124,15 @@ std::optional<SMCLightValues> AppleSMCLight::parse(std::string_view text) {
 }
 
 std::optional<SMCLightValues> AppleSMCLight::read() {
-    auto folder = deviceFolder();
-    if (!folder)
-        return std::nullopt;
-    auto text = readTextFile(*folder + "/light");
+    std::optional<std::string> text;
+    if (auto folder = lastFound())
+        text = readTextFile(*folder + "/light");
+    if (!text) {
+        auto folder = lookAgain();
+        if (!folder)
+            return std::nullopt;
+        text = readTextFile(*folder + "/light");
+    }
     if (!text)
         return std::nullopt;
     return parse(*text);

@@ -19,7 +19,8 @@ struct SMCLightValues {
 
 class AppleSMCLight {
   public:
-    // The SMC's device folder, found afresh at every call: the device bound to
+    // The SMC's device folder: the one found last while it still has its
+    // `light` attribute, else looked for again: the device bound to
     // the applesmc driver, else a platform device announcing
     // MODALIAS=platform:applesmc, else the name every kernel so far gives it
     // (applesmc.768). Only a device with a `light` attribute counts.

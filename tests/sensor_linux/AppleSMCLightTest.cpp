@@ -126,8 +126,16 @@ TEST(AppleSMCLight, FoundByItsDriverUnderAnyName) {
     EXPECT_EQ(AppleSMCLight::attributePath(), laptop.smcLight());
     EXPECT_NE(sensor.lmuService(), 0u);
 
+    // Not bound (the driver's folder and the device's link gone): its MODALIAS still names it.
     std::filesystem::remove_all(laptop.root() + "/sys/bus/platform/drivers");
-    EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));  // by its MODALIAS
+    std::filesystem::remove(laptop.root() + "/sys/devices/platform/applesmc/driver");
+    EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));
+
+    // Gone from where it was found, registered again under another name.
+    std::filesystem::remove(laptop.smcLight());
+    laptop.registerSMC("applesmc.1");
+    laptop.writeSMCLight("(5,6)\n");
+    EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{5, 6}));
 
     std::filesystem::remove(laptop.smcLight());  // an SMC without light keys
     EXPECT_FALSE(AppleSMCLight::present());
