@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "LaptopFixture.h"
 #include "linux/LinuxDisplays.h"
+#include "support/FuseHidraw.h"
 #include "support/NoFileOverride.h"
 
 using namespace testing_support;
@@ -127,6 +129,28 @@ TEST_F(BacklightServices, BrightnessIsReadAfreshTheDeviceIsKeptUntilABacklightCh
     EXPECT_EQ(displays.displayConnectServices().size(), 2u);
     ASSERT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.5f), 0);
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 100);
+}
+
+TEST_F(BacklightServices, ADeviceFoundGoneByAWriteIsResolvedAgainInTheSameCall) {
+    std::string why;
+    auto fuse = testing_support::FuseHidraw::mount(laptop.devFolder(), &why);
+    if (!fuse)
+        GTEST_SKIP() << "a file that can go away under an open descriptor needs FUSE: " << why;
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 10);
+    // The first device's brightness answers ENODEV once it is unplugged, as
+    // sysfs does; its replacement appears without a backlight class change.
+    fuse->addMonitor("old-brightness");
+    const auto file = laptop.backlightFile("intel_backlight", "brightness");
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink(laptop.devFolder() + "/old-brightness", file);
+    auto s = displays.displayConnectServices().at(0);
+    ASSERT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.3f), 0);
+
+    fuse->unplug("old-brightness");
+    std::filesystem::remove(file);
+    testing_support::writeFile(file, "10\n");
+    EXPECT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.5f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
 }
 
 TEST_F(BacklightServices, FailuresAreStatusesNeverResults) {
