@@ -5,7 +5,6 @@
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
 #include "linux/LogindBrightness.h"
-#include "linux/SysfsFiles.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -20,20 +19,45 @@ EdidIdentity identityOf(CGDirectDisplayID display) {
     return connector ? connectorIdentity(*connector) : EdidIdentity{};
 }
 
-// The backlight of a built-in display, the one DisplayServices works on. The
-// backlight names its connector, whose name gives the display identifier.
-std::optional<Backlight> builtinBacklightOf(CGDirectDisplayID display) {
-    for (auto& b : listBacklights()) {
-        if (b.builtin && b.connector && displayIdentifierFor(*b.connector) == display)
-            return b;
+}  // namespace
+
+template <typename Operation>
+IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation operation) {
+    kept_.refresh();
+    IOReturn status = kIOReturnSuccess;
+    OpenBacklight* backlight = kept_.builtinOf(display, &status);
+    if (backlight)
+        status = operation(*backlight);
+    // A device replaced since it was resolved: resolved again and tried once
+    // more at once, so the same call still reaches it.
+    if (deviceGone(status)) {
+        kept_.forget();
+        backlight = kept_.builtinOf(display, &status);
+        if (backlight)
+            status = operation(*backlight);
     }
-    return std::nullopt;
+    return status;
 }
 
-}  // namespace
+template <typename Operation>
+IOReturn LinuxDisplays::onNamedBacklight(const std::string& name, Operation operation) {
+    kept_.refresh();
+    IOReturn status = kIOReturnSuccess;
+    OpenBacklight* backlight = kept_.named(name, &status);
+    if (backlight)
+        status = operation(*backlight);
+    if (deviceGone(status)) {
+        kept_.forget();
+        backlight = kept_.named(name, &status);
+        if (backlight)
+            status = operation(*backlight);
+    }
+    return status;
+}
 
 CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) {
     displays.clear();
+    kept_.refresh();  // what the transition that asks for the list relies on
     auto list = listDrmConnectors();
     if (!list.readable)
         return kCGErrorFailure;
@@ -44,9 +68,10 @@ CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) 
     return kCGErrorSuccess;
 }
 
+// Asked before every write of a fade step: kept since the last check for
+// changes, which the active display list and every device call make.
 bool LinuxDisplays::isBuiltin(CGDirectDisplayID display) {
-    auto connector = findDrmConnector(display);
-    return connector && connector->builtin;
+    return kept_.isBuiltinDisplay(display);
 }
 
 std::uint32_t LinuxDisplays::vendorNumber(CGDirectDisplayID display) {
@@ -82,40 +107,37 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
 }
 
 int LinuxDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) {
-    auto backlight = builtinBacklightOf(display);
-    if (!backlight)
-        return kIOReturnNotFound;
     float value = 0.0f;
-    IOReturn status = readBacklightFraction(*backlight, &value);
+    IOReturn status = onBuiltinBacklight(
+        display, [&](const OpenBacklight& backlight) { return backlight.readFraction(&value); });
     if (status == kIOReturnSuccess && brightness)
         *brightness = value;
     return status;
 }
 
 int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
-    auto backlight = builtinBacklightOf(display);
-    if (!backlight)
-        return kIOReturnNotFound;
-    long long raw = 0;
-    if (IOReturn status = backlightRawValueFor(*backlight, brightness, &raw))
+    return onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+        auto raw = backlightRawValue(brightness, backlight.max(), backlight.backlight().builtin);
+        if (!raw)
+            return kIOReturnBadArgument;
+        IOReturn status = backlight.writeRaw(*raw);
+        // A user without write access to sysfs may still change the backlight
+        // of the session's own seat through logind.
+        if (status == kIOReturnNotPermitted)
+            status = logindSetBacklight(backlight.backlight().name, static_cast<std::uint32_t>(*raw));
         return status;
-    IOReturn status = writeBacklightRaw(*backlight, raw);
-    // A user without write access to sysfs may still change the backlight of
-    // the session's own seat through logind.
-    if (status == kIOReturnNotPermitted) {
-        status = logindSetBacklight(backlight->name, static_cast<std::uint32_t>(raw));
-    }
-    return status;
+    });
 }
 
 bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
-    auto backlight = builtinBacklightOf(display);
-    if (!backlight)
+    bool writable = false;
+    IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+        writable = backlight.writable();  // it was opened for writing, where allowed
+        return kIOReturnSuccess;
+    });
+    if (status != kIOReturnSuccess)
         return false;
-    // Opening for writing changes nothing until something is written.
-    if (writableAttribute(backlight->folder + "/brightness"))
-        return true;
-    return logindSessionCanSetBrightness();
+    return writable || logindSessionCanSetBrightness();
 }
 
 // CoreDisplay has no counterpart on Linux; hasOperation() reports both
@@ -142,7 +164,8 @@ const std::string* LinuxDisplays::backlightNamed(io_service_t service) const {
 
 std::vector<io_service_t> LinuxDisplays::displayConnectServices() {
     std::vector<io_service_t> services;
-    for (const auto& b : listBacklights())
+    kept_.refresh();
+    for (const auto& b : kept_.list())
         services.push_back(handleFor(b.name));
     return services;
 }
@@ -152,15 +175,17 @@ std::optional<PlistDictionary> LinuxDisplays::displayInfoDictionary(io_service_t
     const std::string* name = backlightNamed(service);
     if (!name)
         return std::nullopt;
-    auto backlight = findBacklight(*name);
-    if (!backlight)
+    kept_.refresh();
+    IOReturn status = kIOReturnSuccess;
+    OpenBacklight* opened = kept_.named(*name, &status);
+    if (!opened)
         return std::nullopt;
+    const Backlight* backlight = &opened->backlight();
     PlistDictionary info;
     // A backlight that belongs to no known connector carries no identity, so
     // it never matches a display.
     if (backlight->connector) {
-        auto connector = findDrmConnectorNamed(*backlight->connector);
-        EdidIdentity id = connector ? connectorIdentity(*connector) : EdidIdentity{};
+        EdidIdentity id = kept_.identityOfConnector(*backlight->connector);
         // The platform keeps these as signed 32-bit numbers.
         info["DisplayVendorID"] = PlistValue::integer(static_cast<std::int32_t>(id.vendor));
         info["DisplayProductID"] = PlistValue::integer(static_cast<std::int32_t>(id.product));
@@ -176,10 +201,8 @@ IOReturn LinuxDisplays::getFloatParameter(io_service_t service, IOOptionBits,
         return kIOReturnBadArgument;
     if (key != kBrightnessKey)
         return kIOReturnUnsupported;
-    auto backlight = findBacklight(*name);
-    if (!backlight)
-        return kIOReturnNoDevice;
-    return readBacklightFraction(*backlight, value);
+    return onNamedBacklight(
+        *name, [&](const OpenBacklight& backlight) { return backlight.readFraction(value); });
 }
 
 IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
@@ -189,13 +212,10 @@ IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
         return kIOReturnBadArgument;
     if (key != kBrightnessKey)
         return kIOReturnUnsupported;
-    auto backlight = findBacklight(*name);
-    if (!backlight)
-        return kIOReturnNoDevice;
-    long long raw = 0;
-    if (IOReturn status = backlightRawValueFor(*backlight, value, &raw))
-        return status;
-    return writeBacklightRaw(*backlight, raw);
+    return onNamedBacklight(*name, [&](const OpenBacklight& backlight) {
+        auto raw = backlightRawValue(value, backlight.max(), backlight.backlight().builtin);
+        return raw ? backlight.writeRaw(*raw) : kIOReturnBadArgument;
+    });
 }
 
 }  // namespace platform::linux_machine

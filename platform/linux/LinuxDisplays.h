@@ -10,8 +10,11 @@
 //   backlight: it reads sysfs and writes sysfs, or asks systemd-logind when
 //   the file is not writable for this user. CoreDisplay does not exist on Linux.
 //
-// Nothing is cached (but that presence): every call reads sysfs afresh, so
-// displays and backlights that come and go are seen at once.
+// The active display list is read afresh at every call. Backlights, their
+// maxima and open brightness files, connector identities and which displays
+// are built in are resolved once and kept until a backlight or connector
+// changes (KeptBacklights), or a call finds its device gone, which resolves
+// it again at once.
 #pragma once
 
 #include <map>
@@ -19,10 +22,9 @@
 #include <vector>
 
 #include "CoreGraphics/DisplayBackend.h"
+#include "linux/KeptBacklights.h"
 
 namespace platform::linux_machine {
-
-struct Backlight;
 
 class LinuxDisplays : public DisplayBackend {
   public:
@@ -52,10 +54,17 @@ class LinuxDisplays : public DisplayBackend {
     // vanished (its calls then fail).
     io_service_t handleFor(const std::string& backlightName);
     const std::string* backlightNamed(io_service_t service) const;
+    // Runs `operation` on the kept backlight, and once more on the device
+    // resolved afresh when the first try found it gone.
+    template <typename Operation>
+    IOReturn onBuiltinBacklight(CGDirectDisplayID display, Operation operation);
+    template <typename Operation>
+    IOReturn onNamedBacklight(const std::string& name, Operation operation);
 
     bool displayServicesPresent_ = false;
     std::map<std::string, io_service_t> handles_;
     std::map<io_service_t, std::string> names_;
+    KeptBacklights kept_;
 };
 
 }  // namespace platform::linux_machine

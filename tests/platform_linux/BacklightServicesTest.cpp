@@ -8,6 +8,7 @@
 
 #include "LaptopFixture.h"
 #include "linux/LinuxDisplays.h"
+#include "support/FuseHidraw.h"
 #include "support/NoFileOverride.h"
 
 using namespace testing_support;
@@ -131,7 +132,7 @@ TEST_F(BacklightServices, WritesRoundAndNeverSwitchTheBuiltInPanelOff) {
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 2);
 }
 
-TEST_F(BacklightServices, EveryReadsAndWritesSysfsAfresh) {
+TEST_F(BacklightServices, BrightnessIsReadAfreshTheDeviceIsKeptUntilABacklightChange) {
     laptop.addConnectorBacklight("intel_backlight", builtin, 100, 10);
     auto s = displays.displayConnectServices().at(0);
     float v = 0;
@@ -140,12 +141,38 @@ TEST_F(BacklightServices, EveryReadsAndWritesSysfsAfresh) {
     laptop.setBacklightValue("intel_backlight", 70);  // changed by someone else
     ASSERT_EQ(displays.getFloatParameter(s, 0, "brightness", &v), 0);
     EXPECT_FLOAT_EQ(v, 0.7f);
+    // The maximum is the device's, read when it was resolved.
     testing_support::writeFile(laptop.backlightFile("intel_backlight", "max_brightness"), "200\n");
     ASSERT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.5f), 0);
-    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 100);
-    // A backlight appearing later is in the next walk.
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
+    // A backlight appearing later is in the next walk, and the change has
+    // every backlight resolved again.
     laptop.addCardBacklight("acpi_video0", "firmware", 0, 100, 50);
     EXPECT_EQ(displays.displayConnectServices().size(), 2u);
+    ASSERT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.5f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 100);
+}
+
+TEST_F(BacklightServices, ADeviceFoundGoneByAWriteIsResolvedAgainInTheSameCall) {
+    std::string why;
+    auto fuse = testing_support::FuseHidraw::mount(laptop.devFolder(), &why);
+    if (!fuse)
+        GTEST_SKIP() << "a file that can go away under an open descriptor needs FUSE: " << why;
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 10);
+    // The first device's brightness answers ENODEV once it is unplugged, as
+    // sysfs does; its replacement appears without a backlight class change.
+    fuse->addMonitor("old-brightness");
+    const auto file = laptop.backlightFile("intel_backlight", "brightness");
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink(laptop.devFolder() + "/old-brightness", file);
+    auto s = displays.displayConnectServices().at(0);
+    ASSERT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.3f), 0);
+
+    fuse->unplug("old-brightness");
+    std::filesystem::remove(file);
+    testing_support::writeFile(file, "10\n");
+    EXPECT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.5f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
 }
 
 TEST_F(BacklightServices, FailuresAreStatusesNeverResults) {
@@ -159,24 +186,25 @@ TEST_F(BacklightServices, FailuresAreStatusesNeverResults) {
 
     const auto file = laptop.backlightFile("intel_backlight", "brightness");
     const auto max = laptop.backlightFile("intel_backlight", "max_brightness");
-    for (const char* garbage : {"abc\n", "\n", "-5\n", "150\n", "99999999999999999999999\n"}) {
-        testing_support::writeFile(file, garbage);
-        EXPECT_NE(displays.getFloatParameter(s, 0, "brightness", &v), 0) << garbage;
-    }
-    testing_support::writeFile(file, "10\n");
+    // A device that fails to resolve is not kept: the next call tries again.
     testing_support::writeFile(max, "0\n");
     EXPECT_NE(displays.getFloatParameter(s, 0, "brightness", &v), 0);
     EXPECT_NE(displays.setFloatParameter(s, 0, "brightness", 0.5f), 0);
     testing_support::writeFile(max, "100\n");
-    EXPECT_EQ(v, 0.25f);  // failed reads leave the cell alone
-
     {
+        // Opened without write access, the panel keeps refusing writes.
         NoFileOverride asUser;
         chmod(file.c_str(), 0444);
         EXPECT_EQ(displays.setFloatParameter(s, 0, "brightness", 0.5f), kIOReturnNotPermitted);
         chmod(file.c_str(), 0644);
     }
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 10);
+    for (const char* garbage : {"abc\n", "\n", "-5\n", "150\n", "99999999999999999999999\n"}) {
+        testing_support::writeFile(file, garbage);
+        EXPECT_NE(displays.getFloatParameter(s, 0, "brightness", &v), 0) << garbage;
+    }
+    EXPECT_EQ(v, 0.25f);  // failed reads leave the cell alone
+    testing_support::writeFile(file, "10\n");
 
     laptop.removeBacklight("intel_backlight");  // the device vanished
     EXPECT_NE(displays.getFloatParameter(s, 0, "brightness", &v), 0);

@@ -104,8 +104,23 @@ struct FuseHidrawOps {
             return;
         }
         fi->direct_io = 1;
-        fi->nonseekable = 1;
         fuse_reply_open(req, fi);
+    }
+
+    // A plain write stands for a sysfs attribute's: taken whole while the
+    // node is there, ENODEV once it is unplugged, as the kernel answers on an
+    // open attribute of a removed device (fs/kernfs/file.c).
+    static void write(fuse_req_t req, fuse_ino_t ino, const char*, size_t size, off_t,
+                      fuse_file_info*) {
+        auto* fs = self(req);
+        std::unique_lock lock(fs->mutex_);
+        auto* m = fs->byInode(ino);
+        bool ok = m && m->present;
+        lock.unlock();
+        if (ok)
+            fuse_reply_write(req, size);
+        else
+            fuse_reply_err(req, ENODEV);
     }
 
     static void ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file_info*,
@@ -180,6 +195,7 @@ struct FuseHidrawOps {
             o.readdir = readdir;
             o.open = open;
             o.ioctl = ioctl;
+            o.write = write;
             return o;
         }();
         return &ops;

@@ -1,0 +1,162 @@
+#include "linux/KeptBacklights.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "linux/DrmConnectors.h"
+#include "linux/ErrnoStatus.h"
+
+namespace platform::linux_machine {
+
+OpenBacklight::OpenBacklight(Backlight backlight, long long max, int fd, bool writable)
+    : backlight_(std::move(backlight)), max_(max), fd_(fd), writable_(writable) {}
+
+OpenBacklight::~OpenBacklight() {
+    close(fd_);
+}
+
+std::unique_ptr<OpenBacklight> OpenBacklight::open(const Backlight& backlight, IOReturn* status) {
+    long long max = 0;
+    if ((*status = readBacklightMax(backlight, &max)))
+        return nullptr;
+    const std::string path = backlight.folder + "/brightness";
+    bool writable = true;
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // A user may read the panel's brightness but not write it (logind writes).
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        writable = false;
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        *status = statusForErrno(errno);
+        return nullptr;
+    }
+    *status = kIOReturnSuccess;
+    return std::make_unique<OpenBacklight>(backlight, max, fd, writable);
+}
+
+// A sysfs attribute is shown afresh by a read at offset 0 and takes a write at
+// offset 0 as a whole new value (Linux, Documentation/filesystems/sysfs.rst,
+// "Reading/Writing Attribute Data"), so the kept file serves every call.
+IOReturn OpenBacklight::readFraction(float* fraction) const {
+    char buf[32];
+    ssize_t n;
+    do {
+        n = pread(fd_, buf, sizeof buf - 1, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return statusForErrno(errno);
+    std::size_t digits = 0;
+    long long value = 0;
+    while (digits < static_cast<std::size_t>(n) && digits <= 18 && buf[digits] >= '0' &&
+           buf[digits] <= '9') {
+        value = value * 10 + (buf[digits] - '0');
+        ++digits;
+    }
+    // The number and its line end fill the first line; anything else is garbled.
+    const bool lineEnds = digits == static_cast<std::size_t>(n) || buf[digits] == '\n';
+    if (digits == 0 || !lineEnds)
+        return statusForErrno(EBADMSG);
+    if (value > max_)
+        return kIOReturnIOError;  // contradicts max_brightness
+    *fraction = static_cast<float>(static_cast<double>(value) / static_cast<double>(max_));
+    return kIOReturnSuccess;
+}
+
+IOReturn OpenBacklight::writeRaw(long long raw) const {
+    if (!writable_)
+        return kIOReturnNotPermitted;
+    // On sysfs the offset is all that counts; a plain file standing in for one
+    // keeps what a longer earlier value left after the first line end.
+    const std::string text = std::to_string(raw) + "\n";
+    ssize_t n;
+    do {
+        n = pwrite(fd_, text.data(), text.size(), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return statusForErrno(errno);
+    return static_cast<std::size_t>(n) == text.size() ? kIOReturnSuccess : kIOReturnIOError;
+}
+
+bool deviceGone(IOReturn status) {
+    return status == kIOReturnNoDevice || status == kIOReturnNotFound ||
+           status == kIOReturnNotAttached;
+}
+
+void KeptBacklights::refresh() {
+    if (changes_.changed())
+        forget();
+}
+
+void KeptBacklights::forget() {
+    list_.reset();
+    open_.clear();
+    builtinNames_.clear();
+    builtinDisplays_.clear();
+    identities_.clear();
+}
+
+const std::vector<Backlight>& KeptBacklights::list() {
+    if (!list_)
+        list_ = listBacklights();
+    return *list_;
+}
+
+OpenBacklight* KeptBacklights::named(const std::string& name, IOReturn* status) {
+    auto it = open_.find(name);
+    if (it != open_.end()) {
+        *status = kIOReturnSuccess;
+        return it->second.get();
+    }
+    auto backlight = findBacklight(name);
+    if (!backlight) {
+        *status = kIOReturnNoDevice;
+        return nullptr;
+    }
+    auto opened = OpenBacklight::open(*backlight, status);
+    if (!opened)
+        return nullptr;
+    return open_.emplace(name, std::move(opened)).first->second.get();
+}
+
+OpenBacklight* KeptBacklights::builtinOf(CGDirectDisplayID display, IOReturn* status) {
+    auto it = builtinNames_.find(display);
+    if (it == builtinNames_.end()) {
+        std::string found;
+        for (const auto& b : list()) {
+            if (b.builtin && b.connector && displayIdentifierFor(*b.connector) == display) {
+                found = b.name;
+                break;
+            }
+        }
+        if (found.empty()) {
+            *status = kIOReturnNotFound;
+            return nullptr;
+        }
+        it = builtinNames_.emplace(display, found).first;
+    }
+    return named(it->second, status);
+}
+
+bool KeptBacklights::isBuiltinDisplay(CGDirectDisplayID display) {
+    auto it = builtinDisplays_.find(display);
+    if (it == builtinDisplays_.end()) {
+        auto connector = findDrmConnector(display);
+        it = builtinDisplays_.emplace(display, connector && connector->builtin).first;
+    }
+    return it->second;
+}
+
+EdidIdentity KeptBacklights::identityOfConnector(const std::string& name) {
+    auto it = identities_.find(name);
+    if (it == identities_.end()) {
+        auto connector = findDrmConnectorNamed(name);
+        it = identities_.emplace(name, connector ? connectorIdentity(*connector) : EdidIdentity{})
+                 .first;
+    }
+    return it->second;
+}
+
+}  // namespace platform::linux_machine

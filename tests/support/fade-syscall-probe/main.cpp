@@ -1,0 +1,95 @@
+// Runs the engine on the Linux machine over a virtual laptop (built-in panel
+// with a sysfs backlight, an Apple USB monitor through FUSE) and marks three
+// stretches of its work with a call that nothing else makes, an access() of
+// "/duolume-mark-<name>", so a system call trace of this program can be cut:
+//   fade      one smoothed sync request (100 steps)
+//   request   one sync request without smoothing, as the pane's slider makes it
+//   end       after both
+// Exit status 0 when the stretches ran, 77 when FUSE is missing, 1 otherwise.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "engine/BrightnessController.h"
+#include "settings/ProductIdentifier.h"
+#include "settings/SettingsKeys.h"
+#include "support/FuseHidraw.h"
+#include "support/LoggingLinuxMachine.h"
+#include "support/PrivateBus.h"
+#include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
+
+using namespace testing_support;
+
+namespace {
+
+void mark(const char* name) {
+    (void)access((std::string("/duolume-mark-") + name).c_str(), F_OK);
+}
+
+// The same brightness at every ambient level.
+bool writeFlatCurve(platform::Machine& machine, double internal, double external) {
+    NSDictionary settings;
+    for (int level = 0; level <= 10; ++level) {
+        settings[duolume::curveKeyForLevel("internal", level)] = PlistValue::real(internal);
+        settings[duolume::curveKeyForLevel("external", level)] = PlistValue::real(external);
+    }
+    return machine.defaults().write(duolume::ProductIdentifier, settings);
+}
+
+}  // namespace
+
+int main() {
+    TempDir root, config;
+    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
+    ScopedEnv xdgConfig{"XDG_CONFIG_HOME", config.path()};
+    ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};
+    PrivateBus session;
+    VirtualLaptop laptop{root.path()};
+    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
+    std::string panel = laptop.addBuiltinPanel();
+    laptop.addExternalOutput();
+    laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
+    laptop.setAmbientLight(2000, 90.0);
+    std::string why;
+    auto fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+    if (!fuse) {
+        std::fprintf(stderr, "the virtual USB monitor needs FUSE: %s\n", why.c_str());
+        return 77;
+    }
+    fuse->addMonitor("hidraw0", 0x8000);
+    laptop.addHidrawDevice(0, 0x9226);
+    if (!writeFlatCurve(machine, 0.5, 0.5))
+        return 1;
+
+    // The monitor's arrival makes a fade of its own, inside the run loop.
+    auto* engine = BrightnessController::sharedInstance();
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (engine->externalMonitors().empty() && std::chrono::steady_clock::now() < end)
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
+    if (engine->externalMonitors().empty()) {
+        std::fprintf(stderr, "the virtual monitor was not found\n");
+        return 1;
+    }
+
+    const std::size_t before = fuse->writes("hidraw0").size();
+    writeFlatCurve(machine, 0.9, 0.2);
+    mark("fade");
+    engine->updateDisplayBrightness(true);
+    writeFlatCurve(machine, 0.3, 0.7);
+    mark("request");
+    engine->updateDisplayBrightness(false);
+    mark("end");
+    // 100 steps of the fade, then the request's one write.
+    const std::size_t writes = fuse->writes("hidraw0").size() - before;
+    if (writes != 101) {
+        std::fprintf(stderr, "the monitor got %zu reports, not 101\n", writes);
+        for (const auto& line : machine.lines)
+            std::fprintf(stderr, "%s\n", line.c_str());
+        return 1;
+    }
+    return 0;
+}
