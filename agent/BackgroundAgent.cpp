@@ -74,7 +74,7 @@ void BackgroundAgent::sync(bool smooth, When when, const char* why) {
     lastSkip_.clear();
     // Noise from the sensor in steady light stays below the threshold.
     if (when == When::OnlyIfMoved && applied_ &&
-        !targets->movedFrom(*applied_, kLightChangeThreshold))
+        !targetsMoved(*targets, *applied_, kLightChangeThreshold))
         return;
     engine->updateDisplayBrightness(smooth);
     applied_ = targets;

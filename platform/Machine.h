@@ -88,6 +88,19 @@ public:
     virtual bool write(const std::string& domain, const PlistDictionary& content) = 0;
     // Makes earlier writes durable. False on failure.
     virtual bool flush() = 0;
+
+    // Held while it lives: other processes' updates of the same domain wait.
+    class UpdateLock {
+    public:
+        virtual ~UpdateLock() = default;
+        // False when the wait ran out and the update goes ahead unguarded.
+        virtual bool held() const = 0;
+    };
+    // Takes the domain's update lock for one read-modify-write, waiting a
+    // bounded time for another process that holds it. When the wait runs out
+    // the storage logs it and hands back a lock that holds nothing: a late
+    // write is better than a lost one. Readers never take it.
+    virtual std::unique_ptr<UpdateLock> lockForUpdate(const std::string& domain) = 0;
 };
 
 // Notifications between processes of the same user, by name, with an optional

@@ -49,10 +49,16 @@ void writeInitialSettings(const NSDictionary& settings) {
 
 void setPrefsForKey(const PlistValue& value, const std::string& key) {
     auto& defaults = NSUserDefaults::standardUserDefaults();
-    NSDictionary copy = defaults.persistentDomainForName(ProductIdentifier).value_or(NSDictionary{});
-    copy[key] = value;
-    defaults.setPersistentDomain(copy, ProductIdentifier);
-    defaults.synchronize();  // a failed flush is ignored; the change is announced all the same
+    {
+        // Another process setting another key at the same moment waits here
+        // instead of replacing the domain with a copy that lacks this change.
+        auto lock = defaults.lockPersistentDomainForUpdate(ProductIdentifier);
+        NSDictionary copy =
+            defaults.persistentDomainForName(ProductIdentifier).value_or(NSDictionary{});
+        copy[key] = value;
+        defaults.setPersistentDomain(copy, ProductIdentifier);
+        defaults.synchronize();  // a failed flush is ignored; the change is announced all the same
+    }
     NSDistributedNotificationCenter::defaultCenter().postNotificationName(PrefsChangedNotification);
 }
 

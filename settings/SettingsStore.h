@@ -33,6 +33,8 @@ void writeInitialSettings(const NSDictionary& settings);
 // The one write path: fetch the domain, set `value` for `key` in a copy,
 // store the copy as the whole domain, flush, and post the change notification
 // with no object, in that order. Every call posts, also for an unchanged value.
+// The domain's update lock is held from the fetch to the flush, so concurrent
+// writers of different keys lose neither change.
 void setPrefsForKey(const PlistValue& value, const std::string& key);
 
 }  // namespace duolume

@@ -16,3 +16,8 @@ void NSUserDefaults::setPersistentDomain(const NSDictionary& domain, const std::
 }
 
 bool NSUserDefaults::synchronize() { return platform::Machine::current().defaults().flush(); }
+
+NSUserDefaults::DomainUpdateLock NSUserDefaults::lockPersistentDomainForUpdate(
+    const std::string& domainName) {
+    return platform::Machine::current().defaults().lockForUpdate(domainName);
+}

@@ -1,10 +1,12 @@
 // User defaults: whole persistent domains, read afresh at every call.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "CoreFoundation/PropertyList.h"
+#include "Machine.h"
 
 class NSUserDefaults {
 public:
@@ -16,4 +18,13 @@ public:
     void setPersistentDomain(const NSDictionary& domain, const std::string& domainName);
     // Makes earlier changes durable so other processes read them.
     bool synchronize();
+
+    // Keeps other processes from replacing the named domain while the
+    // returned lock lives, so that a read, a change and the replacement
+    // happen as one. The wait for another holder is bounded; when it runs
+    // out, that is logged and the caller goes ahead without the lock.
+    // Readers never need it. (The stored files are shared by every process
+    // of the user; nothing else serialises their writers.)
+    using DomainUpdateLock = std::unique_ptr<platform::DefaultsStorage::UpdateLock>;
+    DomainUpdateLock lockPersistentDomainForUpdate(const std::string& domainName);
 };

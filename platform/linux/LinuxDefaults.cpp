@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "Foundation/PropertyListSerialization.h"
+#include "linux/SettingsFileLock.h"
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
@@ -104,6 +105,11 @@ std::optional<PlistDictionary> LinuxDefaults::parse(const std::string& path, std
     parsed.bytes = std::move(bytes);
     parsed.dictionary = *value->dictionaryValue();
     return parsed.dictionary;
+}
+
+std::unique_ptr<DefaultsStorage::UpdateLock> LinuxDefaults::lockForUpdate(
+    const std::string& domain) {
+    return lockSettingsFile(machine_, pathForDomain(domain), lockWaitSeconds_);
 }
 
 bool LinuxDefaults::write(const std::string& domain, const PlistDictionary& content) {

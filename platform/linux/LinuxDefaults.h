@@ -8,6 +8,10 @@
 // equal to those last parsed from the same file give that parse's
 // dictionary again without a second parse. The pane reads and the engine
 // reads the same file several times a second while a slider moves.
+//
+// An update (read, set, replace) holds the flock of "<domain>.plist.lock"
+// (SettingsFileLock.h); reads take no lock, the atomic replacement keeps
+// every file they see whole.
 #pragma once
 
 #include <map>
@@ -22,6 +26,11 @@ class LinuxDefaults : public DefaultsStorage {
     std::optional<PlistDictionary> read(const std::string& domain) override;
     bool write(const std::string& domain, const PlistDictionary& content) override;
     bool flush() override { return lastWriteSucceeded_; }
+    std::unique_ptr<UpdateLock> lockForUpdate(const std::string& domain) override;
+
+    // How long an update waits for another process's lock before it writes
+    // without it.
+    void setLockWait(double seconds) { lockWaitSeconds_ = seconds; }
 
     // Where the named domain lives.
     static std::string pathForDomain(const std::string& domain);
@@ -36,6 +45,7 @@ class LinuxDefaults : public DefaultsStorage {
 
     Machine& machine_;
     bool lastWriteSucceeded_ = true;
+    double lockWaitSeconds_ = 2.0;
     std::map<std::string, Parsed> lastParsed_;  // by file path
 };
 

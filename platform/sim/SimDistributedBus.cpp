@@ -8,6 +8,7 @@ void SimDistributedBus::post(const std::string& name, const std::string* object)
         return;
     }
     posts.push_back({name, object ? std::optional<std::string>(*object) : std::nullopt});
+    if (onPost) onPost(posts.back());
     enqueue(name, object ? std::optional<std::string>(*object) : std::nullopt);
 }
 

@@ -2,6 +2,7 @@
 // delivery to observers through the run loop, as from another process.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,6 +31,8 @@ public:
 
     std::vector<Post> posts;
     bool unreachable = false;  // posting then logs and drops the notification
+    // Called inside each post, so a test sees the machine as it was at that moment.
+    std::function<void(const Post&)> onPost;
 
 private:
     void enqueue(const std::string& name, std::optional<std::string> object);

@@ -52,6 +52,9 @@ class CountingDefaults : public platform::DefaultsStorage {
         return inner_.write(domain, content);
     }
     bool flush() override { return inner_.flush(); }
+    std::unique_ptr<UpdateLock> lockForUpdate(const std::string& domain) override {
+        return inner_.lockForUpdate(domain);
+    }
     int reads = 0;
 
   private:

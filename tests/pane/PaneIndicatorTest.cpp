@@ -67,11 +67,21 @@ TEST(PaneIndicator, TheSensorsOwnAnnouncementsReachTheIndicator) {
 }
 
 TEST(PaneIndicator, NegativeLevelsArePassedThroughAndShowEmpty) {
+    if (AmbientLightSensor::builtBackend() != AmbientLightSensor::Backend::Controller)
+        GTEST_SKIP() << "this build's sensor has no failure markers";
     PaneHarness h;
     suppressNotice(h);
-    h.open();  // no sensor on this machine
-    const double atSelection = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
-    EXPECT_DOUBLE_EQ(h.pane().ambientLightIndicator->doubleValue(), atSelection);
+    auto& sensor = h.sim().simLightSensor();
+    sensor.controllerPresent = true;
+    sensor.outputs[0] = 0xFFFFFFFF;  // the controller's "no value" mark: level -2
+    h.open();
+    // Both failure markers, read at selection, reach the indicator unchanged.
+    EXPECT_DOUBLE_EQ(h.pane().ambientLightIndicator->doubleValue(), -2.0);
+    EXPECT_EQ(h.indicator()->value(), h.indicator()->minimum());
+    sensor.scalarStatus = kIOReturnNotResponding;  // a failed read: level -1
+    h.reselect();
+    EXPECT_DOUBLE_EQ(h.pane().ambientLightIndicator->doubleValue(), -1.0);
+    // And when announced.
     announce(5.0);
     announce(-2.0);
     EXPECT_DOUBLE_EQ(h.pane().ambientLightIndicator->doubleValue(), -2.0);

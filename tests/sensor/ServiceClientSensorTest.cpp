@@ -44,17 +44,15 @@ TEST(ServiceClientSensor, SetUpReadingIsNotAnnouncedAndChangesAreAnnouncedOnceEa
     auto sensor = newSensor(Backend::ServiceClient);
     EXPECT_TRUE(recorder.levels.empty());
 
+    // Changed at once: the first tick, a whole second after set-up, announces it.
+    sim.simLightSensor().reading = std::exp(1.0) - 1.0;
     sim.runFor(0.99);
     EXPECT_TRUE(recorder.levels.empty());
-    sim.runFor(2.0);  // two ticks with the same reading
-    EXPECT_TRUE(recorder.levels.empty());
-
-    sim.simLightSensor().reading = std::exp(1.0) - 1.0;
-    sim.runFor(1.0);
+    sim.runFor(0.02);
     ASSERT_EQ(recorder.levels.size(), 1u);
     EXPECT_NEAR(recorder.levels[0], 1.0, 1e-12);
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), 1.0, 1e-12);
-    sim.runFor(3.0);
+    sim.runFor(3.0);  // three ticks with the same reading
     EXPECT_EQ(recorder.levels.size(), 1u);
 }
 

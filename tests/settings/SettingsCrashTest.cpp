@@ -1,4 +1,5 @@
-// A writer killed at random moments never leaves a torn settings file.
+// Settings writers under stress: killed at random moments, or two at once,
+// they never leave a torn file nor lose another writer's key.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,13 +10,17 @@
 #include <random>
 
 #include "Foundation/PropertyListSerialization.h"
+#include "linux/LinuxDefaults.h"
 #include "linux/LinuxMachine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
+#include "support/LoggingLinuxMachine.h"
 #include "support/TempDir.h"
 
 using namespace duolume;
 using namespace testing_support;
+
+constexpr int kKeysPerWriter = 500;
 
 TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
     TempDir home;
@@ -60,7 +65,8 @@ TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
     EXPECT_GT(roundsWithNewValue, 20);
 }
 
-TEST(SettingsCrash, TwoWritersAtOnceNeverLeaveATornFileForAReader) {
+// Two processes setting 500 keys each at the same moment, a reader looking on.
+TEST(SettingsCrash, TwoWritersAtOnceLoseNoKeyAndNeverLeaveATornFileForAReader) {
     TempDir home;
     ScopedEnv config("XDG_CONFIG_HOME", home.path());
     ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
@@ -68,26 +74,83 @@ TEST(SettingsCrash, TwoWritersAtOnceNeverLeaveATornFileForAReader) {
     writeInitialSettings(initialSettings());
     const std::string path = home / (ProductIdentifier + ".plist");
 
+    int gate[2];  // closed by the parent to start both writers together
+    ASSERT_EQ(pipe(gate), 0);
     std::vector<pid_t> writers;
-    for (const char* key : {"internal2", "external8"}) {
+    for (const std::string writer : {"a", "b"}) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            platform::linux_machine::LinuxMachine::installNew();
-            for (long i = 0;; ++i) setPrefsForKey(PlistValue::real((i % 10) / 10.0), key);
+            close(gate[1]);
+            char c;
+            if (read(gate[0], &c, 1) != 0) _exit(1);
+            auto& machine = LoggingLinuxMachine::installNew();
+            for (int i = 0; i < kKeysPerWriter; ++i) {
+                setPrefsForKey(PlistValue::integer(i), writer + std::to_string(i));
+                if (machine.logged("without it")) _exit(3);  // the lock wait ran out
+                machine.lines.clear();
+            }
+            _exit(0);
         }
         writers.push_back(child);
     }
+    close(gate[0]);
+    close(gate[1]);
     int reads = 0;
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
-         std::chrono::steady_clock::now() < end; ++reads) {
+    for (std::size_t running = writers.size(); running > 0; ++reads) {
         auto value = platform::readPropertyListFile(path);
         ASSERT_TRUE(value && value->dictionaryValue()) << "torn file at read " << reads;
-        ASSERT_EQ(value->dictionaryValue()->size(), 24u);
+        for (pid_t& w : writers) {
+            int status = 0;
+            if (w > 0 && waitpid(w, &status, WNOHANG) == w) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+                w = 0;
+                --running;
+            }
+        }
     }
-    for (pid_t w : writers) {
-        kill(w, SIGKILL);
-        waitpid(w, nullptr, 0);
+    auto domain = fetchSettings();
+    ASSERT_TRUE(domain);
+    EXPECT_EQ(domain->size(), 24u + 2 * kKeysPerWriter);
+    for (int i = 0; i < kKeysPerWriter; ++i) {
+        EXPECT_EQ(domain->count("a" + std::to_string(i)), 1u) << "lost a" << i;
+        EXPECT_EQ(domain->count("b" + std::to_string(i)), 1u) << "lost b" << i;
     }
     EXPECT_GT(reads, 10);
+}
+
+TEST(SettingsCrash, AWriterWaitsForTheLockButNotForAKilledHolder) {
+    TempDir home;
+    ScopedEnv config("XDG_CONFIG_HOME", home.path());
+    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+    auto& machine = LoggingLinuxMachine::installNew();
+    static_cast<platform::linux_machine::LinuxDefaults&>(machine.defaults()).setLockWait(0.2);
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        close(ready[0]);
+        platform::linux_machine::LinuxMachine::installNew();
+        auto lock = platform::Machine::current().defaults().lockForUpdate(ProductIdentifier);
+        if (!lock->held() || write(ready[1], "l", 1) != 1) _exit(1);
+        for (;;) pause();
+    }
+    close(ready[1]);
+    pollfd locked{ready[0], POLLIN, 0};
+    ASSERT_EQ(poll(&locked, 1, 30000), 1) << "the holder never took the lock";
+    close(ready[0]);
+
+    // A live holder: the wait runs out, is logged, and the value is written anyway.
+    setPrefsForKey(PlistValue::real(0.3), "internal4");
+    EXPECT_TRUE(machine.logged("still held by another writer after 0.2 s")) << machine.lines.size();
+    EXPECT_EQ(settingsDouble(fetchSettings(), "internal4"), 0.3);
+
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    machine.lines.clear();
+    setPrefsForKey(PlistValue::real(0.6), "internal4");
+    EXPECT_FALSE(machine.logged("without it"));
+    EXPECT_EQ(settingsDouble(fetchSettings(), "internal4"), 0.6);
 }

@@ -78,19 +78,36 @@ TEST(SettingsInitial, TwentyFourEntriesWithCurveValuesInSinglePrecision) {
     EXPECT_EQ(*d.at("internal1").doubleValue(), 0.10000000149011612);
 }
 
-TEST(SettingsWritePath, StoresWholeDomainFlushesThenPostsWithoutObject) {
+TEST(SettingsWritePath, UnderTheLockReadsStoresFlushesThenPostsWithoutObject) {
     auto& sim = SimMachine::installNew();
-    sim.simDefaults().domains[ProductIdentifier] = initialSettings();
+    auto& defaults = sim.simDefaults();
+    defaults.domains[ProductIdentifier] = initialSettings();
+    std::vector<std::string> journalAtPost;
+    NSDictionary storedAtPost;
+    sim.simBus().onPost = [&](const auto&) {
+        journalAtPost = defaults.journal;
+        storedAtPost = defaults.domains.at(ProductIdentifier);
+    };
     setPrefsForKey(PlistValue::real(0.25), "internal3");
-    auto after = sim.simDefaults().domains.at(ProductIdentifier);
     auto expected = initialSettings();
     expected["internal3"] = PlistValue::real(0.25);
-    EXPECT_EQ(after, expected);
-    EXPECT_EQ(sim.simDefaults().writes, 1);
-    EXPECT_EQ(sim.simDefaults().flushes, 1);
+    // Stored and flushed before the post, the whole read-modify-write under the lock.
+    EXPECT_EQ(storedAtPost, expected);
+    EXPECT_EQ(journalAtPost,
+              (std::vector<std::string>{"lock", "read", "write", "flush", "unlock"}));
     ASSERT_EQ(sim.simBus().posts.size(), 1u);
     EXPECT_EQ(sim.simBus().posts[0].name, "org.duolume.Duolume.prefsChanged");
     EXPECT_FALSE(sim.simBus().posts[0].object.has_value());
+}
+
+TEST(SettingsWritePath, ALockHeldElsewhereIsLoggedAndTheValueStillWritten) {
+    auto& sim = SimMachine::installNew();
+    sim.simDefaults().lockHeldElsewhere = true;
+    setPrefsForKey(PlistValue::real(0.5), "external2");
+    EXPECT_EQ(sim.simDefaults().domains.at(ProductIdentifier).at("external2"), PlistValue::real(0.5));
+    ASSERT_EQ(sim.logLines.size(), 1u);
+    EXPECT_NE(sim.logLines[0].find("still locked by another writer"), std::string::npos);
+    EXPECT_EQ(sim.simBus().posts.size(), 1u);
 }
 
 TEST(SettingsWritePath, FailedStorageStillAnnouncesAndEveryCallPosts) {

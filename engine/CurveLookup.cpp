@@ -1,0 +1,38 @@
+#include "engine/CurveLookup.h"
+
+#include <climits>
+#include <cmath>
+
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+namespace duolume {
+
+bool curveLevelIsUsable(double level) {
+    return level >= 0.0 && level < static_cast<double>(INT_MAX);  // false for NaN
+}
+
+std::optional<CurveTargets> curveTargetsAt(double level,
+                                           const std::optional<NSDictionary>& settings) {
+    if (!curveLevelIsUsable(level))
+        return std::nullopt;
+    const int lower = static_cast<int>(std::floor(level));
+    const int upper = static_cast<int>(std::ceil(level));
+    auto point = [&](const std::string& prefix, int index) {
+        return settingsDouble(settings, curveKeyForLevel(prefix, index));
+    };
+    // The internal pair first: when it is all 0.0 the external points are not read.
+    const double internalLower = point(kInternalPrefix, lower);
+    const double internalUpper = point(kInternalPrefix, upper);
+    if (internalLower == 0.0 && internalUpper == 0.0)
+        return std::nullopt;
+    const double externalLower = point(kExternalPrefix, lower);
+    const double externalUpper = point(kExternalPrefix, upper);
+    if (externalLower == 0.0 && externalUpper == 0.0)
+        return std::nullopt;
+    const double fraction = level - std::floor(level);
+    return CurveTargets{internalLower + fraction * (internalUpper - internalLower),
+                        externalLower + fraction * (externalUpper - externalLower)};
+}
+
+}  // namespace duolume

@@ -1,0 +1,29 @@
+// The curve look-up: the ambient light level found in the user's eleven-point
+// curve, one target for the built-in display and one for the external
+// monitors, interpolated linearly between the two whole levels around it.
+// The sync request and the background agent both decide with this one rule.
+#pragma once
+
+#include <optional>
+
+#include "CoreFoundation/PropertyList.h"
+
+namespace duolume {
+
+struct CurveTargets {
+    double internal = 0.0;  // built-in display
+    double external = 0.0;  // USB monitors
+};
+
+// False for a level that names no curve points: negative (the sensor's
+// failure markers), not a number, or too large for a point index.
+bool curveLevelIsUsable(double level);
+
+// The two targets at `level` from one snapshot of the settings; absent where
+// a sync request changes nothing: an unusable level, or neighbouring points
+// that are both 0.0 (or absent) on the internal curve, or else on the
+// external one. Targets are not clamped.
+std::optional<CurveTargets> curveTargetsAt(double level,
+                                           const std::optional<NSDictionary>& settings);
+
+}  // namespace duolume
