@@ -14,11 +14,10 @@ void logHardwareReport() {
             {static_cast<std::int32_t>(kAppleUSBVendorID), static_cast<std::int32_t>(product)});
     for (const auto& finding : platform::surveyHardware(monitors))
         NSLog("%s", platform::describeFinding(finding).c_str());
-    // Only one of the light sensor lines is the one this build reads.
-    NSLog("Light sensor in use: %s",
-          AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::Controller
-              ? "AppleLMUController (the Apple SMC pair)"
-              : "the service client (iio-sensor-proxy, else IIO)");
+    // Only one of the light sensor lines is the one the shared sensor reads.
+    const auto& choice = AmbientLightSensor::sharedBackendChoice();
+    NSLog("Light sensor in use: %s, because %s",
+          AmbientLightSensor::describeBackend(choice.backend).c_str(), choice.reason.c_str());
 }
 
 }  // namespace duolume

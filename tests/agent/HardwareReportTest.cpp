@@ -40,6 +40,10 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     EXPECT_EQ(lineWith(log, "0x250"), -1) << "only monitors of the product table are reported";
     EXPECT_GE(lineWith(log, "Backlight DisplayServices: usable"), 0);
     const bool controller = SimLaptop::controller();
+    const std::string why = AmbientLightSensor::forcedBackend()
+                                ? "because forced by the build"
+                                : "because no AppleLMUController pair (Apple SMC) on this machine";
+    EXPECT_NE(log[inUse].find(why), std::string::npos) << log[inUse];
     EXPECT_GE(lineWith(log, controller ? "Light sensor AppleLMUController: usable"
                                        : "Light sensor service client: usable"),
               0);
