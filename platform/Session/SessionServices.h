@@ -14,12 +14,20 @@ enum class SessionNameClaim {
     Unavailable,     // no session bus to hold a name on
 };
 
+enum class SessionNameOwner {
+    Held,   // a process of the session (this one included) holds the name
+    Free,   // nobody holds it
+    NoBus,  // no session bus to ask
+};
+
 class SessionServices {
   public:
     virtual ~SessionServices() = default;
     // Claims `name` on the user's session bus for the rest of the process's
     // life, without queueing behind another owner.
     virtual SessionNameClaim claimSessionBusName(const std::string& name) = 0;
+    // Whether some process of the session holds `name` now.
+    virtual SessionNameOwner sessionBusNameOwner(const std::string& name) = 0;
     // `handler` runs on the main run loop each time the machine has resumed
     // from sleep.
     virtual void observeWake(std::function<void()> handler) = 0;

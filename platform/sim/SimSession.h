@@ -17,6 +17,7 @@ namespace platform::sim {
 class SimSession : public SessionServices {
   public:
     SessionNameClaim claimSessionBusName(const std::string& name) override;
+    SessionNameOwner sessionBusNameOwner(const std::string& name) override;
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
 
