@@ -1,6 +1,7 @@
 #include "agent/HardwareReport.h"
 
 #include "Foundation/NSLog.h"
+#include "Session/Session.h"
 #include "engine/HardwareSurveyForDuolume.h"
 #include "sensor/AmbientLightSensor.h"
 
@@ -13,6 +14,12 @@ void logHardwareReport() {
     const auto& choice = AmbientLightSensor::sharedBackendChoice();
     NSLog("Light sensor in use: %s, because %s",
           AmbientLightSensor::describeBackend(choice.backend).c_str(), choice.reason.c_str());
+    // Two programs following the light move the same panel against each other.
+    if (platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On) {
+        NSLog("GNOME's automatic screen brightness is on: it and Duolume will both change the "
+              "built-in display's brightness. Switch it off in Settings, Power, or with: gsettings "
+              "set org.gnome.settings-daemon.plugins.power ambient-enabled false");
+    }
 }
 
 }  // namespace duolume

@@ -59,6 +59,14 @@ std::string monitorPart(const NSBundle& bundle, const std::vector<HardwareFindin
                      unusable->detail);
 }
 
+std::string desktopPart(const NSBundle& bundle) {
+    if (platform::desktopAutomaticBrightness() != platform::DesktopAutomaticBrightness::On)
+        return "";
+    return " " + localized(bundle,
+                           "GNOME's automatic screen brightness is on too, and the two will fight "
+                           "over the built-in display: switch it off in Settings, Power.");
+}
+
 }  // namespace
 
 std::string paneStatusLine(const NSBundle& bundle, bool synchronisationOn) {
@@ -66,7 +74,7 @@ std::string paneStatusLine(const NSBundle& bundle, bool synchronisationOn) {
     std::string line = sensorPart(bundle, findings);
     if (synchronisationOn)
         line += " " + agentPart(bundle);
-    return line + " " + monitorPart(bundle, findings);
+    return line + " " + monitorPart(bundle, findings) + desktopPart(bundle);
 }
 
 }  // namespace duolume

@@ -14,6 +14,11 @@ SessionNameOwner sessionBusNameOwner(const std::string& name) {
     return Machine::current().session().sessionBusNameOwner(name);
 }
 
+DesktopAutomaticBrightness desktopAutomaticBrightness() {
+    Machine::current().recordCall("desktopAutomaticBrightness()");
+    return Machine::current().session().desktopAutomaticBrightness();
+}
+
 void addWakeObserver(std::function<void()> handler) {
     Machine::current().recordCall("addWakeObserver()");
     Machine::current().session().observeWake(std::move(handler));

@@ -10,6 +10,7 @@ namespace platform {
 
 SessionNameClaim claimSessionBusName(const std::string& name);
 SessionNameOwner sessionBusNameOwner(const std::string& name);
+DesktopAutomaticBrightness desktopAutomaticBrightness();
 void addWakeObserver(std::function<void()> handler);
 void addTerminationRequestObserver(std::function<void(int signal)> handler);
 

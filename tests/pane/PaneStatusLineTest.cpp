@@ -61,6 +61,7 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
 
     h.sim().simSession().namesOwnedElsewhere.insert(duolume::AgentBusName);
     h.sim().simHID().managerCreationFails = true;
+    h.sim().simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
     NSNotificationCenter::defaultCenter().postNotificationName(AmbientLightChangedNotification,
                                                                PlistValue::real(3.0));
     line = statusLine(h);
@@ -68,6 +69,7 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
     EXPECT_TRUE(has(line, "An Apple USB monitor is attached but cannot be used: product 0x9236, "
                           "the HID manager cannot be opened."))
         << line;
+    EXPECT_TRUE(has(line, "GNOME's automatic screen brightness is on too")) << line;
 }
 
 TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
