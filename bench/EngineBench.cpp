@@ -39,7 +39,7 @@ class SettingsFolder {
 // Scripts the build's sensor back-end to give about `level`.
 void scriptLevel(SimMachine& sim, double level) {
     auto& sensor = sim.simLightSensor();
-    if (AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::ServiceClient) {
+    if (AmbientLightSensor::forcedBackend() != AmbientLightSensor::Backend::Controller) {
         sensor.serviceClientPresent = true;
         sensor.reading = std::exp(level) - 1.0;
     } else {

@@ -1,6 +1,7 @@
 #include "pane/DuolumePref.h"
 
 #include "engine/BrightnessController.h"
+#include "pane/PaneStatusLine.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/AgentInstallation.h"
 #include "settings/SettingsKeys.h"
@@ -33,6 +34,7 @@ void DuolumePref::connectInterface() {
     c.outlet("ambientLightIndicator", ambientLightIndicator);
     c.outlet("mainSwitch", mainSwitch);
     c.outlet("singleMonitorSwitch", singleMonitorSwitch);
+    c.outlet("statusLine", statusLine);
     for (int level = 0; level < kCurveLevels; ++level) {
         c.outlet(curveKeyForLevel(kInternalPrefix, level), this->*kInternalSliders[level]);
         c.outlet(curveKeyForLevel(kExternalPrefix, level), this->*kExternalSliders[level]);
@@ -71,6 +73,12 @@ void DuolumePref::willSelect() {
     const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
     if (ambientLightIndicator)
         ambientLightIndicator->setDoubleValue(level);
+    refreshStatusLine();
+}
+
+void DuolumePref::refreshStatusLine() {
+    if (statusLine)
+        statusLine->setStringValue(paneStatusLine(bundle(), mainSwitch && mainSwitch->boolValue()));
 }
 
 void DuolumePref::willUnselect() {
@@ -82,6 +90,7 @@ void DuolumePref::notifyAmbientLightChanged(const NSNotification& notification) 
         notification.object ? notification.object->doubleValue().value_or(0.0) : 0.0;
     if (ambientLightIndicator)
         ambientLightIndicator->setDoubleValue(level);
+    refreshStatusLine();
 }
 
 void DuolumePref::mainSwitchClicked(NSButton* sender) {

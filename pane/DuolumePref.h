@@ -13,6 +13,7 @@
 #include "AppKit/NSLevelIndicator.h"
 #include "AppKit/NSPreferencePane.h"
 #include "AppKit/NSSlider.h"
+#include "AppKit/NSTextField.h"
 #include "Foundation/NSNotificationCenter.h"
 
 class DuolumePref : public NSPreferencePane {
@@ -63,6 +64,9 @@ class DuolumePref : public NSPreferencePane {
     NSSlider* external8 = nullptr;
     NSSlider* external9 = nullptr;
     NSSlider* external10 = nullptr;
+    // A read-only line under the indicator: what the pane found (sensor,
+    // agent, USB monitors). Not a setting.
+    NSTextField* statusLine = nullptr;
 
     // The slider fields of each curve, by level.
     using SliderField = NSSlider* DuolumePref::*;
@@ -71,4 +75,5 @@ class DuolumePref : public NSPreferencePane {
 
   private:
     void connectInterface();
+    void refreshStatusLine();
 };

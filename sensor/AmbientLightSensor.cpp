@@ -17,6 +17,11 @@ std::shared_ptr<AmbientLightSensor>& sharedReference() {
     return shared;
 }
 
+AmbientLightSensor::BackendChoice& sharedChoice() {
+    static AmbientLightSensor::BackendChoice choice{AmbientLightSensor::Backend::ServiceClient, ""};
+    return choice;
+}
+
 std::string formatMisuseReason(const char* cls, const char* called, const char* use) {
     char reason[256];
     std::snprintf(reason, sizeof reason, "[%s %s] cannot be called; use +[%s %s] instead", cls,
@@ -30,11 +35,17 @@ AmbientLightSensor* AmbientLightSensor::sharedInstance() {
     auto& shared = sharedReference();
     if (shared)
         return shared.get();
-    auto sensor = alloc();
+    sharedChoice() = chooseBackend();
+    auto sensor = alloc(sharedChoice().backend);
     sensor->init();
     // Stored only now, so the set-up above ran while no shared sensor existed.
     shared = std::move(sensor);
     return shared.get();
+}
+
+const AmbientLightSensor::BackendChoice& AmbientLightSensor::sharedBackendChoice() {
+    sharedInstance();
+    return sharedChoice();
 }
 
 std::shared_ptr<AmbientLightSensor> AmbientLightSensor::alloc(Backend backend) {

@@ -1,7 +1,11 @@
 #include "AppKit/NSNib.h"
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QUiLoader>
+#include <QRegularExpression>
 #include <QWidget>
 #include <map>
 #include <vector>
@@ -43,10 +47,28 @@ void connectAction(QWidget* widget, NSView& view, const NSNibConnections& connec
     control->setAction(*action);
 }
 
+// Gives every text of `widget` in the user's language; texts without
+// letters (level numbers) and empty ones are left alone.
+void localizeTexts(QWidget* widget, const NSNib::Localizer& localize) {
+    auto translated = [&](const QString& text) {
+        if (text.isEmpty() || !text.contains(QRegularExpression("\\p{L}")))
+            return text;
+        return QString::fromStdString(localize(text.toStdString()));
+    };
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(translated(label->text()));
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(translated(button->text()));
+    if (auto* group = qobject_cast<QGroupBox*>(widget))
+        group->setTitle(translated(group->title()));
+    widget->setToolTip(translated(widget->toolTip()));
+    widget->setWindowTitle(translated(widget->windowTitle()));
+}
+
 }  // namespace
 
 std::unique_ptr<NSNib> NSNib::load(const std::string& path, const NSNibConnections& connections,
-                                   std::string* error) {
+                                   std::string* error, const Localizer& localize) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -60,6 +82,11 @@ std::unique_ptr<NSNib> NSNib::load(const std::string& path, const NSNibConnectio
         if (error)
             *error = loader.errorString().toStdString();
         return nullptr;
+    }
+    if (localize) {
+        localizeTexts(content->root, localize);
+        for (QWidget* widget : content->root->findChildren<QWidget*>())
+            localizeTexts(widget, localize);
     }
     content->rootView = appkit::makeViewForWidget(content->root);
 

@@ -3,6 +3,7 @@
 // actions (see NSNibConnections).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,11 +12,16 @@
 class NSNib {
   public:
     ~NSNib();
+    // The text a control shows for a text of the interface resource.
+    using Localizer = std::function<std::string(const std::string& text)>;
+
     // Loads the file at `path` and connects it. Null when it cannot be read;
     // `error` then says why. Missing or mismatched controls are logged and
-    // their fields stay null.
+    // their fields stay null. With `localize`, every text of the interface
+    // (labels, buttons, group titles, tool tips) is passed through it.
     static std::unique_ptr<NSNib> load(const std::string& path, const NSNibConnections& connections,
-                                       std::string* error = nullptr);
+                                       std::string* error = nullptr,
+                                       const Localizer& localize = {});
     // The top-level view of the interface.
     NSView& topLevelView() const;
 

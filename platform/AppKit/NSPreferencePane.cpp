@@ -20,7 +20,12 @@ NSView* NSPreferencePane::loadMainView() {
         return nullptr;
     }
     std::string error;
-    nib_ = NSNib::load(*path, connections_, &error);
+    // The interface's texts come from the string table named after it
+    // (<lang>.lproj/<nib>.strings); a text without an entry stays as written.
+    auto localize = [this, nibName](const std::string& text) {
+        return bundle_->localizedStringForKey(text, "", nibName);
+    };
+    nib_ = NSNib::load(*path, connections_, &error, localize);
     if (!nib_) {
         NSLog("Cannot load interface %s: %s", path->c_str(), error.c_str());
         return nullptr;

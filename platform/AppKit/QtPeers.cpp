@@ -71,6 +71,11 @@ void QtLevelIndicatorPeer::display(const NSView& view) {
     bar_->setToolTip(QLocale().toString(level, 'f', 1));
 }
 
+void QtTextFieldPeer::display(const NSView& view) {
+    if (label_)
+        label_->setText(QString::fromStdString(static_cast<const NSTextField&>(view).stringValue()));
+}
+
 std::unique_ptr<NSView> makeViewForWidget(QWidget* widget) {
     std::unique_ptr<NSView> view;
     if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
@@ -86,6 +91,11 @@ std::unique_ptr<NSView> makeViewForWidget(QWidget* widget) {
         bar->setTextVisible(false);
         auto control = std::make_unique<NSLevelIndicator>();
         control->setPeer(std::make_unique<QtLevelIndicatorPeer>(bar));
+        view = std::move(control);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        auto control = std::make_unique<NSTextField>();
+        control->takeStringFromInterface(label->text().toStdString());
+        control->setPeer(std::make_unique<QtTextFieldPeer>(label));
         view = std::move(control);
     } else {
         view = std::make_unique<NSView>();

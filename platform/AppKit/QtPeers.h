@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QLabel>
 #include <QObject>
 #include <QPointer>
 #include <QProgressBar>
@@ -13,6 +14,7 @@
 #include "AppKit/NSButton.h"
 #include "AppKit/NSLevelIndicator.h"
 #include "AppKit/NSSlider.h"
+#include "AppKit/NSTextField.h"
 #include "AppKit/QtBridge.h"
 
 namespace appkit {
@@ -57,6 +59,16 @@ class QtLevelIndicatorPeer : public QtViewPeer {
 
   private:
     QPointer<QProgressBar> bar_;
+};
+
+class QtTextFieldPeer : public QtViewPeer {
+    Q_OBJECT
+  public:
+    explicit QtTextFieldPeer(QLabel* label) : QtViewPeer(label), label_(label) {}
+    void display(const NSView&) override;
+
+  private:
+    QPointer<QLabel> label_;
 };
 
 // Wraps a widget as the AppKit view of its kind, with its peer attached.

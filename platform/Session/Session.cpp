@@ -9,6 +9,16 @@ SessionNameClaim claimSessionBusName(const std::string& name) {
     return Machine::current().session().claimSessionBusName(name);
 }
 
+SessionNameOwner sessionBusNameOwner(const std::string& name) {
+    Machine::current().recordCall("sessionBusNameOwner(" + name + ")");
+    return Machine::current().session().sessionBusNameOwner(name);
+}
+
+DesktopAutomaticBrightness desktopAutomaticBrightness() {
+    Machine::current().recordCall("desktopAutomaticBrightness()");
+    return Machine::current().session().desktopAutomaticBrightness();
+}
+
 void addWakeObserver(std::function<void()> handler) {
     Machine::current().recordCall("addWakeObserver()");
     Machine::current().session().observeWake(std::move(handler));

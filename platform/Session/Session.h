@@ -9,6 +9,8 @@
 namespace platform {
 
 SessionNameClaim claimSessionBusName(const std::string& name);
+SessionNameOwner sessionBusNameOwner(const std::string& name);
+DesktopAutomaticBrightness desktopAutomaticBrightness();
 void addWakeObserver(std::function<void()> handler);
 void addTerminationRequestObserver(std::function<void(int signal)> handler);
 

@@ -67,6 +67,31 @@ SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
                                                               : SessionNameClaim::OwnedElsewhere;
 }
 
+SessionNameOwner LinuxSession::sessionBusNameOwner(const std::string& name) {
+    GError* error = nullptr;
+    if (!sessionBus_) {
+        sessionBus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!sessionBus_) {
+            machine_.writeLog("No D-Bus session bus to look for " + name + " on: " +
+                              messageOf(error));
+            return SessionNameOwner::NoBus;
+        }
+        g_dbus_connection_set_exit_on_close(sessionBus_, FALSE);
+    }
+    GVariant* reply = g_dbus_connection_call_sync(
+        sessionBus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+    if (!reply) {
+        machine_.writeLog("NameHasOwner " + name + " failed: " + messageOf(error));
+        return SessionNameOwner::NoBus;
+    }
+    gboolean owned = FALSE;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned ? SessionNameOwner::Held : SessionNameOwner::Free;
+}
+
 void LinuxSession::observeWake(std::function<void()> handler) {
     GError* error = nullptr;
     if (!systemBus_) {

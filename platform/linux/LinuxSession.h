@@ -19,6 +19,8 @@ class LinuxSession : public SessionServices {
     explicit LinuxSession(Machine& machine);
     ~LinuxSession() override;
     SessionNameClaim claimSessionBusName(const std::string& name) override;
+    SessionNameOwner sessionBusNameOwner(const std::string& name) override;
+    DesktopAutomaticBrightness desktopAutomaticBrightness() override;
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
 

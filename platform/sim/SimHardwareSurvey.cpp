@@ -60,7 +60,9 @@ void monitors(const SimHID& hid, const std::vector<UsbDeviceID>& wanted,
             bool usable = !hid.managerCreationFails && hid.openStatus == kIOReturnSuccess;
             out.push_back({Kind::Monitor, device->description(), usable,
                            "product " + hex(static_cast<std::uint32_t>(device->productID())) +
-                               (usable ? "" : ", the HID manager cannot be opened")});
+                               (usable                                   ? ""
+                                : hid.openStatus == kIOReturnNotPrivileged ? ", permission denied"
+                                                                           : ", the HID manager cannot be opened")});
         }
     }
     if (out.size() == before)

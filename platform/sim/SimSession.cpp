@@ -1,5 +1,7 @@
 #include "sim/SimSession.h"
 
+#include <algorithm>
+
 namespace platform::sim {
 
 SessionNameClaim SimSession::claimSessionBusName(const std::string& name) {
@@ -9,6 +11,15 @@ SessionNameClaim SimSession::claimSessionBusName(const std::string& name) {
         return SessionNameClaim::OwnedElsewhere;
     claimedNames.push_back(name);
     return SessionNameClaim::Owned;
+}
+
+SessionNameOwner SimSession::sessionBusNameOwner(const std::string& name) {
+    if (!sessionBusAvailable)
+        return SessionNameOwner::NoBus;
+    const bool claimed =
+        std::find(claimedNames.begin(), claimedNames.end(), name) != claimedNames.end();
+    return claimed || namesOwnedElsewhere.count(name) ? SessionNameOwner::Held
+                                                      : SessionNameOwner::Free;
 }
 
 void SimSession::observeWake(std::function<void()> handler) {

@@ -17,6 +17,8 @@ namespace platform::sim {
 class SimSession : public SessionServices {
   public:
     SessionNameClaim claimSessionBusName(const std::string& name) override;
+    SessionNameOwner sessionBusNameOwner(const std::string& name) override;
+    DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
 
@@ -24,6 +26,7 @@ class SimSession : public SessionServices {
     bool sessionBusAvailable = true;
     std::set<std::string> namesOwnedElsewhere;
     std::vector<std::string> claimedNames;
+    DesktopAutomaticBrightness automaticBrightness = DesktopAutomaticBrightness::NotInstalled;
     // The machine resumed from sleep.
     void wake();
     // The process received `signal` (SIGTERM, SIGINT).

@@ -28,7 +28,7 @@ class SimLaptop {
     }
 
     static bool controller() {
-        return AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::Controller;
+        return AmbientLightSensor::forcedBackend() == AmbientLightSensor::Backend::Controller;
     }
 
     // The raw sensor data that gives `level`, in the build's back-end.

@@ -23,6 +23,7 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     laptop.sim.simHID().plugInAppleMonitor(0x9236);
     auto& keyboard = laptop.sim.simHID().addDevice(0x05ac, 0x0250);  // Apple, but no monitor
     laptop.sim.simHID().plugIn(keyboard);
+    laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
     BackgroundAgent agent;
     ASSERT_EQ(agent.start(), BackgroundAgent::Start::Running);
     const auto& log = laptop.sim.logLines;
@@ -39,7 +40,14 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     EXPECT_NE(log[monitor].find("usable, product 0x9236"), std::string::npos) << log[monitor];
     EXPECT_EQ(lineWith(log, "0x250"), -1) << "only monitors of the product table are reported";
     EXPECT_GE(lineWith(log, "Backlight DisplayServices: usable"), 0);
+    const int gnome = lineWith(log, "GNOME's automatic screen brightness is on");
+    EXPECT_GE(gnome, 0);
+    EXPECT_LT(gnome, started);
     const bool controller = SimLaptop::controller();
+    const std::string why = AmbientLightSensor::forcedBackend()
+                                ? "because forced by the build"
+                                : "because no AppleLMUController pair (Apple SMC) on this machine";
+    EXPECT_NE(log[inUse].find(why), std::string::npos) << log[inUse];
     EXPECT_GE(lineWith(log, controller ? "Light sensor AppleLMUController: usable"
                                        : "Light sensor service client: usable"),
               0);
@@ -63,6 +71,7 @@ TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {
         lineWith(log, "Backlight DisplayServices: not usable, refuses to change the brightness"),
         0);
     EXPECT_GE(lineWith(log, "Display (none): not usable, the active display list fails"), 0);
+    EXPECT_EQ(lineWith(log, "GNOME"), -1) << "no such desktop setting here";
 }
 
 TEST(AgentHardwareReport, ASecondAgentLooksAtNothing) {

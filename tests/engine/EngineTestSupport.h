@@ -28,7 +28,7 @@ using platform::sim::SimMachine;
 // returns the exact level the sensor computes from what was scripted.
 inline double scriptAmbientLevel(SimMachine& sim, double level) {
     auto& sensor = sim.simLightSensor();
-    if (AmbientLightSensor::builtBackend() == AmbientLightSensor::Backend::ServiceClient) {
+    if (AmbientLightSensor::forcedBackend() != AmbientLightSensor::Backend::Controller) {
         sensor.serviceClientPresent = true;
         sensor.reading = std::exp(level) - 1.0;
         return std::log(*sensor.reading + 1.0);

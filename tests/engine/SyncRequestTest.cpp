@@ -56,7 +56,10 @@ TEST_F(SyncRequest, WithoutTheGuardTheBuiltinDisplayFollowsAlone) {
 
 TEST_F(SyncRequest, SensorFailureMarkerChangesNothing) {
     setFlatCurve(0.6, 0.3);
-    // No sensor at all on this machine: the sensor answers with a failure marker.
+    // An Intel Mac whose SMC pair cannot be read: the controller back-end
+    // answers with a failure marker.
+    sim.simLightSensor().controllerPresent = true;
+    sim.simLightSensor().scalarStatus = kIOReturnError;
     engine();
     const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
     if (level >= 0.0)

@@ -21,12 +21,13 @@ class BaseInitFailingSensor : public ServiceClientAmbientLightSensor {
 
 }  // namespace
 
-TEST(SharedSensorTest, SharedInstanceIsCreatedOnceAndUsesTheBuiltBackend) {
+TEST(SharedSensorTest, SharedInstanceIsCreatedOnceAndUsesTheChosenBackend) {
     auto& sim = SimMachine::installNew();
     auto* first = AmbientLightSensor::sharedInstance();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(AmbientLightSensor::sharedInstance(), first);
-    const bool controller = AmbientLightSensor::builtBackend() == Backend::Controller;
+    // A machine without any sensor: the run-time choice is the service client.
+    const bool controller = AmbientLightSensor::forcedBackend() == Backend::Controller;
     EXPECT_EQ(sim.logLines.size(), 1u);  // set-up ran once, and failed: no sensor
     EXPECT_EQ(first->getCurrentAmbientLight(), controller ? -1.0 : 0.0);
 }
@@ -77,4 +78,25 @@ TEST(SharedSensorTest, FailedBaseInitialisationRaisesWithoutSettingUp) {
         EXPECT_EQ(e.reason(), "Failed to init AmbientLightSensor shared instance");
     }
     EXPECT_TRUE(sim.calls.empty());
+}
+
+// Without a forced back-end the machine's sensor decides, so the formula
+// always matches the sensor that is read.
+TEST(SharedSensorTest, RunTimeChoiceFollowsTheSensorTheMachineHas) {
+    if (AmbientLightSensor::forcedBackend())
+        GTEST_SKIP() << "this build forces one back-end (DUOLUME_ALS_BACKEND)";
+    auto& sim = SimMachine::installNew();
+    sim.simLightSensor().serviceClientPresent = true;
+    sim.simLightSensor().reading = 100.0;
+    auto choice = AmbientLightSensor::chooseBackend();
+    EXPECT_EQ(choice.backend, Backend::ServiceClient);
+    EXPECT_EQ(choice.reason, "no AppleLMUController pair (Apple SMC) on this machine");
+
+    sim.simLightSensor().controllerPresent = true;  // an Intel Mac: it has both
+    sim.simLightSensor().outputs[0] = sim.simLightSensor().outputs[1] = 1000;
+    choice = AmbientLightSensor::chooseBackend();
+    EXPECT_EQ(choice.backend, Backend::Controller);
+    EXPECT_EQ(choice.reason, "the AppleLMUController pair (Apple SMC) is present");
+    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::Controller);
+    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), 1.512, 1e-3);
 }

@@ -97,3 +97,27 @@ TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
     EXPECT_EQ(levels.values, std::vector<double>{0.0});
     EXPECT_EQ(sensor->getCurrentAmbientLight(), 0.0);
 }
+
+// One build for every laptop: the shared sensor reads what the laptop has,
+// with the formula of that sensor.
+TEST(LinuxSensor, SharedSensorOfALaptopWithAnIIOSensorReadsItInLux) {
+    if (AmbientLightSensor::forcedBackend())
+        GTEST_SKIP() << "this build forces one back-end (DUOLUME_ALS_BACKEND)";
+    VirtualLaptop laptop;
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
+    LinuxMachine::installNew();
+    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::ServiceClient);
+    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), std::log(101.0),
+                1e-12);
+}
+
+TEST(LinuxSensor, SharedSensorOfAnIntelMacReadsTheSMCPair) {
+    if (AmbientLightSensor::forcedBackend())
+        GTEST_SKIP() << "this build forces one back-end (DUOLUME_ALS_BACKEND)";
+    VirtualLaptop laptop;
+    laptop.writeSMCLight("(1000,1000)\n");
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
+    LinuxMachine::installNew();
+    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::Controller);
+    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), 1.5122, 1e-4);
+}

@@ -1,0 +1,61 @@
+// GNOME's automatic screen brightness through GSettings, with the power
+// plug-in's schema compiled into a temporary folder (GSETTINGS_SCHEMA_DIR)
+// and the keyfile back-end in a temporary configuration folder.
+#include <gtest/gtest.h>
+
+#include "Session/Session.h"
+#include "linux/LinuxMachine.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+using platform::DesktopAutomaticBrightness;
+using namespace testing_support;
+
+namespace {
+
+// The key as gnome-settings-daemon declares it (a boolean, on by default).
+const char* const kPowerSchema =
+    "<schemalist><schema id=\"org.gnome.settings-daemon.plugins.power\" "
+    "path=\"/org/gnome/settings-daemon/plugins/power/\">"
+    "<key name=\"ambient-enabled\" type=\"b\"><default>true</default></key>"
+    "</schema></schemalist>\n";
+
+class GnomeAutomaticBrightness : public testing::Test {
+  protected:
+    // A desktop with the schema installed and, when given, the user's value.
+    void installSchema(const char* userValue) {
+        writeFile(schemas / "org.gnome.settings-daemon.plugins.power.gschema.xml", kPowerSchema);
+        ASSERT_EQ(ChildProcess::run({"/usr/bin/glib-compile-schemas", schemas.path()}, {}), 0);
+        if (userValue) {
+            writeFile(config / "glib-2.0/settings/keyfile",
+                      std::string("[org/gnome/settings-daemon/plugins/power]\nambient-enabled=") +
+                          userValue + "\n");
+        }
+    }
+    DesktopAutomaticBrightness read() {
+        platform::linux_machine::LinuxMachine::installNew();
+        return platform::desktopAutomaticBrightness();
+    }
+
+    TempDir schemas, config, data;
+    ScopedEnv schemaDir{"GSETTINGS_SCHEMA_DIR", schemas.path()};
+    ScopedEnv dataDirs{"XDG_DATA_DIRS", data.path()};  // no schemas of the machine itself
+    ScopedEnv backend{"GSETTINGS_BACKEND", "keyfile"};
+    ScopedEnv configHome{"XDG_CONFIG_HOME", config.path()};
+};
+
+}  // namespace
+
+TEST_F(GnomeAutomaticBrightness, OnByTheSchemasDefault) {
+    installSchema(nullptr);
+    EXPECT_EQ(read(), DesktopAutomaticBrightness::On);
+}
+
+TEST_F(GnomeAutomaticBrightness, OffWhenTheUserSwitchedItOff) {
+    installSchema("false");
+    EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
+}
+
+TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnome) {
+    EXPECT_EQ(read(), DesktopAutomaticBrightness::NotInstalled);
+}
