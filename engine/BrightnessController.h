@@ -7,12 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "CoreGraphics/CGTypes.h"
 #include "IOKit/IOKitTypes.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "IOKit/hid/IOHIDManager.h"
+#include "engine/MonitorBrightnessField.h"
 
 class BrightnessController {
   public:
@@ -64,8 +66,11 @@ class BrightnessController {
     void setBuiltinBrightness(double brightness, CGDirectDisplayID display);
     double getMonitorBrightness();
     void setMonitorBrightness(double brightness);
+    duolume::MonitorBrightnessField monitorField(IOHIDDeviceRef device) const;
 
     std::unordered_set<IOHIDDeviceRef> externalMonitorDeviceRefs;
+    // Where each attached monitor takes its brightness, found at its attach.
+    std::unordered_map<IOHIDDeviceRef, duolume::MonitorBrightnessField> monitorFields_;
     // Kept only so that an engine that goes away can silence its callbacks;
     // the shared engine never goes away.
     IOHIDManagerRef watcher_ = nullptr;

@@ -1,25 +1,35 @@
 // The brightness of the attached Apple USB monitors. Any display that is not
-// the built-in one stands for the whole set of monitors.
+// the built-in one stands for the whole set of monitors; each monitor gets
+// the brightness in the field it declares (MonitorBrightnessField.h).
+#include <utility>
+#include <vector>
+
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/BrightnessController.h"
-#include "engine/MonitorBrightnessReport.h"
+#include "engine/MonitorBrightnessField.h"
 
-using duolume::kMonitorBrightnessReportID;
-using duolume::kMonitorBrightnessReportLength;
+using duolume::MonitorBrightnessField;
+
+MonitorBrightnessField BrightnessController::monitorField(IOHIDDeviceRef device) const {
+    auto it = monitorFields_.find(device);
+    return it == monitorFields_.end() ? duolume::kFixedBrightnessField : it->second;
+}
 
 double BrightnessController::getMonitorBrightness() {
     // Every monitor is asked; the last one that answers gives the result.
     float cell = 0.0f;
     for (IOHIDDeviceRef device : externalMonitorDeviceRefs) {
-        duolume::MonitorBrightnessPayload payload{};
-        CFIndex length = kMonitorBrightnessReportLength;
-        IOReturn status = IOHIDDeviceGetReport(device, kIOHIDReportTypeFeature,
-                                               kMonitorBrightnessReportID, payload.data(), &length);
-        // A monitor that fails to answer (or answers short) has no defined
-        // payload and contributes nothing.
-        if (status != kIOReturnSuccess || length < kMonitorBrightnessReportLength)
+        const MonitorBrightnessField field = monitorField(device);
+        std::vector<std::uint8_t> payload(static_cast<std::size_t>(field.reportLength), 0);
+        CFIndex length = field.reportLength;
+        IOReturn status = IOHIDDeviceGetReport(device, kIOHIDReportTypeFeature, field.reportID,
+                                               payload.data(), &length);
+        // A monitor that fails to answer (or answers too short, or out of its
+        // range) has no defined brightness and contributes nothing.
+        if (status != kIOReturnSuccess)
             continue;
-        cell = duolume::monitorBrightnessForPayload(payload);
+        if (auto read = duolume::brightnessForPayload(field, payload.data(), length))
+            cell = *read;
     }
     return cell;
 }
@@ -27,13 +37,22 @@ double BrightnessController::getMonitorBrightness() {
 void BrightnessController::setMonitorBrightness(double brightness) {
     if (externalMonitorDeviceRefs.empty())
         return;
-    auto payload = duolume::monitorPayloadForBrightness(brightness);
-    if (!payload)
-        return;
+    // The payload is computed once for each kind of field, not per monitor.
+    std::vector<std::pair<MonitorBrightnessField, std::vector<std::uint8_t>>> payloads;
     // Statuses are not consulted: a monitor that fails keeps its brightness
     // and the others are still written.
     for (IOHIDDeviceRef device : externalMonitorDeviceRefs) {
-        IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, kMonitorBrightnessReportID,
-                             payload->data(), kMonitorBrightnessReportLength);
+        const MonitorBrightnessField field = monitorField(device);
+        auto known = payloads.begin();
+        while (known != payloads.end() && !(known->first == field))
+            ++known;
+        if (known == payloads.end()) {
+            auto payload = duolume::payloadForBrightness(field, brightness);
+            if (!payload)
+                return;  // not a number: nothing is sent
+            known = payloads.insert(payloads.end(), {field, std::move(*payload)});
+        }
+        IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, field.reportID,
+                             known->second.data(), static_cast<CFIndex>(known->second.size()));
     }
 }

@@ -36,12 +36,14 @@ void BrightnessController::setupExternalMonitorDeviceRef() {
 
 void BrightnessController::displayAttached(IOHIDDeviceRef device) {
     // Added first, so the sync request already drives the new monitor.
+    monitorFields_[device] = duolume::monitorBrightnessField(device);
     externalMonitorDeviceRefs.insert(device);
     updateDisplayBrightness(true);
 }
 
 void BrightnessController::displayDetached(IOHIDDeviceRef device) {
     externalMonitorDeviceRefs.erase(device);
+    monitorFields_.erase(device);
 }
 
 BrightnessController::~BrightnessController() {

@@ -1,17 +1,25 @@
 #include "linux/HidReportDescriptor.h"
 
-#include <vector>
+#include <algorithm>
 
 namespace platform::linux_machine {
 namespace {
 
+// Item types and tags of the HID report descriptor (Device Class Definition
+// for HID 1.11, section 6.2.2).
+constexpr int kMain = 0, kGlobal = 1, kLocal = 2;
+constexpr int kInput = 0x8, kOutput = 0x9, kFeature = 0xB;
+constexpr int kUsagePage = 0, kLogicalMin = 1, kLogicalMax = 2, kReportSize = 7, kReportID = 8,
+              kReportCount = 9, kPush = 0xA, kPop = 0xB;
+constexpr int kUsage = 0, kUsageMinimum = 1;
+
 struct GlobalState {
+    std::uint32_t usagePage = 0;
     std::int64_t logicalMinimum = 0;
     std::int64_t logicalMaximum = 0;
     // Raw bytes of the maximum, so it can be read unsigned where the minimum
     // shows the field is unsigned (descriptors often write 65535 as FF FF).
     std::uint32_t logicalMaximumRaw = 0;
-    int logicalMaximumSize = 0;
     std::uint32_t reportSize = 0;
     std::uint32_t reportCount = 0;
     std::uint32_t reportID = 0;
@@ -37,18 +45,29 @@ std::int64_t effectiveMaximum(const GlobalState& g) {
     return max;
 }
 
+// A usage of one or two bytes lives on the current usage page; one of four
+// bytes carries its page in the upper half.
+std::pair<std::uint32_t, std::uint32_t> fullUsage(const GlobalState& g, std::uint32_t raw,
+                                                  int size) {
+    if (size == 4)
+        return {raw >> 16, raw & 0xFFFF};
+    return {g.usagePage, raw};
+}
+
+IOHIDElementType elementType(int tag) {
+    return tag == kFeature  ? kIOHIDElementTypeFeature
+           : tag == kOutput ? kIOHIDElementTypeOutput
+                            : kIOHIDElementTypeInput_Misc;
+}
+
 }  // namespace
 
-std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::uint8_t>& d,
-                                                       int reportID) {
-    constexpr int kMain = 0, kGlobal = 1;
-    constexpr int kFeature = 0xB;
-    constexpr int kLogicalMin = 1, kLogicalMax = 2, kReportSize = 7, kReportID = 8,
-                  kReportCount = 9, kPush = 0xA, kPop = 0xB;
+std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& d) {
     GlobalState g;
     std::vector<GlobalState> stack;
-    std::optional<FeatureReportLayout> layout;
-    bool rangeTaken = false;
+    std::vector<__IOHIDElement> elements;
+    std::pair<std::uint32_t, std::uint32_t> usage{0, 0};  // the item's first
+    bool haveUsage = false;
     std::size_t i = 0;
     while (i < d.size()) {
         std::uint8_t prefix = d[i];
@@ -69,13 +88,15 @@ std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::ui
         i += 1 + size;
         if (type == kGlobal) {
             switch (tag) {
+                case kUsagePage:
+                    g.usagePage = raw;
+                    break;
                 case kLogicalMin:
                     g.logicalMinimum = signedValue(raw, size);
                     break;
                 case kLogicalMax:
                     g.logicalMaximum = signedValue(raw, size);
                     g.logicalMaximumRaw = raw;
-                    g.logicalMaximumSize = size;
                     break;
                 case kReportSize:
                     g.reportSize = raw;
@@ -98,22 +119,52 @@ std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::ui
                 default:
                     break;
             }
-        } else if (type == kMain && tag == kFeature &&
-                   g.reportID == static_cast<std::uint32_t>(reportID)) {
-            if (!layout)
-                layout = FeatureReportLayout{};
-            // The total stays below a ceiling far above any real report, so
-            // a descriptor of many huge fields cannot overflow it.
-            constexpr std::uint64_t kMaxBits = 1u << 20;
-            std::uint64_t bits = static_cast<std::uint64_t>(g.reportSize) * g.reportCount;
-            layout->bits = static_cast<int>(std::min<std::uint64_t>(
-                static_cast<std::uint64_t>(layout->bits) + std::min(bits, kMaxBits), kMaxBits));
-            bool constant = raw & 1;
-            if (!constant && !rangeTaken) {
-                layout->logicalMinimum = g.logicalMinimum;
-                layout->logicalMaximum = effectiveMaximum(g);
-                rangeTaken = true;
+        } else if (type == kLocal) {
+            if ((tag == kUsage || tag == kUsageMinimum) && !haveUsage) {
+                usage = fullUsage(g, raw, size);
+                haveUsage = true;
             }
+        } else if (type == kMain) {
+            if (tag == kInput || tag == kOutput || tag == kFeature) {
+                __IOHIDElement e;
+                e.type = elementType(tag);
+                e.usagePage = usage.first;
+                e.usage = usage.second;
+                e.reportID = g.reportID;
+                e.reportSize = g.reportSize;
+                e.reportCount = g.reportCount;
+                e.logicalMin = g.logicalMinimum;
+                e.logicalMax = effectiveMaximum(g);
+                e.constant = raw & 1;
+                elements.push_back(e);
+            }
+            usage = {0, 0};  // local items end with every main item
+            haveUsage = false;
+        }
+    }
+    return elements;
+}
+
+std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::uint8_t>& d,
+                                                       int reportID) {
+    std::optional<FeatureReportLayout> layout;
+    bool rangeTaken = false;
+    for (const auto& e : hidReportElements(d)) {
+        if (e.type != kIOHIDElementTypeFeature ||
+            e.reportID != static_cast<std::uint32_t>(reportID))
+            continue;
+        if (!layout)
+            layout = FeatureReportLayout{};
+        // The total stays below a ceiling far above any real report, so
+        // a descriptor of many huge fields cannot overflow it.
+        constexpr std::uint64_t kMaxBits = 1u << 20;
+        std::uint64_t bits = static_cast<std::uint64_t>(e.reportSize) * e.reportCount;
+        layout->bits = static_cast<int>(std::min<std::uint64_t>(
+            static_cast<std::uint64_t>(layout->bits) + std::min(bits, kMaxBits), kMaxBits));
+        if (!e.constant && !rangeTaken) {
+            layout->logicalMinimum = e.logicalMin;
+            layout->logicalMaximum = e.logicalMax;
+            rangeTaken = true;
         }
     }
     return layout;

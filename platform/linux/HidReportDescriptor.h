@@ -1,13 +1,19 @@
-// What a HID report descriptor declares for one feature report: its size and
-// the logical range of its first data field. Used to describe a monitor when
-// it arrives.
+// Reading a HID report descriptor (the bytes in a hidraw device's
+// device/report_descriptor): the fields it declares, and what it declares for
+// one feature report.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "IOKit/hid/IOHIDElement.h"
+
 namespace platform::linux_machine {
+
+// One element per input, output and feature item, in descriptor order. A
+// damaged or truncated descriptor gives the fields declared before the damage.
+std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& descriptor);
 
 struct FeatureReportLayout {
     int bits = 0;  // payload bits, without the report ID byte
@@ -15,8 +21,9 @@ struct FeatureReportLayout {
     std::int64_t logicalMaximum = 0;
 };
 
-// Absent when the descriptor declares no feature report with this ID (or is
-// damaged before declaring it).
+// The size of a feature report and the logical range of its first data
+// field. Absent when the descriptor declares no feature report with this ID
+// (or is damaged before declaring it).
 std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::uint8_t>& descriptor,
                                                        int reportID);
 

@@ -27,8 +27,12 @@ int ioctlRetrying(int fd, unsigned long request, void* arg) {
 
 }  // namespace
 
-HidrawDevice::HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID)
-    : node_(std::move(node)), vendorID_(vendorID), productID_(productID) {}
+HidrawDevice::HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID,
+                           std::vector<__IOHIDElement> elements)
+    : node_(std::move(node)),
+      vendorID_(vendorID),
+      productID_(productID),
+      elements_(std::move(elements)) {}
 
 HidrawDevice::~HidrawDevice() {
     if (fd_ >= 0)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "linux/LinuxHIDDevice.h"
 
@@ -14,7 +15,9 @@ namespace platform::linux_machine {
 
 class HidrawDevice : public LinuxHIDDevice {
   public:
-    HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID);
+    // `elements`: what the device's report descriptor declares.
+    HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID,
+                 std::vector<__IOHIDElement> elements = {});
     ~HidrawDevice() override;
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
@@ -26,6 +29,7 @@ class HidrawDevice : public LinuxHIDDevice {
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
     std::string description() const override { return node_; }
+    const std::vector<__IOHIDElement>& elements() const override { return elements_; }
     void markRemoved() override;
 
   private:
@@ -34,6 +38,7 @@ class HidrawDevice : public LinuxHIDDevice {
     std::string node_;
     std::int32_t vendorID_;
     std::int32_t productID_;
+    std::vector<__IOHIDElement> elements_;
     int fd_ = -1;
     bool removed_ = false;
 };

@@ -31,6 +31,7 @@ class SimHIDDevice : public HIDDevice {
     std::int32_t vendorID() const override { return vendor_; }
     std::int32_t productID() const override { return product_; }
     std::string description() const override { return name_; }
+    const std::vector<__IOHIDElement>& elements() const override { return elementList; }
     IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                        CFIndex* length) override;
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
@@ -38,6 +39,9 @@ class SimHIDDevice : public HIDDevice {
 
     // Feature reports by ID: what a read returns, and what a successful write replaces.
     std::map<CFIndex, std::vector<std::uint8_t>> featureReports;
+    // What the device's report descriptor declares; none by default, as for a
+    // device whose descriptor cannot be read.
+    std::vector<__IOHIDElement> elementList;
     // Statuses of the report calls; a plugged-out device fails both.
     IOReturn getStatus = kIOReturnSuccess;
     IOReturn setStatus = kIOReturnSuccess;

@@ -19,8 +19,25 @@
 namespace testing_support {
 
 namespace {
-constexpr std::uint8_t kBrightnessReport = 16;
+
+std::uint32_t fieldValue(const FuseHidraw::Field& f, const std::uint8_t* payload) {
+    std::uint32_t raw = 0;
+    for (unsigned b = 0; b < f.bits; ++b) {
+        unsigned at = f.bitOffset + b;
+        raw |= static_cast<std::uint32_t>(payload[at / 8] >> (at % 8) & 1) << b;
+    }
+    return raw;
 }
+
+void putField(const FuseHidraw::Field& f, std::uint32_t raw, std::uint8_t* payload) {
+    for (unsigned b = 0; b < f.bits; ++b) {
+        unsigned at = f.bitOffset + b;
+        if (raw >> b & 1)
+            payload[at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
+    }
+}
+
+}  // namespace
 
 #ifdef DUOLUME_HAVE_FUSE3
 
@@ -142,9 +159,9 @@ struct FuseHidrawOps {
             return;
         }
         std::function<void()> unplugged;
-        std::function<void(const std::string&, std::uint16_t)> observer;
+        std::function<void(const std::string&, std::uint32_t)> observer;
         std::string node;
-        std::uint16_t written = 0;
+        std::uint32_t written = 0;
         std::vector<std::uint8_t> answer(outSize, 0);
         int result = 0;
         {
@@ -152,11 +169,12 @@ struct FuseHidrawOps {
             auto* m = fs->byInode(ino);
             if (!m || !m->present) {
                 result = -ENODEV;
-            } else if (bytes[0] != kBrightnessReport || inSize < 3) {
+            } else if (bytes[0] != m->field.reportID || inSize < 1 + m->field.payloadBytes) {
                 result = -EPIPE;  // a report the monitor does not have
             } else if (set) {
-                m->brightness = static_cast<std::uint16_t>(bytes[1] | bytes[2] << 8);
+                m->brightness = fieldValue(m->field, bytes + 1);
                 m->writes.push_back(m->brightness);
+                m->lastPayload.assign(bytes + 1, bytes + 1 + m->field.payloadBytes);
                 node = m->node;
                 written = m->brightness;
                 observer = fs->writeObserver_;
@@ -165,15 +183,16 @@ struct FuseHidrawOps {
                     unplugged = std::move(m->unplugged);
                 }
                 answer.assign(bytes, bytes + std::min(inSize, outSize));
-                result = 3;
+                result = static_cast<int>(1 + m->field.payloadBytes);
             } else {
                 ++m->reads;
-                if (outSize >= 3) {
-                    answer[0] = kBrightnessReport;
-                    answer[1] = static_cast<std::uint8_t>(m->brightness & 0xFF);
-                    answer[2] = static_cast<std::uint8_t>(m->brightness >> 8);
+                // The monitor answers its report as long as it is, as hidraw
+                // passes on what the device sends.
+                if (outSize >= 1 + m->field.payloadBytes) {
+                    answer[0] = m->field.reportID;
+                    putField(m->field, m->brightness, answer.data() + 1);
                 }
-                result = 3;
+                result = static_cast<int>(1 + m->field.payloadBytes);
             }
         }
         if (observer)
@@ -332,11 +351,16 @@ FuseHidraw::Monitor* FuseHidraw::byInode(std::uint64_t inode) {
 }
 
 void FuseHidraw::addMonitor(const std::string& node, std::uint16_t brightness) {
+    addMonitor(node, Field{}, brightness);
+}
+
+void FuseHidraw::addMonitor(const std::string& node, const Field& field, std::uint32_t raw) {
     std::lock_guard lock(mutex_);
     auto m = std::make_unique<Monitor>();
     m->node = node;
     m->inode = monitors_.size() + 2;  // 1 is the root folder
-    m->brightness = brightness;
+    m->field = field;
+    m->brightness = raw;
     monitors_.push_back(std::move(m));
 }
 
@@ -355,7 +379,7 @@ void FuseHidraw::unplugAfterWrites(const std::string& node, int writes,
     }
 }
 
-void FuseHidraw::onWrite(std::function<void(const std::string&, std::uint16_t)> observer) {
+void FuseHidraw::onWrite(std::function<void(const std::string&, std::uint32_t)> observer) {
     std::lock_guard lock(mutex_);
     writeObserver_ = std::move(observer);
 }
@@ -363,7 +387,7 @@ void FuseHidraw::onWrite(std::function<void(const std::string&, std::uint16_t)> 
 std::uint16_t FuseHidraw::brightness(const std::string& node) const {
     std::lock_guard lock(mutex_);
     const auto* m = byNode(node);
-    return m ? m->brightness : 0;
+    return m ? static_cast<std::uint16_t>(m->brightness) : 0;
 }
 
 void FuseHidraw::setBrightness(const std::string& node, std::uint16_t value) {
@@ -373,9 +397,26 @@ void FuseHidraw::setBrightness(const std::string& node, std::uint16_t value) {
 }
 
 std::vector<std::uint16_t> FuseHidraw::writes(const std::string& node) const {
+    auto raw = rawWrites(node);
+    return std::vector<std::uint16_t>(raw.begin(), raw.end());
+}
+
+std::uint32_t FuseHidraw::rawValue(const std::string& node) const {
     std::lock_guard lock(mutex_);
     const auto* m = byNode(node);
-    return m ? m->writes : std::vector<std::uint16_t>{};
+    return m ? m->brightness : 0;
+}
+
+std::vector<std::uint32_t> FuseHidraw::rawWrites(const std::string& node) const {
+    std::lock_guard lock(mutex_);
+    const auto* m = byNode(node);
+    return m ? m->writes : std::vector<std::uint32_t>{};
+}
+
+std::vector<std::uint8_t> FuseHidraw::lastPayload(const std::string& node) const {
+    std::lock_guard lock(mutex_);
+    const auto* m = byNode(node);
+    return m ? m->lastPayload : std::vector<std::uint8_t>{};
 }
 
 int FuseHidraw::reads(const std::string& node) const {

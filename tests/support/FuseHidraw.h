@@ -4,8 +4,10 @@
 // and holds one regular file per monitor ("hidraw3"). FUSE passes these
 // ioctls to us because their data size is encoded in the ioctl number.
 //
-// Each monitor answers feature report 16 (2-byte little-endian brightness);
-// other report IDs are refused as a real device stalls them (EPIPE). An
+// Each monitor answers one feature report holding its brightness field (by
+// default report 16 with a 2-byte little-endian brightness; a monitor may be
+// given the field its report descriptor declares); other report IDs are
+// refused as a real device stalls them (EPIPE). An
 // unplugged monitor's node disappears and its open files answer ENODEV.
 //
 // Requests are served on a thread of the fixture's own, so the process that
@@ -38,19 +40,34 @@ class FuseHidraw {
 
     const std::string& mountPoint() const { return mountPoint_; }
 
+    // Where a monitor keeps its brightness: the report, its payload length
+    // (without the report ID), and the field's place and width in it.
+    struct Field {
+        std::uint8_t reportID = 16;
+        std::size_t payloadBytes = 2;
+        unsigned bitOffset = 0;
+        unsigned bits = 16;
+    };
+
     void addMonitor(const std::string& node, std::uint16_t brightness = 0x8000);
+    void addMonitor(const std::string& node, const Field& field, std::uint32_t raw);
     // Unplugs: the node vanishes, open files fail with ENODEV.
     void unplug(const std::string& node);
     // After `writes` more brightness writes the monitor unplugs itself and
     // `unplugged` runs (on the file system's thread; it must not touch the mount).
     void unplugAfterWrites(const std::string& node, int writes, std::function<void()> unplugged);
     // Runs on every brightness write (on the file system's thread).
-    void onWrite(std::function<void(const std::string& node, std::uint16_t value)> observer);
+    void onWrite(std::function<void(const std::string& node, std::uint32_t value)> observer);
 
     std::uint16_t brightness(const std::string& node) const;
     void setBrightness(const std::string& node, std::uint16_t value);
     // Every brightness written, in order.
     std::vector<std::uint16_t> writes(const std::string& node) const;
+    // The field's raw values: now, and every one written.
+    std::uint32_t rawValue(const std::string& node) const;
+    std::vector<std::uint32_t> rawWrites(const std::string& node) const;
+    // The payload of the last write, whole (without the report ID).
+    std::vector<std::uint8_t> lastPayload(const std::string& node) const;
     int reads(const std::string& node) const;
 
   private:
@@ -58,8 +75,10 @@ class FuseHidraw {
         std::string node;
         std::uint64_t inode = 0;
         bool present = true;
-        std::uint16_t brightness = 0;
-        std::vector<std::uint16_t> writes;
+        Field field;
+        std::uint32_t brightness = 0;
+        std::vector<std::uint32_t> writes;
+        std::vector<std::uint8_t> lastPayload;
         int reads = 0;
         int unplugAfter = -1;
         std::function<void()> unplugged;
@@ -78,7 +97,7 @@ class FuseHidraw {
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Monitor>> monitors_;
-    std::function<void(const std::string&, std::uint16_t)> writeObserver_;
+    std::function<void(const std::string&, std::uint32_t)> writeObserver_;
 };
 
 }  // namespace testing_support

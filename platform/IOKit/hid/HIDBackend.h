@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CoreFoundation/CFBase.h"
 #include "IOKit/IOKitTypes.h"
+#include "IOKit/hid/IOHIDElement.h"
 
 enum IOHIDReportType : std::uint32_t {
     kIOHIDReportTypeInput = 0,
@@ -32,6 +34,12 @@ public:
                                CFIndex length) = 0;
     // For log lines: where the device lives ("/dev/hidraw3", "sim monitor 1").
     virtual std::string description() const = 0;
+    // The fields its report descriptor declares, in descriptor order; none
+    // when the descriptor could not be read. Fixed from the device's arrival.
+    virtual const std::vector<__IOHIDElement>& elements() const {
+        static const std::vector<__IOHIDElement> none;
+        return none;
+    }
 };
 
 class HIDBackend {

@@ -43,3 +43,16 @@ IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType,
         return kIOReturnBadArgument;
     return device->setReport(reportType, reportID, report, reportLength);
 }
+
+std::vector<IOHIDElementRef> IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device,
+                                                             const NSDictionary* matching,
+                                                             IOOptionBits) {
+    std::vector<IOHIDElementRef> found;
+    if (!device)
+        return found;
+    for (const auto& element : device->elements()) {
+        if (!matching || elementMatches(element, *matching))
+            found.push_back(&element);
+    }
+    return found;
+}

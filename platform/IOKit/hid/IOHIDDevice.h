@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "IOKit/hid/HIDBackend.h"
 
@@ -15,6 +16,13 @@ IOReturn IOHIDDeviceGetReport(IOHIDDeviceRef device, IOHIDReportType reportType,
                               std::uint8_t* report, CFIndex* pReportLength);
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               const std::uint8_t* report, CFIndex reportLength);
+
+// The device's elements that match every key of `matching` (all of them
+// when it is null), in descriptor order. The references stay valid as long
+// as the device does.
+std::vector<IOHIDElementRef> IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device,
+                                                             const NSDictionary* matching,
+                                                             IOOptionBits options);
 
 // The device callback form: context, result status, sender, device.
 using IOHIDDeviceCallback = void (*)(void* context, IOReturn result, void* sender,

@@ -8,9 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <memory>
 #include <string>
 
+#include "linux/HidReportDescriptor.h"
 #include "support/FuseHidraw.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
@@ -29,8 +33,9 @@ const char* kUsage =
     "\n"
     "The laptop has a built-in panel (card0-eDP-1, EDID APP/0xa045) with a\n"
     "backlight, the monitor's picture on card0-DP-1 (active while there is a\n"
-    "monitor) and a disconnected HDMI output. The monitor's current brightness\n"
-    "(0-65535) is kept in DIR/monitors/hidraw0 after every write. The ambient\n"
+    "monitor) and a disconnected HDMI output. The raw value of the monitor's\n"
+    "brightness field (0-65535 unless --report-descriptor says otherwise) is kept\n"
+    "in DIR/monitors/hidraw0 after every write. The ambient\n"
     "light sensor is there twice (Apple SMC \"light\" and an IIO illuminance\n"
     "sensor); change the light by writing their files.\n"
     "\n"
@@ -41,6 +46,10 @@ const char* kUsage =
     "                        (apple_backlight, 0-1023)\n"
     "  --monitor PRODUCT     the monitor's USB product ID (default 0x9226)\n"
     "  --no-monitor          no USB monitor\n"
+    "  --report-descriptor FILE  the monitor's HID report descriptor (raw bytes);\n"
+    "                        it answers the brightness field declared there\n"
+    "                        (usage 0x82/0x10, else report 16's first data\n"
+    "                        field), for example an 8-bit 0-255 monitor\n"
     "  --appledisplay PRODUCT  also a monitor claimed by the appledisplay driver\n"
     "                        (backlight appledisplay0, 0-255)\n"
     "  --light LEVEL         ambient light level 0-10 to start with (default 5)\n"
@@ -56,6 +65,7 @@ struct Options {
     long appledisplay = 0;
     double light = 5.0;
     bool verbose = false;
+    std::string descriptorFile;
 };
 
 bool parse(int argc, char** argv, Options* o) {
@@ -94,6 +104,11 @@ bool parse(int argc, char** argv, Options* o) {
             o->light = std::strtod(v, &end);
             if (*end || !(o->light >= 0.0 && o->light <= 10.0))
                 return false;
+        } else if (a == "--report-descriptor") {
+            const char* v = value();
+            if (!v)
+                return false;
+            o->descriptorFile = v;
         } else if (a == "--no-monitor") {
             o->monitor = 0;
         } else if (a == "--verbose") {
@@ -129,6 +144,41 @@ void build(VirtualLaptop& laptop, const Options& o) {
     laptop.setAmbientLight(VirtualLaptop::smcLightForLevel(o.light), std::exp(o.light) - 1.0);
 }
 
+// The brightness field a descriptor declares, where the monitor keeps it.
+std::optional<FuseHidraw::Field> declaredField(const std::vector<std::uint8_t>& descriptor,
+                                               std::string* what) {
+    auto elements = platform::linux_machine::hidReportElements(descriptor);
+    const __IOHIDElement* chosen = nullptr;
+    for (const auto& e : elements) {
+        if (e.type == kIOHIDElementTypeFeature && e.usagePage == 0x82 && e.usage == 0x10) {
+            chosen = &e;
+            break;
+        }
+    }
+    for (const auto& e : elements) {
+        if (!chosen && e.type == kIOHIDElementTypeFeature && e.reportID == 16 && !e.constant)
+            chosen = &e;
+    }
+    if (!chosen || chosen->reportSize * chosen->reportCount > 32)
+        return std::nullopt;
+    FuseHidraw::Field field;
+    field.reportID = static_cast<std::uint8_t>(chosen->reportID);
+    unsigned total = 0;
+    for (const auto& e : elements) {
+        if (e.type != kIOHIDElementTypeFeature || e.reportID != chosen->reportID)
+            continue;
+        if (&e == chosen)
+            field.bitOffset = total;
+        total += e.reportSize * e.reportCount;
+    }
+    field.payloadBytes = (total + 7) / 8;
+    field.bits = chosen->reportSize * chosen->reportCount;
+    *what = "feature report " + std::to_string(field.reportID) + ", " +
+            std::to_string(field.bits) + " bits, " + std::to_string(chosen->logicalMin) + " to " +
+            std::to_string(chosen->logicalMax);
+    return field;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,16 +209,33 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "virtual-laptop: no virtual USB monitor: %s\n", why.c_str());
         } else {
             const std::string state = o.root + "/monitors/hidraw0";
-            testing_support::writeFile(state, "32768\n");
+            FuseHidraw::Field field;
+            std::uint32_t start = 32768;
+            auto descriptor = VirtualLaptop::appleMonitorDescriptor();
+            if (!o.descriptorFile.empty()) {
+                std::ifstream in(o.descriptorFile, std::ios::binary);
+                descriptor.assign(std::istreambuf_iterator<char>(in), {});
+                std::string what;
+                if (auto declared = declaredField(descriptor, &what)) {
+                    field = *declared;
+                    start = 0;
+                    std::printf("monitor brightness field: %s\n", what.c_str());
+                } else {
+                    std::fprintf(stderr, "virtual-laptop: %s declares no brightness field; the "
+                                 "monitor answers report 16 with 16 bits\n",
+                                 o.descriptorFile.c_str());
+                }
+            }
+            testing_support::writeFile(state, std::to_string(start) + "\n");
             fuse->onWrite([state, verbose = o.verbose](const std::string& node,
-                                                       std::uint16_t value) {
+                                                       std::uint32_t value) {
                 testing_support::writeFile(state, std::to_string(value) + "\n");
                 if (verbose)
-                    std::printf("%s brightness %u (%.3f)\n", node.c_str(), value, value / 65535.0);
+                    std::printf("%s brightness field %u\n", node.c_str(), value);
                 std::fflush(stdout);
             });
-            fuse->addMonitor("hidraw0", 32768);
-            laptop.addHidrawDevice(0, static_cast<std::uint16_t>(o.monitor));
+            fuse->addMonitor("hidraw0", field, start);
+            laptop.addHidrawDevice(0, static_cast<std::uint16_t>(o.monitor), descriptor);
         }
     }
     std::printf("ready\nPLATFORM_SYSROOT=%s\n", o.root.c_str());

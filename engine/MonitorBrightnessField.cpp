@@ -1,0 +1,122 @@
+#include "engine/MonitorBrightnessField.h"
+
+#include <cmath>
+
+namespace duolume {
+namespace {
+
+// Fields wider than this, or reports longer, are not a brightness.
+constexpr std::uint64_t kMaxFieldBits = 32;
+constexpr std::uint64_t kMaxReportBytes = 64;
+
+constexpr std::uint32_t kVesaVirtualControlsPage = 0x82;
+constexpr std::uint32_t kBrightnessUsage = 0x10;
+
+std::uint64_t fieldBits(IOHIDElementRef e) {
+    return static_cast<std::uint64_t>(IOHIDElementGetReportSize(e)) * IOHIDElementGetReportCount(e);
+}
+
+bool isBrightnessUsage(IOHIDElementRef e) {
+    return IOHIDElementGetUsagePage(e) == kVesaVirtualControlsPage &&
+           IOHIDElementGetUsage(e) == kBrightnessUsage;
+}
+
+}  // namespace
+
+std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDElementRef>& report,
+                                                    IOHIDElementRef chosen) {
+    std::uint64_t offset = 0, total = 0;
+    for (IOHIDElementRef e : report) {
+        if (e == chosen)
+            offset = total;
+        total += std::min(fieldBits(e), kMaxReportBytes * 8 + 1);
+    }
+    const std::uint64_t bits = fieldBits(chosen);
+    const CFIndex min = IOHIDElementGetLogicalMin(chosen), max = IOHIDElementGetLogicalMax(chosen);
+    // One value of an unsigned field, whose range fits its width.
+    if (IOHIDElementGetReportCount(chosen) != 1 || bits == 0 || bits > kMaxFieldBits ||
+        total > kMaxReportBytes * 8 || min < 0 || max <= min ||
+        static_cast<std::uint64_t>(max) > (std::uint64_t{1} << bits) - 1) {
+        return std::nullopt;
+    }
+    MonitorBrightnessField field;
+    field.reportID = static_cast<long>(IOHIDElementGetReportID(chosen));
+    field.reportLength = static_cast<long>((total + 7) / 8);
+    field.bitOffset = static_cast<unsigned>(offset);
+    field.bits = static_cast<unsigned>(bits);
+    field.minimum = min;
+    field.maximum = max;
+    return field;
+}
+
+std::optional<MonitorBrightnessField> reportSixteenField(
+    const std::vector<IOHIDElementRef>& elements) {
+    std::vector<IOHIDElementRef> report;
+    for (IOHIDElementRef e : elements) {
+        if (IOHIDElementGetType(e) == kIOHIDElementTypeFeature && IOHIDElementGetReportID(e) == 16)
+            report.push_back(e);
+    }
+    IOHIDElementRef chosen = nullptr;
+    for (IOHIDElementRef e : report) {
+        if (isBrightnessUsage(e)) {
+            chosen = e;
+            break;
+        }
+    }
+    for (IOHIDElementRef e : report) {
+        if (!chosen && !e->constant)
+            chosen = e;
+    }
+    return chosen ? fieldInReport(report, chosen) : std::nullopt;
+}
+
+MonitorBrightnessField monitorBrightnessField(IOHIDDeviceRef device) {
+    return reportSixteenField(IOHIDDeviceCopyMatchingElements(device, nullptr, 0))
+        .value_or(kFixedBrightnessField);
+}
+
+std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrightnessField& field,
+                                                              double brightness) {
+    if (std::isnan(brightness))
+        return std::nullopt;
+    const double span = static_cast<double>(field.maximum - field.minimum);
+    const double scaled = std::trunc(brightness * span);
+    // Beyond the range the field can carry, the nearest end of the range is
+    // sent rather than wrapped-around low bits (1.5 would otherwise dim).
+    const std::uint64_t step = scaled <= 0.0    ? 0
+                               : scaled >= span ? static_cast<std::uint64_t>(span)
+                                                : static_cast<std::uint64_t>(scaled);
+    const std::uint64_t raw = static_cast<std::uint64_t>(field.minimum) + step;
+    std::vector<std::uint8_t> payload(static_cast<std::size_t>(field.reportLength), 0);
+    for (unsigned b = 0; b < field.bits; ++b) {
+        if (raw >> b & 1) {
+            const unsigned at = field.bitOffset + b;
+            payload[at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
+        }
+    }
+    return payload;
+}
+
+std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
+                                          const std::uint8_t* payload, long length) {
+    if (!payload || length < 0 || (field.bitOffset + field.bits + 7) / 8 > static_cast<unsigned long>(length))
+        return std::nullopt;
+    std::uint64_t raw = 0;
+    for (unsigned b = 0; b < field.bits; ++b) {
+        const unsigned at = field.bitOffset + b;
+        raw |= static_cast<std::uint64_t>(payload[at / 8] >> (at % 8) & 1) << b;
+    }
+    const auto value = static_cast<std::int64_t>(raw);
+    if (value < field.minimum || value > field.maximum)
+        return std::nullopt;
+    return static_cast<float>(static_cast<double>(value - field.minimum) /
+                              static_cast<double>(field.maximum - field.minimum));
+}
+
+std::string describeField(const MonitorBrightnessField& field) {
+    return "feature report " + std::to_string(field.reportID) + ", " +
+           std::to_string(field.bits) + " bits, " + std::to_string(field.minimum) + " to " +
+           std::to_string(field.maximum);
+}
+
+}  // namespace duolume

@@ -1,0 +1,65 @@
+// Where a monitor carries its brightness: the report, the field's place and
+// width in it, and the logical range the monitor declares for it.
+//
+// Apple USB monitors declare their brightness field in feature report 16, and
+// not all alike: the kernel's drivers/usb/misc/appledisplay.c drives 0x9218,
+// 0x9219, 0x921C, 0x9226 and 0x9236 with one byte 0..255, and an owner of a
+// 0x9226 documents 16 bits 0..1023 (tests/data/real-data/hid/INDEX.tsv). A
+// monitor whose descriptor cannot be read, declares no report 16 or declares
+// a field that cannot be used gets the fixed payload: two bytes, 0..65535.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "IOKit/hid/IOHIDDevice.h"
+
+namespace duolume {
+
+struct MonitorBrightnessField {
+    long reportID = 16;
+    long reportLength = 2;  // payload bytes, without the report ID
+    unsigned bitOffset = 0;
+    unsigned bits = 16;
+    std::int64_t minimum = 0;
+    std::int64_t maximum = 65535;
+    bool operator==(const MonitorBrightnessField&) const = default;
+};
+
+// Report 16 with two bytes 0..65535.
+inline constexpr MonitorBrightnessField kFixedBrightnessField{};
+
+// The field `chosen` among `report` (every field of one report, in order),
+// when it is one unsigned value whose declared range fits its width.
+std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDElementRef>& report,
+                                                    IOHIDElementRef chosen);
+
+// What the monitor's elements declare for report 16's brightness: the
+// brightness usage (0x82/0x10) in that report, else its first data field.
+// Absent when they declare no usable field there.
+std::optional<MonitorBrightnessField> reportSixteenField(
+    const std::vector<IOHIDElementRef>& elements);
+
+// The field a USB monitor's brightness goes to: the declared one, else the
+// fixed payload.
+MonitorBrightnessField monitorBrightnessField(IOHIDDeviceRef device);
+
+// The payload for a brightness fraction: fraction × (maximum − minimum),
+// truncated toward zero, plus the minimum, held within the range; little-
+// endian at the field's place, every other bit 0. Absent for a value that is
+// not a number.
+std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrightnessField& field,
+                                                              double brightness);
+
+// (raw − minimum) / (maximum − minimum), rounded to single precision. Absent
+// when the answer is too short to hold the field or its value lies outside
+// the declared range.
+std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
+                                          const std::uint8_t* payload, long length);
+
+// "feature report 16, 8 bits, 0 to 255" for log lines.
+std::string describeField(const MonitorBrightnessField& field);
+
+}  // namespace duolume

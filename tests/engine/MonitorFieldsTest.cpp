@@ -1,0 +1,136 @@
+// Each monitor's brightness goes to the field its report descriptor declares:
+// its report, width and logical range; the fixed two-byte payload where it
+// declares nothing usable.
+#include "EngineTestSupport.h"
+#include "engine/MonitorBrightnessField.h"
+
+namespace engine_testing {
+namespace {
+
+__IOHIDElement feature(std::uint32_t report, std::uint32_t bits, CFIndex min, CFIndex max,
+                       std::uint32_t page = 0x82, std::uint32_t usage = 0x10) {
+    __IOHIDElement e;
+    e.type = kIOHIDElementTypeFeature;
+    e.usagePage = page;
+    e.usage = usage;
+    e.reportID = report;
+    e.reportSize = bits;
+    e.reportCount = 1;
+    e.logicalMin = min;
+    e.logicalMax = max;
+    return e;
+}
+
+// The field's raw value in the last report 16 sent to the device.
+std::uint32_t lastRaw(const SimHIDDevice& device) {
+    std::vector<std::vector<std::uint8_t>> sent;
+    for (const auto& r : device.sent)
+        if (r.reportID == 16)
+            sent.push_back(r.bytes);
+    if (sent.empty())
+        return 0xFFFFFFFF;
+    std::uint32_t raw = 0;
+    for (std::size_t i = 0; i < sent.back().size(); ++i)
+        raw |= static_cast<std::uint32_t>(sent.back()[i]) << (8 * i);
+    return raw;
+}
+
+class MonitorFields : public EngineTest {
+  protected:
+    MonitorFields() {
+        displays.setAllOptionalOperationsPresent();
+        displays.addBuiltinDisplay(1, 0.2);
+        displays.addExternalDisplay(9);
+        setAmbientLevel(3.0);
+    }
+    SimHIDDevice& monitor(std::int32_t product, std::vector<__IOHIDElement> elements,
+                          std::vector<std::uint8_t> report) {
+        auto& device = hid.addDevice(0x05ac, product);
+        device.elementList = std::move(elements);
+        device.featureReports[16] = std::move(report);
+        hid.plugIn(device);
+        return device;
+    }
+};
+
+TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
+    auto& eightBit = monitor(0x9218, {feature(16, 8, 0, 255)}, {0x00});
+    auto& tenBit = monitor(0x9226, {feature(16, 16, 0, 1023)}, {0x00, 0x00});
+    auto& full = monitor(0x9236, {feature(16, 16, 0, 65535)}, {0x00, 0x00});
+    auto& unknown = monitor(0x9219, {}, {0x00, 0x00});  // descriptor unreadable
+    auto& other = monitor(0x921C, {feature(17, 8, 0, 255)}, {0x00, 0x00});  // no report 16
+    engine();
+    for (double external : {0.5, 1.0, 0.1}) {
+        setFlatCurve(0.6, external);
+        engine().updateDisplayBrightness(false);
+        const auto raw = [&](double span) { return static_cast<std::uint32_t>(external * span); };
+        EXPECT_EQ(lastRaw(eightBit), raw(255)) << external;
+        EXPECT_EQ(payloadsSent(eightBit).back().size(), 1u);
+        EXPECT_EQ(lastRaw(tenBit), raw(1023)) << external;
+        EXPECT_EQ(lastRaw(full), raw(65535)) << external;
+        EXPECT_EQ(lastRaw(unknown), raw(65535)) << external;
+        EXPECT_EQ(lastRaw(other), raw(65535)) << external;
+        EXPECT_EQ(payloadsSent(other).back().size(), 2u);
+    }
+}
+
+TEST_F(MonitorFields, AFadeOnAnEightBitMonitorClimbsStepByStepToTheTarget) {
+    auto& eightBit = monitor(0x9218, {feature(16, 8, 0, 255)}, {25});
+    setFlatCurve(0.6, 0.9);
+    engine();  // the attach fades onto the curve
+    auto sent = payloadsSent(eightBit);
+    ASSERT_GE(sent.size(), 50u);
+    for (std::size_t i = 1; i < sent.size(); ++i) {
+        ASSERT_EQ(sent[i].size(), 1u);
+        EXPECT_GE(sent[i][0], sent[i - 1][0]) << "step " << i;
+    }
+    EXPECT_LT(sent.front()[0], 40);
+    EXPECT_EQ(sent.back()[0], static_cast<std::uint8_t>(0.9 * 255));
+}
+
+TEST_F(MonitorFields, AReadGivesWhatWasWrittenWithinOneRawStep) {
+    struct Case {
+        __IOHIDElement field;
+        std::size_t bytes;
+    };
+    for (const Case& c : {Case{feature(16, 8, 0, 255), 1}, Case{feature(16, 16, 0, 1023), 2},
+                          Case{feature(16, 16, 0, 65535), 2}}) {
+        auto& device = monitor(0x9226, {c.field}, std::vector<std::uint8_t>(c.bytes, 0));
+        auto& controller = engine();
+        controller.setBrightness(0.37, 9);
+        const double step = 1.0 / static_cast<double>(c.field.logicalMax);
+        EXPECT_NEAR(controller.getBrightness(9), 0.37, step) << c.field.logicalMax;
+        // An answer out of the declared range is no reading.
+        device.featureReports[16] = {0xFF, 0xFF};
+        if (c.field.logicalMax == 1023) {
+            EXPECT_EQ(controller.getBrightness(9), 0.0);
+        }
+        hid.plugOut(device);
+        sim.runFor(0.01);
+    }
+}
+
+TEST_F(MonitorFields, FieldsThatCannotHoldABrightnessGetTheFixedPayload) {
+    using duolume::kFixedBrightnessField;
+    const auto fieldOf = [](std::vector<__IOHIDElement> elements) {
+        std::vector<IOHIDElementRef> refs;
+        for (auto& e : elements)
+            refs.push_back(&e);
+        return duolume::reportSixteenField(refs).value_or(kFixedBrightnessField);
+    };
+    EXPECT_EQ(fieldOf({feature(16, 8, 0, 300)}), kFixedBrightnessField);  // range past the width
+    EXPECT_EQ(fieldOf({feature(16, 8, 10, 10)}), kFixedBrightnessField);  // empty range
+    EXPECT_EQ(fieldOf({feature(16, 64, 0, 255)}), kFixedBrightnessField);
+    EXPECT_EQ(fieldOf({feature(16, 8, -5, 100)}), kFixedBrightnessField);
+    // A field after another: its place in the report counts.
+    auto pad = feature(16, 8, 0, 0, 0, 0);
+    pad.constant = true;
+    auto second = fieldOf({pad, feature(16, 16, 0, 1023)});
+    EXPECT_EQ(second.bitOffset, 8u);
+    EXPECT_EQ(second.reportLength, 3);
+    EXPECT_EQ(*duolume::payloadForBrightness(second, 1.0),
+              (std::vector<std::uint8_t>{0x00, 0xFF, 0x03}));
+}
+
+}  // namespace
+}  // namespace engine_testing
