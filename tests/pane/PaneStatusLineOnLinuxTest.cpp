@@ -26,7 +26,7 @@ TEST(PaneStatusLineOnLinux, FollowsTheLaptopsSensorAndTheAgentsBusName) {
     EXPECT_EQ(line.rfind("No light sensor found: ", 0), 0u) << line;
     EXPECT_NE(line.find("The background agent is not running"), std::string::npos) << line;
 
-    laptop.setAmbientLight(1000, 50.0);
+    laptop.setAmbientLight(100, 50.0);
     ASSERT_EQ(platform::claimSessionBusName(duolume::AgentBusName),
               platform::SessionNameClaim::Owned);
     line = duolume::paneStatusLine(*bundle, true);

@@ -53,7 +53,7 @@ int main() {
     std::string panel = laptop.addBuiltinPanel();
     laptop.addExternalOutput();
     laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
-    laptop.setAmbientLight(2000, 90.0);
+    laptop.setAmbientLight(200, 90.0);
     std::string why;
     auto fuse = FuseHidraw::mount(laptop.devFolder(), &why);
     if (!fuse) {

@@ -1,0 +1,72 @@
+// The report descriptors of two newer Apple displays, as their owners
+// published them (tests/data/real-data/hid/, provenance in its INDEX.tsv),
+// decode to the fields that INDEX.tsv lists, and declare no report 16.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "linux/HidReportDescriptor.h"
+
+using namespace platform::linux_machine;
+
+namespace {
+
+const std::string kFolder = std::string(DUOLUME_SOURCE_DIR) + "/tests/data/real-data/hid/";
+
+std::vector<std::string> columns(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    std::string cell;
+    while (std::getline(in, cell, '\t'))
+        out.push_back(cell);
+    return out;
+}
+
+TEST(RealDescriptors, DecodeToTheFieldsTheirIndexLists) {
+    std::ifstream index(kFolder + "INDEX.tsv");
+    ASSERT_TRUE(index) << kFolder;
+    std::string line;
+    std::getline(index, line);
+    const auto header = columns(line);
+    auto col = [&](const char* name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) -
+                                        header.begin());
+    };
+    int checked = 0;
+    while (std::getline(index, line)) {
+        auto row = columns(line);
+        row.resize(header.size());
+        if (row[col("record")] != "field")
+            continue;
+        std::ifstream file(kFolder + row[col("file")], std::ios::binary);
+        std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(file), {});
+        ASSERT_EQ(bytes.size(), 79u) << row[col("file")];
+        const auto elements = hidReportElements(bytes);
+        const auto type = row[col("report_kind")] == "feature" ? kIOHIDElementTypeFeature
+                                                               : kIOHIDElementTypeInput_Misc;
+        const std::uint32_t usage = std::stoul(row[col("usage_page_usage")], nullptr, 16);
+        bool found = false;
+        for (const auto& e : elements) {
+            if (e.type != type || (e.usagePage << 16 | e.usage) != usage)
+                continue;
+            found = true;
+            EXPECT_EQ(e.reportID, std::stoul(row[col("report_id")])) << line;
+            EXPECT_EQ(e.reportSize, std::stoul(row[col("report_size_bits")])) << line;
+            EXPECT_EQ(e.reportCount, std::stoul(row[col("report_count")])) << line;
+            EXPECT_EQ(e.logicalMin, std::stol(row[col("logical_min")])) << line;
+            EXPECT_EQ(e.logicalMax, std::stol(row[col("logical_max")])) << line;
+        }
+        EXPECT_TRUE(found) << line;
+        EXPECT_FALSE(featureReportLayout(bytes, 16)) << row[col("file")];
+        auto report1 = featureReportLayout(bytes, 1);
+        ASSERT_TRUE(report1);
+        EXPECT_EQ(report1->bits, 48);  // 7 bytes on the wire with the report ID
+        ++checked;
+    }
+    EXPECT_EQ(checked, 6);
+}
+
+}  // namespace
