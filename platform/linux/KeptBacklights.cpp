@@ -50,7 +50,7 @@ IOReturn OpenBacklight::readFraction(float* fraction) const {
         return statusForErrno(errno);
     std::size_t digits = 0;
     long long value = 0;
-    while (digits < static_cast<std::size_t>(n) && digits <= 18 && buf[digits] >= '0' &&
+    while (digits < static_cast<std::size_t>(n) && digits < 18 && buf[digits] >= '0' &&
            buf[digits] <= '9') {
         value = value * 10 + (buf[digits] - '0');
         ++digits;
