@@ -1,6 +1,7 @@
 #include "engine/MonitorBrightnessField.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace duolume {
 namespace {
@@ -117,6 +118,25 @@ std::string describeField(const MonitorBrightnessField& field) {
     return "feature report " + std::to_string(field.reportID) + ", " +
            std::to_string(field.bits) + " bits, " + std::to_string(field.minimum) + " to " +
            std::to_string(field.maximum);
+}
+
+std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightnessField& field) {
+    char product[16] = "unknown";
+    if (auto id = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey))
+        std::snprintf(product, sizeof product, "0x%04llx",
+                      static_cast<unsigned long long>(id->integerValue().value_or(0)));
+    const std::string bytes = std::to_string(field.reportLength) +
+                              (field.reportLength == 1 ? " byte" : " bytes");
+    // The fixed payload is either what the descriptor declares or the
+    // fallback for a descriptor without a usable field; say which.
+    if (field == kFixedBrightnessField &&
+        reportSixteenField(IOHIDDeviceCopyMatchingElements(device, nullptr, 0)) != field) {
+        return std::string("USB monitor ") + product +
+               " attached: its descriptor declares no usable brightness field; brightness is "
+               "sent as " + describeField(field) + ", " + bytes;
+    }
+    return std::string("USB monitor ") + product + " attached: brightness is sent as " +
+           describeField(field) + ", " + bytes;
 }
 
 }  // namespace duolume

@@ -62,4 +62,9 @@ std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
 // "feature report 16, 8 bits, 0 to 255" for log lines.
 std::string describeField(const MonitorBrightnessField& field);
 
+// The line logged when a monitor is attached: its product, the field its
+// descriptor declares and how its brightness is sent, so that a person
+// reading the log can tell an 8-bit monitor from one on the fixed payload.
+std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightnessField& field);
+
 }  // namespace duolume

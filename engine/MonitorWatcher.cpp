@@ -36,7 +36,9 @@ void BrightnessController::setupExternalMonitorDeviceRef() {
 
 void BrightnessController::displayAttached(IOHIDDeviceRef device) {
     // Added first, so the sync request already drives the new monitor.
-    monitorFields_[device] = duolume::monitorBrightnessField(device);
+    const auto field = duolume::monitorBrightnessField(device);
+    monitorFields_[device] = field;
+    NSLog("%s", duolume::describeMonitorAttach(device, field).c_str());
     externalMonitorDeviceRefs.insert(device);
     updateDisplayBrightness(true);
 }

@@ -1,6 +1,8 @@
 // Each monitor's brightness goes to the field its report descriptor declares:
 // its report, width and logical range; the fixed two-byte payload where it
 // declares nothing usable.
+#include <algorithm>
+
 #include "EngineTestSupport.h"
 #include "engine/MonitorBrightnessField.h"
 
@@ -60,6 +62,17 @@ TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
     auto& unknown = monitor(0x9219, {}, {0x00, 0x00});  // descriptor unreadable
     auto& other = monitor(0x921C, {feature(17, 8, 0, 255)}, {0x00, 0x00});  // no report 16
     engine();
+    // Each attach says how that monitor's brightness is sent.
+    const auto logged = [&](const std::string& line) {
+        return std::count(sim.logLines.begin(), sim.logLines.end(), line);
+    };
+    EXPECT_EQ(logged("USB monitor 0x9218 attached: brightness is sent as feature report 16, 8 bits, "
+                     "0 to 255, 1 byte"), 1);
+    EXPECT_EQ(logged("USB monitor 0x9236 attached: brightness is sent as feature report 16, 16 "
+                     "bits, 0 to 65535, 2 bytes"), 1);
+    EXPECT_EQ(logged("USB monitor 0x921c attached: its descriptor declares no usable brightness "
+                     "field; brightness is sent as feature report 16, 16 bits, 0 to 65535, 2 bytes"),
+              1);
     for (double external : {0.5, 1.0, 0.1}) {
         setFlatCurve(0.6, external);
         engine().updateDisplayBrightness(false);

@@ -24,6 +24,16 @@ std::string bytes(const std::uint8_t* report, CFIndex length) {
 
 }  // namespace
 
+std::optional<PlistValue> IOHIDDeviceGetProperty(IOHIDDeviceRef device, const std::string& key) {
+    if (!device)
+        return std::nullopt;
+    if (key == kIOHIDVendorIDKey)
+        return PlistValue::integer(device->vendorID());
+    if (key == kIOHIDProductIDKey)
+        return PlistValue::integer(device->productID());
+    return std::nullopt;
+}
+
 IOReturn IOHIDDeviceGetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               std::uint8_t* report, CFIndex* pReportLength) {
     platform::Machine::current().recordCall(

@@ -2,13 +2,24 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "CoreFoundation/PropertyList.h"
 #include "IOKit/hid/HIDBackend.h"
 
 // A device reference: stable from the device's arrival until the process
 // ends, so its pointer value identifies the device.
 using IOHIDDeviceRef = platform::HIDDevice*;
+
+// Matching dictionary and property keys (integer numbers).
+inline const std::string kIOHIDVendorIDKey = "VendorID";
+inline const std::string kIOHIDProductIDKey = "ProductID";
+
+// The device's property under `key`; absent for a key the device does not
+// have, or a null device.
+std::optional<PlistValue> IOHIDDeviceGetProperty(IOHIDDeviceRef device, const std::string& key);
 
 // The report ID travels as its own argument. `pReportLength` holds the
 // buffer size in and the report's length out.

@@ -45,7 +45,7 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
         CFRunLoopWakeUp(runLoop);
     }
 
-    bool matches(const platform::HIDDevice& device) const {
+    bool matches(platform::HIDDevice& device) const {
         if (!matching)
             return true;
         for (const auto& entry : *matching) {
@@ -56,20 +56,14 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
         return false;
     }
 
-    static bool matchesDictionary(const platform::HIDDevice& device, const NSDictionary& dict) {
+    static bool matchesDictionary(platform::HIDDevice& device, const NSDictionary& dict) {
         for (const auto& [key, value] : dict) {
             std::optional<std::int64_t> wanted = value.integerValue();
             if (!wanted || value.kind() == PlistValue::Kind::Boolean)
                 return false;
-            if (key == kIOHIDVendorIDKey) {
-                if (*wanted != device.vendorID())
-                    return false;
-            } else if (key == kIOHIDProductIDKey) {
-                if (*wanted != device.productID())
-                    return false;
-            } else {
-                return false;  // a property these devices do not have
-            }
+            const auto has = IOHIDDeviceGetProperty(&device, key);
+            if (!has || has->integerValue() != wanted)
+                return false;  // another value, or a property these devices do not have
         }
         return true;
     }

@@ -22,10 +22,6 @@ inline constexpr IOOptionBits kIOHIDOptionsTypeNone = 0;
 inline constexpr IOOptionBits kIOHIDOptionsTypeSeizeDevice = 1;
 inline constexpr IOOptionBits kIOHIDManagerOptionNone = 0;
 
-// Matching dictionary keys (integer numbers).
-inline const std::string kIOHIDVendorIDKey = "VendorID";
-inline const std::string kIOHIDProductIDKey = "ProductID";
-
 // Null when no HID manager can be created on this machine.
 IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef allocator, IOOptionBits options);
 // A device matches when it matches any one dictionary: every key of that
