@@ -56,7 +56,10 @@ void BrightnessController::setBrightnessForInternalDisplay(double internal, doub
     for (int step = 0; step < kFadeSteps; ++step) {
         for (CGDisplayCount i = 0; i < count; ++i) {
             current[i] += increments[i];
-            setBrightness(current[i], displays[i]);
+            // A hundred sums of the increment can fall a hair short of the
+            // target, one raw step on an 8-bit monitor: the last step is the
+            // target itself.
+            setBrightness(step == kFadeSteps - 1 ? targets[i] : current[i], displays[i]);
         }
         platform::usleep(kFadeStepMicroseconds);
     }

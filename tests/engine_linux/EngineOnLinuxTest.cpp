@@ -3,12 +3,14 @@
 // USB monitor answering feature reports through FUSE.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "CoreGraphics/CGDirectDisplay.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/BrightnessController.h"
 #include "linux/SMCLightScale.h"
@@ -174,4 +176,54 @@ TEST_F(EngineOnLinux, MonitorOfTheAppleDisplayDriverFollowsTheCurveToo) {
               std::lround(std::trunc(external * 65535.0) * 255.0 / 65535.0));
     EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
     (void)engine;
+}
+
+// Monitors declaring report 16 as 8 bits 0..255 and 16 bits 0..1023 beside
+// one on the fixed 16-bit payload, each reached through its own hidraw node.
+TEST_F(EngineOnLinux, EachMonitorIsDrivenInTheFieldItsDescriptorDeclares) {
+    fuse->addMonitor("hidraw1", FuseHidraw::Field{16, 1, 0, 8}, 0);
+    laptop.addHidrawDevice(1, 0x9218, VirtualLaptop::reportSixteenDescriptor(8, 255));
+    fuse->addMonitor("hidraw2", FuseHidraw::Field{16, 2, 0, 16}, 0);
+    laptop.addHidrawDevice(2, 0x9226, VirtualLaptop::reportSixteenDescriptor(16, 1023));
+    setCurve(0.5, 0.5, 0.5, 0.5);
+    auto* engine = BrightnessController::sharedInstance();
+    ASSERT_TRUE(runUntil([&] { return engine->externalMonitors().size() == 3; }));
+    EXPECT_TRUE(machine.logged("USB monitor 0x9218 attached: brightness is sent as feature "
+                               "report 16, 8 bits, 0 to 255, 1 byte"));
+    const auto raw = [](double fraction, double span) {
+        return static_cast<std::uint32_t>(std::trunc(fraction * span));
+    };
+
+    auto [internal, external] = setCurve(0.5, 0.5, 0.8, 0.8);
+    engine->updateDisplayBrightness(false);
+    EXPECT_EQ(fuse->rawValue("hidraw0"), raw(external, 65535));
+    EXPECT_EQ(fuse->rawValue("hidraw1"), raw(external, 255));
+    EXPECT_EQ(fuse->lastPayload("hidraw1").size(), 1u);
+    EXPECT_EQ(fuse->rawValue("hidraw2"), raw(external, 1023));
+
+    // A fade down on the 8-bit monitor goes step by step and ends on the target.
+    const std::size_t before = fuse->rawWrites("hidraw1").size();
+    std::tie(internal, external) = setCurve(0.5, 0.5, 0.2, 0.2);
+    engine->updateDisplayBrightness(true);
+    auto steps = fuse->rawWrites("hidraw1");
+    steps.erase(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(before));
+    ASSERT_GE(steps.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(steps.rbegin(), steps.rend()));
+    EXPECT_EQ(steps.back(), raw(external, 255));
+    EXPECT_EQ(fuse->rawValue("hidraw2"), raw(external, 1023));
+
+    // Reads give what was written within one raw step; with the others gone,
+    // the 8-bit monitor's one-byte answer is the reading.
+    CGDirectDisplayID displays[4];
+    std::uint32_t count = 0;
+    ASSERT_EQ(CGGetActiveDisplayList(4, displays, &count), kCGErrorSuccess);
+    const CGDirectDisplayID* outside = std::find_if(
+        displays, displays + count, [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
+    ASSERT_NE(outside, displays + count);
+    engine->setBrightness(0.37, *outside);
+    fuse->unplug("hidraw0");
+    EXPECT_NEAR(engine->getBrightness(*outside), 0.37, 1.0 / 255);
+    fuse->unplug("hidraw2");
+    EXPECT_NEAR(engine->getBrightness(*outside), 0.37, 1.0 / 255);
+    EXPECT_EQ(fuse->rawValue("hidraw1"), raw(0.37, 255));
 }

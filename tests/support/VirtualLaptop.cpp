@@ -288,19 +288,26 @@ void VirtualLaptop::setAmbientLight(int smcValue, double lux, const std::string&
 }
 
 std::vector<std::uint8_t> VirtualLaptop::appleMonitorDescriptor() {
+    return reportSixteenDescriptor(16, 65535);
+}
+
+std::vector<std::uint8_t> VirtualLaptop::reportSixteenDescriptor(std::uint8_t bits,
+                                                                 std::uint32_t maximum) {
     return {
-        0x05, 0x80,                    // Usage Page (Monitor)
-        0x09, 0x01,                    // Usage (Monitor Control)
-        0xA1, 0x01,                    // Collection (Application)
-        0x85, 0x10,                    //   Report ID (16)
-        0x05, 0x82,                    //   Usage Page (VESA Virtual Controls)
-        0x09, 0x10,                    //   Usage (Brightness)
-        0x15, 0x00,                    //   Logical Minimum (0)
-        0x27, 0xFF, 0xFF, 0x00, 0x00,  //   Logical Maximum (65535)
-        0x75, 0x10,                    //   Report Size (16)
-        0x95, 0x01,                    //   Report Count (1)
-        0xB1, 0x02,                    //   Feature (Data, Variable, Absolute)
-        0xC0,                          // End Collection
+        0x05, 0x80,  // Usage Page (Monitor)
+        0x09, 0x01,  // Usage (Monitor Control)
+        0xA1, 0x01,  // Collection (Application)
+        0x85, 0x10,  //   Report ID (16)
+        0x05, 0x82,  //   Usage Page (VESA Virtual Controls)
+        0x09, 0x10,  //   Usage (Brightness)
+        0x15, 0x00,  //   Logical Minimum (0)
+        0x27,        //   Logical Maximum, four bytes so that it is never read as negative
+        static_cast<std::uint8_t>(maximum), static_cast<std::uint8_t>(maximum >> 8),
+        static_cast<std::uint8_t>(maximum >> 16), static_cast<std::uint8_t>(maximum >> 24),
+        0x75, bits,  //   Report Size
+        0x95, 0x01,  //   Report Count (1)
+        0xB1, 0x02,  //   Feature (Data, Variable, Absolute)
+        0xC0,        // End Collection
     };
 }
 

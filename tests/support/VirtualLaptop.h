@@ -96,6 +96,9 @@ class VirtualLaptop {
 
     // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
     static std::vector<std::uint8_t> appleMonitorDescriptor();
+    // Report 16 holding one brightness field `bits` wide, 0 to `maximum`.
+    static std::vector<std::uint8_t> reportSixteenDescriptor(std::uint8_t bits,
+                                                             std::uint32_t maximum);
 
   private:
     std::string sys(const std::string& relative) const { return root_ + "/sys/" + relative; }
