@@ -1,16 +1,12 @@
 // Tells the HID back-end that hidraw devices or backlights may have come or
-// gone, on GLib's default main context (the main thread's run loop).
-//
-// On the real system the source is udev ("udev" events, after the rules have
-// run, so nodes exist and carry their permissions). Under a moved file system
-// root (PLATFORM_SYSROOT, a virtual laptop) no udev speaks for those files;
-// there the class folders themselves are watched with inotify.
+// gone, on GLib's default main context (the main thread's run loop), through
+// udev or, under a moved file system root, inotify (DeviceEvents.h).
 #pragma once
 
 #include <functional>
+#include <memory>
 
-struct udev;
-struct udev_monitor;
+#include "linux/DeviceEvents.h"
 
 namespace platform::linux_machine {
 
@@ -25,14 +21,10 @@ class HotplugWatch {
     bool watching() const { return source_ != 0; }
 
   private:
-    bool startUdev();
-    bool startInotify();
     static int onReadable(int fd, unsigned condition, void* self);
 
     std::function<void()> changed_;
-    udev* udev_ = nullptr;
-    udev_monitor* monitor_ = nullptr;
-    int inotifyFd_ = -1;
+    std::unique_ptr<DeviceEvents> events_;
     unsigned source_ = 0;
 };
 
