@@ -24,10 +24,7 @@
 #include "CoreGraphics/DisplayBackend.h"
 #include "engine/BrightnessController.h"
 #include "support/FuseHidraw.h"
-#include "support/LoggingLinuxMachine.h"
-#include "support/PrivateBus.h"
-#include "support/TempDir.h"
-#include "support/VirtualLaptop.h"
+#include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
 
@@ -43,15 +40,12 @@ std::optional<std::string> memoryFolder() {
 }
 
 // One laptop for the whole process: the machine's root is read once.
-struct Laptop {
+struct InMemoryTmpdir {
     ScopedEnv tmpdir{"TMPDIR", memoryFolder()};
-    TempDir root, config;
-    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
-    ScopedEnv xdgConfig{"XDG_CONFIG_HOME", config.path()};
-    ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};
-    PrivateBus session;
-    VirtualLaptop laptop{root.path()};
-    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
+};
+
+// The temporary folders are made after TMPDIR is set.
+struct Laptop : InMemoryTmpdir, LaptopOnLinux {
     std::unique_ptr<FuseHidraw> fuse;
     BrightnessController* engine = nullptr;
     std::string why;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 
+#include "support/Waiting.h"
 #include "CoreFoundation/PropertyList.h"
 #include "linux/LinuxMachine.h"
 #include "settings/SettingsStore.h"
@@ -24,16 +25,6 @@ namespace {
 const char* const kAgent =
     DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
 constexpr long kBacklightMax = 19200;
-
-bool waitFor(const std::function<bool()>& done, double seconds = 15.0) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 class AgentProcess : public ::testing::Test {
   protected:

@@ -18,10 +18,8 @@
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "support/FuseHidraw.h"
-#include "support/LoggingLinuxMachine.h"
-#include "support/PrivateBus.h"
-#include "support/TempDir.h"
-#include "support/VirtualLaptop.h"
+#include "support/LaptopOnLinux.h"
+#include "support/Waiting.h"
 
 using namespace testing_support;
 
@@ -29,7 +27,7 @@ namespace {
 
 constexpr long kPanelMax = 19200;
 
-class EngineOnLinux : public ::testing::Test {
+class EngineOnLinux : public ::testing::Test, protected LaptopOnLinux {
   protected:
     void SetUp() override {
         panel = laptop.addBuiltinPanel();
@@ -73,33 +71,15 @@ class EngineOnLinux : public ::testing::Test {
         return {inLow + (inHigh - inLow) * f, exLow + (exHigh - exLow) * f};
     }
 
-    // Turns the main run loop in its default mode until `done` or the time is up.
-    bool runUntil(const std::function<bool()>& done, double seconds = 10.0) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
-        }
-        return true;
-    }
-
     // The engine, once it has found the monitor and finished the fade its arrival asks for.
     BrightnessController* engineWithMonitor() {
         auto* engine = BrightnessController::sharedInstance();
-        EXPECT_TRUE(runUntil([&] { return engine->externalMonitors().size() == 1; }));
+        EXPECT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 1; }));
         return engine;
     }
 
     long panelRaw() const { return laptop.backlightValue("intel_backlight"); }
 
-    TempDir root, config;
-    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
-    ScopedEnv xdgConfig{"XDG_CONFIG_HOME", config.path()};
-    ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};
-    PrivateBus session;
-    VirtualLaptop laptop{root.path()};
-    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
     std::unique_ptr<FuseHidraw> fuse;
     std::string panel;
     double level = 0.0;
@@ -161,7 +141,7 @@ TEST_F(EngineOnLinux, MonitorUnpluggedMidFadeFailsQuietlyAndThePanelStillArrives
               kIOReturnSuccess);
 
     // The removal arrives once the fade has let the run loop go.
-    ASSERT_TRUE(runUntil([&] { return engine->externalMonitors().empty(); }));
+    ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().empty(); }));
     engine->updateDisplayBrightness(true);  // and the engine carries on without it
     EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
 }
@@ -187,7 +167,7 @@ TEST_F(EngineOnLinux, EachMonitorIsDrivenInTheFieldItsDescriptorDeclares) {
     laptop.addHidrawDevice(2, 0x9226, VirtualLaptop::reportSixteenDescriptor(16, 1023));
     setCurve(0.5, 0.5, 0.5, 0.5);
     auto* engine = BrightnessController::sharedInstance();
-    ASSERT_TRUE(runUntil([&] { return engine->externalMonitors().size() == 3; }));
+    ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 3; }));
     EXPECT_TRUE(machine.logged("USB monitor 0x9218 attached: brightness is sent as feature "
                                "report 16, 8 bits, 0 to 255, 1 byte"));
     const auto raw = [](double fraction, double span) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "support/Waiting.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/PropertyListSerialization.h"
@@ -17,13 +18,6 @@
 using namespace testing_support;
 
 namespace {
-
-// Turns the run loop until `done` or ten seconds have passed.
-bool runUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 200 && !done(); ++i)
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
-    return done();
-}
 
 TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) {
     TempDir dir;
@@ -45,7 +39,7 @@ TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) 
     auto calls = [&] { return fileExists(dir / "calls") ? readFile(dir / "calls") : ""; };
 
     duolume::setupDaemon(*bundle, true);
-    ASSERT_TRUE(runUntil([&] { return calls().find("enable") != std::string::npos; })) << calls();
+    ASSERT_TRUE(testing_support::runLoopUntil([&] { return calls().find("enable") != std::string::npos; })) << calls();
     EXPECT_EQ(calls(), "--user daemon-reload\n--user enable --now org.duolume.Duolume.service\n");
     std::string unit = readFile(dir / "config/systemd/user/org.duolume.Duolume.service");
     EXPECT_NE(unit.find("ExecStart=\"" + pane +
@@ -54,13 +48,13 @@ TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) 
         << unit;
 
     duolume::setupDaemon(*bundle, false);
-    ASSERT_TRUE(runUntil([&] { return calls().find("disable") != std::string::npos; })) << calls();
+    ASSERT_TRUE(testing_support::runLoopUntil([&] { return calls().find("disable") != std::string::npos; })) << calls();
     auto job = dictionaryWithContentsOfFile(dir / "data/LaunchAgents/org.duolume.Duolume.plist");
     ASSERT_TRUE(job);
     EXPECT_EQ(job->at("Disabled"), PlistValue::boolean(true));
 
     // Both launchctl processes are reaped by the run loop: no child is left.
-    EXPECT_TRUE(runUntil([] {
+    EXPECT_TRUE(testing_support::runLoopUntil([] {
         siginfo_t info{};  // looks without reaping
         return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) < 0 && errno == ECHILD;
     }));

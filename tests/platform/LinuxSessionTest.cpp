@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "support/Waiting.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Session/Session.h"
 #include "linux/LinuxMachine.h"
@@ -49,12 +50,6 @@ void emitPrepareForSleep(GDBusConnection* c, bool start) {
     g_dbus_connection_flush_sync(c, nullptr, nullptr);
 }
 
-bool runUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 100 && !done(); ++i)
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
-    return done();
-}
-
 TEST(LinuxSession, TheAgentNameIsHeldByOneProcessOnly) {
     PrivateBus bus;
     platform::linux_machine::LinuxMachine::installNew();
@@ -87,7 +82,7 @@ TEST(LinuxSession, ResumeFromLogindIsReportedAndGoingToSleepOrOtherSendersAreNot
     ASSERT_EQ(requestName(logind, "org.freedesktop.login1"), 1u);
     emitPrepareForSleep(logind, true);   // going to sleep
     emitPrepareForSleep(logind, false);  // resumed
-    ASSERT_TRUE(runUntil([&] { return wakes > 0; }));
+    ASSERT_TRUE(testing_support::runLoopUntil([&] { return wakes > 0; }));
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.2, false);
     EXPECT_EQ(wakes, 1);
     g_object_unref(impostor);
@@ -100,7 +95,7 @@ TEST(LinuxSession, TerminationSignalsArriveOnTheRunLoop) {
     platform::addTerminationRequestObserver([&](int sig) { received.push_back(sig); });
     ::raise(SIGTERM);
     ::raise(SIGINT);
-    ASSERT_TRUE(runUntil([&] { return received.size() == 2; }));
+    ASSERT_TRUE(testing_support::runLoopUntil([&] { return received.size() == 2; }));
     std::sort(received.begin(), received.end());
     EXPECT_EQ(received, (std::vector<int>{SIGINT, SIGTERM}));
 }

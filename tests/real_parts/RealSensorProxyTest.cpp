@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/LightLevels.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "real_parts/RealSensorProxy.h"
@@ -27,16 +28,7 @@ using Backend = AmbientLightSensor::Backend;
 
 namespace {
 
-struct Levels {
-    Levels() {
-        NSNotificationCenter::defaultCenter().addObserver(
-            this,
-            [this](const NSNotification& n) { values.push_back(n.object->doubleValue().value()); },
-            AmbientLightChangedNotification, std::nullopt);
-    }
-    ~Levels() { NSNotificationCenter::defaultCenter().removeObserver(this); }
-    std::vector<double> values;
-};
+using Levels = testing_support::LightLevels;
 
 class RealProxy : public ::testing::Test {
   protected:

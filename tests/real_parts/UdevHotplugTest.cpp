@@ -15,6 +15,7 @@
 #include <functional>
 #include <thread>
 
+#include "support/Waiting.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "engine/BrightnessController.h"
 #include "linux/LinuxMachine.h"
@@ -31,16 +32,6 @@ namespace {
 const char* const kAgent =
     DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
 const char* const kAttachLine = "USB monitor 0x9226 at /dev/hidraw";
-
-bool waitFor(const std::function<bool()>& done, double seconds = 10.0) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 int occurrences(const std::string& text, const std::string& part) {
     int n = 0;

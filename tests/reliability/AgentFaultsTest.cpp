@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "support/Waiting.h"
 #include "linux/LinuxMachine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
@@ -25,16 +26,6 @@ namespace {
 
 const std::string kAgent =
     DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
-
-bool eventually(const std::function<bool()>& done, double seconds = 10.0) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 // A laptop whose panel backlight runs 0 to 1000 and whose light sensor (both
 // kinds, so either back-end of the build finds one) reads dark; the curve
@@ -97,7 +88,7 @@ class AgentFaults : public ::testing::Test {
 
 TEST_F(AgentFaults, AKilledAgentIsReplacedByTheNextOneWhichAppliesTheCurveAgain) {
     auto first = startAgent();
-    ASSERT_TRUE(eventually([&] { return panel() == 100; })) << first->standardError();
+    ASSERT_TRUE(waitFor([&] { return panel() == 100; })) << first->standardError();
 
     // While it runs, another agent leaves at once, and successfully: a unit
     // restarting on failure does not start it again and again.
@@ -113,7 +104,7 @@ TEST_F(AgentFaults, AKilledAgentIsReplacedByTheNextOneWhichAppliesTheCurveAgain)
     first->signal(SIGKILL);
     EXPECT_EQ(first->wait(5.0), -1);
     auto restarted = startAgent();
-    ASSERT_TRUE(eventually([&] { return panel() == 100; })) << restarted->standardError();
+    ASSERT_TRUE(waitFor([&] { return panel() == 100; })) << restarted->standardError();
     EXPECT_TRUE(restarted->running()) << restarted->standardError();
     EXPECT_EQ(restarted->standardError().find("Another Duolume agent"), std::string::npos);
 
@@ -123,14 +114,14 @@ TEST_F(AgentFaults, AKilledAgentIsReplacedByTheNextOneWhichAppliesTheCurveAgain)
 
 TEST_F(AgentFaults, KeepsFollowingTheLightWhenTheSessionBusGoesAway) {
     auto agent = startAgent();
-    ASSERT_TRUE(eventually([&] { return panel() == 100; })) << agent->standardError();
+    ASSERT_TRUE(waitFor([&] { return panel() == 100; })) << agent->standardError();
 
     bus.stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_TRUE(agent->running()) << agent->standardError();
 
     setLight(100000);  // daylight: the panel fades up along the curve
-    ASSERT_TRUE(eventually([&] { return panel() > 300; })) << agent->standardError();
+    ASSERT_TRUE(waitFor([&] { return panel() > 300; })) << agent->standardError();
     EXPECT_TRUE(agent->running()) << agent->standardError();
 
     agent->signal(SIGTERM);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "support/LightLevels.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "VirtualLaptop.h"
@@ -17,16 +18,7 @@ using Backend = AmbientLightSensor::Backend;
 
 namespace {
 
-struct Levels {
-    Levels() {
-        NSNotificationCenter::defaultCenter().addObserver(
-            this,
-            [this](const NSNotification& n) { values.push_back(n.object->doubleValue().value()); },
-            AmbientLightChangedNotification, std::nullopt);
-    }
-    ~Levels() { NSNotificationCenter::defaultCenter().removeObserver(this); }
-    std::vector<double> values;
-};
+using Levels = testing_support::LightLevels;
 
 }  // namespace
 

@@ -8,19 +8,15 @@
 // Exit status 0 when the stretches ran, 77 when FUSE is missing, 1 otherwise.
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
-#include "CoreFoundation/CFRunLoop.h"
 #include "engine/BrightnessController.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "support/FuseHidraw.h"
-#include "support/LoggingLinuxMachine.h"
-#include "support/PrivateBus.h"
-#include "support/TempDir.h"
-#include "support/VirtualLaptop.h"
+#include "support/LaptopOnLinux.h"
+#include "support/Waiting.h"
 
 using namespace testing_support;
 
@@ -43,13 +39,9 @@ bool writeFlatCurve(platform::Machine& machine, double internal, double external
 }  // namespace
 
 int main() {
-    TempDir root, config;
-    ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
-    ScopedEnv xdgConfig{"XDG_CONFIG_HOME", config.path()};
-    ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};
-    PrivateBus session;
-    VirtualLaptop laptop{root.path()};
-    LoggingLinuxMachine& machine = LoggingLinuxMachine::installNew();
+    LaptopOnLinux onLinux;
+    VirtualLaptop& laptop = onLinux.laptop;
+    LoggingLinuxMachine& machine = onLinux.machine;
     std::string panel = laptop.addBuiltinPanel();
     laptop.addExternalOutput();
     laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
@@ -67,10 +59,7 @@ int main() {
 
     // The monitor's arrival makes a fade of its own, inside the run loop.
     auto* engine = BrightnessController::sharedInstance();
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (engine->externalMonitors().empty() && std::chrono::steady_clock::now() < end)
-        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
-    if (engine->externalMonitors().empty()) {
+    if (!runLoopUntil([&] { return !engine->externalMonitors().empty(); }, 20.0)) {
         std::fprintf(stderr, "the virtual monitor was not found\n");
         return 1;
     }

@@ -1,0 +1,17 @@
+// Waiting in a test for what another process, thread or the run loop does.
+#pragma once
+
+#include <functional>
+
+namespace testing_support {
+
+// Checks `done` every 20 ms until it is true or `seconds` have passed;
+// returns `done()`. For work done elsewhere (another process, a thread).
+bool waitFor(const std::function<bool()>& done, double seconds = 15.0);
+
+// Turns the current run loop in its default mode until `done` is true or
+// `seconds` have passed; returns `done()`. For the machine's own timers,
+// sources and device arrivals.
+bool runLoopUntil(const std::function<bool()>& done, double seconds = 10.0);
+
+}  // namespace testing_support
