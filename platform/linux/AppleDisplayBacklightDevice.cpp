@@ -14,6 +14,23 @@ AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFo
                                                          std::int32_t productID)
     : folder_(std::move(backlightFolder)), vendorID_(vendorID), productID_(productID) {}
 
+const std::vector<__IOHIDElement>& AppleDisplayBacklightDevice::elements() const {
+    static const std::vector<__IOHIDElement> field = [] {
+        __IOHIDElement brightness;
+        brightness.type = kIOHIDElementTypeFeature;
+        // Brightness on the VESA Virtual Controls page (USB HID Usage Tables).
+        brightness.usagePage = 0x82;
+        brightness.usage = 0x10;
+        brightness.reportID = kBrightnessReportID;
+        brightness.reportSize = 16;
+        brightness.reportCount = 1;
+        brightness.logicalMin = 0;
+        brightness.logicalMax = 65535;
+        return std::vector<__IOHIDElement>{brightness};
+    }();
+    return field;
+}
+
 IOReturn AppleDisplayBacklightDevice::readMax(long long* max) const {
     int error = 0;
     auto value = readCount(folder_ + "/max_brightness", &error);

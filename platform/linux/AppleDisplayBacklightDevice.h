@@ -28,6 +28,9 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
     std::string description() const override { return folder_; }
+    // The one field it speaks, so that whoever reads the elements sends
+    // what it understands: report 16's 16-bit brightness, 0 to 65535.
+    const std::vector<__IOHIDElement>& elements() const override;
     void markRemoved() override { removed_ = true; }
 
   private:

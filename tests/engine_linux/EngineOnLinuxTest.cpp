@@ -152,6 +152,8 @@ TEST_F(EngineOnLinux, MonitorOfTheAppleDisplayDriverFollowsTheCurveToo) {
     laptop.addAppleDisplay(0, 0x9236, 255, 0);
     auto [internal, external] = setCurve(0.2, 0.2, 0.6, 0.6);
     auto* engine = engineWithMonitor();
+    EXPECT_TRUE(machine.logged("USB monitor 0x9236 attached: brightness is sent as feature "
+                               "report 16, 16 bits, 0 to 65535, 2 bytes"));
     EXPECT_EQ(std::stol(readFile(laptop.backlightFile("appledisplay0", "brightness"))),
               std::lround(std::trunc(external * 65535.0) * 255.0 / 65535.0));
     EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
