@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/AppleMonitorProducts.h"
+
 namespace duolume {
 namespace {
 
@@ -71,9 +73,33 @@ std::optional<MonitorBrightnessField> reportSixteenField(
     return chosen ? fieldInReport(report, chosen) : std::nullopt;
 }
 
-MonitorBrightnessField monitorBrightnessField(IOHIDDeviceRef device) {
-    return reportSixteenField(IOHIDDeviceCopyMatchingElements(device, nullptr, 0))
-        .value_or(kFixedBrightnessField);
+std::optional<MonitorBrightnessField> brightnessUsageField(
+    const std::vector<IOHIDElementRef>& elements) {
+    for (IOHIDElementRef e : elements) {
+        if (IOHIDElementGetType(e) != kIOHIDElementTypeFeature || !isBrightnessUsage(e))
+            continue;
+        std::vector<IOHIDElementRef> report;
+        for (IOHIDElementRef other : elements) {
+            if (IOHIDElementGetType(other) == kIOHIDElementTypeFeature &&
+                IOHIDElementGetReportID(other) == IOHIDElementGetReportID(e))
+                report.push_back(other);
+        }
+        return fieldInReport(report, e);
+    }
+    return std::nullopt;
+}
+
+std::optional<MonitorBrightnessField> brightnessFieldFor(
+    std::int64_t product, const std::vector<IOHIDElementRef>& elements) {
+    if (isNewerAppleDisplay(product))
+        return brightnessUsageField(elements);
+    return reportSixteenField(elements).value_or(kFixedBrightnessField);
+}
+
+std::optional<MonitorBrightnessField> monitorBrightnessField(IOHIDDeviceRef device) {
+    const auto product = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey);
+    return brightnessFieldFor(product ? product->integerValue().value_or(0) : 0,
+                              IOHIDDeviceCopyMatchingElements(device, nullptr, 0));
 }
 
 std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrightnessField& field,
@@ -120,13 +146,25 @@ std::string describeField(const MonitorBrightnessField& field) {
            std::to_string(field.maximum);
 }
 
-std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightnessField& field) {
+namespace {
+
+std::string productText(IOHIDDeviceRef device) {
     char product[16] = "unknown";
     if (auto id = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey))
         std::snprintf(product, sizeof product, "0x%04llx",
                       static_cast<unsigned long long>(id->integerValue().value_or(0)));
-    const std::string bytes = std::to_string(field.reportLength) +
-                              (field.reportLength == 1 ? " byte" : " bytes");
+    return product;
+}
+
+std::string byteCount(const MonitorBrightnessField& field) {
+    return std::to_string(field.reportLength) + (field.reportLength == 1 ? " byte" : " bytes");
+}
+
+}  // namespace
+
+std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightnessField& field) {
+    const std::string product = productText(device);
+    const std::string bytes = byteCount(field);
     // The fixed payload is either what the descriptor declares or the
     // fallback for a descriptor without a usable field; say which.
     if (field == kFixedBrightnessField &&
@@ -137,6 +175,24 @@ std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightness
     }
     return std::string("USB monitor ") + product + " attached: brightness is sent as " +
            describeField(field) + ", " + bytes;
+}
+
+
+std::string describeInterfaceNotAttached(IOHIDDeviceRef device) {
+    return "USB monitor " + productText(device) +
+           ": this HID interface declares no brightness control; not attached (the display's "
+           "brightness is on another of its interfaces)";
+}
+
+bool judgeMonitorInterface(std::int64_t product, const std::vector<IOHIDElementRef>& elements,
+                           std::string* detail) {
+    const auto field = brightnessFieldFor(product, elements);
+    if (!field) {
+        *detail = "this HID interface declares no brightness control, so it is not used";
+        return false;
+    }
+    *detail = "brightness in " + describeField(*field) + ", " + byteCount(*field);
+    return true;
 }
 
 }  // namespace duolume

@@ -7,6 +7,10 @@
 // 0x9226 documents 16 bits 0..1023 (tests/data/real-data/hid/INDEX.tsv). A
 // monitor whose descriptor cannot be read, declares no report 16 or declares
 // a field that cannot be used gets the fixed payload: two bytes, 0..65535.
+//
+// The newer Apple displays (AppleMonitorProducts.h) declare their brightness
+// usage in feature report 1 instead, 32 bits from 400, beside a 16-bit
+// duration; only the HID interface that declares it takes brightness.
 #pragma once
 
 #include <cstdint>
@@ -42,13 +46,23 @@ std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDEleme
 std::optional<MonitorBrightnessField> reportSixteenField(
     const std::vector<IOHIDElementRef>& elements);
 
-// The field a USB monitor's brightness goes to: the declared one, else the
-// fixed payload.
-MonitorBrightnessField monitorBrightnessField(IOHIDDeviceRef device);
+// The brightness usage (0x82/0x10) in whichever feature report declares it.
+std::optional<MonitorBrightnessField> brightnessUsageField(
+    const std::vector<IOHIDElementRef>& elements);
+
+// The field a USB monitor's brightness goes to, from its product and the
+// elements of one of its HID interfaces: for the twelve, the declared report
+// 16 field, else the fixed payload; for a newer display, its brightness usage.
+// Absent for an interface of a newer display that declares none: that
+// interface is not the display's brightness and is never attached.
+std::optional<MonitorBrightnessField> brightnessFieldFor(std::int64_t product,
+                                                         const std::vector<IOHIDElementRef>& elements);
+std::optional<MonitorBrightnessField> monitorBrightnessField(IOHIDDeviceRef device);
 
 // The payload for a brightness fraction: fraction × (maximum − minimum),
 // truncated toward zero, plus the minimum, held within the range; little-
-// endian at the field's place, every other bit 0. Absent for a value that is
+// endian at the field's place, every other bit 0 (so a newer display's
+// duration field asks for the change at once). Absent for a value that is
 // not a number.
 std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrightnessField& field,
                                                               double brightness);
@@ -66,5 +80,14 @@ std::string describeField(const MonitorBrightnessField& field);
 // descriptor declares and how its brightness is sent, so that a person
 // reading the log can tell an 8-bit monitor from one on the fixed payload.
 std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightnessField& field);
+
+// The line logged for an interface of a newer display that is left alone.
+std::string describeInterfaceNotAttached(IOHIDDeviceRef device);
+
+// For the hardware report: how brightness would be sent to one HID interface
+// of `product` with these elements ("brightness in feature report 1, 32 bits,
+// 400 to 60000"), or why that interface is not used. False when it is not.
+bool judgeMonitorInterface(std::int64_t product, const std::vector<IOHIDElementRef>& elements,
+                           std::string* detail);
 
 }  // namespace duolume

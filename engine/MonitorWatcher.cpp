@@ -35,10 +35,15 @@ void BrightnessController::setupExternalMonitorDeviceRef() {
 }
 
 void BrightnessController::displayAttached(IOHIDDeviceRef device) {
-    // Added first, so the sync request already drives the new monitor.
     const auto field = duolume::monitorBrightnessField(device);
-    monitorFields_[device] = field;
-    NSLog("%s", duolume::describeMonitorAttach(device, field).c_str());
+    if (!field) {
+        // Another interface of a newer display (its camera, its buttons).
+        NSLog("%s", duolume::describeInterfaceNotAttached(device).c_str());
+        return;
+    }
+    // Added first, so the sync request already drives the new monitor.
+    monitorFields_[device] = *field;
+    NSLog("%s", duolume::describeMonitorAttach(device, *field).c_str());
     externalMonitorDeviceRefs.insert(device);
     updateDisplayBrightness(true);
 }

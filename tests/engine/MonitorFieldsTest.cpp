@@ -23,17 +23,23 @@ __IOHIDElement feature(std::uint32_t report, std::uint32_t bits, CFIndex min, CF
     return e;
 }
 
+// The last payload of `report` sent to the device, whole.
+std::vector<std::uint8_t> lastPayload(const SimHIDDevice& device, CFIndex report = 16) {
+    std::vector<std::uint8_t> last;
+    for (const auto& r : device.sent)
+        if (r.reportID == report)
+            last = r.bytes;
+    return last;
+}
+
 // The field's raw value in the last report 16 sent to the device.
 std::uint32_t lastRaw(const SimHIDDevice& device) {
-    std::vector<std::vector<std::uint8_t>> sent;
-    for (const auto& r : device.sent)
-        if (r.reportID == 16)
-            sent.push_back(r.bytes);
+    const auto sent = lastPayload(device);
     if (sent.empty())
         return 0xFFFFFFFF;
     std::uint32_t raw = 0;
-    for (std::size_t i = 0; i < sent.back().size(); ++i)
-        raw |= static_cast<std::uint32_t>(sent.back()[i]) << (8 * i);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        raw |= static_cast<std::uint32_t>(sent[i]) << (8 * i);
     return raw;
 }
 
@@ -46,10 +52,10 @@ class MonitorFields : public EngineTest {
         setAmbientLevel(3.0);
     }
     SimHIDDevice& monitor(std::int32_t product, std::vector<__IOHIDElement> elements,
-                          std::vector<std::uint8_t> report) {
+                          std::vector<std::uint8_t> report, CFIndex reportID = 16) {
         auto& device = hid.addDevice(0x05ac, product);
         device.elementList = std::move(elements);
-        device.featureReports[16] = std::move(report);
+        device.featureReports[reportID] = std::move(report);
         hid.plugIn(device);
         return device;
     }
@@ -121,6 +127,49 @@ TEST_F(MonitorFields, AReadGivesWhatWasWrittenWithinOneRawStep) {
         hid.plugOut(device);
         sim.runFor(0.01);
     }
+}
+
+TEST_F(MonitorFields, NewerDisplaysAreDrivenInReportOneOnTheInterfaceThatDeclaresBrightness) {
+    // As the Studio Display and the Pro Display XDR declare it: brightness
+    // 32 bits from 400, then a 16-bit duration (Physical Interface page).
+    const auto display = [](CFIndex max) {
+        return std::vector<__IOHIDElement>{feature(1, 32, 400, max),
+                                           feature(1, 16, 0, 20000, 0x0F, 0x50)};
+    };
+    auto& studio = monitor(0x1114, display(60000), std::vector<std::uint8_t>(6, 0), 1);
+    auto& xdr = monitor(0x9243, display(50000), std::vector<std::uint8_t>(6, 0), 1);
+    // Another interface of the same display: buttons, no brightness.
+    auto& buttons = monitor(0x1114, {feature(2, 8, 0, 255, 0x0C, 0xE9)}, {0x00}, 2);
+    auto& controller = engine();
+    EXPECT_EQ(controller.externalMonitors(),
+              (std::unordered_set<IOHIDDeviceRef>{&studio, &xdr}));
+    EXPECT_TRUE(buttons.sent.empty());
+    const auto logged = [&](const std::string& line) {
+        return std::count(sim.logLines.begin(), sim.logLines.end(), line);
+    };
+    EXPECT_EQ(logged("USB monitor 0x1114 attached: brightness is sent as feature report 1, 32 "
+                     "bits, 400 to 60000, 6 bytes"), 1);
+    EXPECT_EQ(logged("USB monitor 0x1114: this HID interface declares no brightness control; not "
+                     "attached (the display's brightness is on another of its interfaces)"), 1);
+    const auto payload = [](std::uint32_t raw) {
+        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
+                                         static_cast<std::uint8_t>(raw >> 16), static_cast<std::uint8_t>(raw >> 24),
+                                         0, 0};  // duration 0: at once
+    };
+    for (double brightness : {0.0, 0.5, 1.0}) {
+        controller.setBrightness(brightness, 9);
+        EXPECT_EQ(lastPayload(studio, 1), payload(400 + static_cast<std::uint32_t>(brightness * 59600)))
+            << brightness;
+        EXPECT_EQ(lastPayload(xdr, 1), payload(400 + static_cast<std::uint32_t>(brightness * 49600)))
+            << brightness;
+        EXPECT_NEAR(controller.getBrightness(9), brightness, 1e-6);
+    }
+    EXPECT_TRUE(payloadsSent(studio).empty());  // never report 16
+    // A newer display's interface with a brightness usage nowhere is not a
+    // monitor, even with a report 16 of some other kind.
+    auto& odd = monitor(0x9243, {feature(16, 16, 0, 65535, 0xFF00, 1)}, {0, 0});
+    sim.runFor(0.01);
+    EXPECT_EQ(controller.externalMonitors().count(&odd), 0u);
 }
 
 TEST_F(MonitorFields, FieldsThatCannotHoldABrightnessGetTheFixedPayload) {
