@@ -41,9 +41,11 @@ std::string monitorPart(const NSBundle& bundle, const std::vector<HardwareFindin
     for (const auto& f : findings) {
         if (f.kind != Kind::Monitor || f.name == "(none)")
             continue;
+        // A node the user may not open says more than a display's other
+        // interfaces, which are left alone on purpose.
         if (f.usable)
             usable += (usable.empty() ? "" : ", ") + f.name;
-        else if (!unusable)
+        else if (!unusable || f.detail.find("permission denied") != std::string::npos)
             unusable = &f;
     }
     if (!usable.empty())

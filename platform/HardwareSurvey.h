@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "IOKit/hid/IOHIDElement.h"
 
 namespace platform {
 
@@ -22,6 +25,12 @@ struct HardwareFinding {
 struct UsbDeviceID {
     std::int32_t vendor = 0;
     std::int32_t product = 0;
+    // How the program would use one HID interface of the device, judged from
+    // the elements its report descriptor declares: true with what it would
+    // send in `detail`, false with why that interface is not used. Null:
+    // every interface is used and nothing more is said.
+    std::function<bool(const std::vector<IOHIDElementRef>& elements, std::string* detail)>
+        judgeInterface;
 };
 
 // Looks at the machine afresh. USB HID devices are reported only when they

@@ -12,6 +12,7 @@
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
 #include "linux/HidID.h"
+#include "linux/HidReportDescriptor.h"
 #include "linux/IIOLightSensor.h"
 #include "linux/LogindBrightness.h"
 #include "linux/SensorProxyClient.h"
@@ -109,11 +110,30 @@ void surveyBacklights(std::vector<HardwareFinding>& out) {
 
 // --- USB monitors ---
 
-bool listed(const std::vector<UsbDeviceID>& monitors, std::int32_t vendor, std::int32_t product) {
+const UsbDeviceID* listed(const std::vector<UsbDeviceID>& monitors, std::int32_t vendor,
+                          std::int32_t product) {
     for (const auto& m : monitors)
         if (m.vendor == vendor && m.product == product)
-            return true;
-    return false;
+            return &m;
+    return nullptr;
+}
+
+// What the caller makes of the interface behind a hidraw node, from the
+// fields its report descriptor declares (none when it cannot be read).
+bool judgedInterface(const UsbDeviceID& monitor, const std::string& hidrawEntry,
+                     std::string* detail) {
+    if (!monitor.judgeInterface)
+        return true;
+    std::vector<__IOHIDElement> fields;
+    if (auto descriptor = readBinaryFile(hidrawEntry + "/device/report_descriptor", 4096))
+        fields = hidReportElements(*descriptor);
+    std::vector<IOHIDElementRef> elements;
+    for (const auto& f : fields)
+        elements.push_back(&f);
+    std::string judged;
+    const bool used = monitor.judgeInterface(elements, &judged);
+    *detail += ", " + judged;
+    return used;
 }
 
 // The vendor and product of the HID device behind a hidraw node.
@@ -153,11 +173,18 @@ void surveyMonitors(const std::vector<UsbDeviceID>& monitors, std::vector<Hardwa
     const std::string hidraw = underSysroot("/sys/class/hidraw");
     for (const auto& name : folderEntries(hidraw)) {
         std::int32_t vendor = 0, product = 0;
-        if (!hidIDs(hidraw + "/" + name, &vendor, &product) || !listed(monitors, vendor, product))
+        const UsbDeviceID* monitor = nullptr;
+        if (!hidIDs(hidraw + "/" + name, &vendor, &product) ||
+            !(monitor = listed(monitors, vendor, product)))
             continue;
+        std::string detail = "product " + hex4(product);
+        if (!judgedInterface(*monitor, hidraw + "/" + name, &detail)) {
+            out.push_back({Kind::Monitor, name, false, detail});
+            continue;
+        }
         bool usable = false;
-        std::string access = nodeAccess(underSysroot("/dev/" + name), &usable);
-        out.push_back({Kind::Monitor, name, usable, "product " + hex4(product) + ", " + access});
+        detail += ", " + nodeAccess(underSysroot("/dev/" + name), &usable);
+        out.push_back({Kind::Monitor, name, usable, detail});
     }
     for (const auto& m : findAppleDisplayMonitors()) {
         if (!listed(monitors, m.vendor, m.product))

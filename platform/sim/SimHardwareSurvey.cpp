@@ -57,12 +57,24 @@ void monitors(const SimHID& hid, const std::vector<UsbDeviceID>& wanted,
         for (const auto& w : wanted) {
             if (w.vendor != device->vendorID() || w.product != device->productID())
                 continue;
+            std::string detail = "product " + hex(static_cast<std::uint32_t>(device->productID()));
+            if (w.judgeInterface) {
+                std::vector<IOHIDElementRef> elements;
+                for (const auto& e : device->elements())
+                    elements.push_back(&e);
+                std::string judged;
+                const bool used = w.judgeInterface(elements, &judged);
+                detail += ", " + judged;
+                if (!used) {
+                    out.push_back({Kind::Monitor, device->description(), false, detail});
+                    continue;
+                }
+            }
             bool usable = !hid.managerCreationFails && hid.openStatus == kIOReturnSuccess;
             out.push_back({Kind::Monitor, device->description(), usable,
-                           "product " + hex(static_cast<std::uint32_t>(device->productID())) +
-                               (usable                                   ? ""
-                                : hid.openStatus == kIOReturnNotPrivileged ? ", permission denied"
-                                                                           : ", the HID manager cannot be opened")});
+                           detail + (usable                                   ? ""
+                                     : hid.openStatus == kIOReturnNotPrivileged ? ", permission denied"
+                                                                                : ", the HID manager cannot be opened")});
         }
     }
     if (out.size() == before)

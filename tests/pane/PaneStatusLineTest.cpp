@@ -74,6 +74,9 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
 
 TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
     PaneHarness h;
+    // A Studio Display's interface without brightness comes first; the
+    // node that may not be opened is what the user must hear about.
+    h.sim().simHID().plugIn(h.sim().simHID().addDevice(0x05ac, 0x1114));
     h.sim().simHID().plugInAppleMonitor();
     h.sim().simHID().openStatus = kIOReturnNotPrivileged;
     h.open();

@@ -24,7 +24,7 @@ using Kind = HardwareFinding::Kind;
 class HardwareSurvey : public testing_support::LaptopTest {
   protected:
     std::vector<HardwareFinding> survey() {
-        return platform::surveyHardware({{0x05AC, 0x9226}, {0x05AC, 0x9236}});
+        return platform::surveyHardware({{0x05AC, 0x9226, nullptr}, {0x05AC, 0x9236, nullptr}});
     }
 
     // The one finding of `kind` named `name`; fails the test when there is not exactly one.
