@@ -69,13 +69,14 @@ bool grantsAccess(const std::string& vendor, const std::string& product) {
 
 }  // namespace
 
-TEST(UdevRule, GrantsTheTwelveMonitorsAndNothingElse) {
+TEST(UdevRule, GrantsTheTwelveMonitorsAndTheNewerDisplaysAndNothingElse) {
     ASSERT_TRUE(testing_support::fileExists(kRulePath));
     for (const char* product : {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221",
-                                "9226", "9227", "9232", "9236"}) {
+                                "9226", "9227", "9232", "9236", "1114", "9243"}) {
         EXPECT_TRUE(grantsAccess("05ac", product)) << product;
     }
-    for (const char* product : {"9216", "921a", "921d", "9222", "9230", "9237", "0255", "92261"}) {
+    for (const char* product : {"9216", "921a", "921d", "9222", "9230", "9237", "0255", "92261",
+                                "1113", "1115", "9242", "11145"}) {
         EXPECT_FALSE(grantsAccess("05ac", product)) << product;
     }
     EXPECT_FALSE(grantsAccess("046d", "9226"));
