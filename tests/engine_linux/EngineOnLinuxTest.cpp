@@ -7,12 +7,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "IOKit/hid/IOHIDDevice.h"
+#include "HardwareSurvey.h"
 #include "engine/BrightnessController.h"
+#include "engine/HardwareSurveyForDuolume.h"
 #include "linux/SMCLightScale.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
@@ -84,6 +88,22 @@ class EngineOnLinux : public ::testing::Test, protected LaptopOnLinux {
     std::string panel;
     double level = 0.0;
 };
+
+// A report descriptor as the owner of a newer Apple display published it.
+std::vector<std::uint8_t> realDescriptor(const std::string& file) {
+    std::ifstream in(DUOLUME_SOURCE_DIR "/tests/data/real-data/hid/" + file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Where both newer displays keep their brightness: report 1, 32 bits first,
+// then the 16-bit duration.
+const FuseHidraw::Field kReportOneBrightness{1, 6, 0, 32};
+
+// Another HID interface of the same display, without a brightness control:
+// one vendor-page input byte.
+const std::vector<std::uint8_t> kOtherInterface{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01,
+                                                0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+                                                0x95, 0x01, 0x81, 0x02, 0xC0};
 
 }  // namespace
 
@@ -208,4 +228,95 @@ TEST_F(EngineOnLinux, EachMonitorIsDrivenInTheFieldItsDescriptorDeclares) {
     fuse->unplug("hidraw2");
     EXPECT_NEAR(engine->getBrightness(*outside), 0.37, 1.0 / 255);
     EXPECT_EQ(fuse->rawValue("hidraw1"), raw(0.37, 255));
+}
+
+TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescriptorsDeclare) {
+    fuse->unplug("hidraw0");
+    laptop.removeHidrawDevice(0);
+    const auto studio = realDescriptor("05ac-1114-asdbctl-readme.bin");
+    ASSERT_EQ(studio.size(), 79u);
+    fuse->addMonitor("hidraw1", kReportOneBrightness, 400);
+    laptop.addHidrawDevice(1, 0x1114, studio);
+    fuse->addMonitor("hidraw3", FuseHidraw::Field{0, 1, 0, 8}, 0);
+    laptop.addHidrawDevice(3, 0x1114, kOtherInterface);
+    auto [internal, external] = setCurve(0.5, 0.5, 0.8, 0.8);
+    auto* engine = engineWithMonitor();
+
+    // The attach fades the display up from its minimum onto the curve.
+    const auto target = [](double fraction, double max) {
+        return 400 + static_cast<std::uint32_t>(std::trunc(fraction * (max - 400)));
+    };
+    auto steps = fuse->rawWrites("hidraw1");
+    ASSERT_GE(steps.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+    EXPECT_EQ(steps.back(), target(external, 60000));
+    EXPECT_TRUE(machine.logged("USB monitor 0x1114 attached: brightness is sent as feature "
+                               "report 1, 32 bits, 400 to 60000, 6 bytes"));
+    // Its other interface is left alone.
+    EXPECT_TRUE(fuse->rawWrites("hidraw3").empty());
+    EXPECT_EQ(fuse->reads("hidraw3"), 0);
+    EXPECT_TRUE(machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
+                               "control; not attached"));
+
+    // The Pro Display XDR arrives later, with its own range.
+    fuse->addMonitor("hidraw2", kReportOneBrightness, 400);
+    laptop.addHidrawDevice(2, 0x9243, realDescriptor("05ac-9243-apdbctl-readme.bin"));
+    ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 2; }));
+    CGDirectDisplayID displays[4];
+    std::uint32_t count = 0;
+    ASSERT_EQ(CGGetActiveDisplayList(4, displays, &count), kCGErrorSuccess);
+    const CGDirectDisplayID* outside = std::find_if(
+        displays, displays + count, [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
+    ASSERT_NE(outside, displays + count);
+    for (double brightness : {0.0, 0.5, 1.0}) {
+        engine->setBrightness(brightness, *outside);
+        EXPECT_EQ(fuse->rawValue("hidraw1"), target(brightness, 60000)) << brightness;
+        EXPECT_EQ(fuse->rawValue("hidraw2"), target(brightness, 50000)) << brightness;
+        for (const char* node : {"hidraw1", "hidraw2"}) {
+            const auto payload = fuse->lastPayload(node);
+            ASSERT_EQ(payload.size(), 6u) << node;
+            EXPECT_EQ(payload[4] | payload[5] << 8, 0) << node << ": the duration is 0";
+        }
+        EXPECT_NEAR(engine->getBrightness(*outside), brightness, 1.0 / 49600);
+    }
+
+    // The start-up report names each display's field, and why the other
+    // interface is not used.
+    std::vector<std::string> report;
+    for (const auto& finding : duolume::surveyDuolumeHardware())
+        report.push_back(platform::describeFinding(finding));
+    const auto has = [&](const std::string& line) {
+        return std::count(report.begin(), report.end(), line) == 1;
+    };
+    EXPECT_TRUE(has("USB monitor hidraw1: usable, product 0x1114, brightness in feature report 1, "
+                    "32 bits, 400 to 60000, 6 bytes, read and write"));
+    EXPECT_TRUE(has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
+                    "32 bits, 400 to 50000, 6 bytes, read and write"));
+    EXPECT_TRUE(has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
+                    "no brightness control, so it is not used"));
+}
+
+TEST_F(EngineOnLinux, AnOlderMonitorAndAStudioDisplayAreBothWrittenAtEveryStepOfAFade) {
+    fuse->addMonitor("hidraw1", kReportOneBrightness, 400);
+    laptop.addHidrawDevice(1, 0x1114, realDescriptor("05ac-1114-asdbctl-readme.bin"));
+    setCurve(0.5, 0.5, 0.8, 0.8);
+    auto* engine = BrightnessController::sharedInstance();
+    ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 2; }));
+    const auto older = fuse->rawWrites("hidraw0").size();
+    const auto studio = fuse->rawWrites("hidraw1").size();
+
+    auto [internal, external] = setCurve(0.5, 0.5, 0.1, 0.1);
+    engine->updateDisplayBrightness(true);
+    auto olderSteps = fuse->rawWrites("hidraw0");
+    auto studioSteps = fuse->rawWrites("hidraw1");
+    olderSteps.erase(olderSteps.begin(), olderSteps.begin() + static_cast<std::ptrdiff_t>(older));
+    studioSteps.erase(studioSteps.begin(),
+                      studioSteps.begin() + static_cast<std::ptrdiff_t>(studio));
+    ASSERT_GE(olderSteps.size(), 50u);
+    EXPECT_EQ(studioSteps.size(), olderSteps.size());
+    EXPECT_TRUE(std::is_sorted(olderSteps.rbegin(), olderSteps.rend()));
+    EXPECT_TRUE(std::is_sorted(studioSteps.rbegin(), studioSteps.rend()));
+    EXPECT_EQ(olderSteps.back(), static_cast<std::uint32_t>(std::trunc(external * 65535)));
+    EXPECT_EQ(studioSteps.back(), 400 + static_cast<std::uint32_t>(std::trunc(external * 59600)));
+    (void)internal;
 }

@@ -3,6 +3,7 @@
 // with PLATFORM_SYSROOT=<folder> take it for the computer they run on.
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +50,9 @@ const char* kUsage =
     "  --report-descriptor FILE  the monitor's HID report descriptor (raw bytes);\n"
     "                        it answers the brightness field declared there\n"
     "                        (usage 0x82/0x10, else report 16's first data\n"
-    "                        field), for example an 8-bit 0-255 monitor\n"
+    "                        field), for example an 8-bit 0-255 monitor, or a\n"
+    "                        Studio Display: --monitor 0x1114 --report-descriptor\n"
+    "                        tests/data/real-data/hid/05ac-1114-asdbctl-readme.bin\n"
     "  --appledisplay PRODUCT  also a monitor claimed by the appledisplay driver\n"
     "                        (backlight appledisplay0, 0-255)\n"
     "  --light LEVEL         ambient light level 0-10 to start with (default 5)\n"
@@ -146,7 +149,7 @@ void build(VirtualLaptop& laptop, const Options& o) {
 
 // The brightness field a descriptor declares, where the monitor keeps it.
 std::optional<FuseHidraw::Field> declaredField(const std::vector<std::uint8_t>& descriptor,
-                                               std::string* what) {
+                                               std::string* what, std::uint32_t* minimum) {
     auto elements = platform::linux_machine::hidReportElements(descriptor);
     const __IOHIDElement* chosen = nullptr;
     for (const auto& e : elements) {
@@ -173,6 +176,7 @@ std::optional<FuseHidraw::Field> declaredField(const std::vector<std::uint8_t>& 
     }
     field.payloadBytes = (total + 7) / 8;
     field.bits = chosen->reportSize * chosen->reportCount;
+    *minimum = static_cast<std::uint32_t>(std::max<CFIndex>(chosen->logicalMin, 0));
     *what = "feature report " + std::to_string(field.reportID) + ", " +
             std::to_string(field.bits) + " bits, " + std::to_string(chosen->logicalMin) + " to " +
             std::to_string(chosen->logicalMax);
@@ -216,9 +220,8 @@ int main(int argc, char** argv) {
                 std::ifstream in(o.descriptorFile, std::ios::binary);
                 descriptor.assign(std::istreambuf_iterator<char>(in), {});
                 std::string what;
-                if (auto declared = declaredField(descriptor, &what)) {
+                if (auto declared = declaredField(descriptor, &what, &start)) {
                     field = *declared;
-                    start = 0;
                     std::printf("monitor brightness field: %s\n", what.c_str());
                 } else {
                     std::fprintf(stderr, "virtual-laptop: %s declares no brightness field; the "
