@@ -59,6 +59,10 @@ class MonitorFields : public EngineTest {
         hid.plugIn(device);
         return device;
     }
+    // How often the log holds exactly this line.
+    long logged(const std::string& line) const {
+        return std::count(sim.logLines.begin(), sim.logLines.end(), line);
+    }
 };
 
 TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
@@ -69,9 +73,6 @@ TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
     auto& other = monitor(0x921C, {feature(17, 8, 0, 255)}, {0x00, 0x00});  // no report 16
     engine();
     // Each attach says how that monitor's brightness is sent.
-    const auto logged = [&](const std::string& line) {
-        return std::count(sim.logLines.begin(), sim.logLines.end(), line);
-    };
     EXPECT_EQ(logged("USB monitor 0x9218 attached: brightness is sent as feature report 16, 8 bits, "
                      "0 to 255, 1 byte"), 1);
     EXPECT_EQ(logged("USB monitor 0x9236 attached: brightness is sent as feature report 16, 16 "
@@ -144,9 +145,6 @@ TEST_F(MonitorFields, NewerDisplaysAreDrivenInReportOneOnTheInterfaceThatDeclare
     EXPECT_EQ(controller.externalMonitors(),
               (std::unordered_set<IOHIDDeviceRef>{&studio, &xdr}));
     EXPECT_TRUE(buttons.sent.empty());
-    const auto logged = [&](const std::string& line) {
-        return std::count(sim.logLines.begin(), sim.logLines.end(), line);
-    };
     EXPECT_EQ(logged("USB monitor 0x1114 attached: brightness is sent as feature report 1, 32 "
                      "bits, 400 to 60000, 6 bytes"), 1);
     EXPECT_EQ(logged("USB monitor 0x1114: this HID interface declares no brightness control; not "

@@ -84,6 +84,17 @@ class EngineOnLinux : public ::testing::Test, protected LaptopOnLinux {
 
     long panelRaw() const { return laptop.backlightValue("intel_backlight"); }
 
+    // The active display that is not built in (it stands for the monitors), or 0.
+    static CGDirectDisplayID externalDisplay() {
+        CGDirectDisplayID displays[4];
+        std::uint32_t count = 0;
+        if (CGGetActiveDisplayList(4, displays, &count) != kCGErrorSuccess)
+            return 0;
+        const auto* outside = std::find_if(displays, displays + count,
+                                           [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
+        return outside == displays + count ? 0 : *outside;
+    }
+
     std::unique_ptr<FuseHidraw> fuse;
     std::string panel;
     double level = 0.0;
@@ -216,17 +227,13 @@ TEST_F(EngineOnLinux, EachMonitorIsDrivenInTheFieldItsDescriptorDeclares) {
 
     // Reads give what was written within one raw step; with the others gone,
     // the 8-bit monitor's one-byte answer is the reading.
-    CGDirectDisplayID displays[4];
-    std::uint32_t count = 0;
-    ASSERT_EQ(CGGetActiveDisplayList(4, displays, &count), kCGErrorSuccess);
-    const CGDirectDisplayID* outside = std::find_if(
-        displays, displays + count, [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
-    ASSERT_NE(outside, displays + count);
-    engine->setBrightness(0.37, *outside);
+    const CGDirectDisplayID outside = externalDisplay();
+    ASSERT_NE(outside, 0u);
+    engine->setBrightness(0.37, outside);
     fuse->unplug("hidraw0");
-    EXPECT_NEAR(engine->getBrightness(*outside), 0.37, 1.0 / 255);
+    EXPECT_NEAR(engine->getBrightness(outside), 0.37, 1.0 / 255);
     fuse->unplug("hidraw2");
-    EXPECT_NEAR(engine->getBrightness(*outside), 0.37, 1.0 / 255);
+    EXPECT_NEAR(engine->getBrightness(outside), 0.37, 1.0 / 255);
     EXPECT_EQ(fuse->rawValue("hidraw1"), raw(0.37, 255));
 }
 
@@ -262,14 +269,10 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     fuse->addMonitor("hidraw2", kReportOneBrightness, 400);
     laptop.addHidrawDevice(2, 0x9243, realDescriptor("05ac-9243-apdbctl-readme.bin"));
     ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 2; }));
-    CGDirectDisplayID displays[4];
-    std::uint32_t count = 0;
-    ASSERT_EQ(CGGetActiveDisplayList(4, displays, &count), kCGErrorSuccess);
-    const CGDirectDisplayID* outside = std::find_if(
-        displays, displays + count, [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
-    ASSERT_NE(outside, displays + count);
+    const CGDirectDisplayID outside = externalDisplay();
+    ASSERT_NE(outside, 0u);
     for (double brightness : {0.0, 0.5, 1.0}) {
-        engine->setBrightness(brightness, *outside);
+        engine->setBrightness(brightness, outside);
         EXPECT_EQ(fuse->rawValue("hidraw1"), target(brightness, 60000)) << brightness;
         EXPECT_EQ(fuse->rawValue("hidraw2"), target(brightness, 50000)) << brightness;
         for (const char* node : {"hidraw1", "hidraw2"}) {
@@ -277,7 +280,7 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
             ASSERT_EQ(payload.size(), 6u) << node;
             EXPECT_EQ(payload[4] | payload[5] << 8, 0) << node << ": the duration is 0";
         }
-        EXPECT_NEAR(engine->getBrightness(*outside), brightness, 1.0 / 49600);
+        EXPECT_NEAR(engine->getBrightness(outside), brightness, 1.0 / 49600);
     }
 
     // The start-up report names each display's field, and why the other
