@@ -1,5 +1,6 @@
-// Every text of the pane's interface in the user's language: a text added to
-// the interface without a German and a French entry fails here.
+// Every text of the pane's interface in the user's language, tool tips
+// included: a text added to the interface without a German and a French entry
+// fails here.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -11,6 +12,7 @@
 
 #include "Foundation/StringsTable.h"
 #include "pane/PaneHarness.h"
+#include "sensor/AmbientLightSensor.h"
 
 using testing_support::PaneHarness;
 
@@ -23,6 +25,9 @@ std::vector<std::string> interfaceTexts(const std::string& language) {
     testing_support::ScopedEnv lang("LANG", language + ".UTF-8");  // LANGUAGE is ignored under C
     h.open();
     h.dismissNotice(true);
+    // Without a reading the level indicator shows a tool tip of its own.
+    NSNotificationCenter::defaultCenter().postNotificationName(AmbientLightChangedNotification,
+                                                               PlistValue::real(-1.0));
     auto* root = h.window().findChild<QWidget*>("DuolumePref");
     EXPECT_TRUE(root);
     std::vector<std::string> texts;
