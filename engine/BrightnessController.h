@@ -14,6 +14,7 @@
 #include "IOKit/IOKitTypes.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "IOKit/hid/IOHIDManager.h"
+#include "engine/ForeignBrightnessChange.h"
 #include "engine/MonitorBrightnessField.h"
 
 class BrightnessController {
@@ -63,6 +64,8 @@ class BrightnessController {
 
   private:
     double getBuiltinBrightness(CGDirectDisplayID display);
+    // The three routes in order; false when none could read `cell`.
+    bool readBuiltinBrightness(CGDirectDisplayID display, float& cell);
     void setBuiltinBrightness(double brightness, CGDirectDisplayID display);
     double getMonitorBrightness();
     void setMonitorBrightness(double brightness);
@@ -71,6 +74,8 @@ class BrightnessController {
     std::unordered_set<IOHIDDeviceRef> externalMonitorDeviceRefs;
     // Where each attached monitor takes its brightness, found at its attach.
     std::unordered_map<IOHIDDeviceRef, duolume::MonitorBrightnessField> monitorFields_;
+    // What the engine last wrote to the built-in display, to notice another writer.
+    duolume::ForeignBrightnessChange builtinWrites_;
     // Kept only so that an engine that goes away can silence its callbacks;
     // the shared engine never goes away.
     IOHIDManagerRef watcher_ = nullptr;

@@ -88,7 +88,7 @@ std::unique_ptr<NSNib> NSNib::load(const std::string& path, const NSNibConnectio
         for (QWidget* widget : content->root->findChildren<QWidget*>())
             localizeTexts(widget, localize);
     }
-    content->rootView = appkit::makeViewForWidget(content->root);
+    content->rootView = appkit::makeViewForWidget(content->root, localize);
 
     std::map<std::string, NSView*> byName;
     for (QWidget* widget : content->root->findChildren<QWidget*>()) {
@@ -96,7 +96,7 @@ std::unique_ptr<NSNib> NSNib::load(const std::string& path, const NSNibConnectio
         const bool named = !name.isEmpty() && !name.startsWith("qt_");
         if (!named && !widget->property("action").isValid())
             continue;
-        auto view = appkit::makeViewForWidget(widget);
+        auto view = appkit::makeViewForWidget(widget, localize);
         connectAction(widget, *view, connections);
         if (named)
             byName[name.toStdString()] = view.get();

@@ -18,7 +18,9 @@ class NSNib {
     // Loads the file at `path` and connects it. Null when it cannot be read;
     // `error` then says why. Missing or mismatched controls are logged and
     // their fields stay null. With `localize`, every text of the interface
-    // (labels, buttons, group titles, tool tips) is passed through it.
+    // (labels, buttons, group titles, tool tips) is passed through it, and so
+    // are the texts its controls show of their own (the level indicator's
+    // tool tip while it has no reading).
     static std::unique_ptr<NSNib> load(const std::string& path, const NSNibConnections& connections,
                                        std::string* error = nullptr,
                                        const Localizer& localize = {});

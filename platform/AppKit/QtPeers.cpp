@@ -62,7 +62,7 @@ void QtLevelIndicatorPeer::display(const NSView& view) {
     const double span = control.maxValue() - control.minValue();
     if (!(level >= control.minValue()) || span <= 0) {
         bar_->setValue(bar_->minimum());  // below the scale or not a number: empty
-        bar_->setToolTip(QObject::tr("No ambient light reading"));
+        bar_->setToolTip(noReading_);
         return;
     }
     const double fraction = std::min(1.0, (level - control.minValue()) / span);
@@ -76,7 +76,7 @@ void QtTextFieldPeer::display(const NSView& view) {
         label_->setText(QString::fromStdString(static_cast<const NSTextField&>(view).stringValue()));
 }
 
-std::unique_ptr<NSView> makeViewForWidget(QWidget* widget) {
+std::unique_ptr<NSView> makeViewForWidget(QWidget* widget, const NSNib::Localizer& localize) {
     std::unique_ptr<NSView> view;
     if (auto* slider = qobject_cast<QAbstractSlider*>(widget)) {
         auto control = std::make_unique<NSSlider>();
@@ -90,7 +90,9 @@ std::unique_ptr<NSView> makeViewForWidget(QWidget* widget) {
     } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
         bar->setTextVisible(false);
         auto control = std::make_unique<NSLevelIndicator>();
-        control->setPeer(std::make_unique<QtLevelIndicatorPeer>(bar));
+        const std::string noReading = "No ambient light reading";
+        control->setPeer(std::make_unique<QtLevelIndicatorPeer>(
+            bar, QString::fromStdString(localize ? localize(noReading) : noReading)));
         view = std::move(control);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         auto control = std::make_unique<NSTextField>();

@@ -13,6 +13,7 @@
 
 #include "AppKit/NSButton.h"
 #include "AppKit/NSLevelIndicator.h"
+#include "AppKit/NSNib.h"
 #include "AppKit/NSSlider.h"
 #include "AppKit/NSTextField.h"
 #include "AppKit/QtBridge.h"
@@ -54,11 +55,14 @@ class QtButtonPeer : public QtViewPeer {
 class QtLevelIndicatorPeer : public QtViewPeer {
     Q_OBJECT
   public:
-    explicit QtLevelIndicatorPeer(QProgressBar* bar) : QtViewPeer(bar), bar_(bar) {}
+    // `noReading` is the tool tip while there is no level to show.
+    QtLevelIndicatorPeer(QProgressBar* bar, QString noReading)
+        : QtViewPeer(bar), bar_(bar), noReading_(std::move(noReading)) {}
     void display(const NSView&) override;
 
   private:
     QPointer<QProgressBar> bar_;
+    QString noReading_;
 };
 
 class QtTextFieldPeer : public QtViewPeer {
@@ -71,7 +75,8 @@ class QtTextFieldPeer : public QtViewPeer {
     QPointer<QLabel> label_;
 };
 
-// Wraps a widget as the AppKit view of its kind, with its peer attached.
-std::unique_ptr<NSView> makeViewForWidget(QWidget* widget);
+// Wraps a widget as the AppKit view of its kind, with its peer attached. The
+// texts a peer shows of its own pass through `localize`, as the interface's do.
+std::unique_ptr<NSView> makeViewForWidget(QWidget* widget, const NSNib::Localizer& localize = {});
 
 }  // namespace appkit

@@ -16,7 +16,9 @@ class SyncRequest : public EngineTest {
         displays.addBuiltinDisplay(1, 0.5);
         displays.addExternalDisplay(9);
     }
-    void request() { BrightnessController::sharedInstance()->updateDisplayBrightness(false); }
+    void request(bool smooth = false) {
+        BrightnessController::sharedInstance()->updateDisplayBrightness(smooth);
+    }
     int sensorReads() const {
         auto& sensor = sim.simLightSensor();
         return sensor.scalarCalls + sensor.eventCopies;
@@ -70,6 +72,34 @@ TEST_F(SyncRequest, SensorFailureMarkerChangesNothing) {
         settings()[key] = PlistValue::real(0.5);
     request();
     EXPECT_TRUE(displays.writes.empty());
+}
+
+TEST_F(SyncRequest, AnotherProgramsChangeOfTheBuiltinDisplayIsLoggedOnceAfterEachOwnWrite) {
+    const std::string line =
+        "The built-in display's brightness was changed by another program since the last sync";
+    auto reports = [&] { return std::count(sim.logLines.begin(), sim.logLines.end(), line); };
+    setFlatCurve(1.2, 0.3);  // beyond the panel's end, where it stops
+    setAmbientLevel(5.0);
+    engine();
+    request(true);
+    displays.find(1)->brightness = 1.0;
+    setFlatCurve(0.6, 0.3);
+    request();
+    displays.find(1)->brightness = 0.6 + 1.0 / 255.0;  // one raw step of an 8-bit backlight
+    request();
+    EXPECT_EQ(reports(), 0) << "the engine's own writes, as the panel keeps them";
+
+    displays.find(1)->brightness = 0.8;  // the desktop's brightness key
+    request(true);
+    EXPECT_EQ(reports(), 1);
+    request();
+    EXPECT_EQ(reports(), 1) << "the fade's last write is the engine's own";
+
+    // Read again before the engine writes again: no second report.
+    displays.find(1)->brightness = 0.3;
+    BrightnessController::sharedInstance()->getBrightness(1);
+    BrightnessController::sharedInstance()->getBrightness(1);
+    EXPECT_EQ(reports(), 2);
 }
 
 TEST(SyncRequestFromFile, SettingsFileToBothDisplays) {

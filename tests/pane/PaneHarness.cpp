@@ -24,6 +24,10 @@ PaneHarness::PaneHarness() : sim_(&platform::sim::SimMachine::installNew()) {
     offscreenApp();
 }
 
+PaneHarness::PaneHarness(OnInstalledMachine) {
+    offscreenApp();
+}
+
 PaneHarness::~PaneHarness() {
     window_.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

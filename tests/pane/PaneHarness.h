@@ -26,6 +26,10 @@ class PaneHarness {
   public:
     // Installs a fresh simulated machine; nothing is loaded yet.
     PaneHarness();
+    // Runs on the machine the test has installed (the Linux machine on a
+    // virtual laptop); sim(), domain() and changePosts() are then not for use.
+    struct OnInstalledMachine {};
+    explicit PaneHarness(OnInstalledMachine);
     ~PaneHarness();
 
     // Creates the pane from `bundlePath`, shows the window and selects it
@@ -57,7 +61,7 @@ class PaneHarness {
     int changePosts() const;
 
   private:
-    platform::sim::SimMachine* sim_;
+    platform::sim::SimMachine* sim_ = nullptr;
     ScopedEnv language_{"LANGUAGE", std::nullopt};
     ScopedEnv lcAll_{"LC_ALL", std::nullopt};
     ScopedEnv lcMessages_{"LC_MESSAGES", std::nullopt};

@@ -1,35 +1,60 @@
-// The status line's findings on the Linux machine: a virtual laptop with and
-// without a light sensor, on a private session bus with and without the agent.
+// The status line in the real pane on the Linux machine: a virtual laptop
+// without and then with a light sensor, on a private session bus where the
+// agent's name is not owned and then owned.
 #include <gtest/gtest.h>
 
+#include <QLabel>
+
 #include "Session/Session.h"
-#include "linux/LinuxMachine.h"
 #include "pane/PaneHarness.h"
-#include "pane/PaneStatusLine.h"
 #include "settings/ProductIdentifier.h"
-#include "support/PrivateBus.h"
-#include "support/VirtualLaptop.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
 
+namespace {
+
+std::string statusLine(const PaneHarness& h) {
+    auto* label = h.window().findChild<QLabel*>("statusLine");
+    return label ? label->text().toStdString() : "(no status line)";
+}
+
+bool startsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
+
+}  // namespace
+
 TEST(PaneStatusLineOnLinux, FollowsTheLaptopsSensorAndTheAgentsBusName) {
-    TempDir root;
-    ScopedEnv sysroot("PLATFORM_SYSROOT", root.path());
-    ScopedEnv noSystemBus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus"));
-    PrivateBus bus;
-    VirtualLaptop laptop(root.path());
-    platform::linux_machine::LinuxMachine::installNew();
-    auto bundle = NSBundle::bundleWithPath(builtBundlePath());
-    ASSERT_TRUE(bundle);
+    LaptopOnLinux linux;
+    auto settings = duolume::initialSettings();
+    settings[duolume::kEnabledKey] = PlistValue::boolean(true);  // the line names the agent
+    duolume::writeInitialSettings(settings);
+    PaneHarness h(PaneHarness::OnInstalledMachine{});
+    h.open();
+    h.dismissNotice(true);
+    std::string line = statusLine(h);
+    EXPECT_TRUE(startsWith(line, "No light sensor found: this computer has no ambient light "
+                                 "sensor that Linux exposes. The background agent is not running"))
+        << line;
 
-    std::string line = duolume::paneStatusLine(*bundle, true);
-    EXPECT_EQ(line.rfind("No light sensor found: ", 0), 0u) << line;
-    EXPECT_NE(line.find("The background agent is not running"), std::string::npos) << line;
+    // An ordinary laptop's IIO light sensor, no Apple SMC.
+    const std::string iio = linux.root / "sys/bus/iio/devices/iio:device0";
+    writeFile(iio + "/name", "als\n");
+    writeFile(iio + "/in_illuminance_input", "50.000000\n");
+    h.reselect();
+    line = statusLine(h);
+    EXPECT_TRUE(startsWith(line, "Light sensor: IIO iio:device0. The background agent is not "
+                                 "running; to see why: journalctl --user -u "
+                                 "org.duolume.Duolume.service"))
+        << line;
 
-    laptop.setAmbientLight(100, 50.0);
     ASSERT_EQ(platform::claimSessionBusName(duolume::AgentBusName),
               platform::SessionNameClaim::Owned);
-    line = duolume::paneStatusLine(*bundle, true);
-    EXPECT_EQ(line.rfind("Light sensor: IIO iio:device0. The background agent is running. ", 0), 0u)
+    h.reselect();
+    line = statusLine(h);
+    EXPECT_TRUE(startsWith(line, "Light sensor: IIO iio:device0. The background agent is running. "))
         << line;
 }

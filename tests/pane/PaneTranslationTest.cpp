@@ -1,8 +1,10 @@
-// Every text of the pane's interface in the user's language: a text added to
-// the interface without a German and a French entry fails here.
+// Every text of the pane's interface in the user's language, tool tips
+// included, and whole in its widget: a text added to the interface without a
+// German and a French entry, or a translation too long for its place, fails here.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRegularExpression>
@@ -11,18 +13,40 @@
 
 #include "Foundation/StringsTable.h"
 #include "pane/PaneHarness.h"
+#include "sensor/AmbientLightSensor.h"
 
 using testing_support::PaneHarness;
 
 namespace {
 
-// Every visible text of the loaded interface, in widget order.
+// Whether the widget is narrower (or, for a wrapped label, lower) than its
+// text needs, as the window laid it out.
+bool isCut(QWidget* w) {
+    if (!w->isVisible())
+        return false;
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        return label->wordWrap() ? label->height() < label->heightForWidth(label->width())
+                                 : label->width() < label->sizeHint().width();
+    }
+    if (qobject_cast<QAbstractButton*>(w))
+        return w->width() < w->sizeHint().width();
+    if (qobject_cast<QGroupBox*>(w))
+        return w->width() < w->minimumSizeHint().width();
+    return false;
+}
+
+// Every visible text of the loaded interface, in widget order; each must fit
+// its widget.
 std::vector<std::string> interfaceTexts(const std::string& language) {
     PaneHarness h;
     testing_support::ScopedEnv env("LANGUAGE", language);
     testing_support::ScopedEnv lang("LANG", language + ".UTF-8");  // LANGUAGE is ignored under C
     h.open();
     h.dismissNotice(true);
+    // Without a reading the level indicator shows a tool tip of its own.
+    NSNotificationCenter::defaultCenter().postNotificationName(AmbientLightChangedNotification,
+                                                               PlistValue::real(-1.0));
+    QCoreApplication::processEvents();  // the window's layout settles
     auto* root = h.window().findChild<QWidget*>("DuolumePref");
     EXPECT_TRUE(root);
     std::vector<std::string> texts;
@@ -31,6 +55,7 @@ std::vector<std::string> interfaceTexts(const std::string& language) {
     QList<QWidget*> widgets = root->findChildren<QWidget*>();
     widgets.prepend(root);
     for (QWidget* w : widgets) {
+        EXPECT_FALSE(isCut(w)) << language << ": " << w->objectName().toStdString() << " is cut";
         if (w->objectName() == "statusLine")
             continue;  // the program's own texts, from Localizable.strings (checked below)
         if (auto* label = qobject_cast<QLabel*>(w))
