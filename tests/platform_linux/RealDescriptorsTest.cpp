@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "linux/HidReportDescriptor.h"
+#include "support/TabSeparated.h"
 
 using namespace platform::linux_machine;
 
@@ -16,28 +16,19 @@ namespace {
 
 const std::string kFolder = std::string(DUOLUME_SOURCE_DIR) + "/tests/data/real-data/hid/";
 
-std::vector<std::string> columns(const std::string& line) {
-    std::vector<std::string> out;
-    std::stringstream in(line);
-    std::string cell;
-    while (std::getline(in, cell, '\t'))
-        out.push_back(cell);
-    return out;
-}
-
 TEST(RealDescriptors, DecodeToTheFieldsTheirIndexLists) {
     std::ifstream index(kFolder + "INDEX.tsv");
     ASSERT_TRUE(index) << kFolder;
     std::string line;
     std::getline(index, line);
-    const auto header = columns(line);
+    const auto header = testing_support::tabSeparatedCells(line);
     auto col = [&](const char* name) {
         return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) -
                                         header.begin());
     };
     int checked = 0;
     while (std::getline(index, line)) {
-        auto row = columns(line);
+        auto row = testing_support::tabSeparatedCells(line);
         row.resize(header.size());
         if (row[col("record")] != "field")
             continue;

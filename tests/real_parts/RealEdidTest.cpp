@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <utility>
 
 #include "CoreGraphics/CGDirectDisplay.h"
@@ -16,6 +15,7 @@
 #include "engine/BrightnessController.h"
 #include "linux/Edid.h"
 #include "platform_linux/LaptopFixture.h"
+#include "support/TabSeparated.h"
 
 using namespace testing_support;
 using platform::linux_machine::parseEdid;
@@ -32,20 +32,12 @@ std::vector<std::uint8_t> recorded(const std::string& file) {
 // INDEX.tsv: one row per file, by column name.
 std::vector<std::map<std::string, std::string>> indexRows() {
     std::ifstream in(kEdidFolder + "INDEX.tsv");
-    auto split = [](const std::string& line) {
-        std::vector<std::string> cells;
-        std::stringstream s(line);
-        std::string cell;
-        while (std::getline(s, cell, '\t'))
-            cells.push_back(cell);
-        return cells;
-    };
     std::string line;
     std::getline(in, line);
-    auto header = split(line);
+    auto header = testing_support::tabSeparatedCells(line);
     std::vector<std::map<std::string, std::string>> rows;
     while (std::getline(in, line)) {
-        auto cells = split(line);
+        auto cells = testing_support::tabSeparatedCells(line);
         std::map<std::string, std::string> row;
         for (std::size_t i = 0; i < header.size(); ++i)
             row[header[i]] = i < cells.size() ? cells[i] : "";
