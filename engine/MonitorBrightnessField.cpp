@@ -177,7 +177,6 @@ std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightness
            describeField(field) + ", " + bytes;
 }
 
-
 std::string describeInterfaceNotAttached(IOHIDDeviceRef device) {
     return "USB monitor " + productText(device) +
            ": this HID interface declares no brightness control; not attached (the display's "
