@@ -24,6 +24,18 @@ bool isBrightnessUsage(IOHIDElementRef e) {
            IOHIDElementGetUsage(e) == kBrightnessUsage;
 }
 
+// Every field of one feature report, in order.
+std::vector<IOHIDElementRef> featureReport(const std::vector<IOHIDElementRef>& elements,
+                                           std::uint32_t reportID) {
+    std::vector<IOHIDElementRef> report;
+    for (IOHIDElementRef e : elements) {
+        if (IOHIDElementGetType(e) == kIOHIDElementTypeFeature &&
+            IOHIDElementGetReportID(e) == reportID)
+            report.push_back(e);
+    }
+    return report;
+}
+
 }  // namespace
 
 std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDElementRef>& report,
@@ -54,11 +66,7 @@ std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDEleme
 
 std::optional<MonitorBrightnessField> reportSixteenField(
     const std::vector<IOHIDElementRef>& elements) {
-    std::vector<IOHIDElementRef> report;
-    for (IOHIDElementRef e : elements) {
-        if (IOHIDElementGetType(e) == kIOHIDElementTypeFeature && IOHIDElementGetReportID(e) == 16)
-            report.push_back(e);
-    }
+    const std::vector<IOHIDElementRef> report = featureReport(elements, 16);
     IOHIDElementRef chosen = nullptr;
     for (IOHIDElementRef e : report) {
         if (isBrightnessUsage(e)) {
@@ -76,15 +84,8 @@ std::optional<MonitorBrightnessField> reportSixteenField(
 std::optional<MonitorBrightnessField> brightnessUsageField(
     const std::vector<IOHIDElementRef>& elements) {
     for (IOHIDElementRef e : elements) {
-        if (IOHIDElementGetType(e) != kIOHIDElementTypeFeature || !isBrightnessUsage(e))
-            continue;
-        std::vector<IOHIDElementRef> report;
-        for (IOHIDElementRef other : elements) {
-            if (IOHIDElementGetType(other) == kIOHIDElementTypeFeature &&
-                IOHIDElementGetReportID(other) == IOHIDElementGetReportID(e))
-                report.push_back(other);
-        }
-        return fieldInReport(report, e);
+        if (IOHIDElementGetType(e) == kIOHIDElementTypeFeature && isBrightnessUsage(e))
+            return fieldInReport(featureReport(elements, IOHIDElementGetReportID(e)), e);
     }
     return std::nullopt;
 }
