@@ -72,11 +72,12 @@ void BackgroundAgent::sync(bool smooth, When when, const char* why) {
         return;
     }
     lastSkip_.clear();
-    // Noise from the sensor in steady light stays below the threshold.
+    // Noise from the sensor in steady light moves no target far enough.
     if (when == When::OnlyIfMoved && applied_ &&
-        !targetsMoved(*targets, *applied_, kLightChangeThreshold))
+        !BrightnessController::worthFading(applied_->internal, targets->internal) &&
+        !BrightnessController::worthFading(applied_->external, targets->external))
         return;
-    engine->updateDisplayBrightness(smooth);
+    engine->setBrightnessForInternalDisplay(targets->internal, targets->external, smooth);
     applied_ = targets;
     NSLog("Light level %.2f: built-in display %.0f%%, USB monitors %.0f%% (%s%s)", level,
           targets->internal * 100.0, targets->external * 100.0, why, smooth ? ", fading" : "");

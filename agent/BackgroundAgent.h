@@ -2,31 +2,31 @@
 // synchronisation is on. One per user session.
 //
 // - at start: the curve applied once, at once;
-// - the ambient light changed: a sync request with a fade, but only when the
-//   curve's targets moved by kLightChangeThreshold or more since the last
-//   one applied, so sensor noise in steady light writes nothing;
+// - the ambient light changed: a fade to the curve's targets, but only when
+//   they moved far enough to be worth a fade since the last ones applied
+//   (the engine's one threshold), so sensor noise in steady light writes
+//   nothing;
 // - the settings changed (another process posted the change notification):
-//   a sync request at once;
-// - the machine resumed from sleep: a sync request at once;
+//   the targets applied at once;
+// - the machine resumed from sleep: the targets applied at once;
 // - SIGTERM or SIGINT: the run loop stops and the program ends.
 // USB monitors coming and going are handled by the engine's own watcher.
+//
+// Each sync decides once: one read of the settings and of the level, one
+// look-up of the targets, which are logged and handed to the engine as they
+// are.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "agent/CurveTargets.h"
+#include "engine/CurveLookup.h"
 
 namespace duolume {
 
 class BackgroundAgent {
   public:
     enum class Start { Running, AnotherAgentRuns };
-
-    // Smallest change of a target brightness (a fraction of the full range)
-    // that a light change brings to the displays. The engine's fade starts
-    // at the same size.
-    static constexpr double kLightChangeThreshold = 0.01;
 
     BackgroundAgent() = default;
     ~BackgroundAgent();
@@ -38,7 +38,7 @@ class BackgroundAgent {
     // sensor, the engine and the observers and applies the curve once.
     Start start();
 
-    // The targets of the last sync request made, if any.
+    // The targets last applied, if any.
     const std::optional<CurveTargets>& lastApplied() const { return applied_; }
 
   private:

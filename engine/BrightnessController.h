@@ -41,6 +41,14 @@ class BrightnessController {
     // `external`, at once or in a one-second fade.
     void setBrightnessForInternalDisplay(double internal, double external, bool smooth);
 
+    // A fade is 100 steps; a display whose step would be smaller than this is
+    // written once with its target instead.
+    static constexpr int kFadeSteps = 100;
+    static constexpr double kSmallestFadedIncrement = 0.0001;
+    // Whether moving a display from `from` to `to` is worth a fade: the one
+    // threshold for every caller that asks whether a change is big enough.
+    static bool worthFading(double from, double to);
+
     // One display's brightness: the built-in display through the platform's
     // display services, any other display through the attached USB monitors.
     double getBrightness(CGDirectDisplayID display);

@@ -11,12 +11,13 @@
 namespace {
 
 constexpr std::uint32_t kMaxDisplays = 2;
-constexpr int kFadeSteps = 100;
 constexpr std::uint32_t kFadeStepMicroseconds = 10000;
-// A step of at least a hundredth of the range over the whole fade is worth fading.
-constexpr double kSmallestFadedIncrement = 0.0001;
 
 }  // namespace
+
+bool BrightnessController::worthFading(double from, double to) {
+    return std::fabs((to - from) / kFadeSteps) >= kSmallestFadedIncrement;
+}
 
 void BrightnessController::setBrightnessForInternalDisplay(double internal, double external,
                                                            bool smooth) {
@@ -39,15 +40,14 @@ void BrightnessController::setBrightnessForInternalDisplay(double internal, doub
     const double targets[kMaxDisplays] = {internal, external};
     double current[kMaxDisplays] = {};
     double increments[kMaxDisplays] = {};
-    bool worthFading = false;
+    bool anyFade = false;
     for (CGDisplayCount i = 0; i < count; ++i) {
         current[i] = getBrightness(displays[i]);
         increments[i] = (targets[i] - current[i]) / kFadeSteps;
-        if (std::fabs(increments[i]) >= kSmallestFadedIncrement)
-            worthFading = true;
+        anyFade = anyFade || BrightnessController::worthFading(current[i], targets[i]);
     }
 
-    if (!smooth || !worthFading) {
+    if (!smooth || !anyFade) {
         for (CGDisplayCount i = 0; i < count; ++i)
             setBrightness(targets[i], displays[i]);
         return;

@@ -1,5 +1,6 @@
 // The background agent on a simulated laptop.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <signal.h>
 
 #include "CoreFoundation/CFRunLoop.h"
@@ -105,6 +106,22 @@ TEST(BackgroundAgent, ASettingsChangeFromThePaneAppliesAtOnce) {
     EXPECT_EQ(
         countLogs(laptop.sim.logLines, "built-in display 25%, USB monitors 70% (settings changed)"),
         1);
+}
+
+// The agent decides once per sync: the settings it read are the ones the
+// targets it logs and applies come from, with nothing read again behind it.
+TEST(BackgroundAgent, EachSyncReadsTheSettingsOnce) {
+    SimLaptop laptop;
+    laptop.setLight(7.0);
+    BackgroundAgent agent;
+    agent.start();
+    auto& journal = laptop.sim.simDefaults().journal;
+    journal.clear();
+    laptop.setLight(3.0);
+    laptop.announce();
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "read"), 1)
+        << ::testing::PrintToString(journal);
+    EXPECT_NEAR(agent.lastApplied()->internal, laptop.builtin(), 1e-6);
 }
 
 TEST(BackgroundAgent, ResumeFromSleepAppliesTheCurveAgain) {
