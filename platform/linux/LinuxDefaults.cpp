@@ -48,7 +48,46 @@ std::string LinuxDefaults::pathForDomain(const std::string& domain) {
     return folder + "/" + domain + ".plist";
 }
 
-void LinuxDefaults::keepDamagedFile(const std::string& path, const std::string& why) {
+// The update lock of one file, noted while it lives so that a read inside
+// the update knows the lock is already this process's.
+class LinuxDefaults::HeldLock : public DefaultsStorage::UpdateLock {
+  public:
+    HeldLock(LinuxDefaults& owner, std::string path, std::unique_ptr<UpdateLock> lock)
+        : owner_(owner), path_(std::move(path)), lock_(std::move(lock)) {
+        if (lock_->held())
+            owner_.lockedPaths_.insert(path_);
+    }
+    ~HeldLock() override {
+        if (lock_->held())
+            owner_.lockedPaths_.erase(path_);
+    }
+    bool held() const override { return lock_->held(); }
+
+  private:
+    LinuxDefaults& owner_;
+    std::string path_;
+    std::unique_ptr<UpdateLock> lock_;
+};
+
+std::optional<PlistDictionary> LinuxDefaults::keepDamagedFile(const std::string& path,
+                                                             const std::string& bytes,
+                                                             const std::string& why) {
+    std::unique_ptr<HeldLock> lock;
+    if (!lockedPaths_.count(path)) {
+        lock = std::make_unique<HeldLock>(*this, path, tryLockSettingsFile(path));
+        if (!lock->held()) {
+            machine_.writeLog("Settings file " + path + " is damaged (" + why +
+                              "); read as empty and left in place while another process "
+                              "updates it");
+            return std::nullopt;
+        }
+        // Looked at again under the lock: the writer that held it may have
+        // replaced the damaged file with a whole one.
+        std::string error;
+        auto now = readWholeFile(path, &error);
+        if (now && *now != bytes)
+            return parse(path, std::move(*now));
+    }
     // Never delete what the user had: move it aside under a name not yet taken.
     std::string target = path + ".damaged";
     for (int n = 2; access(target.c_str(), F_OK) == 0; ++n)
@@ -60,6 +99,7 @@ void LinuxDefaults::keepDamagedFile(const std::string& path, const std::string& 
         machine_.writeLog("Settings file " + path + " is damaged (" + why +
                           ") and could not be moved aside: " + std::strerror(errno));
     }
+    return std::nullopt;
 }
 
 std::optional<PlistDictionary> LinuxDefaults::read(const std::string& domain) {
@@ -80,10 +120,8 @@ std::optional<PlistDictionary> LinuxDefaults::read(const std::string& domain) {
     }
     std::string error;
     auto bytes = readWholeFile(path, &error);
-    if (!bytes) {
-        keepDamagedFile(path, error);
-        return std::nullopt;
-    }
+    if (!bytes)
+        return keepDamagedFile(path, {}, error);
     return parse(path, std::move(*bytes));
 }
 
@@ -93,14 +131,8 @@ std::optional<PlistDictionary> LinuxDefaults::parse(const std::string& path, std
         return last->second.dictionary;
     std::string error;
     auto value = parsePropertyList(bytes, &error);
-    if (!value) {
-        keepDamagedFile(path, error);
-        return std::nullopt;
-    }
-    if (!value->dictionaryValue()) {
-        keepDamagedFile(path, "its top level is not a dictionary");
-        return std::nullopt;
-    }
+    if (!value || !value->dictionaryValue())
+        return keepDamagedFile(path, bytes, value ? "its top level is not a dictionary" : error);
     Parsed& parsed = lastParsed_[path];
     parsed.bytes = std::move(bytes);
     parsed.dictionary = *value->dictionaryValue();
@@ -109,7 +141,9 @@ std::optional<PlistDictionary> LinuxDefaults::parse(const std::string& path, std
 
 std::unique_ptr<DefaultsStorage::UpdateLock> LinuxDefaults::lockForUpdate(
     const std::string& domain) {
-    return lockSettingsFile(machine_, pathForDomain(domain), lockWaitSeconds_);
+    const std::string path = pathForDomain(domain);
+    return std::make_unique<HeldLock>(*this, path,
+                                      lockSettingsFile(machine_, path, lockWaitSeconds_));
 }
 
 bool LinuxDefaults::write(const std::string& domain, const PlistDictionary& content) {

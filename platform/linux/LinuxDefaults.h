@@ -2,7 +2,9 @@
 // (default ~/.config), read afresh at every call and replaced atomically with
 // mode 0600. A file that cannot be parsed, or whose top level is not a
 // dictionary, is logged, moved aside as <domain>.plist.damaged and read as an
-// absent domain.
+// absent domain. It is moved only under the domain's update lock, after a
+// second look: a writer holding the lock may have just put a whole file in
+// its place.
 //
 // The file is read whole at every call; only its parse is remembered: bytes
 // equal to those last parsed from the same file give that parse's
@@ -10,11 +12,12 @@
 // reads the same file several times a second while a slider moves.
 //
 // An update (read, set, replace) holds the flock of "<domain>.plist.lock"
-// (SettingsFileLock.h); reads take no lock, the atomic replacement keeps
-// every file they see whole.
+// (SettingsFileLock.h), waiting a short, bounded time for it; reads take no
+// lock, the atomic replacement keeps every file they see whole.
 #pragma once
 
 #include <map>
+#include <set>
 
 #include "Machine.h"
 
@@ -36,17 +39,23 @@ class LinuxDefaults : public DefaultsStorage {
     static std::string pathForDomain(const std::string& domain);
 
   private:
+    class HeldLock;
     struct Parsed {
         std::string bytes;
         PlistDictionary dictionary;
     };
-    void keepDamagedFile(const std::string& path, const std::string& why);
+    // Moves a damaged file aside, under the lock; absent when the file read
+    // again under the lock is no longer the damaged one: then its domain.
+    std::optional<PlistDictionary> keepDamagedFile(const std::string& path,
+                                                   const std::string& bytes,
+                                                   const std::string& why);
     std::optional<PlistDictionary> parse(const std::string& path, std::string bytes);
 
     Machine& machine_;
     bool lastWriteSucceeded_ = true;
-    double lockWaitSeconds_ = 2.0;
+    double lockWaitSeconds_ = 0.25;
     std::map<std::string, Parsed> lastParsed_;  // by file path
+    std::set<std::string> lockedPaths_;         // files whose update lock this process holds
 };
 
 }  // namespace platform::linux_machine

@@ -3,6 +3,14 @@
 // different keys at the same moment both keep their change. The kernel drops
 // the lock when its holder's file is closed, also when the holder is killed,
 // so a dead writer never blocks the next one.
+//
+// The wait for another holder is bounded and short, since the window's thread
+// takes this lock at every slider move. A blocking flock queues the writer
+// behind the holder (polling would let a busy holder take the lock again and
+// again before the poll comes), so the wait runs on one waiting thread per
+// process, which keeps at most one descriptor. While that thread is still
+// queued behind a holder that did not let go, later updates do not wait at
+// all: they write without the lock, and the log says so once.
 #pragma once
 
 #include <memory>
@@ -18,5 +26,8 @@ namespace platform::linux_machine {
 std::unique_ptr<DefaultsStorage::UpdateLock> lockSettingsFile(Machine& machine,
                                                               const std::string& settingsPath,
                                                               double waitSeconds);
+
+// The lock without any wait: held at once, or not at all (nothing logged).
+std::unique_ptr<DefaultsStorage::UpdateLock> tryLockSettingsFile(const std::string& settingsPath);
 
 }  // namespace platform::linux_machine
