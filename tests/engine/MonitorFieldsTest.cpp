@@ -94,9 +94,11 @@ TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
     }
 }
 
+// 0.8 is 204 raw steps; a hundred summed increments from 25 fall a hair
+// short of it, which truncates to 203 unless the last step is the target.
 TEST_F(MonitorFields, AFadeOnAnEightBitMonitorClimbsStepByStepToTheTarget) {
     auto& eightBit = monitor(0x9218, {feature(16, 8, 0, 255)}, {25});
-    setFlatCurve(0.6, 0.9);
+    setFlatCurve(0.6, 0.8);
     engine();  // the attach fades onto the curve
     auto sent = payloadsSent(eightBit);
     ASSERT_GE(sent.size(), 50u);
@@ -105,7 +107,7 @@ TEST_F(MonitorFields, AFadeOnAnEightBitMonitorClimbsStepByStepToTheTarget) {
         EXPECT_GE(sent[i][0], sent[i - 1][0]) << "step " << i;
     }
     EXPECT_LT(sent.front()[0], 40);
-    EXPECT_EQ(sent.back()[0], static_cast<std::uint8_t>(0.9 * 255));
+    EXPECT_EQ(sent.back()[0], 204);
 }
 
 TEST_F(MonitorFields, AReadGivesWhatWasWrittenWithinOneRawStep) {
