@@ -10,4 +10,3 @@ using CGError = std::int32_t;
 inline constexpr CGError kCGErrorSuccess = 0;
 inline constexpr CGError kCGErrorFailure = 1000;
 inline constexpr CGError kCGErrorIllegalArgument = 1001;
-inline constexpr CGError kCGErrorNoneAvailable = 1011;

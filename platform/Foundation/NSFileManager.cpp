@@ -50,11 +50,3 @@ bool NSFileManager::createDirectoryAtPath(const std::string& path, bool withInte
         ::chmod(path.c_str(), mode);
     return ok;
 }
-
-bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) {
-    struct stat st {};
-    bool exists = ::stat(path.c_str(), &st) == 0;
-    if (isDirectory)
-        *isDirectory = exists && S_ISDIR(st.st_mode);
-    return exists;
-}

@@ -18,6 +18,4 @@ class NSFileManager {
     // false on failure and, when `error` is given, says why.
     bool createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories,
                                const NSDictionary* attributes, std::string* error);
-    // True when something is at `path`; `isDirectory` tells whether it is a folder.
-    bool fileExistsAtPath(const std::string& path, bool* isDirectory = nullptr);
 };

@@ -200,20 +200,6 @@ IOReturn readBacklightMax(const Backlight& backlight, long long* max) {
     return kIOReturnSuccess;
 }
 
-IOReturn readBacklightFraction(const Backlight& backlight, float* fraction) {
-    long long max = 0;
-    if (IOReturn status = readBacklightMax(backlight, &max))
-        return status;
-    int error = 0;
-    auto value = readCount(backlight.folder + "/brightness", &error);
-    if (!value)
-        return statusForErrno(error);
-    if (*value > max)
-        return kIOReturnIOError;  // contradicts max_brightness
-    *fraction = static_cast<float>(static_cast<double>(*value) / static_cast<double>(max));
-    return kIOReturnSuccess;
-}
-
 std::optional<long long> backlightRawValue(double fraction, long long max, bool builtin) {
     if (std::isnan(fraction) || max <= 0)
         return std::nullopt;
@@ -224,22 +210,6 @@ std::optional<long long> backlightRawValue(double fraction, long long max, bool 
     if (builtin && raw < 1)
         raw = 1;
     return raw;
-}
-
-IOReturn backlightRawValueFor(const Backlight& backlight, double fraction, long long* raw) {
-    long long max = 0;
-    if (IOReturn status = readBacklightMax(backlight, &max))
-        return status;
-    auto value = backlightRawValue(fraction, max, backlight.builtin);
-    if (!value)
-        return kIOReturnBadArgument;
-    *raw = *value;
-    return kIOReturnSuccess;
-}
-
-IOReturn writeBacklightRaw(const Backlight& backlight, long long raw) {
-    int error = writeAttribute(backlight.folder + "/brightness", std::to_string(raw) + "\n");
-    return error ? statusForErrno(error) : kIOReturnSuccess;
 }
 
 }  // namespace platform::linux_machine

@@ -33,18 +33,10 @@ bool hasBuiltinBacklight();
 // ("appledisplayN").
 bool isUsbMonitorBacklight(const std::string& classEntry);
 
-// brightness / max_brightness.
-IOReturn readBacklightFraction(const Backlight& backlight, float* fraction);
 // The raw value for a fraction: rounded, within 0..max; built-in panels get
 // at least 1. Absent for a fraction that is not a number.
 std::optional<long long> backlightRawValue(double fraction, long long max, bool builtin);
 // max_brightness, or the status of the failed read.
 IOReturn readBacklightMax(const Backlight& backlight, long long* max);
-// The raw value for `fraction` on this backlight (reads max_brightness), or
-// the status of the failure.
-IOReturn backlightRawValueFor(const Backlight& backlight, double fraction, long long* raw);
-// Writes `raw` to the brightness file. The status of a refused write is
-// kIOReturnNotPermitted.
-IOReturn writeBacklightRaw(const Backlight& backlight, long long raw);
 
 }  // namespace platform::linux_machine

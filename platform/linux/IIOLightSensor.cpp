@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "linux/SysfsDecimal.h"
+#include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace platform::linux_machine {
@@ -86,6 +88,37 @@ std::optional<std::vector<std::uint8_t>> readBinaryFile(const std::string& path,
                                                         std::size_t limit) {
     int error = 0;
     return readWhole(path, limit, &error);
+}
+
+std::optional<std::string> readTextFile(const std::string& path, std::size_t limit) {
+    int error = 0;
+    auto bytes = readWhole(path, limit, &error);
+    if (!bytes)
+        return std::nullopt;
+    return std::string(bytes->begin(), bytes->end());
+}
+
+std::optional<double> parseDecimal(std::string_view text) {
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return std::nullopt;
+    double value = 0.0;
+    auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> readDecimal(const std::string& path) {
+    auto line = readAttribute(path);
+    return line ? parseDecimal(*line) : std::nullopt;
 }
 
 std::optional<std::string> readAttribute(const std::string& path) {

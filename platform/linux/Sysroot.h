@@ -12,12 +12,6 @@ const std::string& sysroot();
 // `absolute` ("/sys/class/...") under the root.
 std::string underSysroot(const std::string& absolute);
 
-// Small file helpers used by the Linux stand-ins.
-std::optional<std::string> readTextFile(const std::string& path);
-// The first line of a file without surrounding white space, absent if unreadable.
-std::optional<std::string> readTrimmedLine(const std::string& path);
-// A whole decimal number from a sysfs-style file; absent when missing or garbled.
-std::optional<long long> readInteger(const std::string& path);
 // The environment variable's value, or absent when unset or empty.
 std::optional<std::string> environment(const char* name);
 // $HOME, or the password database's home folder.

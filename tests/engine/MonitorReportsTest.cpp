@@ -2,16 +2,24 @@
 #include <cmath>
 
 #include "EngineTestSupport.h"
-#include "engine/MonitorBrightnessReport.h"
+#include "engine/MonitorBrightnessField.h"
+#include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
 namespace {
 
 using Payload = std::vector<std::uint8_t>;
 
+// The payload of a monitor without a usable descriptor: report 16, two bytes.
 Payload payloadFor(double brightness) {
-    auto p = duolume::monitorPayloadForBrightness(brightness);
-    return p ? Payload(p->begin(), p->end()) : Payload{};
+    return duolume::payloadForBrightness(duolume::kFixedBrightnessField, brightness)
+        .value_or(Payload{});
+}
+
+float brightnessFor(const Payload& payload) {
+    return duolume::brightnessForPayload(duolume::kFixedBrightnessField, payload.data(),
+                                         static_cast<long>(payload.size()))
+        .value_or(-1.0f);
 }
 
 TEST(MonitorPayload, WriteTruncatesTowardZero) {
@@ -36,9 +44,8 @@ TEST(MonitorPayload, ValuesFarOutsideTheRangeStopAtTheEndsInsteadOfWrapping) {
 }
 
 TEST(MonitorPayload, ReadPassesThroughSinglePrecision) {
-    EXPECT_EQ(duolume::monitorBrightnessForPayload({0xFF, 0xFF}), 1.0f);
-    EXPECT_EQ(static_cast<double>(duolume::monitorBrightnessForPayload({0xFF, 0x7F})),
-              0.49999237060546875);
+    EXPECT_EQ(brightnessFor({0xFF, 0xFF}), 1.0f);
+    EXPECT_EQ(static_cast<double>(brightnessFor({0xFF, 0x7F})), 0.49999237060546875);
 }
 
 class MonitorReports : public EngineTest {
@@ -48,8 +55,8 @@ class MonitorReports : public EngineTest {
 };
 
 TEST_F(MonitorReports, EveryMonitorReceivesTheSamePayloadForAnyExternalDisplay) {
-    auto& a = hid.plugInAppleMonitor(0x9226);
-    auto& b = hid.plugInAppleMonitor(0x9232);
+    auto& a = testing_support::plugInAppleMonitor(hid, 0x9226);
+    auto& b = testing_support::plugInAppleMonitor(hid, 0x9232);
     engine();
     a.sent.clear();
     b.sent.clear();
@@ -58,12 +65,12 @@ TEST_F(MonitorReports, EveryMonitorReceivesTheSamePayloadForAnyExternalDisplay) 
     const std::vector<Payload> expected{{0xFF, 0x3F}, {0xFF, 0x3F}};
     EXPECT_EQ(payloadsSent(a), expected);
     EXPECT_EQ(payloadsSent(b), expected);
-    EXPECT_EQ(a.brightnessRaw(), 0x3FFF);
+    EXPECT_EQ(testing_support::reportSixteen(a), 0x3FFF);
 }
 
 TEST_F(MonitorReports, ReadAsksEveryMonitorAndTheLastAnswerCounts) {
-    auto& a = hid.plugInAppleMonitor(0x9226, 0xFFFF);
-    auto& b = hid.plugInAppleMonitor(0x9227, 0x7FFF);
+    auto& a = testing_support::plugInAppleMonitor(hid, 0x9226, 0xFFFF);
+    auto& b = testing_support::plugInAppleMonitor(hid, 0x9227, 0x7FFF);
     engine();
     markCalls();
     const double read = controller().getBrightness(kExternal);
@@ -76,8 +83,8 @@ TEST_F(MonitorReports, ReadAsksEveryMonitorAndTheLastAnswerCounts) {
 }
 
 TEST_F(MonitorReports, AMonitorWhoseReadFailsContributesNothing) {
-    auto& good = hid.plugInAppleMonitor(0x9226, 0x7FFF);
-    auto& failing = hid.plugInAppleMonitor(0x9227, 0xFFFF);
+    auto& good = testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
+    auto& failing = testing_support::plugInAppleMonitor(hid, 0x9227, 0xFFFF);
     failing.getStatus = kIOReturnNotResponding;
     engine();
     EXPECT_EQ(controller().getBrightness(kExternal), 0.49999237060546875);
@@ -86,20 +93,20 @@ TEST_F(MonitorReports, AMonitorWhoseReadFailsContributesNothing) {
 }
 
 TEST_F(MonitorReports, AFailedWriteDoesNotStopTheOthers) {
-    auto& first = hid.plugInAppleMonitor(0x9226, 0x1000);
-    auto& second = hid.plugInAppleMonitor(0x9227, 0x1000);
+    auto& first = testing_support::plugInAppleMonitor(hid, 0x9226, 0x1000);
+    auto& second = testing_support::plugInAppleMonitor(hid, 0x9227, 0x1000);
     engine();
     const auto logLines = sim.logLines.size();
     // Each monitor fails in one round, so whatever order the set walks in,
     // the failing one comes before the good one once.
     for (auto [failing, good, brightness, raw] :
          {std::tuple{&first, &second, 1.0, 0xFFFF}, std::tuple{&second, &first, 0.0, 0x0000}}) {
-        const auto before = failing->brightnessRaw();
+        const auto before = testing_support::reportSixteen(*failing);
         failing->setStatus = kIOReturnNotResponding;
         good->setStatus = kIOReturnSuccess;
         controller().setBrightness(brightness, kExternal);
-        EXPECT_EQ(failing->brightnessRaw(), before);
-        EXPECT_EQ(good->brightnessRaw(), raw);
+        EXPECT_EQ(testing_support::reportSixteen(*failing), before);
+        EXPECT_EQ(testing_support::reportSixteen(*good), raw);
     }
     EXPECT_EQ(sim.logLines.size(), logLines);
 }

@@ -8,7 +8,7 @@
 
 #include "fuzz/FuzzTarget.h"
 #include "linux/AppleSMCLight.h"
-#include "linux/SysfsDecimal.h"
+#include "linux/SysfsFiles.h"
 
 using platform::linux_machine::AppleSMCLight;
 using platform::linux_machine::parseDecimal;
