@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::string kRulePath = std::string(DUOLUME_SOURCE_DIR) + "/engine/70-duolume.rules";
+const std::string kRulePath = std::string(DUOLUME_SOURCE_DIR) + "/packaging/udev/70-duolume.rules";
 
 std::vector<std::string> ruleLines() {
     std::istringstream in(testing_support::readFile(kRulePath));
