@@ -7,10 +7,11 @@ namespace duolume {
 
 namespace {
 
-// A backlight keeps whole raw steps, so a value read back differs from the
-// one written by up to half a step: at most 1/40 on a panel of 20 steps or
-// more. The desktops' brightness keys move by a twentieth, twice as far.
-constexpr double kPanelRounding = 1.0 / 40.0;
+// The display services answer a read with the value last set while the
+// panel still shows it, whatever steps the panel keeps, so only the
+// single-precision cell's rounding is left; the finest backlights move by
+// about 1/100000.
+constexpr double kReadRounding = 1e-5;
 
 }  // namespace
 
@@ -24,7 +25,7 @@ void ForeignBrightnessChange::writeFailed() {
 }
 
 bool ForeignBrightnessChange::seenIn(double reading) {
-    if (!lastWrite_ || !(std::fabs(reading - *lastWrite_) > kPanelRounding))  // NaN: not a change
+    if (!lastWrite_ || !(std::fabs(reading - *lastWrite_) > kReadRounding))  // NaN: not a change
         return false;
     lastWrite_.reset();
     return true;

@@ -1,19 +1,23 @@
-// An Apple USB monitor that the kernel's appledisplay driver has claimed. The
-// driver takes the monitor's HID interface (so no hidraw node exists) and
-// offers its brightness as a backlight (appledisplayN, 0..max_brightness,
-// 255 in practice). This device speaks the monitor's brightness feature report
-// (ID 16, 16-bit little-endian) on top of that backlight, in both directions.
-// Writes go to the sysfs file, or through systemd-logind when this user may
-// not write it.
+// A USB monitor that the kernel's appledisplay driver has claimed. The driver
+// takes the monitor's HID interface (so no hidraw node exists) and offers
+// its brightness as a backlight (appledisplayN). This device speaks, on top
+// of that backlight, the one feature report the driver itself exchanges with
+// the monitor, and declares it as its only element: the brightness control,
+// one byte from 0 to the backlight's max_brightness (the driver's 0xff).
+//
+// Facts from drivers/usb/misc/appledisplay.c: ACD_USB_BRIGHTNESS 0x0310 is
+// the wValue of its GET_REPORT/SET_REPORT (report type 3, feature; report ID
+// 0x10), the brightness is the single byte after the report ID, and
+// max_brightness is 0xff.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "linux/KeptBacklights.h"
 #include "linux/LinuxHIDDevice.h"
 
 namespace platform::linux_machine {
-
-inline constexpr CFIndex kBrightnessReportID = 16;
 
 class AppleDisplayBacklightDevice : public LinuxHIDDevice {
   public:
@@ -28,18 +32,17 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
     std::string description() const override { return folder_; }
-    // The one field it speaks, so that whoever reads the elements sends
-    // what it understands: report 16's 16-bit brightness, 0 to 65535.
-    const std::vector<__IOHIDElement>& elements() const override;
-    void markRemoved() override { removed_ = true; }
+    const std::vector<__IOHIDElement>& elements() const override { return elements_; }
+    void markRemoved() override { backlight_.reset(); }
 
   private:
-    IOReturn readMax(long long* max) const;
+    IOReturn checkReport(IOHIDReportType type, CFIndex reportID, CFIndex length) const;
 
     std::string folder_;
     std::int32_t vendorID_;
     std::int32_t productID_;
-    bool removed_ = false;
+    std::unique_ptr<OpenBacklight> backlight_;  // null once removed or unopenable
+    std::vector<__IOHIDElement> elements_;
 };
 
 }  // namespace platform::linux_machine

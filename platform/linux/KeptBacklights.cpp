@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "linux/DrmConnectors.h"
 #include "linux/ErrnoStatus.h"
+#include "linux/LogindBrightness.h"
 
 namespace platform::linux_machine {
 
@@ -40,7 +42,7 @@ std::unique_ptr<OpenBacklight> OpenBacklight::open(const Backlight& backlight, I
 // A sysfs attribute is shown afresh by a read at offset 0 and takes a write at
 // offset 0 as a whole new value (Linux, Documentation/filesystems/sysfs.rst,
 // "Reading/Writing Attribute Data"), so the kept file serves every call.
-IOReturn OpenBacklight::readFraction(float* fraction) const {
+IOReturn OpenBacklight::readRaw(long long* raw) const {
     char buf[32];
     ssize_t n;
     do {
@@ -61,23 +63,52 @@ IOReturn OpenBacklight::readFraction(float* fraction) const {
         return statusForErrno(EBADMSG);
     if (value > max_)
         return kIOReturnIOError;  // contradicts max_brightness
-    *fraction = static_cast<float>(static_cast<double>(value) / static_cast<double>(max_));
+    *raw = value;
     return kIOReturnSuccess;
 }
 
-IOReturn OpenBacklight::writeRaw(long long raw) const {
-    if (!writable_)
-        return kIOReturnNotPermitted;
-    // On sysfs the offset is all that counts; a plain file standing in for one
-    // keeps what a longer earlier value left after the first line end.
-    const std::string text = std::to_string(raw) + "\n";
-    ssize_t n;
-    do {
-        n = pwrite(fd_, text.data(), text.size(), 0);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return statusForErrno(errno);
-    return static_cast<std::size_t>(n) == text.size() ? kIOReturnSuccess : kIOReturnIOError;
+IOReturn OpenBacklight::readFraction(float* fraction) const {
+    long long raw = 0;
+    if (IOReturn status = readRaw(&raw))
+        return status;
+    *fraction = lastWrite_ && lastWrite_->raw == raw
+                    ? lastWrite_->fraction
+                    : static_cast<float>(static_cast<double>(raw) / static_cast<double>(max_));
+    return kIOReturnSuccess;
+}
+
+IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
+    IOReturn status = kIOReturnNotPermitted;
+    if (writable_) {
+        // On sysfs the offset is all that counts; a plain file standing in for
+        // one keeps what a longer earlier value left after the first line end.
+        const std::string text = std::to_string(raw) + "\n";
+        ssize_t n;
+        do {
+            n = pwrite(fd_, text.data(), text.size(), 0);
+        } while (n < 0 && errno == EINTR);
+        status = n < 0                                        ? statusForErrno(errno)
+                 : static_cast<std::size_t>(n) == text.size() ? kIOReturnSuccess
+                                                              : kIOReturnIOError;
+    }
+    // A user without write access to sysfs may still change a backlight of
+    // the session's own seat through logind (systemd's
+    // src/login/logind-session-dbus.c, method_set_brightness).
+    if (status == kIOReturnNotPermitted && refused == Refused::AskLogind)
+        status = logindSetBacklight(backlight_.name, static_cast<std::uint32_t>(raw));
+    if (status != kIOReturnSuccess)
+        lastWrite_.reset();
+    return status;
+}
+
+IOReturn OpenBacklight::writeFraction(double fraction, Refused refused) {
+    auto raw = backlightRawValue(fraction, max_, backlight_.builtin);
+    if (!raw)
+        return kIOReturnBadArgument;
+    IOReturn status = writeRaw(*raw, refused);
+    if (status == kIOReturnSuccess)
+        lastWrite_ = Written{*raw, static_cast<float>(std::clamp(fraction, 0.0, 1.0))};
+    return status;
 }
 
 bool deviceGone(IOReturn status) {
@@ -92,6 +123,10 @@ void KeptBacklights::refresh() {
 
 void KeptBacklights::forget() {
     list_.reset();
+    for (const auto& [name, backlight] : open_) {
+        if (backlight->lastWrite())
+            lastWrites_[name] = *backlight->lastWrite();
+    }
     open_.clear();
     builtinNames_.clear();
     builtinDisplays_.clear();
@@ -118,6 +153,10 @@ OpenBacklight* KeptBacklights::named(const std::string& name, IOReturn* status) 
     auto opened = OpenBacklight::open(*backlight, status);
     if (!opened)
         return nullptr;
+    if (auto kept = lastWrites_.find(name); kept != lastWrites_.end()) {
+        opened->rememberWrite(kept->second);
+        lastWrites_.erase(kept);
+    }
     return open_.emplace(name, std::move(opened)).first->second.get();
 }
 

