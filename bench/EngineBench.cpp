@@ -17,6 +17,7 @@
 #include "sensor/AmbientLightSensor.h"
 #include "settings/SettingsStore.h"
 #include "sim/SimMachine.h"
+#include "support/SimAppleMonitor.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ SimMachine& laptop() {
     displays.setAllOptionalOperationsPresent();
     displays.addBuiltinDisplay(1, 0.5);
     displays.addExternalDisplay(9);
-    sim.simHID().plugInAppleMonitor();
+    testing_support::plugInAppleMonitor(sim.simHID());
     scriptLevel(sim, 4.5);
     BrightnessController::sharedInstance();
     sim.runFor(0.01);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "IOKit/hid/IOHIDUsageTables.h"
 #include "engine/AppleMonitorProducts.h"
 
 namespace duolume {
@@ -12,16 +13,13 @@ namespace {
 constexpr std::uint64_t kMaxFieldBits = 32;
 constexpr std::uint64_t kMaxReportBytes = 64;
 
-constexpr std::uint32_t kVesaVirtualControlsPage = 0x82;
-constexpr std::uint32_t kBrightnessUsage = 0x10;
-
 std::uint64_t fieldBits(IOHIDElementRef e) {
     return static_cast<std::uint64_t>(IOHIDElementGetReportSize(e)) * IOHIDElementGetReportCount(e);
 }
 
 bool isBrightnessUsage(IOHIDElementRef e) {
-    return IOHIDElementGetUsagePage(e) == kVesaVirtualControlsPage &&
-           IOHIDElementGetUsage(e) == kBrightnessUsage;
+    return IOHIDElementGetUsagePage(e) == kHIDPage_MonitorVirtual &&
+           IOHIDElementGetUsage(e) == kHIDUsage_VESA_Brightness;
 }
 
 // Every field of one feature report, in order.
@@ -127,7 +125,8 @@ std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrigh
 
 std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
                                           const std::uint8_t* payload, long length) {
-    if (!payload || length < 0 || (field.bitOffset + field.bits + 7) / 8 > static_cast<unsigned long>(length))
+    if (!payload || length < 0 ||
+        (field.bitOffset + field.bits + 7) / 8 > static_cast<unsigned long>(length))
         return std::nullopt;
     std::uint64_t raw = 0;
     for (unsigned b = 0; b < field.bits; ++b) {
@@ -142,9 +141,8 @@ std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
 }
 
 std::string describeField(const MonitorBrightnessField& field) {
-    return "feature report " + std::to_string(field.reportID) + ", " +
-           std::to_string(field.bits) + " bits, " + std::to_string(field.minimum) + " to " +
-           std::to_string(field.maximum);
+    return "feature report " + std::to_string(field.reportID) + ", " + std::to_string(field.bits) +
+           " bits, " + std::to_string(field.minimum) + " to " + std::to_string(field.maximum);
 }
 
 namespace {
@@ -172,7 +170,8 @@ std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightness
         reportSixteenField(IOHIDDeviceCopyMatchingElements(device, nullptr, 0)) != field) {
         return std::string("USB monitor ") + product +
                " attached: its descriptor declares no usable brightness field; brightness is "
-               "sent as " + describeField(field) + ", " + bytes;
+               "sent as " +
+               describeField(field) + ", " + bytes;
     }
     return std::string("USB monitor ") + product + " attached: brightness is sent as " +
            describeField(field) + ", " + bytes;

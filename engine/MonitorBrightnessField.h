@@ -41,12 +41,13 @@ std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDEleme
                                                     IOHIDElementRef chosen);
 
 // What the monitor's elements declare for report 16's brightness: the
-// brightness usage (0x82/0x10) in that report, else its first data field.
+// brightness usage (kHIDUsage_VESA_Brightness) in that report, else its first
+// data field.
 // Absent when they declare no usable field there.
 std::optional<MonitorBrightnessField> reportSixteenField(
     const std::vector<IOHIDElementRef>& elements);
 
-// The brightness usage (0x82/0x10) in whichever feature report declares it.
+// The brightness usage in whichever feature report declares it.
 std::optional<MonitorBrightnessField> brightnessUsageField(
     const std::vector<IOHIDElementRef>& elements);
 
@@ -55,8 +56,8 @@ std::optional<MonitorBrightnessField> brightnessUsageField(
 // 16 field, else the fixed payload; for a newer display, its brightness usage.
 // Absent for an interface of a newer display that declares none: that
 // interface is not the display's brightness and is never attached.
-std::optional<MonitorBrightnessField> brightnessFieldFor(std::int64_t product,
-                                                         const std::vector<IOHIDElementRef>& elements);
+std::optional<MonitorBrightnessField> brightnessFieldFor(
+    std::int64_t product, const std::vector<IOHIDElementRef>& elements);
 std::optional<MonitorBrightnessField> monitorBrightnessField(IOHIDDeviceRef device);
 
 // The payload for a brightness fraction: fraction × (maximum − minimum),

@@ -10,8 +10,6 @@
 namespace platform::linux_machine {
 namespace {
 
-constexpr std::int32_t kAppleVendorID = 0x05AC;
-
 std::optional<std::int32_t> hexAttribute(const std::string& path) {
     auto text = readAttribute(path);
     if (!text || text->empty() || text->size() > 4)
@@ -78,8 +76,7 @@ std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
             continue;
         m.folder = *folder;
         if (usbDeviceAt(parentFolder(m.folder), &m.vendor, &m.product)) {
-            if (m.vendor == kAppleVendorID)
-                found.push_back(std::move(m));
+            found.push_back(std::move(m));
         } else {
             parentless.push_back(std::move(m));
         }
@@ -91,8 +88,7 @@ std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
     for (std::size_t i = 0; i < parentless.size() && i < ids.size(); ++i) {
         parentless[i].vendor = ids[i].first;
         parentless[i].product = ids[i].second;
-        if (parentless[i].vendor == kAppleVendorID)
-            found.push_back(std::move(parentless[i]));
+        found.push_back(std::move(parentless[i]));
     }
     return found;
 }

@@ -145,29 +145,4 @@ std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& d
     return elements;
 }
 
-std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::uint8_t>& d,
-                                                       int reportID) {
-    std::optional<FeatureReportLayout> layout;
-    bool rangeTaken = false;
-    for (const auto& e : hidReportElements(d)) {
-        if (e.type != kIOHIDElementTypeFeature ||
-            e.reportID != static_cast<std::uint32_t>(reportID))
-            continue;
-        if (!layout)
-            layout = FeatureReportLayout{};
-        // The total stays below a ceiling far above any real report, so
-        // a descriptor of many huge fields cannot overflow it.
-        constexpr std::uint64_t kMaxBits = 1u << 20;
-        std::uint64_t bits = static_cast<std::uint64_t>(e.reportSize) * e.reportCount;
-        layout->bits = static_cast<int>(std::min<std::uint64_t>(
-            static_cast<std::uint64_t>(layout->bits) + std::min(bits, kMaxBits), kMaxBits));
-        if (!e.constant && !rangeTaken) {
-            layout->logicalMinimum = e.logicalMin;
-            layout->logicalMaximum = e.logicalMax;
-            rangeTaken = true;
-        }
-    }
-    return layout;
-}
-
 }  // namespace platform::linux_machine

@@ -1,10 +1,8 @@
 // Reading a HID report descriptor (the bytes in a hidraw device's
-// device/report_descriptor): the fields it declares, and what it declares for
-// one feature report.
+// device/report_descriptor): the fields it declares.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "IOKit/hid/IOHIDElement.h"
@@ -14,17 +12,5 @@ namespace platform::linux_machine {
 // One element per input, output and feature item, in descriptor order. A
 // damaged or truncated descriptor gives the fields declared before the damage.
 std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& descriptor);
-
-struct FeatureReportLayout {
-    int bits = 0;  // payload bits, without the report ID byte
-    std::int64_t logicalMinimum = 0;
-    std::int64_t logicalMaximum = 0;
-};
-
-// The size of a feature report and the logical range of its first data
-// field. Absent when the descriptor declares no feature report with this ID
-// (or is damaged before declaring it).
-std::optional<FeatureReportLayout> featureReportLayout(const std::vector<std::uint8_t>& descriptor,
-                                                       int reportID);
 
 }  // namespace platform::linux_machine

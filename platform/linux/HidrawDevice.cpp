@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "linux/ErrnoStatus.h"
+#include "linux/HidReportDescriptor.h"
+#include "linux/SysfsFiles.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -28,11 +30,20 @@ int ioctlRetrying(int fd, unsigned long request, void* arg) {
 }  // namespace
 
 HidrawDevice::HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID,
-                           std::vector<__IOHIDElement> elements)
+                           std::string descriptorFile)
     : node_(std::move(node)),
       vendorID_(vendorID),
       productID_(productID),
-      elements_(std::move(elements)) {}
+      descriptorFile_(std::move(descriptorFile)) {}
+
+const std::vector<__IOHIDElement>& HidrawDevice::elements() const {
+    // The kernel's HID_MAX_DESCRIPTOR_SIZE is 4096 (include/linux/hid.h).
+    if (!elements_) {
+        auto descriptor = readBinaryFile(descriptorFile_, 4096);
+        elements_ = descriptor ? hidReportElements(*descriptor) : std::vector<__IOHIDElement>{};
+    }
+    return *elements_;
+}
 
 HidrawDevice::~HidrawDevice() {
     if (fd_ >= 0)
@@ -61,25 +72,14 @@ IOReturn HidrawDevice::getReport(IOHIDReportType type, CFIndex reportID, std::ui
         reportID > 255) {
         return kIOReturnBadArgument;
     }
+    // Only feature reports are ever exchanged with a monitor.
+    if (type != kIOHIDReportTypeFeature)
+        return kIOReturnUnsupported;
     if (IOReturn status = ensureOpen())
         return status;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(*length) + 1, 0);
     buf[0] = static_cast<std::uint8_t>(reportID);
-    unsigned long request;
-    switch (type) {
-        case kIOHIDReportTypeFeature:
-            request = HIDIOCGFEATURE(buf.size());
-            break;
-        case kIOHIDReportTypeInput:
-            request = HIDIOCGINPUT(buf.size());
-            break;
-        case kIOHIDReportTypeOutput:
-            request = HIDIOCGOUTPUT(buf.size());
-            break;
-        default:
-            return kIOReturnBadArgument;
-    }
-    int n = ioctlRetrying(fd_, request, buf.data());
+    int n = ioctlRetrying(fd_, HIDIOCGFEATURE(buf.size()), buf.data());
     if (n < 0)
         return statusForErrno(errno);
     // The answer starts with the report ID; the caller gets what follows it.
@@ -95,27 +95,15 @@ IOReturn HidrawDevice::setReport(IOHIDReportType type, CFIndex reportID, const s
         reportID > 255) {
         return kIOReturnBadArgument;
     }
+    if (type != kIOHIDReportTypeFeature)
+        return kIOReturnUnsupported;
     if (IOReturn status = ensureOpen())
         return status;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(length) + 1);
     buf[0] = static_cast<std::uint8_t>(reportID);
     if (length > 0)
         std::memcpy(buf.data() + 1, report, static_cast<std::size_t>(length));
-    unsigned long request;
-    switch (type) {
-        case kIOHIDReportTypeFeature:
-            request = HIDIOCSFEATURE(buf.size());
-            break;
-        case kIOHIDReportTypeInput:
-            request = HIDIOCSINPUT(buf.size());
-            break;
-        case kIOHIDReportTypeOutput:
-            request = HIDIOCSOUTPUT(buf.size());
-            break;
-        default:
-            return kIOReturnBadArgument;
-    }
-    if (ioctlRetrying(fd_, request, buf.data()) < 0)
+    if (ioctlRetrying(fd_, HIDIOCSFEATURE(buf.size()), buf.data()) < 0)
         return statusForErrno(errno);
     return kIOReturnSuccess;
 }

@@ -4,8 +4,11 @@
 // The node is opened read-write at the first report call and kept open, so a
 // node number the kernel hands to another device after an unplug is never
 // picked up by the old device object; an unplugged device's calls fail.
+// The report descriptor is read when its elements are first asked for, so
+// the descriptors of devices nobody matches are never read.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,9 +18,9 @@ namespace platform::linux_machine {
 
 class HidrawDevice : public LinuxHIDDevice {
   public:
-    // `elements`: what the device's report descriptor declares.
+    // `descriptorFile`: where the kernel shows its report descriptor.
     HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID,
-                 std::vector<__IOHIDElement> elements = {});
+                 std::string descriptorFile);
     ~HidrawDevice() override;
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
@@ -29,7 +32,7 @@ class HidrawDevice : public LinuxHIDDevice {
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
     std::string description() const override { return node_; }
-    const std::vector<__IOHIDElement>& elements() const override { return elements_; }
+    const std::vector<__IOHIDElement>& elements() const override;
     void markRemoved() override;
 
   private:
@@ -38,7 +41,8 @@ class HidrawDevice : public LinuxHIDDevice {
     std::string node_;
     std::int32_t vendorID_;
     std::int32_t productID_;
-    std::vector<__IOHIDElement> elements_;
+    std::string descriptorFile_;
+    mutable std::optional<std::vector<__IOHIDElement>> elements_;
     int fd_ = -1;
     bool removed_ = false;
 };

@@ -1,10 +1,8 @@
 #include "linux/LinuxHID.h"
 
-#include "Foundation/NSLog.h"
 #include "linux/AppleDisplayBacklightDevice.h"
 #include "linux/AppleDisplayMonitors.h"
 #include "linux/HidID.h"
-#include "linux/HidReportDescriptor.h"
 #include "linux/HidrawDevice.h"
 #include "linux/HotplugWatch.h"
 #include "linux/SysfsFiles.h"
@@ -12,8 +10,6 @@
 
 namespace platform::linux_machine {
 namespace {
-
-constexpr std::int32_t kAppleVendorID = 0x05AC;
 
 // "DEVNAME=hidraw3" in the node's uevent; the node's own name otherwise.
 std::string deviceNodeName(const std::string& classEntry, const std::string& name) {
@@ -28,40 +24,6 @@ std::string deviceNodeName(const std::string& classEntry, const std::string& nam
         }
     }
     return name;
-}
-
-// The brightness control of the USB Monitor Control class: usage 0x10 on the
-// VESA Virtual Controls page 0x82 (USB HID Usage Tables, Monitor pages).
-const __IOHIDElement* brightnessFeature(const std::vector<__IOHIDElement>& elements) {
-    for (const auto& e : elements) {
-        if (e.type == kIOHIDElementTypeFeature && e.usagePage == 0x82 && e.usage == 0x10)
-            return &e;
-    }
-    return nullptr;
-}
-
-void logMonitorArrival(std::int32_t product, const std::string& node,
-                       const std::optional<std::vector<std::uint8_t>>& descriptor,
-                       const std::vector<__IOHIDElement>& elements) {
-    if (!descriptor) {
-        NSLog("USB monitor 0x%04x at %s: report descriptor unreadable", product, node.c_str());
-        return;
-    }
-    if (auto layout = featureReportLayout(*descriptor, static_cast<int>(kBrightnessReportID))) {
-        NSLog("USB monitor 0x%04x at %s: feature report 16 carries %d bits, logical range %lld to "
-              "%lld",
-              product, node.c_str(), layout->bits, static_cast<long long>(layout->logicalMinimum),
-              static_cast<long long>(layout->logicalMaximum));
-    } else if (const auto* e = brightnessFeature(elements)) {
-        NSLog("USB monitor 0x%04x at %s: brightness in feature report %u, %u bits, logical range "
-              "%lld to %lld",
-              product, node.c_str(), e->reportID, e->reportSize * e->reportCount,
-              static_cast<long long>(e->logicalMin), static_cast<long long>(e->logicalMax));
-    } else {
-        NSLog("USB monitor 0x%04x at %s: report descriptor declares no feature report 16 and no "
-              "brightness field",
-              product, node.c_str());
-    }
 }
 
 }  // namespace
@@ -122,25 +84,12 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
 }
 
 LinuxHIDDevice* LinuxHID::arrive(const Found& f) {
-    std::unique_ptr<LinuxHIDDevice> device;
-    if (f.kind == Found::Kind::Hidraw) {
-        // Only Apple devices are ever matched; their descriptor tells how
-        // their brightness is sent.
-        std::vector<__IOHIDElement> elements;
-        if (f.vendor == kAppleVendorID) {
-            auto descriptor = readBinaryFile(f.deviceFolder + "/report_descriptor", 4096);
-            if (descriptor)
-                elements = hidReportElements(*descriptor);
-            logMonitorArrival(f.product, f.location, descriptor, elements);
-        }
-        device = std::make_unique<HidrawDevice>(f.location, f.vendor, f.product,
-                                                std::move(elements));
-    } else {
-        device = std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor, f.product);
-        NSLog("USB monitor 0x%04x at %s: driven by the appledisplay driver, brightness 0 to %lld",
-              f.product, f.location.c_str(), readCount(f.location + "/max_brightness").value_or(0));
-    }
-    devices_.push_back(std::move(device));
+    if (f.kind == Found::Kind::Hidraw)
+        devices_.push_back(std::make_unique<HidrawDevice>(f.location, f.vendor, f.product,
+                                                          f.deviceFolder + "/report_descriptor"));
+    else
+        devices_.push_back(
+            std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor, f.product));
     return devices_.back().get();
 }
 

@@ -34,29 +34,10 @@ IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const s
     return kIOReturnSuccess;
 }
 
-void SimHIDDevice::setBrightnessRaw(std::uint16_t raw) {
-    featureReports[16] = {static_cast<std::uint8_t>(raw & 0xff),
-                          static_cast<std::uint8_t>(raw >> 8)};
-}
-
-std::uint16_t SimHIDDevice::brightnessRaw() const {
-    auto it = featureReports.find(16);
-    if (it == featureReports.end() || it->second.size() < 2)
-        return 0;
-    return static_cast<std::uint16_t>(it->second[0] | (it->second[1] << 8));
-}
-
 SimHIDDevice& SimHID::addDevice(std::int32_t vendor, std::int32_t product) {
     auto name = "sim device " + std::to_string(devices.size() + 1);
     devices.push_back(std::make_unique<SimHIDDevice>(vendor, product, name));
     return *devices.back();
-}
-
-SimHIDDevice& SimHID::plugInAppleMonitor(std::int32_t product, std::uint16_t raw) {
-    auto& device = addDevice(kAppleVendorID, product);
-    device.setBrightnessRaw(raw);
-    plugIn(device);
-    return device;
 }
 
 void SimHID::plugIn(SimHIDDevice& device) {

@@ -49,10 +49,6 @@ class SimHIDDevice : public HIDDevice {
     std::vector<SentReport> sent;
     bool attached = false;
 
-    // The 16-bit brightness of report 16, little-endian.
-    void setBrightnessRaw(std::uint16_t raw);
-    std::uint16_t brightnessRaw() const;
-
   private:
     std::int32_t vendor_;
     std::int32_t product_;
@@ -61,16 +57,12 @@ class SimHIDDevice : public HIDDevice {
 
 class SimHID : public HIDBackend {
   public:
-    inline static constexpr std::int32_t kAppleVendorID = 0x05ac;
-
     // Scripted behaviour of the HID manager.
     bool managerCreationFails = false;
     IOReturn openStatus = kIOReturnSuccess;
 
     // A new device, not plugged in yet. Devices never move or go away.
     SimHIDDevice& addDevice(std::int32_t vendor, std::int32_t product);
-    // An Apple monitor, plugged in, with report 16 holding `raw`.
-    SimHIDDevice& plugInAppleMonitor(std::int32_t product = 0x9226, std::uint16_t raw = 0x8000);
     void plugIn(SimHIDDevice& device);
     void plugOut(SimHIDDevice& device);
 

@@ -5,6 +5,7 @@
 
 #include "agent/BackgroundAgent.h"
 #include "settings/ProductIdentifier.h"
+#include "support/SimAppleMonitor.h"
 #include "tests/agent/AgentTestSupport.h"
 
 using duolume::BackgroundAgent;
@@ -20,7 +21,7 @@ int lineWith(const std::vector<std::string>& lines, const std::string& part) {
 
 TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     SimLaptop laptop;
-    laptop.sim.simHID().plugInAppleMonitor(0x9236);
+    testing_support::plugInAppleMonitor(laptop.sim.simHID(), 0x9236);
     auto& keyboard = laptop.sim.simHID().addDevice(0x05ac, 0x0250);  // Apple, but no monitor
     laptop.sim.simHID().plugIn(keyboard);
     laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
@@ -58,7 +59,7 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
 
 TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {
     SimLaptop laptop;
-    laptop.sim.simHID().plugInAppleMonitor();
+    testing_support::plugInAppleMonitor(laptop.sim.simHID());
     laptop.sim.simHID().managerCreationFails = true;
     laptop.sim.simDisplays().canChangeBrightness = false;
     laptop.sim.simDisplays().listStatus = kCGErrorFailure;

@@ -1,6 +1,7 @@
 // The one engine per process: creation, the guarded initialiser, failures.
 #include "EngineTestSupport.h"
 #include "Foundation/NSException.h"
+#include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
 namespace {
@@ -32,7 +33,7 @@ TEST_F(ControllerLifecycle, InitAfterSharedInstanceRaisesInternalInconsistency) 
 }
 
 TEST_F(ControllerLifecycle, InitBeforeSharedInstanceGivesAnIndependentEngine) {
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     BrightnessController own;
     EXPECT_EQ(hid.opens, 1);
     auto* shared = BrightnessController::sharedInstance();
@@ -64,7 +65,7 @@ TEST_F(ControllerLifecycle, AnEngineThatGoesAwayIsNoLongerCalledByItsWatcher) {
     displays.addBuiltinDisplay(1, 0.5);
     displays.setAllOptionalOperationsPresent();
     { BrightnessController own; }
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     sim.runFor(0.01);
     // An attach reaching the engine would have made a sync request.
     EXPECT_TRUE(displays.writes.empty());

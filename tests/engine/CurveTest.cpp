@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "EngineTestSupport.h"
+#include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
 namespace {
@@ -18,7 +19,7 @@ class Curve : public EngineTest {
         displays.setPresent(Op::CoreDisplaySetUserBrightness, true);
         displays.addBuiltinDisplay(1, 0.5);
         displays.addExternalDisplay(9);
-        monitor = &hid.plugInAppleMonitor(0x9226, 0x7FFF);
+        monitor = &testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
         engine();
         monitor->sent.clear();
         displays.writes.clear();
@@ -29,7 +30,7 @@ class Curve : public EngineTest {
     }
     bool nothingWritten() const { return displays.writes.empty() && monitor->sent.empty(); }
     double builtinTarget() const { return displays.writes.at(0).value; }
-    std::uint16_t monitorTarget() const { return monitor->brightnessRaw(); }
+    std::uint16_t monitorTarget() const { return testing_support::reportSixteen(*monitor); }
     static std::uint16_t raw(double fraction) {
         return static_cast<std::uint16_t>(fraction * 65535.0);
     }

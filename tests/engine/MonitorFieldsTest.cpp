@@ -4,13 +4,15 @@
 #include <algorithm>
 
 #include "EngineTestSupport.h"
+#include "IOKit/hid/IOHIDUsageTables.h"
 #include "engine/MonitorBrightnessField.h"
 
 namespace engine_testing {
 namespace {
 
 __IOHIDElement feature(std::uint32_t report, std::uint32_t bits, CFIndex min, CFIndex max,
-                       std::uint32_t page = 0x82, std::uint32_t usage = 0x10) {
+                       std::uint32_t page = kHIDPage_MonitorVirtual,
+                       std::uint32_t usage = kHIDUsage_VESA_Brightness) {
     __IOHIDElement e;
     e.type = kIOHIDElementTypeFeature;
     e.usagePage = page;
@@ -69,17 +71,21 @@ TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
     auto& eightBit = monitor(0x9218, {feature(16, 8, 0, 255)}, {0x00});
     auto& tenBit = monitor(0x9226, {feature(16, 16, 0, 1023)}, {0x00, 0x00});
     auto& full = monitor(0x9236, {feature(16, 16, 0, 65535)}, {0x00, 0x00});
-    auto& unknown = monitor(0x9219, {}, {0x00, 0x00});  // descriptor unreadable
+    auto& unknown = monitor(0x9219, {}, {0x00, 0x00});                      // descriptor unreadable
     auto& other = monitor(0x921C, {feature(17, 8, 0, 255)}, {0x00, 0x00});  // no report 16
     engine();
     // Each attach says how that monitor's brightness is sent.
-    EXPECT_EQ(logged("USB monitor 0x9218 attached: brightness is sent as feature report 16, 8 bits, "
-                     "0 to 255, 1 byte"), 1);
+    EXPECT_EQ(
+        logged("USB monitor 0x9218 attached: brightness is sent as feature report 16, 8 bits, "
+               "0 to 255, 1 byte"),
+        1);
     EXPECT_EQ(logged("USB monitor 0x9236 attached: brightness is sent as feature report 16, 16 "
-                     "bits, 0 to 65535, 2 bytes"), 1);
-    EXPECT_EQ(logged("USB monitor 0x921c attached: its descriptor declares no usable brightness "
-                     "field; brightness is sent as feature report 16, 16 bits, 0 to 65535, 2 bytes"),
+                     "bits, 0 to 65535, 2 bytes"),
               1);
+    EXPECT_EQ(
+        logged("USB monitor 0x921c attached: its descriptor declares no usable brightness "
+               "field; brightness is sent as feature report 16, 16 bits, 0 to 65535, 2 bytes"),
+        1);
     for (double external : {0.5, 1.0, 0.1}) {
         setFlatCurve(0.6, external);
         engine().updateDisplayBrightness(false);
@@ -144,23 +150,29 @@ TEST_F(MonitorFields, NewerDisplaysAreDrivenInReportOneOnTheInterfaceThatDeclare
     // Another interface of the same display: buttons, no brightness.
     auto& buttons = monitor(0x1114, {feature(2, 8, 0, 255, 0x0C, 0xE9)}, {0x00}, 2);
     auto& controller = engine();
-    EXPECT_EQ(controller.externalMonitors(),
-              (std::unordered_set<IOHIDDeviceRef>{&studio, &xdr}));
+    EXPECT_EQ(controller.externalMonitors(), (std::unordered_set<IOHIDDeviceRef>{&studio, &xdr}));
     EXPECT_TRUE(buttons.sent.empty());
     EXPECT_EQ(logged("USB monitor 0x1114 attached: brightness is sent as feature report 1, 32 "
-                     "bits, 400 to 60000, 6 bytes"), 1);
+                     "bits, 400 to 60000, 6 bytes"),
+              1);
     EXPECT_EQ(logged("USB monitor 0x1114: this HID interface declares no brightness control; not "
-                     "attached (the display's brightness is on another of its interfaces)"), 1);
+                     "attached (the display's brightness is on another of its interfaces)"),
+              1);
     const auto payload = [](std::uint32_t raw) {
-        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(raw), static_cast<std::uint8_t>(raw >> 8),
-                                         static_cast<std::uint8_t>(raw >> 16), static_cast<std::uint8_t>(raw >> 24),
-                                         0, 0};  // duration 0: at once
+        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(raw),
+                                         static_cast<std::uint8_t>(raw >> 8),
+                                         static_cast<std::uint8_t>(raw >> 16),
+                                         static_cast<std::uint8_t>(raw >> 24),
+                                         0,
+                                         0};  // duration 0: at once
     };
     for (double brightness : {0.0, 0.5, 1.0}) {
         controller.setBrightness(brightness, 9);
-        EXPECT_EQ(lastPayload(studio, 1), payload(400 + static_cast<std::uint32_t>(brightness * 59600)))
+        EXPECT_EQ(lastPayload(studio, 1),
+                  payload(400 + static_cast<std::uint32_t>(brightness * 59600)))
             << brightness;
-        EXPECT_EQ(lastPayload(xdr, 1), payload(400 + static_cast<std::uint32_t>(brightness * 49600)))
+        EXPECT_EQ(lastPayload(xdr, 1),
+                  payload(400 + static_cast<std::uint32_t>(brightness * 49600)))
             << brightness;
         EXPECT_NEAR(controller.getBrightness(9), brightness, 1e-6);
     }

@@ -2,6 +2,7 @@
 // what an attach and a detach do.
 #include "EngineTestSupport.h"
 #include "engine/AppleMonitorProducts.h"
+#include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
 namespace {
@@ -35,8 +36,8 @@ TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheNewerDisplays)
 }
 
 TEST_F(MonitorWatcher, OnlyListedAppleProductsAreReported) {
-    auto& listed = hid.plugInAppleMonitor(0x9236);
-    auto& gap = hid.plugInAppleMonitor(0x9216);
+    auto& listed = testing_support::plugInAppleMonitor(hid, 0x9236);
+    auto& gap = testing_support::plugInAppleMonitor(hid, 0x9216);
     auto& otherVendor = hid.addDevice(0x046d, 0x9226);
     hid.plugIn(otherVendor);
     engine();
@@ -46,20 +47,20 @@ TEST_F(MonitorWatcher, OnlyListedAppleProductsAreReported) {
 }
 
 TEST_F(MonitorWatcher, MonitorPresentAtStartIsFoundOnceTheRunLoopRuns) {
-    auto& monitor = hid.plugInAppleMonitor(0x9226, 0x7FFF);
+    auto& monitor = testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
     BrightnessController::sharedInstance();
     EXPECT_TRUE(monitors().empty());  // nothing is delivered before the loop runs
     sim.runFor(0.01);
     EXPECT_EQ(monitors().count(&monitor), 1u);
     // The attach's sync request fades both displays onto the curve.
     EXPECT_EQ(payloadsSent(monitor).size(), 100u);
-    EXPECT_EQ(monitor.brightnessRaw(), static_cast<std::uint16_t>(0.3 * 65535.0));
+    EXPECT_EQ(testing_support::reportSixteen(monitor), static_cast<std::uint16_t>(0.3 * 65535.0));
     EXPECT_NEAR(displays.find(1)->brightness, 0.6, 1e-6);
 }
 
 TEST_F(MonitorWatcher, ArrivalsAndRemovalsWaitForTheDefaultMode) {
     engine();
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     CFRunLoopRunInMode("OtherMode", 1.0, false);
     EXPECT_TRUE(monitors().empty());
     sim.runFor(0.01);
@@ -71,7 +72,7 @@ TEST_F(MonitorWatcher, ArrivalsAndRemovalsWaitForTheDefaultMode) {
 }
 
 TEST_F(MonitorWatcher, AttachingTwiceKeepsOneElementAndSyncsTwice) {
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     auto& engine = this->engine();  // reported once: a 100-step fade onto the curve
     ASSERT_EQ(payloadsSent(monitor).size(), 100u);
     const auto builtinWrites = displays.writes.size();
@@ -84,7 +85,7 @@ TEST_F(MonitorWatcher, AttachingTwiceKeepsOneElementAndSyncsTwice) {
 }
 
 TEST_F(MonitorWatcher, DetachRemovesSilently) {
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     auto& engine = this->engine();
     auto& stranger = hid.addDevice(0x05ac, 0x9227);
     const auto writesBefore = displays.writes.size();
@@ -101,7 +102,7 @@ TEST_F(MonitorWatcher, DetachRemovesSilently) {
 
 TEST_F(MonitorWatcher, ManagerThatCannotBeCreatedIsLoggedAndNotUsed) {
     hid.managerCreationFails = true;
-    hid.plugInAppleMonitor();
+    testing_support::plugInAppleMonitor(hid);
     engine();
     EXPECT_EQ(sim.logLines, (std::vector<std::string>{"IOHIDManagerCreate returned nil"}));
     EXPECT_EQ(std::count_if(sim.calls.begin(), sim.calls.end(),
@@ -112,7 +113,7 @@ TEST_F(MonitorWatcher, ManagerThatCannotBeCreatedIsLoggedAndNotUsed) {
 
 TEST_F(MonitorWatcher, FailedOpenIsLoggedAndTheEngineCarriesOn) {
     hid.openStatus = kIOReturnNotPrivileged;
-    hid.plugInAppleMonitor();
+    testing_support::plugInAppleMonitor(hid);
     auto* engine = BrightnessController::sharedInstance();
     EXPECT_NE(engine, nullptr);
     sim.runFor(0.01);

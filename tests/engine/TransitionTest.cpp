@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include "EngineTestSupport.h"
+#include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
 namespace {
@@ -23,7 +24,7 @@ class Transition : public EngineTest {
 
 TEST_F(Transition, BuiltinDisplayAloneTakesTheInternalTarget) {
     displays.addBuiltinDisplay(1, 0.5);
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     engine();
     monitor.sent.clear();
     controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
@@ -34,7 +35,7 @@ TEST_F(Transition, BuiltinDisplayAloneTakesTheInternalTarget) {
 TEST_F(Transition, BuiltinDisplayListedSecondIsExchangedFirst) {
     displays.addExternalDisplay(9);
     displays.addBuiltinDisplay(1, 0.5);
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     engine();
     monitor.sent.clear();
     controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
@@ -45,7 +46,7 @@ TEST_F(Transition, BuiltinDisplayListedSecondIsExchangedFirst) {
 TEST_F(Transition, TwoExternalDisplaysAreExchangedAndEndAtTheExternalTarget) {
     displays.addExternalDisplay(8);
     displays.addExternalDisplay(9);
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     engine();
     monitor.sent.clear();
     markCalls();
@@ -54,18 +55,19 @@ TEST_F(Transition, TwoExternalDisplaysAreExchangedAndEndAtTheExternalTarget) {
     // and written before 8, the pair exchanged.
     std::vector<std::string> builtinTests;
     for (const auto& call : callsSinceMark())
-        if (call.rfind("CGDisplayIsBuiltin(", 0) == 0) builtinTests.push_back(call);
-    EXPECT_EQ(builtinTests, (std::vector<std::string>{
-                                "CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)",
-                                "CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)",
-                                "CGDisplayIsBuiltin(8)"}));
+        if (call.rfind("CGDisplayIsBuiltin(", 0) == 0)
+            builtinTests.push_back(call);
+    EXPECT_EQ(builtinTests,
+              (std::vector<std::string>{"CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)",
+                                        "CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)",
+                                        "CGDisplayIsBuiltin(8)"}));
     EXPECT_EQ(payloadsSent(monitor),
               (std::vector<std::vector<std::uint8_t>>{{0xFF, 0xBF}, {0xFF, 0x3F}}));
 }
 
 TEST_F(Transition, AnExternalDisplayAloneFollowsTheInternalTarget) {
     displays.addExternalDisplay(9);
-    auto& monitor = hid.plugInAppleMonitor();
+    auto& monitor = testing_support::plugInAppleMonitor(hid);
     engine();
     monitor.sent.clear();
     markCalls();
@@ -106,7 +108,7 @@ TEST_F(Transition, NoActiveDisplayMeansNoWork) {
 TEST_F(Transition, FadeTakesOneHundredStepsOverOneVirtualSecond) {
     displays.addBuiltinDisplay(1, 0.2);
     displays.addExternalDisplay(9);
-    auto& monitor = hid.plugInAppleMonitor(0x9226, 0x7FFF);
+    auto& monitor = testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
     engine();
     monitor.sent.clear();
     const double start = CFAbsoluteTimeGetCurrent();
@@ -126,7 +128,7 @@ TEST_F(Transition, FadeTakesOneHundredStepsOverOneVirtualSecond) {
 TEST_F(Transition, EachFadeStepWritesTheBuiltinDisplayFirstThenWaits) {
     displays.addExternalDisplay(9);
     displays.addBuiltinDisplay(1, 0.2);
-    hid.plugInAppleMonitor(0x9226, 0x7FFF);
+    testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
     engine();
     markCalls();
     controller().setBrightnessForInternalDisplay(0.7, 0.2, true);
@@ -148,7 +150,7 @@ TEST_F(Transition, EachFadeStepWritesTheBuiltinDisplayFirstThenWaits) {
 TEST_F(Transition, SmallChangesAndUnsmoothedRequestsSkipTheFade) {
     displays.addBuiltinDisplay(1, 0.5);
     displays.addExternalDisplay(9);
-    auto& monitor = hid.plugInAppleMonitor(0x9226, 0x7FFF);
+    auto& monitor = testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
     engine();
     monitor.sent.clear();
     controller().setBrightnessForInternalDisplay(0.505, 0.49999237060546875, true);

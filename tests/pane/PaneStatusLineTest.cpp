@@ -7,6 +7,7 @@
 #include "pane/PaneHarness.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
+#include "support/SimAppleMonitor.h"
 
 using testing_support::PaneHarness;
 
@@ -35,16 +36,17 @@ TEST(PaneStatusLine, SaysThereIsNoSensorAndNoMonitorInTheUsersLanguage) {
     testing_support::ScopedEnv language("LANGUAGE", "fr");
     testing_support::ScopedEnv lang("LANG", "fr_FR.UTF-8");
     h.open();
-    EXPECT_EQ(statusLine(h),
-              "Aucun capteur de lumi\u00E8re trouv\u00E9 : cet ordinateur n\u2019a pas de capteur de "
-              "lumi\u00E8re ambiante que Linux expose. Aucun moniteur USB Apple branch\u00E9.");
+    EXPECT_EQ(
+        statusLine(h),
+        "Aucun capteur de lumi\u00E8re trouv\u00E9 : cet ordinateur n\u2019a pas de capteur de "
+        "lumi\u00E8re ambiante que Linux expose. Aucun moniteur USB Apple branch\u00E9.");
 }
 
 TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsOn) {
     PaneHarness h;
     h.sim().simLightSensor().serviceClientPresent = true;
     h.sim().simLightSensor().reading = 50.0;
-    h.sim().simHID().plugInAppleMonitor(0x9236);
+    testing_support::plugInAppleMonitor(h.sim().simHID(), 0x9236);
     h.open();
     h.dismissNotice(true);
     std::string line = statusLine(h);
@@ -55,8 +57,9 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
     h.click("mainSwitch");
     h.reselect();
     line = statusLine(h);
-    EXPECT_TRUE(has(line, "The background agent is not running; to see why: journalctl --user -u "
-                          "org.duolume.Duolume.service"))
+    EXPECT_TRUE(has(line,
+                    "The background agent is not running; to see why: journalctl --user -u "
+                    "org.duolume.Duolume.service"))
         << line;
 
     h.sim().simSession().namesOwnedElsewhere.insert(duolume::AgentBusName);
@@ -66,8 +69,9 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
                                                                PlistValue::real(3.0));
     line = statusLine(h);
     EXPECT_TRUE(has(line, "The background agent is running.")) << line;
-    EXPECT_TRUE(has(line, "An Apple USB monitor is attached but cannot be used: product 0x9236, "
-                          "the HID manager cannot be opened."))
+    EXPECT_TRUE(has(line,
+                    "An Apple USB monitor is attached but cannot be used: product 0x9236, "
+                    "the HID manager cannot be opened."))
         << line;
     EXPECT_TRUE(has(line, "GNOME's automatic screen brightness is on too")) << line;
 }
@@ -77,7 +81,7 @@ TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
     // A Studio Display's interface without brightness comes first; the
     // node that may not be opened is what the user must hear about.
     h.sim().simHID().plugIn(h.sim().simHID().addDevice(0x05ac, 0x1114));
-    h.sim().simHID().plugInAppleMonitor();
+    testing_support::plugInAppleMonitor(h.sim().simHID());
     h.sim().simHID().openStatus = kIOReturnNotPrivileged;
     h.open();
     EXPECT_TRUE(has(statusLine(h), "(permission denied): install the udev rule 70-duolume.rules"))

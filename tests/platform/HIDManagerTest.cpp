@@ -4,6 +4,7 @@
 
 #include "IOKit/hid/IOHIDManager.h"
 #include "sim/SimMachine.h"
+#include "support/SimAppleMonitor.h"
 
 using platform::sim::SimMachine;
 
@@ -40,9 +41,9 @@ NSArray vendorProduct(std::int64_t vendor, std::int64_t product) {
 TEST(HIDManager, DevicesMatchAnyDictionaryWithAllItsKeys) {
     auto& sim = SimMachine::installNew();
     auto& hid = sim.simHID();
-    hid.plugInAppleMonitor(0x9226);             // sim device 1: matches
-    hid.plugIn(hid.addDevice(0x05ac, 0x9216));  // sim device 2: wrong product
-    hid.plugIn(hid.addDevice(0x046d, 0x9226));  // sim device 3: wrong vendor
+    testing_support::plugInAppleMonitor(hid, 0x9226);  // sim device 1: matches
+    hid.plugIn(hid.addDevice(0x05ac, 0x9216));         // sim device 2: wrong product
+    hid.plugIn(hid.addDevice(0x046d, 0x9226));         // sim device 3: wrong vendor
     NSArray matching = vendorProduct(0x05ac, 0x9226);
     matching.push_back(PlistValue::dictionary({{"PrimaryUsage", PlistValue::integer(1)}}));
     Reports reports;

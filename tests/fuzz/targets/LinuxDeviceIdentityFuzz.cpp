@@ -44,12 +44,14 @@ DUOLUME_FUZZ_TARGET(hid_id) {
 }
 
 DUOLUME_FUZZ_TARGET(hid_report_descriptor) {
-    if (size < 1)
-        return;
-    // The first byte picks the report asked about; the rest is the descriptor.
-    const std::vector<std::uint8_t> descriptor(data + 1, data + size);
-    auto layout = featureReportLayout(descriptor, data[0]);
-    if (layout && (layout->bits < 0 || layout->logicalMinimum < INT32_MIN ||
-                   layout->logicalMaximum > UINT32_MAX))
+    const std::vector<std::uint8_t> descriptor(data, data + size);
+    // Every element comes from an item of the descriptor, with its range as
+    // the descriptor's 32-bit items can state it.
+    const auto elements = hidReportElements(descriptor);
+    if (elements.size() > size)
         std::abort();
+    for (const auto& e : elements) {
+        if (e.logicalMin < INT32_MIN || e.logicalMax > UINT32_MAX)
+            std::abort();
+    }
 }

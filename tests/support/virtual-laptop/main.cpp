@@ -11,10 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "IOKit/hid/IOHIDUsageTables.h"
 #include "linux/HidReportDescriptor.h"
 #include "support/FuseHidraw.h"
 #include "support/TempDir.h"
@@ -153,7 +154,8 @@ std::optional<FuseHidraw::Field> declaredField(const std::vector<std::uint8_t>& 
     auto elements = platform::linux_machine::hidReportElements(descriptor);
     const __IOHIDElement* chosen = nullptr;
     for (const auto& e : elements) {
-        if (e.type == kIOHIDElementTypeFeature && e.usagePage == 0x82 && e.usage == 0x10) {
+        if (e.type == kIOHIDElementTypeFeature && e.usagePage == kHIDPage_MonitorVirtual &&
+            e.usage == kHIDUsage_VESA_Brightness) {
             chosen = &e;
             break;
         }
@@ -177,8 +179,8 @@ std::optional<FuseHidraw::Field> declaredField(const std::vector<std::uint8_t>& 
     field.payloadBytes = (total + 7) / 8;
     field.bits = chosen->reportSize * chosen->reportCount;
     *minimum = static_cast<std::uint32_t>(std::max<CFIndex>(chosen->logicalMin, 0));
-    *what = "feature report " + std::to_string(field.reportID) + ", " +
-            std::to_string(field.bits) + " bits, " + std::to_string(chosen->logicalMin) + " to " +
+    *what = "feature report " + std::to_string(field.reportID) + ", " + std::to_string(field.bits) +
+            " bits, " + std::to_string(chosen->logicalMin) + " to " +
             std::to_string(chosen->logicalMax);
     return field;
 }
@@ -224,19 +226,20 @@ int main(int argc, char** argv) {
                     field = *declared;
                     std::printf("monitor brightness field: %s\n", what.c_str());
                 } else {
-                    std::fprintf(stderr, "virtual-laptop: %s declares no brightness field; the "
+                    std::fprintf(stderr,
+                                 "virtual-laptop: %s declares no brightness field; the "
                                  "monitor answers report 16 with 16 bits\n",
                                  o.descriptorFile.c_str());
                 }
             }
             testing_support::writeFile(state, std::to_string(start) + "\n");
-            fuse->onWrite([state, verbose = o.verbose](const std::string& node,
-                                                       std::uint32_t value) {
-                testing_support::writeFile(state, std::to_string(value) + "\n");
-                if (verbose)
-                    std::printf("%s brightness field %u\n", node.c_str(), value);
-                std::fflush(stdout);
-            });
+            fuse->onWrite(
+                [state, verbose = o.verbose](const std::string& node, std::uint32_t value) {
+                    testing_support::writeFile(state, std::to_string(value) + "\n");
+                    if (verbose)
+                        std::printf("%s brightness field %u\n", node.c_str(), value);
+                    std::fflush(stdout);
+                });
             fuse->addMonitor("hidraw0", field, start);
             laptop.addHidrawDevice(0, static_cast<std::uint16_t>(o.monitor), descriptor);
         }
