@@ -24,6 +24,7 @@
 
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "IOKit/IOGraphicsLib.h"
+#include "SharedRig.h"
 #include "engine/BrightnessController.h"
 #include "linux/LinuxMachine.h"
 #include "support/TempDir.h"
@@ -102,15 +103,8 @@ struct Laptop {
 };
 
 // Made at the first benchmark, removed by main(); the engine stays to the end.
-std::unique_ptr<Laptop>& laptopSlot() {
-    static std::unique_ptr<Laptop> l;
-    return l;
-}
-
 Laptop& laptop() {
-    if (!laptopSlot())
-        laptopSlot() = std::make_unique<Laptop>();
-    return *laptopSlot();
+    return sharedRig<Laptop>();
 }
 
 void BM_ServiceRouteWrite(benchmark::State& state) {
@@ -150,11 +144,5 @@ BENCHMARK(BM_BuiltinWrite)->ArgName("backlights")->Arg(64)->Unit(benchmark::kMic
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    laptopSlot().reset();
-    return 0;
+    return runBenchmarks<Laptop>(argc, argv);
 }

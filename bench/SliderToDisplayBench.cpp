@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "AppKit/PreferencesWindow.h"
+#include "SharedRig.h"
 #include "engine/BrightnessController.h"
 #include "linux/LinuxMachine.h"
 #include "pane/DuolumePref.h"
@@ -90,6 +91,9 @@ QApplication& offscreenApp() {
 }
 
 // Everything for the whole process: the pane and engine are singletons there.
+// Taken down by main(): the bus daemon stopped, the file system unmounted
+// (lazily, as the engine keeps its monitor open), the folders removed. The
+// engine and the QApplication stay to the end.
 struct Rig {
     TempDir home;  // on the disk, like a user's home folder
     ScopedEnv xdgConfig{"XDG_CONFIG_HOME", home / "config"};
@@ -162,28 +166,6 @@ struct Rig {
     void move(int position) { slider->setValue(position); }
 };
 
-// Made at the first benchmark, taken down by main(): the bus daemon stopped,
-// the file system unmounted (lazily, as the engine keeps its monitor open),
-// the folders removed. The engine and the QApplication stay to the end.
-std::unique_ptr<Rig>& rigSlot() {
-    static std::unique_ptr<Rig> r;
-    return r;
-}
-
-Rig& rig() {
-    if (!rigSlot())
-        rigSlot() = std::make_unique<Rig>();
-    return *rigSlot();
-}
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
-
 void writeSamples(const std::vector<double>& micros, bool flushed) {
     const char* dir = std::getenv("DUOLUME_BENCH_SAMPLES");
     if (!dir || !*dir)
@@ -195,7 +177,7 @@ void writeSamples(const std::vector<double>& micros, bool flushed) {
 
 // state.range(0): 1 with the settings file's flush, 0 without.
 void BM_SliderToDisplay(benchmark::State& state) {
-    auto& r = rig();
+    auto& r = sharedRig<Rig>();
     if (!r.ready(state))
         return;
     const bool flushed = state.range(0) != 0;
@@ -244,11 +226,5 @@ BENCHMARK(BM_SliderToDisplay)
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    rigSlot().reset();
-    return 0;
+    return runBenchmarks<Rig>(argc, argv);
 }
