@@ -218,6 +218,7 @@ void LinuxLightSources::evaluateServiceClient() {
         lines.push_back("Ambient light sensor: unreadable or garbled value from " + choice.source);
     loggedGarbled_ = garbled;
 
+    const bool news = !lines.empty();
     {
         std::lock_guard lock(mutex_);
         auto& held = serviceClient_;
@@ -228,9 +229,12 @@ void LinuxLightSources::evaluateServiceClient() {
         if (choice.lux)
             held.lastGood = *choice.lux;
         held.findings = std::move(choice.findings);
+        // With the answer, so a caller woken by it finds its log lines too.
+        for (auto& line : lines)
+            news_.push_back(std::move(line));
     }
     answered_.notify_all();
-    post(std::move(lines));
+    tellMainThread(news);
 }
 
 void LinuxLightSources::pollController() {
@@ -261,6 +265,7 @@ void LinuxLightSources::pollController() {
     const bool changed = values && values != lastSMCValues_;
     if (values)
         lastSMCValues_ = values;
+    const bool news = !lines.empty() || changed;
     {
         std::lock_guard lock(mutex_);
         auto& held = controller_;
@@ -269,20 +274,15 @@ void LinuxLightSources::pollController() {
         held.pairSeen = held.pairSeen || (values && values->right != 0);
         held.changes += changed ? 1 : 0;
         held.finding = finding;
-    }
-    answered_.notify_all();
-    post(std::move(lines), changed);
-}
-
-void LinuxLightSources::post(std::vector<std::string> lines, bool smcChanged) {
-    if (lines.empty() && !smcChanged)
-        return;
-    {
-        std::lock_guard lock(mutex_);
         for (auto& line : lines)
             news_.push_back(std::move(line));
     }
-    if (newsForMainThread_)
+    answered_.notify_all();
+    tellMainThread(news);
+}
+
+void LinuxLightSources::tellMainThread(bool news) {
+    if (news && newsForMainThread_)
         newsForMainThread_();
 }
 

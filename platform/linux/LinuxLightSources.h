@@ -83,7 +83,7 @@ class LinuxLightSources {
     void startServiceClient();
     void evaluateServiceClient();
     void pollController();
-    void post(std::vector<std::string> lines, bool smcChanged = false);
+    void tellMainThread(bool news);
 
     std::function<void()> newsForMainThread_;
     mutable std::mutex mutex_;
