@@ -103,18 +103,17 @@ LinuxLightSensor::~LinuxLightSensor() = default;
 
 // --- Service client ---
 
-LinuxLightSources& LinuxLightSensor::serviceClientSources() {
+HeldServiceClient LinuxLightSensor::heldServiceClient(bool wait) {
     main_->sources->followServiceClient();
-    return *main_->sources;
+    if (wait)
+        main_->sources->awaitServiceClient(kFirstReadingWait);
+    main_->takeNews();
+    return main_->sources->serviceClient();
 }
 
 bool LinuxLightSensor::hasServiceClient() {
-    auto& sources = serviceClientSources();
     const bool wait = mayWait();
-    if (wait)
-        sources.awaitServiceClient(kFirstReadingWait);
-    main_->takeNews();
-    const auto held = sources.serviceClient();
+    const auto held = heldServiceClient(wait);
     if (held.inUse)
         return true;
     // Not waiting, before the sources have settled: what a listing tells.
@@ -122,12 +121,8 @@ bool LinuxLightSensor::hasServiceClient() {
 }
 
 std::optional<double> LinuxLightSensor::copyAmbientLightReading() {
-    auto& sources = serviceClientSources();
     const bool wait = mayWait();
-    if (wait)
-        sources.awaitServiceClient(kFirstReadingWait);
-    main_->takeNews();
-    const auto held = sources.serviceClient();
+    const auto held = heldServiceClient(wait);
     if (held.lux || wait)
         return held.lux;
     if (held.inUse || (!held.settled && luxSensorListed()))

@@ -21,10 +21,9 @@
 #include <vector>
 
 #include "IOKit/LightSensorBackend.h"
+#include "linux/LinuxLightSources.h"
 
 namespace platform::linux_machine {
-
-class LinuxLightSources;
 
 class LinuxLightSensor : public LightSensorBackend {
   public:
@@ -50,8 +49,9 @@ class LinuxLightSensor : public LightSensorBackend {
 
   private:
     struct MainSide;
-    // The service client's sources, followed from the first call on.
-    LinuxLightSources& serviceClientSources();
+    // What the service client's sources hold (followed from the first call
+    // on), after the bounded wait for their first answer when `wait`.
+    HeldServiceClient heldServiceClient(bool wait);
 
     std::shared_ptr<MainSide> main_;
     bool smcOpened_ = false;

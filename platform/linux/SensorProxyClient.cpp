@@ -22,8 +22,14 @@ constexpr guint kFirstAnnouncementWaitMs = 1500;
 // read(): the longest a one-time look waits in all (bus, questions, the wait above).
 constexpr gint64 kOneLookUs = 3'000'000;
 
-bool cancelled(GError* error) {
-    return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+// Ends a question: false when it was cancelled (its asker may be gone);
+// otherwise true, with the reply in `reply` or null when there is none.
+bool finished(GObject* source, GAsyncResult* result, GVariant** reply) {
+    GError* error = nullptr;
+    *reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+    g_clear_error(&error);
+    return !cancelled;
 }
 
 // A PropertiesChanged that announces a light level: LightLevel changed (or
@@ -163,14 +169,9 @@ void SensorProxyClient::ask() {
         g_variant_new("(s)", kInterface), G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE,
         kCallTimeoutMs, cancel_,
         [](GObject* source, GAsyncResult* result, gpointer self) {
-            GError* error = nullptr;
-            GVariant* reply =
-                g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-            if (cancelled(error)) {  // `self` may be gone
-                g_error_free(error);
+            GVariant* reply = nullptr;
+            if (!finished(source, result, &reply))
                 return;
-            }
-            g_clear_error(&error);
             auto* client = static_cast<SensorProxyClient*>(self);
             client->asking_ = false;
             if (!reply)
@@ -215,14 +216,9 @@ void SensorProxyClient::claim() {
         connection_, owner_.c_str(), kPath, kInterface, "ClaimLight", nullptr, G_VARIANT_TYPE("()"),
         G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, cancel_,
         [](GObject* source, GAsyncResult* result, gpointer self) {
-            GError* error = nullptr;
-            GVariant* reply =
-                g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-            if (cancelled(error)) {
-                g_error_free(error);
+            GVariant* reply = nullptr;
+            if (!finished(source, result, &reply))
                 return;
-            }
-            g_clear_error(&error);
             auto* client = static_cast<SensorProxyClient*>(self);
             client->asking_ = false;
             if (!reply)
