@@ -7,6 +7,10 @@
 #include <string>
 
 namespace platform {
+// In a namespace of its own while HardwareSurvey.h still defines a
+// platform::HardwareFinding: two types must not share one name in one program.
+// Once the survey is gone, this namespace can go too.
+namespace findings {
 
 enum class FindingReason {
     InUse,             // found, and this is what is used
@@ -27,4 +31,6 @@ struct HardwareFinding {
     bool operator==(const HardwareFinding&) const = default;
 };
 
+}  // namespace findings
+using findings::FindingReason;
 }  // namespace platform

@@ -56,6 +56,14 @@ public:
     // Something was added to or signalled on `rl`: a waiting loop looks again.
     virtual void wakeUpRunLoop(CFRunLoopRef rl) = 0;
 
+    // Set by a process whose main thread is a window's: the platform never
+    // waits on that thread for hardware or another process (a claim, a bus
+    // question, a device read), and answers there from what its back-ends
+    // already hold. A process without a window may wait, bounded, where a
+    // first real answer is worth it (the light sensor's set-up).
+    void setMainThreadNeverWaits(bool never) { mainThreadNeverWaits_ = never; }
+    bool mainThreadNeverWaits() const { return mainThreadNeverWaits_; }
+
     // One line of the system log (NSLog).
     virtual void writeLog(const std::string& line) = 0;
     // A platform call, for the simulated machine's journal ("name(args)").
@@ -76,6 +84,9 @@ public:
     // The displays, backlights, USB monitors (those matching `monitors`) and
     // light sensors present now, usable or not and why.
     virtual std::vector<HardwareFinding> surveyHardware(const std::vector<UsbDeviceID>& monitors) = 0;
+
+private:
+    bool mainThreadNeverWaits_ = false;
 };
 
 // Persistent defaults domains, one dictionary per domain name.

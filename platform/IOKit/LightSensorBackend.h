@@ -7,7 +7,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "HardwareFindings.h"
 #include "IOKit/IOKitTypes.h"
 
 namespace platform {
@@ -33,6 +35,13 @@ public:
         std::function<void(std::uint32_t messageType, void* argument)> deliver) = 0;
     virtual kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
                                            std::uint64_t* outputs, std::uint32_t* outputCount) = 0;
+
+    // For a person: what the service client reads (InUse) and the sources it
+    // passed over, in the order it looks at them; empty while it has not been
+    // asked for. From what is held: no device or bus is touched.
+    virtual std::vector<findings::HardwareFinding> serviceClientFindings() = 0;
+    // The controller's sensor: in use, or why not; also from what is held.
+    virtual findings::HardwareFinding controllerFinding() = 0;
 };
 
 }  // namespace platform

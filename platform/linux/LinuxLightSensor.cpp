@@ -1,111 +1,137 @@
 #include "linux/LinuxLightSensor.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <glib.h>
 
-#include <cerrno>
-
-#include "CoreFoundation/CFRunLoop.h"
 #include "IOKit/IONotificationPort.h"
 #include "Machine.h"
+#include "linux/AppleSMCLight.h"
 #include "linux/IIOLightSensor.h"
+#include "linux/LinuxLightSources.h"
 #include "linux/SMCLightScale.h"
+#include "linux/SysfsFiles.h"
+#include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
 namespace {
 
+using findings::HardwareFinding;
+
 constexpr io_service_t kSMCLightService = 0x534d4331;
 constexpr io_connect_t kSMCLightConnection = 0x534d4332;
-constexpr CFTimeInterval kSMCPollInterval = 1.0;
+// How long a process that may wait gives the first reading at most: the
+// proxy's bounded wait for its first announcement after the claim (1.5 s) with
+// the bus questions before it.
+constexpr double kFirstReadingWait = 3.0;
+constexpr double kFirstSMCReadWait = 1.0;
 
 void logLine(const std::string& line) {
     if (Machine::isInstalled())
         Machine::current().writeLog(line);
 }
 
+bool mayWait() {
+    return !Machine::isInstalled() || !Machine::current().mainThreadNeverWaits();
+}
+
+// Whether a light sensor in lux may be here, told from a listing of sysfs
+// alone (no device is read): an IIO device with an illuminance channel that
+// IIOLightSensor reads, or one that iio-sensor-proxy reads through its buffer.
+// iio-sensor-proxy gives lux only from IIO devices: its light drivers are
+// iio-poll-als (in_illuminance_input, in_illuminance0_input or
+// in_illuminance_raw), iio-buffer-als (scan_elements/in_intensity_both_en),
+// both in lux, and hwmon-als, the Apple SMC's light, in "vendor" units, which
+// the service client does not take (iio-sensor-proxy 3.0, Debian 3.0-2,
+// 80-iio-sensor-proxy.rules; src/drv-iio-poll-light.c, drv-iio-buffer-light.c,
+// drv-hwmon-light.c: readings.uses_lux). So where no such device is listed,
+// neither source can give a reading.
+bool luxSensorListed() {
+    if (IIOLightSensor::findDevice())
+        return true;
+    const std::string devices = underSysroot("/sys/bus/iio/devices");
+    for (const auto& name : folderEntries(devices))
+        if (pathExists(devices + "/" + name + "/scan_elements/in_intensity_both_en"))
+            return true;
+    return false;
+}
+
 }  // namespace
 
-// Polls the SMC attribute and sends a message to every general-interest
-// registration when its value changes. Unreadable or garbled reads are
-// skipped, so a value that comes back unchanged sends nothing.
-struct LinuxLightSensor::SMCWatch {
+// What lives on the main thread: the sources, and the SMC's interest
+// registrations, which get their messages from the sources' news.
+struct LinuxLightSensor::MainSide {
     struct Registration {
         std::string interestType;
         std::function<void(std::uint32_t, void*)> deliver;
     };
     std::vector<Registration> registrations;
-    std::optional<SMCLightValues> last = AppleSMCLight::read();
-    bool unreadable = false;
-    CFRunLoopTimerRef timer;
+    unsigned deliveredChanges = 0;
+    std::unique_ptr<LinuxLightSources> sources;
 
-    void poll() {
-        auto now = AppleSMCLight::read();
-        if (!now) {
-            if (!unreadable)
-                logLine("Apple SMC light sensor unreadable: " + AppleSMCLight::attributePath());
-            unreadable = true;
+    // Writes the sources' log lines and sends a message for a changed SMC value.
+    void takeNews() {
+        for (const auto& line : sources->takeNews())
+            logLine(line);
+        const unsigned changes = sources->controllerChanges();
+        if (changes == deliveredChanges)
             return;
-        }
-        unreadable = false;
-        if (last && *now == *last)
-            return;
-        last = now;
-        auto current = registrations;
+        deliveredChanges = changes;
+        auto current = registrations;  // a handler may register more
         for (auto& r : current)
             if (r.interestType == kIOGeneralInterest)
                 r.deliver(kIOMessageServicePropertyChange, nullptr);
     }
 };
 
-LinuxLightSensor::LinuxLightSensor() = default;
-
-LinuxLightSensor::~LinuxLightSensor() {
-    if (smcWatch_ && smcWatch_->timer)
-        CFRunLoopTimerInvalidate(smcWatch_->timer);
+LinuxLightSensor::LinuxLightSensor() : main_(std::make_shared<MainSide>()) {
+    std::weak_ptr<MainSide> weak = main_;
+    // Called on the sources' thread: the main thread takes the news when it
+    // next turns its loop (GLib's default context), in whatever mode.
+    main_->sources = std::make_unique<LinuxLightSources>([weak] {
+        g_main_context_invoke_full(
+            g_main_context_default(), G_PRIORITY_DEFAULT,
+            [](gpointer w) -> gboolean {
+                if (auto side = static_cast<std::weak_ptr<MainSide>*>(w)->lock())
+                    side->takeNews();
+                return G_SOURCE_REMOVE;
+            },
+            new std::weak_ptr<MainSide>(weak),
+            [](gpointer w) { delete static_cast<std::weak_ptr<MainSide>*>(w); });
+    });
 }
+
+LinuxLightSensor::~LinuxLightSensor() = default;
 
 // --- Service client ---
 
-LinuxLightSensor::Source LinuxLightSensor::currentSource() {
-    auto proxied = proxy_.read();
-    if (proxied.status == SensorProxyClient::Status::Reading) {
-        // A claimed service that has not yet announced a reading answers a
-        // stale value: the IIO files it reads itself give the real one.
-        if (!proxied.announced) {
-            if (auto device = IIOLightSensor::findDevice())
-                return {"IIO device " + *device, IIOLightSensor::readLux(*device)};
-        }
-        return {"iio-sensor-proxy (net.hadess.SensorProxy)", proxied.lux};
-    }
-    // Not there, no light sensor, or not in lux: the IIO files give lux.
-    if (auto device = IIOLightSensor::findDevice())
-        return {"IIO device " + *device, IIOLightSensor::readLux(*device)};
-    return {};
-}
-
-void LinuxLightSensor::noteSource(const Source& source) {
-    if (source.name != lastSourceName_) {
-        logLine(source.name.empty() ? std::string("Ambient light sensor: none found")
-                                    : "Ambient light sensor: reading " + source.name);
-        lastSourceName_ = source.name;
-        lastReadGarbled_ = false;
-    }
-    bool garbled = !source.name.empty() && !source.lux;
-    if (garbled && !lastReadGarbled_)
-        logLine("Ambient light sensor: unreadable or garbled value from " + source.name);
-    lastReadGarbled_ = garbled;
+HeldServiceClient LinuxLightSensor::heldServiceClient(bool wait) {
+    main_->sources->followServiceClient();
+    if (wait)
+        main_->sources->awaitServiceClient(kFirstReadingWait);
+    main_->takeNews();
+    return main_->sources->serviceClient();
 }
 
 bool LinuxLightSensor::hasServiceClient() {
-    auto source = currentSource();
-    noteSource(source);
-    return !source.name.empty();
+    const bool wait = mayWait();
+    const auto held = heldServiceClient(wait);
+    if (held.inUse)
+        return true;
+    // Not waiting, before the sources have settled: what a listing tells.
+    return !wait && !held.settled && luxSensorListed();
 }
 
 std::optional<double> LinuxLightSensor::copyAmbientLightReading() {
-    auto source = currentSource();
-    noteSource(source);
-    return source.lux;
+    const bool wait = mayWait();
+    const auto held = heldServiceClient(wait);
+    if (held.lux || wait)
+        return held.lux;
+    if (held.inUse || (!held.settled && luxSensorListed()))
+        return held.lastGood;
+    return std::nullopt;
+}
+
+std::vector<HardwareFinding> LinuxLightSensor::serviceClientFindings() {
+    return main_->sources->serviceClient().findings;
 }
 
 // --- AppleLMUController ---
@@ -120,12 +146,17 @@ kern_return_t LinuxLightSensor::openService(io_service_t service, std::uint32_t 
         return kIOReturnNotFound;
     if (type != 0)
         return kIOReturnBadArgument;
-    int fd = ::open(AppleSMCLight::attributePath().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    auto& sources = *main_->sources;
+    sources.followController();
+    if (mayWait())
+        sources.awaitController(kFirstSMCReadWait);
+    main_->takeNews();
+    const auto reason = sources.controllerFinding().reason;
+    if (reason == FindingReason::PermissionDenied || reason == FindingReason::NotPresent) {
         logLine("Apple SMC light sensor cannot be opened: " + AppleSMCLight::attributePath());
-        return errno == EACCES || errno == EPERM ? kIOReturnNotPrivileged : kIOReturnNoDevice;
+        return reason == FindingReason::PermissionDenied ? kIOReturnNotPrivileged
+                                                         : kIOReturnNoDevice;
     }
-    ::close(fd);
     smcOpened_ = true;
     *connect = kSMCLightConnection;
     return kIOReturnSuccess;
@@ -136,20 +167,9 @@ kern_return_t LinuxLightSensor::addInterestNotification(
     std::function<void(std::uint32_t, void*)> deliver) {
     if (service != kSMCLightService || !AppleSMCLight::present())
         return kIOReturnNotFound;
-    if (!smcWatch_) {
-        smcWatch_ = std::make_shared<SMCWatch>();
-        std::weak_ptr<SMCWatch> weak = smcWatch_;
-        // Common modes: changes are noticed in any mode; the notification
-        // port's source decides when they are handled.
-        smcWatch_->timer = CFRunLoopTimerCreateWithHandler(
-            kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + kSMCPollInterval, kSMCPollInterval, 0,
-            0, [weak](CFRunLoopTimerRef) {
-                if (auto watch = weak.lock())
-                    watch->poll();
-            });
-        CFRunLoopAddTimer(CFRunLoopGetCurrent(), smcWatch_->timer, kCFRunLoopCommonModes);
-    }
-    smcWatch_->registrations.push_back({interestType, std::move(deliver)});
+    main_->sources->followController();
+    main_->takeNews();  // changes before the registration are not its messages
+    main_->registrations.push_back({interestType, std::move(deliver)});
     return kIOReturnSuccess;
 }
 
@@ -162,13 +182,16 @@ kern_return_t LinuxLightSensor::callScalarMethod(io_connect_t connect, std::uint
         return kIOReturnUnsupported;
     if (*outputCount < 2)
         return kIOReturnBadArgument;
-    auto values = AppleSMCLight::read();
-    if (!values)
+    const auto held = main_->sources->controller();
+    if (!held.values)
         return kIOReturnNotReadable;
-    smcPairSeen_ = smcPairSeen_ || values->right != 0;
-    controllerValuesForSMCLight(*values, smcPairSeen_, outputs);
+    controllerValuesForSMCLight(*held.values, held.pairSeen, outputs);
     *outputCount = 2;
     return kIOReturnSuccess;
+}
+
+HardwareFinding LinuxLightSensor::controllerFinding() {
+    return main_->sources->controllerFinding();
 }
 
 }  // namespace platform::linux_machine

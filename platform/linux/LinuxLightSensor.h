@@ -1,16 +1,19 @@
-// The ambient light sensor on Linux.
+// The ambient light sensor on Linux, answered from what LinuxLightSources
+// holds: no call here touches the bus or a device on the caller's thread.
 //
-// Service client: iio-sensor-proxy when it runs, has a light sensor and
-// reports in lux; otherwise the first IIO device with an illuminance channel
-// (also while a just-claimed proxy has not yet announced its first reading).
-// Every event reads the value afresh; an unreadable or garbled value gives no
-// event, and sensors may come and go between reads.
+// Service client: the source LinuxLightSources chose (iio-sensor-proxy in
+// lux, else an IIO light device). A process that may wait (no window) waits,
+// bounded, for the first real answer at its first call, so its first reading
+// is the sensor's. A process whose main thread never waits answers at once
+// with what is held, like iio-sensor-proxy itself, which answers 0.0 until its
+// first poll: the last real reading (0.0 before the first) while a sensor may
+// be there but gives nothing yet; otherwise an unreadable or garbled value
+// gives no event.
 //
 // AppleLMUController: the Apple SMC driver's "light" attribute, whose two
 // 8-bit values, on the controller's scale (SMCLightScale.h), are the outputs
-// of scalar method 0. It is polled once a second on
-// the run loop (in every mode); a changed value sends a general-interest
-// message.
+// of scalar method 0. The sources read it once a second; a changed value
+// sends a general-interest message on the main thread's run loop.
 #pragma once
 
 #include <memory>
@@ -18,14 +21,14 @@
 #include <vector>
 
 #include "IOKit/LightSensorBackend.h"
-#include "linux/AppleSMCLight.h"
-#include "linux/SensorProxyClient.h"
+#include "linux/LinuxLightSources.h"
 
 namespace platform::linux_machine {
 
 class LinuxLightSensor : public LightSensorBackend {
   public:
     LinuxLightSensor();
+    // Releases the proxy's claim and ends the sources' thread.
     ~LinuxLightSensor() override;
 
     bool hasServiceClient() override;
@@ -41,22 +44,17 @@ class LinuxLightSensor : public LightSensorBackend {
     kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
                                    std::uint64_t* outputs, std::uint32_t* outputCount) override;
 
-  private:
-    struct SMCWatch;
-    // Where the service client's readings come from now, named for the log.
-    struct Source {
-        std::string name;  // empty: none
-        std::optional<double> lux;
-    };
-    Source currentSource();
-    void noteSource(const Source& source);
+    std::vector<findings::HardwareFinding> serviceClientFindings() override;
+    findings::HardwareFinding controllerFinding() override;
 
-    SensorProxyClient proxy_;
-    std::string lastSourceName_ = "(not yet looked for)";
-    bool lastReadGarbled_ = false;
+  private:
+    struct MainSide;
+    // What the service client's sources hold (followed from the first call
+    // on), after the bounded wait for their first answer when `wait`.
+    HeldServiceClient heldServiceClient(bool wait);
+
+    std::shared_ptr<MainSide> main_;
     bool smcOpened_ = false;
-    bool smcPairSeen_ = false;  // the right value has been non-zero
-    std::shared_ptr<SMCWatch> smcWatch_;
 };
 
 }  // namespace platform::linux_machine

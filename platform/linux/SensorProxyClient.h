@@ -1,21 +1,30 @@
 // iio-sensor-proxy (net.hadess.SensorProxy on the system bus, object
-// /net/hadess/SensorProxy): its light level, claimed so that the service keeps
-// it up to date. Every read asks the service afresh, so a service that starts,
-// stops or restarts is followed (a restarted one is claimed again).
+// /net/hadess/SensorProxy): its light level, followed on the thread-default
+// main context of the thread that calls follow(). It watches the service's
+// owner, claims the light (ClaimLight) from every owner that has a light
+// sensor in lux, so a restarted service is claimed again, keeps the level
+// from PropertiesChanged, and releases the claim (ReleaseLight) when it is
+// destroyed: the service's interface asks its clients to release what they
+// no longer read (iio-sensor-proxy 3.0, D-Bus interface documentation of
+// ClaimLight and ReleaseLight, src/net.hadess.SensorProxy.xml).
 //
 // Just after a claim the service still answers the value it had before (0.0
 // when it has just started, or the last reading of an earlier claim) until its
 // driver's first poll, which it announces with PropertiesChanged. Real
 // darkness is 0 lux too, so only the announcement tells a reading from that
-// stale value: after every claim the first read waits for it, for a bounded
-// time.
+// stale value: after every claim the level counts as unconfirmed until the
+// claimed instance announces one, or a bounded wait runs out.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GMainContext GMainContext;
+typedef struct _GCancellable GCancellable;
+typedef struct _GSource GSource;
+typedef struct _GVariant GVariant;
 
 namespace platform::linux_machine {
 
@@ -30,37 +39,66 @@ class SensorProxyClient {
         Status status = Status::Unavailable;
         std::optional<double> lux;
         // Reading: false while the service has not announced a level since our
-        // claim (the bounded wait ran out); `lux` is then its unconfirmed value.
+        // claim; `lux` is then its unconfirmed value.
         bool announced = true;
+        // False while connecting, asking, claiming or waiting (bounded) for the
+        // first announcement after a claim: the answer may still change on its own.
+        bool known = false;
+        std::string why;  // Unavailable and NotLux: why, for a person
     };
 
-    SensorProxyClient() = default;
+    // `changed` is called on the following context whenever current() may have changed.
+    explicit SensorProxyClient(std::function<void()> changed = {});
     ~SensorProxyClient();
     SensorProxyClient(const SensorProxyClient&) = delete;
     SensorProxyClient& operator=(const SensorProxyClient&) = delete;
 
+    // Connects to the system bus and starts following the service, on the
+    // calling thread's thread-default context; called again now and then, it
+    // connects again after the bus went away and retries a failed question.
+    void follow();
+    Result current() const;
+    // One look for a caller that may wait: follows the service on a context of
+    // its own until the answer is known (a bounded time), then answers.
     Result read();
 
   private:
-    // A connection of our own to the system bus (reopened after it closed), or null.
-    GDBusConnection* bus();
-    bool claimFor(const std::string& owner);
     void subscribe();
-    void unsubscribe();
-    // Handles the announcements received so far, then waits for the claimed
-    // instance's first one until `deadline` (monotonic microseconds).
-    void awaitAnnouncement(long long deadline);
+    void forget();
+    void ask();
+    void claim();
+    void armFirstAnnouncementWait();
+    void takeProperties(GVariant* dict);
+    void notify();
 
+    static void onAppeared(GDBusConnection*, const char*, const char* owner, void* self);
+    static void onVanished(GDBusConnection*, const char*, void* self);
+    static void onPropertiesChanged(GDBusConnection*, const char* sender, const char*, const char*,
+                                    const char*, GVariant* parameters, void* self);
+
+    std::function<void()> changed_;
     GDBusConnection* connection_ = nullptr;
-    // The unique name of the service instance that holds our claim.
-    std::string claimedOwner_;
-    long long claimedAt_ = 0;
-    // The unique name of the last instance that announced a light level.
-    std::string announcedBy_;
-    // Announcements are delivered on a context of our own, turned only inside
-    // read(), so waiting for one never runs anybody else's callbacks.
-    GMainContext* signals_ = nullptr;
+    bool connectFailed_ = false;
     unsigned subscription_ = 0;
+    unsigned watch_ = 0;
+    // Cancels the questions in flight when the owner goes or this client ends.
+    GCancellable* cancel_ = nullptr;
+    bool asking_ = false;
+    // The service's unique name; empty while it has none. `ownerKnown_`: the
+    // watch has answered at least once.
+    std::string owner_;
+    bool ownerKnown_ = false;
+    bool propertiesKnown_ = false;
+    bool hasAmbientLight_ = false;
+    std::string unit_;
+    std::optional<double> level_;
+    // The unique name of the service instance that holds our claim, and of the
+    // last instance that announced a light level.
+    std::string claimedOwner_;
+    std::string announcedBy_;
+    GSource* firstAnnouncementWait_ = nullptr;
+    bool waitRanOut_ = false;
+    GMainContext* ownContext_ = nullptr;  // read()'s
 };
 
 }  // namespace platform::linux_machine

@@ -2,6 +2,8 @@
 
 namespace platform::sim {
 
+using findings::HardwareFinding;
+
 std::optional<double> SimLightSensor::copyAmbientLightReading() {
     ++eventCopies;
     if (!serviceClientPresent)
@@ -61,6 +63,28 @@ kern_return_t SimLightSensor::callScalarMethod(io_connect_t connect, std::uint32
     out[1] = outputs[1];
     *outputCount = 2;
     return kIOReturnSuccess;
+}
+
+std::vector<HardwareFinding> SimLightSensor::serviceClientFindings() {
+    if (scriptedServiceClientFindings)
+        return *scriptedServiceClientFindings;
+    if (!serviceClientPresent)
+        return {{"service client", FindingReason::NotPresent, ""}};
+    if (!reading)
+        return {{"service client", FindingReason::Unreadable, ""}};
+    return {{"service client", FindingReason::InUse, std::to_string(*reading) + " lux"}};
+}
+
+HardwareFinding SimLightSensor::controllerFinding() {
+    if (scriptedControllerFinding)
+        return *scriptedControllerFinding;
+    if (!controllerPresent)
+        return {"AppleLMUController", FindingReason::NotPresent, ""};
+    if (openStatus == kIOReturnNotPrivileged)
+        return {"AppleLMUController", FindingReason::PermissionDenied, ""};
+    if (openStatus != kIOReturnSuccess || scalarStatus != kIOReturnSuccess)
+        return {"AppleLMUController", FindingReason::Unreadable, ""};
+    return {"AppleLMUController", FindingReason::InUse, ""};
 }
 
 }  // namespace platform::sim

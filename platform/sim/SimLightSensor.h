@@ -48,6 +48,13 @@ class SimLightSensor : public LightSensorBackend {
                                 const std::string& interestType = kIOGeneralInterest);
     std::size_t interestRegistrations() const { return registrations_.size(); }
 
+    // --- Findings ---
+    // What the service client and the controller report of themselves; unless
+    // set, told from the fields above (a present client: in use, or unreadable
+    // without a reading; a controller: in use, or why its open fails).
+    std::optional<std::vector<findings::HardwareFinding>> scriptedServiceClientFindings;
+    std::optional<findings::HardwareFinding> scriptedControllerFinding;
+
     // LightSensorBackend
     bool hasServiceClient() override { return serviceClientPresent; }
     std::optional<double> copyAmbientLightReading() override;
@@ -60,6 +67,8 @@ class SimLightSensor : public LightSensorBackend {
         std::function<void(std::uint32_t, void*)> deliver) override;
     kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
                                    std::uint64_t* outputs, std::uint32_t* outputCount) override;
+    std::vector<findings::HardwareFinding> serviceClientFindings() override;
+    findings::HardwareFinding controllerFinding() override;
 
   private:
     struct Registration {

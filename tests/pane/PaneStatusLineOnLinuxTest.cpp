@@ -29,6 +29,7 @@ bool startsWith(const std::string& text, const std::string& start) {
 
 TEST(PaneStatusLineOnLinux, FollowsTheLaptopsSensorAndTheAgentsBusName) {
     LaptopOnLinux linux;
+    linux.machine.setMainThreadNeverWaits(true);  // the window's thread, as in the host
     auto settings = duolume::initialSettings();
     settings[duolume::kEnabledKey] = PlistValue::boolean(true);  // the line names the agent
     duolume::writeInitialSettings(settings);

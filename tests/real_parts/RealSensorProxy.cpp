@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace testing_support {
@@ -124,6 +126,66 @@ void RealSensorProxy::setLux(double lux) {
     lux_ = lux;
     if (!testBed_.empty())
         writeFile(testBed_ + kIIODevice + "/in_illuminance_input", number(lux) + "\n");
+}
+
+void RealSensorProxy::signal(int number) {
+    if (daemonPid_ > 0)
+        ::kill(daemonPid_, number);
+}
+
+struct SensorProxyCalls::State {
+    GDBusConnection* bus = nullptr;
+    guint filter = 0;
+    mutable std::mutex mutex;
+    std::map<std::string, int> calls;
+};
+
+SensorProxyCalls::SensorProxyCalls() : state_(std::make_unique<State>()) {
+    state_->bus = g_dbus_connection_new_for_address_sync(
+        std::getenv("DBUS_SYSTEM_BUS_ADDRESS"),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (!state_->bus)
+        return;
+    // Filters run on GDBus's own thread, for every message this connection receives.
+    state_->filter = g_dbus_connection_add_filter(
+        state_->bus,
+        [](GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
+            auto* state = static_cast<State*>(data);
+            if (incoming && g_dbus_message_get_message_type(message) ==
+                                G_DBUS_MESSAGE_TYPE_METHOD_CALL &&
+                g_strcmp0(g_dbus_message_get_interface(message), "net.hadess.SensorProxy") == 0) {
+                std::lock_guard lock(state->mutex);
+                ++state->calls[g_dbus_message_get_member(message)];
+                // Only overheard: not handled here, so not answered from here either.
+                g_object_unref(message);
+                return static_cast<GDBusMessage*>(nullptr);
+            }
+            return message;
+        },
+        state_.get(), nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(
+        state_->bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "AddMatch",
+        g_variant_new("(s)", "eavesdrop=true,type='method_call',interface='net.hadess.SensorProxy'"),
+        nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (reply)
+        g_variant_unref(reply);
+}
+
+SensorProxyCalls::~SensorProxyCalls() {
+    if (!state_->bus)
+        return;
+    g_dbus_connection_remove_filter(state_->bus, state_->filter);
+    g_dbus_connection_close_sync(state_->bus, nullptr, nullptr);
+    g_object_unref(state_->bus);
+}
+
+int SensorProxyCalls::count(const std::string& method) const {
+    std::lock_guard lock(state_->mutex);
+    auto it = state_->calls.find(method);
+    return it == state_->calls.end() ? 0 : it->second;
 }
 
 }  // namespace testing_support

@@ -32,6 +32,8 @@ class RealSensorProxy {
     void stop();
     // Writes the IIO sensor's lux value, as the kernel would update it.
     void setLux(double lux);
+    // Sends the daemon a signal (SIGSTOP: a hung service; SIGCONT: going on).
+    void signal(int number);
 
   private:
     TempDir dir_;
@@ -40,6 +42,21 @@ class RealSensorProxy {
     std::string testBed_;                   // the daemon's umockdev folder
     std::unique_ptr<ChildProcess> daemon_;  // umockdev-run
     int daemonPid_ = 0;                     // its child, the daemon
+};
+
+// The method calls of the daemon's interface on the system bus, as a
+// monitor sees them (the test's private bus lets anyone eavesdrop).
+class SensorProxyCalls {
+  public:
+    SensorProxyCalls();
+    ~SensorProxyCalls();
+    SensorProxyCalls(const SensorProxyCalls&) = delete;
+    SensorProxyCalls& operator=(const SensorProxyCalls&) = delete;
+    int count(const std::string& method) const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace testing_support

@@ -13,6 +13,7 @@
 
 #include "support/LightLevels.h"
 #include "CoreFoundation/CFRunLoop.h"
+#include "IOKit/LightSensorBackend.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "real_parts/RealSensorProxy.h"
 #include "sensor/AmbientLightSensor.h"
@@ -22,8 +23,11 @@
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
+#include "support/Waiting.h"
 
 using namespace testing_support;
+using platform::FindingReason;
+using platform::findings::HardwareFinding;
 using Backend = AmbientLightSensor::Backend;
 
 namespace {
@@ -116,8 +120,55 @@ TEST_F(RealProxy, VendorUnitsFallBackToTheIIODevice) {
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(41.0), 1e-9);
     EXPECT_TRUE(machine.logged("Ambient light sensor: reading IIO device"));
     EXPECT_FALSE(machine.logged("reading iio-sensor-proxy"));
+    EXPECT_EQ(machine.lightSensor().serviceClientFindings().front(),
+              (HardwareFinding{"iio-sensor-proxy", FindingReason::NotLux,
+                               "reports in vendor, not lux"}));
     laptop.setAmbientLight(0, 90.0);
     EXPECT_TRUE(announced(levels, std::log(91.0)));
+}
+
+// The window's process never waits on the daemon, not even on a hung one
+// (stopped with SIGSTOP), follows the light from its announcements, and
+// releases its claim when the machine is torn down (the window closed).
+TEST_F(RealProxy, WindowNeverWaitsOnTheDaemonFollowsItAndReleasesTheClaim) {
+    // The machine sees a light device of its own, as a laptop with the daemon does.
+    writeFile(root.path() + "/sys/bus/iio/devices/iio:device0/in_illuminance_input", "100\n");
+    machine.setMainThreadNeverWaits(true);
+    SensorProxyCalls calls;
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
+    start(proxy);
+    Levels levels;
+    auto& backend = machine.lightSensor();
+    double slowest = 0.0;
+    auto timed = [&](const std::function<void()>& call) {
+        const auto begin = std::chrono::steady_clock::now();
+        call();
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+        slowest = std::max(slowest, took.count());
+    };
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    timed([&] { sensor->init(); });
+    proxy.setLux(5000.0);  // the daemon's device only
+    EXPECT_TRUE(announced(levels, std::log(5001.0)));
+    EXPECT_EQ(backend.serviceClientFindings(),
+              (std::vector<HardwareFinding>{
+                  {"iio-sensor-proxy", FindingReason::InUse, "5000.0 lux"}}));
+
+    proxy.signal(SIGSTOP);
+    for (int i = 0; i < 20; ++i) {
+        timed([&] {
+            backend.hasServiceClient();
+            backend.copyAmbientLightReading();
+            backend.serviceClientFindings();
+        });
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.1, false);
+    }
+    proxy.signal(SIGCONT);
+    EXPECT_LT(slowest, 0.3) << "the window's thread waited on the daemon";
+    EXPECT_EQ(calls.count("ClaimLight"), 1);
+    EXPECT_EQ(calls.count("ReleaseLight"), 0);
+    platform::Machine::install(nullptr);
+    EXPECT_TRUE(waitFor([&] { return calls.count("ReleaseLight") == 1; }, 2.0));
 }
 
 #if !defined(DUOLUME_ALS_BACKEND_CONTROLLER)
@@ -142,6 +193,7 @@ TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine
     RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
     start(proxy);
     sleep(0.2);
+    SensorProxyCalls calls;
     ChildProcess agent({agentPath}, {{"PLATFORM_LOG_STDERR", "1"}});
     auto lines = [&] {
         std::vector<std::string> found;
@@ -165,7 +217,11 @@ TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine
     EXPECT_NE(lines().front().find("Light level 4.62"), std::string::npos) << agent.standardError();
     proxy.setLux(5000.0);
     EXPECT_TRUE(waitForLine("Light level 8.52")) << agent.standardError();
+    // Its claim is released when it ends (a look at the machine may have
+    // claimed and released the light once before).
+    const int released = calls.count("ReleaseLight");
     agent.signal(SIGTERM);
     EXPECT_EQ(agent.wait(10.0), 0);
+    EXPECT_TRUE(waitFor([&] { return calls.count("ReleaseLight") == released + 1; }, 2.0));
 }
 #endif

@@ -9,12 +9,14 @@
 #include "linux/LinuxMachine.h"
 #include "linux/SMCLightScale.h"
 #include "sensor/AmbientLightSensor.h"
+#include "sim/SimMachine.h"
 
 using platform::linux_machine::AppleSMCLight;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 using platform::linux_machine::SMCLightValues;
 using platform::linux_machine::controllerValueForSMCLight;
+using platform::linux_machine::controllerValuesForSMCLight;
 
 TEST(AppleSMCLight, ParsesTheDriversPairAndRejectsAnythingElse) {
     EXPECT_EQ(AppleSMCLight::parse("(3,0)\n"), (SMCLightValues{3, 0}));
@@ -26,11 +28,12 @@ TEST(AppleSMCLight, ParsesTheDriversPairAndRejectsAnythingElse) {
     }
 }
 
-TEST(AppleSMCLight, ScalarMethodZeroReadsTheAttributeAfresh) {
+TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
     VirtualLaptop laptop;
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
     EXPECT_EQ(sensor.lmuService(), 0u);
+    EXPECT_EQ(sensor.controllerFinding().reason, platform::FindingReason::NotPresent);
     laptop.writeSMCLight("(0,34)\n");
     io_service_t service = sensor.lmuService();
     ASSERT_NE(service, 0u);
@@ -45,17 +48,25 @@ TEST(AppleSMCLight, ScalarMethodZeroReadsTheAttributeAfresh) {
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(out[0], 0u);
     EXPECT_EQ(out[1], controllerValueForSMCLight(34));
+    EXPECT_EQ(sensor.controllerFinding(),
+              (platform::findings::HardwareFinding{"Apple SMC", platform::FindingReason::InUse,
+                                                   "(0,34) from " + laptop.smcLight()}));
 
+    auto first = [&] {
+        std::uint32_t n = 2;
+        return sensor.callScalarMethod(connect, 0, out, &n) == kIOReturnSuccess
+                   ? std::optional<std::uint64_t>(out[0])
+                   : std::nullopt;
+    };
     laptop.writeSMCLight("(56,0)\n");
-    ASSERT_EQ(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
-    EXPECT_EQ(out[0], controllerValueForSMCLight(56));
+    EXPECT_TRUE(soon(first, controllerValueForSMCLight(56)));
     laptop.writeSMCLight("garbage");
-    EXPECT_NE(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
+    EXPECT_TRUE(soon(first, std::nullopt));
+    EXPECT_EQ(sensor.controllerFinding().reason, platform::FindingReason::Unreadable);
     std::filesystem::remove(laptop.smcLight());
-    EXPECT_NE(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
     EXPECT_EQ(sensor.lmuService(), 0u);
     laptop.writeSMCLight("(1,1)\n");  // back again: the open connection reads it
-    EXPECT_EQ(sensor.callScalarMethod(connect, 0, out, &count), kIOReturnSuccess);
+    EXPECT_TRUE(soon(first, controllerValueForSMCLight(1)));
     EXPECT_NE(sensor.callScalarMethod(connect, 1, out, &count), kIOReturnSuccess);
 }
 
@@ -74,13 +85,13 @@ TEST(AppleSMCLight, UnreadableAttributeCannotBeOpened) {
 
 // The level formula on the SMC's 8-bit values: the whole curve, finely in the dark.
 TEST(AppleSMCLight, EightBitReadingsSpanTheWholeCurve) {
-    VirtualLaptop laptop;
-    laptop.writeSMCLight("(0,0)\n");
-    LinuxMachine::installNew();
+    auto& sim = platform::sim::SimMachine::installNew();
+    sim.simLightSensor().controllerPresent = true;
     auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
     sensor->init();
     auto levelAt = [&](int left, int right) {
-        laptop.writeSMCLight("(" + std::to_string(left) + "," + std::to_string(right) + ")\n");
+        controllerValuesForSMCLight({std::uint8_t(left), std::uint8_t(right)}, true,
+                                    sim.simLightSensor().outputs);
         return sensor->getCurrentAmbientLight();
     };
     EXPECT_EQ(levelAt(0, 0), 0.0);
@@ -109,10 +120,12 @@ TEST(AppleSMCLight, ALoneLeftReadingStandsForBothUntilTheRightOneShowsItself) {
     sensor->init();
     const double alone = sensor->getCurrentAmbientLight();
     EXPECT_NEAR(alone, 10.0 * 200 / 255, 1e-6);
+    auto level = [&] { return sensor->getCurrentAmbientLight(); };
     laptop.writeSMCLight("(200,200)\n");
-    EXPECT_EQ(sensor->getCurrentAmbientLight(), alone);
+    testing_support::waitFor([] { return false; }, 1.2);  // read at the next tick
+    EXPECT_EQ(level(), alone);
     laptop.writeSMCLight("(200,0)\n");  // now a covered right sensor: averaged
-    EXPECT_LT(sensor->getCurrentAmbientLight(), alone - 0.5);
+    EXPECT_TRUE(soon([&] { return level() < alone - 0.5; }, true));
 }
 
 // Found by its driver, whatever the kernel named the device.

@@ -24,6 +24,7 @@ void methodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
 struct FakeSensorProxyAccess {
     static FakeSensorProxy::State state(FakeSensorProxy* p) { return p->state(); }
     static void claimed(FakeSensorProxy* p) { ++p->claims_; }
+    static void released(FakeSensorProxy* p) { ++p->releases_; }
     static bool announces(FakeSensorProxy* p) { return p->announces_; }
 };
 
@@ -40,12 +41,19 @@ GVariant* getProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*
     return g_variant_new_double(s.level);
 }
 
-// PropertiesChanged for LightLevel, as the real service sends at its driver's
-// first poll after a claim and at every change.
-void announce(GDBusConnection* connection, double level) {
+// PropertiesChanged: the sensor's presence when `presence`, and the unit and
+// level whenever there is a sensor.
+void announce(GDBusConnection* connection, const FakeSensorProxy::State& state, bool presence) {
     GVariantBuilder changed;
     g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&changed, "{sv}", "LightLevel", g_variant_new_double(level));
+    if (presence)
+        g_variant_builder_add(&changed, "{sv}", "HasAmbientLight",
+                              g_variant_new_boolean(state.hasAmbientLight));
+    if (state.hasAmbientLight) {
+        g_variant_builder_add(&changed, "{sv}", "LightLevelUnit",
+                              g_variant_new_string(state.unit.c_str()));
+        g_variant_builder_add(&changed, "{sv}", "LightLevel", g_variant_new_double(state.level));
+    }
     g_dbus_connection_emit_signal(
         connection, nullptr, "/net/hadess/SensorProxy", "org.freedesktop.DBus.Properties",
         "PropertiesChanged",
@@ -58,9 +66,11 @@ void methodCall(GDBusConnection* connection, const gchar*, const gchar*, const g
     bool claim = std::string(method) == "ClaimLight";
     if (claim)
         FakeSensorProxyAccess::claimed(proxy);
+    else
+        FakeSensorProxyAccess::released(proxy);
     g_dbus_method_invocation_return_value(invocation, nullptr);
     if (claim && FakeSensorProxyAccess::announces(proxy))
-        announce(connection, FakeSensorProxyAccess::state(proxy).level);
+        announce(connection, FakeSensorProxyAccess::state(proxy), false);
 }
 
 const GDBusInterfaceVTable kVTable = {methodCall, getProperty, nullptr, {}};
@@ -127,12 +137,15 @@ FakeSensorProxy::~FakeSensorProxy() {
 }
 
 void FakeSensorProxy::setState(const State& state) {
+    State before;
     {
         std::lock_guard lock(mutex_);
+        before = state_;
         state_ = state;
     }
-    if (announces_ && connection_ && claims_ > 0)
-        announce(connection_, state.level);
+    bool presence = before.hasAmbientLight != state.hasAmbientLight || before.unit != state.unit;
+    if (connection_ && (presence || (announces_ && claims_ > releases_)))
+        announce(connection_, state, presence);
 }
 
 FakeSensorProxy::State FakeSensorProxy::state() const {

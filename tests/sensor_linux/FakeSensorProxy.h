@@ -1,10 +1,12 @@
 // A stand-in for iio-sensor-proxy on a (private) system bus: owns
 // net.hadess.SensorProxy, serves HasAmbientLight, LightLevelUnit, LightLevel
-// and ClaimLight/ReleaseLight at /net/hadess/SensorProxy, and announces
-// LightLevel with PropertiesChanged right after a claim and at every
-// setState() unless silenced (like a service whose driver has not polled
-// yet). It runs on its own
-// thread and main context, so the code under test may call it synchronously.
+// and ClaimLight/ReleaseLight at /net/hadess/SensorProxy. Like the real
+// service (iio-sensor-proxy 2.8, src/iio-sensor-proxy.c, send_dbus_event) it
+// announces a sensor that comes or goes to everyone with PropertiesChanged
+// (HasAmbientLight, then the unit and level when there is one), and a level
+// (LightLevelUnit and LightLevel) right after a claim and at every change
+// while claimed, unless silenced (like a service whose driver has not polled
+// yet). It runs on its own thread and main context.
 #pragma once
 
 #include <atomic>
@@ -30,8 +32,9 @@ class FakeSensorProxy {
     void setState(const State& state);
     // From now on no announcement is sent.
     void silence() { announces_ = false; }
-    // Claims received so far.
+    // Claims and releases received so far.
     int claims() const { return claims_; }
+    int releases() const { return releases_; }
     // Gives up the bus name, as a stopping service does.
     void releaseName();
 
@@ -43,6 +46,7 @@ class FakeSensorProxy {
     mutable std::mutex mutex_;
     State state_;
     std::atomic<int> claims_{0};
+    std::atomic<int> releases_{0};
     std::atomic<bool> announces_{true};
     std::thread thread_;
     GMainLoop* loop_ = nullptr;

@@ -1,88 +1,109 @@
-// The service client on Linux reading IIO light sensors from sysfs.
+// IIO light sensors in sysfs, and the service client reading one.
 #include <gtest/gtest.h>
 
 #include "VirtualLaptop.h"
+#include "linux/IIOLightSensor.h"
 #include "linux/LinuxLightSensor.h"
 #include "linux/LinuxMachine.h"
 
+using platform::FindingReason;
+using platform::findings::HardwareFinding;
+using platform::linux_machine::IIOLightSensor;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 
-TEST(IIOLightSensor, InputFileGivesLux) {
+TEST(IIOLightSensor, RawValueIsOffsetAndScaledAndAProcessedOneWins) {
     VirtualLaptop laptop;
-    LinuxMachine::installNew();
-    LinuxLightSensor sensor;
-    EXPECT_FALSE(sensor.hasServiceClient());
-    EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
-
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "150.5\n");
-    EXPECT_TRUE(sensor.hasServiceClient());
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 150.5);
-    // Read afresh at every event.
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "0\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 0.0);
-}
-
-TEST(IIOLightSensor, RawValueIsOffsetAndScaled) {
-    VirtualLaptop laptop;
-    LinuxMachine::installNew();
-    LinuxLightSensor sensor;
+    const auto device = laptop.iioDevice("iio:device3");
     laptop.writeIIO("iio:device3", "in_illuminance_raw", "100\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 100.0);
+    EXPECT_EQ(IIOLightSensor::readLux(device), 100.0);
     laptop.writeIIO("iio:device3", "in_illuminance_scale", "0.500000\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 50.0);
+    EXPECT_EQ(IIOLightSensor::readLux(device), 50.0);
     laptop.writeIIO("iio:device3", "in_illuminance_offset", "10\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 55.0);
-    // A processed value wins over the raw one.
+    EXPECT_EQ(IIOLightSensor::readLux(device), 55.0);
     laptop.writeIIO("iio:device3", "in_illuminance_input", "7.25");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 7.25);
-}
-
-TEST(IIOLightSensor, NumberedChannelAndDevicesWithoutLightAreSkipped) {
-    VirtualLaptop laptop;
-    LinuxMachine::installNew();
-    LinuxLightSensor sensor;
-    laptop.writeIIO("iio:device0", "in_accel_x_raw", "12\n");
-    laptop.writeIIO("iio:device1", "in_illuminance0_input", "42\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 42.0);
+    EXPECT_EQ(IIOLightSensor::readLux(device), 7.25);
 }
 
 TEST(IIOLightSensor, IndexedRawChannelUsesTheScaleAndOffsetSharedByItsType) {
     VirtualLaptop laptop;
-    LinuxMachine::installNew();
-    LinuxLightSensor sensor;
+    const auto device = laptop.iioDevice("iio:device0");
     laptop.writeIIO("iio:device0", "in_illuminance0_raw", "200\n");
     laptop.writeIIO("iio:device0", "in_illuminance_scale", "0.250000\n");
     laptop.writeIIO("iio:device0", "in_illuminance_offset", "4\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 51.0);
+    EXPECT_EQ(IIOLightSensor::readLux(device), 51.0);
     // The channel's own files win over the shared ones.
     laptop.writeIIO("iio:device0", "in_illuminance0_scale", "0.5\n");
     laptop.writeIIO("iio:device0", "in_illuminance0_offset", "0\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 100.0);
+    EXPECT_EQ(IIOLightSensor::readLux(device), 100.0);
 }
 
-TEST(IIOLightSensor, GarbledValuesGiveNoEventUntilTheyAreReadableAgain) {
+TEST(IIOLightSensor, GarbledOrNegativeValuesGiveNothing) {
     VirtualLaptop laptop;
-    testing_support::ScopedEnv logToStderr("PLATFORM_LOG_STDERR", "1");
-    LinuxMachine::installNew();
-    LinuxLightSensor sensor;
-    testing::internal::CaptureStderr();
+    const auto device = laptop.iioDevice("iio:device0");
     for (const char* garbage : {"", "abc\n", "12abc\n", "-5\n", "nan\n", "inf\n", "1e999\n"}) {
         laptop.writeIIO("iio:device0", "in_illuminance_input", garbage);
-        EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt) << "for '" << garbage << "'";
-        EXPECT_TRUE(sensor.hasServiceClient());
+        EXPECT_EQ(IIOLightSensor::readLux(device), std::nullopt) << "for '" << garbage << "'";
     }
     laptop.removeIIO("iio:device0");
     laptop.writeIIO("iio:device0", "in_illuminance_raw", "10\n");
     laptop.writeIIO("iio:device0", "in_illuminance_scale", "0,5\n");  // a locale's comma
-    EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
+    EXPECT_EQ(IIOLightSensor::readLux(device), std::nullopt);
     laptop.writeIIO("iio:device0", "in_illuminance_scale", "0.5\n");
     laptop.writeIIO("iio:device0", "in_illuminance_offset", "-20\n");  // negative light
-    EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
-    laptop.writeIIO("iio:device0", "in_illuminance_offset", "0\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 5.0);
+    EXPECT_EQ(IIOLightSensor::readLux(device), std::nullopt);
+}
 
-    // One line when the value turns garbled, not one per read.
+// The service client follows the device it finds: devices without light are
+// skipped, one that vanishes is let go, one that appears is taken up; what it
+// reads and passed over is reported without reading anything again.
+TEST(IIOLightSensor, ServiceClientFollowsTheDeviceItFindsAndSaysWhichItReads) {
+    VirtualLaptop laptop;
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
+    EXPECT_FALSE(sensor.hasServiceClient());
+    EXPECT_EQ(reading(), std::nullopt);
+    const std::string folder = laptop.root() + "/sys/bus/iio/devices";
+    EXPECT_EQ(sensor.serviceClientFindings(),
+              (std::vector<HardwareFinding>{
+                  {"iio-sensor-proxy", FindingReason::NotPresent, "no system bus"},
+                  {"IIO", FindingReason::NotPresent,
+                   "no device with an illuminance channel in " + folder}}));
+
+    laptop.writeIIO("iio:device0", "in_accel_x_raw", "12\n");
+    laptop.writeIIO("iio:device1", "in_illuminance0_input", "42\n");
+    EXPECT_TRUE(soon(reading, 42.0));
+    EXPECT_TRUE(sensor.hasServiceClient());
+    EXPECT_EQ(sensor.serviceClientFindings().back(),
+              (HardwareFinding{"IIO iio:device1", FindingReason::InUse,
+                               laptop.iioDevice("iio:device1") + ", 42.0 lux"}));
+
+    laptop.removeIIO("iio:device1");
+    EXPECT_TRUE(soon(reading, std::nullopt));
+    EXPECT_FALSE(sensor.hasServiceClient());
+    laptop.writeIIO("iio:device5", "in_illuminance_input", "90\n");
+    EXPECT_TRUE(soon(reading, 90.0));
+}
+
+TEST(IIOLightSensor, GarbledValueGivesNoEventAndIsLoggedOnce) {
+    VirtualLaptop laptop;
+    testing_support::ScopedEnv logToStderr("PLATFORM_LOG_STDERR", "1");
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "5\n");
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
+    EXPECT_EQ(reading(), 5.0);
+    testing::internal::CaptureStderr();
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "abc\n");
+    EXPECT_TRUE(soon(reading, std::nullopt));
+    EXPECT_TRUE(sensor.hasServiceClient());
+    EXPECT_EQ(sensor.serviceClientFindings().back().reason, FindingReason::Unreadable);
+    testing_support::waitFor([] { return false; }, 1.2);  // another tick, still garbled
+    EXPECT_EQ(reading(), std::nullopt);
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "6\n");
+    EXPECT_TRUE(soon(reading, 6.0));
+
     std::string log = testing::internal::GetCapturedStderr();
     const std::string garbled =
         "Ambient light sensor: unreadable or garbled value from IIO device " +
@@ -91,17 +112,4 @@ TEST(IIOLightSensor, GarbledValuesGiveNoEventUntilTheyAreReadableAgain) {
     for (size_t at = log.find(garbled); at != std::string::npos; at = log.find(garbled, at + 1))
         ++count;
     EXPECT_EQ(count, 1u) << log;
-}
-
-TEST(IIOLightSensor, DeviceThatVanishesAndAnotherThatAppears) {
-    VirtualLaptop laptop;
-    LinuxMachine::installNew();
-    LinuxLightSensor sensor;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "80\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 80.0);
-    laptop.removeIIO("iio:device0");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
-    EXPECT_FALSE(sensor.hasServiceClient());
-    laptop.writeIIO("iio:device5", "in_illuminance_input", "90\n");
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 90.0);
 }

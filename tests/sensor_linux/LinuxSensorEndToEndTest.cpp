@@ -11,10 +11,12 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "VirtualLaptop.h"
 #include "linux/LinuxMachine.h"
+#include "support/Waiting.h"
 #include "sensor/AmbientLightSensor.h"
 
 using platform::linux_machine::LinuxMachine;
 using Backend = AmbientLightSensor::Backend;
+using testing_support::runLoopUntil;
 
 namespace {
 
@@ -35,7 +37,7 @@ TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.3, false);
     EXPECT_TRUE(levels.values.empty());
     laptop.writeIIO("iio:device0", "in_illuminance_input", "20000\n");
-    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.0, false);
+    ASSERT_TRUE(runLoopUntil([&] { return !levels.values.empty(); }, 3.0));
     ASSERT_EQ(levels.values.size(), 1u);
     EXPECT_NEAR(levels.values[0], std::log(20001.0), 1e-12);
 }
@@ -85,7 +87,7 @@ TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 
     laptop.writeSMCLight("(0,0)\n");  // loaded again: polling picked up where it was
-    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    EXPECT_TRUE(runLoopUntil([&] { return !levels.values.empty(); }, 3.0));
     EXPECT_EQ(levels.values, std::vector<double>{0.0});
     EXPECT_EQ(sensor->getCurrentAmbientLight(), 0.0);
 }

@@ -1,6 +1,7 @@
 // The service client on Linux reading iio-sensor-proxy on a private system bus.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -10,22 +11,44 @@
 #include "linux/LinuxMachine.h"
 #include "support/PrivateBus.h"
 
+using platform::FindingReason;
+using platform::findings::HardwareFinding;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 using testing_support::PrivateBus;
 
-TEST(SensorProxy, LuxLevelIsClaimedOnceAndReadAfresh) {
+namespace {
+
+std::vector<FindingReason> reasons(const std::vector<HardwareFinding>& findings) {
+    std::vector<FindingReason> out;
+    for (const auto& f : findings)
+        out.push_back(f.reason);
+    return out;
+}
+
+}  // namespace
+
+// Claimed once, followed from its announcements, released when the sensor ends.
+TEST(SensorProxy, LuxLevelIsClaimedFollowedAndReleased) {
     VirtualLaptop laptop;
     laptop.writeIIO("iio:device0", "in_illuminance_input", "50\n");
     PrivateBus bus(PrivateBus::Kind::System);
     FakeSensorProxy proxy(bus.address(), {true, "lux", 300.0});
     LinuxMachine::installNew();
-    LinuxLightSensor sensor;
-    EXPECT_TRUE(sensor.hasServiceClient());
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 300.0);
-    proxy.setState({true, "lux", 310.5});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 310.5);
+    {
+        LinuxLightSensor sensor;
+        auto reading = [&] { return sensor.copyAmbientLightReading(); };
+        EXPECT_TRUE(sensor.hasServiceClient());
+        EXPECT_EQ(reading(), 300.0);
+        proxy.setState({true, "lux", 310.5});
+        EXPECT_TRUE(soon(reading, 310.5));
+        EXPECT_EQ(sensor.serviceClientFindings(),
+                  (std::vector<HardwareFinding>{
+                      {"iio-sensor-proxy", FindingReason::InUse, "310.5 lux"}}));
+        EXPECT_EQ(proxy.releases(), 0);
+    }
     EXPECT_EQ(proxy.claims(), 1);
+    EXPECT_EQ(proxy.releases(), 1);
 }
 
 // Until the claimed service announces its first reading, its level is the
@@ -35,14 +58,20 @@ TEST(SensorProxy, UnannouncedLevelAfterTheClaimIsNotTakenForAReading) {
     VirtualLaptop laptop;
     laptop.writeIIO("iio:device0", "in_illuminance_input", "120\n");
     PrivateBus bus(PrivateBus::Kind::System);
-    FakeSensorProxy proxy(bus.address(), {true, "lux", 0.0});
+    FakeSensorProxy proxy(bus.address(), {true, "lux", 33.0});
     proxy.silence();
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 120.0);
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
+    EXPECT_EQ(reading(), 120.0);
+    EXPECT_EQ(reasons(sensor.serviceClientFindings()),
+              (std::vector<FindingReason>{FindingReason::NotYetKnown, FindingReason::InUse}));
     laptop.removeIIO("iio:device0");
-    proxy.setState({true, "lux", 33.0});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 33.0);
+    EXPECT_TRUE(soon(reading, 33.0));
+    EXPECT_EQ(sensor.serviceClientFindings(),
+              (std::vector<HardwareFinding>{
+                  {"iio-sensor-proxy", FindingReason::InUse,
+                   "33.0 lux, not confirmed by an announcement"}}));
 }
 
 TEST(SensorProxy, VendorUnitsOrNoLightSensorFallBackToIIO) {
@@ -52,11 +81,20 @@ TEST(SensorProxy, VendorUnitsOrNoLightSensorFallBackToIIO) {
     FakeSensorProxy proxy(bus.address(), {true, "vendor", 80.0});
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 50.0);
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
+    EXPECT_EQ(reading(), 50.0);
+    EXPECT_EQ(sensor.serviceClientFindings(),
+              (std::vector<HardwareFinding>{
+                  {"iio-sensor-proxy", FindingReason::NotLux, "reports in vendor, not lux"},
+                  {"IIO iio:device0", FindingReason::InUse,
+                   laptop.iioDevice("iio:device0") + ", 50.0 lux"}}));
+    EXPECT_EQ(proxy.claims(), 0);
     proxy.setState({false, "lux", 80.0});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 50.0);
+    testing_support::waitFor([] { return false; }, 0.3);
+    EXPECT_EQ(sensor.serviceClientFindings().front().reason, FindingReason::NotPresent);
+    EXPECT_EQ(reading(), 50.0);
     proxy.setState({true, "lux", 80.0});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 80.0);
+    EXPECT_TRUE(soon(reading, 80.0));
 }
 
 TEST(SensorProxy, GarbledLevelGivesNoEvent) {
@@ -65,12 +103,15 @@ TEST(SensorProxy, GarbledLevelGivesNoEvent) {
     FakeSensorProxy proxy(bus.address(), {true, "lux", std::numeric_limits<double>::quiet_NaN()});
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
     EXPECT_TRUE(sensor.hasServiceClient());
-    EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
-    proxy.setState({true, "lux", -3.0});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), std::nullopt);
+    EXPECT_EQ(reading(), std::nullopt);
+    EXPECT_EQ(reasons(sensor.serviceClientFindings()),
+              (std::vector<FindingReason>{FindingReason::Unreadable}));
     proxy.setState({true, "lux", 3.0});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 3.0);
+    EXPECT_TRUE(soon(reading, 3.0));
+    proxy.setState({true, "lux", -3.0});
+    EXPECT_TRUE(soon(reading, std::nullopt));
 }
 
 TEST(SensorProxy, RestartedServiceIsClaimedAgainAndAVanishedBusIsSurvived) {
@@ -79,16 +120,39 @@ TEST(SensorProxy, RestartedServiceIsClaimedAgainAndAVanishedBusIsSurvived) {
     PrivateBus bus(PrivateBus::Kind::System);
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
     {
         FakeSensorProxy first(bus.address(), {true, "lux", 100.0});
-        EXPECT_EQ(sensor.copyAmbientLightReading(), 100.0);
+        EXPECT_EQ(reading(), 100.0);
         first.releaseName();
-        EXPECT_EQ(sensor.copyAmbientLightReading(), 7.0);
+        EXPECT_TRUE(soon(reading, 7.0));
     }
     FakeSensorProxy second(bus.address(), {true, "lux", 200.0});
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 200.0);
+    EXPECT_TRUE(soon(reading, 200.0));
     EXPECT_EQ(second.claims(), 1);
     bus.stop();
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 7.0);
+    EXPECT_TRUE(soon(reading, 7.0));
     EXPECT_TRUE(sensor.hasServiceClient());
+}
+
+// A window's thread never waits: the first answer is what is held (0.0 before
+// anything is known, like the service itself before its first poll), and the
+// service's first announcement is taken up on the sources' thread.
+TEST(SensorProxy, WindowsThreadNeverWaitsForTheFirstAnnouncement) {
+    VirtualLaptop laptop;
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "garbled\n");
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeSensorProxy proxy(bus.address(), {true, "lux", 60.0});
+    proxy.silence();
+    LinuxMachine::installNew().setMainThreadNeverWaits(true);
+    LinuxLightSensor sensor;
+    auto reading = [&] { return sensor.copyAmbientLightReading(); };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(sensor.hasServiceClient());
+    EXPECT_EQ(reading(), 0.0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "40\n");
+    EXPECT_TRUE(soon(reading, 40.0));
+    laptop.removeIIO("iio:device0");
+    EXPECT_TRUE(soon(reading, 60.0));  // the wait ran out on the sources' thread
 }

@@ -9,6 +9,14 @@
 
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
+#include "support/Waiting.h"
+
+// The light sensor answers from what its sources' thread holds, which takes up
+// a change within about a second: true once `read()` gives `expected`.
+template <typename Read, typename Value>
+bool soon(Read read, const Value& expected) {
+    return testing_support::waitFor([&] { return read() == expected; }, 3.0);
+}
 
 class VirtualLaptop {
   public:

@@ -33,37 +33,9 @@ QStringList installedPanes(QString* folder) {
 #endif
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("prefpane-host");
-    QApplication::setApplicationDisplayName(QObject::tr("Preferences"));
-    QApplication::setApplicationVersion(PREFPANE_HOST_VERSION);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Shows preference panes (.prefPane bundles).");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption screenshot(
-        "screenshot", "Save the window to FILE once the first pane is shown, then quit.", "FILE");
-    parser.addOption(screenshot);
-    parser.addPositionalArgument(
-        "BUNDLE", "A .prefPane bundle to show (default: the installed panes).", "[BUNDLE...]");
-    parser.process(app);
-    QStringList bundles = parser.positionalArguments();
-    if (bundles.isEmpty()) {
-        QString folder;
-        bundles = installedPanes(&folder);
-        if (bundles.isEmpty()) {
-            std::fprintf(stderr, "prefpane-host: no bundle given and none installed in %s\n\n",
-                         qPrintable(folder));
-            parser.showHelp(2);
-        }
-    }
-
-    platform::linux_machine::LinuxMachine::installNew();
-
+// Shows the panes in one window until the application quits; its status.
+int showWindow(QApplication& app, const QCommandLineParser& parser,
+               const QCommandLineOption& screenshot, const QStringList& bundles) {
     appkit::PreferencesWindow window;
     for (const QString& path : bundles) {
         std::string error;
@@ -94,4 +66,42 @@ int main(int argc, char** argv) {
         });
     }
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("prefpane-host");
+    QApplication::setApplicationDisplayName(QObject::tr("Preferences"));
+    QApplication::setApplicationVersion(PREFPANE_HOST_VERSION);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Shows preference panes (.prefPane bundles).");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption screenshot(
+        "screenshot", "Save the window to FILE once the first pane is shown, then quit.", "FILE");
+    parser.addOption(screenshot);
+    parser.addPositionalArgument(
+        "BUNDLE", "A .prefPane bundle to show (default: the installed panes).", "[BUNDLE...]");
+    parser.process(app);
+    QStringList bundles = parser.positionalArguments();
+    if (bundles.isEmpty()) {
+        QString folder;
+        bundles = installedPanes(&folder);
+        if (bundles.isEmpty()) {
+            std::fprintf(stderr, "prefpane-host: no bundle given and none installed in %s\n\n",
+                         qPrintable(folder));
+            parser.showHelp(2);
+        }
+    }
+
+    // The window's thread never waits on hardware or another process.
+    platform::linux_machine::LinuxMachine::installNew().setMainThreadNeverWaits(true);
+    const int status = showWindow(app, parser, screenshot, bundles);
+    // The window is gone: the machine lets go of what it holds (the light
+    // sensor's claim, its thread) before the process ends.
+    platform::Machine::install(nullptr);
+    return status;
 }

@@ -1,0 +1,333 @@
+#include "linux/LinuxLightSources.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+#include "linux/IIOLightSensor.h"
+#include "linux/SensorProxyClient.h"
+#include "linux/SysfsFiles.h"
+#include "linux/Sysroot.h"
+
+namespace platform::linux_machine {
+namespace {
+
+using findings::HardwareFinding;
+using Status = SensorProxyClient::Status;
+
+constexpr guint kPollIntervalMs = 1000;
+constexpr const char* kProxyName = "iio-sensor-proxy";
+constexpr const char* kProxyLogName = "iio-sensor-proxy (net.hadess.SensorProxy)";
+constexpr const char* kSMCName = "Apple SMC";
+
+std::string luxText(double lux) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.1f lux", lux);
+    return text;
+}
+
+// Runs `work` on the thread that turns `context`.
+void invokeOn(GMainContext* context, std::function<void()> work) {
+    g_main_context_invoke_full(
+        context, G_PRIORITY_DEFAULT,
+        [](gpointer w) -> gboolean {
+            (*static_cast<std::function<void()>*>(w))();
+            return G_SOURCE_REMOVE;
+        },
+        new std::function<void()>(std::move(work)),
+        [](gpointer w) { delete static_cast<std::function<void()>*>(w); });
+}
+
+// The service client's choice from the proxy's state and the IIO device.
+struct Choice {
+    std::string source;  // for the log; empty: none
+    bool inUse = false;
+    std::optional<double> lux;
+    std::vector<HardwareFinding> findings;
+};
+
+void useIIO(Choice& c, const std::optional<std::string>& device) {
+    if (!device) {
+        c.findings.push_back({"IIO", FindingReason::NotPresent,
+                              "no device with an illuminance channel in " +
+                                  underSysroot("/sys/bus/iio/devices")});
+        return;
+    }
+    c.inUse = true;
+    c.source = "IIO device " + *device;
+    c.lux = IIOLightSensor::readLux(*device);
+    c.findings.push_back({"IIO " + baseName(*device),
+                          c.lux ? FindingReason::InUse : FindingReason::Unreadable,
+                          c.lux ? *device + ", " + luxText(*c.lux) : *device});
+}
+
+void useProxy(Choice& c, const SensorProxyClient::Result& p) {
+    c.inUse = true;
+    c.source = kProxyLogName;
+    c.lux = p.lux;
+    std::string detail = p.lux ? luxText(*p.lux) : "a garbled level";
+    if (!p.announced)
+        detail += ", not confirmed by an announcement";
+    c.findings.push_back(
+        {kProxyName, p.lux ? FindingReason::InUse : FindingReason::Unreadable, detail});
+}
+
+Choice choose(const SensorProxyClient::Result& p) {
+    Choice c;
+    if (p.status == Status::Reading && p.announced) {
+        useProxy(c, p);
+        return c;
+    }
+    if (p.status == Status::Reading) {
+        // Claimed, but its level is still the one from before the claim.
+        c.findings.push_back({kProxyName, FindingReason::NotYetKnown,
+                              "claimed; no reading announced yet"});
+        auto device = IIOLightSensor::findDevice();
+        if (device || !p.known) {
+            useIIO(c, device);
+            return c;
+        }
+        c.findings.clear();
+        useProxy(c, p);
+        return c;
+    }
+    FindingReason reason = !p.known                     ? FindingReason::NotYetKnown
+                           : p.status == Status::NotLux ? FindingReason::NotLux
+                                                        : FindingReason::NotPresent;
+    c.findings.push_back({kProxyName, reason, p.why});
+    useIIO(c, IIOLightSensor::findDevice());
+    return c;
+}
+
+HardwareFinding smcAbsent() {
+    return {kSMCName, FindingReason::NotPresent,
+            "no applesmc device with a light attribute in " + underSysroot("/sys/bus/platform")};
+}
+
+bool permissionDenied(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    return errno == EACCES || errno == EPERM;
+}
+
+}  // namespace
+
+LinuxLightSources::LinuxLightSources(std::function<void()> newsForMainThread)
+    : newsForMainThread_(std::move(newsForMainThread)) {}
+
+LinuxLightSources::~LinuxLightSources() {
+    if (!thread_.joinable())
+        return;
+    invokeOn(context_, [this] { g_main_loop_quit(loop_); });
+    thread_.join();
+    g_main_loop_unref(loop_);
+    g_main_context_unref(context_);
+}
+
+void LinuxLightSources::startThread() {
+    if (thread_.joinable())
+        return;
+    context_ = g_main_context_new();
+    loop_ = g_main_loop_new(context_, FALSE);
+    thread_ = std::thread([this] { run(); });
+}
+
+void LinuxLightSources::run() {
+    g_main_context_push_thread_default(context_);
+    GSource* ticks = g_timeout_source_new(kPollIntervalMs);
+    g_source_set_callback(
+        ticks,
+        [](gpointer self) -> gboolean {
+            static_cast<LinuxLightSources*>(self)->tick();
+            return G_SOURCE_CONTINUE;
+        },
+        this, nullptr);
+    g_source_attach(ticks, context_);
+    g_main_loop_run(loop_);
+    g_source_destroy(ticks);
+    g_source_unref(ticks);
+    proxy_.reset();  // releases the claim
+    g_main_context_pop_thread_default(context_);
+}
+
+void LinuxLightSources::followServiceClient() {
+    {
+        std::lock_guard lock(mutex_);
+        if (serviceClientWanted_)
+            return;
+        serviceClientWanted_ = true;
+    }
+    startThread();
+    invokeOn(context_, [this] { startServiceClient(); });
+}
+
+void LinuxLightSources::followController() {
+    {
+        std::lock_guard lock(mutex_);
+        if (controllerWanted_)
+            return;
+        controllerWanted_ = true;
+    }
+    startThread();
+    invokeOn(context_, [this] {
+        followingController_ = true;
+        pollController();
+    });
+}
+
+void LinuxLightSources::tick() {
+    if (followingServiceClient_) {
+        proxy_->follow();
+        evaluateServiceClient();
+    }
+    if (followingController_)
+        pollController();
+}
+
+void LinuxLightSources::startServiceClient() {
+    proxy_ = std::make_unique<SensorProxyClient>([this] { evaluateServiceClient(); });
+    followingServiceClient_ = true;
+    proxy_->follow();
+    evaluateServiceClient();
+}
+
+void LinuxLightSources::evaluateServiceClient() {
+    if (!followingServiceClient_)
+        return;  // still inside the proxy client's first follow()
+    const auto proxied = proxy_->current();
+    Choice choice = choose(proxied);
+    const bool settled = proxied.known;
+
+    std::vector<std::string> lines;
+    if (choice.source != loggedSource_ && (settled || !choice.source.empty())) {
+        lines.push_back(choice.source.empty() ? std::string("Ambient light sensor: none found")
+                                              : "Ambient light sensor: reading " + choice.source);
+        loggedSource_ = choice.source;
+        loggedGarbled_ = false;
+    }
+    const bool garbled = choice.inUse && !choice.lux;
+    if (garbled && !loggedGarbled_)
+        lines.push_back("Ambient light sensor: unreadable or garbled value from " + choice.source);
+    loggedGarbled_ = garbled;
+
+    const bool news = !lines.empty();
+    {
+        std::lock_guard lock(mutex_);
+        auto& held = serviceClient_;
+        held.settled = held.settled || settled;
+        held.inUse = choice.inUse;
+        held.source = choice.source;
+        held.lux = choice.lux;
+        if (choice.lux)
+            held.lastGood = *choice.lux;
+        held.findings = std::move(choice.findings);
+        // With the answer, so a caller woken by it finds its log lines too.
+        for (auto& line : lines)
+            news_.push_back(std::move(line));
+    }
+    answered_.notify_all();
+    tellMainThread(news);
+}
+
+void LinuxLightSources::pollController() {
+    HardwareFinding finding;
+    std::optional<SMCLightValues> values;
+    std::vector<std::string> lines;
+    auto folder = AppleSMCLight::deviceFolder();
+    if (!folder) {
+        finding = smcAbsent();
+    } else if ((values = AppleSMCLight::read())) {
+        finding = {kSMCName, FindingReason::InUse,
+                   "(" + std::to_string(values->left) + "," + std::to_string(values->right) +
+                       ") from " + *folder + "/light"};
+        loggedSMCUnreadable_ = false;
+    } else {
+        const std::string path = *folder + "/light";
+        finding = {kSMCName,
+                   permissionDenied(path) ? FindingReason::PermissionDenied
+                                          : FindingReason::Unreadable,
+                   path};
+    }
+    if (folder && !values && !loggedSMCUnreadable_) {
+        lines.push_back("Apple SMC light sensor unreadable: " + AppleSMCLight::attributePath());
+        loggedSMCUnreadable_ = true;
+    }
+    // Unreadable or garbled reads are skipped: a value that comes back
+    // unchanged afterwards is no change.
+    const bool changed = values && values != lastSMCValues_;
+    if (values)
+        lastSMCValues_ = values;
+    const bool news = !lines.empty() || changed;
+    {
+        std::lock_guard lock(mutex_);
+        auto& held = controller_;
+        held.read = true;
+        held.values = values;
+        held.pairSeen = held.pairSeen || (values && values->right != 0);
+        held.changes += changed ? 1 : 0;
+        held.finding = finding;
+        for (auto& line : lines)
+            news_.push_back(std::move(line));
+    }
+    answered_.notify_all();
+    tellMainThread(news);
+}
+
+void LinuxLightSources::tellMainThread(bool news) {
+    if (news && newsForMainThread_)
+        newsForMainThread_();
+}
+
+HeldServiceClient LinuxLightSources::serviceClient() const {
+    std::lock_guard lock(mutex_);
+    return serviceClient_;
+}
+
+HeldController LinuxLightSources::controller() const {
+    std::lock_guard lock(mutex_);
+    return controller_;
+}
+
+unsigned LinuxLightSources::controllerChanges() const {
+    std::lock_guard lock(mutex_);
+    return controller_.changes;
+}
+
+HardwareFinding LinuxLightSources::controllerFinding() const {
+    {
+        std::lock_guard lock(mutex_);
+        if (controller_.read)
+            return controller_.finding;
+    }
+    // Not followed: only whether it is there, from a listing.
+    if (!AppleSMCLight::present())
+        return smcAbsent();
+    return {kSMCName, FindingReason::NotYetKnown, "not read: the controller is not in use"};
+}
+
+bool LinuxLightSources::awaitServiceClient(double seconds) {
+    std::unique_lock lock(mutex_);
+    return answered_.wait_for(lock, std::chrono::duration<double>(seconds),
+                              [this] { return serviceClient_.settled; });
+}
+
+bool LinuxLightSources::awaitController(double seconds) {
+    std::unique_lock lock(mutex_);
+    return answered_.wait_for(lock, std::chrono::duration<double>(seconds),
+                              [this] { return controller_.read; });
+}
+
+std::vector<std::string> LinuxLightSources::takeNews() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(news_, {});
+}
+
+}  // namespace platform::linux_machine
