@@ -20,10 +20,10 @@ class MonitorWatcher : public EngineTest {
     }
 };
 
-TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheNewerDisplays) {
-    const std::vector<std::int64_t> expected{0x9215, 0x9217, 0x9218, 0x9219, 0x921C,
-                                             0x921E, 0x9220, 0x9221, 0x9226, 0x9227,
-                                             0x9232, 0x9236, 0x1114, 0x9243};
+TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheSecondTable) {
+    const std::vector<std::int64_t> expected{0x9215, 0x9217, 0x9218, 0x9219, 0x921C, 0x921E,
+                                             0x9220, 0x9221, 0x9226, 0x9227, 0x9232, 0x9236,
+                                             0x921D, 0x9222, 0x1114, 0x9243, 0x1116, 0x1118};
     auto list = duolume::appleMonitorMatchingList();
     ASSERT_EQ(list.size(), expected.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -124,7 +124,7 @@ TEST_F(MonitorWatcher, SetUpCallsInOrder) {
     BrightnessController::sharedInstance();
     EXPECT_EQ(sim.calls, (std::vector<std::string>{
                              "IOHIDManagerCreate(0x0)",
-                             "IOHIDManagerSetDeviceMatchingMultiple(14)",
+                             "IOHIDManagerSetDeviceMatchingMultiple(18)",
                              "IOHIDManagerRegisterDeviceMatchingCallback()",
                              "IOHIDManagerRegisterDeviceRemovalCallback()",
                              "IOHIDManagerScheduleWithRunLoop(kCFRunLoopDefaultMode)",

@@ -263,7 +263,10 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     EXPECT_TRUE(fuse->rawWrites("hidraw3").empty());
     EXPECT_EQ(fuse->reads("hidraw3"), 0);
     EXPECT_TRUE(machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
-                               "control; not attached"));
+                               "control in a Monitor collection; not attached (the display's "
+                               "brightness is on another of its interfaces); it declares "
+                               "collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
+                               "0..255)"));
 
     // The Pro Display XDR arrives later, with its own range.
     fuse->addMonitor("hidraw2", kReportOneBrightness, 400);
@@ -296,7 +299,9 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     EXPECT_TRUE(has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
                     "32 bits, 400 to 50000, 6 bytes, read and write"));
     EXPECT_TRUE(has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
-                    "no brightness control, so it is not used"));
+                    "no brightness control in a Monitor collection, so it is not used; it "
+                    "declares collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
+                    "0..255)"));
 }
 
 TEST_F(EngineOnLinux, AnOlderMonitorAndAStudioDisplayAreBothWrittenAtEveryStepOfAFade) {
