@@ -1,5 +1,10 @@
 // The USB monitor watcher: which devices count, when they are reported, and
 // what an attach and a detach do.
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "EngineTestSupport.h"
 #include "engine/AppleMonitorProducts.h"
 
@@ -32,6 +37,35 @@ TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheSecondTable) {
         EXPECT_EQ(*dict, (NSDictionary{{"ProductID", PlistValue::integer(expected[i])},
                                        {"VendorID", PlistValue::integer(1452)}}));
     }
+}
+
+// The udev rule and the metainfo name exactly the products that are matched.
+TEST(ProductTables, TheUdevRuleAndTheMetainfoNameExactlyTheMatchedProducts) {
+    std::set<std::int64_t> matched;
+    for (const auto& match : duolume::appleMonitorMatchingList())
+        matched.insert(match.dictionaryValue()->at("ProductID").integerValue().value_or(0));
+    const auto read = [](const char* path) {
+        std::ifstream in(std::string(DUOLUME_SOURCE_DIR) + path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const auto hexes = [](const std::string& text, const std::regex& re) {
+        std::set<std::int64_t> found;
+        for (std::sregex_iterator m(text.begin(), text.end(), re), end; m != end; ++m) {
+            std::stringstream alternatives((*m)[1].str());
+            for (std::string id; std::getline(alternatives, id, '|');)
+                found.insert(std::stoll(id, nullptr, 16));
+        }
+        return found;
+    };
+    EXPECT_EQ(hexes(read("/packaging/org.duolume.Duolume.metainfo.xml"),
+                    std::regex(R"re(<modalias>usb:v05ACp([0-9A-F]{4})d\*</modalias>)re")),
+              matched);
+    EXPECT_EQ(hexes(read("/engine/70-duolume.rules"),
+                    std::regex(R"re(SUBSYSTEM=="hidraw", ATTRS\{idVendor\}=="05ac", )re"
+                               R"re(ATTRS\{idProduct\}=="([0-9a-f|]+)")re")),
+              matched);
 }
 
 TEST_F(MonitorWatcher, OnlyListedAppleProductsAreReported) {
