@@ -99,20 +99,37 @@ TEST(AppleSMCLight, EightBitReadingsSpanTheWholeCurve) {
     }
 }
 
-// Macs whose light key holds one reading leave the right value at 0; once the
-// right sensor has shown itself, the two are averaged.
-TEST(AppleSMCLight, ALoneLeftReadingStandsForBothUntilTheRightOneShowsItself) {
+// Macs whose light key holds one reading leave the right value at 0 and read
+// small numbers: a sunlit room (4,0) lands in the upper half of the curve, a
+// covered sensor at 0, and each low reading has a level of its own. Once the
+// right value has shown itself, the two are read as a pair, spread evenly.
+TEST(AppleSMCLight, OneReadingMacsSpreadTheirFewLowValuesOverTheCurveUntilAPairShowsItself) {
     VirtualLaptop laptop;
-    laptop.writeSMCLight("(200,0)\n");
+    laptop.writeSMCLight("(0,0)\n");
     LinuxMachine::installNew();
     auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
     sensor->init();
-    const double alone = sensor->getCurrentAmbientLight();
-    EXPECT_NEAR(alone, 10.0 * 200 / 255, 1e-6);
-    laptop.writeSMCLight("(200,200)\n");
-    EXPECT_EQ(sensor->getCurrentAmbientLight(), alone);
-    laptop.writeSMCLight("(200,0)\n");  // now a covered right sensor: averaged
-    EXPECT_LT(sensor->getCurrentAmbientLight(), alone - 0.5);
+    const auto levelAt = [&](const std::string& reading) {
+        laptop.writeSMCLight(reading + "\n");
+        return sensor->getCurrentAmbientLight();
+    };
+    EXPECT_EQ(levelAt("(0,0)"), 0.0);  // covered (MacBook Air 2013, lightum issue 46)
+    const double sunlit = levelAt("(4,0)");
+    EXPECT_GT(sunlit, 5.0);
+    EXPECT_LT(sunlit, 7.0);
+    EXPECT_GT(levelAt("(1,0)"), 2.0);
+    double previous = 0.0;
+    for (int v = 1; v <= 16; ++v) {
+        const double level = levelAt("(" + std::to_string(v) + ",0)");
+        EXPECT_GT(level, previous) << v;
+        EXPECT_GT(level - previous, 0.2) << v;
+        previous = level;
+    }
+    EXPECT_NEAR(previous, 10.0, 1e-6);
+    EXPECT_NEAR(levelAt("(255,0)"), 10.0, 1e-6);
+
+    EXPECT_NEAR(levelAt("(200,200)"), 10.0 * 200 / 255, 1e-6);  // two sensors after all
+    EXPECT_LT(levelAt("(4,0)"), 0.2);  // now a covered right sensor, averaged
 }
 
 // Found by its driver, whatever the kernel named the device.
