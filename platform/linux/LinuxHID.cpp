@@ -72,6 +72,7 @@ struct LinuxHID::Found {
     std::string deviceFolder;
     std::int32_t vendor = 0;
     std::int32_t product = 0;
+    std::string productText;  // an appledisplay backlight's product, or that it is unknown
 };
 
 LinuxHID::LinuxHID() = default;
@@ -100,7 +101,7 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
         std::string entry = hidraw + "/" + name;
         auto folder = resolvedPath(entry);
         auto uevent = readBinaryFile(entry + "/device/uevent", 8192);
-        Found f{Found::Kind::Hidraw, {}, {}, 0, 0};
+        Found f{Found::Kind::Hidraw, {}, {}, 0, 0, {}};
         auto id = uevent ? parseHidID(std::string_view(
                                reinterpret_cast<const char*>(uevent->data()), uevent->size()))
                          : std::nullopt;
@@ -115,8 +116,9 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
         found.emplace("hidraw " + *folder, std::move(f));
     }
     for (auto& m : findAppleDisplayMonitors()) {
-        std::string key = "backlight " + m.folder;
-        found.emplace(key, Found{Found::Kind::AppleDisplay, m.backlight, {}, m.vendor, m.product});
+        Found f{Found::Kind::AppleDisplay, m.backlight, {}, m.vendor, m.product, {}};
+        f.productText = describeAppleDisplayProduct(m);
+        found.emplace("backlight " + m.folder, std::move(f));
     }
     return found;
 }
@@ -137,8 +139,9 @@ LinuxHIDDevice* LinuxHID::arrive(const Found& f) {
                                                 std::move(elements));
     } else {
         device = std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor, f.product);
-        NSLog("USB monitor 0x%04x at %s: driven by the appledisplay driver, brightness 0 to %lld",
-              f.product, f.location.c_str(), readCount(f.location + "/max_brightness").value_or(0));
+        NSLog("USB monitor %s at %s: driven by the appledisplay driver, brightness 0 to %lld",
+              f.productText.c_str(), f.location.c_str(),
+              readCount(f.location + "/max_brightness").value_or(0));
     }
     devices_.push_back(std::move(device));
     return devices_.back().get();

@@ -178,6 +178,32 @@ TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsAreFoundWhereverTheirBacklight
     EXPECT_EQ(listener.attached.size(), 3u);
 }
 
+// The driver links its backlights to no USB interface: with monitors of one
+// product the product is known; with several, the log says it is not.
+TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsOfSeveralProductsSayThePairingIsUnknown) {
+    laptop.addAppleDisplay(0, 0x9226, 255, 10, false, /*port=*/10);
+    laptop.addAppleDisplay(1, 0x9226, 255, 20, false, /*port=*/2);
+    ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);
+    ASSERT_EQ(listener.attached.size(), 2u);
+    for (const char* backlight : {"appledisplay0", "appledisplay1"})
+        EXPECT_TRUE(logged(std::string("USB monitor 0x9226 at ") + laptop.root() +
+                           "/sys/class/backlight/" + backlight +
+                           ": driven by the appledisplay driver, brightness 0 to 255"))
+            << backlight;
+    EXPECT_FALSE(logged("unknown which"));
+
+    laptop.addAppleDisplay(2, 0x9218, 255, 30, false, /*port=*/1);
+    hid().rescan();
+    ASSERT_EQ(listener.attached.size(), 3u);
+    const std::string unknown =
+        " (unknown which: the appledisplay driver registers its backlight without a parent "
+        "device, so the kernel links it to none of the monitors' USB interfaces)";
+    EXPECT_TRUE(logged("USB monitor 0x9218 or 0x9226" + unknown) ||
+                logged("USB monitor 0x9226 or 0x9218" + unknown));
+    const std::int32_t guessed = listener.attached[2]->productID();
+    EXPECT_TRUE(guessed == 0x9218 || guessed == 0x9226) << guessed;
+}
+
 TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorSpeaksReport16OverItsBacklight) {
     laptop.addAppleDisplay(0, 0x9218, 255, 128);
     ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);
