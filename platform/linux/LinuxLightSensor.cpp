@@ -73,13 +73,13 @@ LinuxLightSensor::Source LinuxLightSensor::currentSource() {
         // stale value: the IIO files it reads itself give the real one.
         if (!proxied.announced) {
             if (auto device = IIOLightSensor::findDevice())
-                return {"IIO device " + *device, IIOLightSensor::readLux(*device)};
+                return {IIOLightSensor::describe(*device), IIOLightSensor::readLux(*device)};
         }
         return {"iio-sensor-proxy (net.hadess.SensorProxy)", proxied.lux};
     }
     // Not there, no light sensor, or not in lux: the IIO files give lux.
     if (auto device = IIOLightSensor::findDevice())
-        return {"IIO device " + *device, IIOLightSensor::readLux(*device)};
+        return {IIOLightSensor::describe(*device), IIOLightSensor::readLux(*device)};
     return {};
 }
 

@@ -105,3 +105,55 @@ TEST(IIOLightSensor, DeviceThatVanishesAndAnotherThatAppears) {
     laptop.writeIIO("iio:device5", "in_illuminance_input", "90\n");
     EXPECT_EQ(sensor.copyAmbientLightReading(), 90.0);
 }
+
+// Sensors with only an intensity channel: "both" is lux, as iio-sensor-proxy
+// reads it; "clear" (apds9960, tcs3472) is taken as lux when nothing else is
+// there, and the log says its counts have no unit.
+TEST(IIOLightSensor, IntensityOnlySensorsAreReadWithTheScaleSharedByTheirType) {
+    VirtualLaptop laptop;
+    testing_support::ScopedEnv logToStderr("PLATFORM_LOG_STDERR", "1");
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    testing::internal::CaptureStderr();
+    laptop.writeIIO("iio:device0", "in_intensity_clear_raw", "1085\n");
+    laptop.writeIIO("iio:device0", "in_intensity_red_raw", "4444\n");
+    laptop.writeIIO("iio:device0", "in_intensity_calibscale", "16\n");  // a gain, not a scale
+    EXPECT_TRUE(sensor.hasServiceClient());
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 1085.0);
+    laptop.writeIIO("iio:device0", "in_intensity_scale", "0.5\n");
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 542.5);
+
+    laptop.writeIIO("iio:device1", "in_intensity_both_raw", "200\n");
+    laptop.writeIIO("iio:device1", "in_intensity_scale", "0.1\n");
+    laptop.writeIIO("iio:device1", "in_intensity_offset", "10\n");
+    EXPECT_DOUBLE_EQ(sensor.copyAmbientLightReading().value_or(-1), 21.0);  // in lux: preferred
+    laptop.writeIIO("iio:device1", "in_intensity_both_scale", "1\n");       // its own wins
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 210.0);
+
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(
+        log.find("Ambient light sensor: reading IIO device " + laptop.iioDevice("iio:device0") +
+                 " (in_intensity_clear: counts without a unit, read as lux)"),
+        std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Ambient light sensor: reading IIO device " +
+                       laptop.iioDevice("iio:device1") + "\n"),
+              std::string::npos)
+        << log;
+}
+
+// Several devices: by number, not by name ("iio:device10" after
+// "iio:device2"), and one in lux before one without a unit.
+TEST(IIOLightSensor, DevicesAreTakenByNumberAndOneInLuxFirst) {
+    VirtualLaptop laptop;
+    LinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    laptop.writeIIO("iio:device10", "in_illuminance_input", "10\n");
+    laptop.writeIIO("iio:device2", "in_illuminance_input", "2\n");
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 2.0);
+    laptop.removeIIO("iio:device2");
+    laptop.writeIIO("iio:device1", "in_intensity_clear_raw", "1\n");
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 10.0);
+    laptop.removeIIO("iio:device10");
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 1.0);
+}
