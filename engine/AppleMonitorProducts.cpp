@@ -1,33 +1,38 @@
 #include "engine/AppleMonitorProducts.h"
 
-#include <algorithm>
-
 #include "IOKit/hid/IOHIDManager.h"
 
 namespace duolume {
 namespace {
 
-void addProducts(NSArray& list, const auto& products) {
-    for (std::int64_t product : products) {
-        NSDictionary match;
-        match[kIOHIDProductIDKey] = PlistValue::integer(product);
-        match[kIOHIDVendorIDKey] = PlistValue::integer(kAppleUSBVendorID);
-        list.push_back(PlistValue::dictionary(std::move(match)));
-    }
+void addProduct(NSArray& list, std::int64_t product) {
+    NSDictionary match;
+    match[kIOHIDProductIDKey] = PlistValue::integer(product);
+    match[kIOHIDVendorIDKey] = PlistValue::integer(kAppleUSBVendorID);
+    list.push_back(PlistValue::dictionary(std::move(match)));
 }
 
 }  // namespace
 
-bool isNewerAppleDisplay(std::int64_t product) {
-    return std::find(kNewerAppleDisplayProductIDs.begin(), kNewerAppleDisplayProductIDs.end(),
-                     product) != kNewerAppleDisplayProductIDs.end();
+const AppleDisplayProduct* moreAppleDisplayProduct(std::int64_t product) {
+    for (const auto& p : kMoreAppleDisplayProducts)
+        if (p.productID == product)
+            return &p;
+    return nullptr;
+}
+
+BrightnessRoute brightnessRouteFor(std::int64_t product) {
+    const auto* more = moreAppleDisplayProduct(product);
+    return more ? more->route : BrightnessRoute::ReportSixteen;
 }
 
 NSArray appleMonitorMatchingList() {
     NSArray list;
-    list.reserve(kAppleMonitorProductIDs.size() + kNewerAppleDisplayProductIDs.size());
-    addProducts(list, kAppleMonitorProductIDs);
-    addProducts(list, kNewerAppleDisplayProductIDs);
+    list.reserve(kAppleMonitorProductIDs.size() + kMoreAppleDisplayProducts.size());
+    for (std::int64_t product : kAppleMonitorProductIDs)
+        addProduct(list, product);
+    for (const auto& p : kMoreAppleDisplayProducts)
+        addProduct(list, p.productID);
     return list;
 }
 

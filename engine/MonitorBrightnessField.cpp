@@ -5,6 +5,7 @@
 
 #include "IOKit/hid/IOHIDUsageTables.h"
 #include "engine/AppleMonitorProducts.h"
+#include "engine/HIDInterfaceSummary.h"
 
 namespace duolume {
 namespace {
@@ -20,6 +21,21 @@ std::uint64_t fieldBits(IOHIDElementRef e) {
 bool isBrightnessUsage(IOHIDElementRef e) {
     return IOHIDElementGetUsagePage(e) == kHIDPage_MonitorVirtual &&
            IOHIDElementGetUsage(e) == kHIDUsage_VESA_Brightness;
+}
+
+// The outermost collection holding `e`, or null when none does.
+IOHIDElementRef topLevelCollection(IOHIDElementRef e) {
+    IOHIDElementRef top = nullptr;
+    for (IOHIDElementRef parent = IOHIDElementGetParent(e); parent;
+         parent = IOHIDElementGetParent(parent))
+        top = parent;
+    return top;
+}
+
+bool inMonitorCollection(IOHIDElementRef e) {
+    IOHIDElementRef top = topLevelCollection(e);
+    return top && IOHIDElementGetUsagePage(top) == kHIDPage_Monitor &&
+           IOHIDElementGetUsage(top) == kHIDUsage_Monitor_MonitorControl;
 }
 
 // Every field of one feature report, in order.
@@ -79,20 +95,27 @@ std::optional<MonitorBrightnessField> reportSixteenField(
     return chosen ? fieldInReport(report, chosen) : std::nullopt;
 }
 
-std::optional<MonitorBrightnessField> brightnessUsageField(
+std::optional<MonitorBrightnessField> monitorCollectionField(
     const std::vector<IOHIDElementRef>& elements) {
     for (IOHIDElementRef e : elements) {
-        if (IOHIDElementGetType(e) == kIOHIDElementTypeFeature && isBrightnessUsage(e))
-            return fieldInReport(featureReport(elements, IOHIDElementGetReportID(e)), e);
+        if (IOHIDElementGetType(e) != kIOHIDElementTypeFeature || !isBrightnessUsage(e) ||
+            !inMonitorCollection(e))
+            continue;
+        if (auto field = fieldInReport(featureReport(elements, IOHIDElementGetReportID(e)), e))
+            return field;
     }
     return std::nullopt;
 }
 
 std::optional<MonitorBrightnessField> brightnessFieldFor(
     std::int64_t product, const std::vector<IOHIDElementRef>& elements) {
-    if (isNewerAppleDisplay(product))
-        return brightnessUsageField(elements);
-    return reportSixteenField(elements).value_or(kFixedBrightnessField);
+    const AppleDisplayProduct* more = moreAppleDisplayProduct(product);
+    if (!more || more->route == BrightnessRoute::ReportSixteen)
+        return reportSixteenField(elements).value_or(kFixedBrightnessField);
+    auto field = monitorCollectionField(elements);
+    if (field && more->fullBrightness > field->minimum && more->fullBrightness < field->maximum)
+        field->maximum = more->fullBrightness;
+    return field;
 }
 
 std::optional<MonitorBrightnessField> monitorBrightnessField(IOHIDDeviceRef device) {
@@ -179,15 +202,19 @@ std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightness
 
 std::string describeInterfaceNotAttached(IOHIDDeviceRef device) {
     return "USB monitor " + productText(device) +
-           ": this HID interface declares no brightness control; not attached (the display's "
-           "brightness is on another of its interfaces)";
+           ": this HID interface declares no brightness control in a Monitor collection; not "
+           "attached (the display's brightness is on another of its interfaces); it declares " +
+           describeHIDInterface(IOHIDDeviceCopyMatchingElements(device, nullptr, 0));
 }
 
 bool judgeMonitorInterface(std::int64_t product, const std::vector<IOHIDElementRef>& elements,
                            std::string* detail) {
     const auto field = brightnessFieldFor(product, elements);
     if (!field) {
-        *detail = "this HID interface declares no brightness control, so it is not used";
+        *detail =
+            "this HID interface declares no brightness control in a Monitor collection, so "
+            "it is not used; it declares " +
+            describeHIDInterface(elements);
         return false;
     }
     *detail = "brightness in " + describeField(*field) + ", " + byteCount(*field);

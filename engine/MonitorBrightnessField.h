@@ -10,7 +10,8 @@
 //
 // The newer Apple displays (AppleMonitorProducts.h) declare their brightness
 // usage in feature report 1 instead, 32 bits from 400, beside a 16-bit
-// duration; only the HID interface that declares it takes brightness.
+// duration, inside the Monitor top-level collection of one of their several
+// HID interfaces; only that interface takes brightness.
 #pragma once
 
 #include <cstdint>
@@ -47,14 +48,17 @@ std::optional<MonitorBrightnessField> fieldInReport(const std::vector<IOHIDEleme
 std::optional<MonitorBrightnessField> reportSixteenField(
     const std::vector<IOHIDElementRef>& elements);
 
-// The brightness usage in whichever feature report declares it.
-std::optional<MonitorBrightnessField> brightnessUsageField(
+// The brightness usage (kHIDUsage_VESA_Brightness) of a feature report, declared inside the
+// Monitor top-level collection (usage page 0x80, usage 1); a brightness usage
+// under any other collection, or under none, does not count.
+std::optional<MonitorBrightnessField> monitorCollectionField(
     const std::vector<IOHIDElementRef>& elements);
 
 // The field a USB monitor's brightness goes to, from its product and the
-// elements of one of its HID interfaces: for the twelve, the declared report
-// 16 field, else the fixed payload; for a newer display, its brightness usage.
-// Absent for an interface of a newer display that declares none: that
+// elements of one of its HID interfaces, by the product's route: the declared
+// report 16 field, else the fixed payload; or the brightness usage of its
+// Monitor collection, held to the product's full brightness. Absent for an
+// interface of a Monitor-collection display that declares none: that
 // interface is not the display's brightness and is never attached.
 std::optional<MonitorBrightnessField> brightnessFieldFor(
     std::int64_t product, const std::vector<IOHIDElementRef>& elements);
@@ -82,12 +86,20 @@ std::string describeField(const MonitorBrightnessField& field);
 // reading the log can tell an 8-bit monitor from one on the fixed payload.
 std::string describeMonitorAttach(IOHIDDeviceRef device, const MonitorBrightnessField& field);
 
-// The line logged for an interface of a newer display that is left alone.
+// What an interface's descriptor declares, in one line, so that the owner of
+// a display left unattached can report it: each top-level collection with the
+// data fields of each report in it ("collection 0x0080/0x0001: feature report
+// 1 (0x0082/0x0010 32 bits 400..60000, ...)"), the first 16 fields at most.
+std::string describeHIDInterface(const std::vector<IOHIDElementRef>& elements);
+
+// The line logged for an interface of a newer display that is left alone,
+// with what its descriptor declares.
 std::string describeInterfaceNotAttached(IOHIDDeviceRef device);
 
 // For the hardware report: how brightness would be sent to one HID interface
 // of `product` with these elements ("brightness in feature report 1, 32 bits,
-// 400 to 60000"), or why that interface is not used. False when it is not.
+// 400 to 60000"), or why that interface is not used, with what it declares.
+// False when it is not.
 bool judgeMonitorInterface(std::int64_t product, const std::vector<IOHIDElementRef>& elements,
                            std::string* detail);
 

@@ -13,8 +13,12 @@ constexpr CFIndex kDriverBrightnessReport = 0x10;
 
 AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFolder,
                                                          std::int32_t vendorID,
-                                                         std::int32_t productID)
-    : folder_(std::move(backlightFolder)), vendorID_(vendorID), productID_(productID) {
+                                                         std::int32_t productID,
+                                                         std::string productsUnknown)
+    : folder_(std::move(backlightFolder)),
+      description_(productsUnknown.empty() ? folder_ : folder_ + ", product " + productsUnknown),
+      vendorID_(vendorID),
+      productID_(productID) {
     IOReturn status = kIOReturnSuccess;
     backlight_ = OpenBacklight::open(Backlight{baseName(folder_), folder_, "", false, {}}, &status);
     // A backlight whose maximum cannot be read declares nothing; its reports fail.

@@ -21,9 +21,10 @@ namespace platform::linux_machine {
 
 class AppleDisplayBacklightDevice : public LinuxHIDDevice {
   public:
-    // `backlightFolder` is the backlight's class entry (under the sysroot).
+    // `backlightFolder` is the backlight's class entry (under the sysroot);
+    // `productsUnknown`, when not empty, says which products it may be.
     AppleDisplayBacklightDevice(std::string backlightFolder, std::int32_t vendorID,
-                                std::int32_t productID);
+                                std::int32_t productID, std::string productsUnknown = {});
 
     std::int32_t vendorID() const override { return vendorID_; }
     std::int32_t productID() const override { return productID_; }
@@ -31,7 +32,7 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
                        CFIndex* length) override;
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
-    std::string description() const override { return folder_; }
+    std::string description() const override { return description_; }
     const std::vector<__IOHIDElement>& elements() const override { return elements_; }
     void markRemoved() override { backlight_.reset(); }
 
@@ -39,6 +40,7 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     IOReturn checkReport(IOHIDReportType type, CFIndex reportID, CFIndex length) const;
 
     std::string folder_;
+    std::string description_;
     std::int32_t vendorID_;
     std::int32_t productID_;
     std::unique_ptr<OpenBacklight> backlight_;  // null once removed or unopenable

@@ -1,9 +1,12 @@
 #include "linux/AppleDisplayMonitors.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
 
+#include "linux/NumberedNames.h"
 #include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
 
@@ -47,7 +50,9 @@ int displayNumber(const std::string& name) {
 std::vector<std::pair<std::int32_t, std::int32_t>> boundMonitors() {
     const std::string driver = underSysroot("/sys/bus/usb/drivers/appledisplay");
     std::vector<std::pair<std::int32_t, std::int32_t>> ids;
-    for (const auto& name : folderEntries(driver)) {
+    auto names = folderEntries(driver);
+    std::sort(names.begin(), names.end(), numberedBefore);
+    for (const auto& name : names) {
         if (name.find(':') == std::string::npos)
             continue;  // interfaces are "1-2:1.0"
         auto interface = resolvedPath(driver + "/" + name);
@@ -85,12 +90,36 @@ std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
         return displayNumber(baseName(a.backlight)) < displayNumber(baseName(b.backlight));
     });
     auto ids = boundMonitors();
+    auto distinct = ids;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     for (std::size_t i = 0; i < parentless.size() && i < ids.size(); ++i) {
-        parentless[i].vendor = ids[i].first;
-        parentless[i].product = ids[i].second;
+        std::tie(parentless[i].vendor, parentless[i].product) = ids[i];
+        // Paired in order: right when all are of one product, else a guess
+        // that says it is one.
+        if (distinct.size() > 1)
+            for (const auto& id : distinct)
+                parentless[i].possibleProducts.push_back(id.second);
         found.push_back(std::move(parentless[i]));
     }
     return found;
+}
+
+std::string describeAppleDisplayProduct(const AppleDisplayMonitor& monitor) {
+    const auto hex = [](std::int32_t id) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%04x", static_cast<unsigned>(id));
+        return std::string(text);
+    };
+    if (monitor.possibleProducts.empty())
+        return hex(monitor.product);
+    std::string text = hex(monitor.product);
+    for (std::int32_t other : monitor.possibleProducts)
+        if (other != monitor.product)
+            text += " or " + hex(other);
+    return text +
+           " (unknown which: the appledisplay driver registers its backlight without a parent "
+           "device, so the kernel links it to none of the monitors' USB interfaces)";
 }
 
 }  // namespace platform::linux_machine

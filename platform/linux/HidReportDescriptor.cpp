@@ -8,7 +8,7 @@ namespace {
 // Item types and tags of the HID report descriptor (Device Class Definition
 // for HID 1.11, section 6.2.2).
 constexpr int kMain = 0, kGlobal = 1, kLocal = 2;
-constexpr int kInput = 0x8, kOutput = 0x9, kFeature = 0xB;
+constexpr int kInput = 0x8, kOutput = 0x9, kFeature = 0xB, kCollection = 0xA, kEndCollection = 0xC;
 constexpr int kUsagePage = 0, kLogicalMin = 1, kLogicalMax = 2, kReportSize = 7, kReportID = 8,
               kReportCount = 9, kPush = 0xA, kPop = 0xB;
 constexpr int kUsage = 0, kUsageMinimum = 1;
@@ -66,6 +66,7 @@ std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& d
     GlobalState g;
     std::vector<GlobalState> stack;
     std::vector<__IOHIDElement> elements;
+    std::vector<std::size_t> open;  // the collections not yet ended, innermost last
     std::pair<std::uint32_t, std::uint32_t> usage{0, 0};  // the item's first
     bool haveUsage = false;
     std::size_t i = 0;
@@ -125,18 +126,29 @@ std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& d
                 haveUsage = true;
             }
         } else if (type == kMain) {
-            if (tag == kInput || tag == kOutput || tag == kFeature) {
+            if (tag == kInput || tag == kOutput || tag == kFeature || tag == kCollection) {
                 __IOHIDElement e;
-                e.type = elementType(tag);
                 e.usagePage = usage.first;
                 e.usage = usage.second;
-                e.reportID = g.reportID;
-                e.reportSize = g.reportSize;
-                e.reportCount = g.reportCount;
-                e.logicalMin = g.logicalMinimum;
-                e.logicalMax = effectiveMaximum(g);
-                e.constant = raw & 1;
+                if (!open.empty())
+                    e.parentOffset = static_cast<std::int32_t>(open.back()) -
+                                     static_cast<std::int32_t>(elements.size());
+                if (tag == kCollection) {
+                    e.type = kIOHIDElementTypeCollection;
+                    e.collectionType = static_cast<IOHIDElementCollectionType>(raw & 0xFF);
+                    open.push_back(elements.size());
+                } else {
+                    e.type = elementType(tag);
+                    e.reportID = g.reportID;
+                    e.reportSize = g.reportSize;
+                    e.reportCount = g.reportCount;
+                    e.logicalMin = g.logicalMinimum;
+                    e.logicalMax = effectiveMaximum(g);
+                    e.constant = raw & 1;
+                }
                 elements.push_back(e);
+            } else if (tag == kEndCollection && !open.empty()) {
+                open.pop_back();
             }
             usage = {0, 0};  // local items end with every main item
             haveUsage = false;

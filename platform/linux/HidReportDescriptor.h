@@ -9,8 +9,10 @@
 
 namespace platform::linux_machine {
 
-// One element per input, output and feature item, in descriptor order. A
-// damaged or truncated descriptor gives the fields declared before the damage.
+// One element per input, output, feature and collection item, in descriptor
+// order, each linked to the collection that holds it. A damaged or truncated
+// descriptor gives the elements declared before the damage; an End Collection
+// without a collection is ignored.
 std::vector<__IOHIDElement> hidReportElements(const std::vector<std::uint8_t>& descriptor);
 
 }  // namespace platform::linux_machine

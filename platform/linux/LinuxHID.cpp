@@ -34,6 +34,7 @@ struct LinuxHID::Found {
     std::string deviceFolder;
     std::int32_t vendor = 0;
     std::int32_t product = 0;
+    std::string productText;  // an appledisplay backlight's products, when the kernel does not tell
 };
 
 LinuxHID::LinuxHID() = default;
@@ -62,7 +63,7 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
         std::string entry = hidraw + "/" + name;
         auto folder = resolvedPath(entry);
         auto uevent = readBinaryFile(entry + "/device/uevent", 8192);
-        Found f{Found::Kind::Hidraw, {}, {}, 0, 0};
+        Found f{Found::Kind::Hidraw, {}, {}, 0, 0, {}};
         auto id = uevent ? parseHidID(std::string_view(
                                reinterpret_cast<const char*>(uevent->data()), uevent->size()))
                          : std::nullopt;
@@ -77,8 +78,10 @@ std::map<std::string, LinuxHID::Found> LinuxHID::lookAround() const {
         found.emplace("hidraw " + *folder, std::move(f));
     }
     for (auto& m : findAppleDisplayMonitors()) {
-        std::string key = "backlight " + m.folder;
-        found.emplace(key, Found{Found::Kind::AppleDisplay, m.backlight, {}, m.vendor, m.product});
+        Found f{Found::Kind::AppleDisplay, m.backlight, {}, m.vendor, m.product, {}};
+        if (!m.possibleProducts.empty())
+            f.productText = describeAppleDisplayProduct(m);
+        found.emplace("backlight " + m.folder, std::move(f));
     }
     return found;
 }
@@ -89,7 +92,8 @@ LinuxHIDDevice* LinuxHID::arrive(const Found& f) {
                                                           f.deviceFolder + "/report_descriptor"));
     else
         devices_.push_back(
-            std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor, f.product));
+            std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor, f.product,
+                                                          f.productText));
     return devices_.back().get();
 }
 

@@ -59,7 +59,7 @@ void useIIO(Choice& c, const std::optional<std::string>& device) {
         return;
     }
     c.inUse = true;
-    c.source = "IIO device " + *device;
+    c.source = IIOLightSensor::describe(*device);
     c.lux = IIOLightSensor::readLux(*device);
     c.findings.push_back({"IIO " + baseName(*device),
                           c.lux ? FindingReason::InUse : FindingReason::Unreadable,

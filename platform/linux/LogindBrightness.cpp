@@ -64,6 +64,23 @@ GVariant* callSession(const char* interface, const char* method, GVariant* args,
     return reply;
 }
 
+// One property of the caller's session, of type `type`; null when logind
+// does not answer or answers with another type.
+GVariant* sessionProperty(const char* name, const GVariantType* type) {
+    IOReturn status = kIOReturnSuccess;
+    GVariant* reply = callSession("org.freedesktop.DBus.Properties", "Get",
+                                  g_variant_new("(ss)", kSessionInterface, name),
+                                  G_VARIANT_TYPE("(v)"), &status);
+    if (!reply)
+        return nullptr;
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    g_variant_unref(reply);
+    if (value && !g_variant_is_of_type(value, type))
+        g_clear_pointer(&value, g_variant_unref);
+    return value;
+}
+
 }  // namespace
 
 IOReturn logindSetBacklight(const std::string& name, std::uint32_t raw) {
@@ -77,20 +94,23 @@ IOReturn logindSetBacklight(const std::string& name, std::uint32_t raw) {
 }
 
 bool logindSessionCanSetBrightness() {
-    IOReturn status = kIOReturnSuccess;
-    GVariant* reply = callSession("org.freedesktop.DBus.Properties", "Get",
-                                  g_variant_new("(ss)", kSessionInterface, "Active"),
-                                  G_VARIANT_TYPE("(v)"), &status);
-    if (!reply)
-        return false;
-    GVariant* value = nullptr;
-    g_variant_get(reply, "(v)", &value);
-    bool active = value && g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) &&
-                  g_variant_get_boolean(value);
-    if (value)
-        g_variant_unref(value);
-    g_variant_unref(reply);
-    return active;
+    // logind refuses SetBrightness to a session without a seat ("Your session
+    // has no seat, refusing.") and to one that is not its seat's active
+    // session (method_set_brightness, src/login/logind-session-dbus.c, github
+    // systemd/systemd @ 0018cd99). A seatless session, an SSH login for one,
+    // still reads Active as true (session_is_active), so both are asked; the
+    // Seat property is ("", "/") without a seat.
+    GVariant* active = sessionProperty("Active", G_VARIANT_TYPE_BOOLEAN);
+    GVariant* seat = sessionProperty("Seat", G_VARIANT_TYPE("(so)"));
+    const char* seatID = "";
+    if (seat)
+        g_variant_get(seat, "(&s&o)", &seatID, nullptr);
+    const bool can = active && g_variant_get_boolean(active) && seatID[0] != '\0';
+    if (active)
+        g_variant_unref(active);
+    if (seat)
+        g_variant_unref(seat);
+    return can;
 }
 
 }  // namespace platform::linux_machine

@@ -5,6 +5,7 @@
 
 #include "EngineTestSupport.h"
 #include "IOKit/hid/IOHIDUsageTables.h"
+#include "engine/HIDInterfaceSummary.h"
 #include "engine/MonitorBrightnessField.h"
 
 namespace engine_testing {
@@ -23,6 +24,26 @@ __IOHIDElement feature(std::uint32_t report, std::uint32_t bits, CFIndex min, CF
     e.logicalMin = min;
     e.logicalMax = max;
     return e;
+}
+
+// `fields` inside one top-level collection of usage page/usage `page`/`usage`.
+std::vector<__IOHIDElement> inCollection(std::uint32_t page, std::uint32_t usage,
+                                         std::vector<__IOHIDElement> fields) {
+    __IOHIDElement collection;
+    collection.type = kIOHIDElementTypeCollection;
+    collection.collectionType = kIOHIDElementCollectionTypeApplication;
+    collection.usagePage = page;
+    collection.usage = usage;
+    std::vector<__IOHIDElement> elements{collection};
+    for (auto& f : fields) {
+        f.parentOffset = -static_cast<std::int32_t>(elements.size());
+        elements.push_back(f);
+    }
+    return elements;
+}
+
+std::vector<__IOHIDElement> inMonitorCollection(std::vector<__IOHIDElement> fields) {
+    return inCollection(0x80, 0x01, std::move(fields));
 }
 
 // The last payload of `report` sent to the device, whole.
@@ -73,6 +94,9 @@ TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
     auto& full = monitor(0x9236, {feature(16, 16, 0, 65535)}, {0x00, 0x00});
     auto& unknown = monitor(0x9219, {}, {0x00, 0x00});                      // descriptor unreadable
     auto& other = monitor(0x921C, {feature(17, 8, 0, 255)}, {0x00, 0x00});  // no report 16
+    // The two of the second table that the appledisplay driver knows: as the twelve.
+    auto& newTwenty = monitor(0x9222, {feature(16, 8, 0, 255)}, {0x00});
+    auto& driverOnly = monitor(0x921D, {}, {0x00, 0x00});
     engine();
     // Each attach says how that monitor's brightness is sent.
     EXPECT_EQ(
@@ -97,6 +121,8 @@ TEST_F(MonitorFields, EachMonitorGetsItsDeclaredWidthAndRange) {
         EXPECT_EQ(lastRaw(unknown), raw(65535)) << external;
         EXPECT_EQ(lastRaw(other), raw(65535)) << external;
         EXPECT_EQ(payloadsSent(other).back().size(), 2u);
+        EXPECT_EQ(lastRaw(newTwenty), raw(255)) << external;
+        EXPECT_EQ(lastRaw(driverOnly), raw(65535)) << external;
     }
 }
 
@@ -138,25 +164,26 @@ TEST_F(MonitorFields, AReadGivesWhatWasWrittenWithinOneRawStep) {
     }
 }
 
-TEST_F(MonitorFields, NewerDisplaysAreDrivenInReportOneOnTheInterfaceThatDeclaresBrightness) {
+TEST_F(MonitorFields, NewerDisplaysAreDrivenInReportOneOfTheirMonitorCollection) {
     // As the Studio Display and the Pro Display XDR declare it: brightness
     // 32 bits from 400, then a 16-bit duration (Physical Interface page).
     const auto display = [](CFIndex max) {
-        return std::vector<__IOHIDElement>{feature(1, 32, 400, max),
-                                           feature(1, 16, 0, 20000, 0x0F, 0x50)};
+        return inMonitorCollection(
+            {feature(1, 32, 400, max), feature(1, 16, 0, 20000, 0x0F, 0x50)});
     };
     auto& studio = monitor(0x1114, display(60000), std::vector<std::uint8_t>(6, 0), 1);
     auto& xdr = monitor(0x9243, display(50000), std::vector<std::uint8_t>(6, 0), 1);
-    // Another interface of the same display: buttons, no brightness.
-    auto& buttons = monitor(0x1114, {feature(2, 8, 0, 255, 0x0C, 0xE9)}, {0x00}, 2);
+    // The 2026 displays; the XDR's panel goes past what macOS calls 100 %.
+    auto& studio2026 = monitor(0x1118, display(60000), std::vector<std::uint8_t>(6, 0), 1);
+    auto& studioXdr = monitor(0x1116, display(160000), std::vector<std::uint8_t>(6, 0), 1);
     auto& controller = engine();
-    EXPECT_EQ(controller.externalMonitors(), (std::unordered_set<IOHIDDeviceRef>{&studio, &xdr}));
-    EXPECT_TRUE(buttons.sent.empty());
+    EXPECT_EQ(controller.externalMonitors(),
+              (std::unordered_set<IOHIDDeviceRef>{&studio, &xdr, &studio2026, &studioXdr}));
     EXPECT_EQ(logged("USB monitor 0x1114 attached: brightness is sent as feature report 1, 32 "
                      "bits, 400 to 60000, 6 bytes"),
               1);
-    EXPECT_EQ(logged("USB monitor 0x1114: this HID interface declares no brightness control; not "
-                     "attached (the display's brightness is on another of its interfaces)"),
+    EXPECT_EQ(logged("USB monitor 0x1116 attached: brightness is sent as feature report 1, 32 "
+                     "bits, 400 to 60000, 6 bytes"),
               1);
     const auto payload = [](std::uint32_t raw) {
         return std::vector<std::uint8_t>{static_cast<std::uint8_t>(raw),
@@ -168,20 +195,85 @@ TEST_F(MonitorFields, NewerDisplaysAreDrivenInReportOneOnTheInterfaceThatDeclare
     };
     for (double brightness : {0.0, 0.5, 1.0}) {
         controller.setBrightness(brightness, 9);
-        EXPECT_EQ(lastPayload(studio, 1),
-                  payload(400 + static_cast<std::uint32_t>(brightness * 59600)))
-            << brightness;
-        EXPECT_EQ(lastPayload(xdr, 1),
-                  payload(400 + static_cast<std::uint32_t>(brightness * 49600)))
-            << brightness;
+        const auto raw = [&](double max) {
+            return 400 + static_cast<std::uint32_t>(brightness * (max - 400));
+        };
+        EXPECT_EQ(lastPayload(studio, 1), payload(raw(60000))) << brightness;
+        EXPECT_EQ(lastPayload(xdr, 1), payload(raw(50000))) << brightness;
+        EXPECT_EQ(lastPayload(studio2026, 1), payload(raw(60000))) << brightness;
+        EXPECT_EQ(lastPayload(studioXdr, 1), payload(raw(60000))) << brightness;
         EXPECT_NEAR(controller.getBrightness(9), brightness, 1e-6);
     }
     EXPECT_TRUE(payloadsSent(studio).empty());  // never report 16
-    // A newer display's interface with a brightness usage nowhere is not a
-    // monitor, even with a report 16 of some other kind.
-    auto& odd = monitor(0x9243, {feature(16, 16, 0, 65535, 0xFF00, 1)}, {0, 0});
-    sim.runFor(0.01);
-    EXPECT_EQ(controller.externalMonitors().count(&odd), 0u);
+}
+
+// A newer display's interface is its brightness only when the brightness
+// control sits in the Monitor top-level collection; the others are left
+// alone, each with a line saying what its descriptor declares.
+TEST_F(MonitorFields, BrightnessOutsideAMonitorCollectionIsNotAttachedAndItsDescriptorIsShown) {
+    auto& buttons =
+        monitor(0x1114, inCollection(0x0C, 0x01, {feature(2, 8, 0, 255, 0x0C, 0xE9)}), {0x00}, 2);
+    auto& elsewhere = monitor(0x1116, inCollection(0x20, 0x01, {feature(1, 32, 400, 60000)}),
+                              std::vector<std::uint8_t>(4, 0), 1);
+    auto& loose = monitor(0x1118, {feature(1, 32, 400, 60000)}, std::vector<std::uint8_t>(4, 0), 1);
+    auto& odd =
+        monitor(0x9243, inMonitorCollection({feature(16, 16, 0, 65535, 0xFF00, 1)}), {0, 0});
+    engine();
+    EXPECT_TRUE(engine().externalMonitors().empty());
+    for (SimHIDDevice* d : {&buttons, &elsewhere, &loose, &odd})
+        EXPECT_TRUE(d->sent.empty());
+    const std::string notAttached =
+        ": this HID interface declares no brightness control in a Monitor collection; not "
+        "attached (the display's brightness is on another of its interfaces); it declares ";
+    EXPECT_EQ(logged("USB monitor 0x1114" + notAttached +
+                     "collection 0x000c/0x0001: feature report 2 (0x000c/0x00e9 8 bits 0..255)"),
+              1);
+    EXPECT_EQ(
+        logged("USB monitor 0x1116" + notAttached +
+               "collection 0x0020/0x0001: feature report 1 (0x0082/0x0010 32 bits 400..60000)"),
+        1);
+    EXPECT_EQ(logged("USB monitor 0x1118" + notAttached +
+                     "outside any collection: feature report 1 (0x0082/0x0010 32 bits 400..60000)"),
+              1);
+}
+
+// The summary stays one line however much a descriptor declares.
+TEST(HIDInterfaceSummary, ListsEachCollectionsReportsAndCountsWhatItCannotList) {
+    const auto summary = [](const std::vector<__IOHIDElement>& elements) {
+        std::vector<IOHIDElementRef> refs;
+        for (const auto& e : elements)
+            refs.push_back(&e);
+        return duolume::describeHIDInterface(refs);
+    };
+    EXPECT_EQ(summary({}), "nothing (no readable report descriptor)");
+    auto pad = feature(1, 16, 0, 0, 0, 0);
+    pad.constant = true;
+    auto monitorControls = inMonitorCollection(
+        {feature(1, 32, 400, 60000), pad, feature(1, 16, 0, 20000, 0x0F, 0x50)});
+    monitorControls[3].reportCount = 2;
+    auto input = feature(1, 32, 400, 60000);
+    input.type = kIOHIDElementTypeInput_Misc;
+    monitorControls.push_back(input);
+    monitorControls.back().parentOffset = -4;
+    auto elements = monitorControls;
+    const auto empty = inCollection(0xFF16, 0x03, {});
+    elements.insert(elements.end(), empty.begin(), empty.end());
+    EXPECT_EQ(summary(elements),
+              "collection 0x0080/0x0001: feature report 1 (0x0082/0x0010 32 bits 400..60000, "
+              "0x000f/0x0050 16 bits x2 0..20000), input report 1 (0x0082/0x0010 32 bits "
+              "400..60000); collection 0xff16/0x0003: no data fields");
+    std::vector<__IOHIDElement> many;
+    for (std::uint32_t i = 0; i < 20; ++i)
+        many.push_back(feature(i + 1, 8, 0, 1, 0xFF00, i));
+    const std::string text = summary(many);
+    EXPECT_EQ(text.rfind("outside any collection: feature report 1 (0xff00/0x0000 8 bits 0..1), "
+                         "feature report 2 (", 0),
+              0u)
+        << text;
+    EXPECT_NE(text.find("feature report 16 (0xff00/0x000f 8 bits 0..1); and 4 more fields"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find('\n'), std::string::npos);
 }
 
 TEST_F(MonitorFields, FieldsThatCannotHoldABrightnessGetTheFixedPayload) {

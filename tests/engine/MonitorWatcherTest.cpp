@@ -1,5 +1,10 @@
 // The USB monitor watcher: which devices count, when they are reported, and
 // what an attach and a detach do.
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "EngineTestSupport.h"
 #include "engine/AppleMonitorProducts.h"
 #include "support/SimAppleMonitor.h"
@@ -21,10 +26,10 @@ class MonitorWatcher : public EngineTest {
     }
 };
 
-TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheNewerDisplays) {
-    const std::vector<std::int64_t> expected{0x9215, 0x9217, 0x9218, 0x9219, 0x921C,
-                                             0x921E, 0x9220, 0x9221, 0x9226, 0x9227,
-                                             0x9232, 0x9236, 0x1114, 0x9243};
+TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheSecondTable) {
+    const std::vector<std::int64_t> expected{0x9215, 0x9217, 0x9218, 0x9219, 0x921C, 0x921E,
+                                             0x9220, 0x9221, 0x9226, 0x9227, 0x9232, 0x9236,
+                                             0x921D, 0x9222, 0x1114, 0x9243, 0x1116, 0x1118};
     auto list = duolume::appleMonitorMatchingList();
     ASSERT_EQ(list.size(), expected.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -33,6 +38,35 @@ TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheNewerDisplays)
         EXPECT_EQ(*dict, (NSDictionary{{"ProductID", PlistValue::integer(expected[i])},
                                        {"VendorID", PlistValue::integer(1452)}}));
     }
+}
+
+// The udev rule and the metainfo name exactly the products that are matched.
+TEST(ProductTables, TheUdevRuleAndTheMetainfoNameExactlyTheMatchedProducts) {
+    std::set<std::int64_t> matched;
+    for (const auto& match : duolume::appleMonitorMatchingList())
+        matched.insert(match.dictionaryValue()->at("ProductID").integerValue().value_or(0));
+    const auto read = [](const char* path) {
+        std::ifstream in(std::string(DUOLUME_SOURCE_DIR) + path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const auto hexes = [](const std::string& text, const std::regex& re) {
+        std::set<std::int64_t> found;
+        for (std::sregex_iterator m(text.begin(), text.end(), re), end; m != end; ++m) {
+            std::stringstream alternatives((*m)[1].str());
+            for (std::string id; std::getline(alternatives, id, '|');)
+                found.insert(std::stoll(id, nullptr, 16));
+        }
+        return found;
+    };
+    EXPECT_EQ(hexes(read("/packaging/org.duolume.Duolume.metainfo.xml"),
+                    std::regex(R"re(<modalias>usb:v05ACp([0-9A-F]{4})d\*</modalias>)re")),
+              matched);
+    EXPECT_EQ(hexes(read("/packaging/udev/70-duolume.rules"),
+                    std::regex(R"re(SUBSYSTEM=="hidraw", ATTRS\{idVendor\}=="05ac", )re"
+                               R"re(ATTRS\{idProduct\}=="([0-9a-f|]+)")re")),
+              matched);
 }
 
 TEST_F(MonitorWatcher, OnlyListedAppleProductsAreReported) {
@@ -125,7 +159,7 @@ TEST_F(MonitorWatcher, SetUpCallsInOrder) {
     BrightnessController::sharedInstance();
     EXPECT_EQ(sim.calls, (std::vector<std::string>{
                              "IOHIDManagerCreate(0x0)",
-                             "IOHIDManagerSetDeviceMatchingMultiple(14)",
+                             "IOHIDManagerSetDeviceMatchingMultiple(18)",
                              "IOHIDManagerRegisterDeviceMatchingCallback()",
                              "IOHIDManagerRegisterDeviceRemovalCallback()",
                              "IOHIDManagerScheduleWithRunLoop(kCFRunLoopDefaultMode)",

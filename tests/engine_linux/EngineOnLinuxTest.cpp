@@ -266,9 +266,11 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     // Its other interface is left alone.
     EXPECT_TRUE(fuse->rawWrites("hidraw3").empty());
     EXPECT_EQ(fuse->reads("hidraw3"), 0);
-    EXPECT_TRUE(
-        machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
-                       "control; not attached"));
+    EXPECT_TRUE(machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
+                               "control in a Monitor collection; not attached (the display's "
+                               "brightness is on another of its interfaces); it declares "
+                               "collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
+                               "0..255)"));
 
     // The Pro Display XDR arrives later, with its own range.
     fuse->addMonitor("hidraw2", kReportOneBrightness, 400);
@@ -288,6 +290,21 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
         EXPECT_NEAR(engine->getBrightness(outside), brightness, 1.0 / 49600);
     }
 
+    // The 2026 displays, through descriptors reconstructed from what public
+    // sources state (no owner has published theirs): the same report 1.
+    fuse->addMonitor("hidraw4", kReportOneBrightness, 400);
+    laptop.addHidrawDevice(4, 0x1116, realDescriptor("05ac-1116-reconstructed.bin"));
+    fuse->addMonitor("hidraw5", kReportOneBrightness, 400);
+    laptop.addHidrawDevice(5, 0x1118, realDescriptor("05ac-1118-reconstructed.bin"));
+    ASSERT_TRUE(runLoopUntil([&] { return engine->externalMonitors().size() == 4; }));
+    engine->setBrightness(1.0, outside);
+    EXPECT_EQ(fuse->rawValue("hidraw4"), 60000u);
+    EXPECT_EQ(fuse->rawValue("hidraw5"), 60000u);
+    engine->setBrightness(0.25, outside);
+    EXPECT_EQ(fuse->rawValue("hidraw4"), target(0.25, 60000));
+    EXPECT_EQ(fuse->rawValue("hidraw5"), target(0.25, 60000));
+    EXPECT_EQ(fuse->lastPayload("hidraw4").size(), 6u);
+
     // The start-up report names each display's field, and why the other
     // interface is not used.
     std::vector<std::string> report;
@@ -296,15 +313,16 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     const auto has = [&](const std::string& line) {
         return std::count(report.begin(), report.end(), line) == 1;
     };
-    EXPECT_TRUE(
-        has("USB monitor hidraw1: usable, product 0x1114, brightness in feature report 1, "
-            "32 bits, 400 to 60000, 6 bytes, read and write"));
-    EXPECT_TRUE(
-        has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
-            "32 bits, 400 to 50000, 6 bytes, read and write"));
-    EXPECT_TRUE(
-        has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
-            "no brightness control, so it is not used"));
+    EXPECT_TRUE(has("USB monitor hidraw1: usable, product 0x1114, brightness in feature report 1, "
+                    "32 bits, 400 to 60000, 6 bytes, read and write"));
+    EXPECT_TRUE(has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
+                    "32 bits, 400 to 50000, 6 bytes, read and write"));
+    EXPECT_TRUE(has("USB monitor hidraw4: usable, product 0x1116, brightness in feature report 1, "
+                    "32 bits, 400 to 60000, 6 bytes, read and write"));
+    EXPECT_TRUE(has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
+                    "no brightness control in a Monitor collection, so it is not used; it "
+                    "declares collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
+                    "0..255)"));
 }
 
 TEST_F(EngineOnLinux, AnOlderMonitorAndAStudioDisplayAreBothWrittenAtEveryStepOfAFade) {

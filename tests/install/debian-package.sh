@@ -90,6 +90,10 @@ mkdir -p "$work/home" "$work/laptop"
 
 # --- remove --------------------------------------------------------------------
 dpkg -r duolume >"$work/dpkg-remove.log" 2>&1 || { cat "$work/dpkg-remove.log"; fail "dpkg -r"; }
+# Access already given to connected monitors is not taken away by the removal,
+# and the person removing the package is told so.
+grep -q "until they are plugged in again or the machine restarts" "$work/dpkg-remove.log" \
+    || { cat "$work/dpkg-remove.log"; fail "dpkg -r did not say that given access stays"; }
 # dpkg keeps only its record of the postrm, to run it on purge; the package
 # has no configuration files.
 status="$(dpkg-query -W -f='${db:Status-Status}' duolume 2>/dev/null || echo not-installed)"

@@ -145,6 +145,19 @@ TEST_F(DisplayServices, InactiveSessionCannotChangeBrightness) {
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
 }
 
+// An SSH login: logind calls the session active, but it has no seat, and
+// logind refuses it the backlight.
+TEST_F(DisplayServices, ASessionWithoutASeatCannotChangeBrightness) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeLogind logind(backlightClass(), /*sessionActive=*/true, /*seat=*/"");
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
+    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
+    NoFileOverride asUser;
+    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
+    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.8f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
+}
+
 TEST_F(DisplayServices, WithoutLogindAndWithoutWriteAccessNothingChanges) {
     PrivateBus bus(PrivateBus::Kind::System);  // a system bus, but no logind on it
     laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);

@@ -28,6 +28,13 @@ struct Recorder : HIDBackend::Listener {
         }
         return nullptr;
     }
+    HIDDevice* withDescription(const std::string& description) const {
+        for (auto* d : attached) {
+            if (d->description() == description)
+                return d;
+        }
+        return nullptr;
+    }
 };
 
 class LinuxHIDDevices : public LaptopTest {
@@ -90,8 +97,9 @@ TEST_F(LinuxHIDDevices, DevicesPresentAreReportedAtOpenAndAnsweredThroughHidraw)
     EXPECT_EQ(fuse->writes("hidraw0"), (std::vector<std::uint16_t>{0x7FFF}));
 
     // Its descriptor is what the kernel shows; the platform itself says nothing.
-    ASSERT_EQ(monitor->elements().size(), 1u);
-    EXPECT_EQ(monitor->elements()[0].logicalMax, 65535);
+    ASSERT_FALSE(monitor->elements().empty());
+    EXPECT_EQ(monitor->elements().back().type, kIOHIDElementTypeFeature);
+    EXPECT_EQ(monitor->elements().back().logicalMax, 65535);
     EXPECT_TRUE(machine->lines.empty()) << machine->lines[0];
 
     // A second manager is told about the same device objects.
@@ -186,6 +194,32 @@ TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsAreFoundWhereverTheirBacklight
     laptop.addCardBacklight("acpi_video0", "firmware", 0, 100, 50);
     hid().rescan();
     EXPECT_EQ(listener.attached.size(), 3u);
+}
+
+// The driver links its backlights to no USB interface: with monitors of one
+// product the product is known; with several, the device says it is not.
+TEST_F(LinuxHIDDevices, AppleDisplayDriverMonitorsOfSeveralProductsSayThePairingIsUnknown) {
+    laptop.addAppleDisplay(0, 0x9226, 255, 10, false, /*port=*/10);
+    laptop.addAppleDisplay(1, 0x9226, 255, 20, false, /*port=*/2);
+    ASSERT_EQ(hid().open(&listener), kIOReturnSuccess);
+    ASSERT_EQ(listener.attached.size(), 2u);
+    for (const char* backlight : {"appledisplay0", "appledisplay1"})
+        EXPECT_NE(listener.withDescription(laptop.root() + "/sys/class/backlight/" + backlight),
+                  nullptr)
+            << backlight;
+
+    laptop.addAppleDisplay(2, 0x9218, 255, 30, false, /*port=*/1);
+    hid().rescan();
+    ASSERT_EQ(listener.attached.size(), 3u);
+    const std::string unknown =
+        " (unknown which: the appledisplay driver registers its backlight without a parent "
+        "device, so the kernel links it to none of the monitors' USB interfaces)";
+    const std::string described = listener.attached[2]->description();
+    EXPECT_TRUE(described.find(", product 0x9218 or 0x9226" + unknown) != std::string::npos ||
+                described.find(", product 0x9226 or 0x9218" + unknown) != std::string::npos)
+        << described;
+    const std::int32_t guessed = listener.attached[2]->productID();
+    EXPECT_TRUE(guessed == 0x9218 || guessed == 0x9226) << guessed;
 }
 
 // The driver's own report: 0x10, one byte, 0 to max_brightness

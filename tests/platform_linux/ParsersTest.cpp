@@ -86,6 +86,44 @@ TEST(ReportDescriptor, TruncatedOrGarbageDescriptorsEndQuietly) {
     EXPECT_TRUE(hidReportElements({0x27, 0xFF}).empty());
 }
 
+// Each field knows the collection that holds it, nested ones included; a
+// stray End Collection or a collection left open does no harm.
+TEST(ReportDescriptor, CollectionsHoldTheFieldsDeclaredInsideThem) {
+    const std::vector<std::uint8_t> d = {
+        0xC0,                                            // End Collection with none open: ignored
+        0x05, 0x80, 0x09, 0x01,                          // Monitor page, Monitor Control
+        0xA1, 0x01,                                      // Collection (Application)
+        0x05, 0x82, 0x09, 0x10,                          //   brightness
+        0x75, 0x10, 0x95, 0x01, 0x85, 0x10, 0xB1, 0x02,  // feature report 16
+        0x09, 0x12, 0xA1, 0x02,                          //   Collection (Logical), contrast
+        0x09, 0x12, 0xB1, 0x02,                          //     a field inside it
+        0xC0,                                            //   End Collection
+        0x09, 0x10, 0xB1, 0x02,                          //   back in the Monitor collection
+        0xC0,                                            // End Collection
+        0x06, 0x00, 0xFF, 0x09, 0x01, 0x81, 0x02,        // an input outside any collection
+        0x09, 0x02, 0xA1, 0x01,                          // a collection never ended
+        0x09, 0x03, 0x81, 0x02,
+    };
+    const auto e = hidReportElements(d);
+    ASSERT_EQ(e.size(), 8u);
+    const auto parent = [&](std::size_t i) { return IOHIDElementGetParent(&e[i]); };
+    EXPECT_EQ(e[0].type, kIOHIDElementTypeCollection);
+    EXPECT_EQ(IOHIDElementGetCollectionType(&e[0]), kIOHIDElementCollectionTypeApplication);
+    EXPECT_EQ(e[0].usagePage << 16 | e[0].usage, 0x00800001u);
+    EXPECT_EQ(parent(0), nullptr);
+    EXPECT_EQ(parent(1), &e[0]);  // the brightness field
+    EXPECT_EQ(e[1].reportID, 16u);
+    EXPECT_EQ(IOHIDElementGetCollectionType(&e[2]), kIOHIDElementCollectionTypeLogical);
+    EXPECT_EQ(parent(2), &e[0]);
+    EXPECT_EQ(parent(3), &e[2]);
+    EXPECT_EQ(parent(4), &e[0]);
+    EXPECT_EQ(parent(5), nullptr);
+    EXPECT_EQ(parent(7), &e[6]);
+    // The links survive a copy of the whole list.
+    const auto copy = e;
+    EXPECT_EQ(IOHIDElementGetParent(&copy[3]), &copy[2]);
+}
+
 TEST(HidID, BusVendorAndProductFromTheirLineOfTheUevent) {
     const HidID monitor{3, 0x05AC, 0x9226};
     EXPECT_EQ(parseHidID("DRIVER=hid-generic\nHID_ID=0003:000005AC:00009226\nHID_NAME=Apple\n"),

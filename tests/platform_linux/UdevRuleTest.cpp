@@ -1,6 +1,6 @@
 // The udev rule that lets the logged-in user reach the monitors: it must
-// cover exactly the twelve monitors, run before the seat rules apply the
-// "uaccess" tag, and open nothing to everyone.
+// cover exactly the twelve monitors and the second table, run before the seat
+// rules apply the "uaccess" tag, and open nothing to everyone.
 #include <gtest/gtest.h>
 
 #include <fnmatch.h>
@@ -69,14 +69,15 @@ bool grantsAccess(const std::string& vendor, const std::string& product) {
 
 }  // namespace
 
-TEST(UdevRule, GrantsTheTwelveMonitorsAndTheNewerDisplaysAndNothingElse) {
+TEST(UdevRule, GrantsTheTwelveMonitorsAndTheSecondTableAndNothingElse) {
     ASSERT_TRUE(testing_support::fileExists(kRulePath));
-    for (const char* product : {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221",
-                                "9226", "9227", "9232", "9236", "1114", "9243"}) {
+    for (const char* product :
+         {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221", "9226", "9227", "9232",
+          "9236", "921d", "9222", "1114", "9243", "1116", "1118"}) {
         EXPECT_TRUE(grantsAccess("05ac", product)) << product;
     }
-    for (const char* product : {"9216", "921a", "921d", "9222", "9230", "9237", "0255", "92261",
-                                "1113", "1115", "9242", "11145"}) {
+    for (const char* product : {"9216", "921a", "921b", "9223", "9230", "9237", "0255", "92261",
+                                "1113", "1115", "1117", "1119", "9242", "11145", "11161"}) {
         EXPECT_FALSE(grantsAccess("05ac", product)) << product;
     }
     EXPECT_FALSE(grantsAccess("046d", "9226"));

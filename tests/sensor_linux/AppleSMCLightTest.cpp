@@ -110,22 +110,47 @@ TEST(AppleSMCLight, EightBitReadingsSpanTheWholeCurve) {
     }
 }
 
-// Macs whose light key holds one reading leave the right value at 0; once the
-// right sensor has shown itself, the two are averaged.
-TEST(AppleSMCLight, ALoneLeftReadingStandsForBothUntilTheRightOneShowsItself) {
+// Macs whose light key holds one reading leave the right value at 0 and read
+// small numbers: a sunlit room (4,0) lands in the upper half of the curve, a
+// covered sensor at 0, and each low reading has a level of its own.
+TEST(AppleSMCLight, OneReadingMacsSpreadTheirFewLowValuesOverTheCurve) {
+    auto& sim = platform::sim::SimMachine::installNew();
+    sim.simLightSensor().controllerPresent = true;
+    auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
+    sensor->init();
+    const auto levelAt = [&](int left) {
+        controllerValuesForSMCLight({std::uint8_t(left), 0}, false, sim.simLightSensor().outputs);
+        return sensor->getCurrentAmbientLight();
+    };
+    EXPECT_EQ(levelAt(0), 0.0);  // covered (MacBook Air 2013, lightum issue 46)
+    const double sunlit = levelAt(4);
+    EXPECT_GT(sunlit, 5.0);
+    EXPECT_LT(sunlit, 7.0);
+    EXPECT_GT(levelAt(1), 2.0);
+    double previous = 0.0;
+    for (int v = 1; v <= 16; ++v) {
+        const double level = levelAt(v);
+        EXPECT_GT(level - previous, 0.2) << v;
+        previous = level;
+    }
+    EXPECT_NEAR(previous, 10.0, 1e-6);
+    EXPECT_NEAR(levelAt(255), 10.0, 1e-6);
+}
+
+// On the Linux machine: once the right value has shown itself, the two are
+// read as a pair, spread evenly, also when the right sensor is covered later.
+TEST(AppleSMCLight, ARightValueShowingItselfMakesThemAPair) {
     VirtualLaptop laptop;
-    laptop.writeSMCLight("(200,0)\n");
+    laptop.writeSMCLight("(4,0)\n");
     LinuxMachine::installNew();
     auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
     sensor->init();
-    const double alone = sensor->getCurrentAmbientLight();
-    EXPECT_NEAR(alone, 10.0 * 200 / 255, 1e-6);
     auto level = [&] { return sensor->getCurrentAmbientLight(); };
+    EXPECT_GT(level(), 5.0);
     laptop.writeSMCLight("(200,200)\n");
-    testing_support::waitFor([] { return false; }, 1.2);  // read at the next tick
-    EXPECT_EQ(level(), alone);
-    laptop.writeSMCLight("(200,0)\n");  // now a covered right sensor: averaged
-    EXPECT_TRUE(soon([&] { return level() < alone - 0.5; }, true));
+    EXPECT_TRUE(soon([&] { return std::abs(level() - 10.0 * 200 / 255) < 1e-6; }, true));
+    laptop.writeSMCLight("(4,0)\n");  // now a covered right sensor: averaged
+    EXPECT_TRUE(soon([&] { return level() < 0.2; }, true));
 }
 
 // Found by its driver, whatever the kernel named the device.

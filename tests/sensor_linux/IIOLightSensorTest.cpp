@@ -113,3 +113,44 @@ TEST(IIOLightSensor, GarbledValueGivesNoEventAndIsLoggedOnce) {
         ++count;
     EXPECT_EQ(count, 1u) << log;
 }
+
+// Sensors with only an intensity channel: "both" is lux, as iio-sensor-proxy
+// reads it; "clear" (apds9960, tcs3472) is taken as lux when nothing else is
+// there, and its name says its counts have no unit.
+TEST(IIOLightSensor, IntensityOnlySensorsAreReadWithTheScaleSharedByTheirType) {
+    VirtualLaptop laptop;
+    const auto clear = laptop.iioDevice("iio:device0");
+    laptop.writeIIO("iio:device0", "in_intensity_clear_raw", "1085\n");
+    laptop.writeIIO("iio:device0", "in_intensity_red_raw", "4444\n");
+    laptop.writeIIO("iio:device0", "in_intensity_calibscale", "16\n");  // a gain, not a scale
+    EXPECT_EQ(IIOLightSensor::findDevice(), clear);
+    EXPECT_EQ(IIOLightSensor::readLux(clear), 1085.0);
+    laptop.writeIIO("iio:device0", "in_intensity_scale", "0.5\n");
+    EXPECT_EQ(IIOLightSensor::readLux(clear), 542.5);
+    EXPECT_EQ(IIOLightSensor::describe(clear),
+              "IIO device " + clear + " (in_intensity_clear: counts without a unit, read as lux)");
+
+    const auto both = laptop.iioDevice("iio:device1");
+    laptop.writeIIO("iio:device1", "in_intensity_both_raw", "200\n");
+    laptop.writeIIO("iio:device1", "in_intensity_scale", "0.1\n");
+    laptop.writeIIO("iio:device1", "in_intensity_offset", "10\n");
+    EXPECT_EQ(IIOLightSensor::findDevice(), both);  // in lux: preferred
+    EXPECT_DOUBLE_EQ(IIOLightSensor::readLux(both).value_or(-1), 21.0);
+    laptop.writeIIO("iio:device1", "in_intensity_both_scale", "1\n");  // its own wins
+    EXPECT_EQ(IIOLightSensor::readLux(both), 210.0);
+    EXPECT_EQ(IIOLightSensor::describe(both), "IIO device " + both);
+}
+
+// Several devices: by number, not by name ("iio:device10" after
+// "iio:device2"), and one in lux before one without a unit.
+TEST(IIOLightSensor, DevicesAreTakenByNumberAndOneInLuxFirst) {
+    VirtualLaptop laptop;
+    laptop.writeIIO("iio:device10", "in_illuminance_input", "10\n");
+    laptop.writeIIO("iio:device2", "in_illuminance_input", "2\n");
+    EXPECT_EQ(IIOLightSensor::findDevice(), laptop.iioDevice("iio:device2"));
+    laptop.removeIIO("iio:device2");
+    laptop.writeIIO("iio:device1", "in_intensity_clear_raw", "1\n");
+    EXPECT_EQ(IIOLightSensor::findDevice(), laptop.iioDevice("iio:device10"));
+    laptop.removeIIO("iio:device10");
+    EXPECT_EQ(IIOLightSensor::findDevice(), laptop.iioDevice("iio:device1"));
+}

@@ -15,6 +15,7 @@ const char* kIntrospection =
     "<method name='SetBrightness'><arg type='s' direction='in'/><arg type='s' direction='in'/>"
     "<arg type='u' direction='in'/></method>"
     "<property name='Active' type='b' access='read'/>"
+    "<property name='Seat' type='(so)' access='read'/>"
     "</interface></node>";
 
 std::condition_variable readyChanged;
@@ -39,6 +40,13 @@ struct FakeLogindCallbacks {
             std::lock_guard lock(self->mutex_);
             self->calls_.push_back({subsystem, device, value});
         }
+        // As method_set_brightness (src/login/logind-session-dbus.c) checks.
+        if (self->seat_.empty()) {
+            g_dbus_method_invocation_return_dbus_error(invocation,
+                                                       "org.freedesktop.login1.NotYourDevice",
+                                                       "Your session has no seat, refusing.");
+            return;
+        }
         if (self->refuse_ || !self->active_) {
             g_dbus_method_invocation_return_dbus_error(
                 invocation, "org.freedesktop.DBus.Error.AccessDenied", "Session is not active");
@@ -62,13 +70,18 @@ struct FakeLogindCallbacks {
         auto* self = static_cast<FakeLogind*>(data);
         if (g_strcmp0(name, "Active") == 0)
             return g_variant_new_boolean(self->active_);
+        if (g_strcmp0(name, "Seat") == 0) {
+            const std::string path =
+                self->seat_.empty() ? "/" : "/org/freedesktop/login1/seat/" + self->seat_;
+            return g_variant_new("(so)", self->seat_.c_str(), path.c_str());
+        }
         g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "unknown property");
         return nullptr;
     }
 };
 
-FakeLogind::FakeLogind(std::string backlightClassFolder, bool sessionActive)
-    : backlights_(std::move(backlightClassFolder)), active_(sessionActive) {
+FakeLogind::FakeLogind(std::string backlightClassFolder, bool sessionActive, std::string seat)
+    : backlights_(std::move(backlightClassFolder)), active_(sessionActive), seat_(std::move(seat)) {
     thread_ = std::thread([this] { serve(); });
     std::unique_lock lock(readyMutex_);
     readyChanged.wait(lock, [this] { return ready_; });

@@ -1,8 +1,10 @@
 // A stand-in for systemd-logind on a private system bus (PrivateBus
 // Kind::System): it owns org.freedesktop.login1 and serves the caller's
-// session at /org/freedesktop/login1/session/auto with the property "Active"
-// and SetBrightness("backlight", name, value), which writes the value to the
-// virtual laptop's backlight as logind would. Served on a thread of its own.
+// session at /org/freedesktop/login1/session/auto with the properties "Active"
+// and "Seat" and SetBrightness("backlight", name, value), which writes the
+// value to the virtual laptop's backlight as logind would, and refuses it as
+// logind does to a session without a seat or not in the foreground. Served on
+// a thread of its own.
 #pragma once
 
 #include <atomic>
@@ -26,7 +28,9 @@ class FakeLogind {
     };
 
     // `backlightClassFolder`: where SetBrightness writes (<root>/sys/class/backlight).
-    explicit FakeLogind(std::string backlightClassFolder, bool sessionActive = true);
+    // `seat`: the session's seat, "" for none (an SSH login: Active but seatless).
+    explicit FakeLogind(std::string backlightClassFolder, bool sessionActive = true,
+                        std::string seat = "seat0");
     ~FakeLogind();
     FakeLogind(const FakeLogind&) = delete;
     FakeLogind& operator=(const FakeLogind&) = delete;
@@ -41,6 +45,7 @@ class FakeLogind {
 
     std::string backlights_;
     bool active_;
+    std::string seat_;
     std::atomic<bool> refuse_{false};
     mutable std::mutex mutex_;
     std::vector<Call> calls_;

@@ -223,8 +223,8 @@ void VirtualLaptop::removeHidrawDevice(int node) {
 }
 
 void VirtualLaptop::addAppleDisplay(int index, std::uint16_t product, long max, long value,
-                                    bool underUsbInterface) {
-    const int port = 100 + index;
+                                    bool underUsbInterface, int port) {
+    port = port ? port : 100 + index;
     std::string usb = usbDeviceFolder(port);
     fs::create_directories(usb);
     writeFile(usb + "/idVendor", "05ac\n");
@@ -243,8 +243,8 @@ void VirtualLaptop::addAppleDisplay(int index, std::uint16_t product, long max, 
     }
 }
 
-void VirtualLaptop::removeAppleDisplay(int index) {
-    const int port = 100 + index;
+void VirtualLaptop::removeAppleDisplay(int index, int port) {
+    port = port ? port : 100 + index;
     std::string name = "appledisplay" + std::to_string(index);
     std::error_code ec;
     fs::remove(sys("class/backlight/" + name), ec);

@@ -75,10 +75,11 @@ class VirtualLaptop {
     // As the driver registers it, the backlight has no parent
     // (sys/devices/virtual/backlight) and the monitor's USB interface is bound
     // to the driver; with `underUsbInterface` the backlight sits below the
-    // interface instead.
+    // interface instead. Its USB device sits on port `port` (100 + index when 0),
+    // its interface named "1-<port>:1.0".
     void addAppleDisplay(int index, std::uint16_t product, long max = 255, long value = 128,
-                         bool underUsbInterface = false);
-    void removeAppleDisplay(int index);
+                         bool underUsbInterface = false, int port = 0);
+    void removeAppleDisplay(int index, int port = 0);
 
     // --- Ambient light -----------------------------------------------------
     // Both sensors a laptop may have: the Apple SMC's pair of 8-bit values

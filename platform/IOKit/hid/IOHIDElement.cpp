@@ -12,6 +12,12 @@ std::uint32_t IOHIDElementGetReportSize(IOHIDElementRef e) { return e ? e->repor
 std::uint32_t IOHIDElementGetReportCount(IOHIDElementRef e) { return e ? e->reportCount : 0; }
 CFIndex IOHIDElementGetLogicalMin(IOHIDElementRef e) { return e ? e->logicalMin : 0; }
 CFIndex IOHIDElementGetLogicalMax(IOHIDElementRef e) { return e ? e->logicalMax : 0; }
+IOHIDElementRef IOHIDElementGetParent(IOHIDElementRef e) {
+    return e && e->parentOffset ? e + e->parentOffset : nullptr;
+}
+IOHIDElementCollectionType IOHIDElementGetCollectionType(IOHIDElementRef e) {
+    return e ? e->collectionType : kIOHIDElementCollectionTypePhysical;
+}
 
 bool elementMatches(const __IOHIDElement& element, const NSDictionary& matching) {
     for (const auto& [key, value] : matching) {
