@@ -5,8 +5,9 @@
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Session/Session.h"
-#include "agent/HardwareReport.h"
+#include "IOKit/hid/IOHIDManager.h"
 #include "engine/BrightnessController.h"
+#include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
@@ -33,11 +34,13 @@ BackgroundAgent::Start BackgroundAgent::start() {
         case platform::SessionNameClaim::Owned:
             break;
     }
-    logHardwareReport();
     // The sensor announces level changes on this thread's run loop; the
     // engine starts its USB monitor watcher there.
     AmbientLightSensor::sharedInstance();
-    BrightnessController::sharedInstance();
+    BrightnessController* engine = BrightnessController::sharedInstance();
+    // What it found to work with, and why anything cannot be used.
+    for (const auto& line : startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher())))
+        NSLog("%s", line.c_str());
 
     NSNotificationCenter::defaultCenter().addObserver(
         this, [this](const NSNotification&) { sync(true, When::OnlyIfMoved, "light changed"); },

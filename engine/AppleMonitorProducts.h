@@ -4,7 +4,6 @@
 // found in its HID interface.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -64,25 +63,6 @@ inline constexpr std::array<AppleDisplayProduct, 6> kMoreAppleDisplayProducts = 
     {0x1116, BrightnessRoute::MonitorCollection, 60000},
     {0x1118, BrightnessRoute::MonitorCollection},
 }};
-
-namespace detail {
-template <BrightnessRoute route>
-constexpr auto productIDsRoutedThrough() {
-    constexpr auto count =
-        std::count_if(kMoreAppleDisplayProducts.begin(), kMoreAppleDisplayProducts.end(),
-                      [](const auto& p) { return p.route == route; });
-    std::array<std::int64_t, count> ids{};
-    std::size_t i = 0;
-    for (const auto& p : kMoreAppleDisplayProducts)
-        if (p.route == route)
-            ids[i++] = p.productID;
-    return ids;
-}
-}  // namespace detail
-
-// The newer displays: those of the second table found by their Monitor collection.
-inline constexpr auto kNewerAppleDisplayProductIDs =
-    detail::productIDsRoutedThrough<BrightnessRoute::MonitorCollection>();
 
 // The route of a listed product; report 16 for the twelve (and anything else).
 BrightnessRoute brightnessRouteFor(std::int64_t product);

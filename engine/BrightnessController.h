@@ -62,6 +62,9 @@ class BrightnessController {
     void displayAttached(IOHIDDeviceRef device);
     void displayDetached(IOHIDDeviceRef device);
 
+    // The USB monitor watcher's HID manager; null when none could be created.
+    IOHIDManagerRef monitorWatcher() const { return watcher_; }
+
     // The attached Apple USB monitors, by device reference (not owned).
     const std::unordered_set<IOHIDDeviceRef>& externalMonitors() const {
         return externalMonitorDeviceRefs;

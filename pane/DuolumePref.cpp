@@ -1,7 +1,8 @@
 #include "pane/DuolumePref.h"
 
 #include "engine/BrightnessController.h"
-#include "pane/PaneStatusLine.h"
+#include "pane/PaneStatus.h"
+#include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/AgentInstallation.h"
 #include "settings/SettingsKeys.h"
@@ -73,12 +74,20 @@ void DuolumePref::willSelect() {
     const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
     if (ambientLightIndicator)
         ambientLightIndicator->setDoubleValue(level);
+    if (!status_)
+        status_ = std::make_unique<PaneStatus>([this] { refreshStatusLine(); });
     refreshStatusLine();
 }
 
 void DuolumePref::refreshStatusLine() {
-    if (statusLine)
-        statusLine->setStringValue(paneStatusLine(bundle(), mainSwitch && mainSwitch->boolValue()));
+    if (!statusLine || !status_)
+        return;
+    const NSBundle& paneBundle = bundle();
+    auto texts = [&](const std::string& english) {
+        return paneBundle.localizedStringForKey(english, "", "");
+    };
+    statusLine->setStringValue(
+        duolume::statusLine(texts, status_->facts(mainSwitch && mainSwitch->boolValue())));
 }
 
 void DuolumePref::willUnselect() {
@@ -90,16 +99,17 @@ void DuolumePref::notifyAmbientLightChanged(const NSNotification& notification) 
         notification.object ? notification.object->doubleValue().value_or(0.0) : 0.0;
     if (ambientLightIndicator)
         ambientLightIndicator->setDoubleValue(level);
-    refreshStatusLine();
 }
 
 void DuolumePref::mainSwitchClicked(NSButton* sender) {
     setPrefs(sender->objectValue(), kEnabledKey);
     setupDaemon(sender->objectValue().boolValue().value_or(false));
+    refreshStatusLine();
 }
 
 void DuolumePref::singleMonitorSwitchClicked(NSButton* sender) {
     setPrefs(sender->objectValue(), kSingleMonitorDisabledKey);
+    refreshStatusLine();
 }
 
 void DuolumePref::sliderMoved(NSSlider* sender) {

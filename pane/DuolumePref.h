@@ -16,6 +16,8 @@
 #include "AppKit/NSTextField.h"
 #include "Foundation/NSNotificationCenter.h"
 
+class PaneStatus;
+
 class DuolumePref : public NSPreferencePane {
   public:
     explicit DuolumePref(std::shared_ptr<NSBundle> bundle);
@@ -65,7 +67,8 @@ class DuolumePref : public NSPreferencePane {
     NSSlider* external9 = nullptr;
     NSSlider* external10 = nullptr;
     // A read-only line under the indicator: what the pane found (sensor,
-    // agent, USB monitors). Not a setting.
+    // agent, USB monitors), refreshed at selection, when a switch changes and
+    // when a monitor or the agent comes or goes. Not a setting.
     NSTextField* statusLine = nullptr;
 
     // The slider fields of each curve, by level.
@@ -76,4 +79,6 @@ class DuolumePref : public NSPreferencePane {
   private:
     void connectInterface();
     void refreshStatusLine();
+
+    std::unique_ptr<PaneStatus> status_;
 };

@@ -5,12 +5,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
-// In a namespace of its own while HardwareSurvey.h still defines a
-// platform::HardwareFinding: two types must not share one name in one program.
-// Once the survey is gone, this namespace can go too.
-namespace findings {
+
+class HIDDevice;  // an IOHIDDeviceRef
 
 enum class FindingReason {
     InUse,             // found, and this is what is used
@@ -31,6 +30,20 @@ struct HardwareFinding {
     bool operator==(const HardwareFinding&) const = default;
 };
 
-}  // namespace findings
-using findings::FindingReason;
+// What the machine's back-ends hold, asked by product code. None of these
+// reads a device or waits on another process, except the built-in panel's,
+// which may ask systemd-logind whether the session may have it changed: not
+// for a window's thread.
+
+// The light sources the service client looked at, in the order it looks at
+// them: the one it reads is InUse, the others say why not.
+std::vector<HardwareFinding> lightServiceClientFindings();
+// The AppleLMUController pair (on Linux the Apple SMC).
+HardwareFinding lightControllerFinding();
+// The backlight of the built-in panel that the display services drive.
+HardwareFinding builtinPanelFinding();
+// Whether this user may use a HID device: InUse, PermissionDenied,
+// NoDeviceNode, NoSession (a backlight logind would not set), ...
+FindingReason hidDeviceAccess(HIDDevice* device);
+
 }  // namespace platform

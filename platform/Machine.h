@@ -26,8 +26,6 @@ class DefaultsStorage;      // persistent defaults domains
 class DistributedNotificationBus;
 class TaskLauncher;
 class SessionServices;      // session bus name, wake from sleep, termination requests
-struct HardwareFinding;     // HardwareSurvey.h
-struct UsbDeviceID;
 
 struct OperatingSystemVersion {
     long majorVersion = 0;
@@ -80,10 +78,6 @@ public:
     virtual LightSensorBackend& lightSensor() = 0;
     virtual TaskLauncher& tasks() = 0;
     virtual SessionServices& session() = 0;
-
-    // The displays, backlights, USB monitors (those matching `monitors`) and
-    // light sensors present now, usable or not and why.
-    virtual std::vector<HardwareFinding> surveyHardware(const std::vector<UsbDeviceID>& monitors) = 0;
 
 private:
     bool mainThreadNeverWaits_ = false;

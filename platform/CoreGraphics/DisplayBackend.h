@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CoreFoundation/PropertyList.h"
+#include "HardwareFindings.h"
 #include "CoreGraphics/CGTypes.h"
 #include "IOKit/IOKitTypes.h"
 
@@ -53,6 +54,10 @@ public:
                                        const std::string& key, float* value) = 0;
     virtual IOReturn setFloatParameter(io_service_t service, IOOptionBits options,
                                        const std::string& key, float value) = 0;
+
+    // The built-in panel's brightness control that the display services use,
+    // and whether this user may change it.
+    virtual HardwareFinding builtinPanelFinding() = 0;
 };
 
 }  // namespace platform

@@ -39,9 +39,9 @@ public:
     // For a person: what the service client reads (InUse) and the sources it
     // passed over, in the order it looks at them; empty while it has not been
     // asked for. From what is held: no device or bus is touched.
-    virtual std::vector<findings::HardwareFinding> serviceClientFindings() = 0;
+    virtual std::vector<HardwareFinding> serviceClientFindings() = 0;
     // The controller's sensor: in use, or why not; also from what is held.
-    virtual findings::HardwareFinding controllerFinding() = 0;
+    virtual HardwareFinding controllerFinding() = 0;
 };
 
 }  // namespace platform

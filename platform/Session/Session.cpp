@@ -9,9 +9,13 @@ SessionNameClaim claimSessionBusName(const std::string& name) {
     return Machine::current().session().claimSessionBusName(name);
 }
 
-SessionNameOwner sessionBusNameOwner(const std::string& name) {
-    Machine::current().recordCall("sessionBusNameOwner(" + name + ")");
-    return Machine::current().session().sessionBusNameOwner(name);
+int watchSessionBusName(const std::string& name, std::function<void(bool held)> handler) {
+    Machine::current().recordCall("watchSessionBusName(" + name + ")");
+    return Machine::current().session().watchSessionBusName(name, std::move(handler));
+}
+
+void unwatchSessionBusName(int token) {
+    Machine::current().session().unwatchSessionBusName(token);
 }
 
 DesktopAutomaticBrightness desktopAutomaticBrightness() {

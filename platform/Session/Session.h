@@ -9,7 +9,8 @@
 namespace platform {
 
 SessionNameClaim claimSessionBusName(const std::string& name);
-SessionNameOwner sessionBusNameOwner(const std::string& name);
+int watchSessionBusName(const std::string& name, std::function<void(bool held)> handler);
+void unwatchSessionBusName(int token);
 DesktopAutomaticBrightness desktopAutomaticBrightness();
 void addWakeObserver(std::function<void()> handler);
 void addTerminationRequestObserver(std::function<void(int signal)> handler);

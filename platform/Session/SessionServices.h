@@ -14,12 +14,6 @@ enum class SessionNameClaim {
     Unavailable,     // no session bus to hold a name on
 };
 
-enum class SessionNameOwner {
-    Held,   // a process of the session (this one included) holds the name
-    Free,   // nobody holds it
-    NoBus,  // no session bus to ask
-};
-
 // Whether the desktop steers the built-in display's brightness by the
 // ambient light itself (GNOME's automatic screen brightness).
 enum class DesktopAutomaticBrightness {
@@ -34,8 +28,12 @@ class SessionServices {
     // Claims `name` on the user's session bus for the rest of the process's
     // life, without queueing behind another owner.
     virtual SessionNameClaim claimSessionBusName(const std::string& name) = 0;
-    // Whether some process of the session holds `name` now.
-    virtual SessionNameOwner sessionBusNameOwner(const std::string& name) = 0;
+    // Tells `handler`, on the main run loop, whether some process of the
+    // session holds `name`: once as soon as that is known, then at every
+    // change (false without a session bus). Never waits for the bus.
+    virtual int watchSessionBusName(const std::string& name,
+                                    std::function<void(bool held)> handler) = 0;
+    virtual void unwatchSessionBusName(int token) = 0;
     // The desktop's own automatic brightness setting, read afresh.
     virtual DesktopAutomaticBrightness desktopAutomaticBrightness() = 0;
     // `handler` runs on the main run loop each time the machine has resumed

@@ -36,6 +36,13 @@ AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFo
     elements_.push_back(brightness);
 }
 
+FindingReason AppleDisplayBacklightDevice::access() const {
+    if (!backlight_)
+        return FindingReason::Unreadable;  // gone, or its files could not be opened
+    return backlight_->writable() || !backlight_->refusedByLogind() ? FindingReason::InUse
+                                                                    : FindingReason::NoSession;
+}
+
 IOReturn AppleDisplayBacklightDevice::checkReport(IOHIDReportType type, CFIndex reportID,
                                                   CFIndex length) const {
     if (length < 1)

@@ -33,6 +33,8 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
     std::string description() const override { return description_; }
+    // Written directly, or through logind until logind refuses it.
+    FindingReason access() const override;
     const std::vector<__IOHIDElement>& elements() const override { return elements_; }
     void markRemoved() override { backlight_.reset(); }
 

@@ -36,6 +36,14 @@ HidrawDevice::HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t
       productID_(productID),
       descriptorFile_(std::move(descriptorFile)) {}
 
+FindingReason HidrawDevice::access() const {
+    if (removed_)
+        return FindingReason::NotPresent;
+    if (::access(node_.c_str(), R_OK | W_OK) == 0)
+        return FindingReason::InUse;
+    return errno == ENOENT ? FindingReason::NoDeviceNode : FindingReason::PermissionDenied;
+}
+
 const std::vector<__IOHIDElement>& HidrawDevice::elements() const {
     // The kernel's HID_MAX_DESCRIPTOR_SIZE is 4096 (include/linux/hid.h).
     if (!elements_) {

@@ -32,6 +32,8 @@ class HidrawDevice : public LinuxHIDDevice {
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                        CFIndex length) override;
     std::string description() const override { return node_; }
+    // The node's permissions for this user (access(2), no open).
+    FindingReason access() const override;
     const std::vector<__IOHIDElement>& elements() const override;
     void markRemoved() override;
 

@@ -94,8 +94,10 @@ IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
     // A user without write access to sysfs may still change a backlight of
     // the session's own seat through logind (systemd's
     // src/login/logind-session-dbus.c, method_set_brightness).
-    if (status == kIOReturnNotPermitted && refused == Refused::AskLogind)
+    if (status == kIOReturnNotPermitted && refused == Refused::AskLogind) {
         status = logindSetBacklight(backlight_.name, static_cast<std::uint32_t>(raw));
+        refusedByLogind_ = status != kIOReturnSuccess;
+    }
     if (status != kIOReturnSuccess)
         lastWrite_.reset();
     return status;

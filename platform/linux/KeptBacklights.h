@@ -57,6 +57,8 @@ class OpenBacklight {
     IOReturn writeFraction(double fraction, Refused refused = Refused::AskLogind);
 
     const std::optional<Written>& lastWrite() const { return lastWrite_; }
+    // The last write went to systemd-logind, which refused it.
+    bool refusedByLogind() const { return refusedByLogind_; }
     void rememberWrite(const std::optional<Written>& written) { lastWrite_ = written; }
 
   private:
@@ -65,6 +67,7 @@ class OpenBacklight {
     int fd_;
     bool writable_;
     std::optional<Written> lastWrite_;
+    bool refusedByLogind_ = false;
 };
 
 // True for a status that says the device itself is no longer there.

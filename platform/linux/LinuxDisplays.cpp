@@ -1,10 +1,12 @@
 #include "linux/LinuxDisplays.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
 #include "linux/LogindBrightness.h"
+#include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -207,6 +209,36 @@ IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
     return onNamedBacklight(*name, [&](OpenBacklight& backlight) {
         return backlight.writeFraction(value, OpenBacklight::Refused::Fail);
     });
+}
+
+HardwareFinding LinuxDisplays::builtinPanelFinding() {
+    kept_.refresh();
+    const Backlight* builtin = nullptr;
+    for (const auto& b : kept_.list()) {
+        if (b.builtin) {
+            builtin = &b;
+            break;
+        }
+    }
+    if (!builtin)
+        return {"(none)", FindingReason::NotPresent,
+                "no backlight of a built-in panel in " + underSysroot("/sys/class/backlight")};
+    IOReturn status = kIOReturnSuccess;
+    OpenBacklight* opened = kept_.named(builtin->name, &status);
+    if (!opened) {
+        char text[64];
+        std::snprintf(text, sizeof text, "cannot be opened (0x%x)", status);
+        return {builtin->name, FindingReason::Unreadable, text};
+    }
+    std::string detail = builtin->connector.value_or("no connector") +
+                         (builtin->type.empty() ? "" : ", " + builtin->type) + ", 0 to " +
+                         std::to_string(opened->max());
+    if (opened->writable())
+        return {builtin->name, FindingReason::InUse, detail + ", written directly"};
+    // logind lets only an active session with a seat change a backlight.
+    if (logindSessionCanSetBrightness())
+        return {builtin->name, FindingReason::InUse, detail + ", written through systemd-logind"};
+    return {builtin->name, FindingReason::NoSession, detail};
 }
 
 }  // namespace platform::linux_machine

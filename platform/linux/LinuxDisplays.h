@@ -48,6 +48,7 @@ class LinuxDisplays : public DisplayBackend {
                                float* value) override;
     IOReturn setFloatParameter(io_service_t service, IOOptionBits options, const std::string& key,
                                float value) override;
+    HardwareFinding builtinPanelFinding() override;
 
   private:
     // A backlight keeps its handle for the life of the process, also after it

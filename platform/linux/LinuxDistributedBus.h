@@ -6,12 +6,18 @@
 //   member    Notification
 //   arguments (s name, s object)   object is "" when the notification has none
 //
-// Signals are broadcast (no destination). Without a reachable bus a post logs
-// one line and is dropped; the caller goes on.
+// Signals are broadcast (no destination). A window's thread reaches the bus
+// without waiting (it posts at every slider move): posts made before the
+// connection is there are sent once it is, in order. Without a reachable
+// bus each post logs one line and is dropped; the caller goes on.
 #pragma once
 
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Machine.h"
 
@@ -31,16 +37,24 @@ public:
     int observe(const std::string& name, Handler handler) override;
     void removeObserver(int token) override;
 
-    // The session bus connection, or null (logged once) when none is reachable.
-    GDBusConnection* connection();
-
 private:
     struct Subscription;
+    // True when connected; otherwise starts connecting, without waiting.
+    bool usable();
+    void connect();
+    void connected(GDBusConnection* connection, const std::string& why);
+    void send(const std::string& name, const std::string* object);
+    void subscribe(Subscription& sub);
+
     Machine& machine_;
     GDBusConnection* connection_ = nullptr;
-    bool triedConnecting_ = false;
+    bool connecting_ = false;
+    bool failed_ = false;  // no bus: not asked again until a connection closes
+    std::vector<std::pair<std::string, std::optional<std::string>>> queued_;
     std::map<int, Subscription*> subscriptions_;
     int nextToken_ = 1;
+    // Asynchronous answers hold it: null once this object is gone.
+    std::shared_ptr<LinuxDistributedBus*> alive_ = std::make_shared<LinuxDistributedBus*>(this);
 };
 
 }  // namespace platform::linux_machine

@@ -14,7 +14,6 @@
 namespace platform::linux_machine {
 namespace {
 
-using findings::HardwareFinding;
 
 constexpr io_service_t kSMCLightService = 0x534d4331;
 constexpr io_connect_t kSMCLightConnection = 0x534d4332;

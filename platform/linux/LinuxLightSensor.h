@@ -44,8 +44,8 @@ class LinuxLightSensor : public LightSensorBackend {
     kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
                                    std::uint64_t* outputs, std::uint32_t* outputCount) override;
 
-    std::vector<findings::HardwareFinding> serviceClientFindings() override;
-    findings::HardwareFinding controllerFinding() override;
+    std::vector<HardwareFinding> serviceClientFindings() override;
+    HardwareFinding controllerFinding() override;
 
   private:
     struct MainSide;

@@ -17,7 +17,6 @@
 namespace platform::linux_machine {
 namespace {
 
-using findings::HardwareFinding;
 using Status = SensorProxyClient::Status;
 
 constexpr guint kPollIntervalMs = 1000;

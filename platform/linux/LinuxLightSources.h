@@ -40,7 +40,7 @@ struct HeldServiceClient {
     std::string source;      // its name, for the log
     std::optional<double> lux;  // its value; absent when none is in use or it is garbled
     double lastGood = 0.0;      // the last real reading; 0.0 before the first
-    std::vector<findings::HardwareFinding> findings;
+    std::vector<HardwareFinding> findings;
 };
 
 struct HeldController {
@@ -48,7 +48,7 @@ struct HeldController {
     std::optional<SMCLightValues> values;
     bool pairSeen = false;     // the right value has been non-zero
     unsigned changes = 0;      // how often the values changed
-    findings::HardwareFinding finding;
+    HardwareFinding finding;
 };
 
 class LinuxLightSources {
@@ -69,7 +69,7 @@ class LinuxLightSources {
     HeldController controller() const;
     unsigned controllerChanges() const;
     // The controller's finding; before it is followed, whether the SMC is there.
-    findings::HardwareFinding controllerFinding() const;
+    HardwareFinding controllerFinding() const;
     // Wait until the first answer is known, at most `seconds`; false when it is not.
     bool awaitServiceClient(double seconds);
     bool awaitController(double seconds);

@@ -9,7 +9,6 @@
 #include <cstdlib>
 
 #include "linux/GLibRunLoop.h"
-#include "linux/LinuxHardwareSurvey.h"
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
@@ -74,10 +73,6 @@ OperatingSystemVersion LinuxMachine::operatingSystemVersion() {
 std::optional<std::string> LinuxMachine::userLibraryFolder() {
     if (auto data = environment("XDG_DATA_HOME")) return *data;
     return homeFolder() + "/.local/share";
-}
-
-std::vector<HardwareFinding> LinuxMachine::surveyHardware(const std::vector<UsbDeviceID>& monitors) {
-    return surveyLinuxHardware(monitors);
 }
 
 }  // namespace platform::linux_machine

@@ -40,7 +40,6 @@ public:
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
     SessionServices& session() override { return session_; }
-    std::vector<HardwareFinding> surveyHardware(const std::vector<UsbDeviceID>& monitors) override;
 
     // Also receives every log line (tests read the log here).
     std::function<void(const std::string&)> logObserver;

@@ -27,9 +27,19 @@ struct LinuxSession::Observer {
     guint id = 0;
 };
 
-LinuxSession::LinuxSession(Machine& machine) : machine_(machine) {}
+struct LinuxSession::NameWatch {
+    std::string name;
+    std::function<void(bool)> handler;
+    guint id = 0;
+};
+
+LinuxSession::LinuxSession(Machine& machine)
+    : machine_(machine), alive_(std::make_shared<LinuxSession*>(this)) {}
 
 LinuxSession::~LinuxSession() {
+    for (auto& [token, watch] : nameWatches_)
+        if (watch->id)
+            g_bus_unwatch_name(watch->id);
     for (auto& o : observers_) {
         if (o->wake && systemBus_)
             g_dbus_connection_signal_unsubscribe(systemBus_, o->id);
@@ -67,29 +77,78 @@ SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
                                                               : SessionNameClaim::OwnedElsewhere;
 }
 
-SessionNameOwner LinuxSession::sessionBusNameOwner(const std::string& name) {
-    GError* error = nullptr;
-    if (!sessionBus_) {
-        sessionBus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (!sessionBus_) {
-            machine_.writeLog("No D-Bus session bus to look for " + name + " on: " +
-                              messageOf(error));
-            return SessionNameOwner::NoBus;
-        }
-        g_dbus_connection_set_exit_on_close(sessionBus_, FALSE);
+
+int LinuxSession::watchSessionBusName(const std::string& name,
+                                      std::function<void(bool)> handler) {
+    const int token = nextNameWatch_++;
+    auto& watch = *nameWatches_.emplace(token, std::make_unique<NameWatch>()).first->second;
+    watch.name = name;
+    watch.handler = std::move(handler);
+    if (sessionBus_) {
+        startNameWatch(watch);
+        return token;
     }
-    GVariant* reply = g_dbus_connection_call_sync(
-        sessionBus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"),
-        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
-    if (!reply) {
-        machine_.writeLog("NameHasOwner " + name + " failed: " + messageOf(error));
-        return SessionNameOwner::NoBus;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned ? SessionNameOwner::Held : SessionNameOwner::Free;
+    if (connectingSessionBus_)
+        return token;
+    // Connected on GDBus's own thread; the answer comes on this main context.
+    connectingSessionBus_ = true;
+    // The answer may come after this session object is gone.
+    g_bus_get(
+        G_BUS_TYPE_SESSION, nullptr,
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::weak_ptr<LinuxSession*>> alive(
+                static_cast<std::weak_ptr<LinuxSession*>*>(data));
+            GError* error = nullptr;
+            GDBusConnection* bus = g_bus_get_finish(result, &error);
+            auto held = alive->lock();
+            if (!held) {
+                if (bus)
+                    g_object_unref(bus);
+                g_clear_error(&error);
+                return;
+            }
+            LinuxSession* self = *held;
+            self->connectingSessionBus_ = false;
+            if (!bus) {
+                self->machine_.writeLog("No D-Bus session bus to watch names on: " +
+                                        messageOf(error));
+                for (auto& [token, watch] : self->nameWatches_)
+                    watch->handler(false);
+                return;
+            }
+            if (!self->sessionBus_) {
+                g_dbus_connection_set_exit_on_close(bus, FALSE);
+                self->sessionBus_ = bus;
+            } else {
+                g_object_unref(bus);
+            }
+            for (auto& [token, watch] : self->nameWatches_)
+                if (!watch->id)
+                    self->startNameWatch(*watch);
+        },
+        new std::weak_ptr<LinuxSession*>(alive_));
+    return token;
+}
+
+void LinuxSession::startNameWatch(NameWatch& watch) {
+    watch.id = g_bus_watch_name_on_connection(
+        sessionBus_, watch.name.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, gpointer data) {
+            static_cast<NameWatch*>(data)->handler(true);
+        },
+        [](GDBusConnection*, const gchar*, gpointer data) {
+            static_cast<NameWatch*>(data)->handler(false);
+        },
+        &watch, nullptr);
+}
+
+void LinuxSession::unwatchSessionBusName(int token) {
+    auto it = nameWatches_.find(token);
+    if (it == nameWatches_.end())
+        return;
+    if (it->second->id)
+        g_bus_unwatch_name(it->second->id);
+    nameWatches_.erase(it);
 }
 
 void LinuxSession::observeWake(std::function<void()> handler) {

@@ -1,6 +1,7 @@
 #include "sim/SimDisplays.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace platform::sim {
 
@@ -179,6 +180,22 @@ IOReturn SimDisplays::setFloatParameter(io_service_t service, IOOptionBits, cons
     else
         s->ownBrightness = value;
     return kIOReturnSuccess;
+}
+
+HardwareFinding SimDisplays::builtinPanelFinding() {
+    if (present.count(OptionalDisplayOperation::DisplayServicesSetBrightness))
+        return {"DisplayServices",
+                canChangeBrightness ? FindingReason::InUse : FindingReason::NoSession,
+                canChangeBrightness ? "" : "refuses to change the brightness"};
+    if (services.empty())
+        return {"(none)", FindingReason::NotPresent, "no display service"};
+    const auto& service = services.front();
+    char name[32];
+    std::snprintf(name, sizeof name, "service 0x%x", service.handle);
+    return {name,
+            service.setStatus == kIOReturnSuccess ? FindingReason::InUse
+                                                  : FindingReason::Unreadable,
+            "brightness parameter"};
 }
 
 }  // namespace platform::sim

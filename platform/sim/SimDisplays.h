@@ -100,6 +100,8 @@ class SimDisplays : public DisplayBackend {
                                float* value) override;
     IOReturn setFloatParameter(io_service_t service, IOOptionBits options, const std::string& key,
                                float value) override;
+    // DisplayServices when present, else the first connection service.
+    HardwareFinding builtinPanelFinding() override;
 
   private:
     io_service_t nextServiceHandle_ = 0x3001;

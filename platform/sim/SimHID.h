@@ -31,6 +31,7 @@ class SimHIDDevice : public HIDDevice {
     std::int32_t vendorID() const override { return vendor_; }
     std::int32_t productID() const override { return product_; }
     std::string description() const override { return name_; }
+    FindingReason access() const override { return accessFinding; }
     const std::vector<__IOHIDElement>& elements() const override { return elementList; }
     IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                        CFIndex* length) override;
@@ -48,6 +49,8 @@ class SimHIDDevice : public HIDDevice {
     // Every report sent to the device, in order, whether it took effect or not.
     std::vector<SentReport> sent;
     bool attached = false;
+    // Whether this user may use it (a node the udev rule did not open up).
+    FindingReason accessFinding = FindingReason::InUse;
 
   private:
     std::int32_t vendor_;

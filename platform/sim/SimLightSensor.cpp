@@ -2,7 +2,6 @@
 
 namespace platform::sim {
 
-using findings::HardwareFinding;
 
 std::optional<double> SimLightSensor::copyAmbientLightReading() {
     ++eventCopies;

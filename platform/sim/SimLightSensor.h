@@ -52,8 +52,8 @@ class SimLightSensor : public LightSensorBackend {
     // What the service client and the controller report of themselves; unless
     // set, told from the fields above (a present client: in use, or unreadable
     // without a reading; a controller: in use, or why its open fails).
-    std::optional<std::vector<findings::HardwareFinding>> scriptedServiceClientFindings;
-    std::optional<findings::HardwareFinding> scriptedControllerFinding;
+    std::optional<std::vector<HardwareFinding>> scriptedServiceClientFindings;
+    std::optional<HardwareFinding> scriptedControllerFinding;
 
     // LightSensorBackend
     bool hasServiceClient() override { return serviceClientPresent; }
@@ -67,8 +67,8 @@ class SimLightSensor : public LightSensorBackend {
         std::function<void(std::uint32_t, void*)> deliver) override;
     kern_return_t callScalarMethod(io_connect_t connect, std::uint32_t selector,
                                    std::uint64_t* outputs, std::uint32_t* outputCount) override;
-    std::vector<findings::HardwareFinding> serviceClientFindings() override;
-    findings::HardwareFinding controllerFinding() override;
+    std::vector<HardwareFinding> serviceClientFindings() override;
+    HardwareFinding controllerFinding() override;
 
   private:
     struct Registration {

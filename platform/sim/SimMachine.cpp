@@ -3,15 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "sim/SimHardwareSurvey.h"
-
 namespace platform::sim {
 
 SimMachine::SimMachine() : bus_(*this) {}
-
-std::vector<HardwareFinding> SimMachine::surveyHardware(const std::vector<UsbDeviceID>& monitors) {
-    return surveySimHardware(displays_, hid_, lightSensor_, monitors);
-}
 
 SimMachine& SimMachine::installNew() {
     auto machine = std::make_unique<SimMachine>();

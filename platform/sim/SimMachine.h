@@ -46,7 +46,6 @@ public:
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
     SessionServices& session() override { return session_; }
-    std::vector<HardwareFinding> surveyHardware(const std::vector<UsbDeviceID>& monitors) override;
 
     // Runs the current run loop in the default mode for `seconds` of virtual time.
     void runFor(double seconds);

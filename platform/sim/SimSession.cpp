@@ -13,13 +13,37 @@ SessionNameClaim SimSession::claimSessionBusName(const std::string& name) {
     return SessionNameClaim::Owned;
 }
 
-SessionNameOwner SimSession::sessionBusNameOwner(const std::string& name) {
-    if (!sessionBusAvailable)
-        return SessionNameOwner::NoBus;
-    const bool claimed =
-        std::find(claimedNames.begin(), claimedNames.end(), name) != claimedNames.end();
-    return claimed || namesOwnedElsewhere.count(name) ? SessionNameOwner::Held
-                                                      : SessionNameOwner::Free;
+bool SimSession::held(const std::string& name) const {
+    return sessionBusAvailable &&
+           (namesOwnedElsewhere.count(name) ||
+            std::find(claimedNames.begin(), claimedNames.end(), name) != claimedNames.end());
+}
+
+int SimSession::watchSessionBusName(const std::string& name, std::function<void(bool)> handler) {
+    const int token = nextWatch_++;
+    nameWatches_[token] = {name, std::move(handler)};
+    deliverLater([this, token] {
+        if (auto it = nameWatches_.find(token); it != nameWatches_.end())
+            it->second.handler(held(it->second.name));
+    });
+    return token;
+}
+
+void SimSession::unwatchSessionBusName(int token) {
+    nameWatches_.erase(token);
+}
+
+void SimSession::setNameHeldElsewhere(const std::string& name, bool isHeld) {
+    if (isHeld)
+        namesOwnedElsewhere.insert(name);
+    else
+        namesOwnedElsewhere.erase(name);
+    deliverLater([this, name] {
+        auto watches = nameWatches_;
+        for (const auto& [token, watch] : watches)
+            if (watch.name == name && nameWatches_.count(token))
+                watch.handler(held(name));
+    });
 }
 
 void SimSession::observeWake(std::function<void()> handler) {

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ namespace platform::sim {
 class SimSession : public SessionServices {
   public:
     SessionNameClaim claimSessionBusName(const std::string& name) override;
-    SessionNameOwner sessionBusNameOwner(const std::string& name) override;
+    int watchSessionBusName(const std::string& name,
+                            std::function<void(bool held)> handler) override;
+    void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
@@ -27,13 +30,22 @@ class SimSession : public SessionServices {
     std::set<std::string> namesOwnedElsewhere;
     std::vector<std::string> claimedNames;
     DesktopAutomaticBrightness automaticBrightness = DesktopAutomaticBrightness::NotInstalled;
+    // Another process of the session took `name` or let it go.
+    void setNameHeldElsewhere(const std::string& name, bool held);
     // The machine resumed from sleep.
     void wake();
     // The process received `signal` (SIGTERM, SIGINT).
     void requestTermination(int signal);
 
   private:
+    struct NameWatch {
+        std::string name;
+        std::function<void(bool)> handler;
+    };
+    bool held(const std::string& name) const;
     void deliverLater(std::function<void()> event);
+    std::map<int, NameWatch> nameWatches_;
+    int nextWatch_ = 1;
     std::vector<std::function<void()>> wakeHandlers_;
     std::vector<std::function<void(int)>> terminationHandlers_;
     std::deque<std::function<void()>> pending_;

@@ -30,48 +30,51 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     const auto& log = laptop.sim.logLines;
 
     const int started = lineWith(log, "Duolume agent started");
-    const int display = lineWith(log, "Display 0x1: usable, built-in panel");
-    const int monitor = lineWith(log, "USB monitor");
+    const int panel = lineWith(log, "Built-in display DisplayServices: in use");
+    const int monitor = lineWith(
+        log, "USB monitor 0x9236 sim device 1: in use, brightness in feature report 16, 16 bits, "
+             "0 to 65535, 2 bytes");
     const int inUse = lineWith(log, "Light sensor in use: ");
-    ASSERT_GE(display, 0) << ::testing::PrintToString(log);
+    ASSERT_GE(panel, 0) << ::testing::PrintToString(log);
     ASSERT_GE(monitor, 0);
     ASSERT_GE(inUse, 0);
-    EXPECT_LT(display, started);
+    EXPECT_LT(panel, started);
+    EXPECT_LT(monitor, started);
     EXPECT_LT(inUse, started);
-    EXPECT_NE(log[monitor].find("usable, product 0x9236"), std::string::npos) << log[monitor];
-    EXPECT_EQ(lineWith(log, "0x250"), -1) << "only monitors of the product table are reported";
-    EXPECT_GE(lineWith(log, "Backlight DisplayServices: usable"), 0);
+    EXPECT_EQ(lineWith(log, "0x0250"), -1) << "only monitors of the product table are reported";
     const int gnome = lineWith(log, "GNOME's automatic screen brightness is on");
     EXPECT_GE(gnome, 0);
     EXPECT_LT(gnome, started);
+    // The light source named is the one the shared sensor reads.
     const bool controller = SimLaptop::controller();
     const std::string why = AmbientLightSensor::forcedBackend()
                                 ? "because forced by the build"
                                 : "because no AppleLMUController pair (Apple SMC) on this machine";
     EXPECT_NE(log[inUse].find(why), std::string::npos) << log[inUse];
-    EXPECT_GE(lineWith(log, controller ? "Light sensor AppleLMUController: usable"
-                                       : "Light sensor service client: usable"),
+    EXPECT_GE(lineWith(log, controller ? "Light sensor AppleLMUController: in use"
+                                       : "Light sensor service client: in use"),
               0);
-    EXPECT_GE(lineWith(log, controller ? "Light sensor service client: not usable, absent"
-                                       : "Light sensor AppleLMUController: not usable, absent"),
-              0);
+    EXPECT_EQ(lineWith(log, controller ? "Light sensor service client" : "AppleLMUController:"),
+              -1);
 }
 
 TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {
     SimLaptop laptop;
-    testing_support::plugInAppleMonitor(laptop.sim.simHID());
-    laptop.sim.simHID().managerCreationFails = true;
+    testing_support::plugInAppleMonitor(laptop.sim.simHID()).accessFinding =
+        platform::FindingReason::PermissionDenied;
+    laptop.sim.simHID().plugIn(laptop.sim.simHID().addDevice(0x05ac, 0x1114));  // no brightness
     laptop.sim.simDisplays().canChangeBrightness = false;
-    laptop.sim.simDisplays().listStatus = kCGErrorFailure;
     BackgroundAgent agent;
     agent.start();
     const auto& log = laptop.sim.logLines;
-    EXPECT_GE(lineWith(log, "not usable, product 0x9226, the HID manager cannot be opened"), 0)
+    EXPECT_GE(lineWith(log, "USB monitor 0x9226 sim device 1: permission denied"), 0)
         << ::testing::PrintToString(log);
-    EXPECT_GE(
-        lineWith(log, "Backlight DisplayServices: not usable, refuses to change the brightness"),
-        0);
-    EXPECT_GE(lineWith(log, "Display (none): not usable, the active display list fails"), 0);
+    EXPECT_GE(lineWith(log, "USB monitor 0x1114 sim device 2: this HID interface declares no "
+                            "brightness control in a Monitor collection, so it is not used"),
+              0);
+    EXPECT_GE(lineWith(log, "Built-in display DisplayServices: not writable, and no active local "
+                            "session may have it changed"),
+              0);
     EXPECT_EQ(lineWith(log, "GNOME"), -1) << "no such desktop setting here";
 }
 
@@ -80,9 +83,8 @@ TEST(AgentHardwareReport, ASecondAgentLooksAtNothing) {
     laptop.sim.simSession().namesOwnedElsewhere.insert(duolume::AgentBusName);
     BackgroundAgent agent;
     EXPECT_EQ(agent.start(), BackgroundAgent::Start::AnotherAgentRuns);
-    EXPECT_EQ(lineWith(laptop.sim.logLines, "Display "), -1);
-    EXPECT_EQ(std::count(laptop.sim.calls.begin(), laptop.sim.calls.end(), "surveyHardware(12)"),
-              0);
+    EXPECT_EQ(lineWith(laptop.sim.logLines, "Built-in display"), -1);
+    EXPECT_EQ(lineWith(laptop.sim.logLines, "Light sensor"), -1);
 }
 
 }  // namespace

@@ -13,10 +13,10 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
-#include "HardwareSurvey.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/BrightnessController.h"
-#include "engine/HardwareSurveyForDuolume.h"
+#include "IOKit/hid/IOHIDManager.h"
+#include "report/MachineReport.h"
 #include "linux/SMCLightScale.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
@@ -307,22 +307,23 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
 
     // The start-up report names each display's field, and why the other
     // interface is not used.
-    std::vector<std::string> report;
-    for (const auto& finding : duolume::surveyDuolumeHardware())
-        report.push_back(platform::describeFinding(finding));
-    const auto has = [&](const std::string& line) {
+    const auto report =
+        duolume::startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher()));
+    const auto has = [&](int node, const std::string& rest) {
+        const std::string line = "USB monitor " + rest.substr(0, 6) + " " +
+                                 laptop.hidrawNode(node) + rest.substr(6);
         return std::count(report.begin(), report.end(), line) == 1;
     };
-    EXPECT_TRUE(has("USB monitor hidraw1: usable, product 0x1114, brightness in feature report 1, "
-                    "32 bits, 400 to 60000, 6 bytes, read and write"));
-    EXPECT_TRUE(has("USB monitor hidraw2: usable, product 0x9243, brightness in feature report 1, "
-                    "32 bits, 400 to 50000, 6 bytes, read and write"));
-    EXPECT_TRUE(has("USB monitor hidraw4: usable, product 0x1116, brightness in feature report 1, "
-                    "32 bits, 400 to 60000, 6 bytes, read and write"));
-    EXPECT_TRUE(has("USB monitor hidraw3: not usable, product 0x1114, this HID interface declares "
-                    "no brightness control in a Monitor collection, so it is not used; it "
-                    "declares collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
-                    "0..255)"));
+    EXPECT_TRUE(has(1, "0x1114: in use, brightness in feature report 1, 32 bits, 400 to 60000, "
+                       "6 bytes"))
+        << ::testing::PrintToString(report);
+    EXPECT_TRUE(has(2, "0x9243: in use, brightness in feature report 1, 32 bits, 400 to 50000, "
+                       "6 bytes"));
+    EXPECT_TRUE(has(4, "0x1116: in use, brightness in feature report 1, 32 bits, 400 to 60000, "
+                       "6 bytes"));
+    EXPECT_TRUE(has(3, "0x1114: this HID interface declares no brightness control in a Monitor "
+                       "collection, so it is not used; it declares collection 0xff00/0x0001: "
+                       "input report 0 (0x0000/0x0000 8 bits 0..255)"));
 }
 
 TEST_F(EngineOnLinux, AnOlderMonitorAndAStudioDisplayAreBothWrittenAtEveryStepOfAFade) {

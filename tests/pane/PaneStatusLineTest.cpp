@@ -1,5 +1,6 @@
-// The pane's status line: what it found, in the real label, refreshed at
-// selection and when the light changes.
+// The pane's status line: what the back-ends hold, in the real label,
+// refreshed at selection, when a switch changes and when a monitor or the
+// agent comes or goes; never at a change of the light.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -46,34 +47,38 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
     PaneHarness h;
     h.sim().simLightSensor().serviceClientPresent = true;
     h.sim().simLightSensor().reading = 50.0;
-    testing_support::plugInAppleMonitor(h.sim().simHID(), 0x9236);
+    auto& monitor = testing_support::plugInAppleMonitor(h.sim().simHID(), 0x9236);
     h.open();
     h.dismissNotice(true);
     std::string line = statusLine(h);
     EXPECT_TRUE(has(line, "Light sensor: service client.")) << line;
-    EXPECT_TRUE(has(line, "Apple USB monitors: ")) << line;
+    EXPECT_TRUE(has(line, "Apple USB monitors: 0x9236 (sim device 1).")) << line;
     EXPECT_FALSE(has(line, "agent")) << "synchronisation is off: " << line;
 
     h.click("mainSwitch");
-    h.reselect();
+    h.sim().runFor(0.0);
     line = statusLine(h);
-    EXPECT_TRUE(has(line,
-                    "The background agent is not running; to see why: journalctl --user -u "
-                    "org.duolume.Duolume.service"))
+    EXPECT_TRUE(has(line, "The background agent is not running; to see why: journalctl --user -u "
+                          "org.duolume.Duolume.service"))
         << line;
 
-    h.sim().simSession().namesOwnedElsewhere.insert(duolume::AgentBusName);
-    h.sim().simHID().managerCreationFails = true;
-    h.sim().simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
-    NSNotificationCenter::defaultCenter().postNotificationName(AmbientLightChangedNotification,
-                                                               PlistValue::real(3.0));
+    // The agent and the monitors are followed as they come and go...
+    h.sim().simSession().setNameHeldElsewhere(duolume::AgentBusName, true);
+    h.sim().simHID().plugOut(monitor);
+    h.sim().runFor(0.0);
     line = statusLine(h);
     EXPECT_TRUE(has(line, "The background agent is running.")) << line;
-    EXPECT_TRUE(has(line,
-                    "An Apple USB monitor is attached but cannot be used: product 0x9236, "
-                    "the HID manager cannot be opened."))
-        << line;
-    EXPECT_TRUE(has(line, "GNOME's automatic screen brightness is on too")) << line;
+    EXPECT_TRUE(has(line, "No Apple USB monitor attached.")) << line;
+
+    // ... and a change of the light asks nothing again.
+    h.sim().simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
+    const auto calls = h.sim().calls.size();
+    NSNotificationCenter::defaultCenter().postNotificationName(AmbientLightChangedNotification,
+                                                               PlistValue::real(3.0));
+    EXPECT_EQ(statusLine(h), line);
+    EXPECT_EQ(h.sim().calls.size(), calls);
+    h.reselect();
+    EXPECT_TRUE(has(statusLine(h), "GNOME's automatic screen brightness is on too")) << line;
 }
 
 TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
@@ -81,9 +86,19 @@ TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
     // A Studio Display's interface without brightness comes first; the
     // node that may not be opened is what the user must hear about.
     h.sim().simHID().plugIn(h.sim().simHID().addDevice(0x05ac, 0x1114));
-    testing_support::plugInAppleMonitor(h.sim().simHID());
-    h.sim().simHID().openStatus = kIOReturnNotPrivileged;
+    testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding =
+        platform::FindingReason::PermissionDenied;
     h.open();
     EXPECT_TRUE(has(statusLine(h), "(permission denied): install the udev rule 70-duolume.rules"))
+        << statusLine(h);
+}
+
+TEST(PaneStatusLine, AMonitorWithoutItsNodeSaysSo) {
+    PaneHarness h;
+    testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding =
+        platform::FindingReason::NoDeviceNode;
+    h.open();
+    EXPECT_TRUE(has(statusLine(h), "An Apple USB monitor is attached but cannot be used: no "
+                                   "device node."))
         << statusLine(h);
 }

@@ -27,7 +27,7 @@
 
 using namespace testing_support;
 using platform::FindingReason;
-using platform::findings::HardwareFinding;
+using platform::HardwareFinding;
 using Backend = AmbientLightSensor::Backend;
 
 namespace {

@@ -49,7 +49,7 @@ TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
     EXPECT_EQ(out[0], 0u);
     EXPECT_EQ(out[1], controllerValueForSMCLight(34));
     EXPECT_EQ(sensor.controllerFinding(),
-              (platform::findings::HardwareFinding{"Apple SMC", platform::FindingReason::InUse,
+              (platform::HardwareFinding{"Apple SMC", platform::FindingReason::InUse,
                                                    "(0,34) from " + laptop.smcLight()}));
 
     auto first = [&] {

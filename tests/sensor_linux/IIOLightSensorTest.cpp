@@ -7,7 +7,7 @@
 #include "linux/LinuxMachine.h"
 
 using platform::FindingReason;
-using platform::findings::HardwareFinding;
+using platform::HardwareFinding;
 using platform::linux_machine::IIOLightSensor;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;

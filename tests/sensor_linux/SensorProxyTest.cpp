@@ -12,7 +12,7 @@
 #include "support/PrivateBus.h"
 
 using platform::FindingReason;
-using platform::findings::HardwareFinding;
+using platform::HardwareFinding;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 using testing_support::PrivateBus;

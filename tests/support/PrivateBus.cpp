@@ -61,6 +61,14 @@ void PrivateBus::stop() {
     }
 }
 
-PrivateBus::~PrivateBus() { stop(); }
+void PrivateBus::freeze(bool frozen) {
+    if (pid_ > 0)
+        kill(pid_, frozen ? SIGSTOP : SIGCONT);
+}
+
+PrivateBus::~PrivateBus() {
+    freeze(false);
+    stop();
+}
 
 }  // namespace testing_support

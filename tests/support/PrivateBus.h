@@ -24,6 +24,8 @@ public:
     const std::string& address() const { return address_; }
     // Stops the daemon now (the bus "goes away").
     void stop();
+    // Freezes the daemon, or lets it go on: a bus that takes no calls.
+    void freeze(bool frozen);
 
 private:
     TempDir dir_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CoreFoundation/CFBase.h"
+#include "HardwareFindings.h"
 #include "IOKit/IOKitTypes.h"
 #include "IOKit/hid/IOHIDElement.h"
 
@@ -34,6 +35,8 @@ public:
                                CFIndex length) = 0;
     // For log lines: where the device lives ("/dev/hidraw3", "sim monitor 1").
     virtual std::string description() const = 0;
+    // Whether this user may use it, looked at now without opening it.
+    virtual FindingReason access() const { return FindingReason::InUse; }
     // The fields its report descriptor declares, in descriptor order; none
     // when the descriptor could not be read. Fixed from the device's arrival.
     virtual const std::vector<__IOHIDElement>& elements() const {

@@ -1,5 +1,6 @@
 #include "IOKit/hid/IOHIDManager.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -29,9 +30,20 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
     bool open = false;
     std::deque<Event> pending;
     std::set<platform::HIDDevice*> reported;
+    // The matching devices present now, in the order they came, whether or
+    // not their callbacks have run yet.
+    std::vector<platform::HIDDevice*> present;
 
-    void deviceAttached(platform::HIDDevice* device) override { enqueue({true, device}); }
-    void deviceRemoved(platform::HIDDevice* device) override { enqueue({false, device}); }
+    void deviceAttached(platform::HIDDevice* device) override {
+        if (device && matches(*device) &&
+            std::find(present.begin(), present.end(), device) == present.end())
+            present.push_back(device);
+        enqueue({true, device});
+    }
+    void deviceRemoved(platform::HIDDevice* device) override {
+        present.erase(std::remove(present.begin(), present.end(), device), present.end());
+        enqueue({false, device});
+    }
 
     void enqueue(Event event) {
         pending.push_back(event);
@@ -162,4 +174,11 @@ IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options) {
     if (status == kIOReturnSuccess)
         manager->open = true;
     return status;
+}
+
+std::vector<IOHIDDeviceRef> IOHIDManagerCopyDevices(IOHIDManagerRef manager) {
+    record("IOHIDManagerCopyDevices()");
+    if (!manager)
+        return {};
+    return manager->present;
 }

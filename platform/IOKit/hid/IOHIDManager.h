@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "CoreFoundation/CFBase.h"
 #include "CoreFoundation/CFRunLoop.h"
@@ -37,3 +38,7 @@ void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLo
                                      const CFRunLoopMode& runLoopMode);
 // Starts watching the machine's devices. 0 on success.
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options);
+
+// The matching devices the opened manager knows now (callbacks delivered or
+// not), in the order they came.
+std::vector<IOHIDDeviceRef> IOHIDManagerCopyDevices(IOHIDManagerRef manager);

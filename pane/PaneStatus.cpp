@@ -1,0 +1,38 @@
+#include "pane/PaneStatus.h"
+
+#include "CoreFoundation/CFRunLoop.h"
+#include "Session/Session.h"
+#include "engine/AppleMonitorProducts.h"
+#include "settings/ProductIdentifier.h"
+
+PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(changed)) {
+    monitors_ = IOHIDManagerCreate(kCFAllocatorDefault, kIOHIDOptionsTypeNone);
+    if (monitors_) {
+        IOHIDManagerSetDeviceMatchingMultiple(monitors_, duolume::appleMonitorMatchingList());
+        IOHIDManagerRegisterDeviceMatchingCallback(monitors_, monitorChanged, this);
+        IOHIDManagerRegisterDeviceRemovalCallback(monitors_, monitorChanged, this);
+        IOHIDManagerScheduleWithRunLoop(monitors_, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
+        IOHIDManagerOpen(monitors_, kIOHIDOptionsTypeNone);
+    }
+    agentWatch_ = platform::watchSessionBusName(duolume::AgentBusName, [this](bool held) {
+        agentRunning_ = held;
+        changed_();
+    });
+}
+
+PaneStatus::~PaneStatus() {
+    platform::unwatchSessionBusName(agentWatch_);
+    // The manager outlives this object; it must not call into it any more.
+    if (monitors_) {
+        IOHIDManagerRegisterDeviceMatchingCallback(monitors_, nullptr, nullptr);
+        IOHIDManagerRegisterDeviceRemovalCallback(monitors_, nullptr, nullptr);
+    }
+}
+
+void PaneStatus::monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef) {
+    static_cast<PaneStatus*>(context)->changed_();
+}
+
+duolume::StatusFacts PaneStatus::facts(bool synchronisationOn) const {
+    return {synchronisationOn, agentRunning_, IOHIDManagerCopyDevices(monitors_)};
+}

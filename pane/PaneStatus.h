@@ -1,0 +1,30 @@
+// What the window's status line is made of, kept up to date without waiting:
+// a HID manager of the window's own for the Apple monitors (their coming and
+// going refreshes the line), and a watch on the background agent's bus name.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "IOKit/hid/IOHIDManager.h"
+#include "report/MachineReport.h"
+
+class PaneStatus {
+  public:
+    // `changed` runs on the main run loop when a monitor comes or goes or the
+    // agent starts or ends.
+    explicit PaneStatus(std::function<void()> changed);
+    ~PaneStatus();
+    PaneStatus(const PaneStatus&) = delete;
+    PaneStatus& operator=(const PaneStatus&) = delete;
+
+    duolume::StatusFacts facts(bool synchronisationOn) const;
+
+  private:
+    static void monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef);
+
+    std::function<void()> changed_;
+    IOHIDManagerRef monitors_ = nullptr;
+    int agentWatch_ = 0;
+    std::optional<bool> agentRunning_;
+};

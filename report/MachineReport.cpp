@@ -1,0 +1,181 @@
+#include "report/MachineReport.h"
+
+#include <cstdio>
+
+#include "HardwareFindings.h"
+#include "Session/Session.h"
+#include "engine/MonitorBrightnessField.h"
+#include "sensor/AmbientLightSensor.h"
+#include "settings/ProductIdentifier.h"
+
+namespace duolume {
+namespace {
+
+using platform::FindingReason;
+using platform::HardwareFinding;
+
+std::string reasonText(FindingReason reason) {
+    switch (reason) {
+        case FindingReason::InUse:
+            return "in use";
+        case FindingReason::NotPresent:
+            return "not found";
+        case FindingReason::PermissionDenied:
+            return "permission denied";
+        case FindingReason::NoDeviceNode:
+            return "no device node";
+        case FindingReason::NoSession:
+            return "not writable, and no active local session may have it changed";
+        case FindingReason::NotLux:
+            return "reports in another unit than lux";
+        case FindingReason::Unreadable:
+            return "unreadable or garbled";
+        case FindingReason::NotYetKnown:
+            return "still being looked at";
+    }
+    return "unknown";
+}
+
+std::string line(const std::string& what, const HardwareFinding& f) {
+    return what + " " + f.name + ": " + reasonText(f.reason) +
+           (f.detail.empty() ? "" : ", " + f.detail);
+}
+
+// The table's text for `english`, with "%@" replaced by `argument`.
+std::string text(const Texts& texts, const std::string& english, const std::string& argument = "") {
+    std::string translated = texts(english);
+    if (auto at = translated.find("%@"); at != std::string::npos)
+        translated.replace(at, 2, argument);
+    return translated;
+}
+
+std::string productOf(IOHIDDeviceRef device) {
+    char hex[16] = "unknown";
+    if (auto id = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey))
+        std::snprintf(hex, sizeof hex, "0x%04llx",
+                      static_cast<unsigned long long>(id->integerValue().value_or(0)));
+    return hex;
+}
+
+// How the engine drives the monitor behind this interface, or why it does not.
+struct Monitor {
+    IOHIDDeviceRef device;
+    bool attached;       // the engine drives it (a display's other interfaces are left alone)
+    std::string field;   // how brightness is sent, or what the interface declares
+    FindingReason access;
+};
+
+Monitor judged(IOHIDDeviceRef device) {
+    const auto product = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey);
+    std::string field;
+    const bool attached =
+        judgeMonitorInterface(product ? product->integerValue().value_or(0) : 0,
+                              IOHIDDeviceCopyMatchingElements(device, nullptr, 0), &field);
+    return {device, attached, field, platform::hidDeviceAccess(device)};
+}
+
+const HardwareFinding* inUse(const std::vector<HardwareFinding>& findings) {
+    for (const auto& f : findings)
+        if (f.reason == FindingReason::InUse)
+            return &f;
+    return nullptr;
+}
+
+// The light source the shared sensor reads, chosen by its own rule.
+std::vector<HardwareFinding> lightFindings() {
+    if (AmbientLightSensor::sharedBackendChoice().backend == AmbientLightSensor::Backend::Controller)
+        return {platform::lightControllerFinding()};
+    return platform::lightServiceClientFindings();
+}
+
+std::string sensorPart(const Texts& texts) {
+    const auto findings = lightFindings();
+    if (const auto* f = inUse(findings))
+        return text(texts, "Light sensor: %@.", f->name);
+    for (const auto& f : findings) {
+        if (f.reason == FindingReason::NotYetKnown)
+            return text(texts, "Looking for the light sensor.");
+        if (f.reason == FindingReason::PermissionDenied || f.reason == FindingReason::Unreadable)
+            return text(texts, "The light sensor %@ cannot be read.", f.name);
+    }
+    return text(texts,
+                "No light sensor found: this computer has no ambient light sensor that Linux "
+                "exposes.");
+}
+
+std::string agentPart(const Texts& texts, const StatusFacts& facts) {
+    if (!facts.synchronisationOn || !facts.agentRunning)
+        return "";
+    if (*facts.agentRunning)
+        return " " + text(texts, "The background agent is running.");
+    return " " + text(texts, "The background agent is not running; to see why: %@",
+                      "journalctl --user -u " + ProductIdentifier + ".service");
+}
+
+std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
+    std::string usable;
+    std::optional<Monitor> unusable;
+    for (IOHIDDeviceRef device : facts.monitors) {
+        const Monitor m = judged(device);
+        if (!m.attached)
+            continue;  // another interface of a display, left alone on purpose
+        if (m.access == FindingReason::InUse)
+            usable += (usable.empty() ? "" : ", ") + productOf(device) + " (" +
+                      device->description() + ")";
+        else if (!unusable || m.access == FindingReason::PermissionDenied)
+            unusable = m;
+    }
+    if (!usable.empty())
+        return text(texts, "Apple USB monitors: %@.", usable);
+    if (!unusable)
+        return text(texts, "No Apple USB monitor attached.");
+    if (unusable->access == FindingReason::PermissionDenied)
+        return text(texts,
+                    "An Apple USB monitor is attached but may not be opened (permission "
+                    "denied): install the udev rule 70-duolume.rules and plug it in again.");
+    return text(texts, "An Apple USB monitor is attached but cannot be used: %@.",
+                texts(reasonText(unusable->access)));
+}
+
+std::string desktopPart(const Texts& texts) {
+    if (platform::desktopAutomaticBrightness() != platform::DesktopAutomaticBrightness::On)
+        return "";
+    return " " + text(texts,
+                      "GNOME's automatic screen brightness is on too, and the two will fight "
+                      "over the built-in display: switch it off in Settings, Power.");
+}
+
+}  // namespace
+
+std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors) {
+    std::vector<std::string> lines;
+    lines.push_back(line("Built-in display", platform::builtinPanelFinding()));
+    for (IOHIDDeviceRef device : monitors) {
+        const Monitor m = judged(device);
+        const std::string what = "USB monitor " + productOf(device) + " " + device->description();
+        // The field's text says itself why an interface is not used.
+        lines.push_back(m.attached ? what + ": " + reasonText(m.access) + ", " + m.field
+                                   : what + ": " + m.field);
+    }
+    if (monitors.empty())
+        lines.push_back("USB monitor: none attached");
+    for (const auto& f : lightFindings())
+        lines.push_back(line("Light sensor", f));
+    const auto& choice = AmbientLightSensor::sharedBackendChoice();
+    lines.push_back("Light sensor in use: " + AmbientLightSensor::describeBackend(choice.backend) +
+                    ", because " + choice.reason);
+    // Two programs following the light move the same panel against each other.
+    if (platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On)
+        lines.push_back(
+            "GNOME's automatic screen brightness is on: it and Duolume will both change the "
+            "built-in display's brightness. Switch it off in Settings, Power, or with: gsettings "
+            "set org.gnome.settings-daemon.plugins.power ambient-enabled false");
+    return lines;
+}
+
+std::string statusLine(const Texts& texts, const StatusFacts& facts) {
+    return sensorPart(texts) + agentPart(texts, facts) + " " + monitorPart(texts, facts) +
+           desktopPart(texts);
+}
+
+}  // namespace duolume

@@ -1,0 +1,36 @@
+// What Duolume found of the machine, told to a person: the agent's lines at
+// start and the window's status line. Both are built here, from what the
+// back-ends hold (the backlight the display services drive, the monitors the
+// HID managers know, the light source the sensor reads), never by looking at
+// the hardware again. Every text is English, looked up through `Texts`
+// (the window's string tables; the agent's log stays English).
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "IOKit/hid/IOHIDDevice.h"
+
+namespace duolume {
+
+using Texts = std::function<std::string(const std::string& english)>;
+
+// The agent's report, one line each: the built-in panel, every monitor of
+// the engine's watcher, the light sources and the one in use, GNOME's
+// automatic brightness. May ask systemd-logind about the panel.
+std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors);
+
+struct StatusFacts {
+    bool synchronisationOn = false;
+    std::optional<bool> agentRunning;     // unknown until the session bus answers
+    std::vector<IOHIDDeviceRef> monitors;  // the window's own HID manager's
+};
+
+// The status line: the light sensor read, whether the agent runs while
+// synchronisation is on, the monitors or why one cannot be used, GNOME's
+// automatic brightness. Asks nothing that waits.
+std::string statusLine(const Texts& texts, const StatusFacts& facts);
+
+}  // namespace duolume
