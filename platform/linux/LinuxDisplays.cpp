@@ -1,7 +1,9 @@
 #include "linux/LinuxDisplays.h"
 
 #include <cmath>
+#include <cstdio>
 
+#include "Machine.h"
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
 #include "linux/LogindBrightness.h"
@@ -20,6 +22,32 @@ EdidIdentity identityOf(CGDirectDisplayID display) {
 }
 
 }  // namespace
+
+LinuxDisplays::LinuxDisplays()
+    : changes_([this](CGDirectDisplayID display) -> std::optional<double> {
+          float value = 0.0f;
+          IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+              return backlight.readFraction(&value);
+          });
+          return status == kIOReturnSuccess ? std::optional<double>(value) : std::nullopt;
+      }),
+      desktop_(
+          [this](double brightness) {
+              IOReturn status = onBuiltinBacklight(desktopDisplay_, [&](const OpenBacklight& b) {
+                  return writeBacklight(b, brightness);
+              });
+              if (status != kIOReturnSuccess) {
+                  char line[160];
+                  std::snprintf(line, sizeof line,
+                                "The built-in display's brightness that the desktop did not take "
+                                "could not be written either (0x%x)",
+                                status);
+                  Machine::current().writeLog(line);
+              }
+          },
+          [this](CGDirectDisplayID display, std::optional<double> brightness) {
+              changes_.report(display, brightness);
+          }) {}
 
 template <typename Operation>
 IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation operation) {
@@ -91,6 +119,8 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
         case OptionalDisplayOperation::DisplayServicesGetBrightness:
         case OptionalDisplayOperation::DisplayServicesSetBrightness:
         case OptionalDisplayOperation::DisplayServicesCanChangeBrightness:
+        case OptionalDisplayOperation::DisplayServicesRegisterForBrightnessChangeNotifications:
+        case OptionalDisplayOperation::DisplayServicesUnregisterForBrightnessChangeNotifications:
             // Like a framework that has been loaded, DisplayServices stays
             // present once a built-in backlight was seen: a presence that
             // could vanish between a caller's test and its call would be a
@@ -106,27 +136,50 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
     return false;
 }
 
+void LinuxDisplays::useDesktopFor(CGDirectDisplayID display, const OpenBacklight& backlight) {
+    if (desktop_.started())
+        return;
+    desktopDisplay_ = display;
+    desktop_.start({display, backlight.backlight().connector.value_or("")});
+}
+
+// The panel shows what was written, except where the desktop takes a target
+// that it combines with the person's own setting: a fade then starts from the
+// target, in the same terms as the values it writes.
 int LinuxDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) {
     float value = 0.0f;
-    IOReturn status = onBuiltinBacklight(
-        display, [&](const OpenBacklight& backlight) { return backlight.readFraction(&value); });
+    IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+        useDesktopFor(display, backlight);
+        if (auto target = desktop_.targetInEffect()) {
+            value = static_cast<float>(*target);
+            return kIOReturnSuccess;
+        }
+        return backlight.readFraction(&value);
+    });
     if (status == kIOReturnSuccess && brightness)
         *brightness = value;
     return status;
 }
 
+// Handed to the desktop's brightness service where one drives the panel (it
+// never waits), else written here.
 int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
     return onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
-        auto raw = backlightRawValue(brightness, backlight.max(), backlight.backlight().builtin);
-        if (!raw)
-            return kIOReturnBadArgument;
-        IOReturn status = backlight.writeRaw(*raw);
-        // A user without write access to sysfs may still change the backlight
-        // of the session's own seat through logind.
-        if (status == kIOReturnNotPermitted)
-            status = logindSetBacklight(backlight.backlight().name, static_cast<std::uint32_t>(*raw));
-        return status;
+        useDesktopFor(display, backlight);
+        return desktop_.hand(brightness) ? kIOReturnSuccess : writeBacklight(backlight, brightness);
     });
+}
+
+IOReturn LinuxDisplays::writeBacklight(const OpenBacklight& backlight, double brightness) {
+    auto raw = backlightRawValue(brightness, backlight.max(), backlight.backlight().builtin);
+    if (!raw)
+        return kIOReturnBadArgument;
+    IOReturn status = backlight.writeRaw(*raw);
+    // A user without write access to sysfs may still change the backlight
+    // of the session's own seat through logind.
+    if (status == kIOReturnNotPermitted)
+        status = logindSetBacklight(backlight.backlight().name, static_cast<std::uint32_t>(*raw));
+    return status;
 }
 
 bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
@@ -137,7 +190,42 @@ bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display
     });
     if (status != kIOReturnSuccess)
         return false;
-    return writable || logindSessionCanSetBrightness();
+    return writable || desktop_.route().way != BuiltinBrightnessWay::None ||
+           logindSessionCanSetBrightness();
+}
+
+int LinuxDisplays::displayServicesRegisterForBrightnessChangeNotifications(
+    CGDirectDisplayID display, CGDirectDisplayID observer,
+    DisplayServicesBrightnessChangeCallback callback) {
+    if (!callback)
+        return kIOReturnBadArgument;
+    // Only the built-in display's changes are reported; the desktop's service
+    // is asked from now on, which is where they come from.
+    IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+        useDesktopFor(display, backlight);
+        return kIOReturnSuccess;
+    });
+    if (status == kIOReturnSuccess)
+        changes_.add(display, observer, std::move(callback));
+    return status;
+}
+
+int LinuxDisplays::displayServicesUnregisterForBrightnessChangeNotifications(
+    CGDirectDisplayID display, CGDirectDisplayID observer) {
+    return changes_.remove(display, observer) ? kIOReturnSuccess : kIOReturnNotFound;
+}
+
+BuiltinBrightnessRoute LinuxDisplays::builtinBrightnessRoute() {
+    BuiltinBrightnessRoute route = desktop_.route();
+    if (route.way != BuiltinBrightnessWay::None || !desktop_.started())
+        return route;
+    // Written here: what the kept backlight allows.
+    IOReturn status = kIOReturnSuccess;
+    if (OpenBacklight* backlight = kept_.builtinOf(desktopDisplay_, &status)) {
+        route.way = backlight->writable() ? BuiltinBrightnessWay::BacklightFile
+                                          : BuiltinBrightnessWay::Logind;
+    }
+    return route;
 }
 
 // CoreDisplay has no counterpart on Linux; hasOperation() reports both
