@@ -7,6 +7,7 @@
 #include <set>
 
 #include "Machine.h"
+#include "linux/DesktopBrightnessRoute.h"
 #include "linux/MainContextPost.h"
 #include "linux/PrivateBusConnection.h"
 

@@ -19,13 +19,23 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "CoreGraphics/CGTypes.h"
 #include "DisplayServices/BuiltinBrightnessRoute.h"
-#include "linux/DesktopBrightnessRoute.h"
 
 namespace platform::linux_machine {
+
+class DesktopBrightnessRoute;
+
+// The built-in display as the routes need it.
+struct BuiltinPanel {
+    CGDirectDisplayID display = 0;
+    // Its DRM connector ("card0-eDP-1"), empty when unknown.
+    std::string drmConnector;
+};
 
 class DesktopBrightness {
   public:

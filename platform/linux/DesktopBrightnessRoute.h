@@ -14,16 +14,10 @@
 
 #include "CoreGraphics/CGTypes.h"
 #include "DisplayServices/BuiltinBrightnessRoute.h"
+#include "linux/DesktopBrightness.h"
 #include "linux/DesktopBrightnessBus.h"
 
 namespace platform::linux_machine {
-
-// The built-in display as the routes need it.
-struct BuiltinPanel {
-    CGDirectDisplayID display = 0;
-    // Its DRM connector ("card0-eDP-1"), empty when unknown.
-    std::string drmConnector;
-};
 
 // What a signal from the route's service means to this process.
 struct RouteSignal {

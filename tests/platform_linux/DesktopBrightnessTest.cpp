@@ -3,6 +3,7 @@
 // the built-in panel, what each is sent, what a person's change reported by
 // the desktop becomes, and the backlight file whenever none takes a value.
 #include <errno.h>
+#include <gio/gio.h>
 
 #include <chrono>
 #include <cmath>
