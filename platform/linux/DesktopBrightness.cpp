@@ -35,6 +35,14 @@ int scaledTo(double brightness, int maximum) {
 }
 
 struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
+    // Where a service's signal goes. Kept here, not handed to GDBus to free:
+    // GDBus frees subscription data later on the subscribing thread's loop,
+    // which has stopped by then.
+    struct SignalTarget {
+        Core* core;
+        DesktopBrightnessRoute* route;
+    };
+
     Fallback fallback;
     PersonChanged personChanged;
     std::vector<std::unique_ptr<DesktopBrightnessRoute>> routes;
@@ -57,6 +65,7 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
     GDBusConnection* connection = nullptr;
     std::unique_ptr<DesktopBus> bus;
     std::vector<guint> subscriptions;
+    std::vector<std::unique_ptr<SignalTarget>> targets;
     DesktopBrightnessRoute* lastUsed = nullptr;  // with the owner it answered from
     std::string lastOwner;
     bool lookScheduled = false;
@@ -105,10 +114,6 @@ void DesktopBrightness::Core::run() {
 // A service coming, going or restarting makes the routes be found again; its
 // signals go to its route.
 void DesktopBrightness::Core::subscribe(DesktopBrightnessRoute* route) {
-    struct Target {
-        Core* core;
-        DesktopBrightnessRoute* route;
-    };
     subscriptions.push_back(g_dbus_connection_signal_subscribe(
         connection, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
         "/org/freedesktop/DBus", route->busName(), G_DBUS_SIGNAL_FLAGS_NONE,
@@ -119,10 +124,11 @@ void DesktopBrightness::Core::subscribe(DesktopBrightnessRoute* route) {
         connection, route->busName(), nullptr, nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar* path, const gchar* interface,
            const gchar* member, GVariant* parameters, gpointer data) {
-            auto* t = static_cast<Target*>(data);
+            auto* t = static_cast<SignalTarget*>(data);
             t->core->onSignal(t->route, path, interface, member, parameters);
         },
-        new Target{this, route}, [](gpointer data) { delete static_cast<Target*>(data); }));
+        targets.emplace_back(std::make_unique<SignalTarget>(SignalTarget{this, route})).get(),
+        nullptr));
 }
 
 void DesktopBrightness::Core::onSignal(DesktopBrightnessRoute* route, const char* path,
