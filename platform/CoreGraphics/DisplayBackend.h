@@ -4,14 +4,24 @@
 // ("IODisplayConnect") with their info dictionaries and float parameters.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CoreFoundation/CFDictionary.h"
 #include "CoreFoundation/PropertyList.h"
 #include "HardwareFindings.h"
 #include "CoreGraphics/CGTypes.h"
+#include "DisplayServices/BuiltinBrightnessRoute.h"
 #include "IOKit/IOKitTypes.h"
+
+// DisplayServices' brightness change notification, as its callback is
+// reached: `observer` is the identifier given at registration, `userInfo`
+// holds the new brightness (0.0 to 1.0) as a real number under "value".
+using DisplayServicesBrightnessChangeCallback =
+    std::function<void(CGDirectDisplayID observer, CFDictionaryRef userInfo)>;
+inline constexpr const char* kDisplayServicesBrightnessValueKey = "value";
 
 namespace platform {
 
@@ -20,6 +30,8 @@ enum class OptionalDisplayOperation {
     DisplayServicesGetBrightness,
     DisplayServicesSetBrightness,
     DisplayServicesCanChangeBrightness,
+    DisplayServicesRegisterForBrightnessChangeNotifications,
+    DisplayServicesUnregisterForBrightnessChangeNotifications,
     CoreDisplayGetUserBrightness,
     CoreDisplaySetUserBrightness,
 };
@@ -40,6 +52,15 @@ public:
     virtual int displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) = 0;
     virtual int displayServicesSetBrightness(CGDirectDisplayID display, float brightness) = 0;
     virtual bool displayServicesCanChangeBrightness(CGDirectDisplayID display) = 0;
+    // `callback` runs on the main run loop each time someone other than this
+    // process changed `display`'s brightness; status 0 on success.
+    virtual int displayServicesRegisterForBrightnessChangeNotifications(
+        CGDirectDisplayID display, CGDirectDisplayID observer,
+        DisplayServicesBrightnessChangeCallback callback) = 0;
+    virtual int displayServicesUnregisterForBrightnessChangeNotifications(
+        CGDirectDisplayID display, CGDirectDisplayID observer) = 0;
+    // Which way DisplayServices writes the built-in display now, and why.
+    virtual BuiltinBrightnessRoute builtinBrightnessRoute() = 0;
     virtual double coreDisplayGetUserBrightness(CGDirectDisplayID display) = 0;
     virtual void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) = 0;
 

@@ -33,4 +33,27 @@ bool canChangeBrightness(CGDirectDisplayID display) {
     return displays().displayServicesCanChangeBrightness(display);
 }
 
+int registerForBrightnessChangeNotifications(CGDirectDisplayID display, CGDirectDisplayID observer,
+                                             DisplayServicesBrightnessChangeCallback callback) {
+    Machine::current().recordCall("DisplayServicesRegisterForBrightnessChangeNotifications(" +
+                                  std::to_string(display) + ", " + std::to_string(observer) + ")");
+    return displays().displayServicesRegisterForBrightnessChangeNotifications(display, observer,
+                                                                              std::move(callback));
+}
+
+int unregisterForBrightnessChangeNotifications(CGDirectDisplayID display,
+                                               CGDirectDisplayID observer) {
+    Machine::current().recordCall("DisplayServicesUnregisterForBrightnessChangeNotifications(" +
+                                  std::to_string(display) + ", " + std::to_string(observer) + ")");
+    return displays().displayServicesUnregisterForBrightnessChangeNotifications(display, observer);
+}
+
 }  // namespace platform::display_services
+
+namespace platform {
+
+BuiltinBrightnessRoute builtinBrightnessRoute() {
+    return Machine::current().displays().builtinBrightnessRoute();
+}
+
+}  // namespace platform

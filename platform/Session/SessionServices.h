@@ -15,11 +15,15 @@ enum class SessionNameClaim {
 };
 
 // Whether the desktop steers the built-in display's brightness by the
-// ambient light itself (GNOME's automatic screen brightness).
+// ambient light itself (GNOME's automatic screen brightness, Plasma's
+// automatic brightness of a display).
 enum class DesktopAutomaticBrightness {
     On,
     Off,
     NotInstalled,  // no such desktop setting on this machine
+    // The desktop has a setting of its own that cannot be read from here:
+    // Plasma (6.6 and later) tells it only to programs on its Wayland display.
+    CannotBeRead,
 };
 
 class SessionServices {

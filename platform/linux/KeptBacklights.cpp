@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include "linux/DrmConnectors.h"
 #include "linux/ErrnoStatus.h"
@@ -71,7 +72,7 @@ IOReturn OpenBacklight::readFraction(float* fraction) const {
     long long raw = 0;
     if (IOReturn status = readRaw(&raw))
         return status;
-    *fraction = lastWrite_ && lastWrite_->raw == raw
+    *fraction = lastWrite_ && std::llabs(raw - lastWrite_->raw) <= lastWrite_->slack
                     ? lastWrite_->fraction
                     : static_cast<float>(static_cast<double>(raw) / static_cast<double>(max_));
     return kIOReturnSuccess;
@@ -101,6 +102,11 @@ IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
     if (status != kIOReturnSuccess)
         lastWrite_.reset();
     return status;
+}
+
+void OpenBacklight::expectWrite(double fraction, long long slack) {
+    if (auto raw = backlightRawValue(fraction, max_, backlight_.builtin))
+        lastWrite_ = Written{*raw, static_cast<float>(std::clamp(fraction, 0.0, 1.0)), slack};
 }
 
 IOReturn OpenBacklight::writeFraction(double fraction, Refused refused) {

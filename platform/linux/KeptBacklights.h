@@ -27,10 +27,12 @@ namespace platform::linux_machine {
 // change a backlight (LogindBrightness.h).
 class OpenBacklight {
   public:
-    // What this process last wrote, and the fraction it stood for.
+    // What this process last wrote, and the fraction it stood for; `slack`
+    // raw steps either way when another program wrote it on our behalf.
     struct Written {
         long long raw = 0;
         float fraction = 0.0f;
+        long long slack = 0;
     };
 
     OpenBacklight(Backlight backlight, long long max, int fd, bool writable);
@@ -55,6 +57,9 @@ class OpenBacklight {
     IOReturn writeRaw(long long raw, Refused refused = Refused::AskLogind);
     // The fraction's raw value (Backlights.h, backlightRawValue), written.
     IOReturn writeFraction(double fraction, Refused refused = Refused::AskLogind);
+    // Another program (the desktop's brightness service) writes `fraction`
+    // for this process, in its own rounding, within `slack` raw steps.
+    void expectWrite(double fraction, long long slack);
 
     const std::optional<Written>& lastWrite() const { return lastWrite_; }
     // The last write went to systemd-logind, which refused it.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Machine.h"
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
 #include "linux/LogindBrightness.h"
@@ -22,6 +23,31 @@ EdidIdentity identityOf(CGDirectDisplayID display) {
 }
 
 }  // namespace
+
+LinuxDisplays::LinuxDisplays()
+    : changes_([this](CGDirectDisplayID display) -> std::optional<double> {
+          float value = 0.0f;
+          IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+              return backlight.readFraction(&value);
+          });
+          return status == kIOReturnSuccess ? std::optional<double>(value) : std::nullopt;
+      }),
+      desktop_(
+          [this](double brightness) {
+              IOReturn status = onBuiltinBacklight(
+                  desktopDisplay_, [&](OpenBacklight& b) { return b.writeFraction(brightness); });
+              if (status != kIOReturnSuccess) {
+                  char line[160];
+                  std::snprintf(line, sizeof line,
+                                "The built-in display's brightness that the desktop did not take "
+                                "could not be written either (0x%x)",
+                                status);
+                  Machine::current().writeLog(line);
+              }
+          },
+          [this](CGDirectDisplayID display, std::optional<double> brightness) {
+              changes_.report(display, brightness);
+          }) {}
 
 template <typename Operation>
 IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation operation) {
@@ -93,6 +119,8 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
         case OptionalDisplayOperation::DisplayServicesGetBrightness:
         case OptionalDisplayOperation::DisplayServicesSetBrightness:
         case OptionalDisplayOperation::DisplayServicesCanChangeBrightness:
+        case OptionalDisplayOperation::DisplayServicesRegisterForBrightnessChangeNotifications:
+        case OptionalDisplayOperation::DisplayServicesUnregisterForBrightnessChangeNotifications:
             // Like a framework that has been loaded, DisplayServices stays
             // present once a built-in backlight was seen: a presence that
             // could vanish between a caller's test and its call would be a
@@ -108,18 +136,42 @@ bool LinuxDisplays::hasOperation(OptionalDisplayOperation op) {
     return false;
 }
 
+void LinuxDisplays::useDesktopFor(CGDirectDisplayID display, const OpenBacklight& backlight) {
+    if (desktop_.started())
+        return;
+    desktopDisplay_ = display;
+    desktop_.start({display, backlight.backlight().connector.value_or("")});
+}
+
+// The panel shows what was written, except where the desktop takes a target
+// that it combines with the person's own setting: a fade then starts from the
+// target, in the same terms as the values it writes.
 int LinuxDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) {
     float value = 0.0f;
-    IOReturn status = onBuiltinBacklight(
-        display, [&](const OpenBacklight& backlight) { return backlight.readFraction(&value); });
+    IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+        useDesktopFor(display, backlight);
+        if (auto target = desktop_.targetInEffect()) {
+            value = static_cast<float>(*target);
+            return kIOReturnSuccess;
+        }
+        return backlight.readFraction(&value);
+    });
     if (status == kIOReturnSuccess && brightness)
         *brightness = value;
     return status;
 }
 
+// Handed to the desktop's brightness service where one drives the panel (it
+// never waits), else written here.
 int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
-    return onBuiltinBacklight(
-        display, [&](OpenBacklight& backlight) { return backlight.writeFraction(brightness); });
+    return onBuiltinBacklight(display, [&](OpenBacklight& backlight) {
+        useDesktopFor(display, backlight);
+        if (!desktop_.hand(brightness))
+            return backlight.writeFraction(brightness);
+        // The desktop writes the panel in its own rounding.
+        backlight.expectWrite(brightness, 1);
+        return kIOReturnSuccess;
+    });
 }
 
 bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
@@ -130,7 +182,42 @@ bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display
     });
     if (status != kIOReturnSuccess)
         return false;
-    return writable || logindSessionCanSetBrightness();
+    return writable || desktop_.route().way != BuiltinBrightnessWay::None ||
+           logindSessionCanSetBrightness();
+}
+
+int LinuxDisplays::displayServicesRegisterForBrightnessChangeNotifications(
+    CGDirectDisplayID display, CGDirectDisplayID observer,
+    DisplayServicesBrightnessChangeCallback callback) {
+    if (!callback)
+        return kIOReturnBadArgument;
+    // Only the built-in display's changes are reported; the desktop's service
+    // is asked from now on, which is where they come from.
+    IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+        useDesktopFor(display, backlight);
+        return kIOReturnSuccess;
+    });
+    if (status == kIOReturnSuccess)
+        changes_.add(display, observer, std::move(callback));
+    return status;
+}
+
+int LinuxDisplays::displayServicesUnregisterForBrightnessChangeNotifications(
+    CGDirectDisplayID display, CGDirectDisplayID observer) {
+    return changes_.remove(display, observer) ? kIOReturnSuccess : kIOReturnNotFound;
+}
+
+BuiltinBrightnessRoute LinuxDisplays::builtinBrightnessRoute() {
+    BuiltinBrightnessRoute route = desktop_.route();
+    if (route.way != BuiltinBrightnessWay::None || !desktop_.started())
+        return route;
+    // Written here: what the kept backlight allows.
+    IOReturn status = kIOReturnSuccess;
+    if (OpenBacklight* backlight = kept_.builtinOf(desktopDisplay_, &status)) {
+        route.way = backlight->writable() ? BuiltinBrightnessWay::BacklightFile
+                                          : BuiltinBrightnessWay::Logind;
+    }
+    return route;
 }
 
 // CoreDisplay has no counterpart on Linux; hasOperation() reports both

@@ -7,8 +7,11 @@
 //   (/sys/class/backlight), each carrying the identity of its connector; their
 //   "brightness" parameter is brightness / max_brightness, written through sysfs.
 // - DisplayServices is present from the moment a built-in panel has a
-//   backlight: it reads sysfs and writes sysfs, or asks systemd-logind when
-//   the file is not writable for this user. CoreDisplay does not exist on Linux.
+//   backlight. It writes through the desktop's own brightness service where
+//   the session has one (DesktopBrightness), else sysfs, or asks systemd-logind
+//   when the file is not writable for this user; it reads sysfs. Its change
+//   notification tells of a person's change that the desktop reported
+//   (BrightnessChangeObservers). CoreDisplay does not exist on Linux.
 //
 // The active display list is read afresh at every call. Backlights, their
 // maxima and open brightness files, connector identities and which displays
@@ -22,12 +25,15 @@
 #include <vector>
 
 #include "CoreGraphics/DisplayBackend.h"
+#include "linux/BrightnessChangeObservers.h"
+#include "linux/DesktopBrightness.h"
 #include "linux/KeptBacklights.h"
 
 namespace platform::linux_machine {
 
 class LinuxDisplays : public DisplayBackend {
   public:
+    LinuxDisplays();
     CGError activeDisplays(std::vector<CGDirectDisplayID>& displays) override;
     bool isBuiltin(CGDirectDisplayID display) override;
     std::uint32_t vendorNumber(CGDirectDisplayID display) override;
@@ -38,6 +44,12 @@ class LinuxDisplays : public DisplayBackend {
     int displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) override;
     int displayServicesSetBrightness(CGDirectDisplayID display, float brightness) override;
     bool displayServicesCanChangeBrightness(CGDirectDisplayID display) override;
+    int displayServicesRegisterForBrightnessChangeNotifications(
+        CGDirectDisplayID display, CGDirectDisplayID observer,
+        DisplayServicesBrightnessChangeCallback callback) override;
+    int displayServicesUnregisterForBrightnessChangeNotifications(
+        CGDirectDisplayID display, CGDirectDisplayID observer) override;
+    BuiltinBrightnessRoute builtinBrightnessRoute() override;
     double coreDisplayGetUserBrightness(CGDirectDisplayID display) override;
     void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) override;
 
@@ -61,11 +73,18 @@ class LinuxDisplays : public DisplayBackend {
     IOReturn onBuiltinBacklight(CGDirectDisplayID display, Operation operation);
     template <typename Operation>
     IOReturn onNamedBacklight(const std::string& name, Operation operation);
+    // The desktop's brightness service starts looking for `display`'s route.
+    void useDesktopFor(CGDirectDisplayID display, const OpenBacklight& backlight);
+    // Writes the backlight itself: sysfs, or logind where the file is not writable.
 
     bool displayServicesPresent_ = false;
     std::map<std::string, io_service_t> handles_;
     std::map<io_service_t, std::string> names_;
     KeptBacklights kept_;
+    CGDirectDisplayID desktopDisplay_ = 0;
+    // Gone before what they use: the thread's reports, the kept backlights.
+    BrightnessChangeObservers changes_;
+    DesktopBrightness desktop_;
 };
 
 }  // namespace platform::linux_machine

@@ -39,8 +39,12 @@ void SimDisplays::setPresent(OptionalDisplayOperation op, bool isPresent) {
 
 void SimDisplays::setAllOptionalOperationsPresent() {
     using Op = OptionalDisplayOperation;
-    present = {Op::DisplayServicesGetBrightness, Op::DisplayServicesSetBrightness,
-               Op::DisplayServicesCanChangeBrightness, Op::CoreDisplayGetUserBrightness,
+    present = {Op::DisplayServicesGetBrightness,
+               Op::DisplayServicesSetBrightness,
+               Op::DisplayServicesCanChangeBrightness,
+               Op::DisplayServicesRegisterForBrightnessChangeNotifications,
+               Op::DisplayServicesUnregisterForBrightnessChangeNotifications,
+               Op::CoreDisplayGetUserBrightness,
                Op::CoreDisplaySetUserBrightness};
 }
 
@@ -123,6 +127,48 @@ int SimDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float b
 bool SimDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
     auto* d = find(display);
     return canChangeBrightness && d && d->builtin;
+}
+
+int SimDisplays::displayServicesRegisterForBrightnessChangeNotifications(
+    CGDirectDisplayID display, CGDirectDisplayID observer,
+    DisplayServicesBrightnessChangeCallback callback) {
+    auto* d = find(display);
+    if (!d || !d->builtin || !callback)
+        return kDisplayServicesUnknownDisplay;
+    if (!changeSource_) {
+        // Delivered by the run loop of the thread that registered first.
+        changeSource_ = CFRunLoopSourceCreate([this] {
+            while (!changes_.empty()) {
+                auto [changed, value] = changes_.front();
+                changes_.pop_front();
+                auto info = std::make_shared<PlistDictionary>();
+                (*info)[kDisplayServicesBrightnessValueKey] = PlistValue::real(value);
+                // A copy: a callback may unregister itself.
+                auto observers = changeObservers_;
+                for (const auto& [key, callback] : observers) {
+                    if (key.first == changed)
+                        callback(key.second, info);
+                }
+            }
+        });
+        CFRunLoopAddSource(CFRunLoopGetCurrent(), changeSource_, kCFRunLoopCommonModes);
+    }
+    changeObservers_[{display, observer}] = std::move(callback);
+    return 0;
+}
+
+int SimDisplays::displayServicesUnregisterForBrightnessChangeNotifications(
+    CGDirectDisplayID display, CGDirectDisplayID observer) {
+    return changeObservers_.erase({display, observer}) ? 0 : kDisplayServicesUnknownDisplay;
+}
+
+void SimDisplays::changeBrightnessElsewhere(CGDirectDisplayID display, double brightness) {
+    if (auto* d = find(display))
+        d->brightness = brightness;
+    if (!changeSource_)
+        return;  // nobody has registered yet
+    changes_.emplace_back(display, brightness);
+    CFRunLoopSourceSignal(changeSource_);
 }
 
 double SimDisplays::coreDisplayGetUserBrightness(CGDirectDisplayID display) {

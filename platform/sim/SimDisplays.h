@@ -9,11 +9,13 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/DisplayBackend.h"
 
 namespace platform::sim {
@@ -81,6 +83,14 @@ class SimDisplays : public DisplayBackend {
 
     std::vector<SimBrightnessWrite> writes;
 
+    // What builtinBrightnessRoute() answers.
+    BuiltinBrightnessRoute route{BuiltinBrightnessWay::BacklightFile,
+                                 BuiltinBrightnessWhy::NoDesktopService};
+    // Someone other than this process set `display` to `brightness` (the
+    // desktop's keys, say): the display takes it, and every observer
+    // registered for it hears of it when the run loop next turns.
+    void changeBrightnessElsewhere(CGDirectDisplayID display, double brightness);
+
     // DisplayBackend
     CGError activeDisplays(std::vector<CGDirectDisplayID>& displays) override;
     bool isBuiltin(CGDirectDisplayID display) override;
@@ -91,6 +101,12 @@ class SimDisplays : public DisplayBackend {
     int displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) override;
     int displayServicesSetBrightness(CGDirectDisplayID display, float brightness) override;
     bool displayServicesCanChangeBrightness(CGDirectDisplayID display) override;
+    int displayServicesRegisterForBrightnessChangeNotifications(
+        CGDirectDisplayID display, CGDirectDisplayID observer,
+        DisplayServicesBrightnessChangeCallback callback) override;
+    int displayServicesUnregisterForBrightnessChangeNotifications(
+        CGDirectDisplayID display, CGDirectDisplayID observer) override;
+    BuiltinBrightnessRoute builtinBrightnessRoute() override { return route; }
     double coreDisplayGetUserBrightness(CGDirectDisplayID display) override;
     void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) override;
     std::vector<io_service_t> displayConnectServices() override;
@@ -105,6 +121,11 @@ class SimDisplays : public DisplayBackend {
 
   private:
     io_service_t nextServiceHandle_ = 0x3001;
+    std::map<std::pair<CGDirectDisplayID, CGDirectDisplayID>,
+             DisplayServicesBrightnessChangeCallback>
+        changeObservers_;
+    std::deque<std::pair<CGDirectDisplayID, double>> changes_;
+    CFRunLoopSourceRef changeSource_;
 };
 
 }  // namespace platform::sim

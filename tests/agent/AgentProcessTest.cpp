@@ -1,22 +1,25 @@
 // End to end: the agent program on a virtual laptop, driven only through the
-// laptop's files, the settings store and a private session bus.
+// laptop's files, the settings store and a private session bus, where our
+// fakes of the desktops' brightness services may serve.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <thread>
 
-#include "support/Waiting.h"
 #include "CoreFoundation/PropertyList.h"
 #include "linux/LinuxMachine.h"
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"
+#include "support/DesktopService.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
+#include "support/Waiting.h"
 
 using namespace testing_support;
 
@@ -51,6 +54,13 @@ class AgentProcess : public ::testing::Test {
     bool backlightNear(double target) const { return std::fabs(backlight() - target) < 0.01; }
     std::unique_ptr<ChildProcess> startAgent() {
         return std::make_unique<ChildProcess>(std::vector<std::string>{kAgent}, environment);
+    }
+    // A desktop's brightness service, setting this laptop's backlight.
+    std::unique_ptr<DesktopService> desktop(DesktopService::Kind kind,
+                                            std::map<std::string, std::string> more = {}) {
+        more["backlight"] = laptop.backlightFile("intel_backlight", "brightness");
+        more["max"] = std::to_string(kBacklightMax);
+        return std::make_unique<DesktopService>(kind, more);
     }
 
     TempDir dir;
@@ -121,6 +131,104 @@ TEST_F(AgentProcess, ASecondAgentLeavesAtOnceWithStatusZero) {
 
     first->signal(SIGINT);
     EXPECT_EQ(first->wait(10.0), 0) << first->standardError();
+}
+
+const char* const kPlasmaPanel = "/org/kde/ScreenBrightness/display1";
+
+// The values Plasma's panel was sent, in order, as fractions of its range.
+std::vector<double> sentToPlasma(const DesktopService& plasma) {
+    std::vector<double> values;
+    for (const auto& call : plasma.calls("SetBrightnessWithContext", kPlasmaPanel))
+        values.push_back(call.numbers.at(0) / kBacklightMax);
+    return values;
+}
+
+// The last value sent is near `target` (the light level is read with noise).
+bool lastNear(const std::vector<double>& sent, double target) {
+    return !sent.empty() && std::fabs(sent.back() - target) < 0.01;
+}
+
+#define SKIP_WITHOUT_DESKTOP_FAKES()           \
+    do {                                       \
+        std::string why_;                      \
+        if (!DesktopService::available(&why_)) \
+            GTEST_SKIP() << why_;              \
+    } while (0)
+
+// Plasma's and GNOME's services both there: the agent drives the panel
+// through Plasma's, the first in order, and fades through it in one call a
+// step that ends on the target; the others are sent nothing.
+TEST_F(AgentProcess, DrivesThePanelThroughTheFirstDesktopServiceAndFadesThroughIt) {
+    SKIP_WITHOUT_DESKTOP_FAKES();
+    auto settingsDaemon = desktop(DesktopService::Kind::GnomeSettingsDaemon);
+    auto shell = desktop(DesktopService::Kind::GnomeShell);
+    auto plasma = desktop(DesktopService::Kind::PlasmaScreenBrightness);
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return lastNear(sentToPlasma(*plasma), 0.3); }))
+        << agent->standardError();
+    const std::size_t before = sentToPlasma(*plasma).size();
+
+    setLight(8.0);
+    ASSERT_TRUE(waitFor([&] { return lastNear(sentToPlasma(*plasma), 0.8); }))
+        << agent->standardError();
+    const auto sent = sentToPlasma(*plasma);
+    const std::vector<double> fade(sent.begin() + before, sent.end());
+    EXPECT_GE(fade.size(), 50u);  // steps come 10 ms apart; a slow answer merges some
+    EXPECT_LE(fade.size(), 100u);
+    EXPECT_TRUE(std::is_sorted(fade.begin(), fade.end()));
+    EXPECT_TRUE(backlightNear(0.8));
+    EXPECT_TRUE(shell->calls("SetAutoBrightnessTarget").empty());
+    EXPECT_TRUE(settingsDaemon->calls("Set").empty());
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0) << agent->standardError();
+}
+
+// GNOME's shell gets the curve as its target, and no target any more when
+// the agent ends (as when synchronisation is switched off): the person's own
+// slider decides again.
+TEST_F(AgentProcess, GivesTheShellTheCurveAsItsTargetAndGivesItBackAtTheEnd) {
+    SKIP_WITHOUT_DESKTOP_FAKES();
+    auto shell = desktop(DesktopService::Kind::GnomeShell, {{"slider", "0.6"}});
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] {
+        auto calls = shell->calls("SetAutoBrightnessTarget");
+        return !calls.empty() && std::fabs(calls.back().numbers.at(0) - 0.3) < 0.01;
+    })) << agent->standardError();
+    EXPECT_TRUE(waitFor([&] { return backlightNear(0.4); }));  // biased by the slider
+    agent->signal(SIGTERM);
+    ASSERT_EQ(agent->wait(10.0), 0) << agent->standardError();
+    auto calls = shell->calls("SetAutoBrightnessTarget");
+    ASSERT_FALSE(calls.empty());
+    EXPECT_LT(calls.back().numbers.at(0), 0.0);
+    EXPECT_TRUE(backlightNear(0.6));
+}
+
+// The desktop's service goes away in the middle of a fade (it restarts): the
+// fade goes on through the backlight file to its end, and the service, back,
+// gets the last value and the next fade.
+TEST_F(AgentProcess, AFadeGoesOnWhenTheDesktopServiceGoesAndUsesItAgainWhenItIsBack) {
+    SKIP_WITHOUT_DESKTOP_FAKES();
+    auto plasma = desktop(DesktopService::Kind::PlasmaScreenBrightness);
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return lastNear(sentToPlasma(*plasma), 0.3); }))
+        << agent->standardError();
+    const std::size_t before = sentToPlasma(*plasma).size();
+    setLight(8.0);
+    ASSERT_TRUE(waitFor([&] { return sentToPlasma(*plasma).size() >= before + 10; }, 20.0));
+    plasma->stop();
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.8); })) << agent->standardError();
+    EXPECT_TRUE(agent->running());
+
+    plasma->start();
+    ASSERT_TRUE(waitFor([&] { return lastNear(sentToPlasma(*plasma), 0.8); }))
+        << agent->standardError();
+    setLight(3.0);
+    ASSERT_TRUE(waitFor([&] { return lastNear(sentToPlasma(*plasma), 0.3); }))
+        << agent->standardError();
+    EXPECT_GT(sentToPlasma(*plasma).size(), 10u);
+    EXPECT_TRUE(backlightNear(0.3));
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0) << agent->standardError();
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// The active display list's capacity and count, and reading numbers out of
-// info dictionaries.
+// The active display list's capacity and count, reading numbers out of info
+// dictionaries, and DisplayServices' brightness change notification.
 #include <gtest/gtest.h>
 
 #include <limits>
 
 #include "CoreFoundation/CFNumber.h"
 #include "CoreGraphics/CGDirectDisplay.h"
+#include "DisplayServices/DisplayServices.h"
 #include "sim/SimMachine.h"
 
 using platform::sim::SimMachine;
@@ -43,4 +44,34 @@ TEST(NumberValue, SignedThirtyTwoBitReadsKeepTheBitPattern) {
     out = 5;
     EXPECT_FALSE(CFNumberGetValue(&text, kCFNumberSInt32Type, &out));
     EXPECT_EQ(out, 5);
+}
+
+// Someone else's change of the built-in display reaches its observers when
+// the run loop turns, with the new brightness; other displays have none.
+TEST(BrightnessChangeNotification, ReachesTheBuiltInDisplaysObserversOnTheRunLoop) {
+    auto& sim = SimMachine::installNew();
+    auto& displays = sim.simDisplays();
+    displays.setAllOptionalOperationsPresent();
+    displays.addBuiltinDisplay(1, 0.5);
+    displays.addExternalDisplay(2);
+    std::vector<std::pair<CGDirectDisplayID, double>> heard;
+    auto observe = [&](CGDirectDisplayID observer, CFDictionaryRef info) {
+        const PlistValue* value = nullptr;
+        ASSERT_TRUE(
+            CFDictionaryGetValueIfPresent(info, kDisplayServicesBrightnessValueKey, &value));
+        heard.emplace_back(observer, value->doubleValue().value_or(-1.0));
+    };
+    EXPECT_NE(DisplayServicesRegisterForBrightnessChangeNotifications(2, 2, observe), 0);
+    ASSERT_EQ(DisplayServicesRegisterForBrightnessChangeNotifications(1, 7, observe), 0);
+    ASSERT_EQ(DisplayServicesRegisterForBrightnessChangeNotifications(1, 8, observe), 0);
+    displays.changeBrightnessElsewhere(1, 0.8);
+    EXPECT_TRUE(heard.empty());
+    sim.runFor(0.1);
+    EXPECT_EQ(heard, (std::vector<std::pair<CGDirectDisplayID, double>>{{7, 0.8}, {8, 0.8}}));
+    EXPECT_DOUBLE_EQ(displays.find(1)->brightness, 0.8);
+    ASSERT_EQ(DisplayServicesUnregisterForBrightnessChangeNotifications(1, 7), 0);
+    displays.changeBrightnessElsewhere(1, 0.3);
+    sim.runFor(0.1);
+    EXPECT_EQ(heard.back(), (std::pair<CGDirectDisplayID, double>{8, 0.3}));
+    EXPECT_EQ(heard.size(), 3u);
 }

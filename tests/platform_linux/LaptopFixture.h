@@ -1,5 +1,6 @@
 // A virtual laptop in a temporary folder, made the Linux machine's file
-// system root, with the machine's log lines kept for inspection.
+// system root, with the machine's log lines kept for inspection and no
+// session bus (so no desktop's brightness service).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@ class LaptopTest : public ::testing::Test {
   protected:
     LaptopTest()
         : sysroot_("PLATFORM_SYSROOT", dir_.path()),
+          noSessionBus_("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_ / "no-session-bus")),
           laptop(dir_.path()),
           machine(&LoggingLinuxMachine::installNew()) {}
 
@@ -40,6 +42,8 @@ class LaptopTest : public ::testing::Test {
   private:
     TempDir dir_;
     ScopedEnv sysroot_;
+    // No desktop of the machine's own is asked; a test brings a PrivateBus.
+    ScopedEnv noSessionBus_;
 
   protected:
     VirtualLaptop laptop;

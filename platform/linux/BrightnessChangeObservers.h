@@ -1,0 +1,47 @@
+// Who asked to hear of a display's brightness being changed by someone other
+// than this process, and the delivery of such a change on the main run loop.
+//
+// Reports come from any thread and from every source that can tell a
+// person's change from this process's own writes: the desktop's brightness
+// service (DesktopBrightness), and the place for the kernel's own word on a
+// firmware hotkey (a backlight's `change` uevent with SOURCE=hotkey,
+// drivers/video/backlight/backlight.c, BACKLIGHT_UPDATE_HOTKEY).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "CoreGraphics/DisplayBackend.h"
+
+namespace platform::linux_machine {
+
+class BrightnessChangeObservers {
+  public:
+    // Reads the display's brightness now, on the main thread, for a report
+    // that came without a value.
+    using Reader = std::function<std::optional<double>(CGDirectDisplayID)>;
+
+    explicit BrightnessChangeObservers(Reader read);
+    ~BrightnessChangeObservers();
+    BrightnessChangeObservers(const BrightnessChangeObservers&) = delete;
+    BrightnessChangeObservers& operator=(const BrightnessChangeObservers&) = delete;
+
+    // Main thread only.
+    void add(CGDirectDisplayID display, CGDirectDisplayID observer,
+             DisplayServicesBrightnessChangeCallback callback);
+    bool remove(CGDirectDisplayID display, CGDirectDisplayID observer);
+
+    // From any thread: someone else changed `display`'s brightness, to
+    // `value` when the source said so. Delivered on the main run loop.
+    void report(CGDirectDisplayID display, std::optional<double> value);
+
+  private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace platform::linux_machine
