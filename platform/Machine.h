@@ -26,6 +26,8 @@ class DefaultsStorage;      // persistent defaults domains
 class DistributedNotificationBus;
 class TaskLauncher;
 class SessionServices;      // session bus name, wake from sleep, termination requests
+class AVServiceBackend;     // the displays' I2C channels (IOAVService)
+class DispatchQueue;        // dispatch queues
 struct HardwareFinding;     // HardwareSurvey.h
 struct UsbDeviceID;
 
@@ -72,6 +74,12 @@ public:
     virtual LightSensorBackend& lightSensor() = 0;
     virtual TaskLauncher& tasks() = 0;
     virtual SessionServices& session() = 0;
+    virtual AVServiceBackend& avServices() = 0;
+
+    // Dispatch queues (dispatch/DispatchQueue.h): a new serial queue, and the
+    // main thread's.
+    virtual std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) = 0;
+    virtual std::shared_ptr<DispatchQueue> mainDispatchQueue() = 0;
 
     // The displays, backlights, USB monitors (those matching `monitors`) and
     // light sensors present now, usable or not and why.

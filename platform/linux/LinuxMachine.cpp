@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "linux/GLibRunLoop.h"
+#include "linux/LinuxDispatch.h"
 #include "linux/LinuxHardwareSurvey.h"
 #include "linux/Sysroot.h"
 
@@ -74,6 +75,14 @@ OperatingSystemVersion LinuxMachine::operatingSystemVersion() {
 std::optional<std::string> LinuxMachine::userLibraryFolder() {
     if (auto data = environment("XDG_DATA_HOME")) return *data;
     return homeFolder() + "/.local/share";
+}
+
+std::shared_ptr<DispatchQueue> LinuxMachine::createDispatchQueue(const std::string& label) {
+    return createThreadQueue(label);
+}
+
+std::shared_ptr<DispatchQueue> LinuxMachine::mainDispatchQueue() {
+    return mainContextQueue();
 }
 
 std::vector<HardwareFinding> LinuxMachine::surveyHardware(const std::vector<UsbDeviceID>& monitors) {

@@ -1,0 +1,15 @@
+// Dispatch queues on Linux: a thread for each serial queue, and GLib's
+// default main context (the main thread's run loop) for the main queue.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dispatch/DispatchQueue.h"
+
+namespace platform::linux_machine {
+
+std::shared_ptr<DispatchQueue> createThreadQueue(const std::string& label);
+std::shared_ptr<DispatchQueue> mainContextQueue();
+
+}  // namespace platform::linux_machine
