@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "IOKit/hid/IOHIDManager.h"
+#include "engine/DisplayEdid.h"
 
 namespace duolume {
 namespace {
@@ -29,6 +30,10 @@ NSArray appleMonitorMatchingList() {
     addProducts(list, kAppleMonitorProductIDs);
     addProducts(list, kNewerAppleDisplayProductIDs);
     return list;
+}
+
+bool isAppleDisplay(const std::vector<std::uint8_t>& edid) {
+    return edidManufacturer(edid) == kAppleEdidManufacturer;
 }
 
 }  // namespace duolume
