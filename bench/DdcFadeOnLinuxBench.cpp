@@ -25,6 +25,7 @@
 #include "settings/SettingsStore.h"
 #include "support/FuseHidraw.h"
 #include "support/FuseI2cBus.h"
+#include "MemoryFolder.h"
 #include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
@@ -33,17 +34,7 @@ namespace {
 
 constexpr double kTransferSeconds = 0.100;
 
-std::optional<std::string> memoryFolder() {
-    if (access("/dev/shm", W_OK) == 0)
-        return std::string("/dev/shm");
-    return std::nullopt;
-}
-
-struct InMemoryTmpdir {
-    ScopedEnv tmpdir{"TMPDIR", memoryFolder()};
-};
-
-struct Laptop : InMemoryTmpdir, LaptopOnLinux {
+struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
     std::unique_ptr<FuseHidraw> fuse;
     std::shared_ptr<FuseI2cBus> bus;
     BrightnessController* engine = nullptr;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -34,13 +35,21 @@ struct QueueState {
     // By start time, then submission order.
     std::multimap<Clock::time_point, std::function<void()>> blocks;
     bool stopping = false;
+    bool finished = false;  // the thread has left its loop
 };
+
+// The states of every queue's thread, for stopThreadQueues.
+std::mutex gQueuesMutex;
+std::set<std::shared_ptr<QueueState>> gQueues;
 
 void serve(std::shared_ptr<QueueState> state) {
     std::unique_lock lock(state->mutex);
     for (;;) {
-        if (state->stopping)
+        if (state->stopping) {
+            state->finished = true;
+            state->wake.notify_all();
             return;
+        }
         if (state->blocks.empty()) {
             state->wake.wait(lock);
             continue;
@@ -65,9 +74,15 @@ class ThreadQueue : public DispatchQueue {
         thread_ = std::thread(serve, state_);
         // Thread names hold 15 characters.
         pthread_setname_np(thread_.native_handle(), label.substr(0, 15).c_str());
+        std::lock_guard lock(gQueuesMutex);
+        gQueues.insert(state_);
     }
 
     ~ThreadQueue() override {
+        {
+            std::lock_guard lock(gQueuesMutex);
+            gQueues.erase(state_);
+        }
         std::multimap<Clock::time_point, std::function<void()>> dropped;
         {
             std::lock_guard lock(state_->mutex);
@@ -125,6 +140,23 @@ class MainContextQueue : public DispatchQueue {
 
 std::shared_ptr<DispatchQueue> createThreadQueue(const std::string& label) {
     return std::make_shared<ThreadQueue>(label);
+}
+
+void stopThreadQueues() {
+    std::set<std::shared_ptr<QueueState>> queues;
+    {
+        std::lock_guard lock(gQueuesMutex);
+        queues = gQueues;
+    }
+    for (const auto& state : queues) {
+        std::multimap<Clock::time_point, std::function<void()>> dropped;
+        std::unique_lock lock(state->mutex);
+        state->stopping = true;
+        dropped.swap(state->blocks);
+        state->wake.notify_all();
+        state->wake.wait(lock, [&] { return state->finished; });
+        lock.unlock();  // what the dropped blocks hold goes outside the lock
+    }
 }
 
 std::shared_ptr<DispatchQueue> mainContextQueue() {

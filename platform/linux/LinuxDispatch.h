@@ -11,5 +11,9 @@ namespace platform::linux_machine {
 
 std::shared_ptr<DispatchQueue> createThreadQueue(const std::string& label);
 std::shared_ptr<DispatchQueue> mainContextQueue();
+// Lets every queue's running block finish and ends their threads; blocks not
+// started are dropped. For the machine going away (at the process's end),
+// so that no block runs on without it.
+void stopThreadQueues();
 
 }  // namespace platform::linux_machine

@@ -19,7 +19,10 @@ LinuxMachine::LinuxMachine() : defaults_(*this), bus_(*this), tasks_(*this), ses
     openlog(program_invocation_short_name, LOG_PID, LOG_USER);
 }
 
-LinuxMachine::~LinuxMachine() = default;
+// Queue threads may still be in a block that asks this machine for the time.
+LinuxMachine::~LinuxMachine() {
+    stopThreadQueues();
+}
 
 LinuxMachine& LinuxMachine::installNew() {
     auto machine = std::make_unique<LinuxMachine>();

@@ -33,15 +33,19 @@ FuseI2cBus::Reply FuseI2cBus::finish(char kind, double started, std::vector<std:
     return r;
 }
 
-FuseI2cBus::Reply FuseI2cBus::write(std::uint64_t file, const std::uint8_t* bytes,
-                                    std::size_t size) {
+void FuseI2cBus::notify(char kind) {
     std::function<void(char)> observer;
     {
         std::lock_guard lock(mutex_);
         observer = observer_;
     }
     if (observer)
-        observer('W');
+        observer(kind);  // outside the lock: it may look at the node itself
+}
+
+FuseI2cBus::Reply FuseI2cBus::write(std::uint64_t file, const std::uint8_t* bytes,
+                                    std::size_t size) {
+    notify('W');
     std::lock_guard lock(mutex_);
     const double started = steadySeconds();
     const bool atMonitor = addresses_[file] == kMonitorAddress;
@@ -50,13 +54,7 @@ FuseI2cBus::Reply FuseI2cBus::write(std::uint64_t file, const std::uint8_t* byte
 }
 
 FuseI2cBus::Reply FuseI2cBus::read(std::uint64_t file, std::size_t size) {
-    std::function<void(char)> observer;
-    {
-        std::lock_guard lock(mutex_);
-        observer = observer_;
-    }
-    if (observer)
-        observer('R');
+    notify('R');
     std::lock_guard lock(mutex_);
     const double started = steadySeconds();
     std::vector<std::uint8_t> bytes(size);

@@ -53,6 +53,7 @@ class FuseI2cBus : public FuseHidraw::Node {
     void release(std::uint64_t file) override;
 
   private:
+    void notify(char kind);
     Reply finish(char kind, double started, std::vector<std::uint8_t> bytes, bool acknowledged,
                  std::size_t size);
 
