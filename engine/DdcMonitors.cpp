@@ -70,18 +70,20 @@ void DdcMonitors::found(io_service_t service) {
     std::vector<std::uint8_t> edid;
     if (!av || IOAVServiceCopyEDID(av, &edid) != kIOReturnSuccess)
         edid.clear();
-    const std::string name = describeDisplay(edid);
+    Entry& entry = entries_[service];
+    entry.name = describeDisplay(edid);
     if (isAppleDisplay(edid)) {
-        NSLog("Monitor %s is an Apple display: never sent DDC/CI", name.c_str());
+        entry.state = State::Apple;
+        NSLog("Monitor %s is an Apple display: never sent DDC/CI", entry.name.c_str());
         return;
     }
     if (edidManufacturer(edid).empty()) {
         // Without an EDID it could be an Apple display as well.
+        entry.state = State::NoEdid;
         NSLog("A monitor without a readable EDID is not sent DDC/CI; left alone");
         return;
     }
-    Entry& entry = entries_[service];
-    entry.monitor = DdcMonitor::create(std::move(av), name);
+    entry.monitor = DdcMonitor::create(std::move(av), entry.name);
     if (driven_)
         ask(service, entry);
 }
@@ -138,13 +140,11 @@ bool DdcMonitors::anyAttached() const {
     return false;
 }
 
-std::vector<std::string> DdcMonitors::attachedNames() const {
-    std::vector<std::string> names;
-    for (const auto& [service, entry] : entries_) {
-        if (entry.state == State::Attached)
-            names.push_back(entry.monitor->name());
-    }
-    return names;
+std::vector<DdcMonitors::Display> DdcMonitors::displays() const {
+    std::vector<Display> all;
+    for (const auto& [service, entry] : entries_)
+        all.push_back({entry.name, entry.state});
+    return all;
 }
 
 void DdcMonitors::setBrightness(double brightness) {

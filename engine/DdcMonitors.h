@@ -43,7 +43,22 @@ class DdcMonitors {
 
     // Driven monitors that answered.
     bool anyAttached() const;
-    std::vector<std::string> attachedNames() const;
+
+    // Every external display found, and what became of it, for whoever
+    // tells people about the machine.
+    enum class State {
+        Found,     // not asked yet: the monitors are not driven
+        Asking,    // its answer is awaited
+        Attached,  // it answered and is driven
+        Silent,    // it did not answer; asked again when plugged in again
+        Apple,     // an Apple display: never sent anything
+        NoEdid,    // no readable EDID: it could be an Apple display
+    };
+    struct Display {
+        std::string name;  // from its EDID, as log lines give it
+        State state;
+    };
+    std::vector<Display> displays() const;
     // To every driven monitor that answered; returns at once.
     void setBrightness(double brightness);
     // The brightness of the last driven monitor that answered, from what was
@@ -51,10 +66,10 @@ class DdcMonitors {
     std::optional<double> brightness();
 
   private:
-    enum class State { Found, Asking, Attached, Silent };
     struct Entry {
         State state = State::Found;
-        std::shared_ptr<DdcMonitor> monitor;
+        std::string name;
+        std::shared_ptr<DdcMonitor> monitor;  // none for displays never sent anything
     };
     static void servicesMatched(void* refcon, io_iterator_t iterator);
     static void servicesTerminated(void* refcon, io_iterator_t iterator);
@@ -64,7 +79,7 @@ class DdcMonitors {
                   const DdcMonitor::Answer& answer);
 
     std::function<void()> attached_;
-    std::map<io_service_t, Entry> entries_;  // external displays that may answer
+    std::map<io_service_t, Entry> entries_;  // the external displays
     bool driven_ = false;
     IONotificationPortRef port_;
     io_iterator_t arrivals_ = 0;

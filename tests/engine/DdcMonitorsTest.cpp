@@ -119,7 +119,13 @@ TEST_F(DdcMonitors, AnAppleDisplayIsNeverSentAnything) {
     EXPECT_EQ(logged("Monitor \"LED Cinema\" is an Apple display: never sent DDC/CI"), 1);
     EXPECT_EQ(usb.brightnessRaw(), static_cast<std::uint16_t>(0.9 * 65535.0));  // its USB road
     EXPECT_EQ(other.monitor.current, 90);
-    EXPECT_EQ(e.ddcMonitors().attachedNames(), std::vector<std::string>{"\"U2720Q\""});
+    using State = duolume::DdcMonitors::State;
+    const auto found = e.ddcMonitors().displays();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].name, "\"LED Cinema\"");
+    EXPECT_EQ(found[0].state, State::Apple);
+    EXPECT_EQ(found[1].name, "\"U2720Q\"");
+    EXPECT_EQ(found[1].state, State::Attached);
 }
 
 TEST_F(DdcMonitors, TheBuiltinPanelAndDisplaysWithoutAnEdidAreLeftAlone) {
@@ -145,6 +151,8 @@ TEST_F(DdcMonitors, ASilentMonitorIsLoggedOnceAndAskedAgainOnlyWhenPluggedInAgai
         display.monitor.behaviour = behaviour;
         auto& e = syncedEngine();
         EXPECT_EQ(logged("does not answer DDC/CI; left alone"), 1);
+        ASSERT_EQ(e.ddcMonitors().displays().size(), 1u);
+        EXPECT_EQ(e.ddcMonitors().displays()[0].state, duolume::DdcMonitors::State::Silent);
         const auto transfers = display.transfers.size();
         EXPECT_GE(transfers, 3u);  // three tries
         for (int i = 0; i < 3; ++i)
