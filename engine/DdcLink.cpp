@@ -61,7 +61,10 @@ IOReturn DdcLink::writeLuminance(std::uint16_t value) {
     const IOReturn status =
         IOAVServiceWriteI2C(service_, ddc::kMonitorAddress, ddc::kHostSourceAddress, request.data(),
                             static_cast<std::uint32_t>(request.size()));
+    // The quiet is kept with the bus held, so that no other program's
+    // message reaches the monitor within it either.
     quietFrom_ = CFAbsoluteTimeGetCurrent() + ddc::kQuietAfterSetSeconds;
+    waitUntilQuiet();
     return status;
 }
 

@@ -20,8 +20,8 @@ class DdcLink {
     // Get VCP Feature for the luminance: the request, 40 ms, the reply. On
     // failure, `why` says what went wrong for a log line.
     std::optional<ddc::VcpValue> readLuminance(std::string* why);
-    // Set VCP Feature for the luminance; the link then keeps the monitor
-    // quiet for 50 ms.
+    // Set VCP Feature for the luminance, then 50 ms of quiet with the bus
+    // still held.
     IOReturn writeLuminance(std::uint16_t value);
 
   private:

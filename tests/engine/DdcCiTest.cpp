@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/DdcCiMessages.h"
+#include "CoreFoundation/CFRunLoop.h"
 #include "engine/DdcLink.h"
 #include "sim/SimMachine.h"
 
@@ -70,10 +71,12 @@ TEST_F(DdcLinkTest, AGetWaitsFortyMillisecondsForItsReplyUnderOneLock) {
     EXPECT_FALSE(display.locked);  // let go after the reply
 }
 
-TEST_F(DdcLinkTest, TheMonitorGetsFiftyMillisecondsOfQuietAfterASet) {
+TEST_F(DdcLinkTest, TheMonitorGetsFiftyMillisecondsOfQuietAfterASetWithTheBusHeld) {
     display.transferSeconds = 0.1;
+    const double start = CFAbsoluteTimeGetCurrent();
     ASSERT_EQ(link.writeLuminance(64), kIOReturnSuccess);
     EXPECT_EQ(display.monitor.sets, (std::vector<std::uint16_t>{64}));
+    EXPECT_NEAR(CFAbsoluteTimeGetCurrent() - start, 0.15, 1e-9);  // returned after the quiet
     std::string why;
     ASSERT_TRUE(link.readLuminance(&why));
     ASSERT_EQ(display.transfers.size(), 3u);
