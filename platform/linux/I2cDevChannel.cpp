@@ -20,8 +20,11 @@ namespace {
 constexpr useconds_t kLockPollMicroseconds = 100000;
 constexpr int kLockPolls = 30;
 
-// An address phase nobody acknowledged comes back as ENXIO from most
-// adapters, EREMOTEIO from some (Documentation/i2c/fault-codes.rst).
+// An address phase nobody acknowledged comes back as ENXIO from I2C
+// adapters (Documentation/i2c/fault-codes.rst), as EREMOTEIO through a
+// DisplayPort AUX channel (drivers/gpu/drm/display/drm_dp_helper.c,
+// drm_dp_i2c_do_msg on an I2C NACK). amdgpu's display core answers EIO,
+// which stays an I/O error.
 IOReturn transferStatus(int error) {
     if (error == ENXIO || error == EREMOTEIO)
         return kIOReturnNotResponding;
