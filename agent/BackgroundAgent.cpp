@@ -63,7 +63,8 @@ BackgroundAgent::Start BackgroundAgent::start() {
 void BackgroundAgent::sync(bool smooth, When when, const char* why) {
     const auto settings = fetchSettings();
     BrightnessController* engine = BrightnessController::sharedInstance();
-    if (settingsBool(settings, kSingleMonitorDisabledKey) && engine->externalMonitors().empty()) {
+    if (settingsBool(settings, kSingleMonitorDisabledKey) &&
+        !engine->hasExternalMonitors(settings)) {
         skipped("no USB monitor is attached and \"singleMonitorDisabled\" is on");
         return;
     }

@@ -27,6 +27,7 @@
 #include "SharedRig.h"
 #include "engine/BrightnessController.h"
 #include "linux/LinuxMachine.h"
+#include "MemoryFolder.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 
@@ -39,16 +40,10 @@ class QuietLinuxMachine : public platform::linux_machine::LinuxMachine {
     void writeLog(const std::string&) override {}
 };
 
-std::optional<std::string> memoryFolder() {
-    if (access("/dev/shm", W_OK) == 0)
-        return std::string("/dev/shm");
-    return std::nullopt;
-}
-
 // One laptop for the process (the machine reads its root once); backlights
 // are added as the benchmarks ask for more.
 struct Laptop {
-    ScopedEnv tmpdir{"TMPDIR", memoryFolder()};
+    ScopedEnv tmpdir{"TMPDIR", bench_support::memoryFolder()};
     TempDir root;
     ScopedEnv sysroot{"PLATFORM_SYSROOT", root.path()};
     ScopedEnv noSystemBus{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (root / "no-system-bus")};

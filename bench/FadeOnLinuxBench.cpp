@@ -24,28 +24,16 @@
 #include "CoreGraphics/DisplayBackend.h"
 #include "engine/BrightnessController.h"
 #include "support/FuseHidraw.h"
+#include "MemoryFolder.h"
 #include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
 
 namespace {
 
-// A folder on tmpfs when there is one: like sysfs, it writes no blocks. (On
-// ext4, rewriting a truncated file forces its data out at every close, a cost
-// real backlights do not have.)
-std::optional<std::string> memoryFolder() {
-    if (access("/dev/shm", W_OK) == 0)
-        return std::string("/dev/shm");
-    return std::nullopt;
-}
-
-// One laptop for the whole process: the machine's root is read once.
-struct InMemoryTmpdir {
-    ScopedEnv tmpdir{"TMPDIR", memoryFolder()};
-};
-
-// The temporary folders are made after TMPDIR is set.
-struct Laptop : InMemoryTmpdir, LaptopOnLinux {
+// One laptop for the whole process: the machine's root is read once. The
+// temporary folders are made after TMPDIR is set.
+struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
     std::unique_ptr<FuseHidraw> fuse;
     BrightnessController* engine = nullptr;
     std::string why;

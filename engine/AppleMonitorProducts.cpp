@@ -1,6 +1,7 @@
 #include "engine/AppleMonitorProducts.h"
 
 #include "IOKit/hid/IOHIDManager.h"
+#include "engine/DisplayEdid.h"
 
 namespace duolume {
 namespace {
@@ -34,6 +35,10 @@ NSArray appleMonitorMatchingList() {
     for (const auto& p : kMoreAppleDisplayProducts)
         addProduct(list, p.productID);
     return list;
+}
+
+bool isAppleDisplay(const std::vector<std::uint8_t>& edid) {
+    return edidManufacturer(edid) == kAppleEdidManufacturer;
 }
 
 }  // namespace duolume

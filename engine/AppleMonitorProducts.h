@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "CoreFoundation/PropertyList.h"
 
@@ -72,5 +73,13 @@ const AppleDisplayProduct* moreAppleDisplayProduct(std::int64_t product);
 // One dictionary per product, the twelve in table order and then the second
 // table, each with exactly "ProductID" and "VendorID".
 NSArray appleMonitorMatchingList();
+
+// Apple's displays, external and built in, name their maker "APP" in their
+// EDID (every Apple display among the owners' records in
+// tests/data/real-data/edid/INDEX.tsv). They never get DDC/CI: writes are
+// reported to dim old Apple Cinema and Thunderbolt displays for good
+// (waydabber/BetterDisplay issue 625); they keep their USB road.
+inline constexpr const char* kAppleEdidManufacturer = "APP";
+bool isAppleDisplay(const std::vector<std::uint8_t>& edid);
 
 }  // namespace duolume

@@ -1,5 +1,5 @@
 // The brightness engine: the curve, transitions, the built-in display, USB
-// monitors and their watcher.
+// monitors and their watcher, and the monitors driven over DDC/CI.
 //
 // One engine per process, reached through sharedInstance() and never torn
 // down. Everything runs on the main thread; the USB monitor watcher's
@@ -7,15 +7,22 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "CoreFoundation/PropertyList.h"
 #include "CoreGraphics/CGTypes.h"
 #include "IOKit/IOKitTypes.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "IOKit/hid/IOHIDManager.h"
 #include "engine/ForeignBrightnessChange.h"
 #include "engine/MonitorBrightnessField.h"
+
+namespace duolume {
+class DdcMonitors;
+}
 
 class BrightnessController {
   public:
@@ -69,6 +76,12 @@ class BrightnessController {
     const std::unordered_set<IOHIDDeviceRef>& externalMonitors() const {
         return externalMonitorDeviceRefs;
     }
+    // The monitors driven over DDC/CI (DdcMonitors.h), beside the USB ones.
+    duolume::DdcMonitors& ddcMonitors() { return *ddcMonitors_; }
+    // Whether any monitor is attached: a USB monitor, or a DDC/CI monitor
+    // while `settings` let the engine drive them. Passes that switch on to
+    // the DDC/CI monitors, so monitors found while it was off are asked now.
+    bool hasExternalMonitors(const std::optional<NSDictionary>& settings);
 
     // For tests: while set, the base initialisation yields no object.
     static void setBaseInitialisationFailsForTesting(bool fails);
@@ -90,4 +103,5 @@ class BrightnessController {
     // Kept only so that an engine that goes away can silence its callbacks;
     // the shared engine never goes away.
     IOHIDManagerRef watcher_ = nullptr;
+    std::unique_ptr<duolume::DdcMonitors> ddcMonitors_;
 };

@@ -3,6 +3,7 @@
 
 #include "Foundation/NSException.h"
 #include "engine/BrightnessController.h"
+#include "engine/DdcMonitors.h"
 
 namespace {
 
@@ -36,6 +37,9 @@ BrightnessController::BrightnessController() {
     }
     externalMonitorDeviceRefs.reserve(2);
     setupExternalMonitorDeviceRef();
+    // Monitors on DDC/CI join like USB monitors: onto the curve at once.
+    ddcMonitors_ =
+        std::make_unique<duolume::DdcMonitors>([this] { updateDisplayBrightness(true); });
 }
 
 void BrightnessController::setBaseInitialisationFailsForTesting(bool fails) {

@@ -3,14 +3,15 @@
 // external monitors, interpolated linearly between whole levels.
 #include "engine/BrightnessController.h"
 #include "engine/CurveLookup.h"
+#include "engine/DdcMonitors.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 void BrightnessController::updateDisplayBrightness(bool smooth) {
     auto settings = duolume::fetchSettings();
-    if (duolume::settingsBool(settings, duolume::kSingleMonitorDisabledKey) &&
-        externalMonitorDeviceRefs.empty())
+    const bool monitors = hasExternalMonitors(settings);
+    if (duolume::settingsBool(settings, duolume::kSingleMonitorDisabledKey) && !monitors)
         return;
     double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
     updateDisplayBrightnessForAmbientLight(level, smooth);
@@ -20,7 +21,14 @@ void BrightnessController::updateDisplayBrightnessForAmbientLight(double level, 
     // A failure marker (or a level that names no points) reads no setting.
     if (!duolume::curveLevelIsUsable(level))
         return;
-    const auto targets = duolume::curveTargetsAt(level, duolume::fetchSettings());
+    const auto settings = duolume::fetchSettings();
+    ddcMonitors_->setDriven(duolume::ddcMonitorsWanted(settings));
+    const auto targets = duolume::curveTargetsAt(level, settings);
     if (targets)
         setBrightnessForInternalDisplay(targets->internal, targets->external, smooth);
+}
+
+bool BrightnessController::hasExternalMonitors(const std::optional<NSDictionary>& settings) {
+    ddcMonitors_->setDriven(duolume::ddcMonitorsWanted(settings));
+    return !externalMonitorDeviceRefs.empty() || ddcMonitors_->anyAttached();
 }

@@ -1,11 +1,13 @@
-// The brightness of the attached Apple USB monitors. Any display that is not
-// the built-in one stands for the whole set of monitors; each monitor gets
-// the brightness in the field it declares (MonitorBrightnessField.h).
+// The brightness of the attached monitors: the Apple USB monitors, each in
+// the field it declares (MonitorBrightnessField.h), and the monitors driven
+// over DDC/CI (DdcMonitors.h). Any display that is not the built-in one
+// stands for the whole set of monitors.
 #include <utility>
 #include <vector>
 
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/BrightnessController.h"
+#include "engine/DdcMonitors.h"
 #include "engine/MonitorBrightnessField.h"
 
 using duolume::MonitorBrightnessField;
@@ -31,10 +33,15 @@ double BrightnessController::getMonitorBrightness() {
         if (auto read = duolume::brightnessForPayload(field, payload.data(), length))
             cell = *read;
     }
+    // DDC/CI monitors answer from what they were last told or said.
+    if (auto read = ddcMonitors_->brightness())
+        cell = static_cast<float>(*read);
     return cell;
 }
 
 void BrightnessController::setMonitorBrightness(double brightness) {
+    // Never waits: each DDC/CI monitor's own writer sends what it needs.
+    ddcMonitors_->setBrightness(brightness);
     if (externalMonitorDeviceRefs.empty())
         return;
     // The payload is computed once for each kind of field, not per monitor.

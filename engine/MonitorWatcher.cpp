@@ -4,6 +4,7 @@
 #include "Foundation/NSLog.h"
 #include "engine/AppleMonitorProducts.h"
 #include "engine/BrightnessController.h"
+#include "engine/DdcMonitors.h"
 
 namespace {
 

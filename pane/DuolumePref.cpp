@@ -35,6 +35,7 @@ void DuolumePref::connectInterface() {
     c.outlet("ambientLightIndicator", ambientLightIndicator);
     c.outlet("mainSwitch", mainSwitch);
     c.outlet("singleMonitorSwitch", singleMonitorSwitch);
+    c.outlet("ddcMonitorsSwitch", ddcMonitorsSwitch);
     c.outlet("statusLine", statusLine);
     for (int level = 0; level < kCurveLevels; ++level) {
         c.outlet(curveKeyForLevel(kInternalPrefix, level), this->*kInternalSliders[level]);
@@ -42,6 +43,7 @@ void DuolumePref::connectInterface() {
     }
     c.action("mainSwitchClicked:", this, &DuolumePref::mainSwitchClicked);
     c.action("singleMonitorSwitchClicked:", this, &DuolumePref::singleMonitorSwitchClicked);
+    c.action("ddcMonitorsSwitchClicked:", this, &DuolumePref::ddcMonitorsSwitchClicked);
     c.action("sliderMoved:", this, &DuolumePref::sliderMoved);
     c.action("about:", this, &DuolumePref::about);
 }
@@ -59,6 +61,11 @@ void DuolumePref::mainViewDidLoad() {
     };
     show(mainSwitch, kEnabledKey);
     show(singleMonitorSwitch, kSingleMonitorDisabledKey);
+    // Its key says "switched off", so a domain without it shows it on.
+    if (ddcMonitorsSwitch) {
+        const bool off = settingsBool(settings, kDdcMonitorsDisabledKey);
+        ddcMonitorsSwitch->setObjectValue(PlistValue::integer(off ? 0 : 1));
+    }
     for (int level = 0; level < kCurveLevels; ++level) {
         show(this->*kInternalSliders[level], curveKeyForLevel(kInternalPrefix, level));
     }
@@ -110,6 +117,11 @@ void DuolumePref::mainSwitchClicked(NSButton* sender) {
 void DuolumePref::singleMonitorSwitchClicked(NSButton* sender) {
     setPrefs(sender->objectValue(), kSingleMonitorDisabledKey);
     refreshStatusLine();
+}
+
+void DuolumePref::ddcMonitorsSwitchClicked(NSButton* sender) {
+    const bool on = sender->objectValue().boolValue().value_or(false);
+    setPrefs(PlistValue::integer(on ? 0 : 1), kDdcMonitorsDisabledKey);
 }
 
 void DuolumePref::sliderMoved(NSSlider* sender) {

@@ -1,5 +1,6 @@
 // The Duolume preference pane: the main switch (synchronisation by the
-// background agent), the single-monitor switch, the brightness curve as 22
+// background agent), the single-monitor switch, the switch for monitors on
+// DDC/CI, the brightness curve as 22
 // sliders (built-in display and external monitors, one per ambient light
 // level 0 to 10), the live ambient light level, the about panel and the
 // hardware notice.
@@ -32,6 +33,7 @@ class DuolumePref : public NSPreferencePane {
     // Actions of the controls.
     void mainSwitchClicked(NSButton* sender);
     void singleMonitorSwitchClicked(NSButton* sender);
+    void ddcMonitorsSwitchClicked(NSButton* sender);
     void sliderMoved(NSSlider* sender);
     void about(NSControl* sender);
     void notifyAmbientLightChanged(const NSNotification& notification);
@@ -44,6 +46,8 @@ class DuolumePref : public NSPreferencePane {
     NSLevelIndicator* ambientLightIndicator = nullptr;
     NSButton* mainSwitch = nullptr;
     NSButton* singleMonitorSwitch = nullptr;
+    // "Also drive other monitors (DDC/CI)": on unless the person switched it off.
+    NSButton* ddcMonitorsSwitch = nullptr;
     NSSlider* internal0 = nullptr;
     NSSlider* internal1 = nullptr;
     NSSlider* internal2 = nullptr;

@@ -26,6 +26,8 @@ class DefaultsStorage;      // persistent defaults domains
 class DistributedNotificationBus;
 class TaskLauncher;
 class SessionServices;      // session bus name, wake from sleep, termination requests
+class AVServiceBackend;     // the displays' I2C channels (IOAVService)
+class DispatchQueue;        // dispatch queues
 
 struct OperatingSystemVersion {
     long majorVersion = 0;
@@ -78,6 +80,12 @@ public:
     virtual LightSensorBackend& lightSensor() = 0;
     virtual TaskLauncher& tasks() = 0;
     virtual SessionServices& session() = 0;
+    virtual AVServiceBackend& avServices() = 0;
+
+    // Dispatch queues (dispatch/DispatchQueue.h): a new serial queue, and the
+    // main thread's.
+    virtual std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) = 0;
+    virtual std::shared_ptr<DispatchQueue> mainDispatchQueue() = 0;
 
 private:
     bool mainThreadNeverWaits_ = false;

@@ -8,6 +8,9 @@ namespace duolume {
 inline const std::string kEnabledKey = "enabled";
 inline const std::string kSingleMonitorDisabledKey = "singleMonitorDisabled";
 inline const std::string kSuppressHardwareWarningKey = "suppressHardwareWarning";
+// True once the person switched off "Also drive other monitors (DDC/CI)";
+// absent (as in every domain written before the switch existed) means on.
+inline const std::string kDdcMonitorsDisabledKey = "ddcMonitorsDisabled";
 inline const std::string kInternalPrefix = "internal";
 inline const std::string kExternalPrefix = "external";
 

@@ -1,9 +1,13 @@
 #include "IOKit/IOKitLib.h"
 
+#include <functional>
 #include <map>
 #include <vector>
 
 #include "CoreGraphics/DisplayBackend.h"
+#include "IOKit/AVServiceBackend.h"
+#include "IOKit/IOAVService.h"
+#include "IOKit/IOKitInternal.h"
 #include "IOKit/LightSensorBackend.h"
 #include "Machine.h"
 
@@ -27,6 +31,11 @@ std::map<io_iterator_t, Iterator>& iterators() {
     return table;
 }
 
+std::map<io_object_t, std::function<void()>>& releaseHandlers() {
+    static std::map<io_object_t, std::function<void()>> table;
+    return table;
+}
+
 std::string providerClass(const CFMutableDictionaryRef& matching) {
     if (!matching) return {};
     auto it = matching->find("IOProviderClass");
@@ -41,6 +50,7 @@ std::vector<io_service_t> servicesOfClass(const std::string& cls) {
         io_service_t s = m.lightSensor().lmuService();
         if (s) return {s};
     }
+    if (cls == kIOAVServiceClassName) return m.avServices().services();
     return {};
 }
 
@@ -60,10 +70,7 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t mainPort, CFMutableDictio
                                             ", " + cls + ")");
     if (mainPort != kIOMainPortDefault && mainPort != kIOMasterPortDefault) return kIOReturnBadArgument;
     if (!matching || !existing) return kIOReturnBadArgument;
-    static io_iterator_t nextHandle = kFirstIteratorHandle;
-    io_iterator_t handle = nextHandle++;
-    iterators()[handle] = Iterator{servicesOfClass(cls), 0};
-    *existing = handle;
+    *existing = platform::iokit::createIterator(servicesOfClass(cls));
     return kIOReturnSuccess;
 }
 
@@ -86,5 +93,40 @@ io_object_t IOIteratorNext(io_iterator_t iterator) {
 kern_return_t IOObjectRelease(io_object_t object) {
     platform::Machine::current().recordCall("IOObjectRelease(" + std::to_string(object) + ")");
     iterators().erase(object);
+    auto handler = releaseHandlers().find(object);
+    if (handler != releaseHandlers().end()) {
+        auto released = std::move(handler->second);
+        releaseHandlers().erase(handler);
+        released();
+    }
     return kIOReturnSuccess;
 }
+
+std::optional<PlistValue> IORegistryEntryCreateCFProperty(io_registry_entry_t entry,
+                                                          const std::string& key, CFAllocatorRef,
+                                                          IOOptionBits) {
+    platform::Machine::current().recordCall("IORegistryEntryCreateCFProperty(" +
+                                            std::to_string(entry) + ", " + key + ")");
+    return platform::Machine::current().avServices().property(entry, key);
+}
+
+namespace platform::iokit {
+
+io_iterator_t createIterator(std::vector<io_service_t> services) {
+    static io_iterator_t nextHandle = kFirstIteratorHandle;
+    io_iterator_t handle = nextHandle++;
+    iterators()[handle] = Iterator{std::move(services), 0};
+    return handle;
+}
+
+void appendToIterator(io_iterator_t iterator, const std::vector<io_service_t>& services) {
+    auto it = iterators().find(iterator);
+    if (it != iterators().end())
+        it->second.services.insert(it->second.services.end(), services.begin(), services.end());
+}
+
+void onRelease(io_object_t object, std::function<void()> released) {
+    releaseHandlers()[object] = std::move(released);
+}
+
+}  // namespace platform::iokit

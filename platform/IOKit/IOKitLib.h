@@ -2,12 +2,15 @@
 //
 // Services are provided by the machine's back-ends by class name:
 // "IODisplayConnect" by the display back-end, "AppleLMUController" by the
-// light sensor back-end. Iterators live here.
+// light sensor back-end, "DCPAVServiceProxy" by the AV service back-end.
+// Iterators live here.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "CoreFoundation/CFBase.h"
 #include "CoreFoundation/PropertyList.h"
 #include "IOKit/IOKitTypes.h"
 
@@ -27,4 +30,10 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t mainPort, CFMutableDictio
                                            io_iterator_t* existing);
 io_service_t IOServiceGetMatchingService(mach_port_t mainPort, CFMutableDictionaryRef matching);
 io_object_t IOIteratorNext(io_iterator_t iterator);
+// Releasing a notification's iterator (IONotificationPort.h) ends the notification.
 kern_return_t IOObjectRelease(io_object_t object);
+// A copy of the entry's property `key`; absent when the entry has none.
+std::optional<PlistValue> IORegistryEntryCreateCFProperty(io_registry_entry_t entry,
+                                                          const std::string& key,
+                                                          CFAllocatorRef allocator,
+                                                          IOOptionBits options);

@@ -8,6 +8,7 @@ using IOReturn = kern_return_t;
 using mach_port_t = std::uint32_t;
 using io_object_t = std::uint32_t;
 using io_service_t = io_object_t;
+using io_registry_entry_t = io_object_t;
 using io_iterator_t = io_object_t;
 using io_connect_t = io_object_t;
 using task_port_t = mach_port_t;

@@ -1,13 +1,14 @@
-// Notification ports and interest notifications: a service's messages are
-// queued on the port and handed to their handlers by the port's run-loop
-// source, so they arrive only while the run loop runs in a mode the source
-// was added for.
+// Notification ports, interest notifications and matching notifications: a
+// service's messages, and the arrival and removal of services, are queued on
+// the port and handed to their handlers by the port's run-loop source, so
+// they arrive only while the run loop runs in a mode the source was added for.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "IOKit/IOKitLib.h"
 #include "IOKit/IOKitTypes.h"
 
 using natural_t = std::uint32_t;
@@ -33,3 +34,21 @@ kern_return_t IOServiceAddInterestNotification(const IONotificationPortRef& noti
                                                io_service_t service, const char* interestType,
                                                IOServiceInterestCallback callback, void* refCon,
                                                io_object_t* notification);
+
+// Matching notifications: services of the matching description's class that
+// appear (first match) or go away (terminated).
+inline constexpr const char* kIOFirstMatchNotification = "IOServiceFirstMatch";
+inline constexpr const char* kIOTerminatedNotification = "IOServiceTerminate";
+
+using IOServiceMatchingCallback = void (*)(void* refcon, io_iterator_t iterator);
+
+// Calls `callback` with `refCon` and the iterator stored in `notification`
+// whenever services matching `matching` (which is consumed) appear or go
+// away. For first match the iterator already holds the services present now;
+// each call finds the new ones in it. Releasing the iterator
+// (IOObjectRelease) ends the notification.
+kern_return_t IOServiceAddMatchingNotification(const IONotificationPortRef& notifyPort,
+                                               const char* notificationType,
+                                               CFMutableDictionaryRef matching,
+                                               IOServiceMatchingCallback callback, void* refCon,
+                                               io_iterator_t* notification);

@@ -7,12 +7,14 @@
 
 namespace platform::linux_machine {
 
-HotplugWatch::HotplugWatch(std::function<void()> changed) : changed_(std::move(changed)) {
+HotplugWatch::HotplugWatch(const std::vector<std::string>& subsystems, const std::string& unwatched,
+                           std::function<void()> changed)
+    : changed_(std::move(changed)) {
     std::string why;
-    events_ = DeviceEvents::open({"hidraw", "backlight"}, false, &why);
+    events_ = DeviceEvents::open(subsystems, false, &why);
     if (!events_) {
         NSLog("%s", why.c_str());
-        NSLog("USB monitor hot-plug is not watched; monitors present now are still used");
+        NSLog("%s", unwatched.c_str());
         return;
     }
     source_ = g_unix_fd_add(events_->fd(), G_IO_IN,

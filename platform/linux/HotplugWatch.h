@@ -1,10 +1,13 @@
-// Tells the HID back-end that hidraw devices or backlights may have come or
+// Tells a back-end that devices of some subsystems (hidraw and backlights for
+// the HID back-end, drm and i2c-dev for the AV services) may have come or
 // gone, on GLib's default main context (the main thread's run loop), through
 // udev or, under a moved file system root, inotify (DeviceEvents.h).
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "linux/DeviceEvents.h"
 
@@ -12,7 +15,9 @@ namespace platform::linux_machine {
 
 class HotplugWatch {
   public:
-    explicit HotplugWatch(std::function<void()> changed);
+    // `unwatched` is logged when no change can be seen.
+    HotplugWatch(const std::vector<std::string>& subsystems, const std::string& unwatched,
+                 std::function<void()> changed);
     ~HotplugWatch();
     HotplugWatch(const HotplugWatch&) = delete;
     HotplugWatch& operator=(const HotplugWatch&) = delete;

@@ -44,7 +44,10 @@ IOReturn LinuxHID::open(Listener* listener) {
     if (!listener)
         return kIOReturnBadArgument;
     if (!watch_)
-        watch_ = std::make_unique<HotplugWatch>([this] { rescan(); });
+        watch_ = std::make_unique<HotplugWatch>(
+            std::vector<std::string>{"hidraw", "backlight"},
+            "USB monitor hot-plug is not watched; monitors present now are still used",
+            [this] { rescan(); });
     rescan();  // catches up the listeners already open
     listeners_.push_back(listener);
     // The present devices, as a copy: a callback may open another listener.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "linux/GLibRunLoop.h"
+#include "linux/LinuxDispatch.h"
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
@@ -17,7 +18,10 @@ LinuxMachine::LinuxMachine() : defaults_(*this), bus_(*this), tasks_(*this), ses
     openlog(program_invocation_short_name, LOG_PID, LOG_USER);
 }
 
-LinuxMachine::~LinuxMachine() = default;
+// Queue threads may still be in a block that asks this machine for the time.
+LinuxMachine::~LinuxMachine() {
+    stopThreadQueues();
+}
 
 LinuxMachine& LinuxMachine::installNew() {
     auto machine = std::make_unique<LinuxMachine>();
@@ -73,6 +77,14 @@ OperatingSystemVersion LinuxMachine::operatingSystemVersion() {
 std::optional<std::string> LinuxMachine::userLibraryFolder() {
     if (auto data = environment("XDG_DATA_HOME")) return *data;
     return homeFolder() + "/.local/share";
+}
+
+std::shared_ptr<DispatchQueue> LinuxMachine::createDispatchQueue(const std::string& label) {
+    return createThreadQueue(label);
+}
+
+std::shared_ptr<DispatchQueue> LinuxMachine::mainDispatchQueue() {
+    return mainContextQueue();
 }
 
 }  // namespace platform::linux_machine

@@ -1,12 +1,14 @@
 // The real machine: Linux with GLib's main context as the run loop, syslog,
 // property-list files for defaults, the D-Bus session bus for distributed
 // notifications, sysfs for displays, backlights and light sensors, hidraw and
-// udev for USB monitors.
+// udev for USB monitors, i2c-dev for the other monitors, threads for dispatch
+// queues.
 #pragma once
 
 #include <memory>
 
 #include "Machine.h"
+#include "linux/LinuxAVServices.h"
 #include "linux/LinuxDefaults.h"
 #include "linux/LinuxDisplays.h"
 #include "linux/LinuxDistributedBus.h"
@@ -40,6 +42,9 @@ public:
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
     SessionServices& session() override { return session_; }
+    AVServiceBackend& avServices() override { return avServices_; }
+    std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) override;
+    std::shared_ptr<DispatchQueue> mainDispatchQueue() override;
 
     // Also receives every log line (tests read the log here).
     std::function<void(const std::string&)> logObserver;
@@ -52,6 +57,7 @@ private:
     LinuxLightSensor lightSensor_;
     LinuxTasks tasks_;
     LinuxSession session_;
+    LinuxAVServices avServices_;
 };
 
 }  // namespace platform::linux_machine

@@ -1,5 +1,6 @@
 #include "sim/SimMachine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -15,9 +16,19 @@ SimMachine& SimMachine::installNew() {
 }
 
 void SimMachine::sleepMicroseconds(std::uint32_t usec) {
+    if (dispatch_.inBlock()) {
+        dispatch_.advanceBlockClock(usec / 1e6);
+        return;
+    }
     sleeps.push_back(usec);
     recordCall("usleep(" + std::to_string(usec) + ")");
     clock_ += usec / 1e6;
+    dispatch_.runUntil(clock_);
+}
+
+void SimMachine::advanceClock(double seconds) {
+    clock_ += seconds;
+    dispatch_.runUntil(clock_);
 }
 
 CFRunLoopRunResult SimMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode,
@@ -28,8 +39,15 @@ CFRunLoopRunResult SimMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& 
         if (rl->stopRequested) return kCFRunLoopRunStopped;
         if (handled > 0 && returnAfterSourceHandled) return kCFRunLoopRunHandledSource;
         if (rl->hasSignalledSource(mode)) continue;
-        if (!rl->hasAnythingIn(mode) && !std::isfinite(seconds)) return kCFRunLoopRunFinished;
-        double next = rl->nextTimerDate(mode);
+        // Queue blocks due by now run first; they may post to this loop.
+        const double queued = dispatch_.nextStart();
+        if (queued <= clock_) {
+            dispatch_.runUntil(clock_);
+            continue;
+        }
+        if (!rl->hasAnythingIn(mode) && !std::isfinite(queued) && !std::isfinite(seconds))
+            return kCFRunLoopRunFinished;
+        double next = std::min(rl->nextTimerDate(mode), queued);
         if (next <= deadline) {
             if (next > clock_) clock_ = next;
             continue;

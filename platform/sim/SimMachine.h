@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "Machine.h"
+#include "sim/SimAVServices.h"
 #include "sim/SimDefaults.h"
+#include "sim/SimDispatch.h"
 #include "sim/SimDisplays.h"
 #include "sim/SimDistributedBus.h"
 #include "sim/SimHID.h"
@@ -28,7 +30,8 @@ public:
     static SimMachine& installNew();
 
     // Machine
-    double absoluteTime() override { return clock_; }
+    // Inside a dispatch queue's block, that block's own clock.
+    double absoluteTime() override { return dispatch_.inBlock() ? dispatch_.blockClock() : clock_; }
     void sleepMicroseconds(std::uint32_t usec) override;
     CFRunLoopRunResult runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode, double seconds,
                                   bool returnAfterSourceHandled) override;
@@ -46,11 +49,17 @@ public:
     LightSensorBackend& lightSensor() override { return lightSensor_; }
     TaskLauncher& tasks() override { return tasks_; }
     SessionServices& session() override { return session_; }
+    AVServiceBackend& avServices() override { return avServices_; }
+    std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) override {
+        return dispatch_.createQueue(label);
+    }
+    std::shared_ptr<DispatchQueue> mainDispatchQueue() override { return dispatch_.mainQueue(); }
 
     // Runs the current run loop in the default mode for `seconds` of virtual time.
     void runFor(double seconds);
-    // Moves the clock without running anything (as if the thread were busy).
-    void advanceClock(double seconds) { clock_ += seconds; }
+    // Moves the main thread's clock without running its run loop (as if the
+    // thread were busy); dispatch queues carry on meanwhile.
+    void advanceClock(double seconds);
 
     // Uses another defaults storage (for example the real settings files)
     // in place of the in-memory one.
@@ -66,11 +75,13 @@ public:
     SimLightSensor& simLightSensor() { return lightSensor_; }
     SimTasks& simTasks() { return tasks_; }
     SimSession& simSession() { return session_; }
+    SimAVServices& simAVServices() { return avServices_; }
+    SimDispatch& simDispatch() { return dispatch_; }
 
     // Journals and settings, open to tests.
     std::vector<std::string> logLines;
     std::vector<std::string> calls;
-    std::vector<std::uint32_t> sleeps;  // every usleep, in microseconds
+    std::vector<std::uint32_t> sleeps;  // every usleep of the main thread, in microseconds
     OperatingSystemVersion osVersion{14, 0, 0};
     std::optional<std::string> libraryFolder;
 
@@ -85,6 +96,8 @@ private:
     SimLightSensor lightSensor_;
     SimTasks tasks_;
     SimSession session_;
+    SimAVServices avServices_;
+    SimDispatch dispatch_;
 };
 
 }  // namespace platform::sim

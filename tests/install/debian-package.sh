@@ -50,7 +50,8 @@ for path in /usr/bin/prefpane-host /usr/libexec/duolume/launchctl \
             /usr/share/applications/org.duolume.Duolume.desktop \
             /usr/share/icons/hicolor/256x256/apps/org.duolume.Duolume.png \
             /usr/share/metainfo/org.duolume.Duolume.metainfo.xml \
-            /usr/lib/udev/rules.d/70-duolume.rules \
+            /usr/lib/udev/rules.d/70-duolume.rules /usr/lib/udev/rules.d/71-duolume-ddc.rules \
+            /usr/lib/modules-load.d/duolume-i2c-dev.conf \
             /usr/share/doc/duolume/copyright /usr/share/doc/duolume/changelog.gz \
             /usr/share/man/man1/prefpane-host.1.gz /usr/share/man/man1/duolume-launchctl.1.gz; do
     grep -qxF "$path" "$work/contents" || fail "the package lacks $path"
@@ -101,7 +102,7 @@ case "$status" in not-installed | config-files) ;; *) fail "after dpkg -r, duolu
 [ -z "$(dpkg-query -W -f='${Conffiles}' duolume 2>/dev/null)" ] || fail "the package left configuration files"
 left=0
 while read -r path; do
-    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | /usr/bin/prefpane-host | /usr/libexec/duolume/launchctl)
+    case "$path" in /usr/lib/duolume* | */org.duolume.* | */70-duolume.rules | */71-duolume-ddc.rules | */duolume-i2c-dev.conf | /usr/bin/prefpane-host | /usr/libexec/duolume/launchctl)
         if [ -e "$path" ]; then echo "left behind: $path"; left=1; fi ;;
     esac
 done <"$work/contents"

@@ -47,6 +47,8 @@ expected=(
     share/icons/hicolor/256x256/apps/org.duolume.Duolume.png
     share/metainfo/org.duolume.Duolume.metainfo.xml
     lib/udev/rules.d/70-duolume.rules
+    lib/udev/rules.d/71-duolume-ddc.rules
+    lib/modules-load.d/duolume-i2c-dev.conf
     share/doc/duolume/copyright
     share/doc/duolume/changelog.gz
     share/man/man1/prefpane-host.1.gz

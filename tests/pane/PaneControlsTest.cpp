@@ -113,6 +113,21 @@ TEST(PaneControls, SingleMonitorSwitchStoresAndAppliesNothing) {
     EXPECT_TRUE(h.sim().simTasks().launches.empty());
 }
 
+TEST(PaneControls, DdcMonitorsSwitchShowsOnUntilSwitchedOffAndStoresThat) {
+    NSDictionary stored = duolume::initialSettings();
+    ControlsHarness h(stored);  // written before the switch existed: no key
+    EXPECT_TRUE(h.checkBox("ddcMonitorsSwitch")->isChecked());
+    h.click("ddcMonitorsSwitch");
+    EXPECT_EQ(h.domain()->at("ddcMonitorsDisabled"), PlistValue::integer(1));
+    h.click("ddcMonitorsSwitch");
+    EXPECT_EQ(h.domain()->at("ddcMonitorsDisabled"), PlistValue::integer(0));
+    EXPECT_EQ(h.changePosts(), 2);
+    EXPECT_EQ(h.displayWrites(), 0u);
+    stored["ddcMonitorsDisabled"] = PlistValue::boolean(true);
+    ControlsHarness off(stored);
+    EXPECT_FALSE(off.checkBox("ddcMonitorsSwitch")->isChecked());
+}
+
 TEST(PaneControls, MainSwitchStoresAndAnnouncesBeforeTheAgentIsLoadedOrUnloaded) {
     testing_support::TempDir library;
     ControlsHarness h;

@@ -1,6 +1,7 @@
-// The udev rule that lets the logged-in user reach the monitors: it must
-// cover exactly the twelve monitors and the second table, run before the seat
-// rules apply the "uaccess" tag, and open nothing to everyone.
+// The udev rules that let the logged-in user reach the monitors: they must
+// cover exactly the twelve monitors and the second table, and the DDC/CI
+// buses of display controllers, run before the seat rules apply the
+// "uaccess" tag, and open nothing to everyone.
 #include <gtest/gtest.h>
 
 #include <fnmatch.h>
@@ -14,8 +15,8 @@ namespace {
 
 const std::string kRulePath = std::string(DUOLUME_SOURCE_DIR) + "/packaging/udev/70-duolume.rules";
 
-std::vector<std::string> ruleLines() {
-    std::istringstream in(testing_support::readFile(kRulePath));
+std::vector<std::string> ruleLines(const std::string& path = kRulePath) {
+    std::istringstream in(testing_support::readFile(path));
     std::vector<std::string> lines;
     std::string line, joined;
     while (std::getline(in, line)) {
@@ -106,4 +107,29 @@ TEST(UdevRule, RunsBeforeTheSeatRulesAndOpensNothingToEveryone) {
         }
     }
     EXPECT_TRUE(backlight) << "appledisplay brightness made writable by group video";
+}
+
+TEST(UdevRule, DdcBusesOfDisplayControllersOnlyAndI2cDevAtBoot) {
+    const std::string rule = std::string(DUOLUME_SOURCE_DIR) + "/packaging/udev/71-duolume-ddc.rules";
+    EXPECT_LT(std::string("71-duolume-ddc.rules"), std::string("73-seat-late.rules"));
+    int grants = 0;
+    for (const auto& line : ruleLines(rule)) {
+        if (line.find("TAG+=\"uaccess\"") == std::string::npos)
+            continue;
+        ++grants;
+        EXPECT_EQ(matchValue(line, "SUBSYSTEM"), "i2c-dev");
+        EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "i2c-5"));
+        EXPECT_TRUE(udevMatches(matchValue(line, "KERNEL"), "i2c-12"));
+        // PCI classes (the device's, or a parent's): VGA and other display
+        // controllers, never an SMBus controller or a sensor hub.
+        const std::string pciClass = matchValue(line, "ATTRS\\{class\\}");
+        for (const char* display : {"0x030000", "0x030200", "0x038000"})
+            EXPECT_TRUE(udevMatches(pciClass, display)) << display;
+        for (const char* other : {"0x0c0500", "0x118000", "0x088000", "0x000300"})
+            EXPECT_FALSE(udevMatches(pciClass, other)) << other;
+    }
+    EXPECT_EQ(grants, 1);
+    const std::string modules = testing_support::readFile(std::string(DUOLUME_SOURCE_DIR) +
+                                                          "/packaging/duolume-i2c-dev.conf");
+    EXPECT_NE(modules.find("\ni2c-dev\n"), std::string::npos) << modules;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #ifdef DUOLUME_HAVE_FUSE3
@@ -65,14 +66,15 @@ struct FuseHidrawOps {
         auto* fs = self(req);
         std::unique_lock lock(fs->mutex_);
         auto* m = parent == FUSE_ROOT_ID ? fs->byNode(name) : nullptr;
-        if (!m || !m->present) {
+        auto* extra = parent == FUSE_ROOT_ID && !m ? fs->extraByName(name) : nullptr;
+        if ((!m || !m->present) && !extra) {
             lock.unlock();
             fuse_reply_err(req, ENOENT);
             return;
         }
         fuse_entry_param e{};
-        e.ino = m->inode;
-        e.attr = attributes(m->inode);
+        e.ino = m ? m->inode : extra->inode;
+        e.attr = attributes(e.ino);
         lock.unlock();
         fuse_reply_entry(req, &e);  // no caching: an unplug shows at once
     }
@@ -96,6 +98,10 @@ struct FuseHidrawOps {
                 if (m->present)
                     entries.emplace_back(m->node, m->inode);
             }
+            for (auto& n : fs->extraNodes_) {
+                if (n.present)
+                    entries.emplace_back(n.name, n.inode);
+            }
         }
         std::vector<char> buf(size);
         size_t used = 0;
@@ -114,7 +120,9 @@ struct FuseHidrawOps {
         auto* fs = self(req);
         std::unique_lock lock(fs->mutex_);
         auto* m = fs->byInode(ino);
-        bool ok = m && m->present;
+        auto* extra = fs->extraByInode(ino);
+        bool ok = (m && m->present) || (extra && extra->present);
+        fi->fh = fs->nextFile_++;
         lock.unlock();
         if (!ok) {
             fuse_reply_err(req, ENODEV);
@@ -127,9 +135,58 @@ struct FuseHidrawOps {
     // A plain write stands for a sysfs attribute's: taken whole while the
     // node is there, ENODEV once it is unplugged, as the kernel answers on an
     // open attribute of a removed device (fs/kernfs/file.c).
-    static void write(fuse_req_t req, fuse_ino_t ino, const char*, size_t size, off_t,
-                      fuse_file_info*) {
+    // The node's own answer, after the time the device takes.
+    static std::shared_ptr<FuseHidraw::Node> extraNode(FuseHidraw* fs, fuse_ino_t ino, bool* gone) {
+        std::lock_guard lock(fs->mutex_);
+        auto* extra = fs->extraByInode(ino);
+        *gone = extra && !extra->present;
+        return extra && extra->present ? extra->node : nullptr;
+    }
+
+    static void answer(FuseHidraw* fs, fuse_req_t req, const FuseHidraw::Node::Reply& r,
+                       std::function<void()> success) {
+        fs->replyLater(r.delaySeconds, [req, result = r.result, success = std::move(success)] {
+            if (result < 0)
+                fuse_reply_err(req, -result);
+            else
+                success();
+        });
+    }
+
+    static void read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t, fuse_file_info* fi) {
         auto* fs = self(req);
+        bool gone = false;
+        auto node = extraNode(fs, ino, &gone);
+        if (!node) {
+            fuse_reply_err(req, gone ? ENODEV : ENOSYS);
+            return;
+        }
+        auto r = node->read(fi->fh, size);
+        answer(fs, req, r, [req, data = r.data] {
+            fuse_reply_buf(req, reinterpret_cast<const char*>(data.data()), data.size());
+        });
+    }
+
+    static void release(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+        bool gone = false;
+        if (auto node = extraNode(self(req), ino, &gone))
+            node->release(fi->fh);
+        fuse_reply_err(req, 0);
+    }
+
+    static void write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_t,
+                      fuse_file_info* fi) {
+        auto* fs = self(req);
+        bool gone = false;
+        if (auto node = extraNode(fs, ino, &gone)) {
+            auto r = node->write(fi->fh, reinterpret_cast<const std::uint8_t*>(buf), size);
+            answer(fs, req, r, [req, r] { fuse_reply_write(req, static_cast<size_t>(r.result)); });
+            return;
+        }
+        if (gone) {
+            fuse_reply_err(req, ENODEV);
+            return;
+        }
         std::unique_lock lock(fs->mutex_);
         auto* m = fs->byInode(ino);
         bool ok = m && m->present;
@@ -140,13 +197,24 @@ struct FuseHidrawOps {
             fuse_reply_err(req, ENODEV);
     }
 
-    static void ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file_info*,
-                      unsigned flags, const void* in, size_t inSize, size_t outSize) {
+    static void ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void* arg,
+                      fuse_file_info* fi, unsigned flags, const void* in, size_t inSize,
+                      size_t outSize) {
         if (flags & FUSE_IOCTL_COMPAT) {
             fuse_reply_err(req, ENOSYS);
             return;
         }
         auto* fs = self(req);
+        bool gone = false;
+        if (auto node = extraNode(fs, ino, &gone)) {
+            auto r = node->ioctl(fi->fh, cmd, reinterpret_cast<unsigned long>(arg));
+            answer(fs, req, r, [req, r] { fuse_reply_ioctl(req, r.result, nullptr, 0); });
+            return;
+        }
+        if (gone) {
+            fuse_reply_err(req, ENODEV);
+            return;
+        }
         const bool set = _IOC_NR(cmd) == _IOC_NR(HIDIOCSFEATURE(0));
         const bool get = _IOC_NR(cmd) == _IOC_NR(HIDIOCGFEATURE(0));
         if (_IOC_TYPE(cmd) != 'H' || (!set && !get)) {
@@ -215,6 +283,8 @@ struct FuseHidrawOps {
             o.open = open;
             o.ioctl = ioctl;
             o.write = write;
+            o.read = read;
+            o.release = release;
             return o;
         }();
         return &ops;
@@ -258,6 +328,7 @@ std::unique_ptr<FuseHidraw> FuseHidraw::mount(const std::string& mountPoint, std
     }
     fs->stopFd_ = eventfd(0, EFD_CLOEXEC);
     fs->thread_ = std::thread([raw = fs.get()] { raw->serve(); });
+    fs->replier_ = std::thread([raw = fs.get()] { raw->replyDelayed(); });
     return fs;
 }
 
@@ -289,12 +360,63 @@ void FuseHidraw::serve() {
     free(buf.mem);
 }
 
+namespace {
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+void FuseHidraw::replyLater(double delaySeconds, std::function<void()> reply) {
+    if (delaySeconds <= 0) {
+        reply();
+        return;
+    }
+    {
+        std::lock_guard lock(delayedMutex_);
+        delayed_.emplace_back(steadySeconds() + delaySeconds, std::move(reply));
+    }
+    delayedWake_.notify_all();
+}
+
+void FuseHidraw::replyDelayed() {
+    std::unique_lock lock(delayedMutex_);
+    for (;;) {
+        auto first = std::min_element(delayed_.begin(), delayed_.end(),
+                                      [](auto& a, auto& b) { return a.first < b.first; });
+        // Stopping answers what is left at once: the kernel waits for every request.
+        if (first != delayed_.end() && (stopping_ || first->first <= steadySeconds())) {
+            auto reply = std::move(first->second);
+            delayed_.erase(first);
+            lock.unlock();
+            reply();
+            lock.lock();
+            continue;
+        }
+        if (stopping_)
+            return;
+        if (first == delayed_.end())
+            delayedWake_.wait(lock);
+        else
+            delayedWake_.wait_for(lock,
+                                  std::chrono::duration<double>(first->first - steadySeconds()));
+    }
+}
+
 FuseHidraw::~FuseHidraw() {
     if (thread_.joinable()) {
         std::uint64_t one = 1;
         if (write(stopFd_, &one, sizeof one) < 0) {
         }
         thread_.join();
+    }
+    if (replier_.joinable()) {
+        {
+            std::lock_guard lock(delayedMutex_);
+            stopping_ = true;
+        }
+        delayedWake_.notify_all();
+        replier_.join();
     }
     if (session_) {
         fuse_session_unmount(session_);
@@ -320,6 +442,10 @@ std::unique_ptr<FuseHidraw> FuseHidraw::mount(const std::string&, std::string* w
 }
 
 void FuseHidraw::serve() {}
+void FuseHidraw::replyLater(double, std::function<void()> reply) {
+    reply();
+}
+void FuseHidraw::replyDelayed() {}
 FuseHidraw::~FuseHidraw() = default;
 
 #endif
@@ -340,6 +466,34 @@ const FuseHidraw::Monitor* FuseHidraw::byNode(const std::string& node) const {
             found = m.get();
     }
     return found;
+}
+
+FuseHidraw::ExtraNode* FuseHidraw::extraByInode(std::uint64_t inode) {
+    for (auto& n : extraNodes_) {
+        if (n.inode == inode)
+            return &n;
+    }
+    return nullptr;
+}
+
+FuseHidraw::ExtraNode* FuseHidraw::extraByName(const std::string& name) {
+    for (auto& n : extraNodes_) {
+        if (n.name == name && n.present)
+            return &n;
+    }
+    return nullptr;
+}
+
+void FuseHidraw::addNode(const std::string& name, std::shared_ptr<Node> node) {
+    std::lock_guard lock(mutex_);
+    // Inodes of their own range, apart from the monitors'.
+    extraNodes_.push_back({name, 1000 + extraNodes_.size(), true, std::move(node)});
+}
+
+void FuseHidraw::removeNode(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    if (auto* n = extraByName(name))
+        n->present = false;
 }
 
 FuseHidraw::Monitor* FuseHidraw::byInode(std::uint64_t inode) {

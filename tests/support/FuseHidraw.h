@@ -12,8 +12,14 @@
 //
 // Requests are served on a thread of the fixture's own, so the process that
 // mounted the file system can use it (tests and the virtual-laptop program).
+//
+// Other kinds of device node can live beside the monitors (an I2C bus with a
+// DDC/CI monitor, FuseI2cBus.h): each answers plain reads, writes and
+// ioctls itself, and may take its time, as a slow device does, without
+// holding up the other nodes.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -70,6 +76,26 @@ class FuseHidraw {
     std::vector<std::uint8_t> lastPayload(const std::string& node) const;
     int reads(const std::string& node) const;
 
+    // A node of another kind. Its calls run on the file system's thread, one
+    // at a time; `file` tells the open files apart.
+    class Node {
+      public:
+        struct Reply {
+            int result = 0;                  // bytes done, or -errno
+            std::vector<std::uint8_t> data;  // what a read returns
+            double delaySeconds = 0;         // the device's time, before the reply
+        };
+        virtual ~Node() = default;
+        virtual Reply write(std::uint64_t file, const std::uint8_t* bytes, std::size_t size) = 0;
+        virtual Reply read(std::uint64_t file, std::size_t size) = 0;
+        // An ioctl that carries no data: its argument as a number.
+        virtual Reply ioctl(std::uint64_t file, unsigned command, unsigned long argument) = 0;
+        virtual void release(std::uint64_t file) { (void)file; }
+    };
+    void addNode(const std::string& name, std::shared_ptr<Node> node);
+    // The node vanishes; its open files fail with ENODEV.
+    void removeNode(const std::string& name);
+
   private:
     struct Monitor {
         std::string node;
@@ -83,6 +109,12 @@ class FuseHidraw {
         int unplugAfter = -1;
         std::function<void()> unplugged;
     };
+    struct ExtraNode {
+        std::string name;
+        std::uint64_t inode = 0;
+        bool present = true;
+        std::shared_ptr<Node> node;
+    };
     friend struct FuseHidrawOps;
 
     explicit FuseHidraw(std::string mountPoint) : mountPoint_(std::move(mountPoint)) {}
@@ -90,6 +122,11 @@ class FuseHidraw {
     Monitor* byNode(const std::string& node);
     const Monitor* byNode(const std::string& node) const;
     Monitor* byInode(std::uint64_t inode);
+    ExtraNode* extraByInode(std::uint64_t inode);
+    ExtraNode* extraByName(const std::string& name);
+    // Runs `reply` after `delaySeconds` on the replying thread, or at once.
+    void replyLater(double delaySeconds, std::function<void()> reply);
+    void replyDelayed();
 
     std::string mountPoint_;
     fuse_session* session_ = nullptr;
@@ -97,7 +134,15 @@ class FuseHidraw {
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Monitor>> monitors_;
+    std::vector<ExtraNode> extraNodes_;
+    std::uint64_t nextFile_ = 1;
     std::function<void(const std::string&, std::uint32_t)> writeObserver_;
+
+    std::mutex delayedMutex_;
+    std::condition_variable delayedWake_;
+    std::vector<std::pair<double, std::function<void()>>> delayed_;
+    bool stopping_ = false;
+    std::thread replier_;
 };
 
 }  // namespace testing_support

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "sim/SimAVServices.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -70,6 +71,8 @@ std::string VirtualLaptop::addConnector(const Connector& c) {
         writeBytes(folder + "/edid", *c.edid);
     if (c.connectorId)
         writeFile(folder + "/connector_id", std::to_string(c.connectorId) + "\n");
+    if (c.ddcBus >= 0)
+        makeRelativeLink(cardFolder(c.card) + "/i2c-" + std::to_string(c.ddcBus), folder + "/ddc");
     makeRelativeLink(folder, sys("class/drm/" + full));
     setConnectorState(full, c.connected, c.enabled);
     return full;
@@ -103,27 +106,36 @@ std::uint32_t VirtualLaptop::manufacturerNumber(const std::string& m) {
 }
 
 std::vector<std::uint8_t> VirtualLaptop::makeEdid(const std::string& manufacturer,
-                                                  std::uint16_t product, std::uint32_t serial) {
-    std::vector<std::uint8_t> e(128, 0);
-    const std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-    std::copy(header, header + 8, e.begin());
-    std::uint32_t m = manufacturerNumber(manufacturer);
-    e[8] = static_cast<std::uint8_t>(m >> 8);
-    e[9] = static_cast<std::uint8_t>(m);
-    e[10] = static_cast<std::uint8_t>(product);
-    e[11] = static_cast<std::uint8_t>(product >> 8);
-    for (int i = 0; i < 4; ++i)
-        e[12 + i] = static_cast<std::uint8_t>(serial >> (8 * i));
-    e[16] = 1;   // week
-    e[17] = 30;  // year - 1990
-    e[18] = 1;   // EDID 1.4
-    e[19] = 4;
-    e[20] = 0xA5;  // digital input
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 127; ++i)
-        sum = static_cast<std::uint8_t>(sum + e[i]);
-    e[127] = static_cast<std::uint8_t>(0x100 - sum);
-    return e;
+                                                  std::uint16_t product, std::uint32_t serial,
+                                                  const std::string& name) {
+    return platform::sim::makeEdid(manufacturer, product, serial, name);
+}
+
+std::string VirtualLaptop::addDdcMonitor(const std::string& name, int bus,
+                                         std::vector<std::uint8_t> edid) {
+    const std::string card = cardFolder(0);
+    const std::string adapterName = "i2c-" + std::to_string(bus);
+    const std::string adapter = card + "/" + adapterName;
+    fs::create_directories(adapter + "/i2c-dev/" + adapterName);
+    writeFile(card + "/class", "0x030000\n");
+    writeFile(adapter + "/name", "DPMST\n");
+    writeFile(adapter + "/i2c-dev/" + adapterName + "/uevent",
+              "MAJOR=89\nMINOR=" + std::to_string(bus) + "\nDEVNAME=" + adapterName + "\n");
+    makeRelativeLink(adapter + "/i2c-dev/" + adapterName, sys("class/i2c-dev/" + adapterName));
+    Connector c;
+    c.name = name;
+    c.edid = std::move(edid);
+    c.ddcBus = bus;
+    return addConnector(c);
+}
+
+void VirtualLaptop::removeDdcMonitor(const std::string& fullName, int bus) {
+    std::error_code ec;
+    fs::remove(sys("class/drm/" + fullName), ec);
+    fs::remove_all(connectorFolder(fullName), ec);
+    const std::string adapterName = "i2c-" + std::to_string(bus);
+    fs::remove(sys("class/i2c-dev/" + adapterName), ec);
+    fs::remove_all(cardFolder(0) + "/" + adapterName, ec);
 }
 
 // --- Backlights -------------------------------------------------------------

@@ -32,15 +32,28 @@ class VirtualLaptop {
         bool enabled = true;
         std::optional<std::vector<std::uint8_t>> edid;  // no edid file when absent
         int connectorId = 0;                            // no connector_id file when 0
+        int ddcBus = -1;  // with a "ddc" link to adapter i2c-<ddcBus> when not negative
     };
     // Returns the connector's full name ("card0-eDP-1").
     std::string addConnector(const Connector& connector);
     void setConnectorState(const std::string& fullName, bool connected, bool enabled);
     std::string connectorFolder(const std::string& fullName) const;
 
-    // A valid 128-byte EDID base block. `manufacturer` is three letters ("APP").
+    // A valid 128-byte EDID base block. `manufacturer` is three letters ("APP");
+    // `name` goes into a display product name descriptor.
     static std::vector<std::uint8_t> makeEdid(const std::string& manufacturer,
-                                              std::uint16_t product, std::uint32_t serial);
+                                              std::uint16_t product, std::uint32_t serial,
+                                              const std::string& name = {});
+
+    // --- Monitors on the video outputs' DDC buses ---------------------------
+    // The I2C adapter i2c-<bus> of card 0 (a display controller, PCI class
+    // 0x030000), with its i2c-dev entry for /dev/i2c-<bus>, which FuseI2cBus
+    // serves. Then a connected output card0-<name> with `edid`, linked to it
+    // ("ddc"), its class entry made last, as a monitor on a DisplayPort hub
+    // appears. Returns the connector's full name.
+    std::string addDdcMonitor(const std::string& name, int bus, std::vector<std::uint8_t> edid);
+    // The output and its adapter go, as when that monitor is unplugged.
+    void removeDdcMonitor(const std::string& fullName, int bus);
     // The 16-bit manufacturer number of three letters, as a display reports it.
     static std::uint32_t manufacturerNumber(const std::string& manufacturer);
 

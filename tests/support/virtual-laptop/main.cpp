@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,14 +16,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "IOKit/hid/IOHIDUsageTables.h"
 #include "linux/HidReportDescriptor.h"
 #include "support/FuseHidraw.h"
+#include "support/FuseI2cBus.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 
 using testing_support::FuseHidraw;
+using testing_support::FuseI2cBus;
 using testing_support::VirtualLaptop;
 
 namespace {
@@ -30,7 +35,8 @@ const char* kUsage =
     "Usage: virtual-laptop --root DIR [options]\n"
     "\n"
     "Builds a virtual laptop in DIR (sysfs-shaped files) and serves one virtual\n"
-    "Apple USB monitor on DIR/dev/hidraw0 through FUSE until SIGINT or SIGTERM.\n"
+    "Apple USB monitor on DIR/dev/hidraw0 (and, when asked, a monitor on DDC/CI\n"
+    "on DIR/dev/i2c-5) through FUSE until SIGINT or SIGTERM.\n"
     "Then run programs with PLATFORM_SYSROOT=DIR.\n"
     "\n"
     "The laptop has a built-in panel (card0-eDP-1, EDID APP/0xa045) with a\n"
@@ -56,6 +62,13 @@ const char* kUsage =
     "                        tests/data/real-data/hid/05ac-1114-asdbctl-readme.bin\n"
     "  --appledisplay PRODUCT  also a monitor claimed by the appledisplay driver\n"
     "                        (backlight appledisplay0, 0-255)\n"
+    "  --ddc-monitor KIND    also a monitor on DDC/CI behind output card0-DP-5, its\n"
+    "                        I2C bus served as DIR/dev/i2c-5; KIND is answering\n"
+    "                        (0-100, starts at 50), slow (each transfer 100 ms),\n"
+    "                        silent (acknowledges nothing), bad-checksum (replies\n"
+    "                        fail their checksum) or apple (an Apple display's EDID:\n"
+    "                        it must never be sent anything). Its brightness is kept\n"
+    "                        in DIR/monitors/i2c-5\n"
     "  --light LEVEL         ambient light level 0-10 to start with (default 5)\n"
     "  --verbose             print every brightness the monitor receives\n"
     "  --help                this text\n"
@@ -70,6 +83,7 @@ struct Options {
     double light = 5.0;
     bool verbose = false;
     std::string descriptorFile;
+    std::string ddcMonitor;
 };
 
 bool parse(int argc, char** argv, Options* o) {
@@ -113,6 +127,15 @@ bool parse(int argc, char** argv, Options* o) {
             if (!v)
                 return false;
             o->descriptorFile = v;
+        } else if (a == "--ddc-monitor") {
+            const char* v = value();
+            if (!v)
+                return false;
+            o->ddcMonitor = v;
+            if (o->ddcMonitor != "answering" && o->ddcMonitor != "slow" &&
+                o->ddcMonitor != "silent" && o->ddcMonitor != "bad-checksum" &&
+                o->ddcMonitor != "apple")
+                return false;
         } else if (a == "--no-monitor") {
             o->monitor = 0;
         } else if (a == "--verbose") {
@@ -208,47 +231,90 @@ int main(int argc, char** argv) {
     build(laptop, o);
 
     std::unique_ptr<FuseHidraw> fuse;
-    if (o.monitor) {
-        std::string why;
+    std::string why;
+    if (o.monitor || !o.ddcMonitor.empty())
         fuse = FuseHidraw::mount(laptop.devFolder(), &why);
-        if (!fuse) {
-            std::fprintf(stderr, "virtual-laptop: no virtual USB monitor: %s\n", why.c_str());
-        } else {
-            const std::string state = o.root + "/monitors/hidraw0";
-            FuseHidraw::Field field;
-            std::uint32_t start = 32768;
-            auto descriptor = VirtualLaptop::appleMonitorDescriptor();
-            if (!o.descriptorFile.empty()) {
-                std::ifstream in(o.descriptorFile, std::ios::binary);
-                descriptor.assign(std::istreambuf_iterator<char>(in), {});
-                std::string what;
-                if (auto declared = declaredField(descriptor, &what, &start)) {
-                    field = *declared;
-                    std::printf("monitor brightness field: %s\n", what.c_str());
-                } else {
-                    std::fprintf(stderr,
-                                 "virtual-laptop: %s declares no brightness field; the "
-                                 "monitor answers report 16 with 16 bits\n",
-                                 o.descriptorFile.c_str());
-                }
+    if (!fuse && (o.monitor || !o.ddcMonitor.empty()))
+        std::fprintf(stderr, "virtual-laptop: no virtual monitors: %s\n", why.c_str());
+    if (o.monitor && fuse) {
+        const std::string state = o.root + "/monitors/hidraw0";
+        FuseHidraw::Field field;
+        std::uint32_t start = 32768;
+        auto descriptor = VirtualLaptop::appleMonitorDescriptor();
+        if (!o.descriptorFile.empty()) {
+            std::ifstream in(o.descriptorFile, std::ios::binary);
+            descriptor.assign(std::istreambuf_iterator<char>(in), {});
+            std::string what;
+            if (auto declared = declaredField(descriptor, &what, &start)) {
+                field = *declared;
+                std::printf("monitor brightness field: %s\n", what.c_str());
+            } else {
+                std::fprintf(stderr,
+                             "virtual-laptop: %s declares no brightness field; the "
+                             "monitor answers report 16 with 16 bits\n",
+                             o.descriptorFile.c_str());
             }
-            testing_support::writeFile(state, std::to_string(start) + "\n");
-            fuse->onWrite(
-                [state, verbose = o.verbose](const std::string& node, std::uint32_t value) {
-                    testing_support::writeFile(state, std::to_string(value) + "\n");
-                    if (verbose)
-                        std::printf("%s brightness field %u\n", node.c_str(), value);
-                    std::fflush(stdout);
-                });
-            fuse->addMonitor("hidraw0", field, start);
-            laptop.addHidrawDevice(0, static_cast<std::uint16_t>(o.monitor), descriptor);
         }
+        testing_support::writeFile(state, std::to_string(start) + "\n");
+        fuse->onWrite([state, verbose = o.verbose](const std::string& node, std::uint32_t value) {
+            testing_support::writeFile(state, std::to_string(value) + "\n");
+            if (verbose)
+                std::printf("%s brightness field %u\n", node.c_str(), value);
+            std::fflush(stdout);
+        });
+        fuse->addMonitor("hidraw0", field, start);
+        laptop.addHidrawDevice(0, static_cast<std::uint16_t>(o.monitor), descriptor);
+    }
+    std::shared_ptr<FuseI2cBus> ddc;
+    std::atomic<bool> stopping{false};
+    std::thread ddcState;
+    if (fuse && !o.ddcMonitor.empty()) {
+        ddc = std::make_shared<FuseI2cBus>(o.ddcMonitor == "slow" ? 0.1 : 0.0);
+        {
+            auto lock = ddc->lock();
+            using Behaviour = platform::sim::SimDdcMonitor::Behaviour;
+            if (o.ddcMonitor == "silent")
+                ddc->monitor().behaviour = Behaviour::Silent;
+            if (o.ddcMonitor == "bad-checksum")
+                ddc->monitor().behaviour = Behaviour::BadChecksum;
+        }
+        fuse->addNode("i2c-5", ddc);
+        const bool apple = o.ddcMonitor == "apple";
+        laptop.addDdcMonitor("DP-5", 5,
+                             apple ? VirtualLaptop::makeEdid("APP", 0x9227, 1, "Thunderbolt")
+                                   : VirtualLaptop::makeEdid("DEL", 0xA0BA, 1, "DELL U2415"));
+        // What the monitor holds, kept in a file as it changes.
+        ddcState = std::thread([&, state = o.root + "/monitors/i2c-5"] {
+            int shown = -1, messages = 0;
+            while (!stopping) {
+                int now = 0, received = 0;
+                {
+                    auto lock = ddc->lock();
+                    now = ddc->monitor().current;
+                    received = static_cast<int>(ddc->monitor().messages.size());
+                }
+                if (now != shown || received != messages) {
+                    testing_support::writeFile(state, std::to_string(now) + "\n");
+                    if (o.verbose && received != messages)
+                        std::printf("i2c-5 brightness %d (%d messages received)\n", now, received);
+                    std::fflush(stdout);
+                    shown = now;
+                    messages = received;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
     }
     std::printf("ready\nPLATFORM_SYSROOT=%s\n", o.root.c_str());
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stop, &signal);
-    if (fuse)
+    stopping = true;
+    if (ddcState.joinable())
+        ddcState.join();
+    if (ddc)
+        laptop.removeDdcMonitor("card0-DP-5", 5);
+    if (fuse && o.monitor)
         laptop.removeHidrawDevice(0);
     return 0;
 }

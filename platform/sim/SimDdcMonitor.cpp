@@ -1,0 +1,76 @@
+#include "sim/SimDdcMonitor.h"
+
+#include <algorithm>
+
+namespace platform::sim {
+namespace {
+
+constexpr std::uint8_t kHostSource = 0x51;
+constexpr std::uint8_t kMonitorWriteAddress = 0x6E;
+constexpr std::uint8_t kReplyChecksumSeed = 0x50;
+constexpr std::uint8_t kLuminance = 0x10;
+
+std::uint8_t xorOf(const std::uint8_t* bytes, std::size_t size, std::uint8_t seed) {
+    for (std::size_t i = 0; i < size; ++i)
+        seed ^= bytes[i];
+    return seed;
+}
+
+}  // namespace
+
+bool SimDdcMonitor::write(const std::uint8_t* bytes, std::size_t size) {
+    if (behaviour == Behaviour::Silent)
+        return false;
+    messages.emplace_back(bytes, bytes + size);
+    // source, length, data, checksum
+    if (size < 3 || bytes[0] != kHostSource || !(bytes[1] & 0x80))
+        return true;
+    const std::size_t length = bytes[1] & 0x7F;
+    if (size < length + 3 || xorOf(bytes, length + 2, kMonitorWriteAddress) != bytes[length + 2])
+        return true;
+    const std::uint8_t* data = bytes + 2;
+    if (length == 2 && data[0] == 0x01) {
+        ++getRequests;
+        answerGet(data[1]);
+    } else if (length == 4 && data[0] == 0x03 && data[1] == kLuminance) {
+        const auto value = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
+        sets.push_back(value);
+        current = std::min(value, maximum);
+    }
+    return true;
+}
+
+void SimDdcMonitor::answerGet(std::uint8_t code) {
+    const bool known = code == kLuminance;
+    const std::uint16_t max = known ? maximum : 0;
+    const std::uint16_t now = known ? current : 0;
+    reply_ = {kMonitorWriteAddress,
+              0x88,
+              0x02,
+              static_cast<std::uint8_t>(known ? 0x00 : 0x01),
+              code,
+              0x00,
+              static_cast<std::uint8_t>(max >> 8),
+              static_cast<std::uint8_t>(max),
+              static_cast<std::uint8_t>(now >> 8),
+              static_cast<std::uint8_t>(now)};
+    std::uint8_t checksum = xorOf(reply_.data(), reply_.size(), kReplyChecksumSeed);
+    if (behaviour == Behaviour::BadChecksum)
+        checksum ^= 0xFF;
+    reply_.push_back(checksum);
+}
+
+bool SimDdcMonitor::read(std::uint8_t* out, std::size_t size) {
+    if (behaviour == Behaviour::Silent)
+        return false;
+    ++readTransfers;
+    std::vector<std::uint8_t> answer = reply_;
+    if (answer.empty())
+        answer = {kMonitorWriteAddress, 0x80, 0xBE};  // the null message
+    reply_.clear();
+    std::fill(out, out + size, 0);
+    std::copy_n(answer.begin(), std::min(size, answer.size()), out);
+    return true;
+}
+
+}  // namespace platform::sim

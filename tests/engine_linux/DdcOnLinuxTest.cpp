@@ -1,0 +1,206 @@
+// Monitors on DDC/CI through the Linux machine: a virtual laptop whose
+// DisplayPort output carries a monitor on I2C bus 5, reached through
+// /dev/i2c-5 served by FUSE, so every message travels through the kernel's
+// write(), read(), ioctl() and flock() as it would to a real monitor.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "engine/BrightnessController.h"
+#include "engine/DdcMonitors.h"
+#include "settings/ProductIdentifier.h"
+#include "settings/SettingsKeys.h"
+#include "support/FuseHidraw.h"
+#include "support/FuseI2cBus.h"
+#include "support/LaptopOnLinux.h"
+#include "support/Waiting.h"
+
+using namespace testing_support;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr long kPanelMax = 19200;
+
+// An EDID as its owner recorded it (tests/data/real-data/edid/INDEX.tsv).
+Bytes realEdid(const std::string& file) {
+    std::ifstream in(DUOLUME_SOURCE_DIR "/tests/data/real-data/edid/" + file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class DdcOnLinux : public ::testing::Test, protected LaptopOnLinux {
+  protected:
+    void SetUp() override {
+        laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), kPanelMax,
+                                     kPanelMax / 2);
+        laptop.setAmbientLight(VirtualLaptop::smcLightForLevel(5.0), 147.4);
+        setFlatCurve(0.6, 0.3);
+        std::string why;
+        fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+        if (!fuse)
+            GTEST_SKIP() << "the monitor's I2C bus needs FUSE: " << why;
+    }
+
+    void setFlatCurve(double internal, double external, bool ddcOff = false) {
+        NSDictionary settings;
+        for (int level = 0; level <= 10; ++level) {
+            settings[duolume::curveKeyForLevel("internal", level)] = PlistValue::real(internal);
+            settings[duolume::curveKeyForLevel("external", level)] = PlistValue::real(external);
+        }
+        if (ddcOff)
+            settings[duolume::kDdcMonitorsDisabledKey] = PlistValue::boolean(true);
+        ASSERT_TRUE(machine.defaults().write(duolume::ProductIdentifier, settings));
+    }
+
+    // A monitor on /dev/i2c-<bus> behind output DP-<bus>.
+    std::shared_ptr<FuseI2cBus> plugIn(int bus, Bytes edid, double transferSeconds = 0.0,
+                                       std::uint16_t current = 50) {
+        auto node = std::make_shared<FuseI2cBus>(transferSeconds);
+        {
+            auto lock = node->lock();
+            node->monitor().current = current;
+        }
+        fuse->addNode("i2c-" + std::to_string(bus), node);
+        laptop.addDdcMonitor("DP-" + std::to_string(bus), bus, std::move(edid));
+        return node;
+    }
+    void unplug(int bus) {
+        laptop.removeDdcMonitor("card0-DP-" + std::to_string(bus), bus);
+        fuse->removeNode("i2c-" + std::to_string(bus));
+    }
+
+    // The engine after its first sync request and what that set off.
+    BrightnessController* syncedEngine() {
+        auto* engine = BrightnessController::sharedInstance();
+        engine->updateDisplayBrightness(false);
+        return engine;
+    }
+    static std::vector<std::uint16_t> sets(FuseI2cBus& bus) {
+        auto lock = bus.lock();
+        return bus.monitor().sets;
+    }
+    static bool reaches(FuseI2cBus& bus, std::uint16_t value) {
+        auto s = sets(bus);
+        return !s.empty() && s.back() == value;
+    }
+
+    std::unique_ptr<FuseHidraw> fuse;
+};
+
+TEST_F(DdcOnLinux, TheBytesOnTheWireWithTheirPausesEachExchangeUnderTheBusLock) {
+    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
+    // Another program's view of the bus: while Duolume holds the lock, its
+    // own flock must fail.
+    const int other = open((laptop.devFolder() + "/i2c-5").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    std::vector<bool> lockedDuring;
+    bus->onTransfer([&](char) {
+        const bool free = flock(other, LOCK_EX | LOCK_NB) == 0;
+        if (free)
+            flock(other, LOCK_UN);
+        lockedDuring.push_back(!free);
+    });
+    syncedEngine();
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*bus, 30); }));
+    EXPECT_TRUE(machine.logged("DDC/CI monitor \"DELL U2415\" attached: brightness 50 of 100"));
+
+    auto lock = bus->lock();
+    const auto& t = bus->transfers();
+    ASSERT_GE(t.size(), 3u);
+    // Get VCP Feature 0x10, then its reply after at least 40 ms.
+    EXPECT_EQ(t[0].bytes, (Bytes{0x51, 0x82, 0x01, 0x10, 0xAC}));
+    EXPECT_EQ(t[1].kind, 'R');
+    EXPECT_EQ(t[1].bytes.size(), 11u);
+    EXPECT_GE(t[1].started - t[0].ended, 0.040);
+    // Set VCP Feature 0x10 to 30 of 100 last; never another message within
+    // 50 ms of a Set.
+    EXPECT_EQ(t.back().bytes, (Bytes{0x51, 0x84, 0x03, 0x10, 0x00, 0x1E, 0xB6}));
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        if (t[i - 1].kind == 'W' && t[i - 1].bytes.at(2) == 0x03)
+            EXPECT_GE(t[i].started - t[i - 1].ended, 0.050) << i;
+    }
+    for (const auto& x : t)
+        EXPECT_GE(x.result, 0);
+    EXPECT_EQ(lockedDuring, std::vector<bool>(t.size(), true));
+    close(other);
+}
+
+TEST_F(DdcOnLinux, AFadeCostsASlowMonitorAtMostSixWholeNumberWritesEndingOnTheTarget) {
+    setFlatCurve(0.6, 1.0);
+    auto bus = plugIn(5, realEdid("DELA070-C06CC7E145E0.bin"), 0.1, 0);
+    syncedEngine();  // asks; the answer's sync fades 0 % to 100 %
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*bus, 100); }));
+    const auto written = sets(*bus);
+    EXPECT_LE(written.size(), 6u);
+    for (std::size_t i = 1; i < written.size(); ++i)
+        EXPECT_NE(written[i], written[i - 1]);
+    EXPECT_NEAR(laptop.backlightValue("intel_backlight"), 0.6 * kPanelMax, 1);
+}
+
+TEST_F(DdcOnLinux, NothingEverReachesAnAppleDisplay) {
+    auto apple = plugIn(5, realEdid("APP9226-2A28E711B9BA.bin"));
+    auto dell = plugIn(6, realEdid("DELA0BA-0921D2197F00.bin"));
+    auto* engine = syncedEngine();
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*dell, 30); }));
+    engine->setBrightnessForInternalDisplay(0.2, 0.9, true);
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*dell, 90); }));
+    EXPECT_TRUE(machine.logged("Monitor \"LED Cinema\" is an Apple display: never sent DDC/CI"));
+    auto lock = apple->lock();
+    EXPECT_TRUE(apple->transfers().empty());
+}
+
+TEST_F(DdcOnLinux, MonitorsThatDoNotAnswerAreLoggedOnceAndLeftAlone) {
+    auto silent = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
+    auto garbled = plugIn(6, realEdid("GSM7707-00C8C7DFF2CA.bin"));
+    using Behaviour = platform::sim::SimDdcMonitor::Behaviour;
+    {
+        auto lock = silent->lock();
+        silent->monitor().behaviour = Behaviour::Silent;
+    }
+    {
+        auto lock = garbled->lock();
+        garbled->monitor().behaviour = Behaviour::BadChecksum;
+    }
+    auto* engine = syncedEngine();
+    ASSERT_TRUE(runLoopUntil([&] {
+        return machine.logged(
+                   "Monitor \"LG HDR 4K\" does not answer DDC/CI; left alone (its "
+                   "reply was unusable (checksum))") &&
+               machine.logged(
+                   "Monitor \"DELL U2415\" does not answer DDC/CI; left alone "
+                   "(IOAVServiceWriteI2C error 0xe00002ed)");
+    }));
+    engine->setBrightnessForInternalDisplay(0.2, 0.9, false);
+    runLoopUntil([] { return false; }, 0.5);
+    EXPECT_TRUE(sets(*silent).empty());
+    EXPECT_TRUE(sets(*garbled).empty());
+    EXPECT_FALSE(engine->ddcMonitors().anyAttached());
+}
+
+TEST_F(DdcOnLinux, AMonitorPluggedInIsFadedOntoTheCurveAndDroppedWhenUnplugged) {
+    auto* engine = syncedEngine();
+    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*bus, 30); }));
+    EXPECT_TRUE(engine->ddcMonitors().anyAttached());
+    unplug(5);
+    ASSERT_TRUE(runLoopUntil([&] { return !engine->ddcMonitors().anyAttached(); }));
+    // Plugged in again (another monitor on the same output): found anew.
+    auto again = plugIn(5, realEdid("DELA070-C06CC7E145E0.bin"), 0.0, 80);
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*again, 30); }));
+    EXPECT_TRUE(machine.logged("DDC/CI monitor \"DELL ST2421L\" attached: brightness 80 of 100"));
+}
+
+TEST_F(DdcOnLinux, SwitchedOffTheBusIsNotTouched) {
+    setFlatCurve(0.6, 0.3, true);
+    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
+    syncedEngine();
+    runLoopUntil([] { return false; }, 0.5);
+    auto lock = bus->lock();
+    EXPECT_TRUE(bus->transfers().empty());
+}
+
+}  // namespace

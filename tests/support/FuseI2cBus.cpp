@@ -1,0 +1,86 @@
+#include "support/FuseI2cBus.h"
+
+#include <linux/i2c-dev.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace testing_support {
+namespace {
+
+constexpr unsigned long kMonitorAddress = 0x37;
+
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+void FuseI2cBus::onTransfer(std::function<void(char)> observer) {
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
+FuseI2cBus::Reply FuseI2cBus::finish(char kind, double started, std::vector<std::uint8_t> bytes,
+                                     bool acknowledged, std::size_t size) {
+    Reply r;
+    r.result = acknowledged ? static_cast<int>(size) : -ENXIO;
+    r.delaySeconds = transferSeconds_;
+    if (kind == 'R' && acknowledged)
+        r.data = bytes;
+    transfers_.push_back({kind, started, started + transferSeconds_, std::move(bytes), r.result});
+    return r;
+}
+
+void FuseI2cBus::notify(char kind) {
+    std::function<void(char)> observer;
+    {
+        std::lock_guard lock(mutex_);
+        observer = observer_;
+    }
+    if (observer)
+        observer(kind);  // outside the lock: it may look at the node itself
+}
+
+FuseI2cBus::Reply FuseI2cBus::write(std::uint64_t file, const std::uint8_t* bytes,
+                                    std::size_t size) {
+    notify('W');
+    std::lock_guard lock(mutex_);
+    const double started = steadySeconds();
+    const bool atMonitor = addresses_[file] == kMonitorAddress;
+    const bool acknowledged = atMonitor && monitor_.write(bytes, size);
+    return finish('W', started, {bytes, bytes + size}, acknowledged, size);
+}
+
+FuseI2cBus::Reply FuseI2cBus::read(std::uint64_t file, std::size_t size) {
+    notify('R');
+    std::lock_guard lock(mutex_);
+    const double started = steadySeconds();
+    std::vector<std::uint8_t> bytes(size);
+    const bool atMonitor = addresses_[file] == kMonitorAddress;
+    const bool acknowledged = atMonitor && monitor_.read(bytes.data(), size);
+    return finish('R', started, std::move(bytes), acknowledged, size);
+}
+
+FuseI2cBus::Reply FuseI2cBus::ioctl(std::uint64_t file, unsigned command, unsigned long argument) {
+    Reply r;
+    if (command != I2C_SLAVE && command != I2C_SLAVE_FORCE) {
+        r.result = -ENOTTY;
+        return r;
+    }
+    if (argument > 0x7f) {
+        r.result = -EINVAL;
+        return r;
+    }
+    std::lock_guard lock(mutex_);
+    addresses_[file] = argument;
+    return r;
+}
+
+void FuseI2cBus::release(std::uint64_t file) {
+    std::lock_guard lock(mutex_);
+    addresses_.erase(file);
+}
+
+}  // namespace testing_support
