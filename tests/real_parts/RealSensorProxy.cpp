@@ -65,7 +65,7 @@ bool ownsBusName(const char* name = "net.hadess.SensorProxy") {
 }
 
 // The daemon, where its own systemd unit starts it from: iio-sensor-proxy
-// 3.4 (Debian 12) installs it as /usr/sbin/iio-sensor-proxy, 3.7 (Debian 13)
+// 3.0 (Debian 12) installs it as /usr/sbin/iio-sensor-proxy, 3.7 (Debian 13)
 // as /usr/libexec/iio-sensor-proxy. Empty when no unit names it.
 std::string daemonProgram() {
     for (const char* unit : {"/usr/lib/systemd/system/iio-sensor-proxy.service",

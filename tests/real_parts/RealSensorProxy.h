@@ -3,7 +3,7 @@
 // own (umockdev-run preloads its sysfs and udev into the daemon only). Beside
 // it, polkit as it answers for the user of the active local session
 // (python3-dbusmock's polkitd): iio-sensor-proxy 3.7 (Debian 13) asks polkit
-// before it lets a client claim the light sensor; 3.4 (Debian 12) did not.
+// before it lets a client claim the light sensor; 3.0 (Debian 12) does not.
 #pragma once
 
 #include <memory>
