@@ -1,9 +1,11 @@
 # Quick start:
 #   make run    the background agent keeping a virtual laptop on the curve
 #   make test   every test, then the machine tests again under the sanitizers
-.PHONY: deps configure build test test-sanitize run bench package clean
+.PHONY: deps configure build build-demo test test-sanitize run bench package clean
 
 JOBS ?= $(shell nproc)
+# What scripts/demo runs: the background agent and the virtual laptop.
+DEMO_TARGETS = duolume_agent_program virtual-laptop
 
 deps:
 	./scripts/install-deps
@@ -13,6 +15,9 @@ configure: deps
 
 build: configure
 	cmake --build --preset default -j $(JOBS)
+
+build-demo: configure
+	cmake --build --preset default --target $(DEMO_TARGETS) -j $(JOBS)
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)
@@ -26,7 +31,7 @@ test-sanitize: deps
 	cmake --build --preset sanitize --target test_programs -j $(JOBS)
 	cd build-sanitize && ctest -L 'machine|qt' --output-on-failure -j $(JOBS)
 
-run: build
+run: build-demo
 	./scripts/demo
 
 bench: build

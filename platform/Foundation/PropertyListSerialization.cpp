@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -14,6 +15,24 @@
 
 namespace platform {
 namespace {
+
+// libplist changed its interface in 2.3 (Debian 12 has 2.2, Debian 13 2.6):
+// integers got a sign of their own (plist_new_uint of a negative number is
+// written as a huge unsigned one since then), buffers it hands out are freed
+// with plist_mem_free (plist_to_xml_free is gone), and plist_from_memory
+// takes a fourth argument and reads JSON and OpenStep text as well.
+// PLATFORM_PLIST_2_3 is set by the build from the library's version.
+#if PLATFORM_PLIST_2_3
+constexpr plist_type kIntegerNode = PLIST_INT;
+plist_t newIntegerNode(int64_t value) { return plist_new_int(value); }
+void freePlistBuffer(void* buffer) { plist_mem_free(buffer); }
+#else
+constexpr plist_type kIntegerNode = PLIST_UINT;
+// 2.2 keeps every integer in 64 bits and writes it signed.
+plist_t newIntegerNode(int64_t value) { return plist_new_uint(static_cast<uint64_t>(value)); }
+// 2.2 allocates its buffers and iterators with malloc (plist_to_xml_free is free).
+void freePlistBuffer(void* buffer) { free(buffer); }
+#endif
 
 struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
@@ -28,7 +47,7 @@ bool keyHoldsNul(plist_t keyNode) {
     uint32_t length = 0;
     plist_to_xml(keyNode, &xml, &length);
     const bool nul = xml && std::memchr(xml, '\0', length) != nullptr;
-    plist_to_xml_free(xml);
+    freePlistBuffer(xml);
     return nul;
 }
 
@@ -41,10 +60,11 @@ std::optional<PlistValue> fromNode(plist_t node, int depth) {
             plist_get_bool_val(node, &b);
             return PlistValue::boolean(b != 0);
         }
-        case PLIST_UINT: {
+        case kIntegerNode: {
             uint64_t u = 0;
             plist_get_uint_val(node, &u);
-            // The library keeps negative integers in two's complement.
+            // The library keeps negative integers in two's complement (and
+            // 2.2 has no signed accessor).
             return PlistValue::integer(static_cast<int64_t>(u));
         }
         case PLIST_REAL: {
@@ -91,21 +111,21 @@ std::optional<PlistValue> fromNode(plist_t node, int depth) {
                     break;
                 plist_t keyNode = plist_dict_item_get_key(val);
                 if (!keyNode || plist_get_node_type(keyNode) != PLIST_KEY || keyHoldsNul(keyNode)) {
-                    free(it);
+                    freePlistBuffer(it);
                     return std::nullopt;
                 }
                 char* key = nullptr;
                 plist_get_key_val(keyNode, &key);
                 auto v = fromNode(val, depth + 1);
                 std::string k = key ? key : "";
-                free(key);
+                freePlistBuffer(key);
                 if (!v) {
-                    free(it);
+                    freePlistBuffer(it);
                     return std::nullopt;
                 }
                 out[k] = std::move(*v);
             }
-            free(it);
+            freePlistBuffer(it);
             return PlistValue::dictionary(std::move(out));
         }
         default:
@@ -118,7 +138,7 @@ plist_t toNode(const PlistValue& v) {
         case PlistValue::Kind::Boolean:
             return plist_new_bool(*v.boolValue() ? 1 : 0);
         case PlistValue::Kind::Integer:
-            return plist_new_uint(static_cast<uint64_t>(*v.integerValue()));
+            return newIntegerNode(*v.integerValue());
         case PlistValue::Kind::Real:
             return plist_new_real(*v.doubleValue());
         case PlistValue::Kind::String:
@@ -156,8 +176,15 @@ std::optional<PlistValue> parsePropertyList(const std::string& bytes, std::strin
             *error = bytes.empty() ? "empty file" : "file too large";
         return std::nullopt;
     }
+    // Binary or XML, told apart by the binary header as libplist 2.2 does;
+    // JSON and OpenStep text, which libplist 2.3 and newer would also take,
+    // are not property lists here on any release.
     plist_t raw = nullptr;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &raw);
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (plist_is_binary(bytes.data(), length))
+        plist_from_bin(bytes.data(), length, &raw);
+    else
+        plist_from_xml(bytes.data(), length, &raw);
     PlistPtr root(raw);
     if (!root) {
         if (error)
@@ -176,7 +203,7 @@ std::string xmlPropertyList(const PlistValue& value) {
     uint32_t length = 0;
     plist_to_xml(root.get(), &xml, &length);
     std::string out(xml ? xml : "", xml ? length : 0);
-    plist_to_xml_free(xml);
+    freePlistBuffer(xml);
     return out;
 }
 

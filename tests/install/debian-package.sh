@@ -53,16 +53,52 @@ for path in /usr/bin/prefpane-host /usr/libexec/duolume/launchctl \
             /usr/lib/udev/rules.d/70-duolume.rules /usr/lib/udev/rules.d/71-duolume-ddc.rules \
             /usr/lib/modules-load.d/duolume-i2c-dev.conf \
             /usr/share/doc/duolume/copyright /usr/share/doc/duolume/changelog.gz \
+            /usr/share/doc/duolume/changelog.Debian.gz \
             /usr/share/man/man1/prefpane-host.1.gz /usr/share/man/man1/duolume-launchctl.1.gz; do
     grep -qxF "$path" "$work/contents" || fail "the package lacks $path"
 done
 if grep -v -e '^/usr/' -e '^/usr$' -e '^/$' "$work/contents"; then fail "the package puts files outside /usr"; fi
 
+# The version names the release the package is built for (1.0.0-1~deb12 on
+# Debian 12, 1.0.0-1~deb13 on 13), and the package's own changelog says so.
+version="$(dpkg-deb --field "$deb" Version)"
+echo "Version: $version"
+os_id="$(. /etc/os-release && echo "${ID:-}")"
+os_version="$(. /etc/os-release && echo "${VERSION_ID:-}")"
+if [ "$os_id" = debian ] && [ -n "$os_version" ]; then
+    case "$version" in *"~deb$os_version") ;; *) fail "version $version does not name Debian $os_version" ;; esac
+fi
+[ "$(basename "$deb")" = "duolume_${version}_$(dpkg --print-architecture).deb" ] || fail "file name $(basename "$deb")"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/duolume/changelog.Debian.gz | gzip -dc | head -n1 \
+    | grep -qF "duolume ($version)" || fail "changelog.Debian.gz does not start with version $version"
+
+# Every library the programs load comes from a package it depends on, by the
+# name this release gives it (libplist3 on Debian 12, libplist-2.0-4 on 13,
+# the t64 names of Debian 13), and so does what is used without being linked.
 depends="$(dpkg-deb --field "$deb" Depends)"
 echo "Depends: $depends"
-names="$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')"
-for dependency in libqt6widgets6 libqt6uitools6 libglib2.0-0 libplist3 libudev1 libc6 libstdc++6 \
-                  qt6-qpa-plugins dbus systemd; do
+names="$(tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }')"
+dpkg-deb --extract "$deb" "$work/tree"
+libraries="$(find "$work/tree" -type f -exec sh -c 'readelf -d "$1" 2>/dev/null' sh {} \; \
+    | sed -n 's/.*(NEEDED).*Shared library: \[\(.*\)\]/\1/p' | sort -u)"
+# The package holding a library as the loader finds it (dpkg lists /lib or
+# /usr/lib, whichever the package ships, both one folder since /usr merged).
+owner_of() {
+    local path
+    path="$(ldconfig -p | awk -v l="$1" -v m="$(dpkg --print-architecture | sed 's/amd64/x86-64/')" \
+        '$1 == l && index($0, m) { print $NF; exit }')"
+    [ -n "$path" ] || return 0
+    for candidate in "$path" "${path#/usr}" "/usr$path"; do
+        dpkg-query -S "$candidate" 2>/dev/null | cut -d: -f1 && return 0
+    done
+}
+for library in $libraries; do
+    owner="$(owner_of "$library")"
+    [ -n "$owner" ] || fail "no installed package holds $library"
+    grep -qxF "$owner" <<<"$names" || fail "Depends lacks $owner (for $library)"
+done
+echo "libraries: $(wc -w <<<"$libraries"), each from a package in Depends"
+for dependency in qt6-qpa-plugins dbus systemd; do
     grep -qxF "$dependency" <<<"$names" || fail "Depends lacks $dependency"
 done
 # Listed to a file first: grep -q stopping early would kill tar with SIGPIPE,

@@ -71,6 +71,16 @@ if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$usr/share/metainfo/org.duolume.Duolume.metainfo.xml" || fail "metainfo is not valid"
 fi
 
+# udev accepts the installed rule, where its udevadm can say (verify came
+# with systemd 254: Debian 13 has it, Debian 12's 252 has not).
+rules="$(find "$root" -path '*/rules.d/*.rules')"
+[ -n "$rules" ] || fail "no udev rule installed"
+if command -v udevadm >/dev/null && udevadm verify --help >/dev/null 2>&1; then
+    udevadm verify --resolve-names=never $rules || fail "udevadm verify rejects $rules"
+else
+    echo "not checked with udevadm verify: $(command -v udevadm >/dev/null && echo "udevadm $(udevadm --version) has no verify" || echo "no udevadm here")"
+fi
+
 # No run path into the build tree, and every library found on the system.
 for elf in "$usr/bin/prefpane-host" "$usr/libexec/duolume/launchctl" "$agent" "$bundle/Contents/MacOS/Duolume.so"; do
     if readelf -d "$elf" | grep -E 'R(UN)?PATH' | mentions_tree; then fail "$elf has a run path into the build tree"; fi

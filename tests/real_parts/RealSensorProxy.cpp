@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -14,7 +15,6 @@
 namespace testing_support {
 namespace {
 
-const char* const kDaemon = "/usr/sbin/iio-sensor-proxy";
 const char* const kUmockdevRun = "/usr/bin/umockdev-run";
 const std::string kIIODevice = "/sys/devices/platform/acpi-als/iio:device0";
 
@@ -47,7 +47,7 @@ std::string deviceRecord(RealSensorProxy::Sensor sensor, double lux) {
            "A: in_illuminance_scale=1.000000\n";
 }
 
-bool ownsBusName() {
+bool ownsBusName(const char* name = "net.hadess.SensorProxy") {
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
     g_clear_error(&error);
@@ -55,7 +55,7 @@ bool ownsBusName() {
         return false;
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", "net.hadess.SensorProxy"), G_VARIANT_TYPE("(b)"),
+        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
         G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
     gboolean owned = FALSE;
     if (reply) {
@@ -66,13 +66,59 @@ bool ownsBusName() {
     return owned;
 }
 
+// The daemon, where its own systemd unit starts it from: iio-sensor-proxy
+// 3.0 (Debian 12) installs it as /usr/sbin/iio-sensor-proxy, 3.7 (Debian 13)
+// as /usr/libexec/iio-sensor-proxy. Empty when no unit names it.
+std::string daemonProgram() {
+    for (const char* unit : {"/usr/lib/systemd/system/iio-sensor-proxy.service",
+                             "/lib/systemd/system/iio-sensor-proxy.service"}) {
+        std::ifstream in(unit);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("ExecStart=", 0) == 0)
+                return line.substr(10, line.find_first_of(" \t", 10) - 10);
+        }
+    }
+    return {};
+}
+
+const char* const kPython = "/usr/bin/python3";
+const char* const kPolkitName = "org.freedesktop.PolicyKit1";
+// The action iio-sensor-proxy's policy (net.hadess.SensorProxy.policy)
+// allows the active local session ("allow_active yes"), and no other.
+const char* const kClaimAction = "net.hadess.SensorProxy.claim-sensor";
+
+// Tells the polkit stand-in to allow the claim, as polkitd does for the
+// user at the screen.
+bool allowClaim() {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+    g_clear_error(&error);
+    if (!bus)
+        return false;
+    const gchar* actions[] = {kClaimAction, nullptr};
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, kPolkitName, "/org/freedesktop/PolicyKit1/Authority", "org.freedesktop.DBus.Mock",
+        "SetAllowed", g_variant_new("(^as)", actions), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
+        nullptr, nullptr);
+    g_object_unref(bus);
+    if (reply)
+        g_variant_unref(reply);
+    return reply != nullptr;
+}
+
 }  // namespace
 
 std::string RealSensorProxy::whyNotRunnable() {
-    if (::access(kDaemon, X_OK) != 0)
-        return std::string(kDaemon) + " is not installed (Debian package iio-sensor-proxy)";
+    const std::string daemon = daemonProgram();
+    if (daemon.empty())
+        return "iio-sensor-proxy is not installed (Debian package iio-sensor-proxy; no "
+               "iio-sensor-proxy.service names its program)";
+    if (::access(daemon.c_str(), X_OK) != 0)
+        return daemon + ", which iio-sensor-proxy.service starts, is not there";
     if (::access(kUmockdevRun, X_OK) != 0)
         return std::string(kUmockdevRun) + " is not installed (Debian package umockdev)";
+    if (ChildProcess::run({kPython, "-c", "import dbusmock"}, {}, nullptr) != 0)
+        return "python3-dbusmock is not installed (the polkit stand-in)";
     return {};
 }
 
@@ -84,6 +130,21 @@ RealSensorProxy::~RealSensorProxy() {
 
 bool RealSensorProxy::start(std::string* why) {
     stop();
+    if (!polkit_) {
+        polkit_ = std::make_unique<ChildProcess>(std::vector<std::string>{
+            kPython, "-m", "dbusmock", "--template", "polkitd", "--system"});
+        bool up = false;
+        for (int i = 0; i < 500 && polkit_->running() && !up; ++i) {
+            up = ownsBusName(kPolkitName);
+            if (!up)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!up || !allowClaim()) {
+            *why = "the polkit stand-in did not come up: " + polkit_->standardError();
+            polkit_.reset();
+            return false;
+        }
+    }
     std::string record = dir_ / "sensor.umockdev";
     std::string bedFile = dir_ / "test-bed";
     ::unlink(bedFile.c_str());
@@ -92,7 +153,7 @@ bool RealSensorProxy::start(std::string* why) {
     daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
         kUmockdevRun, "--device", record, "--", "/bin/sh", "-c",
         "echo $$ > '" + bedFile + ".pid' && printf %s \"$UMOCKDEV_DIR\" > '" + bedFile +
-            "' && exec " + kDaemon});
+            "' && exec " + daemonProgram()});
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end && daemon_->running()) {
         if (fileExists(bedFile) && ownsBusName()) {

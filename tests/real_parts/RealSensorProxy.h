@@ -1,6 +1,9 @@
 // The real iio-sensor-proxy daemon (Debian's package) on the test's private
 // system bus, reading a light sensor that umockdev fakes in a test bed of its
-// own (umockdev-run preloads its sysfs and udev into the daemon only).
+// own (umockdev-run preloads its sysfs and udev into the daemon only). Beside
+// it, polkit as it answers for the user of the active local session
+// (python3-dbusmock's polkitd): iio-sensor-proxy 3.7 (Debian 13) asks polkit
+// before it lets a client claim the light sensor; 3.0 (Debian 12) does not.
 #pragma once
 
 #include <memory>
@@ -40,6 +43,7 @@ class RealSensorProxy {
     Sensor sensor_;
     double lux_;
     std::string testBed_;                   // the daemon's umockdev folder
+    std::unique_ptr<ChildProcess> polkit_;  // python3-dbusmock's polkitd
     std::unique_ptr<ChildProcess> daemon_;  // umockdev-run
     int daemonPid_ = 0;                     // its child, the daemon
 };
