@@ -39,7 +39,8 @@ BackgroundAgent::Start BackgroundAgent::start() {
     AmbientLightSensor::sharedInstance();
     BrightnessController* engine = BrightnessController::sharedInstance();
     // What it found to work with, and why anything cannot be used.
-    for (const auto& line : startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher())))
+    for (const auto& line : startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher()),
+                                          engine->ddcMonitors().displays()))
         NSLog("%s", line.c_str());
 
     NSNotificationCenter::defaultCenter().addObserver(

@@ -55,9 +55,12 @@ void DdcMonitors::servicesMatched(void* refcon, io_iterator_t iterator) {
 
 void DdcMonitors::servicesTerminated(void* refcon, io_iterator_t iterator) {
     auto* self = static_cast<DdcMonitors*>(refcon);
+    bool gone = false;
     // Its monitor goes with it, and with that its queue and what waits there.
     while (io_service_t service = IOIteratorNext(iterator))
-        self->entries_.erase(service);
+        gone = self->entries_.erase(service) > 0 || gone;
+    if (gone && self->changed_)
+        self->changed_();
 }
 
 void DdcMonitors::found(io_service_t service) {
@@ -86,6 +89,8 @@ void DdcMonitors::found(io_service_t service) {
     entry.monitor = DdcMonitor::create(std::move(av), entry.name);
     if (driven_)
         ask(service, entry);
+    if (changed_)
+        changed_();
 }
 
 void DdcMonitors::ask(io_service_t service, Entry& entry) {
@@ -108,12 +113,16 @@ void DdcMonitors::answered(io_service_t service, const std::shared_ptr<DdcMonito
         it->second.monitor.reset();  // nothing more is sent until it is plugged in again
         NSLog("Monitor %s does not answer DDC/CI; left alone (%s)", monitor->name().c_str(),
               answer.why.c_str());
+        if (changed_)
+            changed_();
         return;
     }
     it->second.state = State::Attached;
     NSLog("DDC/CI monitor %s attached: brightness %u of %u", monitor->name().c_str(),
           static_cast<unsigned>(answer.value->current),
           static_cast<unsigned>(answer.value->maximum));
+    if (changed_)
+        changed_();
     if (driven_ && attached_)
         attached_();
 }

@@ -59,6 +59,9 @@ class DdcMonitors {
         State state;
     };
     std::vector<Display> displays() const;
+    // Runs on the same run loop each time a display is found, goes, or
+    // answers, for whoever shows the list.
+    void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
     // To every driven monitor that answered; returns at once.
     void setBrightness(double brightness);
     // The brightness of the last driven monitor that answered, from what was
@@ -79,6 +82,7 @@ class DdcMonitors {
                   const DdcMonitor::Answer& answer);
 
     std::function<void()> attached_;
+    std::function<void()> changed_;
     std::map<io_service_t, Entry> entries_;  // the external displays
     bool driven_ = false;
     IONotificationPortRef port_;

@@ -94,7 +94,9 @@ void DuolumePref::refreshStatusLine() {
         return paneBundle.localizedStringForKey(english, "", "");
     };
     statusLine->setStringValue(
-        duolume::statusLine(texts, status_->facts(mainSwitch && mainSwitch->boolValue())));
+        duolume::statusLine(texts, status_->facts(mainSwitch && mainSwitch->boolValue(),
+                                                  !ddcMonitorsSwitch ||
+                                                      ddcMonitorsSwitch->boolValue())));
 }
 
 void DuolumePref::willUnselect() {
@@ -122,6 +124,7 @@ void DuolumePref::singleMonitorSwitchClicked(NSButton* sender) {
 void DuolumePref::ddcMonitorsSwitchClicked(NSButton* sender) {
     const bool on = sender->objectValue().boolValue().value_or(false);
     setPrefs(PlistValue::integer(on ? 0 : 1), kDdcMonitorsDisabledKey);
+    refreshStatusLine();
 }
 
 void DuolumePref::sliderMoved(NSSlider* sender) {

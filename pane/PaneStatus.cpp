@@ -14,6 +14,8 @@ PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(chang
         IOHIDManagerScheduleWithRunLoop(monitors_, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode);
         IOHIDManagerOpen(monitors_, kIOHIDOptionsTypeNone);
     }
+    displays_ = std::make_unique<duolume::DdcMonitors>(nullptr);  // never driven from here
+    displays_->onChange([this] { changed_(); });
     agentWatch_ = platform::watchSessionBusName(duolume::AgentBusName, [this](bool held) {
         agentRunning_ = held;
         changed_();
@@ -33,6 +35,7 @@ void PaneStatus::monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef) 
     static_cast<PaneStatus*>(context)->changed_();
 }
 
-duolume::StatusFacts PaneStatus::facts(bool synchronisationOn) const {
-    return {synchronisationOn, agentRunning_, IOHIDManagerCopyDevices(monitors_)};
+duolume::StatusFacts PaneStatus::facts(bool synchronisationOn, bool ddcMonitorsWanted) const {
+    return {synchronisationOn, agentRunning_, IOHIDManagerCopyDevices(monitors_),
+            displays_->displays(), ddcMonitorsWanted};
 }

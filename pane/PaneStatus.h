@@ -1,9 +1,11 @@
 // What the window's status line is made of, kept up to date without waiting:
-// a HID manager of the window's own for the Apple monitors (their coming and
-// going refreshes the line), and a watch on the background agent's bus name.
+// a HID manager of the window's own for the Apple monitors, a list of the
+// other external displays (never asked anything from here), and a watch on
+// the background agent's bus name; any of them changing refreshes the line.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "IOKit/hid/IOHIDManager.h"
@@ -18,13 +20,14 @@ class PaneStatus {
     PaneStatus(const PaneStatus&) = delete;
     PaneStatus& operator=(const PaneStatus&) = delete;
 
-    duolume::StatusFacts facts(bool synchronisationOn) const;
+    duolume::StatusFacts facts(bool synchronisationOn, bool ddcMonitorsWanted) const;
 
   private:
     static void monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef);
 
     std::function<void()> changed_;
     IOHIDManagerRef monitors_ = nullptr;
+    std::unique_ptr<duolume::DdcMonitors> displays_;
     int agentWatch_ = 0;
     std::optional<bool> agentRunning_;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "DisplayServices/BuiltinBrightnessRoute.h"
 #include "HardwareFindings.h"
 #include "Session/Session.h"
 #include "engine/MonitorBrightnessField.h"
@@ -32,6 +33,69 @@ std::string reasonText(FindingReason reason) {
             return "unreadable or garbled";
         case FindingReason::NotYetKnown:
             return "still being looked at";
+    }
+    return "unknown";
+}
+
+std::string wayText(platform::BuiltinBrightnessWay way) {
+    using Way = platform::BuiltinBrightnessWay;
+    switch (way) {
+        case Way::None:
+            return "nothing yet";
+        case Way::PlasmaScreenBrightness:
+            return "Plasma's org.kde.ScreenBrightness";
+        case Way::PlasmaPowerManagement:
+            return "Plasma's org.kde.Solid.PowerManagement";
+        case Way::GnomeShell:
+            return "GNOME Shell's org.gnome.Shell.Brightness";
+        case Way::MutterDisplayConfig:
+            return "mutter's org.gnome.Mutter.DisplayConfig";
+        case Way::GnomeSettingsDaemon:
+            return "gnome-settings-daemon's org.gnome.SettingsDaemon.Power";
+        case Way::Logind:
+            return "systemd-logind";
+        case Way::BacklightFile:
+            return "the backlight's own file";
+    }
+    return "unknown";
+}
+
+std::string whyText(platform::BuiltinBrightnessWhy why) {
+    using Why = platform::BuiltinBrightnessWhy;
+    switch (why) {
+        case Why::DesktopServiceAnswers:
+            return "the desktop's own brightness service answers";
+        case Why::NotLookedYet:
+            return "nothing has asked for the built-in display yet";
+        case Why::LookingForDesktopService:
+            return "the desktop's brightness service is being looked for";
+        case Why::NoSessionBus:
+            return "there is no session bus to ask";
+        case Why::NoDesktopService:
+            return "no desktop brightness service is on the session bus";
+        case Why::DesktopServiceUnusable:
+            return "the desktop's service lacks what a write needs";
+        case Why::DesktopServiceFailed:
+            return "the desktop's service failed a write; it is used again when it returns";
+    }
+    return "unknown";
+}
+
+std::string ddcStateText(DdcMonitors::State state) {
+    using State = DdcMonitors::State;
+    switch (state) {
+        case State::Found:
+            return "not asked yet";
+        case State::Asking:
+            return "being asked";
+        case State::Attached:
+            return "driven over DDC/CI";
+        case State::Silent:
+            return "does not answer DDC/CI";
+        case State::Apple:
+            return "an Apple display: never sent DDC/CI";
+        case State::NoEdid:
+            return "no readable EDID: never sent DDC/CI";
     }
     return "unknown";
 }
@@ -137,6 +201,19 @@ std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
                 texts(reasonText(unusable->access)));
 }
 
+std::string ddcPart(const Texts& texts, const StatusFacts& facts) {
+    std::string names;
+    for (const auto& d : facts.ddcMonitors) {
+        if (d.state != DdcMonitors::State::Apple && d.state != DdcMonitors::State::NoEdid)
+            names += (names.empty() ? "" : ", ") + d.name;
+    }
+    if (names.empty())
+        return "";
+    return " " + (facts.ddcMonitorsWanted
+                      ? text(texts, "Other monitors (DDC/CI): %@.", names)
+                      : text(texts, "Other monitors (DDC/CI), switched off: %@.", names));
+}
+
 std::string desktopPart(const Texts& texts) {
     if (platform::desktopAutomaticBrightness() != platform::DesktopAutomaticBrightness::On)
         return "";
@@ -147,9 +224,13 @@ std::string desktopPart(const Texts& texts) {
 
 }  // namespace
 
-std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors) {
+std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors,
+                                       const std::vector<DdcMonitors::Display>& ddcMonitors) {
     std::vector<std::string> lines;
     lines.push_back(line("Built-in display", platform::builtinPanelFinding()));
+    const auto route = platform::builtinBrightnessRoute();
+    lines.push_back("Built-in display written through " + wayText(route.way) + ", because " +
+                    whyText(route.why));
     for (IOHIDDeviceRef device : monitors) {
         const Monitor m = judged(device);
         const std::string what = "USB monitor " + productOf(device) + " " + device->description();
@@ -159,6 +240,8 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
     }
     if (monitors.empty())
         lines.push_back("USB monitor: none attached");
+    for (const auto& d : ddcMonitors)
+        lines.push_back("Monitor " + d.name + ": " + ddcStateText(d.state));
     for (const auto& f : lightFindings())
         lines.push_back(line("Light sensor", f));
     const auto& choice = AmbientLightSensor::sharedBackendChoice();
@@ -175,7 +258,7 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
 
 std::string statusLine(const Texts& texts, const StatusFacts& facts) {
     return sensorPart(texts) + agentPart(texts, facts) + " " + monitorPart(texts, facts) +
-           desktopPart(texts);
+           ddcPart(texts, facts) + desktopPart(texts);
 }
 
 }  // namespace duolume

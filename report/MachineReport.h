@@ -12,20 +12,25 @@
 #include <vector>
 
 #include "IOKit/hid/IOHIDDevice.h"
+#include "engine/DdcMonitors.h"
 
 namespace duolume {
 
 using Texts = std::function<std::string(const std::string& english)>;
 
-// The agent's report, one line each: the built-in panel, every monitor of
-// the engine's watcher, the light sources and the one in use, GNOME's
-// automatic brightness. May ask systemd-logind about the panel.
-std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors);
+// The agent's report, one line each: the built-in panel and the way it is
+// written, every monitor of the engine's watchers, the light sources and the
+// one in use, GNOME's automatic brightness. May ask systemd-logind about the
+// panel.
+std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors,
+                                       const std::vector<DdcMonitors::Display>& ddcMonitors);
 
 struct StatusFacts {
     bool synchronisationOn = false;
     std::optional<bool> agentRunning;     // unknown until the session bus answers
     std::vector<IOHIDDeviceRef> monitors;  // the window's own HID manager's
+    std::vector<DdcMonitors::Display> ddcMonitors;  // the other external displays found
+    bool ddcMonitorsWanted = true;                  // the person's switch
 };
 
 // The status line: the light sensor read, whether the agent runs while

@@ -25,11 +25,22 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     auto& keyboard = laptop.sim.simHID().addDevice(0x05ac, 0x0250);  // Apple, but no monitor
     laptop.sim.simHID().plugIn(keyboard);
     laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
+    laptop.sim.simAVServices().plugInDisplay();  // an ordinary monitor on DDC/CI
+    laptop.sim.simAVServices().plugInDisplay("APP", 0x9226, "LED Cinema");
+    laptop.sim.simDisplays().route = {platform::BuiltinBrightnessWay::PlasmaScreenBrightness,
+                                      platform::BuiltinBrightnessWhy::DesktopServiceAnswers};
     BackgroundAgent agent;
     ASSERT_EQ(agent.start(), BackgroundAgent::Start::Running);
     const auto& log = laptop.sim.logLines;
 
     const int started = lineWith(log, "Duolume agent started");
+    EXPECT_LT(lineWith(log, "Built-in display written through Plasma's org.kde.ScreenBrightness, "
+                            "because the desktop's own brightness service answers"),
+              started)
+        << ::testing::PrintToString(log);
+    EXPECT_LT(lineWith(log, "Monitor \"U2720Q\": not asked yet"), started);
+    EXPECT_GE(lineWith(log, "Monitor \"U2720Q\": not asked yet"), 0);
+    EXPECT_GE(lineWith(log, "Monitor \"LED Cinema\": an Apple display: never sent DDC/CI"), 0);
     const int panel = lineWith(log, "Built-in display DisplayServices: in use");
     const int monitor = lineWith(
         log, "USB monitor 0x9236 sim device 1: in use, brightness in feature report 16, 16 bits, "

@@ -308,7 +308,7 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     // The start-up report names each display's field, and why the other
     // interface is not used.
     const auto report =
-        duolume::startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher()));
+        duolume::startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher()), {});
     const auto has = [&](int node, const std::string& rest) {
         const std::string line = "USB monitor " + rest.substr(0, 6) + " " +
                                  laptop.hidrawNode(node) + rest.substr(6);

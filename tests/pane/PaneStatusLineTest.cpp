@@ -93,6 +93,22 @@ TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
         << statusLine(h);
 }
 
+// Other monitors are named as they come and go, and never asked anything
+// from the window (the agent drives them).
+TEST(PaneStatusLine, OtherMonitorsAreNamedWithoutBeingAsked) {
+    PaneHarness h;
+    h.open();
+    EXPECT_FALSE(has(statusLine(h), "DDC/CI")) << statusLine(h);
+    auto& ddc = h.sim().simAVServices().plugInDisplay();
+    h.sim().simAVServices().plugInDisplay("APP", 0x9226, "LED Cinema");
+    h.sim().runFor(0.0);
+    EXPECT_TRUE(has(statusLine(h), "Other monitors (DDC/CI): \"U2720Q\".")) << statusLine(h);
+    EXPECT_TRUE(ddc.transfers.empty());
+    h.click("ddcMonitorsSwitch");
+    EXPECT_TRUE(has(statusLine(h), "Other monitors (DDC/CI), switched off: \"U2720Q\"."))
+        << statusLine(h);
+}
+
 TEST(PaneStatusLine, AMonitorWithoutItsNodeSaysSo) {
     PaneHarness h;
     testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding =
