@@ -23,6 +23,34 @@ DesktopAutomaticBrightness desktopAutomaticBrightness() {
     return Machine::current().session().desktopAutomaticBrightness();
 }
 
+bool switchOffDesktopAutomaticBrightness() {
+    Machine::current().recordCall("switchOffDesktopAutomaticBrightness()");
+    return Machine::current().session().switchOffDesktopAutomaticBrightness();
+}
+
+SessionState sessionState() {
+    return Machine::current().session().sessionState();
+}
+
+void addSessionStateObserver(std::function<void(const SessionState&)> handler) {
+    Machine::current().recordCall("addSessionStateObserver()");
+    Machine::current().session().observeSessionState(std::move(handler));
+}
+
+void publishSessionValue(const std::string& key, const std::string& value) {
+    Machine::current().session().publishSessionValue(key, value);
+}
+
+int watchSessionValue(const std::string& name, const std::string& key,
+                      std::function<void(const std::optional<std::string>&)> handler) {
+    Machine::current().recordCall("watchSessionValue(" + name + ", " + key + ")");
+    return Machine::current().session().watchSessionValue(name, key, std::move(handler));
+}
+
+void unwatchSessionValue(int token) {
+    Machine::current().session().unwatchSessionValue(token);
+}
+
 void addWakeObserver(std::function<void()> handler) {
     Machine::current().recordCall("addWakeObserver()");
     Machine::current().session().observeWake(std::move(handler));

@@ -12,6 +12,13 @@ SessionNameClaim claimSessionBusName(const std::string& name);
 int watchSessionBusName(const std::string& name, std::function<void(bool held)> handler);
 void unwatchSessionBusName(int token);
 DesktopAutomaticBrightness desktopAutomaticBrightness();
+bool switchOffDesktopAutomaticBrightness();
+SessionState sessionState();
+void addSessionStateObserver(std::function<void(const SessionState&)> handler);
+void publishSessionValue(const std::string& key, const std::string& value);
+int watchSessionValue(const std::string& name, const std::string& key,
+                      std::function<void(const std::optional<std::string>&)> handler);
+void unwatchSessionValue(int token);
 void addWakeObserver(std::function<void()> handler);
 void addTerminationRequestObserver(std::function<void(int signal)> handler);
 

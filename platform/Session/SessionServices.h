@@ -1,9 +1,12 @@
 // What a long-running per-user program needs from the user's session besides
 // the frameworks: one instance per session, a word when the machine wakes
-// from sleep, and a polite request to end.
+// from sleep, the session's state (at the screen or not, idle, about to
+// sleep), values it publishes for other programs of the session, and a
+// polite request to end.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -26,6 +29,14 @@ enum class DesktopAutomaticBrightness {
     CannotBeRead,
 };
 
+// The user's session as the machine's session manager sees it.
+struct SessionState {
+    bool active = true;     // the session is the one at the screen of its seat
+    bool idle = false;      // the desktop says the person is away (it dims, then blanks)
+    bool sleeping = false;  // the machine is going to sleep, until it has woken
+    bool operator==(const SessionState&) const = default;
+};
+
 class SessionServices {
   public:
     virtual ~SessionServices() = default;
@@ -40,6 +51,27 @@ class SessionServices {
     virtual void unwatchSessionBusName(int token) = 0;
     // The desktop's own automatic brightness setting, read afresh.
     virtual DesktopAutomaticBrightness desktopAutomaticBrightness() = 0;
+    // Switches that setting off (GNOME's ambient-enabled); false when it
+    // could not be written.
+    virtual bool switchOffDesktopAutomaticBrightness() = 0;
+
+    // The session's state as last heard (active, not idle, awake until heard
+    // otherwise); `handler` runs on the main run loop at every change.
+    virtual SessionState sessionState() = 0;
+    virtual void observeSessionState(std::function<void(const SessionState&)> handler) = 0;
+
+    // Publishes `value` under `key` for the other programs of the session,
+    // on the bus name this process claimed (claimSessionBusName); a new value
+    // replaces the old one and is announced.
+    virtual void publishSessionValue(const std::string& key, const std::string& value) = 0;
+    // Follows what the holder of `name` published under `key`: `handler`
+    // runs on the main run loop once that is known, then at every change;
+    // absent while nobody holds the name or it published nothing. Never
+    // waits for the bus.
+    virtual int watchSessionValue(
+        const std::string& name, const std::string& key,
+        std::function<void(const std::optional<std::string>& value)> handler) = 0;
+    virtual void unwatchSessionValue(int token) = 0;
     // `handler` runs on the main run loop each time the machine has resumed
     // from sleep.
     virtual void observeWake(std::function<void()> handler) = 0;

@@ -27,20 +27,28 @@ namespace {
 constexpr const char* kPowerSchema = "org.gnome.settings-daemon.plugins.power";
 constexpr const char* kAmbientKey = "ambient-enabled";
 
-DesktopAutomaticBrightness gnomeAmbientSetting() {
+// GNOME's power settings, when their schema has the key; null otherwise.
+GSettings* gnomePowerSettings() {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     GSettingsSchema* schema =
         source ? g_settings_schema_source_lookup(source, kPowerSchema, TRUE) : nullptr;
     if (!schema)
-        return DesktopAutomaticBrightness::NotInstalled;
-    auto result = DesktopAutomaticBrightness::NotInstalled;
-    if (g_settings_schema_has_key(schema, kAmbientKey)) {
-        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
-        result = g_settings_get_boolean(settings, kAmbientKey) ? DesktopAutomaticBrightness::On
-                                                               : DesktopAutomaticBrightness::Off;
-        g_object_unref(settings);
-    }
+        return nullptr;
+    GSettings* settings = g_settings_schema_has_key(schema, kAmbientKey)
+                              ? g_settings_new_full(schema, nullptr, nullptr)
+                              : nullptr;
     g_settings_schema_unref(schema);
+    return settings;
+}
+
+DesktopAutomaticBrightness gnomeAmbientSetting() {
+    GSettings* settings = gnomePowerSettings();
+    if (!settings)
+        return DesktopAutomaticBrightness::NotInstalled;
+    const auto result = g_settings_get_boolean(settings, kAmbientKey)
+                            ? DesktopAutomaticBrightness::On
+                            : DesktopAutomaticBrightness::Off;
+    g_object_unref(settings);
     return result;
 }
 
@@ -55,6 +63,19 @@ DesktopAutomaticBrightness LinuxSession::desktopAutomaticBrightness() {
         default:
             return gnomeAmbientSetting();
     }
+}
+
+// The one key, written only when the person asks for it in the window.
+bool LinuxSession::switchOffDesktopAutomaticBrightness() {
+    GSettings* settings = gnomePowerSettings();
+    if (!settings)
+        return false;
+    const bool written = g_settings_set_boolean(settings, kAmbientKey, FALSE);
+    g_settings_sync();  // stored before the window says it is done
+    g_object_unref(settings);
+    if (!written)
+        machine_.writeLog("GNOME's automatic screen brightness could not be switched off");
+    return written;
 }
 
 }  // namespace platform::linux_machine

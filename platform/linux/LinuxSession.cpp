@@ -21,7 +21,6 @@ std::string messageOf(GError* error) {
 }  // namespace
 
 struct LinuxSession::Observer {
-    std::function<void()> wake;
     std::function<void(int)> termination;
     int signal = 0;
     guint id = 0;
@@ -40,16 +39,10 @@ LinuxSession::~LinuxSession() {
     for (auto& [token, watch] : nameWatches_)
         if (watch->id)
             g_bus_unwatch_name(watch->id);
-    for (auto& o : observers_) {
-        if (o->wake && systemBus_)
-            g_dbus_connection_signal_unsubscribe(systemBus_, o->id);
-        if (o->termination)
-            g_source_remove(o->id);
-    }
+    for (auto& o : observers_)
+        g_source_remove(o->id);
     if (sessionBus_)
         g_object_unref(sessionBus_);
-    if (systemBus_)
-        g_object_unref(systemBus_);
 }
 
 SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
@@ -73,8 +66,10 @@ SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
     guint32 result = 0;
     g_variant_get(reply, "(u)", &result);
     g_variant_unref(reply);
-    return result == kPrimaryOwner || result == kAlreadyOwner ? SessionNameClaim::Owned
-                                                              : SessionNameClaim::OwnedElsewhere;
+    if (result != kPrimaryOwner && result != kAlreadyOwner)
+        return SessionNameClaim::OwnedElsewhere;
+    claimedName_ = name;
+    return SessionNameClaim::Owned;
 }
 
 
@@ -84,15 +79,29 @@ int LinuxSession::watchSessionBusName(const std::string& name,
     auto& watch = *nameWatches_.emplace(token, std::make_unique<NameWatch>()).first->second;
     watch.name = name;
     watch.handler = std::move(handler);
+    withSessionBus([this, token] {
+        auto it = nameWatches_.find(token);
+        if (it == nameWatches_.end())
+            return;
+        if (sessionBus_)
+            startNameWatch(*it->second);
+        else
+            it->second->handler(false);
+    });
+    return token;
+}
+
+void LinuxSession::withSessionBus(std::function<void()> then) {
     if (sessionBus_) {
-        startNameWatch(watch);
-        return token;
+        then();
+        return;
     }
+    onSessionBus_.push_back(std::move(then));
     if (connectingSessionBus_)
-        return token;
-    // Connected on GDBus's own thread; the answer comes on this main context.
+        return;
+    // Connected on GDBus's own thread; the answer comes on this main context,
+    // and may come after this session object is gone.
     connectingSessionBus_ = true;
-    // The answer may come after this session object is gone.
     g_bus_get(
         G_BUS_TYPE_SESSION, nullptr,
         [](GObject*, GAsyncResult* result, gpointer data) {
@@ -109,25 +118,54 @@ int LinuxSession::watchSessionBusName(const std::string& name,
             }
             LinuxSession* self = *held;
             self->connectingSessionBus_ = false;
-            if (!bus) {
+            if (!bus)
                 self->machine_.writeLog("No D-Bus session bus to watch names on: " +
                                         messageOf(error));
-                for (auto& [token, watch] : self->nameWatches_)
-                    watch->handler(false);
-                return;
-            }
-            if (!self->sessionBus_) {
+            else
+                g_clear_error(&error);
+            if (bus && !self->sessionBus_) {
                 g_dbus_connection_set_exit_on_close(bus, FALSE);
                 self->sessionBus_ = bus;
-            } else {
+            } else if (bus) {
                 g_object_unref(bus);
             }
-            for (auto& [token, watch] : self->nameWatches_)
-                if (!watch->id)
-                    self->startNameWatch(*watch);
+            auto waiting = std::move(self->onSessionBus_);
+            self->onSessionBus_.clear();
+            for (const auto& then : waiting)
+                then();
         },
         new std::weak_ptr<LinuxSession*>(alive_));
+}
+
+void LinuxSession::publishSessionValue(const std::string& key, const std::string& value) {
+    if (sessionBus_ && !claimedName_.empty())
+        published_.publish(sessionBus_, claimedName_, key, value);
+}
+
+int LinuxSession::watchSessionValue(
+    const std::string& name, const std::string& key,
+    std::function<void(const std::optional<std::string>&)> handler) {
+    const int token = nextNameWatch_++;
+    valueWatches_[token] = 0;
+    withSessionBus([this, token, name, key, handler = std::move(handler)] {
+        auto it = valueWatches_.find(token);
+        if (it == valueWatches_.end())
+            return;
+        if (sessionBus_)
+            it->second = published_.watch(sessionBus_, name, key, handler);
+        else
+            handler(std::nullopt);
+    });
     return token;
+}
+
+void LinuxSession::unwatchSessionValue(int token) {
+    auto it = valueWatches_.find(token);
+    if (it == valueWatches_.end())
+        return;
+    if (it->second)
+        published_.unwatch(it->second);
+    valueWatches_.erase(it);
 }
 
 void LinuxSession::startNameWatch(NameWatch& watch) {
@@ -149,36 +187,6 @@ void LinuxSession::unwatchSessionBusName(int token) {
     if (it->second->id)
         g_bus_unwatch_name(it->second->id);
     nameWatches_.erase(it);
-}
-
-void LinuxSession::observeWake(std::function<void()> handler) {
-    GError* error = nullptr;
-    if (!systemBus_) {
-        systemBus_ = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-        if (!systemBus_) {
-            machine_.writeLog("No D-Bus system bus; resume from sleep is not watched: " +
-                              messageOf(error));
-            return;
-        }
-        g_dbus_connection_set_exit_on_close(systemBus_, FALSE);
-    }
-    auto observer = std::make_unique<Observer>();
-    observer->wake = std::move(handler);
-    // PrepareForSleep(false) is sent once the machine has resumed.
-    observer->id = g_dbus_connection_signal_subscribe(
-        systemBus_, "org.freedesktop.login1", "org.freedesktop.login1.Manager", "PrepareForSleep",
-        "/org/freedesktop/login1", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-           GVariant* params, gpointer data) {
-            if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(b)")))
-                return;
-            gboolean goingToSleep = TRUE;
-            g_variant_get(params, "(b)", &goingToSleep);
-            if (!goingToSleep)
-                static_cast<Observer*>(data)->wake();
-        },
-        observer.get(), nullptr);
-    observers_.push_back(std::move(observer));
 }
 
 void LinuxSession::observeTerminationRequest(std::function<void(int)> handler) {

@@ -1,6 +1,8 @@
-// The user's session on Linux: a well-known name on the D-Bus session bus,
-// logind's PrepareForSleep signal on the system bus, and SIGTERM/SIGINT
-// through GLib's main context (so handlers run on the run loop).
+// The user's session on Linux: a well-known name on the D-Bus session bus and
+// the values published under it (PublishedValues.h), the session's state as
+// systemd-logind tells it (LogindSessionState.h), the desktop's automatic
+// brightness, and SIGTERM/SIGINT through GLib's main context (so handlers run
+// on the run loop).
 #pragma once
 
 #include <functional>
@@ -10,6 +12,8 @@
 
 #include "Machine.h"
 #include "Session/SessionServices.h"
+#include "linux/LogindSessionState.h"
+#include "linux/PublishedValues.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 
@@ -24,7 +28,16 @@ class LinuxSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override;
-    void observeWake(std::function<void()> handler) override;
+    bool switchOffDesktopAutomaticBrightness() override;
+    SessionState sessionState() override { return logind_.state(); }
+    void observeSessionState(std::function<void(const SessionState&)> handler) override {
+        logind_.observe(std::move(handler));
+    }
+    void publishSessionValue(const std::string& key, const std::string& value) override;
+    int watchSessionValue(const std::string& name, const std::string& key,
+                          std::function<void(const std::optional<std::string>&)> handler) override;
+    void unwatchSessionValue(int token) override;
+    void observeWake(std::function<void()> handler) override { logind_.observeWake(std::move(handler)); }
     void observeTerminationRequest(std::function<void(int)> handler) override;
 
   private:
@@ -32,9 +45,15 @@ class LinuxSession : public SessionServices {
     struct NameWatch;
     // Starts watching once the session bus is there (reached without waiting).
     void startNameWatch(NameWatch& watch);
+    // Runs `then` once the session bus is there, now if it is.
+    void withSessionBus(std::function<void()> then);
     Machine& machine_;
     GDBusConnection* sessionBus_ = nullptr;
-    GDBusConnection* systemBus_ = nullptr;
+    std::string claimedName_;
+    LogindSessionState logind_{machine_};
+    PublishedValues published_;
+    std::map<int, int> valueWatches_;  // our token to PublishedValues' (0 until connected)
+    std::vector<std::function<void()>> onSessionBus_;
     std::vector<std::unique_ptr<Observer>> observers_;
     std::map<int, std::unique_ptr<NameWatch>> nameWatches_;
     int nextNameWatch_ = 1;

@@ -43,7 +43,78 @@ void SimSession::setNameHeldElsewhere(const std::string& name, bool isHeld) {
         for (const auto& [token, watch] : watches)
             if (watch.name == name && nameWatches_.count(token))
                 watch.handler(held(name));
+        auto values = valueWatches_;
+        for (const auto& [token, watch] : values)
+            if (watch.name == name && valueWatches_.count(token))
+                watch.handler(valueOf(name, watch.key));
     });
+}
+
+bool SimSession::switchOffDesktopAutomaticBrightness() {
+    if (switchOffFails || automaticBrightness == DesktopAutomaticBrightness::NotInstalled)
+        return false;
+    automaticBrightness = DesktopAutomaticBrightness::Off;
+    return true;
+}
+
+void SimSession::observeSessionState(std::function<void(const SessionState&)> handler) {
+    stateHandlers_.push_back(std::move(handler));
+}
+
+void SimSession::setSessionState(const SessionState& state) {
+    deliverLater([this, state] {
+        state_ = state;
+        for (const auto& h : stateHandlers_)
+            h(state_);
+    });
+}
+
+std::optional<std::string> SimSession::valueOf(const std::string& name,
+                                               const std::string& key) const {
+    auto it = published.find({name, key});
+    if (!held(name) || it == published.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void SimSession::tellValueWatchers(const std::string& name, const std::string& key) {
+    deliverLater([this, name, key] {
+        auto watches = valueWatches_;
+        for (const auto& [token, watch] : watches)
+            if (watch.name == name && watch.key == key && valueWatches_.count(token))
+                watch.handler(valueOf(name, key));
+    });
+}
+
+void SimSession::publishSessionValue(const std::string& key, const std::string& value) {
+    for (const auto& name : claimedNames) {
+        published[{name, key}] = value;
+        tellValueWatchers(name, key);
+    }
+}
+
+void SimSession::publishElsewhere(const std::string& name, const std::string& key,
+                                  const std::optional<std::string>& value) {
+    if (value)
+        published[{name, key}] = *value;
+    else
+        published.erase({name, key});
+    tellValueWatchers(name, key);
+}
+
+int SimSession::watchSessionValue(const std::string& name, const std::string& key,
+                                  std::function<void(const std::optional<std::string>&)> handler) {
+    const int token = nextWatch_++;
+    valueWatches_[token] = {name, key, std::move(handler)};
+    deliverLater([this, token] {
+        if (auto it = valueWatches_.find(token); it != valueWatches_.end())
+            it->second.handler(valueOf(it->second.name, it->second.key));
+    });
+    return token;
+}
+
+void SimSession::unwatchSessionValue(int token) {
+    valueWatches_.erase(token);
 }
 
 void SimSession::observeWake(std::function<void()> handler) {

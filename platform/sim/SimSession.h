@@ -1,6 +1,7 @@
 // The user's session on the simulated machine: names held by "other
-// processes", and wake-ups and termination requests a test sends, delivered
-// when the run loop next turns (in any mode), as on the real machine.
+// processes" and what they published, the session's state, and wake-ups and
+// termination requests a test sends, delivered when the run loop next turns
+// (in any mode), as on the real machine.
 #pragma once
 
 #include <deque>
@@ -22,6 +23,13 @@ class SimSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
+    bool switchOffDesktopAutomaticBrightness() override;
+    SessionState sessionState() override { return state_; }
+    void observeSessionState(std::function<void(const SessionState&)> handler) override;
+    void publishSessionValue(const std::string& key, const std::string& value) override;
+    int watchSessionValue(const std::string& name, const std::string& key,
+                          std::function<void(const std::optional<std::string>&)> handler) override;
+    void unwatchSessionValue(int token) override;
     void observeWake(std::function<void()> handler) override;
     void observeTerminationRequest(std::function<void(int)> handler) override;
 
@@ -32,6 +40,14 @@ class SimSession : public SessionServices {
     DesktopAutomaticBrightness automaticBrightness = DesktopAutomaticBrightness::NotInstalled;
     // Another process of the session took `name` or let it go.
     void setNameHeldElsewhere(const std::string& name, bool held);
+    // What the holder of `name` published under `key`, for this process or
+    // another one; absent: withdrawn.
+    std::map<std::pair<std::string, std::string>, std::string> published;
+    void publishElsewhere(const std::string& name, const std::string& key,
+                          const std::optional<std::string>& value);
+    // The session manager says so (delivered when the run loop turns).
+    void setSessionState(const SessionState& state);
+    bool switchOffFails = false;
     // The machine resumed from sleep.
     void wake();
     // The process received `signal` (SIGTERM, SIGINT).
@@ -42,7 +58,16 @@ class SimSession : public SessionServices {
         std::string name;
         std::function<void(bool)> handler;
     };
+    struct ValueWatch {
+        std::string name, key;
+        std::function<void(const std::optional<std::string>&)> handler;
+    };
     bool held(const std::string& name) const;
+    std::optional<std::string> valueOf(const std::string& name, const std::string& key) const;
+    void tellValueWatchers(const std::string& name, const std::string& key);
+    std::map<int, ValueWatch> valueWatches_;
+    std::vector<std::function<void(const SessionState&)>> stateHandlers_;
+    SessionState state_;
     void deliverLater(std::function<void()> event);
     std::map<int, NameWatch> nameWatches_;
     int nextWatch_ = 1;

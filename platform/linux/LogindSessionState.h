@@ -1,0 +1,62 @@
+// The state of the user's session as systemd-logind tells it, heard on the
+// system bus without the caller waiting: whether the session is the one at
+// its seat's screen (its "Active"), whether the desktop says the person is
+// away ("IdleHint", which GNOME and KDE set as they dim and blank), and
+// whether the machine is going to sleep ("PrepareForSleep" of the manager).
+//
+// The session is "auto": the caller's own, or the user's display session for
+// a program outside any session such as a systemd user service
+// (org.freedesktop.login1(5), "auto"). Its changes are announced on its real
+// object path, /org/freedesktop/login1/session/ followed by its Id escaped as
+// systemd escapes object path labels (src/basic/bus-label.c, bus_label_escape:
+// every character other than a letter, and a digit in first place, as "_" and
+// two lower-case hex digits; "" as "_").
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Machine.h"
+#include "Session/SessionServices.h"
+
+typedef struct _GDBusConnection GDBusConnection;
+
+namespace platform::linux_machine {
+
+// "/org/freedesktop/login1/session/_32" for the session Id "2".
+std::string logindSessionPath(const std::string& id);
+
+class LogindSessionState {
+  public:
+    explicit LogindSessionState(Machine& machine) : machine_(machine) {}
+    ~LogindSessionState();
+    LogindSessionState(const LogindSessionState&) = delete;
+    LogindSessionState& operator=(const LogindSessionState&) = delete;
+
+    SessionState state() const { return state_; }
+    // Each runs on the main run loop: at every change of the state, and when
+    // the machine has woken from sleep.
+    void observe(std::function<void(const SessionState&)> handler);
+    void observeWake(std::function<void()> handler);
+
+  private:
+    void start();
+    void connected(GDBusConnection* bus);
+    void readSession(GDBusConnection* bus);
+    void update(const SessionState& state);
+
+    Machine& machine_;
+    bool started_ = false;
+    GDBusConnection* bus_ = nullptr;
+    std::vector<unsigned> subscriptions_;
+    std::string sessionPath_;
+    SessionState state_;
+    std::vector<std::function<void(const SessionState&)>> stateObservers_;
+    std::vector<std::function<void()>> wakeObservers_;
+    // Asynchronous answers hold it: null once this object is gone.
+    std::shared_ptr<LogindSessionState*> alive_ = std::make_shared<LogindSessionState*>(this);
+};
+
+}  // namespace platform::linux_machine
