@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -47,6 +48,32 @@ class BrightnessController {
     // Moves the built-in display to `internal` and the other display to
     // `external`, at once or in a one-second fade.
     void setBrightnessForInternalDisplay(double internal, double external, bool smooth);
+
+    // Moves each display that has a target (the built-in one to `internal`,
+    // the other to `external`) as setBrightnessForInternalDisplay does; a
+    // display without one is neither read nor written.
+    void moveDisplays(std::optional<double> internal, std::optional<double> external, bool smooth);
+
+    // What someone other than the engine did to the displays since it last
+    // wrote them: the brightness each kind shows now, where that last write
+    // does not explain it (a panel within its cell's rounding, a USB
+    // monitor's field exactly, a DDC/CI monitor's whole number). Reads them.
+    struct ChangedByOthers {
+        std::optional<double> builtin;
+        std::optional<double> monitors;
+    };
+    ChangedByOthers changesByOthers();
+
+    // Where an attached monitor goes: by default a smoothed sync request (the
+    // watcher's own rule); a process that decides when displays are written
+    // (the agent) answers it itself.
+    void setAttachHandler(std::function<void()> handler) { attachHandler_ = std::move(handler); }
+
+    // The monitors' own ambient light sensors, switched off while taken over
+    // (also on monitors attached later) and put back as they were when not.
+    void takeOverMonitorLightSensors(bool takenOver);
+    // Lets go of every monitor's device until its next read or write.
+    void closeMonitors();
 
     // A fade is 100 steps; a display whose step would be smaller than this is
     // written once with its target instead.
@@ -94,12 +121,23 @@ class BrightnessController {
     double getMonitorBrightness();
     void setMonitorBrightness(double brightness);
     duolume::MonitorBrightnessField monitorField(IOHIDDeviceRef device) const;
+    std::optional<double> monitorsChangedByOthers();
+    void switchMonitorLightSensor(IOHIDDeviceRef device, bool off);
+    // A monitor of either kind has joined: the attach handler, or a
+    // smoothed sync request.
+    void monitorJoined();
 
     std::unordered_set<IOHIDDeviceRef> externalMonitorDeviceRefs;
     // Where each attached monitor takes its brightness, found at its attach.
     std::unordered_map<IOHIDDeviceRef, duolume::MonitorBrightnessField> monitorFields_;
     // What the engine last wrote to the built-in display, to notice another writer.
     duolume::ForeignBrightnessChange builtinWrites_;
+    // The raw value each monitor last took from the engine.
+    std::unordered_map<IOHIDDeviceRef, std::int64_t> monitorWrites_;
+    std::function<void()> attachHandler_;
+    bool lightSensorsTakenOver_ = false;
+    // Monitors whose own light sensor the engine switched off.
+    std::unordered_set<IOHIDDeviceRef> sensorsSwitchedOff_;
     // Kept only so that an engine that goes away can silence its callbacks;
     // the shared engine never goes away.
     IOHIDManagerRef watcher_ = nullptr;

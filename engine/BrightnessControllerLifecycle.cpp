@@ -39,7 +39,7 @@ BrightnessController::BrightnessController() {
     setupExternalMonitorDeviceRef();
     // Monitors on DDC/CI join like USB monitors: onto the curve at once.
     ddcMonitors_ =
-        std::make_unique<duolume::DdcMonitors>([this] { updateDisplayBrightness(true); });
+std::make_unique<duolume::DdcMonitors>([this] { monitorJoined(); });
 }
 
 void BrightnessController::setBaseInitialisationFailsForTesting(bool fails) {

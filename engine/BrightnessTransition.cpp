@@ -21,6 +21,11 @@ bool BrightnessController::worthFading(double from, double to) {
 
 void BrightnessController::setBrightnessForInternalDisplay(double internal, double external,
                                                            bool smooth) {
+    moveDisplays(internal, external, smooth);
+}
+
+void BrightnessController::moveDisplays(std::optional<double> internal,
+                                        std::optional<double> external, bool smooth) {
     CGDirectDisplayID displays[kMaxDisplays] = {};
     CGDisplayCount count = 0;
     if (CGGetActiveDisplayList(kMaxDisplays, displays, &count) != kCGErrorSuccess) {
@@ -37,29 +42,34 @@ void BrightnessController::setBrightnessForInternalDisplay(double internal, doub
     if (count == 2 && !CGDisplayIsBuiltin(displays[0]))
         std::swap(displays[0], displays[1]);
 
-    const double targets[kMaxDisplays] = {internal, external};
+    const std::optional<double> targets[kMaxDisplays] = {internal, external};
     double current[kMaxDisplays] = {};
     double increments[kMaxDisplays] = {};
     bool anyFade = false;
     for (CGDisplayCount i = 0; i < count; ++i) {
+        if (!targets[i])
+            continue;  // left alone: neither read nor written
         current[i] = getBrightness(displays[i]);
-        increments[i] = (targets[i] - current[i]) / kFadeSteps;
-        anyFade = anyFade || BrightnessController::worthFading(current[i], targets[i]);
+        increments[i] = (*targets[i] - current[i]) / kFadeSteps;
+        anyFade = anyFade || BrightnessController::worthFading(current[i], *targets[i]);
     }
 
     if (!smooth || !anyFade) {
         for (CGDisplayCount i = 0; i < count; ++i)
-            setBrightness(targets[i], displays[i]);
+            if (targets[i])
+                setBrightness(*targets[i], displays[i]);
         return;
     }
 
     for (int step = 0; step < kFadeSteps; ++step) {
         for (CGDisplayCount i = 0; i < count; ++i) {
+            if (!targets[i])
+                continue;
             current[i] += increments[i];
             // A hundred sums of the increment can fall a hair short of the
             // target, one raw step on an 8-bit monitor: the last step is the
             // target itself.
-            setBrightness(step == kFadeSteps - 1 ? targets[i] : current[i], displays[i]);
+            setBrightness(step == kFadeSteps - 1 ? *targets[i] : current[i], displays[i]);
         }
         platform::usleep(kFadeStepMicroseconds);
     }

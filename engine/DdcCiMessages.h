@@ -19,6 +19,11 @@ inline constexpr std::uint8_t kHostSourceAddress = 0x51;
 
 // MCCS control "luminance" (src/vcp/vcp_feature_codes.c, code 0x10).
 inline constexpr std::uint8_t kLuminance = 0x10;
+// MCCS control "ambient light sensor": 1 disabled, 2 enabled (the same file,
+// x66_ambient_light_sensor_values).
+inline constexpr std::uint8_t kAmbientLightSensor = 0x66;
+inline constexpr std::uint16_t kSensorDisabled = 1;
+inline constexpr std::uint16_t kSensorEnabled = 2;
 
 // Waits the standard asks for (src/base/parms.h): from a Get VCP Feature
 // request to reading its reply, and after a Set VCP Feature request before

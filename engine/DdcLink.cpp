@@ -23,14 +23,14 @@ void DdcLink::waitUntilQuiet() {
         platform::usleep(static_cast<std::uint32_t>(wait * 1e6 + 0.5));
 }
 
-std::optional<ddc::VcpValue> DdcLink::readLuminance(std::string* why) {
+std::optional<ddc::VcpValue> DdcLink::readFeature(std::uint8_t code, std::string* why) {
     waitUntilQuiet();
     platform::AVServiceBusLock lock(service_);
     if (!lock.held()) {
         *why = statusText("bus lock", lock.status());
         return std::nullopt;
     }
-    auto request = ddc::getVcpRequest(ddc::kLuminance);
+    auto request = ddc::getVcpRequest(code);
     IOReturn status =
         IOAVServiceWriteI2C(service_, ddc::kMonitorAddress, ddc::kHostSourceAddress, request.data(),
                             static_cast<std::uint32_t>(request.size()));
@@ -46,18 +46,18 @@ std::optional<ddc::VcpValue> DdcLink::readLuminance(std::string* why) {
         *why = statusText("IOAVServiceReadI2C", status);
         return std::nullopt;
     }
-    auto parsed = ddc::parseGetVcpReply(reply, ddc::kLuminance);
+    auto parsed = ddc::parseGetVcpReply(reply, code);
     if (!parsed.value)
         *why = "its reply was unusable (" + parsed.fault + ")";
     return parsed.value;
 }
 
-IOReturn DdcLink::writeLuminance(std::uint16_t value) {
+IOReturn DdcLink::writeFeature(std::uint8_t code, std::uint16_t value) {
     waitUntilQuiet();
     platform::AVServiceBusLock lock(service_);
     if (!lock.held())
         return lock.status();
-    auto request = ddc::setVcpRequest(ddc::kLuminance, value);
+    auto request = ddc::setVcpRequest(code, value);
     const IOReturn status =
         IOAVServiceWriteI2C(service_, ddc::kMonitorAddress, ddc::kHostSourceAddress, request.data(),
                             static_cast<std::uint32_t>(request.size()));
@@ -66,6 +66,10 @@ IOReturn DdcLink::writeLuminance(std::uint16_t value) {
     quietFrom_ = CFAbsoluteTimeGetCurrent() + ddc::kQuietAfterSetSeconds;
     waitUntilQuiet();
     return status;
+}
+
+void DdcLink::close() {
+    platform::closeAVService(service_);
 }
 
 }  // namespace duolume

@@ -17,12 +17,18 @@ class DdcLink {
   public:
     explicit DdcLink(IOAVServiceRef service) : service_(std::move(service)) {}
 
-    // Get VCP Feature for the luminance: the request, 40 ms, the reply. On
+    // Get VCP Feature for one control: the request, 40 ms, the reply. On
     // failure, `why` says what went wrong for a log line.
-    std::optional<ddc::VcpValue> readLuminance(std::string* why);
-    // Set VCP Feature for the luminance, then 50 ms of quiet with the bus
+    std::optional<ddc::VcpValue> readFeature(std::uint8_t code, std::string* why);
+    // Set VCP Feature for one control, then 50 ms of quiet with the bus
     // still held.
-    IOReturn writeLuminance(std::uint16_t value);
+    IOReturn writeFeature(std::uint8_t code, std::uint16_t value);
+    std::optional<ddc::VcpValue> readLuminance(std::string* why) {
+        return readFeature(ddc::kLuminance, why);
+    }
+    IOReturn writeLuminance(std::uint16_t value) { return writeFeature(ddc::kLuminance, value); }
+    // Lets go of the bus's device until the next exchange.
+    void close();
 
   private:
     void waitUntilQuiet();

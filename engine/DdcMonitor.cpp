@@ -109,6 +109,7 @@ void DdcMonitor::flush() {
     std::lock_guard lock(mutex_);
     if (status == kIOReturnSuccess) {
         known_ = value;
+        sent_ = value;
         failedWrites_ = 0;
     } else if (++failedWrites_ == 1) {
         char line[160];
@@ -140,6 +141,55 @@ std::optional<double> DdcMonitor::brightness() {
             self->refresh();
     });
     return value;
+}
+
+std::optional<double> DdcMonitor::changedByOthers() {
+    brightness();  // asks again when what is known is stale
+    std::lock_guard lock(mutex_);
+    if (!sent_ || !known_ || !maximum_ || *known_ == *sent_ || flushPending_)
+        return std::nullopt;
+    return static_cast<double>(*known_) / maximum_;
+}
+
+void DdcMonitor::switchOffLightSensor() {
+    std::weak_ptr<DdcMonitor> weak = weak_from_this();
+    dispatch_async(queue_, [weak] {
+        auto self = weak.lock();
+        if (!self || self->sensorSwitchedOff_)
+            return;
+        std::string why;
+        const auto sensor = self->link_->readFeature(ddc::kAmbientLightSensor, &why);
+        if (!sensor || sensor->current != ddc::kSensorEnabled)
+            return;  // none, or already off: nothing to put back later
+        if (self->link_->writeFeature(ddc::kAmbientLightSensor, ddc::kSensorDisabled) ==
+            kIOReturnSuccess) {
+            self->sensorSwitchedOff_ = true;
+            self->reportOnMain("DDC/CI monitor " + self->name_ +
+                               ": its own light sensor switched off while Duolume drives it");
+        }
+    });
+}
+
+void DdcMonitor::restoreLightSensor() {
+    std::weak_ptr<DdcMonitor> weak = weak_from_this();
+    dispatch_async(queue_, [weak] {
+        auto self = weak.lock();
+        if (!self || !self->sensorSwitchedOff_)
+            return;
+        if (self->link_->writeFeature(ddc::kAmbientLightSensor, ddc::kSensorEnabled) ==
+            kIOReturnSuccess) {
+            self->sensorSwitchedOff_ = false;
+            self->reportOnMain("DDC/CI monitor " + self->name_ + ": its own light sensor back on");
+        }
+    });
+}
+
+void DdcMonitor::close() {
+    std::weak_ptr<DdcMonitor> weak = weak_from_this();
+    dispatch_async(queue_, [weak] {
+        if (auto self = weak.lock())
+            self->link_->close();
+    });
 }
 
 void DdcMonitor::refresh() {

@@ -56,6 +56,17 @@ class DdcMonitor : public std::enable_shared_from_this<DdcMonitor> {
     // The brightness last sent to or read from the monitor; absent before it
     // has answered. Asks the monitor again in the background when stale.
     std::optional<double> brightness();
+    // The brightness the monitor was last read at, when that is not what was
+    // last sent to it: someone used its own buttons (or its own sensor moved
+    // it). Asks the monitor again in the background when stale.
+    std::optional<double> changedByOthers();
+
+    // Its own ambient light sensor (MCCS 0x66), on its queue: switched off
+    // when it is on, and put back as it was when Duolume lets the monitor go.
+    void switchOffLightSensor();
+    void restoreLightSensor();
+    // Lets go of the bus's device until the next exchange, on its queue.
+    void close();
 
   private:
     DdcMonitor(IOAVServiceRef service, std::string name);
@@ -74,6 +85,8 @@ class DdcMonitor : public std::enable_shared_from_this<DdcMonitor> {
     std::mutex mutex_;  // guards everything below, never held during an exchange
     std::optional<double> wanted_;
     std::optional<std::uint16_t> known_;
+    std::optional<std::uint16_t> sent_;  // the last value a write took
+    bool sensorSwitchedOff_ = false;     // on the queue only
     std::uint16_t maximum_ = 0;
     double lastWrite_ = -std::numeric_limits<double>::infinity();
     double lastRead_ = -std::numeric_limits<double>::infinity();

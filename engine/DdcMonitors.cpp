@@ -121,10 +121,42 @@ void DdcMonitors::answered(io_service_t service, const std::shared_ptr<DdcMonito
     NSLog("DDC/CI monitor %s attached: brightness %u of %u", monitor->name().c_str(),
           static_cast<unsigned>(answer.value->current),
           static_cast<unsigned>(answer.value->maximum));
+    if (sensorsTakenOver_)
+        monitor->switchOffLightSensor();
     if (changed_)
         changed_();
     if (driven_ && attached_)
         attached_();
+}
+
+std::optional<double> DdcMonitors::changedByOthers() {
+    std::optional<double> changed;
+    for (auto& [service, entry] : entries_) {
+        if (entry.state == State::Attached && entry.monitor)
+            if (auto value = entry.monitor->changedByOthers())
+                changed = value;
+    }
+    return changed;
+}
+
+void DdcMonitors::takeOverLightSensors(bool takenOver) {
+    if (takenOver == sensorsTakenOver_)
+        return;
+    sensorsTakenOver_ = takenOver;
+    for (auto& [service, entry] : entries_) {
+        if (entry.state != State::Attached || !entry.monitor)
+            continue;
+        if (takenOver)
+            entry.monitor->switchOffLightSensor();
+        else
+            entry.monitor->restoreLightSensor();
+    }
+}
+
+void DdcMonitors::close() {
+    for (auto& [service, entry] : entries_)
+        if (entry.monitor)
+            entry.monitor->close();
 }
 
 void DdcMonitors::setDriven(bool driven) {

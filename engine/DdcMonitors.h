@@ -64,6 +64,14 @@ class DdcMonitors {
     void onChange(std::function<void()> changed) { changed_ = std::move(changed); }
     // To every driven monitor that answered; returns at once.
     void setBrightness(double brightness);
+    // What someone did on a driven monitor's own buttons since it was last
+    // sent a value: the brightness it shows now, or absent.
+    std::optional<double> changedByOthers();
+    // The monitors' own light sensors off while `takenOver` (also those that
+    // answer later), and put back as they were when not.
+    void takeOverLightSensors(bool takenOver);
+    // Lets go of every monitor's bus until its next exchange.
+    void close();
     // The brightness of the last driven monitor that answered, from what was
     // last sent or read; absent when there is none.
     std::optional<double> brightness();
@@ -83,6 +91,7 @@ class DdcMonitors {
 
     std::function<void()> attached_;
     std::function<void()> changed_;
+    bool sensorsTakenOver_ = false;
     std::map<io_service_t, Entry> entries_;  // the external displays
     bool driven_ = false;
     IONotificationPortRef port_;

@@ -24,8 +24,12 @@ void ForeignBrightnessChange::writeFailed() {
     lastWrite_.reset();
 }
 
+bool ForeignBrightnessChange::explains(double reading) const {
+    return !lastWrite_ || !(std::fabs(reading - *lastWrite_) > kReadRounding);  // NaN: explained
+}
+
 bool ForeignBrightnessChange::seenIn(double reading) {
-    if (!lastWrite_ || !(std::fabs(reading - *lastWrite_) > kReadRounding))  // NaN: not a change
+    if (explains(reading))
         return false;
     lastWrite_.reset();
     return true;

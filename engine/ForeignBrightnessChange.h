@@ -15,6 +15,9 @@ class ForeignBrightnessChange {
     // True once for a reading that the engine's last write does not explain;
     // false again until the engine has written once more.
     bool seenIn(double reading);
+    // Whether the last write explains `reading` (also when nothing is known
+    // of a last write); asks without forgetting anything.
+    bool explains(double reading) const;
 
   private:
     std::optional<double> lastWrite_;

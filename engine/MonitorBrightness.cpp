@@ -59,7 +59,16 @@ void BrightnessController::setMonitorBrightness(double brightness) {
                 return;  // not a number: nothing is sent
             known = payloads.insert(payloads.end(), {field, std::move(*payload)});
         }
-        IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, field.reportID,
-                             known->second.data(), static_cast<CFIndex>(known->second.size()));
+        const IOReturn status =
+            IOHIDDeviceSetReport(device, kIOHIDReportTypeFeature, field.reportID,
+                                 known->second.data(), static_cast<CFIndex>(known->second.size()));
+        // The write's own outcome only tells what the monitor holds now, to
+        // notice someone else's change later; the other monitors go on alike.
+        const auto raw = duolume::rawForPayload(field, known->second.data(),
+                                                static_cast<long>(known->second.size()));
+        if (status == kIOReturnSuccess && raw)
+            monitorWrites_[device] = *raw;
+        else
+            monitorWrites_.erase(device);
     }
 }

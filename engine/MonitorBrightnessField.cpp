@@ -135,7 +135,10 @@ std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrigh
     const std::uint64_t step = scaled <= 0.0    ? 0
                                : scaled >= span ? static_cast<std::uint64_t>(span)
                                                 : static_cast<std::uint64_t>(scaled);
-    const std::uint64_t raw = static_cast<std::uint64_t>(field.minimum) + step;
+    return payloadForRaw(field, static_cast<std::uint64_t>(field.minimum) + step);
+}
+
+std::vector<std::uint8_t> payloadForRaw(const MonitorBrightnessField& field, std::uint64_t raw) {
     std::vector<std::uint8_t> payload(static_cast<std::size_t>(field.reportLength), 0);
     for (unsigned b = 0; b < field.bits; ++b) {
         if (raw >> b & 1) {
@@ -146,7 +149,7 @@ std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrigh
     return payload;
 }
 
-std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
+std::optional<std::int64_t> rawForPayload(const MonitorBrightnessField& field,
                                           const std::uint8_t* payload, long length) {
     if (!payload || length < 0 ||
         (field.bitOffset + field.bits + 7) / 8 > static_cast<unsigned long>(length))
@@ -159,8 +162,26 @@ std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
     const auto value = static_cast<std::int64_t>(raw);
     if (value < field.minimum || value > field.maximum)
         return std::nullopt;
-    return static_cast<float>(static_cast<double>(value - field.minimum) /
+    return value;
+}
+
+std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
+                                          const std::uint8_t* payload, long length) {
+    const auto value = rawForPayload(field, payload, length);
+    if (!value)
+        return std::nullopt;
+    return static_cast<float>(static_cast<double>(*value - field.minimum) /
                               static_cast<double>(field.maximum - field.minimum));
+}
+
+std::optional<MonitorBrightnessField> featureUsageField(
+    const std::vector<IOHIDElementRef>& elements, std::uint32_t page, std::uint32_t usage) {
+    for (IOHIDElementRef e : elements) {
+        if (IOHIDElementGetType(e) == kIOHIDElementTypeFeature &&
+            IOHIDElementGetUsagePage(e) == page && IOHIDElementGetUsage(e) == usage)
+            return fieldInReport(featureReport(elements, IOHIDElementGetReportID(e)), e);
+    }
+    return std::nullopt;
 }
 
 std::string describeField(const MonitorBrightnessField& field) {

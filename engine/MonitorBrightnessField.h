@@ -72,6 +72,16 @@ std::optional<MonitorBrightnessField> monitorBrightnessField(IOHIDDeviceRef devi
 std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrightnessField& field,
                                                               double brightness);
 
+// `raw` at the field's place, every other bit 0.
+std::vector<std::uint8_t> payloadForRaw(const MonitorBrightnessField& field, std::uint64_t raw);
+// The field's raw value; absent when the answer is too short to hold it or
+// the value lies outside the declared range.
+std::optional<std::int64_t> rawForPayload(const MonitorBrightnessField& field,
+                                          const std::uint8_t* payload, long length);
+// The field of the first feature element with this usage, when it can hold a value.
+std::optional<MonitorBrightnessField> featureUsageField(
+    const std::vector<IOHIDElementRef>& elements, std::uint32_t page, std::uint32_t usage);
+
 // (raw − minimum) / (maximum − minimum), rounded to single precision. Absent
 // when the answer is too short to hold the field or its value lies outside
 // the declared range.

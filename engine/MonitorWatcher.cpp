@@ -46,12 +46,23 @@ void BrightnessController::displayAttached(IOHIDDeviceRef device) {
     monitorFields_[device] = *field;
     NSLog("%s", duolume::describeMonitorAttach(device, *field).c_str());
     externalMonitorDeviceRefs.insert(device);
-    updateDisplayBrightness(true);
+    if (lightSensorsTakenOver_)
+        switchMonitorLightSensor(device, true);
+    monitorJoined();
+}
+
+void BrightnessController::monitorJoined() {
+    if (attachHandler_)
+        attachHandler_();
+    else
+        updateDisplayBrightness(true);
 }
 
 void BrightnessController::displayDetached(IOHIDDeviceRef device) {
     externalMonitorDeviceRefs.erase(device);
     monitorFields_.erase(device);
+    monitorWrites_.erase(device);
+    sensorsSwitchedOff_.erase(device);
 }
 
 BrightnessController::~BrightnessController() {

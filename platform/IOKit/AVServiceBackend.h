@@ -33,6 +33,8 @@ class AVServiceChannel {
     // its reply); waits a bounded time for one that holds it.
     virtual IOReturn lockBus() = 0;
     virtual void unlockBus() = 0;
+    // Lets go of whatever it holds open until the next transfer.
+    virtual void close() {}
 };
 
 class AVServiceBackend {

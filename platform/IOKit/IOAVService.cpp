@@ -75,4 +75,9 @@ AVServiceBusLock::~AVServiceBusLock() {
         service_->unlockBus();
 }
 
+void closeAVService(const IOAVServiceRef& service) {
+    if (service)
+        service->close();
+}
+
 }  // namespace platform

@@ -60,4 +60,9 @@ class AVServiceBusLock {
     IOReturn status_ = kIOReturnBadArgument;
 };
 
+// Not a call of the original platform either, whose services hold no device
+// open: on Linux the bus's device node is let go until the next transfer,
+// so that a session that is not at the screen keeps no device open.
+void closeAVService(const IOAVServiceRef& service);
+
 }  // namespace platform

@@ -37,19 +37,31 @@ AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFo
 }
 
 FindingReason AppleDisplayBacklightDevice::access() const {
+    if (removed_ || elements_.empty())
+        return FindingReason::Unreadable;  // gone, or its files could not be read
     if (!backlight_)
-        return FindingReason::Unreadable;  // gone, or its files could not be opened
+        return FindingReason::InUse;  // closed for now
     return backlight_->writable() || !backlight_->refusedByLogind() ? FindingReason::InUse
                                                                     : FindingReason::NoSession;
 }
 
+IOReturn AppleDisplayBacklightDevice::ensureOpen() {
+    if (removed_)
+        return kIOReturnNotAttached;
+    if (backlight_)
+        return kIOReturnSuccess;
+    IOReturn status = kIOReturnSuccess;
+    backlight_ = OpenBacklight::open(Backlight{baseName(folder_), folder_, "", false, {}}, &status);
+    return backlight_ ? kIOReturnSuccess : status;
+}
+
 IOReturn AppleDisplayBacklightDevice::checkReport(IOHIDReportType type, CFIndex reportID,
-                                                  CFIndex length) const {
+                                                  CFIndex length) {
     if (length < 1)
         return kIOReturnBadArgument;
     if (type != kIOHIDReportTypeFeature || reportID != kDriverBrightnessReport)
         return kIOReturnUnsupported;
-    return backlight_ ? kIOReturnSuccess : kIOReturnNotAttached;
+    return ensureOpen();
 }
 
 IOReturn AppleDisplayBacklightDevice::getReport(IOHIDReportType type, CFIndex reportID,

@@ -36,16 +36,23 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     // Written directly, or through logind until logind refuses it.
     FindingReason access() const override;
     const std::vector<__IOHIDElement>& elements() const override { return elements_; }
-    void markRemoved() override { backlight_.reset(); }
+    void markRemoved() override {
+        removed_ = true;
+        backlight_.reset();
+    }
+    void close() override { backlight_.reset(); }
 
   private:
-    IOReturn checkReport(IOHIDReportType type, CFIndex reportID, CFIndex length) const;
+    IOReturn checkReport(IOHIDReportType type, CFIndex reportID, CFIndex length);
+    // The backlight's files, opened again after a close.
+    IOReturn ensureOpen();
 
     std::string folder_;
     std::string description_;
     std::int32_t vendorID_;
     std::int32_t productID_;
-    std::unique_ptr<OpenBacklight> backlight_;  // null once removed or unopenable
+    std::unique_ptr<OpenBacklight> backlight_;  // null while closed, once removed or unopenable
+    bool removed_ = false;
     std::vector<__IOHIDElement> elements_;
 };
 

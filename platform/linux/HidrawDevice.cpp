@@ -54,14 +54,17 @@ const std::vector<__IOHIDElement>& HidrawDevice::elements() const {
 }
 
 HidrawDevice::~HidrawDevice() {
-    if (fd_ >= 0)
-        close(fd_);
+    close();
 }
 
 void HidrawDevice::markRemoved() {
     removed_ = true;
+    close();
+}
+
+void HidrawDevice::close() {
     if (fd_ >= 0)
-        close(fd_);
+        ::close(fd_);
     fd_ = -1;
 }
 

@@ -36,6 +36,7 @@ class HidrawDevice : public LinuxHIDDevice {
     FindingReason access() const override;
     const std::vector<__IOHIDElement>& elements() const override;
     void markRemoved() override;
+    void close() override;
 
   private:
     IOReturn ensureOpen();

@@ -35,7 +35,7 @@ IOReturn transferStatus(int error) {
 
 struct I2cDevChannel::OpenNode {
     explicit OpenNode(int fd) : fd(fd) {}
-    ~OpenNode() { close(fd); }
+    ~OpenNode() { ::close(fd); }
     OpenNode(const OpenNode&) = delete;
     OpenNode& operator=(const OpenNode&) = delete;
     const int fd;
@@ -49,6 +49,12 @@ void I2cDevChannel::markRemoved() {
     std::shared_ptr<OpenNode> closing;
     std::lock_guard lock(mutex_);
     removed_ = true;
+    closing.swap(open_);  // closed here, or by a transfer still holding it
+}
+
+void I2cDevChannel::close() {
+    std::shared_ptr<OpenNode> closing;
+    std::lock_guard lock(mutex_);
     closing.swap(open_);  // closed here, or by a transfer still holding it
 }
 

@@ -36,6 +36,7 @@ class I2cDevChannel : public AVServiceChannel {
                      std::uint32_t size) override;
     IOReturn lockBus() override;
     void unlockBus() override;
+    void close() override;
 
   private:
     struct OpenNode;

@@ -95,6 +95,7 @@ class SimChannel : public AVServiceChannel {
     }
 
     void unlockBus() override { display_.locked = false; }
+    void close() override { ++display_.closes; }
 
   private:
     bool here() const { return display_.present && display_.handle == handle_; }

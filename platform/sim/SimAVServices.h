@@ -43,6 +43,7 @@ struct SimAVService {
     };
     std::vector<Transfer> transfers;
     bool locked = false;
+    int closes = 0;  // how often its channel let go of the bus
 };
 
 class SimAVServices : public AVServiceBackend {

@@ -9,6 +9,7 @@ constexpr std::uint8_t kHostSource = 0x51;
 constexpr std::uint8_t kMonitorWriteAddress = 0x6E;
 constexpr std::uint8_t kReplyChecksumSeed = 0x50;
 constexpr std::uint8_t kLuminance = 0x10;
+constexpr std::uint8_t kAmbientLightSensor = 0x66;
 
 std::uint8_t xorOf(const std::uint8_t* bytes, std::size_t size, std::uint8_t seed) {
     for (std::size_t i = 0; i < size; ++i)
@@ -36,14 +37,17 @@ bool SimDdcMonitor::write(const std::uint8_t* bytes, std::size_t size) {
         const auto value = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
         sets.push_back(value);
         current = std::min(value, maximum);
+    } else if (length == 4 && data[0] == 0x03 && data[1] == kAmbientLightSensor && lightSensor) {
+        lightSensor = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
     }
     return true;
 }
 
 void SimDdcMonitor::answerGet(std::uint8_t code) {
-    const bool known = code == kLuminance;
-    const std::uint16_t max = known ? maximum : 0;
-    const std::uint16_t now = known ? current : 0;
+    const bool sensor = code == kAmbientLightSensor && lightSensor;
+    const bool known = code == kLuminance || sensor;
+    const std::uint16_t max = sensor ? 2 : known ? maximum : 0;
+    const std::uint16_t now = sensor ? *lightSensor : known ? current : 0;
     reply_ = {kMonitorWriteAddress,
               0x88,
               0x02,

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace platform::sim {
@@ -32,6 +33,8 @@ class SimDdcMonitor {
     Behaviour behaviour = Behaviour::Answers;
     std::uint16_t current = 50;
     std::uint16_t maximum = 100;
+    // Its own ambient light sensor (MCCS 0x66: 1 off, 2 on); absent: it has none.
+    std::optional<std::uint16_t> lightSensor;
 
     // One write transfer: the bytes after the address byte. False when the
     // monitor does not acknowledge it.

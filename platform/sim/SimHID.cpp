@@ -6,6 +6,7 @@ namespace platform::sim {
 
 IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                                  CFIndex* length) {
+    open = true;
     if (!attached)
         return kIOReturnNotAttached;
     if (getStatus != kIOReturnSuccess)
@@ -23,6 +24,7 @@ IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::ui
 
 IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                                  CFIndex length) {
+    open = true;
     sent.push_back({type, reportID, std::vector<std::uint8_t>(report, report + length)});
     if (!attached)
         return kIOReturnNotAttached;

@@ -32,6 +32,7 @@ class SimHIDDevice : public HIDDevice {
     std::int32_t productID() const override { return product_; }
     std::string description() const override { return name_; }
     FindingReason access() const override { return accessFinding; }
+    void close() override { open = false; }
     const std::vector<__IOHIDElement>& elements() const override { return elementList; }
     IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                        CFIndex* length) override;
@@ -51,6 +52,8 @@ class SimHIDDevice : public HIDDevice {
     bool attached = false;
     // Whether this user may use it (a node the udev rule did not open up).
     FindingReason accessFinding = FindingReason::InUse;
+    // Open from its first report call until it is closed.
+    bool open = false;
 
   private:
     std::int32_t vendor_;

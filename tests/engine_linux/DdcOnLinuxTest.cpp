@@ -120,8 +120,9 @@ TEST_F(DdcOnLinux, TheBytesOnTheWireWithTheirPausesEachExchangeUnderTheBusLock) 
     // 50 ms of a Set.
     EXPECT_EQ(t.back().bytes, (Bytes{0x51, 0x84, 0x03, 0x10, 0x00, 0x1E, 0xB6}));
     for (std::size_t i = 1; i < t.size(); ++i) {
-        if (t[i - 1].kind == 'W' && t[i - 1].bytes.at(2) == 0x03)
+        if (t[i - 1].kind == 'W' && t[i - 1].bytes.at(2) == 0x03) {
             EXPECT_GE(t[i].started - t[i - 1].ended, 0.050) << i;
+        }
     }
     for (const auto& x : t)
         EXPECT_GE(x.result, 0);

@@ -37,6 +37,9 @@ public:
     virtual std::string description() const = 0;
     // Whether this user may use it, looked at now without opening it.
     virtual FindingReason access() const { return FindingReason::InUse; }
+    // Lets go of whatever the device holds open; the next report call opens
+    // it again.
+    virtual void close() {}
     // The fields its report descriptor declares, in descriptor order; none
     // when the descriptor could not be read. Fixed from the device's arrival.
     virtual const std::vector<__IOHIDElement>& elements() const {

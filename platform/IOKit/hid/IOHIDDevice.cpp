@@ -54,6 +54,15 @@ IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType,
     return device->setReport(reportType, reportID, report, reportLength);
 }
 
+IOReturn IOHIDDeviceClose(IOHIDDeviceRef device, IOOptionBits) {
+    platform::Machine::current().recordCall(
+        "IOHIDDeviceClose(" + (device ? device->description() : std::string("null")) + ")");
+    if (!device)
+        return kIOReturnBadArgument;
+    device->close();
+    return kIOReturnSuccess;
+}
+
 std::vector<IOHIDElementRef> IOHIDDeviceCopyMatchingElements(IOHIDDeviceRef device,
                                                              const NSDictionary* matching,
                                                              IOOptionBits) {

@@ -28,6 +28,9 @@ IOReturn IOHIDDeviceGetReport(IOHIDDeviceRef device, IOHIDReportType reportType,
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType reportType, CFIndex reportID,
                               const std::uint8_t* report, CFIndex reportLength);
 
+// Closes the device: nothing of it stays open until the next report call.
+IOReturn IOHIDDeviceClose(IOHIDDeviceRef device, IOOptionBits options);
+
 // The device's elements that match every key of `matching` (all of them
 // when it is null), in descriptor order. The references stay valid as long
 // as the device does.

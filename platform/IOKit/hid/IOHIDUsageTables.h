@@ -15,4 +15,9 @@ enum : std::uint32_t {
 enum : std::uint32_t {
     kHIDUsage_Monitor_MonitorControl = 0x01,  // on kHIDPage_Monitor
     kHIDUsage_VESA_Brightness = 0x10,         // on kHIDPage_MonitorVirtual
+    // The monitor's own ambient light sensor, 1 off and 2 on, as MCCS
+    // control 0x66 (seen on a 27" LED Cinema Display, 05ac:9226, in feature
+    // report 102: github johngrimmreaper/acdcontrol,
+    // docs/model-notes/05ac_9226.rst).
+    kHIDUsage_VESA_AmbientLightSensor = 0x66,  // on kHIDPage_MonitorVirtual
 };
