@@ -48,7 +48,9 @@ BackgroundAgent::Start BackgroundAgent::start() {
         AmbientLightChangedNotification, std::nullopt);
     observingLight_ = true;
     settingsObserver_ = NSDistributedNotificationCenter::defaultCenter().addObserver(
-        [this](const std::string&) { sync(false, When::Always, "settings changed"); },
+        [this](const std::string&, const std::optional<std::string>&) {
+            sync(false, When::Always, "settings changed");
+        },
         PrefsChangedNotification);
     platform::addWakeObserver([this] { sync(false, When::Always, "resumed from sleep"); });
     platform::addTerminationRequestObserver([](int signal) {

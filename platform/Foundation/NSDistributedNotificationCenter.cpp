@@ -12,10 +12,11 @@ void NSDistributedNotificationCenter::postNotificationName(const std::string& na
     platform::Machine::current().distributedNotifications().post(name, object ? &*object : nullptr);
 }
 
-int NSDistributedNotificationCenter::addObserver(std::function<void(const std::string&)> handler,
-                                                 const std::string& name) {
+int NSDistributedNotificationCenter::addObserver(Handler handler, const std::string& name) {
     return platform::Machine::current().distributedNotifications().observe(
-        name, [handler = std::move(handler)](const std::string& n, const std::string*) { handler(n); });
+        name, [handler = std::move(handler)](const std::string& n, const std::string* object) {
+            handler(n, object ? std::optional<std::string>(*object) : std::nullopt);
+        });
 }
 
 void NSDistributedNotificationCenter::removeObserver(int token) {

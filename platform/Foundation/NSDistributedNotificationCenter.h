@@ -13,8 +13,10 @@ public:
     // when no bus is reachable a line is logged and the caller goes on.
     void postNotificationName(const std::string& name,
                               const std::optional<std::string>& object = std::nullopt);
-    // Observes `name` from any process; delivered on the run loop. Returns a
-    // token for removeObserver.
-    int addObserver(std::function<void(const std::string& name)> handler, const std::string& name);
+    // Observes `name` from any process; delivered on the run loop with the
+    // notification's object, if it had one. Returns a token for removeObserver.
+    using Handler =
+        std::function<void(const std::string& name, const std::optional<std::string>& object)>;
+    int addObserver(Handler handler, const std::string& name);
     void removeObserver(int token);
 };

@@ -37,6 +37,10 @@ void addSessionStateObserver(std::function<void(const SessionState&)> handler) {
     Machine::current().session().observeSessionState(std::move(handler));
 }
 
+std::optional<double> secondsSinceInput() {
+    return Machine::current().session().secondsSinceInput();
+}
+
 void publishSessionValue(const std::string& key, const std::string& value) {
     Machine::current().session().publishSessionValue(key, value);
 }

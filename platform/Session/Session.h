@@ -15,6 +15,7 @@ DesktopAutomaticBrightness desktopAutomaticBrightness();
 bool switchOffDesktopAutomaticBrightness();
 SessionState sessionState();
 void addSessionStateObserver(std::function<void(const SessionState&)> handler);
+std::optional<double> secondsSinceInput();
 void publishSessionValue(const std::string& key, const std::string& value);
 int watchSessionValue(const std::string& name, const std::string& key,
                       std::function<void(const std::optional<std::string>&)> handler);

@@ -60,6 +60,11 @@ class SessionServices {
     virtual SessionState sessionState() = 0;
     virtual void observeSessionState(std::function<void(const SessionState&)> handler) = 0;
 
+    // How long the person has given the desktop no input (keys, pointer,
+    // touch), when the desktop tells; may wait a quarter of a second for it,
+    // and never waits on a window's thread (absent there).
+    virtual std::optional<double> secondsSinceInput() = 0;
+
     // Publishes `value` under `key` for the other programs of the session,
     // on the bus name this process claimed (claimSessionBusName); a new value
     // replaces the old one and is announced.

@@ -4,6 +4,8 @@
 #include <glib-unix.h>
 #include <signal.h>
 
+#include "linux/DesktopIdleTime.h"
+
 namespace platform::linux_machine {
 namespace {
 
@@ -72,6 +74,26 @@ SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
     return SessionNameClaim::Owned;
 }
 
+std::optional<double> LinuxSession::secondsSinceInput() {
+    if (!sessionBus_) {
+        if (machine_.mainThreadNeverWaits())
+            return std::nullopt;
+        GError* error = nullptr;
+        sessionBus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!sessionBus_) {
+            g_clear_error(&error);
+            return std::nullopt;
+        }
+        g_dbus_connection_set_exit_on_close(sessionBus_, FALSE);
+    }
+    std::string why;
+    auto seconds = desktopSecondsSinceInput(sessionBus_, &why);
+    if (!seconds && !idleTimeUnknownLogged_) {
+        idleTimeUnknownLogged_ = true;
+        machine_.writeLog("The desktop does not tell how long the person has been away: " + why);
+    }
+    return seconds;
+}
 
 int LinuxSession::watchSessionBusName(const std::string& name,
                                       std::function<void(bool)> handler) {

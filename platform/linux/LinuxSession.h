@@ -33,6 +33,7 @@ class LinuxSession : public SessionServices {
     void observeSessionState(std::function<void(const SessionState&)> handler) override {
         logind_.observe(std::move(handler));
     }
+    std::optional<double> secondsSinceInput() override;
     void publishSessionValue(const std::string& key, const std::string& value) override;
     int watchSessionValue(const std::string& name, const std::string& key,
                           std::function<void(const std::optional<std::string>&)> handler) override;
@@ -58,6 +59,7 @@ class LinuxSession : public SessionServices {
     std::map<int, std::unique_ptr<NameWatch>> nameWatches_;
     int nextNameWatch_ = 1;
     bool connectingSessionBus_ = false;
+    bool idleTimeUnknownLogged_ = false;
     // Asynchronous answers hold it weakly: gone with this object.
     std::shared_ptr<LinuxSession*> alive_;
 };

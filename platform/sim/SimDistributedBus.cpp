@@ -12,7 +12,10 @@ void SimDistributedBus::post(const std::string& name, const std::string* object)
     enqueue(name, object ? std::optional<std::string>(*object) : std::nullopt);
 }
 
-void SimDistributedBus::deliverFromOtherProcess(const std::string& name) { enqueue(name, std::nullopt); }
+void SimDistributedBus::deliverFromOtherProcess(const std::string& name,
+                                                std::optional<std::string> object) {
+    enqueue(name, std::move(object));
+}
 
 void SimDistributedBus::enqueue(const std::string& name, std::optional<std::string> object) {
     if (observers_.empty()) return;

@@ -27,7 +27,8 @@ public:
 
     // Delivers a notification as if another process had posted it (through
     // the run loop, like a real bus message). Not journalled as a post.
-    void deliverFromOtherProcess(const std::string& name);
+    void deliverFromOtherProcess(const std::string& name,
+                                 std::optional<std::string> object = std::nullopt);
 
     std::vector<Post> posts;
     bool unreachable = false;  // posting then logs and drops the notification

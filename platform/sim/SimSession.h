@@ -26,6 +26,7 @@ class SimSession : public SessionServices {
     bool switchOffDesktopAutomaticBrightness() override;
     SessionState sessionState() override { return state_; }
     void observeSessionState(std::function<void(const SessionState&)> handler) override;
+    std::optional<double> secondsSinceInput() override { return inputIdleSeconds; }
     void publishSessionValue(const std::string& key, const std::string& value) override;
     int watchSessionValue(const std::string& name, const std::string& key,
                           std::function<void(const std::optional<std::string>&)> handler) override;
@@ -48,6 +49,8 @@ class SimSession : public SessionServices {
     // The session manager says so (delivered when the run loop turns).
     void setSessionState(const SessionState& state);
     bool switchOffFails = false;
+    // What the desktop says of the person's last input; absent: it does not say.
+    std::optional<double> inputIdleSeconds;
     // The machine resumed from sleep.
     void wake();
     // The process received `signal` (SIGTERM, SIGINT).

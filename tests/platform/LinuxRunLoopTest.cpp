@@ -61,14 +61,14 @@ TEST(LinuxDistributedNotifications, ObserverInAnotherConnectionReceivesThePost) 
     LinuxMachine::installNew();
     std::vector<std::string> received;
     auto& center = NSDistributedNotificationCenter::defaultCenter();
-    center.addObserver([&](const std::string& name) {
-        received.push_back(name);
+    center.addObserver([&](const std::string& name, const std::optional<std::string>& object) {
+        received.push_back(name + (object ? " " + *object : ""));
         CFRunLoopStop(CFRunLoopGetCurrent());
     }, "org.example.changed");
     center.postNotificationName("org.example.other");
-    center.postNotificationName("org.example.changed");
+    center.postNotificationName("org.example.changed", "builtin");
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 2.0, false);
-    EXPECT_EQ(received, std::vector<std::string>{"org.example.changed"});
+    EXPECT_EQ(received, std::vector<std::string>{"org.example.changed builtin"});
 }
 
 TEST(LinuxDistributedNotifications, PostingWithoutABusLogsAndGoesOn) {

@@ -38,6 +38,9 @@ Fake fakeFor(DesktopService::Kind kind) {
         case DesktopService::Kind::GnomeSettingsDaemon:
             return {"org.gnome.SettingsDaemon.Power", "/org/gnome/SettingsDaemon/Power",
                     "gnome_settings_power.py"};
+        case DesktopService::Kind::MutterIdleMonitor:
+            return {"org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
+                    "mutter_idle_monitor.py"};
     }
     throw std::logic_error("unknown desktop service");
 }

@@ -25,6 +25,7 @@ class DesktopService {
         GnomeShell,
         MutterDisplayConfig,
         GnomeSettingsDaemon,
+        MutterIdleMonitor,
     };
     // One call the service received: its numbers (integers and reals) and
     // its strings, in order.
