@@ -8,12 +8,14 @@
 namespace platform::linux_machine {
 
 const std::string& sysroot() {
-    static const std::string root = [] {
+    // Never destroyed: the back-ends' own threads may still look for a device
+    // while the process runs its exit handlers.
+    static const std::string* const root = [] {
         std::string r = environment("PLATFORM_SYSROOT").value_or("/");
         while (r.size() > 1 && r.back() == '/') r.pop_back();
-        return r == "/" ? std::string() : r;
+        return new std::string(r == "/" ? std::string() : r);
     }();
-    return root;
+    return *root;
 }
 
 std::string underSysroot(const std::string& absolute) { return sysroot() + absolute; }
