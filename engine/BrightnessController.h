@@ -63,6 +63,11 @@ class BrightnessController {
         std::optional<double> monitors;
     };
     ChangedByOthers changesByOthers();
+    // `handler` runs on the main run loop when the platform tells of the
+    // built-in display being changed by someone else (the desktop's keys or
+    // slider, a firmware hotkey), sooner than the next sync would notice.
+    // False when the platform cannot tell.
+    bool observeChangesByOthers(std::function<void()> handler);
 
     // Where an attached monitor goes: by default a smoothed sync request (the
     // watcher's own rule); a process that decides when displays are written

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CoreGraphics/CGDirectDisplay.h"
+#include "DisplayServices/DisplayServices.h"
 #include "engine/BrightnessController.h"
 #include "engine/DdcMonitors.h"
 
@@ -43,4 +44,28 @@ std::optional<double> BrightnessController::monitorsChangedByOthers() {
             changed = duolume::brightnessForPayload(field, payload.data(), length);
     }
     return changed;
+}
+
+namespace {
+
+// The identifier the engine registers under; one registration per process.
+constexpr CGDirectDisplayID kChangeObserver = 0x4475;
+
+}  // namespace
+
+bool BrightnessController::observeChangesByOthers(std::function<void()> handler) {
+    if (!DisplayServicesRegisterForBrightnessChangeNotifications)
+        return false;
+    CGDirectDisplayID displays[2] = {};
+    CGDisplayCount count = 0;
+    if (CGGetActiveDisplayList(2, displays, &count) != kCGErrorSuccess)
+        return false;
+    for (CGDisplayCount i = 0; i < count && i < 2; ++i) {
+        if (!CGDisplayIsBuiltin(displays[i]))
+            continue;
+        return DisplayServicesRegisterForBrightnessChangeNotifications(
+                   displays[i], kChangeObserver,
+                   [handler](CGDirectDisplayID, CFDictionaryRef) { handler(); }) == 0;
+    }
+    return false;
 }

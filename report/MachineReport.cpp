@@ -106,13 +106,6 @@ std::string line(const std::string& what, const HardwareFinding& f) {
 }
 
 // The table's text for `english`, with "%@" replaced by `argument`.
-std::string text(const Texts& texts, const std::string& english, const std::string& argument = "") {
-    std::string translated = texts(english);
-    if (auto at = translated.find("%@"); at != std::string::npos)
-        translated.replace(at, 2, argument);
-    return translated;
-}
-
 std::string productOf(IOHIDDeviceRef device) {
     char hex[16] = "unknown";
     if (auto id = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey))
@@ -155,12 +148,12 @@ std::vector<HardwareFinding> lightFindings() {
 std::string sensorPart(const Texts& texts) {
     const auto findings = lightFindings();
     if (const auto* f = inUse(findings))
-        return text(texts, "Light sensor: %@.", f->name);
+        return text(texts, "Light sensor: %@.", {f->name});
     for (const auto& f : findings) {
         if (f.reason == FindingReason::NotYetKnown)
             return text(texts, "Looking for the light sensor.");
         if (f.reason == FindingReason::PermissionDenied || f.reason == FindingReason::Unreadable)
-            return text(texts, "The light sensor %@ cannot be read.", f.name);
+            return text(texts, "The light sensor %@ cannot be read.", {f.name});
     }
     return text(texts,
                 "No light sensor found: this computer has no ambient light sensor that Linux "
@@ -173,7 +166,7 @@ std::string agentPart(const Texts& texts, const StatusFacts& facts) {
     if (*facts.agentRunning)
         return " " + text(texts, "The background agent is running.");
     return " " + text(texts, "The background agent is not running; to see why: %@",
-                      "journalctl --user -u " + ProductIdentifier + ".service");
+                      {"journalctl --user -u " + ProductIdentifier + ".service"});
 }
 
 std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
@@ -190,7 +183,7 @@ std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
             unusable = m;
     }
     if (!usable.empty())
-        return text(texts, "Apple USB monitors: %@.", usable);
+        return text(texts, "Apple USB monitors: %@.", {usable});
     if (!unusable)
         return text(texts, "No Apple USB monitor attached.");
     if (unusable->access == FindingReason::PermissionDenied)
@@ -198,7 +191,7 @@ std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
                     "An Apple USB monitor is attached but may not be opened (permission "
                     "denied): install the udev rule 70-duolume.rules and plug it in again.");
     return text(texts, "An Apple USB monitor is attached but cannot be used: %@.",
-                texts(reasonText(unusable->access)));
+                {texts(reasonText(unusable->access))});
 }
 
 std::string ddcPart(const Texts& texts, const StatusFacts& facts) {
@@ -210,8 +203,8 @@ std::string ddcPart(const Texts& texts, const StatusFacts& facts) {
     if (names.empty())
         return "";
     return " " + (facts.ddcMonitorsWanted
-                      ? text(texts, "Other monitors (DDC/CI): %@.", names)
-                      : text(texts, "Other monitors (DDC/CI), switched off: %@.", names));
+                      ? text(texts, "Other monitors (DDC/CI): %@.", {names})
+                      : text(texts, "Other monitors (DDC/CI), switched off: %@.", {names}));
 }
 
 std::string desktopPart(const Texts& texts) {

@@ -13,10 +13,9 @@
 
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/DdcMonitors.h"
+#include "report/Texts.h"
 
 namespace duolume {
-
-using Texts = std::function<std::string(const std::string& english)>;
 
 // The agent's report, one line each: the built-in panel and the way it is
 // written, every monitor of the engine's watchers, the light sources and the
