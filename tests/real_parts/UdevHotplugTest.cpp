@@ -18,7 +18,7 @@
 #include "CoreFoundation/CFRunLoop.h"
 #include "engine/BrightnessController.h"
 #include "linux/LinuxMachine.h"
-#include "real_parts/UdevTestBed.h"
+#include "support/UdevTestBed.h"
 #include "settings/SettingsStore.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
