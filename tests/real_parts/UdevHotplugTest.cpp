@@ -18,8 +18,10 @@
 #include <thread>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "IOKit/AVServiceBackend.h"
 #include "engine/BrightnessController.h"
 #include "linux/DeviceEvents.h"
+#include "linux/LinuxAVServices.h"
 #include "linux/LinuxMachine.h"
 #include "settings/SettingsStore.h"
 #include "support/LoggingLinuxMachine.h"
@@ -113,6 +115,10 @@ TEST(UdevHotplug, DeviceEventsSayWhatHappenedThroughLibudev) {
     runInTestBed("DeviceEvents");
 }
 
+TEST(UdevHotplug, MonitorOnAFixedOutputReachesTheDdcWatchThroughLibudev) {
+    runInTestBed("FixedOutput");
+}
+
 TEST(UdevHotplugInTestBed, DISABLED_EngineWatcher) {
     ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
     ASSERT_EQ(std::getenv("PLATFORM_SYSROOT"), nullptr);
@@ -185,4 +191,39 @@ TEST(UdevHotplugInTestBed, DISABLED_DeviceEvents) {
     auto unplugged = until(Action::Remove);
     ASSERT_EQ(unplugged.size(), 1u);
     EXPECT_EQ(unplugged[0].name, "hidraw0");
+}
+
+// A monitor plugged into a fixed output, whose connector and DDC bus were
+// there all along: the card's change with HOTPLUG=1 tells of it
+// (drm_sysfs_hotplug_event, drivers/gpu/drm/drm_sysfs.c). Another change of
+// the card (a lease, LEASE=1, drm_sysfs_lease_event) has the outputs looked
+// at no more than a write of the panel's brightness does.
+TEST(UdevHotplugInTestBed, DISABLED_FixedOutput) {
+    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
+    const std::string root = std::getenv("UMOCKDEV_DIR");
+    const std::string card = "/sys/devices/pci0000:00/0000:00:02.0/drm/card0";
+    const std::string output = root + card + "/card0-DP-1";
+    ASSERT_EQ(::symlink("../../../i2c-5", (output + "/ddc").c_str()), 0);
+    writeFile(output + "/status", "disconnected\n");
+    LoggingLinuxMachine::installNew();
+    struct Arrivals : platform::AVServiceBackend::Listener {
+        std::size_t count = 0;
+        void servicesArrived(const std::vector<io_service_t>& s) override { count += s.size(); }
+        void servicesRemoved(const std::vector<io_service_t>&) override {}
+    } arrivals;
+    platform::linux_machine::LinuxAVServices services;
+    services.addListener(&arrivals);
+    EXPECT_TRUE(services.services().empty());
+    auto ask = [&](const std::string& uevent) {
+        writeFile(root + "/uevents-asked", uevent + "\n");
+        ::kill(::getppid(), SIGHUP);
+    };
+
+    writeFile(output + "/status", "connected\n");
+    ask("change " + card + " LEASE=1");
+    runLoopUntil([] { return false; }, 0.5);
+    EXPECT_EQ(arrivals.count, 0u);
+    ask("change " + card + " HOTPLUG=1");
+    EXPECT_TRUE(runLoopUntil([&] { return arrivals.count == 1; }));
+    services.removeListener(&arrivals);
 }
