@@ -114,6 +114,10 @@ bool listsHidrawDevices(const Call& c) {
 
 enum class Bed { VirtualLaptop, UdevTestBed };
 
+std::ostream& operator<<(std::ostream& out, Bed bed) {
+    return out << (bed == Bed::VirtualLaptop ? "virtual laptop" : "udev test bed");
+}
+
 class ProbeTrace : public ::testing::Test {
   protected:
     // The probe's trace on `bed`, in `calls`; skips where it cannot run.
