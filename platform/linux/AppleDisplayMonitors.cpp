@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 #include <tuple>
 
 #include "linux/NumberedNames.h"
@@ -12,6 +13,9 @@
 
 namespace platform::linux_machine {
 namespace {
+
+// The driver's backlights are "appledisplay<N>" (appledisplay_probe).
+constexpr std::string_view kBacklightPrefix = "appledisplay";
 
 std::optional<std::int32_t> hexAttribute(const std::string& path) {
     auto text = readAttribute(path);
@@ -42,7 +46,7 @@ bool usbDeviceAt(std::string folder, std::int32_t* vendor, std::int32_t* product
 
 // "appledisplay12" sorts after "appledisplay2".
 int displayNumber(const std::string& name) {
-    return std::atoi(name.c_str() + std::string("appledisplay").size());
+    return std::atoi(name.c_str() + kBacklightPrefix.size());
 }
 
 // The USB IDs of the monitors bound to the driver whose backlight does not sit
@@ -68,11 +72,15 @@ std::vector<std::pair<std::int32_t, std::int32_t>> boundMonitors() {
 
 }  // namespace
 
+bool isAppleDisplayBacklight(const std::string& name) {
+    return name.rfind(kBacklightPrefix, 0) == 0;
+}
+
 std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
     const std::string classFolder = underSysroot("/sys/class/backlight");
     std::vector<AppleDisplayMonitor> parentless, found;
     for (const auto& name : folderEntries(classFolder)) {
-        if (name.rfind("appledisplay", 0) != 0)
+        if (!isAppleDisplayBacklight(name))
             continue;
         AppleDisplayMonitor m;
         m.backlight = classFolder + "/" + name;

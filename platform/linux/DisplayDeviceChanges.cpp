@@ -11,7 +11,14 @@ bool DisplayDeviceChanges::changed() {
         events_ = DeviceEvents::open({"backlight", "drm"}, true, &why);
         return true;
     }
-    return !events_ || events_->drain();
+    if (!events_)
+        return true;
+    // A monitor plugged into a fixed port changes what its connector shows
+    // (its EDID) with no device coming or going.
+    bool stale = false;
+    for (const auto& event : events_->read())
+        stale = stale || event.comesOrGoes() || event.drmHotplug();
+    return stale;
 }
 
 }  // namespace platform::linux_machine

@@ -1,7 +1,7 @@
-// Tells whether backlights or DRM connectors may have come, gone or changed
-// since it was last asked, without a run loop: each question is one
-// non-blocking read of the device events (DeviceEvents.h). A fade blocks the
-// run loop, so a source on it would be heard only after the fade.
+// Tells whether backlights or DRM connectors may have come or gone since it
+// was last asked, without a run loop: each question reads the device events
+// pending (DeviceEvents.h) without waiting. A fade blocks the run loop, so a
+// source on it would be heard only after the fade.
 #pragma once
 
 #include <memory>
@@ -12,8 +12,11 @@ namespace platform::linux_machine {
 
 class DisplayDeviceChanges {
   public:
-    // True when something changed since the last call, at the first call, and
+    // True when a backlight or connector came or went since the last call, or
+    // a monitor was plugged into or out of an output; at the first call; and
     // at every call when changes cannot be seen (nothing may then be kept).
+    // A backlight's change event (every write of its brightness brings one)
+    // is no such change.
     bool changed();
 
   private:

@@ -8,8 +8,8 @@
 namespace platform::linux_machine {
 
 HotplugWatch::HotplugWatch(const std::vector<std::string>& subsystems, const std::string& unwatched,
-                           std::function<void()> changed)
-    : changed_(std::move(changed)) {
+                           std::function<void(const std::vector<DeviceEvent>&)> heard)
+    : heard_(std::move(heard)) {
     std::string why;
     events_ = DeviceEvents::open(subsystems, false, &why);
     if (!events_) {
@@ -28,10 +28,9 @@ HotplugWatch::~HotplugWatch() {
 
 int HotplugWatch::onReadable(int, unsigned, void* data) {
     auto* self = static_cast<HotplugWatch*>(data);
-    // Everything pending is read: the back-end rescans as a whole, so one
-    // call covers any number of events.
-    self->events_->drain();
-    self->changed_();
+    auto events = self->events_->read();
+    if (!events.empty())
+        self->heard_(events);
     return G_SOURCE_CONTINUE;
 }
 

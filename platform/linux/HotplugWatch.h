@@ -1,7 +1,7 @@
-// Tells a back-end that devices of some subsystems (hidraw and backlights for
-// the HID back-end, drm and i2c-dev for the AV services) may have come or
-// gone, on GLib's default main context (the main thread's run loop), through
-// udev or, under a moved file system root, inotify (DeviceEvents.h).
+// Hands a back-end the device events of some subsystems (DeviceEvents.h) on
+// GLib's default main context (the main thread's run loop), through udev or,
+// under a moved file system root, inotify. The back-end decides which of them
+// mean a device it uses came or went.
 #pragma once
 
 #include <functional>
@@ -15,9 +15,10 @@ namespace platform::linux_machine {
 
 class HotplugWatch {
   public:
-    // `unwatched` is logged when no change can be seen.
+    // `heard` gets everything read at each wake-up, oldest first. `unwatched`
+    // is logged when no change can be seen.
     HotplugWatch(const std::vector<std::string>& subsystems, const std::string& unwatched,
-                 std::function<void()> changed);
+                 std::function<void(const std::vector<DeviceEvent>&)> heard);
     ~HotplugWatch();
     HotplugWatch(const HotplugWatch&) = delete;
     HotplugWatch& operator=(const HotplugWatch&) = delete;
@@ -28,7 +29,7 @@ class HotplugWatch {
   private:
     static int onReadable(int fd, unsigned condition, void* self);
 
-    std::function<void()> changed_;
+    std::function<void(const std::vector<DeviceEvent>&)> heard_;
     std::unique_ptr<DeviceEvents> events_;
     unsigned source_ = 0;
 };

@@ -1,9 +1,10 @@
 // The display backlights as resolved once and kept: the ordered list, each
 // backlight's maximum and an open file for its `brightness`, the identity of
 // the connector it lights, and which display identifiers name a built-in
-// connector. Everything is forgotten when DisplayDeviceChanges reports a
-// backlight or connector change, and on request when a device turned out to
-// be gone. A fade step then costs one write to the panel, not a sysfs walk.
+// connector. Everything is forgotten when a check (refresh) finds that a
+// backlight or connector came or went (DisplayDeviceChanges), and on request
+// when a device turned out to be gone. A fade step then costs one write to the
+// panel, not a sysfs walk.
 #pragma once
 
 #include <map>
@@ -80,7 +81,9 @@ bool deviceGone(IOReturn status);
 
 class KeptBacklights {
   public:
-    // Forgets what was kept when a change was seen since the last call.
+    // Forgets what was kept when a backlight or connector came or went since
+    // the last check. Each check reads the device events pending, so it is
+    // made where the list of devices matters, not at each device call.
     void refresh();
     void forget();
 

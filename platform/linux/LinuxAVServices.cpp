@@ -1,5 +1,7 @@
 #include "linux/LinuxAVServices.h"
 
+#include <algorithm>
+
 #include "IOKit/IOAVService.h"
 #include "linux/DrmConnectors.h"
 #include "linux/HotplugWatch.h"
@@ -44,6 +46,14 @@ std::map<std::string, Found> lookAround() {
     return found;
 }
 
+// A monitor plugged into or out of a fixed port: a change of its card with
+// HOTPLUG=1; one on a DisplayPort hub: its connector and its bus's i2c-dev
+// node coming or going. Other changes (a lease, LEASE=1) leave the outputs as
+// they are.
+bool servicesMayHaveChanged(const DeviceEvent& event) {
+    return event.comesOrGoes() || event.drmHotplug();
+}
+
 }  // namespace
 
 LinuxAVServices::LinuxAVServices() = default;
@@ -55,7 +65,10 @@ void LinuxAVServices::watch() {
     watch_ = std::make_unique<HotplugWatch>(
         std::vector<std::string>{"drm", "i2c-dev"},
         "Monitor hot-plug on the video outputs is not watched; monitors present now are still used",
-        [this] { rescan(); });
+        [this](const std::vector<DeviceEvent>& events) {
+            if (std::any_of(events.begin(), events.end(), servicesMayHaveChanged))
+                rescan();
+        });
     rescan();
 }
 

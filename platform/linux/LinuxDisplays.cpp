@@ -51,7 +51,6 @@ LinuxDisplays::LinuxDisplays()
 
 template <typename Operation>
 IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation operation) {
-    kept_.refresh();
     IOReturn status = kIOReturnSuccess;
     OpenBacklight* backlight = kept_.builtinOf(display, &status);
     if (backlight)
@@ -69,7 +68,6 @@ IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation 
 
 template <typename Operation>
 IOReturn LinuxDisplays::onNamedBacklight(const std::string& name, Operation operation) {
-    kept_.refresh();
     IOReturn status = kIOReturnSuccess;
     OpenBacklight* backlight = kept_.named(name, &status);
     if (backlight)
@@ -85,7 +83,7 @@ IOReturn LinuxDisplays::onNamedBacklight(const std::string& name, Operation oper
 
 CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) {
     displays.clear();
-    kept_.refresh();  // what the transition that asks for the list relies on
+    kept_.refresh();  // the sync's one check for devices come or gone
     auto list = listDrmConnectors();
     if (!list.readable)
         return kCGErrorFailure;
@@ -97,7 +95,7 @@ CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) 
 }
 
 // Asked before every write of a fade step: kept since the last check for
-// changes, which the active display list and every device call make.
+// devices come or gone, which the active display list makes.
 bool LinuxDisplays::isBuiltin(CGDirectDisplayID display) {
     return kept_.isBuiltinDisplay(display);
 }
@@ -255,7 +253,6 @@ std::optional<PlistDictionary> LinuxDisplays::displayInfoDictionary(io_service_t
     const std::string* name = backlightNamed(service);
     if (!name)
         return std::nullopt;
-    kept_.refresh();
     IOReturn status = kIOReturnSuccess;
     OpenBacklight* opened = kept_.named(*name, &status);
     if (!opened)

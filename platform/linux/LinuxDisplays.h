@@ -15,9 +15,20 @@
 //
 // The active display list is read afresh at every call. Backlights, their
 // maxima and open brightness files, connector identities and which displays
-// are built in are resolved once and kept until a backlight or connector
-// changes (KeptBacklights), or a call finds its device gone, which resolves
+// are built in are resolved once and kept (KeptBacklights) until a backlight
+// or connector comes or goes, or a call finds its device gone, which resolves
 // it again at once.
+//
+// Whether devices came or went is checked once per sync, when the active
+// display list is asked for (and when the backlights are listed or the panel
+// is reported), not at each read or write: the kernel sends a change event after every
+// write of a backlight's brightness, so a check at each fade step would read
+// two messages (the step's own event, then "nothing more") for nothing. A
+// device removed between two checks is caught by its call instead: sysfs
+// answers ENODEV on an open attribute of a removed device (kernfs_get_active
+// failing in kernfs_fop_write_iter and kernfs_seq_start, Linux
+// fs/kernfs/file.c), and the call resolves it again. A backlight added
+// between two checks is used from the next sync on.
 #pragma once
 
 #include <map>

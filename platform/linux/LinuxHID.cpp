@@ -1,5 +1,7 @@
 #include "linux/LinuxHID.h"
 
+#include <algorithm>
+
 #include "linux/AppleDisplayBacklightDevice.h"
 #include "linux/AppleDisplayMonitors.h"
 #include "linux/HidID.h"
@@ -10,6 +12,9 @@
 
 namespace platform::linux_machine {
 namespace {
+
+constexpr const char* kHidrawSubsystem = "hidraw";
+constexpr const char* kBacklightSubsystem = "backlight";
 
 // "DEVNAME=hidraw3" in the node's uevent; the node's own name otherwise.
 std::string deviceNodeName(const std::string& classEntry, const std::string& name) {
@@ -24,6 +29,18 @@ std::string deviceNodeName(const std::string& classEntry, const std::string& nam
         }
     }
     return name;
+}
+
+// What the monitors found may have changed with: a hidraw node or an
+// appledisplay backlight coming or going. Every write of a backlight's
+// brightness brings a change event of its own (DeviceEvents.h); it changes
+// nothing here.
+bool monitorsMayHaveChanged(const DeviceEvent& event) {
+    if (!event.comesOrGoes())
+        return false;
+    if (event.action == DeviceEvent::Action::Missed || event.subsystem == kHidrawSubsystem)
+        return true;
+    return event.subsystem == kBacklightSubsystem && isAppleDisplayBacklight(event.name);
 }
 
 }  // namespace
@@ -45,9 +62,12 @@ IOReturn LinuxHID::open(Listener* listener) {
         return kIOReturnBadArgument;
     if (!watch_)
         watch_ = std::make_unique<HotplugWatch>(
-            std::vector<std::string>{"hidraw", "backlight"},
+            std::vector<std::string>{kHidrawSubsystem, kBacklightSubsystem},
             "USB monitor hot-plug is not watched; monitors present now are still used",
-            [this] { rescan(); });
+            [this](const std::vector<DeviceEvent>& events) {
+                if (std::any_of(events.begin(), events.end(), monitorsMayHaveChanged))
+                    rescan();
+            });
     rescan();  // catches up the listeners already open
     listeners_.push_back(listener);
     // The present devices, as a copy: a callback may open another listener.

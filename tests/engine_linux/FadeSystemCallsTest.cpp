@@ -1,11 +1,15 @@
 // What a fade step costs the engine's thread in system calls, counted (not
 // timed) from a trace of fade_syscall_probe under strace: one write per
 // display and the sleep, and at most one more. The sync request without
-// smoothing (the pane's slider path) is counted the same way.
+// smoothing (the pane's slider path) is counted the same way. Both over a
+// virtual laptop (changes seen through inotify; the monitor through FUSE) and
+// inside the umockdev test bed, where the real libudev hears a change event
+// after every write of the panel's brightness, as on a real laptop.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <string>
@@ -13,6 +17,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "support/UdevTestBed.h"
 
 using namespace testing_support;
 
@@ -62,7 +67,8 @@ bool isSleep(const Call& c) {
 std::vector<Call> between(const std::vector<Call>& calls, const std::string& from,
                           const std::string& to) {
     std::vector<Call> out;
-    auto begin = std::find_if(calls.begin(), calls.end(), [&](const Call& c) { return isMark(c, from); });
+    auto begin =
+        std::find_if(calls.begin(), calls.end(), [&](const Call& c) { return isMark(c, from); });
     if (begin == calls.end())
         return out;
     const std::string thread = begin->pid;
@@ -92,13 +98,46 @@ std::string names(const std::vector<Call>& calls) {
     return text;
 }
 
-class FadeSystemCalls : public ::testing::Test {
+int count(const std::vector<Call>& calls, const std::function<bool(const Call&)>& which) {
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), which));
+}
+
+bool opensPanelFile(const Call& c) {
+    return c.name == "openat" && c.line.find("intel_backlight/brightness\"") != std::string::npos;
+}
+
+// The HID back-end looking through the hidraw class for monitors.
+bool listsHidrawDevices(const Call& c) {
+    return c.name == "openat" && c.line.find("/class/hidraw\"") != std::string::npos &&
+           c.line.find("O_DIRECTORY") != std::string::npos;
+}
+
+enum class Bed { VirtualLaptop, UdevTestBed };
+
+std::ostream& operator<<(std::ostream& out, Bed bed) {
+    return out << (bed == Bed::VirtualLaptop ? "virtual laptop" : "udev test bed");
+}
+
+class ProbeTrace : public ::testing::Test {
   protected:
-    void SetUp() override {
+    // The probe's trace on `bed`, in `calls`; skips where it cannot run.
+    void traceProbe(Bed bed) {
         if (access(kStrace.c_str(), X_OK) != 0)
             GTEST_SKIP() << "counting system calls needs strace (scripts/install-deps)";
+        std::vector<std::string> argv = {kStrace, "-f", "-qq", "-o", trace, kProbe};
         std::string err;
-        int status = ChildProcess::run({kStrace, "-f", "-qq", "-o", trace, kProbe}, {}, &err, 90.0);
+        int status = 0;
+        if (bed == Bed::VirtualLaptop) {
+            status = ChildProcess::run(argv, {}, &err, 90.0);
+        } else {
+            std::string why = UdevTestBed::whyNotRunnable();
+            if (!why.empty())
+                GTEST_SKIP() << why;
+            argv.push_back("--udev-test-bed");
+            ASSERT_TRUE(udevBed.run(argv, {}, &why)) << why;
+            status = udevBed.process().wait(90.0).value_or(-2);
+            err = udevBed.process().standardError();
+        }
         if (status == 77)
             GTEST_SKIP() << "the virtual USB monitor needs FUSE";
         if (status != 0 && err.find("ptrace") != std::string::npos)
@@ -109,12 +148,27 @@ class FadeSystemCalls : public ::testing::Test {
 
     TempDir dir;
     std::string trace = dir / "trace";
+    UdevTestBed udevBed;
     std::vector<Call> calls;
+};
+
+class FadeSystemCalls : public ProbeTrace, public ::testing::WithParamInterface<Bed> {
+  protected:
+    void SetUp() override { traceProbe(GetParam()); }
+};
+
+std::string bedName(const ::testing::TestParamInfo<Bed>& info) {
+    return info.param == Bed::VirtualLaptop ? "OnAVirtualLaptop" : "InTheUdevTestBed";
+}
+
+class MonitorSearches : public ProbeTrace {
+  protected:
+    void SetUp() override { traceProbe(Bed::UdevTestBed); }
 };
 
 }  // namespace
 
-TEST_F(FadeSystemCalls, EachFadeStepIsOneWritePerDisplayAndTheSleep) {
+TEST_P(FadeSystemCalls, EachFadeStepIsOneWritePerDisplayAndTheSleep) {
     auto fade = steps(between(calls, "fade", "request"));
     ASSERT_EQ(fade.size(), 100u) << "one sleep per step";
     // The first step also carries the request's reads (settings, sensor,
@@ -128,9 +182,12 @@ TEST_F(FadeSystemCalls, EachFadeStepIsOneWritePerDisplayAndTheSleep) {
     std::cout << "calls per fade step: median " << counts[counts.size() / 2] << ", max "
               << counts.back() << " (" << names(fade[50]) << "); first step with the reads "
               << fade[0].size() << "\n";
+    // The panel's file, opened before, is kept through the kernel's change
+    // event after each of its writes.
+    EXPECT_EQ(count(between(calls, "fade", "end"), opensPanelFile), 0);
 }
 
-TEST_F(FadeSystemCalls, RequestWithoutSmoothingReachesThePanelThroughItsKeptFile) {
+TEST_P(FadeSystemCalls, RequestWithoutSmoothingReachesThePanelThroughItsKeptFile) {
     auto request = between(calls, "request", "end");
     std::map<std::string, int> byName;
     std::vector<Call> byPath;
@@ -148,5 +205,17 @@ TEST_F(FadeSystemCalls, RequestWithoutSmoothingReachesThePanelThroughItsKeptFile
     EXPECT_EQ(byName["pread64"], 1);
     EXPECT_EQ(byName["pwrite64"], 1);
     EXPECT_TRUE(byPath.empty()) << names(byPath);
-    EXPECT_EQ(byName["ioctl"], 2) << "the monitor's read and its write";
+    // The monitor's read and its write; the test bed's monitor stays unplugged.
+    EXPECT_EQ(byName["ioctl"], GetParam() == Bed::VirtualLaptop ? 2 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, FadeSystemCalls, ::testing::Values(Bed::VirtualLaptop, Bed::UdevTestBed),
+                         bedName);
+
+// The hundred change events of the fade's writes reach the HID back-end's
+// watch too when the run loop turns again: it looks for monitors only when
+// one comes or goes.
+TEST_F(MonitorSearches, NoneForTheFadesChangeEventsOneForAMonitorPluggedIn) {
+    EXPECT_EQ(count(between(calls, "end", "heard"), listsHidrawDevices), 0);
+    EXPECT_GE(count(between(calls, "heard", "plugged"), listsHidrawDevices), 1);
 }

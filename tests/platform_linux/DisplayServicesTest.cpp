@@ -85,6 +85,21 @@ TEST_F(DisplayServices, ReadsAndWritesTheBuiltInPanelsBacklight) {
     EXPECT_EQ(laptop.backlightValue("acpi_video0"), 1);
 }
 
+// Its driver bound again, the panel's backlight is another device with
+// another maximum: the next sync's display list sees it go and come, and the
+// write reaches the new device on its own scale.
+TEST_F(DisplayServices, ABacklightReplacedBetweenSyncsIsResolvedAgainByTheNextSync) {
+    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
+    std::vector<CGDirectDisplayID> active;
+    ASSERT_EQ(displays.activeDisplays(active), kCGErrorSuccess);
+    ASSERT_EQ(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
+    laptop.removeBacklight("intel_backlight");
+    laptop.addConnectorBacklight("intel_backlight", builtin, 1000, 50);
+    ASSERT_EQ(displays.activeDisplays(active), kCGErrorSuccess);
+    ASSERT_EQ(displays.displayServicesSetBrightness(panelID, 0.25f), 0);
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 250);
+}
+
 // A panel of 15 steps keeps 0.5 as 8/15 and 0.0 as 1/15 (never off). Read
 // back, each is the fraction that was written, as the platform's display
 // services answer, so the engine never takes its own write for another

@@ -1,4 +1,4 @@
-// USB monitor hot-plug through the real libudev: the agent runs in a umockdev
+// Device events and USB monitor hot-plug through the real libudev: the agent runs in a umockdev
 // test bed of a real laptop's sysfs layout, without PLATFORM_SYSROOT, so its
 // watcher listens to udev's netlink monitor as it does on a user's machine,
 // and the test bed's uevents plug an Apple monitor in and out. umockdev
@@ -7,6 +7,8 @@
 // monitor set (the engine's watcher in this program, run in the test bed).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -16,13 +18,16 @@
 #include <thread>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "IOKit/AVServiceBackend.h"
 #include "engine/BrightnessController.h"
+#include "linux/DeviceEvents.h"
+#include "linux/LinuxAVServices.h"
 #include "linux/LinuxMachine.h"
-#include "real_parts/UdevTestBed.h"
 #include "settings/SettingsStore.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
+#include "support/UdevTestBed.h"
 #include "support/Waiting.h"
 
 using namespace testing_support;
@@ -81,10 +86,10 @@ TEST(UdevHotplug, AgentAttachesAndDetachesTheMonitorThroughLibudev) {
     EXPECT_EQ(bed.process().wait(10.0), 0) << log();
 }
 
-// The engine's watcher in this test program itself, run once more inside the
-// test bed (the test below is the part that runs there; it plugs the monitor
-// by signalling the test bed, its parent).
-TEST(UdevHotplug, EngineWatcherAttachesAndDetachesThroughLibudev) {
+// Runs the test UdevHotplugInTestBed.DISABLED_<name> of this program once
+// more, inside the test bed; it plugs the monitor by signalling the test bed,
+// its parent.
+void runInTestBed(const std::string& name) {
     auto why = UdevTestBed::whyNotRunnable();
     if (!why.empty())
         GTEST_SKIP() << why;
@@ -93,13 +98,25 @@ TEST(UdevHotplug, EngineWatcherAttachesAndDetachesThroughLibudev) {
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
     UdevTestBed bed;
     ASSERT_TRUE(bed.run({self, "--gtest_also_run_disabled_tests",
-                         "--gtest_filter=UdevHotplugInTestBed.DISABLED_EngineWatcher"},
+                         "--gtest_filter=UdevHotplugInTestBed.DISABLED_" + name},
                         {{"XDG_CONFIG_HOME", dir / "config"},
                          {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir / "no-system-bus")}},
                         &why))
         << why;
     EXPECT_EQ(bed.process().wait(60.0), 0)
         << bed.process().standardOutput() << bed.process().standardError();
+}
+
+TEST(UdevHotplug, EngineWatcherAttachesAndDetachesThroughLibudev) {
+    runInTestBed("EngineWatcher");
+}
+
+TEST(UdevHotplug, DeviceEventsSayWhatHappenedThroughLibudev) {
+    runInTestBed("DeviceEvents");
+}
+
+TEST(UdevHotplug, MonitorOnAFixedOutputReachesTheDdcWatchThroughLibudev) {
+    runInTestBed("FixedOutput");
 }
 
 TEST(UdevHotplugInTestBed, DISABLED_EngineWatcher) {
@@ -126,4 +143,87 @@ TEST(UdevHotplugInTestBed, DISABLED_EngineWatcher) {
     }
     // The kernel gave the second plug a node of its own.
     EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/hidraw0", "/dev/hidraw1"}));
+}
+
+TEST(UdevHotplugInTestBed, DISABLED_DeviceEvents) {
+    using platform::linux_machine::DeviceEvent;
+    using Action = DeviceEvent::Action;
+    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
+    std::string why;
+    auto events = platform::linux_machine::DeviceEvents::open({"backlight", "hidraw"}, false, &why);
+    ASSERT_TRUE(events) << why;
+    // What arrives within a while, until `last` has.
+    auto until = [&](Action last) {
+        std::vector<DeviceEvent> got;
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end &&
+               (got.empty() || got.back().action != last)) {
+            pollfd readable{events->fd(), POLLIN, 0};
+            ::poll(&readable, 1, 100);
+            for (auto& e : events->read())
+                got.push_back(std::move(e));
+        }
+        return got;
+    };
+
+    // One write of the panel's brightness: the kernel's change, from sysfs,
+    // which tells of no device coming or going.
+    int fd = ::open(UdevTestBed::kBacklight, O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "100\n", 4), 4);
+    ::close(fd);
+    auto changed = until(Action::Change);
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].subsystem, "backlight");
+    EXPECT_EQ(changed[0].name, "intel_backlight");
+    EXPECT_EQ(changed[0].property("SOURCE"), "sysfs");
+    EXPECT_FALSE(changed[0].comesOrGoes());
+
+    // The monitor's hidraw node comes and goes; its USB and HID devices are
+    // of other subsystems.
+    ::kill(::getppid(), SIGUSR1);
+    auto plugged = until(Action::Add);
+    ASSERT_EQ(plugged.size(), 1u);
+    EXPECT_EQ(plugged[0].subsystem, "hidraw");
+    EXPECT_EQ(plugged[0].name, "hidraw0");
+    EXPECT_TRUE(plugged[0].comesOrGoes());
+    ::kill(::getppid(), SIGUSR2);
+    auto unplugged = until(Action::Remove);
+    ASSERT_EQ(unplugged.size(), 1u);
+    EXPECT_EQ(unplugged[0].name, "hidraw0");
+}
+
+// A monitor plugged into a fixed output, whose connector and DDC bus were
+// there all along: the card's change with HOTPLUG=1 tells of it
+// (drm_sysfs_hotplug_event, drivers/gpu/drm/drm_sysfs.c). Another change of
+// the card (a lease, LEASE=1, drm_sysfs_lease_event) has the outputs looked
+// at no more than a write of the panel's brightness does.
+TEST(UdevHotplugInTestBed, DISABLED_FixedOutput) {
+    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
+    const std::string root = std::getenv("UMOCKDEV_DIR");
+    const std::string card = "/sys/devices/pci0000:00/0000:00:02.0/drm/card0";
+    const std::string output = root + card + "/card0-DP-1";
+    ASSERT_EQ(::symlink("../../../i2c-5", (output + "/ddc").c_str()), 0);
+    writeFile(output + "/status", "disconnected\n");
+    LoggingLinuxMachine::installNew();
+    struct Arrivals : platform::AVServiceBackend::Listener {
+        std::size_t count = 0;
+        void servicesArrived(const std::vector<io_service_t>& s) override { count += s.size(); }
+        void servicesRemoved(const std::vector<io_service_t>&) override {}
+    } arrivals;
+    platform::linux_machine::LinuxAVServices services;
+    services.addListener(&arrivals);
+    EXPECT_TRUE(services.services().empty());
+    auto ask = [&](const std::string& uevent) {
+        writeFile(root + "/uevents-asked", uevent + "\n");
+        ::kill(::getppid(), SIGHUP);
+    };
+
+    writeFile(output + "/status", "connected\n");
+    ask("change " + card + " LEASE=1");
+    runLoopUntil([] { return false; }, 0.5);
+    EXPECT_EQ(arrivals.count, 0u);
+    ask("change " + card + " HOTPLUG=1");
+    EXPECT_TRUE(runLoopUntil([&] { return arrivals.count == 1; }));
+    services.removeListener(&arrivals);
 }

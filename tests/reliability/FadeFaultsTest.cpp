@@ -5,9 +5,12 @@
 // nothing crashes, and the next request works with what is left.
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "FaultyLaptop.h"
 #include "engine/BrightnessController.h"
 #include "support/FakeLogind.h"
+#include "support/FuseSysfsAttribute.h"
 #include "support/NoFileOverride.h"
 #include "support/PrivateBus.h"
 
@@ -35,6 +38,21 @@ class FadeFaults : public FaultyLaptopTest {
     }
     long panel() const { return laptop.backlightValue("intel_backlight"); }
 
+    // The panel's brightness as sysfs serves it: gone with its device, the
+    // file the engine keeps open answers ENODEV, where a plain file would
+    // still take the writes.
+    void servePanelAsSysfs() {
+        fuse->addNode(kPanelNode, std::make_shared<FuseSysfsAttribute>(std::to_string(panel())));
+        const auto file = laptop.backlightFile("intel_backlight", "brightness");
+        std::filesystem::remove(file);
+        std::filesystem::create_symlink(laptop.devFolder() + "/" + kPanelNode, file);
+    }
+    void removePanelBacklight() {
+        fuse->removeNode(kPanelNode);
+        laptop.removeBacklight("intel_backlight");
+    }
+    static constexpr const char* kPanelNode = "intel_backlight-brightness";
+
     // An Apple monitor on hidraw0, attached to the shared engine.
     BrightnessController* engineWithMonitor() {
         fuse->addMonitor("hidraw0", 0x8000);
@@ -57,8 +75,10 @@ class FadeFaults : public FaultyLaptopTest {
 }  // namespace
 
 TEST_F(FadeFaults, BacklightVanishingMidFade) {
+    SKIP_WITHOUT_FUSE();
+    servePanelAsSysfs();
     auto* engine = BrightnessController::sharedInstance();
-    breakAtFadeStep(30, [&] { laptop.removeBacklight("intel_backlight"); });
+    breakAtFadeStep(30, [&] { removePanelBacklight(); });
 
     engine->setBrightnessForInternalDisplay(0.9, 0.5, true);
     EXPECT_EQ(machine->pauses, 100);
@@ -73,8 +93,9 @@ TEST_F(FadeFaults, BacklightVanishingMidFade) {
 
 TEST_F(FadeFaults, BacklightVanishingMidFadeLeavesTheMonitorsFadeWhole) {
     SKIP_WITHOUT_FUSE();
+    servePanelAsSysfs();
     auto* engine = engineWithMonitor();
-    breakAtFadeStep(50, [&] { laptop.removeBacklight("intel_backlight"); });
+    breakAtFadeStep(50, [&] { removePanelBacklight(); });
 
     engine->setBrightnessForInternalDisplay(0.9, 0.25, true);
     const auto writes = fuse->writes("hidraw0");

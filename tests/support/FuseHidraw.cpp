@@ -153,7 +153,7 @@ struct FuseHidrawOps {
         });
     }
 
-    static void read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t, fuse_file_info* fi) {
+    static void read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_file_info* fi) {
         auto* fs = self(req);
         bool gone = false;
         auto node = extraNode(fs, ino, &gone);
@@ -161,7 +161,7 @@ struct FuseHidrawOps {
             fuse_reply_err(req, gone ? ENODEV : ENOSYS);
             return;
         }
-        auto r = node->read(fi->fh, size);
+        auto r = node->read(fi->fh, size, static_cast<std::uint64_t>(off));
         answer(fs, req, r, [req, data = r.data] {
             fuse_reply_buf(req, reinterpret_cast<const char*>(data.data()), data.size());
         });

@@ -87,7 +87,8 @@ class FuseHidraw {
         };
         virtual ~Node() = default;
         virtual Reply write(std::uint64_t file, const std::uint8_t* bytes, std::size_t size) = 0;
-        virtual Reply read(std::uint64_t file, std::size_t size) = 0;
+        // `offset`: where in the file the read starts.
+        virtual Reply read(std::uint64_t file, std::size_t size, std::uint64_t offset) = 0;
         // An ioctl that carries no data: its argument as a number.
         virtual Reply ioctl(std::uint64_t file, unsigned command, unsigned long argument) = 0;
         virtual void release(std::uint64_t file) { (void)file; }

@@ -53,7 +53,7 @@ FuseI2cBus::Reply FuseI2cBus::write(std::uint64_t file, const std::uint8_t* byte
     return finish('W', started, {bytes, bytes + size}, acknowledged, size);
 }
 
-FuseI2cBus::Reply FuseI2cBus::read(std::uint64_t file, std::size_t size) {
+FuseI2cBus::Reply FuseI2cBus::read(std::uint64_t file, std::size_t size, std::uint64_t) {
     notify('R');
     std::lock_guard lock(mutex_);
     const double started = steadySeconds();

@@ -48,7 +48,7 @@ class FuseI2cBus : public FuseHidraw::Node {
     void onTransfer(std::function<void(char kind)> observer);
 
     Reply write(std::uint64_t file, const std::uint8_t* bytes, std::size_t size) override;
-    Reply read(std::uint64_t file, std::size_t size) override;
+    Reply read(std::uint64_t file, std::size_t size, std::uint64_t offset) override;
     Reply ioctl(std::uint64_t file, unsigned command, unsigned long argument) override;
     void release(std::uint64_t file) override;
 

@@ -1,4 +1,4 @@
-#include "real_parts/UdevTestBed.h"
+#include "support/UdevTestBed.h"
 
 #include <unistd.h>
 
@@ -15,7 +15,7 @@ namespace {
 
 const char* const kWrapper = "/usr/bin/umockdev-wrapper";
 const char* const kPython = "/usr/bin/python3";
-const std::string kHelper = DUOLUME_SOURCE_DIR "/tests/real_parts/udev-test-bed";
+const std::string kHelper = DUOLUME_SOURCE_DIR "/tests/support/udev-test-bed";
 const std::string kEdids = DUOLUME_SOURCE_DIR "/tests/data/real-data/edid/";
 
 std::string hex(const std::vector<std::uint8_t>& bytes) {
