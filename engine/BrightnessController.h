@@ -79,6 +79,9 @@ class BrightnessController {
     void takeOverMonitorLightSensors(bool takenOver);
     // Lets go of every monitor's device until its next read or write.
     void closeMonitors();
+    // `done` runs on the main queue once the DDC/CI monitors have sent what
+    // they were asked before (their own light sensors put back, for one).
+    void afterMonitorExchanges(std::function<void()> done);
 
     // A fade is 100 steps; a display whose step would be smaller than this is
     // written once with its target instead.

@@ -192,6 +192,12 @@ void DdcMonitor::close() {
     });
 }
 
+void DdcMonitor::afterPending(std::function<void()> done) {
+    dispatch_async(queue_, [done = std::move(done)] {
+        dispatch_async(dispatch_get_main_queue(), done);
+    });
+}
+
 void DdcMonitor::refresh() {
     std::string why;
     const auto value = link_->readLuminance(&why);

@@ -67,6 +67,9 @@ class DdcMonitor : public std::enable_shared_from_this<DdcMonitor> {
     void restoreLightSensor();
     // Lets go of the bus's device until the next exchange, on its queue.
     void close();
+    // `done` runs on the main queue once everything asked of the monitor
+    // before it has been sent.
+    void afterPending(std::function<void()> done);
 
   private:
     DdcMonitor(IOAVServiceRef service, std::string name);

@@ -4,6 +4,7 @@
 #include "Foundation/NSLog.h"
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitLib.h"
+#include "dispatch/DispatchQueue.h"
 #include "engine/AppleMonitorProducts.h"
 #include "engine/DisplayEdid.h"
 #include "settings/SettingsKeys.h"
@@ -157,6 +158,23 @@ void DdcMonitors::close() {
     for (auto& [service, entry] : entries_)
         if (entry.monitor)
             entry.monitor->close();
+}
+
+void DdcMonitors::afterPendingExchanges(std::function<void()> done) {
+    std::vector<std::shared_ptr<DdcMonitor>> monitors;
+    for (auto& [service, entry] : entries_)
+        if (entry.monitor)
+            monitors.push_back(entry.monitor);
+    if (monitors.empty()) {
+        dispatch_async(dispatch_get_main_queue(), std::move(done));
+        return;
+    }
+    auto left = std::make_shared<std::size_t>(monitors.size());
+    for (auto& monitor : monitors)
+        monitor->afterPending([left, done] {
+            if (--*left == 0)
+                done();
+        });
 }
 
 void DdcMonitors::setDriven(bool driven) {

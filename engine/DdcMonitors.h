@@ -72,6 +72,9 @@ class DdcMonitors {
     void takeOverLightSensors(bool takenOver);
     // Lets go of every monitor's bus until its next exchange.
     void close();
+    // `done` runs on the main queue once every monitor has sent what it was
+    // asked before (a light sensor put back before the process ends).
+    void afterPendingExchanges(std::function<void()> done);
     // The brightness of the last driven monitor that answered, from what was
     // last sent or read; absent when there is none.
     std::optional<double> brightness();

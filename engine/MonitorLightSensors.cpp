@@ -55,6 +55,10 @@ void BrightnessController::switchMonitorLightSensor(IOHIDDeviceRef device, bool 
           off ? "switched off while Duolume drives it" : "back on");
 }
 
+void BrightnessController::afterMonitorExchanges(std::function<void()> done) {
+    ddcMonitors_->afterPendingExchanges(std::move(done));
+}
+
 void BrightnessController::closeMonitors() {
     for (IOHIDDeviceRef device : externalMonitorDeviceRefs)
         IOHIDDeviceClose(device, kIOHIDOptionsTypeNone);
