@@ -1,25 +1,37 @@
 #include "agent/BackgroundAgent.h"
 
-#include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSDistributedNotificationCenter.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
-#include "Session/Session.h"
 #include "IOKit/hid/IOHIDManager.h"
+#include "Session/Session.h"
 #include "engine/BrightnessController.h"
 #include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsStore.h"
 
 namespace duolume {
+namespace {
+
+// How long the desktop gets to put back its brightness once the person is
+// back at an idle screen (GNOME undims at the first input).
+constexpr CFTimeInterval kDesktopRestoreWait = 3.0;
+// How long the agent lets the monitors put back their own light sensors
+// before it ends anyway.
+constexpr CFTimeInterval kLastExchangesWait = 2.0;
+
+}  // namespace
 
 BackgroundAgent::~BackgroundAgent() {
+    *self_ = nullptr;
     if (observingLight_)
         NSNotificationCenter::defaultCenter().removeObserver(this);
     if (settingsObserver_ >= 0)
         NSDistributedNotificationCenter::defaultCenter().removeObserver(settingsObserver_);
+    if (followObserver_ >= 0)
+        NSDistributedNotificationCenter::defaultCenter().removeObserver(followObserver_);
+    if (desktopRestores_)
+        CFRunLoopTimerInvalidate(desktopRestores_);
 }
 
 BackgroundAgent::Start BackgroundAgent::start() {
@@ -43,51 +55,105 @@ BackgroundAgent::Start BackgroundAgent::start() {
                                           engine->ddcMonitors().displays()))
         NSLog("%s", line.c_str());
 
+    std::weak_ptr<BackgroundAgent*> weak = self_;
+    auto whileAlive = [weak](Moment moment) {
+        return [weak, moment] {
+            if (auto self = weak.lock(); self && *self)
+                (*self)->sync(moment);
+        };
+    };
+    // A monitor that joins is written by the agent's rules, not the watcher's.
+    engine->setAttachHandler(whileAlive(Moment::MonitorJoined));
+    engine->observeChangesByOthers(whileAlive(Moment::ChangedByOthers));
+
     NSNotificationCenter::defaultCenter().addObserver(
-        this, [this](const NSNotification&) { sync(true, When::OnlyIfMoved, "light changed"); },
+        this, [this](const NSNotification&) { sync(Moment::LightChanged); },
         AmbientLightChangedNotification, std::nullopt);
     observingLight_ = true;
-    settingsObserver_ = NSDistributedNotificationCenter::defaultCenter().addObserver(
+    auto& distributed = NSDistributedNotificationCenter::defaultCenter();
+    settingsObserver_ = distributed.addObserver(
         [this](const std::string&, const std::optional<std::string>&) {
-            sync(false, When::Always, "settings changed");
+            holds_.endAll();
+            sync(Moment::SettingsChanged);
         },
         PrefsChangedNotification);
-    platform::addWakeObserver([this] { sync(false, When::Always, "resumed from sleep"); });
-    platform::addTerminationRequestObserver([](int signal) {
+    followObserver_ = distributed.addObserver(
+        [this](const std::string&, const std::optional<std::string>& kind) { followCurve(kind); },
+        FollowCurveNotification);
+    session_ = platform::sessionState();
+    platform::addSessionStateObserver(
+        [this](const platform::SessionState& state) { sessionChanged(state); });
+    platform::addWakeObserver([this] { sync(Moment::Woke); });
+    platform::addTerminationRequestObserver([this](int signal) {
         NSLog("Duolume agent ends on signal %d", signal);
-        CFRunLoopStop(CFRunLoopGetCurrent());
+        end();
     });
 
     NSLog("Duolume agent started");
-    sync(false, When::Always, "started");
+    sync(Moment::Started);
     return Start::Running;
 }
 
-void BackgroundAgent::sync(bool smooth, When when, const char* why) {
-    const auto settings = fetchSettings();
+void BackgroundAgent::followCurve(const std::optional<std::string>& kind) {
+    const auto which = kind ? kindNamed(*kind) : std::nullopt;
+    if (which)
+        holds_.end(*which);
+    else
+        holds_.endAll();
+    sync(Moment::FollowCurve);
+}
+
+void BackgroundAgent::sessionChanged(const platform::SessionState& state) {
+    const platform::SessionState before = session_;
+    session_ = state;
     BrightnessController* engine = BrightnessController::sharedInstance();
-    if (settingsBool(settings, kSingleMonitorDisabledKey) &&
-        !engine->hasExternalMonitors(settings)) {
-        skipped("no USB monitor is attached and \"singleMonitorDisabled\" is on");
+    if (before.active && !state.active) {
+        // Another user's session is at the screen: its agent drives the
+        // monitors now, and an open device would let this one's writes in.
+        engine->closeMonitors();
+    } else if (!before.active && state.active) {
+        holds_.endAll();
+        desktopDim_.reset();
+        sync(Moment::ActiveAgain);
         return;
     }
-    const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
-    const auto targets = curveTargetsAt(level, settings);
-    if (!targets) {
-        skipped(level < 0.0 ? "the light sensor gives no level"
-                            : "the curve is 0 on both sides of the light level");
-        return;
-    }
-    lastSkip_.clear();
-    // Noise from the sensor in steady light moves no target far enough.
-    if (when == When::OnlyIfMoved && applied_ &&
-        !BrightnessController::worthFading(applied_->internal, targets->internal) &&
-        !BrightnessController::worthFading(applied_->external, targets->external))
-        return;
-    engine->setBrightnessForInternalDisplay(targets->internal, targets->external, smooth);
-    applied_ = targets;
-    NSLog("Light level %.2f: built-in display %.0f%%, USB monitors %.0f%% (%s%s)", level,
-          targets->internal * 100.0, targets->external * 100.0, why, smooth ? ", fading" : "");
+    if (before.idle && !state.idle)
+        waitForTheDesktop();
+    publishOwners();
+}
+
+void BackgroundAgent::waitForTheDesktop() {
+    if (desktopRestores_)
+        CFRunLoopTimerInvalidate(desktopRestores_);
+    desktopRestores_ = CFRunLoopTimerCreateWithHandler(
+        nullptr, CFAbsoluteTimeGetCurrent() + kDesktopRestoreWait, 0, 0, 0,
+        [this](CFRunLoopTimerRef) {
+            desktopRestores_.reset();
+            desktopDim_.reset();
+            sync(Moment::IdleEnded);
+        });
+    CFRunLoopAddTimer(CFRunLoopGetCurrent(), desktopRestores_, kCFRunLoopDefaultMode);
+}
+
+// The monitors' own light sensors put back as they were found, then the run
+// loop stops.
+void BackgroundAgent::end() {
+    ending_ = true;
+    BrightnessController* engine = BrightnessController::sharedInstance();
+    engine->takeOverMonitorLightSensors(false);
+    auto stopped = std::make_shared<bool>(false);
+    auto stop = [stopped] {
+        if (*stopped)
+            return;
+        *stopped = true;
+        CFRunLoopStop(CFRunLoopGetCurrent());
+    };
+    engine->afterMonitorExchanges(stop);
+    CFRunLoopAddTimer(CFRunLoopGetCurrent(),
+                      CFRunLoopTimerCreateWithHandler(
+                          nullptr, CFAbsoluteTimeGetCurrent() + kLastExchangesWait, 0, 0, 0,
+                          [stop](CFRunLoopTimerRef) { stop(); }),
+                      kCFRunLoopDefaultMode);
 }
 
 // Logged once per reason, not at every request.
