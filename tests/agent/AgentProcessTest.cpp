@@ -119,6 +119,29 @@ TEST_F(AgentProcess, SensorNoiseInSteadyLightLeavesTheBacklightAlone) {
     EXPECT_EQ(agent->wait(10.0), 0);
 }
 
+// The brightness keys (another program writing the backlight) win: a passing
+// cloud leaves the person's value, a change of more than a level ends it.
+TEST_F(AgentProcess, KeepsWhatAPersonSetUntilTheLightMovesALevel) {
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.3); })) << agent->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    writeFile(laptop.backlightFile("intel_backlight", "brightness"),
+              std::to_string(kBacklightMax * 8 / 10) + "\n");
+
+    setLight(3.4);
+    ASSERT_TRUE(waitFor([&] {
+        return agent->standardError().find("Built-in display: held at 80 %") != std::string::npos;
+    })) << agent->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(backlightNear(0.8)) << backlight() << "\n" << agent->standardError();
+
+    setLight(5.2);
+    EXPECT_TRUE(waitFor([&] { return backlightNear(0.52); })) << backlight() << "\n"
+                                                             << agent->standardError();
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
+}
+
 TEST_F(AgentProcess, ASecondAgentLeavesAtOnceWithStatusZero) {
     auto first = startAgent();
     ASSERT_TRUE(waitFor([&] {
