@@ -56,6 +56,18 @@ TEST_F(GnomeAutomaticBrightness, OffWhenTheUserSwitchedItOff) {
     EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
 }
 
-TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnome) {
+// Switched off on request: stored for gnome-settings-daemon to read, and read
+// back as off.
+TEST_F(GnomeAutomaticBrightness, SwitchedOffAndStoredOnRequest) {
+    installSchema("true");
+    ASSERT_EQ(read(), DesktopAutomaticBrightness::On);
+    EXPECT_TRUE(platform::switchOffDesktopAutomaticBrightness());
+    EXPECT_NE(readFile(config / "glib-2.0/settings/keyfile").find("ambient-enabled=false"),
+              std::string::npos);
+    EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
+}
+
+TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnomeAndNothingToSwitchOff) {
     EXPECT_EQ(read(), DesktopAutomaticBrightness::NotInstalled);
+    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
 }
