@@ -65,8 +65,13 @@ DesktopAutomaticBrightness LinuxSession::desktopAutomaticBrightness() {
     }
 }
 
-// The one key, written only when the person asks for it in the window.
+// The one key, written only when the person asks for it in the window, and
+// only where it is the desktop's setting: under Plasma it steers nothing.
 bool LinuxSession::switchOffDesktopAutomaticBrightness() {
+    const auto setting = desktopAutomaticBrightness();
+    if (setting == DesktopAutomaticBrightness::NotInstalled ||
+        setting == DesktopAutomaticBrightness::CannotBeRead)
+        return false;
     GSettings* settings = gnomePowerSettings();
     if (!settings)
         return false;

@@ -35,7 +35,12 @@ class LogindSessionState {
     LogindSessionState(const LogindSessionState&) = delete;
     LogindSessionState& operator=(const LogindSessionState&) = delete;
 
-    SessionState state() const { return state_; }
+    // The state as last heard; the first call starts listening, so the
+    // state is logind's from its first answer on.
+    SessionState state() {
+        start();
+        return state_;
+    }
     // Each runs on the main run loop: at every change of the state, and when
     // the machine has woken from sleep.
     void observe(std::function<void(const SessionState&)> handler);

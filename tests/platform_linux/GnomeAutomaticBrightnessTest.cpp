@@ -3,10 +3,15 @@
 // and the keyfile back-end in a temporary configuration folder.
 #include <gtest/gtest.h>
 
+#include "DisplayServices/DisplayServices.h"
 #include "Session/Session.h"
 #include "linux/LinuxMachine.h"
 #include "support/ChildProcess.h"
+#include "support/DesktopService.h"
+#include "support/MainContext.h"
+#include "support/PrivateBus.h"
 #include "support/TempDir.h"
+#include "support/VirtualLaptop.h"
 
 using platform::DesktopAutomaticBrightness;
 using namespace testing_support;
@@ -56,6 +61,48 @@ TEST_F(GnomeAutomaticBrightness, OffWhenTheUserSwitchedItOff) {
     EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
 }
 
-TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnome) {
+// Switched off on request: stored for gnome-settings-daemon to read, and read
+// back as off.
+TEST_F(GnomeAutomaticBrightness, SwitchedOffAndStoredOnRequest) {
+    installSchema("true");
+    ASSERT_EQ(read(), DesktopAutomaticBrightness::On);
+    EXPECT_TRUE(platform::switchOffDesktopAutomaticBrightness());
+    EXPECT_NE(readFile(config / "glib-2.0/settings/keyfile").find("ambient-enabled=false"),
+              std::string::npos);
+    EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
+}
+
+TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnomeAndNothingToSwitchOff) {
     EXPECT_EQ(read(), DesktopAutomaticBrightness::NotInstalled);
+    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
+}
+
+// Under Plasma GNOME's key steers nothing, even where its schema is installed:
+// switching it off would report a success that changed nothing.
+TEST_F(GnomeAutomaticBrightness, UnderPlasmaGnomesKeyIsLeftAlone) {
+    std::string why;
+    if (!DesktopService::available(&why))
+        GTEST_SKIP() << why;
+    installSchema("true");
+    TempDir root;
+    ScopedEnv sysroot("PLATFORM_SYSROOT", root.path());
+    PrivateBus session;
+    VirtualLaptop laptop(root.path());
+    laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), 1000, 500);
+    DesktopService plasma(
+        DesktopService::Kind::PlasmaScreenBrightness,
+        {{"backlight", laptop.backlightFile("intel_backlight", "brightness")}, {"max", "1000"}});
+    platform::linux_machine::LinuxMachine::installNew();
+    std::vector<CGDirectDisplayID> displays;
+    ASSERT_EQ(platform::Machine::current().displays().activeDisplays(displays), kCGErrorSuccess);
+    float ignored = 0;
+    DisplayServicesGetBrightness(displays.at(0), &ignored);  // the machine looks for the route
+    ASSERT_TRUE(turnMainContextUntil([] {
+        return platform::builtinBrightnessRoute().way ==
+               platform::BuiltinBrightnessWay::PlasmaScreenBrightness;
+    }));
+
+    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
+    EXPECT_NE(readFile(config / "glib-2.0/settings/keyfile").find("ambient-enabled=true"),
+              std::string::npos);
 }

@@ -10,20 +10,32 @@
 namespace testing_support {
 namespace {
 
+constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
+constexpr const char* kAutoPath = "/org/freedesktop/login1/session/auto";
+
 const char* kIntrospection =
     "<node><interface name='org.freedesktop.login1.Session'>"
     "<method name='SetBrightness'><arg type='s' direction='in'/><arg type='s' direction='in'/>"
     "<arg type='u' direction='in'/></method>"
-    "<property name='Active' type='b' access='read'/>"
+    "<property name='Id' type='s' access='read'/>"
     "<property name='Seat' type='(so)' access='read'/>"
+    "<property name='Active' type='b' access='read'/>"
+    "<property name='IdleHint' type='b' access='read'/>"
+    "<property name='IdleSinceHint' type='t' access='read'/>"
+    "<property name='IdleSinceHintMonotonic' type='t' access='read'/>"
     "</interface></node>";
+
+// The greeter's session: at the screen while the caller's is not, never idle.
+bool isGreeter(const gchar* path) {
+    return g_strcmp0(path, FakeLogind::kGreeterPath) == 0;
+}
 
 std::condition_variable readyChanged;
 
 }  // namespace
 
 struct FakeLogindCallbacks {
-    static void method(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+    static void method(GDBusConnection*, const gchar*, const gchar* objectPath, const gchar*,
                        const gchar* name, GVariant* params, GDBusMethodInvocation* invocation,
                        gpointer data) {
         auto* self = static_cast<FakeLogind*>(data);
@@ -47,9 +59,18 @@ struct FakeLogindCallbacks {
                                                        "Your session has no seat, refusing.");
             return;
         }
-        if (self->refuse_ || !self->active_) {
+        const bool greeter = isGreeter(objectPath);
+        const bool foreground = greeter ? !self->active_ : self->active_.load();
+        if (!foreground) {
+            g_dbus_method_invocation_return_dbus_error(invocation,
+                                                       "org.freedesktop.login1.NotYourDevice",
+                                                       "Session is not in foreground, refusing.");
+            return;
+        }
+        if (self->refuse_ || greeter) {  // the greeter's session is not the caller's user's
             g_dbus_method_invocation_return_dbus_error(
-                invocation, "org.freedesktop.DBus.Error.AccessDenied", "Session is not active");
+                invocation, "org.freedesktop.DBus.Error.AccessDenied",
+                "Only owner of session may change brightness.");
             return;
         }
         std::string path = self->backlights_ + "/" + device + "/brightness";
@@ -65,11 +86,20 @@ struct FakeLogindCallbacks {
         g_dbus_method_invocation_return_value(invocation, nullptr);
     }
 
-    static GVariant* property(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+    static GVariant* property(GDBusConnection*, const gchar*, const gchar* path, const gchar*,
                               const gchar* name, GError** error, gpointer data) {
         auto* self = static_cast<FakeLogind*>(data);
+        const bool greeter = isGreeter(path);
+        if (g_strcmp0(name, "Id") == 0)
+            return g_variant_new_string(greeter ? "c1" : "2");
         if (g_strcmp0(name, "Active") == 0)
-            return g_variant_new_boolean(self->active_);
+            return g_variant_new_boolean(greeter ? !self->active_ : self->active_.load());
+        if (g_strcmp0(name, "IdleHint") == 0)
+            return g_variant_new_boolean(!greeter && self->idle_);
+        if (g_strcmp0(name, "IdleSinceHint") == 0)
+            return g_variant_new_uint64(greeter ? 0 : self->idleSince_.load());
+        if (g_strcmp0(name, "IdleSinceHintMonotonic") == 0)
+            return g_variant_new_uint64(greeter ? 0 : self->idleSinceMonotonic_.load());
         if (g_strcmp0(name, "Seat") == 0) {
             const std::string path =
                 self->seat_.empty() ? "/" : "/org/freedesktop/login1/seat/" + self->seat_;
@@ -106,17 +136,23 @@ void FakeLogind::serve() {
             nullptr, nullptr, &error);
         g_free(address);
     }
-    guint object = 0;
+    std::vector<guint> objects;
+    bool registered = false;
     if (bus) {
         GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
         static const GDBusInterfaceVTable vtable = {
             FakeLogindCallbacks::method, FakeLogindCallbacks::property, nullptr, {}};
-        object =
-            g_dbus_connection_register_object(bus, "/org/freedesktop/login1/session/auto",
-                                              info->interfaces[0], &vtable, this, nullptr, &error);
+        for (const char* path : {kSessionPath, kAutoPath, kGreeterPath}) {
+            const guint object = g_dbus_connection_register_object(bus, path, info->interfaces[0],
+                                                                   &vtable, this, nullptr, &error);
+            if (!object)
+                break;
+            objects.push_back(object);
+        }
+        registered = objects.size() == 3;
         g_dbus_node_info_unref(info);
         GVariant* reply =
-            object
+            registered
                 ? g_dbus_connection_call_sync(
                       bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                       "RequestName", g_variant_new("(su)", "org.freedesktop.login1", 4u),
@@ -125,12 +161,13 @@ void FakeLogind::serve() {
         if (reply)
             g_variant_unref(reply);
         if (!reply)
-            object = 0;
+            registered = false;
     }
+    bus_ = bus;
     loop_ = g_main_loop_new(context_, FALSE);
     {
         std::lock_guard lock(readyMutex_);
-        if (!bus || !object)
+        if (!bus || !registered)
             failure_ = error ? error->message : "no system bus";
         ready_ = true;
     }
@@ -139,7 +176,7 @@ void FakeLogind::serve() {
         g_main_loop_run(loop_);
     g_clear_error(&error);
     if (bus) {
-        if (object)
+        for (guint object : objects)
             g_dbus_connection_unregister_object(bus, object);
         g_dbus_connection_close_sync(bus, nullptr, nullptr);
         g_object_unref(bus);
@@ -162,6 +199,47 @@ FakeLogind::~FakeLogind() {
         g_main_loop_unref(loop_);
     if (context_)
         g_main_context_unref(context_);
+}
+
+void FakeLogind::announce(const char* path, const char* property, bool value, bool withIdleSince) {
+    GVariantBuilder changed;
+    g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&changed, "{sv}", property, g_variant_new_boolean(value));
+    if (withIdleSince) {
+        g_variant_builder_add(&changed, "{sv}", "IdleSinceHint", g_variant_new_uint64(idleSince_));
+        g_variant_builder_add(&changed, "{sv}", "IdleSinceHintMonotonic",
+                              g_variant_new_uint64(idleSinceMonotonic_));
+    }
+    g_dbus_connection_emit_signal(
+        bus_, nullptr, path, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+        g_variant_new("(sa{sv}as)", kSessionInterface, &changed, nullptr), nullptr);
+}
+
+void FakeLogind::setActive(bool active) {
+    if (active_.exchange(active) == active)
+        return;
+    // The session that leaves the screen first, then the one now at it.
+    if (active) {
+        announce(kGreeterPath, "Active", false, false);
+        announce(kSessionPath, "Active", true, false);
+    } else {
+        announce(kSessionPath, "Active", false, false);
+        announce(kGreeterPath, "Active", true, false);
+    }
+}
+
+void FakeLogind::setIdle(bool idle) {
+    if (idle_.exchange(idle) == idle)
+        return;
+    idleSince_ = static_cast<std::uint64_t>(g_get_real_time());
+    idleSinceMonotonic_ = static_cast<std::uint64_t>(g_get_monotonic_time());
+    announce(kSessionPath, "IdleHint", idle, true);
+}
+
+void FakeLogind::prepareForSleep(bool sleeping) {
+    g_dbus_connection_emit_signal(bus_, nullptr, "/org/freedesktop/login1",
+                                  "org.freedesktop.login1.Manager", "PrepareForSleep",
+                                  g_variant_new("(b)", sleeping), nullptr);
 }
 
 std::vector<FakeLogind::Call> FakeLogind::calls() const {
