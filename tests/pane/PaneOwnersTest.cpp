@@ -124,7 +124,6 @@ TEST(PaneOwners, KeepThisBrightnessMovesTheCurveThroughTheHeldValueAtTheLightNow
     h.button("builtinKeepButton")->click();
     EXPECT_NEAR(duolume::curveTargetsAt(4.3, h.domain())->internal, 0.62, 0.005);
     EXPECT_NEAR(h.stored("internal4") - before4, h.stored("internal5") - before5, 1e-9);
-    EXPECT_NEAR(h.stored("internal4") - before4, 0.19, 0.005);
     EXPECT_EQ(h.slider("internal4")->value(), std::lround(h.stored("internal4") * 1000));
     EXPECT_EQ(h.slider("internal5")->value(), std::lround(h.stored("internal5") * 1000));
     EXPECT_EQ(h.changePosts(), 2);
