@@ -1,10 +1,15 @@
 #include "pane/DuolumePref.h"
 
+#include "Foundation/NSDistributedNotificationCenter.h"
+#include "Session/Session.h"
 #include "engine/BrightnessController.h"
+#include "engine/CurveLookup.h"
+#include "pane/CurvePointsThrough.h"
 #include "pane/PaneStatus.h"
 #include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/AgentInstallation.h"
+#include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -20,6 +25,14 @@ const std::array<DuolumePref::SliderField, 11> DuolumePref::kExternalSliders = {
     &DuolumePref::external3, &DuolumePref::external4, &DuolumePref::external5,
     &DuolumePref::external6, &DuolumePref::external7, &DuolumePref::external8,
     &DuolumePref::external9, &DuolumePref::external10};
+
+namespace {
+
+DisplayKind kindOfButton(const NSButton& button) {
+    return button.tag() == 1 ? DisplayKind::Monitors : DisplayKind::Builtin;
+}
+
+}  // namespace
 
 DuolumePref::DuolumePref(std::shared_ptr<NSBundle> bundle) : NSPreferencePane(std::move(bundle)) {
     connectInterface();
@@ -37,6 +50,9 @@ void DuolumePref::connectInterface() {
     c.outlet("singleMonitorSwitch", singleMonitorSwitch);
     c.outlet("ddcMonitorsSwitch", ddcMonitorsSwitch);
     c.outlet("statusLine", statusLine);
+    c.outlet("builtinHoldControls", builtinHoldControls);
+    c.outlet("monitorsHoldControls", monitorsHoldControls);
+    c.outlet("switchOffDesktopBrightnessButton", switchOffDesktopBrightnessButton);
     for (int level = 0; level < kCurveLevels; ++level) {
         c.outlet(curveKeyForLevel(kInternalPrefix, level), this->*kInternalSliders[level]);
         c.outlet(curveKeyForLevel(kExternalPrefix, level), this->*kExternalSliders[level]);
@@ -46,6 +62,10 @@ void DuolumePref::connectInterface() {
     c.action("ddcMonitorsSwitchClicked:", this, &DuolumePref::ddcMonitorsSwitchClicked);
     c.action("sliderMoved:", this, &DuolumePref::sliderMoved);
     c.action("about:", this, &DuolumePref::about);
+    c.action("followCurveClicked:", this, &DuolumePref::followCurveClicked);
+    c.action("keepBrightnessClicked:", this, &DuolumePref::keepBrightnessClicked);
+    c.action("switchOffDesktopBrightnessClicked:", this,
+             &DuolumePref::switchOffDesktopBrightnessClicked);
 }
 
 void DuolumePref::mainViewDidLoad() {
@@ -78,25 +98,46 @@ void DuolumePref::willSelect() {
     NSNotificationCenter::defaultCenter().addObserver(
         this, [this](const NSNotification& n) { notifyAmbientLightChanged(n); },
         AmbientLightChangedNotification, std::nullopt);
-    const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
-    if (ambientLightIndicator)
-        ambientLightIndicator->setDoubleValue(level);
+    showLightLevel(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight());
     if (!status_)
         status_ = std::make_unique<PaneStatus>([this] { refreshStatusLine(); });
     refreshStatusLine();
 }
 
+void DuolumePref::showLightLevel(double level) {
+    lightLevel_ = level;
+    if (ambientLightIndicator)
+        ambientLightIndicator->setDoubleValue(level);
+}
+
+StatusFacts DuolumePref::statusFacts() const {
+    StatusFacts facts = status_->facts(mainSwitch && mainSwitch->boolValue(),
+                                       !ddcMonitorsSwitch || ddcMonitorsSwitch->boolValue());
+    facts.desktopSwitchOffFailed = desktopSwitchOffFailed_;
+    return facts;
+}
+
 void DuolumePref::refreshStatusLine() {
-    if (!statusLine || !status_)
+    if (!status_)
         return;
-    const NSBundle& paneBundle = bundle();
-    auto texts = [&](const std::string& english) {
-        return paneBundle.localizedStringForKey(english, "", "");
+    const StatusFacts facts = statusFacts();
+    if (statusLine) {
+        const NSBundle& paneBundle = bundle();
+        auto texts = [&](const std::string& english) {
+            return paneBundle.localizedStringForKey(english, "", "");
+        };
+        statusLine->setStringValue(duolume::statusLine(texts, facts));
+    }
+    auto showWhileHeld = [&](NSView* controls, DisplayKind kind) {
+        const auto ownership = shownOwnership(facts, kind);
+        if (controls)
+            controls->setHidden(!ownership || ownership->owner != Owner::Person);
     };
-    statusLine->setStringValue(
-        duolume::statusLine(texts, status_->facts(mainSwitch && mainSwitch->boolValue(),
-                                                  !ddcMonitorsSwitch ||
-                                                      ddcMonitorsSwitch->boolValue())));
+    showWhileHeld(builtinHoldControls, DisplayKind::Builtin);
+    showWhileHeld(monitorsHoldControls, DisplayKind::Monitors);
+    if (switchOffDesktopBrightnessButton)
+        switchOffDesktopBrightnessButton->setHidden(facts.desktopBrightness !=
+                                                    platform::DesktopAutomaticBrightness::On);
 }
 
 void DuolumePref::willUnselect() {
@@ -104,10 +145,7 @@ void DuolumePref::willUnselect() {
 }
 
 void DuolumePref::notifyAmbientLightChanged(const NSNotification& notification) {
-    const double level =
-        notification.object ? notification.object->doubleValue().value_or(0.0) : 0.0;
-    if (ambientLightIndicator)
-        ambientLightIndicator->setDoubleValue(level);
+    showLightLevel(notification.object ? notification.object->doubleValue().value_or(0.0) : 0.0);
 }
 
 void DuolumePref::mainSwitchClicked(NSButton* sender) {
@@ -134,6 +172,52 @@ void DuolumePref::sliderMoved(NSSlider* sender) {
     if (mainSwitch && mainSwitch->intValue() == 0) {
         BrightnessController::sharedInstance()->updateDisplayBrightness(false);
     }
+}
+
+void DuolumePref::followCurveClicked(NSButton* sender) {
+    NSDistributedNotificationCenter::defaultCenter().postNotificationName(
+        FollowCurveNotification, kindName(kindOfButton(*sender)));
+}
+
+void DuolumePref::keepBrightnessClicked(NSButton* sender) {
+    const DisplayKind kind = kindOfButton(*sender);
+    const auto held = shownOwnership(statusFacts(), kind);
+    if (!held || held->owner != Owner::Person)
+        return;  // the hold ended since the buttons were shown
+    const double level = curveLevelIsUsable(lightLevel_) ? lightLevel_ : held->level;
+    const bool builtin = kind == DisplayKind::Builtin;
+    const std::string& prefix = builtin ? kInternalPrefix : kExternalPrefix;
+    const auto& sliders = builtin ? kInternalSliders : kExternalSliders;
+    for (const CurvePoint& point :
+         curvePointsThrough(fetchSettings(), prefix, level, held->value)) {
+        setPrefs(PlistValue::real(point.value), curveKeyForLevel(prefix, point.level));
+        if (NSSlider* slider = this->*sliders[point.level])
+            slider->setDoubleValue(point.value);
+    }
+}
+
+void DuolumePref::switchOffDesktopBrightnessClicked(NSButton*) {
+    // GSettings waits for dconf to store the key: not on the window's thread.
+    if (!desktopQueue_)
+        desktopQueue_ = dispatch_queue_create("Desktop brightness setting", DISPATCH_QUEUE_SERIAL);
+    std::weak_ptr<DuolumePref*> pane = self_;
+    dispatch_async(desktopQueue_, [pane] {
+        const bool done = platform::switchOffDesktopAutomaticBrightness();
+        dispatch_async(dispatch_get_main_queue(), [pane, done] {
+            if (auto self = pane.lock())
+                (*self)->desktopBrightnessSwitchedOff(done);
+        });
+    });
+}
+
+void DuolumePref::desktopBrightnessSwitchedOff(bool done) {
+    desktopSwitchOffFailed_ = !done;
+    // The agent leaves the built-in display to the desktop while its own is
+    // on; this has it look again.
+    if (done)
+        NSDistributedNotificationCenter::defaultCenter().postNotificationName(
+            PrefsChangedNotification);
+    refreshStatusLine();
 }
 
 void DuolumePref::setPrefs(const PlistValue& prefs, const std::string& key) {

@@ -16,6 +16,8 @@
 #include "AppKit/NSSlider.h"
 #include "AppKit/NSTextField.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "dispatch/DispatchQueue.h"
+#include "report/MachineReport.h"
 
 class PaneStatus;
 
@@ -37,6 +39,14 @@ class DuolumePref : public NSPreferencePane {
     void sliderMoved(NSSlider* sender);
     void about(NSControl* sender);
     void notifyAmbientLightChanged(const NSNotification& notification);
+    // While the agent holds a kind of display at a brightness set by hand
+    // (the button's tag: 0 the built-in display, 1 the monitors): end the
+    // hold, or move that curve through the held brightness at this light.
+    void followCurveClicked(NSButton* sender);
+    void keepBrightnessClicked(NSButton* sender);
+    // Switches GNOME's automatic brightness off, away from the window's
+    // thread, and tells the agent to look again.
+    void switchOffDesktopBrightnessClicked(NSButton* sender);
 
     // The one write path of the settings, and the agent switch.
     void setPrefs(const PlistValue& prefs, const std::string& key);
@@ -74,6 +84,12 @@ class DuolumePref : public NSPreferencePane {
     // agent, USB monitors), refreshed at selection, when a switch changes and
     // when a monitor or the agent comes or goes. Not a setting.
     NSTextField* statusLine = nullptr;
+    // Under the status line, shown only while they apply: the buttons for a
+    // held built-in display, for held monitors, and the switch for GNOME's
+    // automatic brightness.
+    NSView* builtinHoldControls = nullptr;
+    NSView* monitorsHoldControls = nullptr;
+    NSButton* switchOffDesktopBrightnessButton = nullptr;
 
     // The slider fields of each curve, by level.
     using SliderField = NSSlider* DuolumePref::*;
@@ -82,7 +98,16 @@ class DuolumePref : public NSPreferencePane {
 
   private:
     void connectInterface();
+    void showLightLevel(double level);
+    duolume::StatusFacts statusFacts() const;
     void refreshStatusLine();
+    void desktopBrightnessSwitchedOff(bool done);
 
     std::unique_ptr<PaneStatus> status_;
+    double lightLevel_ = -1.0;  // as the indicator shows it; negative: no reading
+    bool desktopSwitchOffFailed_ = false;
+    dispatch_queue_t desktopQueue_;
+    // Lets a block that comes back to the main thread tell whether the pane
+    // is still there.
+    std::shared_ptr<DuolumePref*> self_ = std::make_shared<DuolumePref*>(this);
 };

@@ -20,10 +20,16 @@ PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(chang
         agentRunning_ = held;
         changed_();
     });
+    ownersWatch_ = platform::watchSessionValue(
+        duolume::AgentBusName, duolume::OwnersKey, [this](const std::optional<std::string>& text) {
+            owners_ = text ? duolume::decodeOwners(*text) : duolume::Owners{};
+            changed_();
+        });
 }
 
 PaneStatus::~PaneStatus() {
     platform::unwatchSessionBusName(agentWatch_);
+    platform::unwatchSessionValue(ownersWatch_);
     // The manager outlives this object; it must not call into it any more.
     if (monitors_) {
         IOHIDManagerRegisterDeviceMatchingCallback(monitors_, nullptr, nullptr);
@@ -36,6 +42,11 @@ void PaneStatus::monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef) 
 }
 
 duolume::StatusFacts PaneStatus::facts(bool synchronisationOn, bool ddcMonitorsWanted) const {
-    return {synchronisationOn, agentRunning_, IOHIDManagerCopyDevices(monitors_),
-            displays_->displays(), ddcMonitorsWanted};
+    return {synchronisationOn,
+            agentRunning_,
+            IOHIDManagerCopyDevices(monitors_),
+            displays_->displays(),
+            ddcMonitorsWanted,
+            owners_,
+            platform::desktopAutomaticBrightness()};
 }

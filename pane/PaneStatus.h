@@ -1,7 +1,8 @@
 // What the window's status line is made of, kept up to date without waiting:
 // a HID manager of the window's own for the Apple monitors, a list of the
-// other external displays (never asked anything from here), and a watch on
-// the background agent's bus name; any of them changing refreshes the line.
+// other external displays (never asked anything from here), and watches on
+// the background agent's bus name and on who it says owns each kind of
+// display; any of them changing refreshes the line.
 #pragma once
 
 #include <functional>
@@ -13,8 +14,8 @@
 
 class PaneStatus {
   public:
-    // `changed` runs on the main run loop when a monitor comes or goes or the
-    // agent starts or ends.
+    // `changed` runs on the main run loop when a monitor comes or goes, the
+    // agent starts or ends, or it publishes new owners.
     explicit PaneStatus(std::function<void()> changed);
     ~PaneStatus();
     PaneStatus(const PaneStatus&) = delete;
@@ -30,4 +31,6 @@ class PaneStatus {
     std::unique_ptr<duolume::DdcMonitors> displays_;
     int agentWatch_ = 0;
     std::optional<bool> agentRunning_;
+    int ownersWatch_ = 0;
+    duolume::Owners owners_;
 };

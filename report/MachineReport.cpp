@@ -207,12 +207,25 @@ std::string ddcPart(const Texts& texts, const StatusFacts& facts) {
                       : text(texts, "Other monitors (DDC/CI), switched off: %@.", {names}));
 }
 
-std::string desktopPart(const Texts& texts) {
-    if (platform::desktopAutomaticBrightness() != platform::DesktopAutomaticBrightness::On)
+std::string ownersPart(const Texts& texts, const StatusFacts& facts) {
+    std::string part;
+    for (const auto kind : {DisplayKind::Builtin, DisplayKind::Monitors})
+        if (const auto o = shownOwnership(facts, kind))
+            part += " " +
+                    text(texts, "%@: %@.", {kindLabel(texts, kind), describeOwnership(texts, *o)});
+    return part;
+}
+
+std::string desktopPart(const Texts& texts, const StatusFacts& facts) {
+    if (facts.desktopBrightness != platform::DesktopAutomaticBrightness::On)
         return "";
+    if (facts.desktopSwitchOffFailed)
+        return " " + text(texts,
+                          "GNOME's automatic screen brightness could not be switched off: switch "
+                          "it off in Settings, Power.");
     return " " + text(texts,
-                      "GNOME's automatic screen brightness is on too, and the two will fight "
-                      "over the built-in display: switch it off in Settings, Power.");
+                      "GNOME's automatic screen brightness is on: Duolume leaves the built-in "
+                      "display to it, and the monitors still follow the curve.");
 }
 
 }  // namespace
@@ -240,18 +253,24 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
     const auto& choice = AmbientLightSensor::sharedBackendChoice();
     lines.push_back("Light sensor in use: " + AmbientLightSensor::describeBackend(choice.backend) +
                     ", because " + choice.reason);
-    // Two programs following the light move the same panel against each other.
     if (platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On)
         lines.push_back(
-            "GNOME's automatic screen brightness is on: it and Duolume will both change the "
-            "built-in display's brightness. Switch it off in Settings, Power, or with: gsettings "
-            "set org.gnome.settings-daemon.plugins.power ambient-enabled false");
+            "GNOME's automatic screen brightness is on: Duolume leaves the built-in display to it "
+            "while it is on, and the monitors still follow the curve. For Duolume to drive the "
+            "built-in display, switch it off in Settings, Power, or with: gsettings set "
+            "org.gnome.settings-daemon.plugins.power ambient-enabled false");
     return lines;
 }
 
+std::optional<Ownership> shownOwnership(const StatusFacts& facts, DisplayKind kind) {
+    if (!facts.synchronisationOn || facts.agentRunning != true)
+        return std::nullopt;
+    return kind == DisplayKind::Builtin ? facts.owners.builtin : facts.owners.monitors;
+}
+
 std::string statusLine(const Texts& texts, const StatusFacts& facts) {
-    return sensorPart(texts) + agentPart(texts, facts) + " " + monitorPart(texts, facts) +
-           ddcPart(texts, facts) + desktopPart(texts);
+    return sensorPart(texts) + agentPart(texts, facts) + ownersPart(texts, facts) + " " +
+           monitorPart(texts, facts) + ddcPart(texts, facts) + desktopPart(texts, facts);
 }
 
 }  // namespace duolume

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "IOKit/hid/IOHIDDevice.h"
+#include "Session/SessionServices.h"
 #include "engine/DdcMonitors.h"
+#include "report/DisplayOwnership.h"
 #include "report/Texts.h"
 
 namespace duolume {
@@ -26,15 +28,23 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
 
 struct StatusFacts {
     bool synchronisationOn = false;
-    std::optional<bool> agentRunning;     // unknown until the session bus answers
-    std::vector<IOHIDDeviceRef> monitors;  // the window's own HID manager's
+    std::optional<bool> agentRunning;               // unknown until the session bus answers
+    std::vector<IOHIDDeviceRef> monitors;           // the window's own HID manager's
     std::vector<DdcMonitors::Display> ddcMonitors;  // the other external displays found
     bool ddcMonitorsWanted = true;                  // the person's switch
+    Owners owners;  // as the agent last published them; none before it does
+    platform::DesktopAutomaticBrightness desktopBrightness =
+        platform::DesktopAutomaticBrightness::NotInstalled;
+    bool desktopSwitchOffFailed = false;  // the person's last try to switch it off
 };
 
+// Who owns `kind` as far as the window tells: what the agent published, only
+// while synchronisation is on and the agent runs.
+std::optional<Ownership> shownOwnership(const StatusFacts& facts, DisplayKind kind);
+
 // The status line: the light sensor read, whether the agent runs while
-// synchronisation is on, the monitors or why one cannot be used, GNOME's
-// automatic brightness. Asks nothing that waits.
+// synchronisation is on and who owns each kind of display, the monitors or
+// why one cannot be used, GNOME's automatic brightness.
 std::string statusLine(const Texts& texts, const StatusFacts& facts);
 
 }  // namespace duolume

@@ -18,6 +18,8 @@ class ViewPeer {
     virtual NSWindow* window() = 0;
     // The view's state changed: show it.
     virtual void display(const NSView&) {}
+    // The view was hidden or shown again.
+    virtual void showHidden(bool) {}
 };
 
 }  // namespace appkit
@@ -35,6 +37,16 @@ class NSView {
     void setPeer(std::unique_ptr<appkit::ViewPeer> peer);
     appkit::ViewPeer* peer() const { return peer_.get(); }
 
+    // A hidden view (and all inside it) is not drawn and takes no room.
+    bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden) {
+        hidden_ = hidden;
+        if (peer_)
+            peer_->showHidden(hidden);
+    }
+    // The state the interface resource gave the widget.
+    void takeHiddenFromInterface(bool hidden) { hidden_ = hidden; }
+
   protected:
     void redisplay() const {
         if (peer_)
@@ -43,4 +55,5 @@ class NSView {
 
   private:
     std::unique_ptr<appkit::ViewPeer> peer_;
+    bool hidden_ = false;
 };

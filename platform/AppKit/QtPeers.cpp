@@ -106,6 +106,9 @@ std::unique_ptr<NSView> makeViewForWidget(QWidget* widget, const NSNib::Localize
     if (auto* control = dynamic_cast<NSControl*>(view.get())) {
         control->setTag(widget->property("tag").toLongLong());
     }
+    // Hidden by the interface ("visible" false), not merely not shown yet.
+    view->takeHiddenFromInterface(widget->testAttribute(Qt::WA_WState_ExplicitShowHide) &&
+                                  widget->isHidden());
     return view;
 }
 

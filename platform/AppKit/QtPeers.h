@@ -25,6 +25,10 @@ class QtViewPeer : public QObject, public ViewPeer {
   public:
     explicit QtViewPeer(QWidget* widget) : widget_(widget) {}
     NSWindow* window() override { return widget_ ? windowForWidget(widget_) : nullptr; }
+    void showHidden(bool hidden) override {
+        if (widget_)
+            widget_->setHidden(hidden);
+    }
     QWidget* widget() const { return widget_; }
 
   private:

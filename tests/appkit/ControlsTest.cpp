@@ -32,6 +32,7 @@ const char* kInterface = R"(<?xml version="1.0" encoding="UTF-8"?>
  <property name="action" stdset="0"><string>moved:</string></property></widget></item>
 <item><widget class="QProgressBar" name="meter"><property name="maximum"><number>1000</number></property></widget></item>
 <item><widget class="QPushButton" name="press"><property name="action" stdset="0"><string>nowhere:</string></property></widget></item>
+<item><widget class="QWidget" name="row"><property name="visible"><bool>false</bool></property></widget></item>
 </layout></widget></ui>)";
 
 class Owner {
@@ -55,6 +56,7 @@ class NibControls : public ::testing::Test {
         connections_.outlet("meter", meter_);
         connections_.outlet("press", wrongKind_);  // a push button is no slider
         connections_.outlet("absent", absent_);
+        connections_.outlet("row", row_);
         connections_.action("toggled:", &owner_, &Owner::toggled);
         connections_.action("moved:", &owner_, &Owner::moved);
         std::string error;
@@ -80,6 +82,7 @@ class NibControls : public ::testing::Test {
     NSLevelIndicator* meter_ = nullptr;
     NSSlider* wrongKind_ = nullptr;
     NSSlider* absent_ = nullptr;
+    NSView* row_ = nullptr;
 };
 
 TEST_F(NibControls, OutletsAreFilledByNameAndMismatchesAreLoggedAndLeftEmpty) {
@@ -154,6 +157,18 @@ TEST_F(NibControls, LevelIndicatorKeepsTheLevelAndShowsNegativeLevelsEmpty) {
     EXPECT_EQ(bar->value(), bar->minimum());
     meter_->setDoubleValue(std::nan(""));
     EXPECT_EQ(bar->value(), bar->minimum());
+}
+
+TEST_F(NibControls, ViewsAreHiddenAsTheInterfaceSaysAndAsTheProgramSays) {
+    ASSERT_TRUE(row_);
+    auto* row = widget<QWidget>("row");
+    EXPECT_TRUE(row_->isHidden());
+    EXPECT_FALSE(row->isVisible());
+    EXPECT_FALSE(meter_->isHidden());  // not yet shown by Qt is not hidden
+    row_->setHidden(false);
+    EXPECT_TRUE(row->isVisible());
+    meter_->setHidden(true);
+    EXPECT_FALSE(widget<QProgressBar>("meter")->isVisible());
 }
 
 TEST(NibLoading, AnUnreadableInterfaceIsAnErrorNotACrash) {

@@ -78,7 +78,7 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
     EXPECT_EQ(statusLine(h), line);
     EXPECT_EQ(h.sim().calls.size(), calls);
     h.reselect();
-    EXPECT_TRUE(has(statusLine(h), "GNOME's automatic screen brightness is on too")) << line;
+    EXPECT_TRUE(has(statusLine(h), "GNOME's automatic screen brightness is on: Duolume leaves")) << line;
 }
 
 TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {

@@ -1,0 +1,41 @@
+#include "pane/CurvePointsThrough.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+namespace duolume {
+
+std::vector<CurvePoint> curvePointsThrough(const std::optional<NSDictionary>& settings,
+                                           const std::string& prefix, double level, double value) {
+    level = std::clamp(level, 0.0, static_cast<double>(kCurveLevels - 1));
+    value = std::clamp(value, 0.0, 1.0);
+    const int lower = static_cast<int>(std::floor(level));
+    const int upper = static_cast<int>(std::ceil(level));
+    if (lower == upper)
+        return {{lower, value}};
+
+    // The same interpolation as the engine's look-up (engine/CurveLookup.cpp).
+    const double fraction = level - lower;
+    const double lowerNow = settingsDouble(settings, curveKeyForLevel(prefix, lower));
+    const double upperNow = settingsDouble(settings, curveKeyForLevel(prefix, upper));
+    auto moved = [](double point, double shift) { return std::clamp(point + shift, 0.0, 1.0); };
+    auto lookUp = [&](double shift) {
+        const double l = moved(lowerNow, shift);
+        return l + fraction * (moved(upperNow, shift) - l);
+    };
+    // The look-up grows with the shift, from 0.0 (both points at the bottom)
+    // to 1.0 (both at the top): halving the interval finds the one shift.
+    double down = -std::max({lowerNow, upperNow, 0.0});
+    double up = 1.0 - std::min({lowerNow, upperNow, 1.0});
+    for (int step = 0; step < 60; ++step) {
+        const double middle = (down + up) / 2.0;
+        (lookUp(middle) < value ? down : up) = middle;
+    }
+    const double shift = (down + up) / 2.0;
+    return {{lower, moved(lowerNow, shift)}, {upper, moved(upperNow, shift)}};
+}
+
+}  // namespace duolume

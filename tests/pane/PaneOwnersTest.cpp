@@ -1,0 +1,179 @@
+// Who owns each kind of display, as the agent publishes it, in the window:
+// the status line per kind, the buttons of a hold (end it, or move the curve
+// through the held brightness), and GNOME's automatic brightness switched off
+// from the window.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <cmath>
+#include <ctime>
+
+#include "engine/CurveLookup.h"
+#include "pane/PaneHarness.h"
+#include "report/DisplayOwnership.h"
+#include "sensor/AmbientLightSensor.h"
+#include "settings/ProductIdentifier.h"
+#include "settings/SettingsStore.h"
+
+using duolume::Owner;
+using duolume::Ownership;
+using testing_support::PaneHarness;
+
+namespace {
+
+constexpr std::int64_t kSince = 1765270000;  // 08:46 UTC
+
+// The pane with synchronisation on and the agent running, on a machine
+// without a sensor or a monitor of its own.
+struct OwnersHarness : PaneHarness {
+    explicit OwnersHarness(NSDictionary domain = duolume::initialSettings()) {
+        domain["enabled"] = PlistValue::integer(1);
+        domain["suppressHardwareWarning"] = PlistValue::boolean(true);
+        sim().simDefaults().domains[duolume::ProductIdentifier] = domain;
+        sim().simSession().setNameHeldElsewhere(duolume::AgentBusName, true);
+        open();
+        sim().runFor(0.0);
+    }
+    void publish(const std::optional<std::string>& text) {
+        sim().simSession().publishElsewhere(duolume::AgentBusName, duolume::OwnersKey, text);
+        sim().runFor(0.0);
+    }
+    void showLevel(double level) {
+        NSNotificationCenter::defaultCenter().postNotificationName(AmbientLightChangedNotification,
+                                                                   PlistValue::real(level));
+    }
+    std::string line() const {
+        return window().findChild<QLabel*>("statusLine")->text().toStdString();
+    }
+    QPushButton* button(const char* name) const { return window().findChild<QPushButton*>(name); }
+    bool shown(const char* name) const { return button(name)->isVisible(); }
+    double stored(const std::string& key) const { return duolume::settingsDouble(domain(), key); }
+};
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(PaneOwners, TheStatusLineSaysWhoOwnsEachKindAndAHoldShowsItsButtons) {
+    testing_support::ScopedEnv zone("TZ", "UTC");
+    tzset();
+    OwnersHarness h;
+    EXPECT_FALSE(h.shown("builtinFollowCurveButton"));
+    h.publish(duolume::encodeOwners(
+        {Ownership{Owner::Person, 0.8, 4.3, kSince}, Ownership{Owner::Curve}}));
+    EXPECT_EQ(h.line(),
+              "No light sensor found: this computer has no ambient light sensor that Linux "
+              "exposes. The background agent is running. Built-in display: held at 80 % since "
+              "08:46 because it was set by hand (follows the curve again when the light changes "
+              "by a level). Monitors: following the curve. No Apple USB monitor attached.");
+    EXPECT_TRUE(h.shown("builtinFollowCurveButton"));
+    EXPECT_TRUE(h.shown("builtinKeepButton"));
+    EXPECT_FALSE(h.shown("monitorsKeepButton"));
+
+    // What cannot be read is left out, line by line.
+    h.publish("builtin person 1.7 4.3 0\nmonitors asleep\n\x01\xff garbage");
+    EXPECT_FALSE(has(h.line(), "Built-in display:")) << h.line();
+    EXPECT_TRUE(has(h.line(), "Monitors: paused: the machine is asleep.")) << h.line();
+    EXPECT_FALSE(h.shown("builtinKeepButton"));
+    EXPECT_FALSE(h.shown("monitorsKeepButton"));
+
+    // A text withdrawn, or synchronisation switched off, leaves nothing held.
+    const std::string held =
+        duolume::encodeOwners({Ownership{Owner::Person, 0.8, 4.3, kSince}, std::nullopt});
+    h.publish(held);
+    h.publish(std::nullopt);
+    EXPECT_FALSE(has(h.line(), "Built-in display")) << h.line();
+    EXPECT_FALSE(h.shown("builtinKeepButton"));
+    h.publish(held);
+    testing_support::TempDir library;
+    h.sim().libraryFolder = library.path();
+    h.click("mainSwitch");
+    EXPECT_FALSE(has(h.line(), "Built-in display")) << h.line();
+    EXPECT_FALSE(h.shown("builtinKeepButton"));
+}
+
+TEST(PaneOwners, FollowTheCurveAgainAsksTheAgentToEndThatHoldOnly) {
+    OwnersHarness h;
+    h.publish(duolume::encodeOwners(
+        {Ownership{Owner::Person, 0.3, 2.0, kSince}, Ownership{Owner::Person, 0.7, 2.0, kSince}}));
+    h.button("monitorsFollowCurveButton")->click();
+    h.button("builtinFollowCurveButton")->click();
+    std::vector<std::optional<std::string>> objects;
+    for (const auto& post : h.sim().simBus().posts)
+        if (post.name == duolume::FollowCurveNotification)
+            objects.push_back(post.object);
+    EXPECT_EQ(objects, (std::vector<std::optional<std::string>>{"monitors", "builtin"}));
+    EXPECT_EQ(h.changePosts(), 0);
+}
+
+TEST(PaneOwners, KeepThisBrightnessMovesTheCurveThroughTheHeldValueAtTheLightNow) {
+    NSDictionary domain = duolume::initialSettings();
+    domain["external4"] = PlistValue::real(0.9);
+    domain["external5"] = PlistValue::real(1.0);
+    OwnersHarness h(domain);
+    // Held at level 2, but the light is at 4.3 now: the curve must give the
+    // held value where the light is.
+    h.publish(duolume::encodeOwners({Ownership{Owner::Person, 0.62, 2.0, kSince},
+                                     Ownership{Owner::Person, 0.99, 4.3, kSince}}));
+    h.showLevel(4.3);
+    const double before4 = h.stored("internal4"), before5 = h.stored("internal5");
+
+    h.button("builtinKeepButton")->click();
+    EXPECT_NEAR(duolume::curveTargetsAt(4.3, h.domain())->internal, 0.62, 0.005);
+    EXPECT_NEAR(h.stored("internal4") - before4, h.stored("internal5") - before5, 1e-9);
+    EXPECT_EQ(h.slider("internal4")->value(), std::lround(h.stored("internal4") * 1000));
+    EXPECT_EQ(h.slider("internal5")->value(), std::lround(h.stored("internal5") * 1000));
+    EXPECT_EQ(h.changePosts(), 2);
+
+    // Near the top: the upper point stops at 1.0 and the lower one moves on,
+    // so the curve still passes through the held value.
+    h.button("monitorsKeepButton")->click();
+    EXPECT_NEAR(duolume::curveTargetsAt(4.3, h.domain())->external, 0.99, 0.005);
+    EXPECT_EQ(h.stored("external5"), 1.0);
+    EXPECT_EQ(h.slider("external4")->value(), std::lround(h.stored("external4") * 1000));
+
+    // Without a reading the hold's own level is used; a whole level is one point.
+    h.showLevel(-1.0);
+    h.button("builtinKeepButton")->click();
+    EXPECT_NEAR(h.stored("internal2"), 0.62, 1e-9);
+    EXPECT_EQ(h.changePosts(), 5);
+}
+
+TEST(PaneOwners, GnomesAutomaticBrightnessIsSwitchedOffFromTheWindowOnlyWhileItIsOn) {
+    using platform::DesktopAutomaticBrightness;
+    OwnersHarness h;
+    auto& session = h.sim().simSession();
+    EXPECT_FALSE(h.shown("switchOffDesktopBrightnessButton"));  // not installed
+
+    // The agent leaves the built-in display to GNOME's and says so.
+    session.automaticBrightness = DesktopAutomaticBrightness::On;
+    h.publish(duolume::encodeOwners({Ownership{Owner::Desktop}, std::nullopt}));
+    ASSERT_TRUE(h.shown("switchOffDesktopBrightnessButton"));
+    EXPECT_TRUE(has(h.line(), "Built-in display: left to the desktop's automatic brightness."))
+        << h.line();
+    EXPECT_TRUE(has(h.line(),
+                    "GNOME's automatic screen brightness is on: Duolume leaves the "
+                    "built-in display to it, and the monitors still follow the curve."))
+        << h.line();
+
+    session.switchOffFails = true;
+    h.button("switchOffDesktopBrightnessButton")->click();
+    h.sim().runFor(0.0);
+    EXPECT_TRUE(has(h.line(), "GNOME's automatic screen brightness could not be switched off"))
+        << h.line();
+    EXPECT_TRUE(h.shown("switchOffDesktopBrightnessButton"));
+    EXPECT_EQ(h.changePosts(), 0);
+
+    session.switchOffFails = false;
+    h.button("switchOffDesktopBrightnessButton")->click();
+    EXPECT_EQ(session.automaticBrightness, DesktopAutomaticBrightness::On)
+        << "switched off on the window's thread";
+    h.sim().runFor(0.0);
+    EXPECT_EQ(session.automaticBrightness, DesktopAutomaticBrightness::Off);
+    EXPECT_EQ(h.changePosts(), 1);  // the agent looks again
+    EXPECT_FALSE(h.shown("switchOffDesktopBrightnessButton"));
+    EXPECT_FALSE(has(h.line(), "GNOME")) << h.line();
+}
