@@ -16,6 +16,8 @@
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
+#include "support/FakeLogind.h"
+#include "support/FuseHidraw.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
@@ -138,6 +140,50 @@ TEST_F(AgentProcess, KeepsWhatAPersonSetUntilTheLightMovesALevel) {
     setLight(5.2);
     EXPECT_TRUE(waitFor([&] { return backlightNear(0.52); })) << backlight() << "\n"
                                                              << agent->standardError();
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
+}
+
+// Fast user switching: while another user's session is at the screen, this
+// user's agent writes to no display and holds no monitor's device open.
+TEST_F(AgentProcess, LeavesTheDisplaysAloneWhileAnotherUserIsAtTheScreen) {
+    std::string why;
+    auto fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+    if (!fuse)
+        GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
+    laptop.addExternalOutput();
+    fuse->addMonitor("hidraw0", 0x8000);
+    laptop.addHidrawDevice(0, 0x9226);
+    FakeLogind logind(laptop.root() + "/sys/class/backlight");
+    auto monitorNear = [&](double target) {
+        return std::fabs(fuse->brightness("hidraw0") / 65535.0 - target) < 0.01;
+    };
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.3) && monitorNear(0.3); }))
+        << agent->standardError();
+
+    logind.setActive(false);
+    EXPECT_TRUE(waitFor([&] {
+        return agent->standardError().find("paused: another user is at the screen") !=
+               std::string::npos;
+    })) << agent->standardError();
+    EXPECT_TRUE(waitFor([&] { return fuse->openFiles("hidraw0") == 0; }))
+        << fuse->openFiles("hidraw0") << " files open\n" << agent->standardError();
+    const auto monitorWrites = fuse->writes("hidraw0").size();
+    struct stat before {};
+    const std::string file = laptop.backlightFile("intel_backlight", "brightness");
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    setLight(8.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << agent->standardError();
+    EXPECT_EQ(fuse->writes("hidraw0").size(), monitorWrites);
+    EXPECT_EQ(fuse->openFiles("hidraw0"), 0);
+
+    logind.setActive(true);
+    EXPECT_TRUE(waitFor([&] { return backlightNear(0.8) && monitorNear(0.8); }))
+        << agent->standardError();
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->wait(10.0), 0);
 }

@@ -123,6 +123,8 @@ struct FuseHidrawOps {
         auto* extra = fs->extraByInode(ino);
         bool ok = (m && m->present) || (extra && extra->present);
         fi->fh = fs->nextFile_++;
+        if (ok && m)
+            ++m->openFiles;
         lock.unlock();
         if (!ok) {
             fuse_reply_err(req, ENODEV);
@@ -168,6 +170,11 @@ struct FuseHidrawOps {
     }
 
     static void release(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
+        {
+            std::lock_guard lock(self(req)->mutex_);
+            if (auto* m = self(req)->byInode(ino); m && m->openFiles > 0)
+                --m->openFiles;
+        }
         bool gone = false;
         if (auto node = extraNode(self(req), ino, &gone))
             node->release(fi->fh);
@@ -542,6 +549,12 @@ std::uint16_t FuseHidraw::brightness(const std::string& node) const {
     std::lock_guard lock(mutex_);
     const auto* m = byNode(node);
     return m ? static_cast<std::uint16_t>(m->brightness) : 0;
+}
+
+int FuseHidraw::openFiles(const std::string& node) const {
+    std::lock_guard lock(mutex_);
+    const auto* m = byNode(node);
+    return m ? m->openFiles : 0;
 }
 
 void FuseHidraw::setBrightness(const std::string& node, std::uint16_t value) {

@@ -66,6 +66,8 @@ class FuseHidraw {
     void onWrite(std::function<void(const std::string& node, std::uint32_t value)> observer);
 
     std::uint16_t brightness(const std::string& node) const;
+    // How many files the node has open now (opened and not released).
+    int openFiles(const std::string& node) const;
     void setBrightness(const std::string& node, std::uint16_t value);
     // Every brightness written, in order.
     std::vector<std::uint16_t> writes(const std::string& node) const;
@@ -107,6 +109,7 @@ class FuseHidraw {
         std::vector<std::uint32_t> writes;
         std::vector<std::uint8_t> lastPayload;
         int reads = 0;
+        int openFiles = 0;  // opened and not yet released
         int unplugAfter = -1;
         std::function<void()> unplugged;
     };
