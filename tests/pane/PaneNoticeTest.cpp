@@ -19,18 +19,24 @@ const std::string kInformativeKey =
     "or software configuration.";
 // What each table says instead: true of the program on Linux.
 const QString kInformative = QString::fromUtf8(
-    "\u201CDuolume\u201D talks to the displays and the light sensor directly through the "
-    "kernel\u2019s interfaces and systemd-logind, without a desktop\u2019s own brightness service. "
-    "It might not work with every hardware or software configuration.");
+    "\u201CDuolume\u201D talks to the light sensor and the monitors through the "
+    "kernel\u2019s interfaces, and sets the built-in display through the "
+    "desktop\u2019s own brightness service where there is one, else through "
+    "systemd-logind or the backlight itself. It might not work with every hardware "
+    "or software configuration.");
 const QString kInformativeDe = QString::fromUtf8(
-    "\u201EDuolume\u201C spricht die Bildschirme und den Lichtsensor direkt \u00FCber die "
-    "Schnittstellen des Kernels und systemd-logind an, ohne den Helligkeitsdienst einer "
-    "Arbeitsumgebung. Es funktioniert m\u00F6glicherweise nicht mit jeder Hardware- oder "
+    "\u201EDuolume\u201C spricht den Lichtsensor und die Monitore \u00FCber die "
+    "Schnittstellen des Kernels an und stellt den eingebauten Bildschirm \u00FCber "
+    "den Helligkeitsdienst der Arbeitsumgebung ein, wo es einen gibt, sonst "
+    "\u00FCber systemd-logind oder die Hintergrundbeleuchtung selbst. Es "
+    "funktioniert m\u00F6glicherweise nicht mit jeder Hardware- oder "
     "Softwarekonfiguration.");
 const QString kInformativeFr = QString::fromUtf8(
-    "\u00AB Duolume \u00BB pilote les \u00E9crans et le capteur de lumi\u00E8re directement par "
-    "les interfaces du noyau et systemd-logind, sans le service de luminosit\u00E9 d\u2019un "
-    "environnement de bureau. Il pourrait ne pas fonctionner avec toutes les configurations "
+    "\u00AB Duolume \u00BB pilote le capteur de lumi\u00E8re et les moniteurs par "
+    "les interfaces du noyau, et r\u00E8gle l\u2019\u00E9cran int\u00E9gr\u00E9 par "
+    "le service de luminosit\u00E9 de l\u2019environnement de bureau s\u2019il y en "
+    "a un, sinon par systemd-logind ou par le r\u00E9tro\u00E9clairage "
+    "lui-m\u00EAme. Il pourrait ne pas fonctionner avec toutes les configurations "
     "mat\u00E9rielles ou logicielles.");
 
 QString informativeTextIn(const std::string& language, const std::string& bundle) {
