@@ -45,6 +45,15 @@ bool BrightnessChangeObservers::remove(CGDirectDisplayID display, CGDirectDispla
     return shared_->observers.erase({display, observer}) > 0;
 }
 
+std::vector<CGDirectDisplayID> BrightnessChangeObservers::observedDisplays() const {
+    std::vector<CGDirectDisplayID> displays;
+    for (const auto& entry : shared_->observers) {
+        if (displays.empty() || displays.back() != entry.first.first)
+            displays.push_back(entry.first.first);
+    }
+    return displays;
+}
+
 void BrightnessChangeObservers::report(CGDirectDisplayID display, std::optional<double> value) {
     // Only the main thread touches the observers, and only while they live.
     std::weak_ptr<Shared> weak = shared_;

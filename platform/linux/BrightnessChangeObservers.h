@@ -3,9 +3,8 @@
 //
 // Reports come from any thread and from every source that can tell a
 // person's change from this process's own writes: the desktop's brightness
-// service (DesktopBrightness), and the place for the kernel's own word on a
-// firmware hotkey (a backlight's `change` uevent with SOURCE=hotkey,
-// drivers/video/backlight/backlight.c, BACKLIGHT_UPDATE_HOTKEY).
+// service (DesktopBrightness), and the kernel's own word, a backlight's
+// `change` uevent (LinuxDisplays).
 #pragma once
 
 #include <functional>
@@ -14,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "CoreGraphics/DisplayBackend.h"
 
@@ -34,6 +34,8 @@ class BrightnessChangeObservers {
     void add(CGDirectDisplayID display, CGDirectDisplayID observer,
              DisplayServicesBrightnessChangeCallback callback);
     bool remove(CGDirectDisplayID display, CGDirectDisplayID observer);
+    // The displays someone asked about, each once; main thread only.
+    std::vector<CGDirectDisplayID> observedDisplays() const;
 
     // From any thread: someone else changed `display`'s brightness, to
     // `value` when the source said so. Delivered on the main run loop.

@@ -72,10 +72,18 @@ IOReturn OpenBacklight::readFraction(float* fraction) const {
     long long raw = 0;
     if (IOReturn status = readRaw(&raw))
         return status;
-    *fraction = lastWrite_ && std::llabs(raw - lastWrite_->raw) <= lastWrite_->slack
-                    ? lastWrite_->fraction
-                    : static_cast<float>(static_cast<double>(raw) / static_cast<double>(max_));
+    *fraction = fractionOf(raw);
     return kIOReturnSuccess;
+}
+
+float OpenBacklight::fractionOf(long long raw) const {
+    return lastWriteExplains(raw)
+               ? lastWrite_->fraction
+               : static_cast<float>(static_cast<double>(raw) / static_cast<double>(max_));
+}
+
+bool OpenBacklight::lastWriteExplains(long long raw) const {
+    return lastWrite_ && std::llabs(raw - lastWrite_->raw) <= lastWrite_->slack;
 }
 
 IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {

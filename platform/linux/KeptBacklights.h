@@ -7,6 +7,7 @@
 // panel, not a sysfs walk.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -54,6 +55,12 @@ class OpenBacklight {
     // panel of 15 steps shows 0.5 as 7/15, and a reading that the last write
     // explains is not another program's change.
     IOReturn readFraction(float* fraction) const;
+    // What `raw` stands for: the fraction of the last write when that write
+    // explains it, else raw / max.
+    float fractionOf(long long raw) const;
+    // This process's last write (its own, or one it asked another program
+    // for) explains the backlight holding `raw`.
+    bool lastWriteExplains(long long raw) const;
     enum class Refused { Fail, AskLogind };
     IOReturn writeRaw(long long raw, Refused refused = Refused::AskLogind);
     // The fraction's raw value (Backlights.h, backlightRawValue), written.
@@ -86,6 +93,12 @@ class KeptBacklights {
     // made where the list of devices matters, not at each device call.
     void refresh();
     void forget();
+    // The backlights' change events, as they come (DisplayDeviceChanges).
+    bool watchBacklightChanges(std::function<void()> readable) {
+        return changes_.watch(std::move(readable));
+    }
+    void unwatchBacklightChanges() { changes_.unwatch(); }
+    std::vector<DeviceEvent> takeBacklightChanges() { return changes_.takeBacklightChanges(); }
 
     const std::vector<Backlight>& list();
     // The backlight named `name`, opened; null with the failure's status.

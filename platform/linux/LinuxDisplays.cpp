@@ -83,7 +83,7 @@ IOReturn LinuxDisplays::onNamedBacklight(const std::string& name, Operation oper
 
 CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) {
     displays.clear();
-    kept_.refresh();  // the sync's one check for devices come or gone
+    checkDevices();  // the sync's one check for devices come or gone
     auto list = listDrmConnectors();
     if (!list.readable)
         return kCGErrorFailure;
@@ -195,14 +195,68 @@ int LinuxDisplays::displayServicesRegisterForBrightnessChangeNotifications(
         useDesktopFor(display, backlight);
         return kIOReturnSuccess;
     });
-    if (status == kIOReturnSuccess)
-        changes_.add(display, observer, std::move(callback));
+    if (status != kIOReturnSuccess)
+        return status;
+    changes_.add(display, observer, std::move(callback));
+    // The kernel's word, heard as it comes while anyone listens.
+    kept_.watchBacklightChanges([this] { checkDevices(); });
     return status;
 }
 
 int LinuxDisplays::displayServicesUnregisterForBrightnessChangeNotifications(
     CGDirectDisplayID display, CGDirectDisplayID observer) {
-    return changes_.remove(display, observer) ? kIOReturnSuccess : kIOReturnNotFound;
+    if (!changes_.remove(display, observer))
+        return kIOReturnNotFound;
+    if (changes_.observedDisplays().empty())
+        kept_.unwatchBacklightChanges();
+    return kIOReturnSuccess;
+}
+
+void LinuxDisplays::checkDevices() {
+    kept_.refresh();
+    auto events = kept_.takeBacklightChanges();
+    if (events.empty())
+        return;
+    for (CGDirectDisplayID display : changes_.observedDisplays()) {
+        std::optional<double> changed;
+        onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+            return backlightChangedByOthers(backlight, events, &changed);
+        });
+        if (changed)
+            changes_.report(display, changed);
+    }
+}
+
+// The kernel sends a backlight's "change" uevent with SOURCE=hotkey when its
+// driver tells of a change the firmware made (backlight_force_update with
+// BACKLIGHT_UPDATE_HOTKEY, which first takes the value from the hardware into
+// the `brightness` file), and with SOURCE=sysfs after every write of
+// `brightness` (backlight_device_set_brightness, also when the write was
+// refused), both through backlight_generate_event; Linux,
+// drivers/video/backlight/backlight.c, mainline of 2025. A write through
+// systemd-logind's SetBrightness is a sysfs write of logind's. So a hotkey is
+// always someone else; a write is someone else's only when the value the
+// file now holds is not what this process last wrote or asked for. Several
+// events read together are judged by the value now: this process's own
+// writes of a fade leave its last value there.
+IOReturn LinuxDisplays::backlightChangedByOthers(const OpenBacklight& backlight,
+                                                 const std::vector<DeviceEvent>& events,
+                                                 std::optional<double>* changed) {
+    bool hotkey = false, written = false;
+    for (const auto& event : events) {
+        if (event.name == backlight.backlight().name)
+            (event.property("SOURCE") == "hotkey" ? hotkey : written) = true;
+    }
+    // A desktop's service that drives the panel writes it in its own terms
+    // and time, and tells of its person's changes itself.
+    if (!hotkey && (!written || desktop_.route().way != BuiltinBrightnessWay::None))
+        return kIOReturnSuccess;
+    long long raw = 0;
+    if (IOReturn status = backlight.readRaw(&raw))
+        return status;
+    if (hotkey || !backlight.lastWriteExplains(raw))
+        *changed = backlight.fractionOf(raw);
+    return kIOReturnSuccess;
 }
 
 BuiltinBrightnessRoute LinuxDisplays::builtinBrightnessRoute() {
@@ -242,7 +296,7 @@ const std::string* LinuxDisplays::backlightNamed(io_service_t service) const {
 
 std::vector<io_service_t> LinuxDisplays::displayConnectServices() {
     std::vector<io_service_t> services;
-    kept_.refresh();
+    checkDevices();
     for (const auto& b : kept_.list())
         services.push_back(handleFor(b.name));
     return services;
@@ -296,7 +350,7 @@ IOReturn LinuxDisplays::setFloatParameter(io_service_t service, IOOptionBits,
 }
 
 HardwareFinding LinuxDisplays::builtinPanelFinding() {
-    kept_.refresh();
+    checkDevices();
     const Backlight* builtin = nullptr;
     for (const auto& b : kept_.list()) {
         if (b.builtin) {

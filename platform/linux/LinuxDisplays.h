@@ -10,8 +10,11 @@
 //   backlight. It writes through the desktop's own brightness service where
 //   the session has one (DesktopBrightness), else sysfs, or asks systemd-logind
 //   when the file is not writable for this user; it reads sysfs. Its change
-//   notification tells of a person's change that the desktop reported
-//   (BrightnessChangeObservers). CoreDisplay does not exist on Linux.
+//   notification tells of a change by someone else: a person's change that
+//   the desktop reported (BrightnessChangeObservers), and the kernel's change
+//   event of the panel's backlight after a hotkey or another program's
+//   write, heard on the main run loop while anyone listens. CoreDisplay does
+//   not exist on Linux.
 //
 // The active display list is read afresh at every call. Backlights, their
 // maxima and open brightness files, connector identities and which displays
@@ -21,12 +24,13 @@
 //
 // Whether devices came or went is checked once per sync, when the active
 // display list is asked for (and when the backlights are listed or the panel
-// is reported), not at each read or write: the kernel sends a change event after every
-// write of a backlight's brightness, so a check at each fade step would read
-// two messages (the step's own event, then "nothing more") for nothing. A
-// device removed between two checks is caught by its call instead: sysfs
-// answers ENODEV on an open attribute of a removed device (kernfs_get_active
-// failing in kernfs_fop_write_iter and kernfs_seq_start, Linux
+// is reported, or the run loop wakes for device events while anyone listens
+// for changes by others), not at each read or write: the kernel sends a
+// change event after every write of a backlight's brightness, so a check at
+// each fade step would read two messages (the step's own event, then "nothing
+// more") for nothing. A device removed between two checks is caught by its
+// call instead: sysfs answers ENODEV on an open attribute of a removed device
+// (kernfs_get_active failing in kernfs_fop_write_iter and kernfs_seq_start, Linux
 // fs/kernfs/file.c), and the call resolves it again. A backlight added
 // between two checks is used from the next sync on.
 #pragma once
@@ -86,7 +90,14 @@ class LinuxDisplays : public DisplayBackend {
     IOReturn onNamedBacklight(const std::string& name, Operation operation);
     // The desktop's brightness service starts looking for `display`'s route.
     void useDesktopFor(CGDirectDisplayID display, const OpenBacklight& backlight);
-    // Writes the backlight itself: sysfs, or logind where the file is not writable.
+    // The check for devices come or gone, and the backlights' change events
+    // read meanwhile reported where someone else made them.
+    void checkDevices();
+    // Whether `events` (read together) tell of someone other than this
+    // process changing `backlight`: then `changed` holds what it shows now.
+    IOReturn backlightChangedByOthers(const OpenBacklight& backlight,
+                                      const std::vector<DeviceEvent>& events,
+                                      std::optional<double>* changed);
 
     bool displayServicesPresent_ = false;
     std::map<std::string, io_service_t> handles_;

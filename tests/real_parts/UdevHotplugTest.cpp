@@ -5,6 +5,8 @@
 // emulates no hidraw ioctls, so attach and detach are checked by the log and
 // the smoothed sync request each attach makes (the agent), and by the engine's
 // monitor set (the engine's watcher in this program, run in the test bed).
+// The panel's backlight changed by its firmware or by another program reaches
+// a program registered for such changes by the kernel's change events.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -18,6 +20,8 @@
 #include <thread>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "CoreGraphics/CGDirectDisplay.h"
+#include "DisplayServices/DisplayServices.h"
 #include "IOKit/AVServiceBackend.h"
 #include "engine/BrightnessController.h"
 #include "linux/DeviceEvents.h"
@@ -118,6 +122,10 @@ TEST(UdevHotplug, DeviceEventsSayWhatHappenedThroughLibudev) {
 
 TEST(UdevHotplug, MonitorOnAFixedOutputReachesTheDdcWatchThroughLibudev) {
     runInTestBed("FixedOutput");
+}
+
+TEST(UdevHotplug, PanelChangedByOthersIsHeardThroughLibudev) {
+    runInTestBed("PanelChangedByOthers");
 }
 
 TEST(UdevHotplugInTestBed, DISABLED_EngineWatcher) {
@@ -227,4 +235,97 @@ TEST(UdevHotplugInTestBed, DISABLED_FixedOutput) {
     ask("change " + card + " HOTPLUG=1");
     EXPECT_TRUE(runLoopUntil([&] { return arrivals.count == 1; }));
     services.removeListener(&arrivals);
+}
+
+// The kernel's change event of the panel's backlight: SOURCE=hotkey when its
+// firmware changed it, SOURCE=sysfs after any write of its brightness file,
+// this program's own included (drivers/video/backlight/backlight.c).
+TEST(UdevHotplugInTestBed, DISABLED_PanelChangedByOthers) {
+    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
+    const std::string root = std::getenv("UMOCKDEV_DIR");
+    const std::string backlight =
+        "/sys/devices/pci0000:00/0000:00:02.0/drm/card0/card0-eDP-1/intel_backlight";
+    ScopedEnv noSessionBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/no-session-bus");
+    LoggingLinuxMachine::installNew();
+    CGDirectDisplayID panel = 0;
+    CGDirectDisplayID displays[2] = {};
+    CGDisplayCount count = 0;
+    ASSERT_EQ(CGGetActiveDisplayList(2, displays, &count), kCGErrorSuccess);
+    for (CGDisplayCount i = 0; i < count; ++i) {
+        if (CGDisplayIsBuiltin(displays[i]))
+            panel = displays[i];
+    }
+    ASSERT_NE(panel, 0u);
+    std::vector<double> heard;
+    auto listen = [&] {
+        return DisplayServicesRegisterForBrightnessChangeNotifications(
+            panel, 7, [&](CGDirectDisplayID, CFDictionaryRef info) {
+                const PlistValue* value = nullptr;
+                ASSERT_TRUE(CFDictionaryGetValueIfPresent(info, kDisplayServicesBrightnessValueKey,
+                                                          &value));
+                heard.push_back(value->doubleValue().value_or(-1.0));
+            });
+    };
+    auto hotkey = [&](int raw) {
+        writeFile(root + "/uevents-asked",
+                  "hotkey " + backlight + " " + std::to_string(raw) + "\n");
+        ::kill(::getppid(), SIGHUP);
+    };
+    // One write, as the kernel takes it: a truncation is no write of sysfs.
+    auto anotherProgramWrites = [&](int raw) {
+        const std::string text = std::to_string(raw) + "\n";
+        int fd = ::open((backlight + "/brightness").c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(fd);
+    };
+    auto quietWhile = [](double seconds) { runLoopUntil([] { return false; }, seconds); };
+    auto heardNow = [&](std::size_t n) { return runLoopUntil([&] { return heard.size() == n; }); };
+
+    // Nobody listens yet: what happens now is told to nobody later.
+    anotherProgramWrites(1920);
+    quietWhile(0.3);
+    ASSERT_EQ(listen(), 0);
+    quietWhile(0.3);
+    EXPECT_TRUE(heard.empty());
+
+    // A fade of this program's own (its writes' events read after the fade,
+    // and by the next sync's check of the devices) is no one else's change.
+    for (int step = 1; step <= 20; ++step)
+        ASSERT_EQ(DisplayServicesSetBrightness(panel, 0.3f + 0.02f * step), 0);
+    quietWhile(0.5);
+    ASSERT_EQ(CGGetActiveDisplayList(2, displays, &count), kCGErrorSuccess);
+    quietWhile(0.3);
+    EXPECT_TRUE(heard.empty());
+
+    // Another program's write, then the firmware's, also to the very value
+    // this program last wrote (0.7 of 19200).
+    anotherProgramWrites(4800);
+    ASSERT_TRUE(heardNow(1));
+    EXPECT_FLOAT_EQ(heard[0], 0.25);
+    hotkey(9600);
+    ASSERT_TRUE(heardNow(2));
+    EXPECT_FLOAT_EQ(heard[1], 0.5);
+    ASSERT_EQ(DisplayServicesSetBrightness(panel, 0.7f), 0);
+    quietWhile(0.3);
+    hotkey(13440);
+    ASSERT_TRUE(heardNow(3));
+    EXPECT_NEAR(heard[2], 0.7, 1e-6);
+
+    // A write whose event the sync's check of the devices reads first, while
+    // the run loop is busy elsewhere.
+    anotherProgramWrites(2880);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(CGGetActiveDisplayList(2, displays, &count), kCGErrorSuccess);
+    ASSERT_TRUE(heardNow(4));
+    EXPECT_FLOAT_EQ(heard[3], 0.15);
+    quietWhile(0.3);
+    EXPECT_EQ(heard.size(), 4u);
+
+    // No one listens any more.
+    ASSERT_EQ(DisplayServicesUnregisterForBrightnessChangeNotifications(panel, 7), 0);
+    anotherProgramWrites(960);
+    hotkey(1920);
+    quietWhile(0.5);
+    EXPECT_EQ(heard.size(), 4u);
 }
