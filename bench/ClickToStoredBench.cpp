@@ -4,8 +4,8 @@
 // system bus, a private session bus, and real mouse clicks through xdotool.
 // The window sees the sysfs the daemon reads (umockdev's test bed), as on one
 // machine.
-// Synchronisation is on, so the window's light indicator and status line
-// follow the light while the pane is selected, as they do for a user.
+// Synchronisation is on, so the window's light indicator follows the light
+// while the pane is selected, as it does for a user.
 //
 // Each iteration is one click on the slider "external4": the time from the
 // start of the xdotool that sends it to the moment the settings file holds the
