@@ -2,8 +2,10 @@
 // (prefpane-host showing Duolume.prefPane, Qt on the xcb platform) on a real
 // X server (Xvfb), the real iio-sensor-proxy under umockdev on a private
 // system bus, a private session bus, and real mouse clicks through xdotool.
-// Synchronisation is on, so the window's light indicator and status line
-// follow the light while the pane is selected, as they do for a user.
+// The window sees the sysfs the daemon reads (umockdev's test bed), as on one
+// machine.
+// Synchronisation is on, so the window's light indicator follows the light
+// while the pane is selected, as it does for a user.
 //
 // Each iteration is one click on the slider "external4": the time from the
 // start of the xdotool that sends it to the moment the settings file holds the
@@ -38,6 +40,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -192,8 +195,14 @@ struct Rig {
 
     bool startHost() {
         const std::string bin = DUOLUME_BINARY_DIR;
+        // The window's sysfs is the daemon's test bed: on a laptop both read
+        // one sysfs, and the window, which never waits for the daemon's first
+        // answer, takes a light device listed there as a sensor that may give
+        // a reading. With the bench's own sysfs it would see no sensor at all.
         host = std::make_unique<ChildProcess>(
-            std::vector<std::string>{bin + "/bin/prefpane-host", bin + "/Duolume.prefPane"});
+            std::vector<std::string>{bin + "/bin/prefpane-host", bin + "/Duolume.prefPane"},
+            std::map<std::string, std::optional<std::string>>{{"PLATFORM_SYSROOT", proxy.testBed()},
+                                                              {"PLATFORM_LOG_STDERR", "1"}});
         const auto end = Clock::now() + std::chrono::seconds(20);
         while (Clock::now() < end && host->running()) {
             if (auto w = largestWindowOf(host->pid()); w && w->width > 100) {
@@ -342,7 +351,8 @@ struct Rig {
         proxy.setLux(kDimLux);
         const auto back = untilPicture(*dim, true);
         if (!shown || !back) {
-            why = "the window did not follow a change of the light within 10 s";
+            why = "the window did not follow a change of the light within 10 s; its log:\n" +
+                  host->standardError();
             return false;
         }
         std::fprintf(stderr,

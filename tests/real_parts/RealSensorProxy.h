@@ -37,6 +37,9 @@ class RealSensorProxy {
     void setLux(double lux);
     // Sends the daemon a signal (SIGSTOP: a hung service; SIGCONT: going on).
     void signal(int number);
+    // The root of the machine the daemon sees (umockdev's sysfs and /dev),
+    // once started; empty before.
+    const std::string& testBed() const { return testBed_; }
 
   private:
     TempDir dir_;
