@@ -10,6 +10,7 @@
 #include "linux/DrmConnectors.h"
 #include "linux/ErrnoStatus.h"
 #include "linux/LogindBrightness.h"
+#include "linux/LogindSender.h"
 
 namespace platform::linux_machine {
 
@@ -104,8 +105,14 @@ IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
     // the session's own seat through logind (systemd's
     // src/login/logind-session-dbus.c, method_set_brightness).
     if (status == kIOReturnNotPermitted && refused == Refused::AskLogind) {
-        status = logindSetBacklight(backlight_.name, static_cast<std::uint32_t>(raw));
-        refusedByLogind_ = status != kIOReturnSuccess;
+        if (logindCallsMustNotWait()) {
+            // Sent from a thread of its own; a refusal is logged when it comes.
+            sendLogindBacklight(backlight_.name, static_cast<std::uint32_t>(raw));
+            status = kIOReturnSuccess;
+        } else {
+            status = logindSetBacklight(backlight_.name, static_cast<std::uint32_t>(raw));
+            refusedByLogind_ = status != kIOReturnSuccess;
+        }
     }
     if (status != kIOReturnSuccess)
         lastWrite_.reset();

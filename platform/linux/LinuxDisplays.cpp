@@ -7,6 +7,7 @@
 #include "linux/Backlights.h"
 #include "linux/DrmConnectors.h"
 #include "linux/LogindBrightness.h"
+#include "linux/LogindSender.h"
 #include "linux/Sysroot.h"
 
 namespace platform::linux_machine {
@@ -180,8 +181,13 @@ bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display
     });
     if (status != kIOReturnSuccess)
         return false;
-    return writable || desktop_.route().way != BuiltinBrightnessWay::None ||
-           logindSessionCanSetBrightness();
+    if (writable || desktop_.route().way != BuiltinBrightnessWay::None)
+        return true;
+    // A window asks logind on another thread; until it has answered, a write
+    // is tried, and logind's refusal logged.
+    if (logindCallsMustNotWait())
+        return logindSessionCanSetBrightnessKnown().value_or(true);
+    return logindSessionCanSetBrightness();
 }
 
 int LinuxDisplays::displayServicesRegisterForBrightnessChangeNotifications(

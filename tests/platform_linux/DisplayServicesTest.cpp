@@ -149,6 +149,34 @@ TEST_F(DisplayServices, UserWithoutWriteAccessGoesThroughLogind) {
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 1);
 }
 
+// A window's thread never waits for logind, even a logind that hangs: the
+// value goes to logind from another thread, the latest one first, and a
+// refusal is logged when it comes.
+TEST_F(DisplayServices, AWindowHandsLogindItsWritesWithoutWaiting) {
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeLogind logind(backlightClass());
+    laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
+    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
+    NoFileOverride asUser;
+    machine->setMainThreadNeverWaits(true);
+
+    logind.stall(true);
+    EXPECT_TRUE(displays.displayServicesCanChangeBrightness(panelID)) << "not known yet: tried";
+    EXPECT_EQ(displays.displayServicesSetBrightness(panelID, 0.25f), 0);
+    EXPECT_EQ(displays.displayServicesSetBrightness(panelID, 0.75f), 0);
+    EXPECT_TRUE(logind.calls().empty());
+    logind.stall(false);
+    ASSERT_TRUE(runUntil([&] { return laptop.backlightValue("intel_backlight") == 14400; }));
+    EXPECT_LE(logind.calls().size(), 2u);
+
+    logind.refuse(true);
+    EXPECT_EQ(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
+    EXPECT_TRUE(runUntil([&] {
+        return logged("systemd-logind did not set backlight intel_backlight to 9600");
+    }));
+    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 14400);
+}
+
 TEST_F(DisplayServices, InactiveSessionCannotChangeBrightness) {
     PrivateBus bus(PrivateBus::Kind::System);
     FakeLogind logind(backlightClass(), /*sessionActive=*/false);

@@ -185,6 +185,7 @@ void FakeLogind::serve() {
 }
 
 FakeLogind::~FakeLogind() {
+    stall(false);
     if (thread_.joinable()) {
         g_main_context_invoke(
             context_,
@@ -213,6 +214,29 @@ void FakeLogind::announce(const char* path, const char* property, bool value, bo
     g_dbus_connection_emit_signal(
         bus_, nullptr, path, "org.freedesktop.DBus.Properties", "PropertiesChanged",
         g_variant_new("(sa{sv}as)", kSessionInterface, &changed, nullptr), nullptr);
+}
+
+void FakeLogind::stall(bool stalled) {
+    {
+        std::lock_guard lock(stallMutex_);
+        if (stalled_ == stalled)
+            return;
+        stalled_ = stalled;
+    }
+    if (!stalled) {
+        stallEnded_.notify_all();
+        return;
+    }
+    // The fake's own thread waits until let go, answering nothing meanwhile.
+    g_main_context_invoke(
+        context_,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<FakeLogind*>(data);
+            std::unique_lock lock(self->stallMutex_);
+            self->stallEnded_.wait(lock, [self] { return !self->stalled_; });
+            return G_SOURCE_REMOVE;
+        },
+        this);
 }
 
 void FakeLogind::setActive(bool active) {

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -55,6 +56,8 @@ class FakeLogind {
     // Refuse every SetBrightness from now on (as logind does to a caller not
     // the session's owner).
     void refuse(bool refuse) { refuse_ = refuse; }
+    // A logind that hangs: no call is answered until it is let go again.
+    void stall(bool stalled);
 
     // A switch of the seat to the caller's session (true) or to the greeter's
     // (false): the session left is announced first, then the one now at the
@@ -80,6 +83,9 @@ class FakeLogind {
     std::atomic<std::uint64_t> idleSinceMonotonic_{0};  // µs of CLOCK_MONOTONIC
     std::string seat_;
     std::atomic<bool> refuse_{false};
+    std::mutex stallMutex_;
+    std::condition_variable stallEnded_;
+    bool stalled_ = false;
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
     GDBusConnection* bus_ = nullptr;
