@@ -112,7 +112,8 @@ void BackgroundAgent::sync(Moment moment) {
 }
 
 void BackgroundAgent::look(double level, const std::optional<double>& builtinShown) {
-    if (!builtinShown) {
+    // While the desktop's automatic brightness drives the panel, its changes are its own.
+    if (!builtinShown || desktopDrivesBuiltin_) {
         desktopDim_.reset();  // it shows what was written last again
         return;
     }

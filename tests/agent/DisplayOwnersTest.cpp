@@ -182,10 +182,17 @@ TEST(DisplayOwners, WithTheDesktopsAutomaticBrightnessOnOnlyTheMonitorsAreDriven
     auto& monitor = plugInMonitor(laptop);
     BackgroundAgent agent;
     agent.start();
+    laptop.display->brightness = 0.35;  // GNOME's own choice
     changeLight(laptop, 8.0);
     EXPECT_TRUE(laptop.sim.simDisplays().writes.empty());
     EXPECT_NEAR(monitorLevel(monitor), 0.8, 0.01);
     EXPECT_EQ(builtinOwner(agent), Owner::Desktop);
+
+    // Switched off: the panel follows the curve, GNOME's last value not taken for a person's.
+    laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::Off;
+    changeLight(laptop, 8.3);
+    EXPECT_NEAR(laptop.builtin(), 0.83, 0.01);
+    EXPECT_EQ(builtinOwner(agent), Owner::Curve);
 }
 
 TEST(DisplayOwners, AMonitorsOwnLightSensorIsOffWhileDrivenAndBackOnWhenTheAgentEnds) {
