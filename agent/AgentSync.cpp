@@ -57,6 +57,9 @@ void BackgroundAgent::sync(Moment moment) {
         return;
     }
     lastSkip_.clear();
+    // While the desktop's automatic brightness drives the panel (or did until
+    // now), what the panel shows is the desktop's choice.
+    const bool desktopDroveBuiltin = desktopDrivesBuiltin_;
     desktopDrivesBuiltin_ = platform::desktopAutomaticBrightness() ==
                             platform::DesktopAutomaticBrightness::On;
     if (!monitorSensorsTakenOver_) {
@@ -67,7 +70,7 @@ void BackgroundAgent::sync(Moment moment) {
         // A change found at a light change was made in the light before it.
         const double setAt = moment == Moment::LightChanged && level_ ? *level_ : level;
         const auto changed = engine->changesByOthers();
-        look(setAt, changed.builtin);
+        look(setAt, desktopDroveBuiltin || desktopDrivesBuiltin_ ? std::nullopt : changed.builtin);
         if (changed.monitors &&
             holds_.noticed(DisplayKind::Monitors, *changed.monitors, setAt, std::time(nullptr)))
             written_[1].reset();
@@ -112,8 +115,7 @@ void BackgroundAgent::sync(Moment moment) {
 }
 
 void BackgroundAgent::look(double level, const std::optional<double>& builtinShown) {
-    // While the desktop's automatic brightness drives the panel, its changes are its own.
-    if (!builtinShown || desktopDrivesBuiltin_) {
+    if (!builtinShown) {
         desktopDim_.reset();  // it shows what was written last again
         return;
     }

@@ -178,20 +178,28 @@ TEST(DisplayOwners, WhileAnotherUserIsAtTheScreenNothingIsWrittenAndTheMonitorIs
 
 TEST(DisplayOwners, WithTheDesktopsAutomaticBrightnessOnOnlyTheMonitorsAreDriven) {
     SimLaptop laptop;
-    laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
+    auto& session = laptop.sim.simSession();
+    session.automaticBrightness = platform::DesktopAutomaticBrightness::On;
     auto& monitor = plugInMonitor(laptop);
     BackgroundAgent agent;
     agent.start();
-    laptop.display->brightness = 0.35;  // GNOME's own choice
     changeLight(laptop, 8.0);
     EXPECT_TRUE(laptop.sim.simDisplays().writes.empty());
     EXPECT_NEAR(monitorLevel(monitor), 0.8, 0.01);
     EXPECT_EQ(builtinOwner(agent), Owner::Desktop);
 
-    // Switched off: the panel follows the curve, GNOME's last value not taken for a person's.
-    laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::Off;
-    changeLight(laptop, 8.3);
-    EXPECT_NEAR(laptop.builtin(), 0.83, 0.01);
+    // Switched off, on again: GNOME's choices are never taken for a person's,
+    // and once it is off the panel follows the curve.
+    session.automaticBrightness = platform::DesktopAutomaticBrightness::Off;
+    changeLight(laptop, 6.0);
+    ASSERT_NEAR(laptop.builtin(), 0.6, 0.01);
+    session.automaticBrightness = platform::DesktopAutomaticBrightness::On;
+    laptop.display->brightness = 0.35;
+    changeLight(laptop, 6.3);
+    EXPECT_NEAR(laptop.builtin(), 0.35, 1e-6);
+    session.automaticBrightness = platform::DesktopAutomaticBrightness::Off;
+    changeLight(laptop, 6.6);
+    EXPECT_NEAR(laptop.builtin(), 0.66, 0.01);
     EXPECT_EQ(builtinOwner(agent), Owner::Curve);
 }
 
