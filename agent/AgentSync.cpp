@@ -20,7 +20,47 @@ constexpr double kDesktopDimsAfter = 10.0;
 // A reading this far under what the display showed is a dim, not noise.
 constexpr double kDimmer = 0.002;
 
+// A display without a value was left alone.
+std::string part(const char* name, const std::optional<double>& value) {
+    char text[64];
+    if (value)
+        std::snprintf(text, sizeof text, "%s %.0f%%", name, *value * 100.0);
+    else
+        std::snprintf(text, sizeof text, "%s left alone", name);
+    return text;
+}
+
+void logWrite(double level, const std::optional<double>& builtin,
+              const std::optional<double>& monitors, const char* why, bool fading) {
+    NSLog("Light level %.2f: %s, %s (%s%s)", level, part("built-in display", builtin).c_str(),
+          part("USB monitors", monitors).c_str(), why, fading ? ", fading" : "");
+}
+
 }  // namespace
+
+const char* BackgroundAgent::whyText(Moment moment) {
+    switch (moment) {
+        case Moment::Started:
+            return "started";
+        case Moment::LightChanged:
+            return "light changed";
+        case Moment::SettingsChanged:
+            return "settings changed";
+        case Moment::MonitorJoined:
+            return "monitor joined";
+        case Moment::ChangedByOthers:
+            return "changed by someone else";
+        case Moment::FollowCurve:
+            return "asked to follow the curve";
+        case Moment::Woke:
+            return "resumed from sleep";
+        case Moment::IdleEnded:
+            return "back from idle";
+        case Moment::ActiveAgain:
+            return "session active again";
+    }
+    return "";
+}
 
 bool BackgroundAgent::paused() const {
     return ending_ || !session_.active || session_.idle || session_.sleeping || desktopRestores_;
@@ -60,8 +100,8 @@ void BackgroundAgent::sync(Moment moment) {
     // While the desktop's automatic brightness drives the panel (or did until
     // now), what the panel shows is the desktop's choice.
     const bool desktopDroveBuiltin = desktopDrivesBuiltin_;
-    desktopDrivesBuiltin_ = platform::desktopAutomaticBrightness() ==
-                            platform::DesktopAutomaticBrightness::On;
+    desktopDrivesBuiltin_ =
+        platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On;
     if (!monitorSensorsTakenOver_) {
         engine->takeOverMonitorLightSensors(true);
         monitorSensorsTakenOver_ = true;
@@ -94,22 +134,7 @@ void BackgroundAgent::sync(Moment moment) {
         engine->moveDisplays(builtin, monitors, smooth || ended[0] || ended[1]);
         written_ = {builtin ? builtin : written_[0], monitors ? monitors : written_[1]};
         applied_ = targets;
-        auto part = [](const char* name, const std::optional<double>& value) {
-            char text[64];
-            if (value)
-                std::snprintf(text, sizeof text, "%s %.0f%%", name, *value * 100.0);
-            else
-                std::snprintf(text, sizeof text, "%s left alone", name);
-            return std::string(text);
-        };
-        static const char* const kWhy[] = {
-            "started",         "light changed",       "settings changed",
-            "monitor joined",  "changed by someone else", "asked to follow the curve",
-            "resumed from sleep", "back from idle",   "session active again"};
-        const bool fading = smooth || ended[0] || ended[1];
-        NSLog("Light level %.2f: %s, %s (%s%s)", level, part("built-in display", builtin).c_str(),
-              part("USB monitors", monitors).c_str(), kWhy[static_cast<int>(moment)],
-              fading ? ", fading" : "");
+        logWrite(level, builtin, monitors, whyText(moment), smooth || ended[0] || ended[1]);
     }
     publishOwners();
 }

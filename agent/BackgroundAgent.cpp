@@ -125,13 +125,13 @@ void BackgroundAgent::sessionChanged(const platform::SessionState& state) {
 void BackgroundAgent::waitForTheDesktop() {
     if (desktopRestores_)
         CFRunLoopTimerInvalidate(desktopRestores_);
-    desktopRestores_ = CFRunLoopTimerCreateWithHandler(
-        nullptr, CFAbsoluteTimeGetCurrent() + kDesktopRestoreWait, 0, 0, 0,
-        [this](CFRunLoopTimerRef) {
-            desktopRestores_.reset();
-            desktopDim_.reset();
-            sync(Moment::IdleEnded);
-        });
+    desktopRestores_ =
+        CFRunLoopTimerCreateWithHandler(nullptr, CFAbsoluteTimeGetCurrent() + kDesktopRestoreWait,
+                                        0, 0, 0, [this](CFRunLoopTimerRef) {
+                                            desktopRestores_.reset();
+                                            desktopDim_.reset();
+                                            sync(Moment::IdleEnded);
+                                        });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), desktopRestores_, kCFRunLoopDefaultMode);
 }
 
@@ -149,11 +149,11 @@ void BackgroundAgent::end() {
         CFRunLoopStop(CFRunLoopGetCurrent());
     };
     engine->afterMonitorExchanges(stop);
-    CFRunLoopAddTimer(CFRunLoopGetCurrent(),
-                      CFRunLoopTimerCreateWithHandler(
-                          nullptr, CFAbsoluteTimeGetCurrent() + kLastExchangesWait, 0, 0, 0,
-                          [stop](CFRunLoopTimerRef) { stop(); }),
-                      kCFRunLoopDefaultMode);
+    CFRunLoopAddTimer(
+        CFRunLoopGetCurrent(),
+        CFRunLoopTimerCreateWithHandler(nullptr, CFAbsoluteTimeGetCurrent() + kLastExchangesWait, 0,
+                                        0, 0, [stop](CFRunLoopTimerRef) { stop(); }),
+        kCFRunLoopDefaultMode);
 }
 
 // Logged once per reason, not at every request.

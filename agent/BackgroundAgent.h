@@ -78,6 +78,7 @@ class BackgroundAgent {
         ActiveAgain,
     };
     void sync(Moment moment);
+    static const char* whyText(Moment moment);
     // Takes what someone else did to the displays as theirs, or as the
     // desktop's dimming.
     void look(double level, const std::optional<double>& builtinShown);

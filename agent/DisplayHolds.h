@@ -15,8 +15,8 @@ class DisplayHolds {
   public:
     struct Hold {
         double value = 0.0;
-        double level = 0.0;       // the light level when it was set
-        std::int64_t since = 0;   // seconds since 1970
+        double level = 0.0;      // the light level when it was set
+        std::int64_t since = 0;  // seconds since 1970
     };
 
     // Someone else left `kind` at `value` with the light at `level`: the

@@ -17,8 +17,8 @@ struct OwnerName {
     const char* name;
 };
 constexpr OwnerName kOwnerNames[] = {
-    {Owner::Curve, "curve"},      {Owner::Person, "person"},   {Owner::SessionIdle, "idle"},
-    {Owner::OtherUser, "other"},  {Owner::Asleep, "asleep"},   {Owner::Desktop, "desktop"},
+    {Owner::Curve, "curve"},     {Owner::Person, "person"}, {Owner::SessionIdle, "idle"},
+    {Owner::OtherUser, "other"}, {Owner::Asleep, "asleep"}, {Owner::Desktop, "desktop"},
 };
 
 std::optional<Owner> ownerNamed(const std::string& name) {
@@ -127,8 +127,7 @@ std::string describeOwnership(const Texts& texts, const Ownership& o) {
 }
 
 std::string kindLabel(const Texts& texts, DisplayKind kind) {
-    return kind == DisplayKind::Builtin ? text(texts, "Built-in display")
-                                        : text(texts, "Monitors");
+    return kind == DisplayKind::Builtin ? text(texts, "Built-in display") : text(texts, "Monitors");
 }
 
 }  // namespace duolume

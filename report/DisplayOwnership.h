@@ -18,12 +18,12 @@ extern const std::string FollowCurveNotification;
 enum class DisplayKind { Builtin, Monitors };
 
 enum class Owner {
-    Curve,          // following the curve
-    Person,         // held at the value someone set by hand
-    SessionIdle,    // the desktop dims or blanks an idle screen
-    OtherUser,      // another user's session is at the screen
-    Asleep,         // the machine is going to sleep or waking
-    Desktop,        // the desktop's own automatic brightness drives it
+    Curve,        // following the curve
+    Person,       // held at the value someone set by hand
+    SessionIdle,  // the desktop dims or blanks an idle screen
+    OtherUser,    // another user's session is at the screen
+    Asleep,       // the machine is going to sleep or waking
+    Desktop,      // the desktop's own automatic brightness drives it
 };
 
 struct Ownership {
