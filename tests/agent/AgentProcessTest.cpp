@@ -1,6 +1,7 @@
 // End to end: the agent program on a virtual laptop, driven only through the
 // laptop's files, the settings store and a private session bus, where our
 // fakes of the desktops' brightness services may serve.
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -250,6 +251,30 @@ TEST_F(AgentProcess, DrivesThePanelThroughTheFirstDesktopServiceAndFadesThroughI
     EXPECT_TRUE(settingsDaemon->calls("Set").empty());
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->wait(10.0), 0) << agent->standardError();
+}
+
+// The person's own slider in Plasma: powerdevil reports the change with
+// another client's name, and the agent keeps it at once, before any change
+// of the light.
+TEST_F(AgentProcess, APersonsChangeThatPlasmaReportsIsHeldAtOnce) {
+    SKIP_WITHOUT_DESKTOP_FAKES();
+    auto plasma = desktop(DesktopService::Kind::PlasmaScreenBrightness);
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return backlightNear(0.3); })) << agent->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // any fade is over
+
+    ASSERT_TRUE(plasma->call("org.kde.ScreenBrightness.Display", "SetBrightnessWithContext",
+                             g_variant_new("(ius)", static_cast<gint32>(kBacklightMax * 7 / 10),
+                                           0u, "brightness-slider"),
+                             "/org/kde/ScreenBrightness/display1"));
+    EXPECT_TRUE(waitFor([&] {
+        return agent->standardError().find("Built-in display: held at 70 %") != std::string::npos;
+    })) << agent->standardError();
+    setLight(3.5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_TRUE(backlightNear(0.7)) << backlight() << "\n" << agent->standardError();
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
 }
 
 // GNOME's shell gets the curve as its target, and no target any more when
