@@ -59,7 +59,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "display brightness on one curve over the ambient light")
 set(CPACK_PACKAGE_DESCRIPTION
     "Duolume keeps the brightness of a laptop's built-in display and of attached
-Apple USB monitors on one curve drawn over the ambient light level. A settings
+Apple USB monitors and other monitors that take their brightness over DDC/CI
+on one curve drawn over the ambient light level. A settings
 window edits the curve; a small background agent, run by the user's systemd,
 follows the light sensor and fades both displays along the curve.")
 
