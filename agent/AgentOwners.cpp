@@ -1,5 +1,6 @@
 // Who owns each kind of display, told once per change: in the journal and on
 // the session bus for the window.
+#include "DisplayServices/BuiltinBrightnessRoute.h"
 #include "Foundation/NSLog.h"
 #include "Session/Session.h"
 #include "agent/BackgroundAgent.h"
@@ -27,6 +28,7 @@ void BackgroundAgent::publishOwners() {
     now.builtin = ownershipOf(DisplayKind::Builtin);
     if (monitorsPresent_)
         now.monitors = ownershipOf(DisplayKind::Monitors);
+    now.builtinRoute = platform::builtinBrightnessRoute();
     if (ownersPublished_ && now == owners_)
         return;
     auto logChange = [](DisplayKind kind, const std::optional<Ownership>& before,

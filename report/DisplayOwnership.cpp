@@ -48,6 +48,17 @@ void encodeOne(std::ostringstream& out, DisplayKind kind, const std::optional<Ow
     out << '\n';
 }
 
+// A way and a why that this version knows, or nothing.
+std::optional<platform::BuiltinBrightnessRoute> routeFrom(std::istream& words) {
+    using Way = platform::BuiltinBrightnessWay;
+    using Why = platform::BuiltinBrightnessWhy;
+    int way = -1, why = -1;
+    if (!(words >> way >> why) || way < 0 || way > static_cast<int>(Way::BacklightFile) ||
+        why < 0 || why > static_cast<int>(Why::DesktopServiceFailed))
+        return std::nullopt;
+    return platform::BuiltinBrightnessRoute{static_cast<Way>(way), static_cast<Why>(why)};
+}
+
 std::string clockTime(std::int64_t since) {
     const std::time_t t = static_cast<std::time_t>(since);
     std::tm local{};
@@ -76,6 +87,9 @@ std::string encodeOwners(const Owners& owners) {
     std::ostringstream out;
     encodeOne(out, DisplayKind::Builtin, owners.builtin);
     encodeOne(out, DisplayKind::Monitors, owners.monitors);
+    if (const auto& route = owners.builtinRoute)
+        out << "route " << static_cast<int>(route->way) << ' ' << static_cast<int>(route->why)
+            << '\n';
     return out.str();
 }
 
@@ -86,7 +100,12 @@ Owners decodeOwners(const std::string& text) {
     while (std::getline(lines, line)) {
         std::istringstream words(line);
         std::string kindWord, ownerWord;
-        words >> kindWord >> ownerWord;
+        words >> kindWord;
+        if (kindWord == "route") {
+            owners.builtinRoute = routeFrom(words);
+            continue;
+        }
+        words >> ownerWord;
         const auto kind = kindNamed(kindWord);
         const auto owner = ownerNamed(ownerWord);
         if (!kind || !owner)

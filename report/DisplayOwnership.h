@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "DisplayServices/BuiltinBrightnessRoute.h"
 #include "report/Texts.h"
 
 namespace duolume {
@@ -39,6 +40,8 @@ struct Ownership {
 struct Owners {
     std::optional<Ownership> builtin;   // absent: no built-in display driven
     std::optional<Ownership> monitors;  // absent: no monitor attached
+    // The way the agent writes the built-in display, and why.
+    std::optional<platform::BuiltinBrightnessRoute> builtinRoute = std::nullopt;
     bool operator==(const Owners&) const = default;
 };
 
@@ -46,7 +49,8 @@ struct Owners {
 std::string kindName(DisplayKind kind);
 std::optional<DisplayKind> kindNamed(const std::string& name);
 
-// One line per kind, "builtin person 0.8000 4.30 1765270000"; what cannot be
+// One line per kind, "builtin person 0.8000 4.30 1765270000", and "route 7 4"
+// (the way and why by number); what cannot be
 // read back (another version, damage) is left out, never guessed.
 std::string encodeOwners(const Owners& owners);
 Owners decodeOwners(const std::string& text);

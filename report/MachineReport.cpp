@@ -117,8 +117,8 @@ std::string productOf(IOHIDDeviceRef device) {
 // How the engine drives the monitor behind this interface, or why it does not.
 struct Monitor {
     IOHIDDeviceRef device;
-    bool attached;       // the engine drives it (a display's other interfaces are left alone)
-    std::string field;   // how brightness is sent, or what the interface declares
+    bool attached;      // the engine drives it (a display's other interfaces are left alone)
+    std::string field;  // how brightness is sent, or what the interface declares
     FindingReason access;
 };
 
@@ -140,7 +140,8 @@ const HardwareFinding* inUse(const std::vector<HardwareFinding>& findings) {
 
 // The light source the shared sensor reads, chosen by its own rule.
 std::vector<HardwareFinding> lightFindings() {
-    if (AmbientLightSensor::sharedBackendChoice().backend == AmbientLightSensor::Backend::Controller)
+    if (AmbientLightSensor::sharedBackendChoice().backend ==
+        AmbientLightSensor::Backend::Controller)
         return {platform::lightControllerFinding()};
     return platform::lightServiceClientFindings();
 }
@@ -216,6 +217,14 @@ std::string ownersPart(const Texts& texts, const StatusFacts& facts) {
     return part;
 }
 
+std::string routePart(const Texts& texts, const StatusFacts& facts) {
+    if (!shownOwnership(facts, DisplayKind::Builtin) || !facts.owners.builtinRoute)
+        return "";
+    const auto& route = *facts.owners.builtinRoute;
+    return " " + text(texts, "Built-in display written through %@, because %@.",
+                      {texts(wayText(route.way)), texts(whyText(route.why))});
+}
+
 std::string desktopPart(const Texts& texts, const StatusFacts& facts) {
     if (facts.desktopBrightness != platform::DesktopAutomaticBrightness::On)
         return "";
@@ -269,8 +278,9 @@ std::optional<Ownership> shownOwnership(const StatusFacts& facts, DisplayKind ki
 }
 
 std::string statusLine(const Texts& texts, const StatusFacts& facts) {
-    return sensorPart(texts) + agentPart(texts, facts) + ownersPart(texts, facts) + " " +
-           monitorPart(texts, facts) + ddcPart(texts, facts) + desktopPart(texts, facts);
+    return sensorPart(texts) + agentPart(texts, facts) + ownersPart(texts, facts) +
+           routePart(texts, facts) + " " + monitorPart(texts, facts) + ddcPart(texts, facts) +
+           desktopPart(texts, facts);
 }
 
 }  // namespace duolume

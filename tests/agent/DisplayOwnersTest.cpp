@@ -66,6 +66,7 @@ TEST(DisplayOwners, APersonsBrightnessIsKeptUntilTheLightMovesAWholeLevel) {
     EXPECT_EQ(published(laptop).builtin->owner, Owner::Person);
     EXPECT_NEAR(published(laptop).builtin->value, 0.8, 1e-4);
     EXPECT_NEAR(published(laptop).builtin->level, 4.0, 0.05) << "the level the person set it at";
+    EXPECT_EQ(published(laptop).builtinRoute, laptop.sim.simDisplays().route);
 
     changeLight(laptop, 3.3);  // within a level, the other way
     EXPECT_NEAR(laptop.builtin(), 0.8, 1e-6);

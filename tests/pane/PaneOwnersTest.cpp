@@ -73,8 +73,16 @@ TEST(PaneOwners, TheStatusLineSaysWhoOwnsEachKindAndAHoldShowsItsButtons) {
     EXPECT_TRUE(h.shown("builtinKeepButton"));
     EXPECT_FALSE(h.shown("monitorsKeepButton"));
 
+    // The way the agent writes the panel, and why, in the person's words.
+    h.publish("builtin curve\nroute 1 0\n");
+    EXPECT_TRUE(has(h.line(), "Built-in display written through Plasma's "
+                              "org.kde.ScreenBrightness, because the desktop's own brightness "
+                              "service answers."))
+        << h.line();
+
     // What cannot be read is left out, line by line.
-    h.publish("builtin person 1.7 4.3 0\nmonitors asleep\n\x01\xff garbage");
+    h.publish("builtin person 1.7 4.3 0\nmonitors asleep\nroute 99 0\n\x01\xff garbage");
+    EXPECT_FALSE(has(h.line(), "written through")) << h.line();
     EXPECT_FALSE(has(h.line(), "Built-in display:")) << h.line();
     EXPECT_TRUE(has(h.line(), "Monitors: paused: the machine is asleep.")) << h.line();
     EXPECT_FALSE(h.shown("builtinKeepButton"));
