@@ -59,6 +59,33 @@ TEST_F(DdcMonitors, AMonitorIsAskedAtTheFirstSyncThenFadedOntoTheCurveInFewWrite
     EXPECT_EQ(monitor.current, 100);
 }
 
+// A monitor that follows the light itself, or whose own buttons are used,
+// changes its brightness behind the engine's back: its sensor is off while
+// taken over and back on after, and a change on its buttons is noticed.
+TEST_F(DdcMonitors, ItsOwnLightSensorIsOffWhileTakenOverAndItsButtonsAreNoticed) {
+    auto& monitor = av().plugInDisplay().monitor;
+    monitor.lightSensor = 2;
+    auto& e = syncedEngine();
+    e.takeOverMonitorLightSensors(true);
+    sim.runFor(1.0);
+    EXPECT_EQ(monitor.lightSensor, 1);
+    EXPECT_FALSE(e.changesByOthers().monitors);
+
+    monitor.current = 80;
+    std::optional<double> seen;
+    for (int i = 0; i < 10 && !seen; ++i, sim.runFor(1.0))
+        seen = e.changesByOthers().monitors;
+    ASSERT_TRUE(seen);
+    EXPECT_NEAR(*seen, 0.8, 1e-9);
+
+    bool done = false;
+    e.takeOverMonitorLightSensors(false);
+    e.afterMonitorExchanges([&] { done = true; });
+    sim.runFor(1.0);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(monitor.lightSensor, 2);
+}
+
 TEST_F(DdcMonitors, TheBuiltinFadeKeepsItsHundredStepsBesideASlowMonitor) {
     auto& display = av().plugInDisplay();
     display.transferSeconds = 0.1;
