@@ -18,30 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-GDBusConnection* connect(const std::string& address) {
-    GError* error = nullptr;
-    GDBusConnection* c = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    EXPECT_TRUE(c) << (error ? error->message : "");
-    g_clear_error(&error);
-    return c;
-}
-
-guint32 requestName(GDBusConnection* c, const char* name) {
-    GVariant* reply = g_dbus_connection_call_sync(
-        c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        g_variant_new("(su)", name, 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
-        nullptr);
-    guint32 result = 0;
-    if (reply) {
-        g_variant_get(reply, "(u)", &result);
-        g_variant_unref(reply);
-    }
-    return result;
-}
 
 void emitPrepareForSleep(GDBusConnection* c, bool start) {
     g_dbus_connection_emit_signal(c, nullptr, "/org/freedesktop/login1",
@@ -56,9 +32,9 @@ TEST(LinuxSession, TheAgentNameIsHeldByOneProcessOnly) {
     EXPECT_EQ(platform::claimSessionBusName("org.example.Agent"), SessionNameClaim::Owned);
     EXPECT_EQ(platform::claimSessionBusName("org.example.Agent"), SessionNameClaim::Owned);
 
-    GDBusConnection* other = connect(bus.address());
-    EXPECT_EQ(requestName(other, "org.example.Agent"), 3u) << "exists: held by us";
-    EXPECT_EQ(requestName(other, "org.example.Other"), 1u);
+    GDBusConnection* other = connectToBus(bus.address());
+    EXPECT_EQ(requestBusName(other, "org.example.Agent"), 3u) << "exists: held by us";
+    EXPECT_EQ(requestBusName(other, "org.example.Other"), 1u);
     EXPECT_EQ(platform::claimSessionBusName("org.example.Other"), SessionNameClaim::OwnedElsewhere);
     g_object_unref(other);
 }
@@ -76,10 +52,10 @@ TEST(LinuxSession, ResumeFromLogindIsReportedAndGoingToSleepOrOtherSendersAreNot
     int wakes = 0;
     platform::addWakeObserver([&] { ++wakes; });
 
-    GDBusConnection* impostor = connect(system.address());
+    GDBusConnection* impostor = connectToBus(system.address());
     emitPrepareForSleep(impostor, false);  // not logind
-    GDBusConnection* logind = connect(system.address());
-    ASSERT_EQ(requestName(logind, "org.freedesktop.login1"), 1u);
+    GDBusConnection* logind = connectToBus(system.address());
+    ASSERT_EQ(requestBusName(logind, "org.freedesktop.login1"), 1u);
     emitPrepareForSleep(logind, true);   // going to sleep
     emitPrepareForSleep(logind, false);  // resumed
     ASSERT_TRUE(testing_support::runLoopUntil([&] { return wakes > 0; }));

@@ -38,30 +38,6 @@ std::string describe(const SessionState& s) {
 }
 
 // Another program of the session: its own connection to the session bus.
-GDBusConnection* connectTo(const std::string& address) {
-    GError* error = nullptr;
-    GDBusConnection* c = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    EXPECT_TRUE(c) << (error ? error->message : "");
-    g_clear_error(&error);
-    return c;
-}
-
-bool requestName(GDBusConnection* c, const char* name) {
-    GVariant* reply = g_dbus_connection_call_sync(
-        c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        g_variant_new("(su)", name, 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
-        nullptr);
-    guint32 result = 0;
-    if (reply) {
-        g_variant_get(reply, "(u)", &result);
-        g_variant_unref(reply);
-    }
-    return result == 1;
-}
 
 }  // namespace
 
@@ -158,7 +134,7 @@ TEST_F(Session, TheTimeSinceInputIsMuttersAndUnknownWithoutIt) {
 // them; and another program's values followed as it publishes, changes them
 // and ends.
 TEST_F(Session, ValuesPublishedOnTheSessionBusAreFollowedUntilTheirOwnerEnds) {
-    GDBusConnection* other = connectTo(session.address());
+    GDBusConnection* other = connectToBus(session.address());
     ASSERT_TRUE(other);
 
     ASSERT_EQ(platform::claimSessionBusName("org.example.Agent"),
@@ -188,7 +164,7 @@ TEST_F(Session, ValuesPublishedOnTheSessionBusAreFollowedUntilTheirOwnerEnds) {
     ASSERT_TRUE(turnMainContextUntil([&] { return !seen.empty(); }));
     EXPECT_EQ(seen.back(), std::nullopt) << "nobody holds the name yet";
 
-    ASSERT_TRUE(requestName(other, "org.example.Other"));
+    ASSERT_EQ(requestBusName(other, "org.example.Other"), 1u);
     auto theirs = std::make_unique<platform::linux_machine::PublishedValues>();
     theirs->publish(other, "org.example.Other", "mode", "auto");
     ASSERT_TRUE(turnMainContextUntil([&] { return seen.back() == "auto"; }));
@@ -201,8 +177,8 @@ TEST_F(Session, ValuesPublishedOnTheSessionBusAreFollowedUntilTheirOwnerEnds) {
 
     platform::unwatchSessionValue(token);
     const auto count = seen.size();
-    GDBusConnection* again = connectTo(session.address());
-    ASSERT_TRUE(requestName(again, "org.example.Other"));
+    GDBusConnection* again = connectToBus(session.address());
+    ASSERT_EQ(requestBusName(again, "org.example.Other"), 1u);
     turnMainContextUntil([] { return false; }, 0.3);
     EXPECT_EQ(seen.size(), count) << "heard after it stopped watching";
     g_object_unref(again);

@@ -1,5 +1,7 @@
 #include "support/PrivateBus.h"
 
+#include <gio/gio.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -69,6 +71,31 @@ void PrivateBus::freeze(bool frozen) {
 PrivateBus::~PrivateBus() {
     freeze(false);
     stop();
+}
+
+GDBusConnection* connectToBus(const std::string& address) {
+    GError* error = nullptr;
+    GDBusConnection* c = g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    EXPECT_TRUE(c) << (error ? error->message : "");
+    g_clear_error(&error);
+    return c;
+}
+
+std::uint32_t requestBusName(GDBusConnection* c, const char* name) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        c, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+        g_variant_new("(su)", name, 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+        nullptr);
+    guint32 result = 0;
+    if (reply) {
+        g_variant_get(reply, "(u)", &result);
+        g_variant_unref(reply);
+    }
+    return result;
 }
 
 }  // namespace testing_support

@@ -6,12 +6,22 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "support/TempDir.h"
 
+typedef struct _GDBusConnection GDBusConnection;
+
 namespace testing_support {
+
+// A connection of the test's own to the bus at `address`, as another program
+// of the session would have; null (and a test failure) when it cannot connect.
+GDBusConnection* connectToBus(const std::string& address);
+// RequestName without queueing: 1 when now held, 3 when held already by `c`,
+// 3 or another code otherwise, 0 when the bus did not answer.
+std::uint32_t requestBusName(GDBusConnection* c, const char* name);
 
 class PrivateBus {
 public:
