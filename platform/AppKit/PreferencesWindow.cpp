@@ -105,6 +105,7 @@ void PreferencesWindow::selectPane(int index) {
     if (loaded)
         entry.pane->willSelect();
     stack_->setCurrentWidget(page);
+    page->show();  // hidden when it was unselected; already current, the stack shows nothing
     current_ = index;
     sidebar_->setCurrentRow(index);
     setWindowTitle(paneLabel(entry.pane->bundle()));

@@ -80,6 +80,7 @@ TEST(PaneIndicator, NegativeLevelsArePassedThroughAndShowEmpty) {
     sensor.scalarStatus = kIOReturnNotResponding;  // a failed read: level -1
     h.reselect();
     EXPECT_DOUBLE_EQ(h.pane().ambientLightIndicator->doubleValue(), -1.0);
+    EXPECT_TRUE(h.indicator()->isVisibleTo(&h.window())) << "the page came back hidden";
     // And when announced.
     announce(5.0);
     announce(-2.0);
