@@ -19,10 +19,13 @@
 // the low 8 bits of a 14-bit reading survive and the right value stays 0. Their
 // owners read small numbers: (4,0) in a room with sunlight and lamps, (0,0)
 // with the sensor covered (MacBook Air 2013, github poliva/lightum issue 46);
-// (26,0) and (5,0) from another owner, conditions not stated (github
-// Dunedan/mbp-2016-linux issue 16). Spread evenly they would leave a sunlit
-// room at level 0.16. Here a reading v stands for level 10 ln(1 + v) / ln(17):
-// 0 stays 0, each of the few readings of ordinary rooms gets a level of its own
+// a single reading in the left value with the right one at 0 on a
+// MacBookPro11,5 too (github max-baz/wluma pull request 179). Another owner
+// saw values "between (0,255), and others (0,3)" on older MacBooks (github
+// Dunedan/mbp-2016-linux issue 16): ranges, not readings. Spread evenly the
+// single readings would leave a sunlit room at level 0.16. Here a reading v
+// stands for level 10 ln(1 + v) / ln(17): 0 stays 0, each of the few readings
+// of ordinary rooms gets a level of its own
 // (1 -> 2.4, 2 -> 3.9, 3 -> 4.9), the sunlit room's 4 lands at 5.7 in the upper
 // half, and 16 and above reach level 10.
 #pragma once
