@@ -189,8 +189,6 @@ std::string describeField(const MonitorBrightnessField& field) {
            " bits, " + std::to_string(field.minimum) + " to " + std::to_string(field.maximum);
 }
 
-namespace {
-
 std::string productText(IOHIDDeviceRef device) {
     char product[16] = "unknown";
     if (auto id = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey))
@@ -198,6 +196,8 @@ std::string productText(IOHIDDeviceRef device) {
                       static_cast<unsigned long long>(id->integerValue().value_or(0)));
     return product;
 }
+
+namespace {
 
 std::string byteCount(const MonitorBrightnessField& field) {
     return std::to_string(field.reportLength) + (field.reportLength == 1 ? " byte" : " bytes");

@@ -90,6 +90,8 @@ std::optional<float> brightnessForPayload(const MonitorBrightnessField& field,
 
 // "feature report 16, 8 bits, 0 to 255" for log lines.
 std::string describeField(const MonitorBrightnessField& field);
+// A monitor's USB product ID as its log lines give it ("0x9226"), or "unknown".
+std::string productText(IOHIDDeviceRef device);
 
 // The line logged when a monitor is attached: its product, the field its
 // descriptor declares and how its brightness is sent, so that a person

@@ -105,15 +105,6 @@ std::string line(const std::string& what, const HardwareFinding& f) {
            (f.detail.empty() ? "" : ", " + f.detail);
 }
 
-// The table's text for `english`, with "%@" replaced by `argument`.
-std::string productOf(IOHIDDeviceRef device) {
-    char hex[16] = "unknown";
-    if (auto id = IOHIDDeviceGetProperty(device, kIOHIDProductIDKey))
-        std::snprintf(hex, sizeof hex, "0x%04llx",
-                      static_cast<unsigned long long>(id->integerValue().value_or(0)));
-    return hex;
-}
-
 // How the engine drives the monitor behind this interface, or why it does not.
 struct Monitor {
     IOHIDDeviceRef device;
@@ -178,7 +169,7 @@ std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
         if (!m.attached)
             continue;  // another interface of a display, left alone on purpose
         if (m.access == FindingReason::InUse)
-            usable += (usable.empty() ? "" : ", ") + productOf(device) + " (" +
+            usable += (usable.empty() ? "" : ", ") + productText(device) + " (" +
                       device->description() + ")";
         else if (!unusable || m.access == FindingReason::PermissionDenied)
             unusable = m;
@@ -248,7 +239,7 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
                     whyText(route.why));
     for (IOHIDDeviceRef device : monitors) {
         const Monitor m = judged(device);
-        const std::string what = "USB monitor " + productOf(device) + " " + device->description();
+        const std::string what = "USB monitor " + productText(device) + " " + device->description();
         // The field's text says itself why an interface is not used.
         lines.push_back(m.attached ? what + ": " + reasonText(m.access) + ", " + m.field
                                    : what + ": " + m.field);
