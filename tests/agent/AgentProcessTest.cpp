@@ -55,6 +55,12 @@ class AgentProcess : public ::testing::Test {
         return end == text.c_str() ? NAN : static_cast<double>(value) / kBacklightMax;
     }
     bool backlightNear(double target) const { return std::fabs(backlight() - target) < 0.01; }
+    // Whether `agent` logs `line` within `seconds`.
+    static bool untilLogged(const ChildProcess& agent, const std::string& line,
+                            double seconds = 15.0) {
+        return waitFor([&] { return agent.standardError().find(line) != std::string::npos; },
+                       seconds);
+    }
     std::unique_ptr<ChildProcess> startAgent() {
         return std::make_unique<ChildProcess>(std::vector<std::string>{kAgent}, environment);
     }
@@ -90,10 +96,9 @@ TEST_F(AgentProcess, KeepsTheBacklightOnTheCurveAsLightAndSettingsChange) {
         << "backlight " << backlight() << "\n"
         << agent->standardError();
     // The agent logs the change after its writes: wait for the line too.
-    EXPECT_TRUE(waitFor([&] {
-        return agent->standardError().find(
-                   "built-in display 20%, USB monitors 80% (settings changed)") != std::string::npos;
-    }, 5.0)) << agent->standardError();
+    EXPECT_TRUE(
+        untilLogged(*agent, "built-in display 20%, USB monitors 80% (settings changed)", 5.0))
+        << agent->standardError();
 
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->wait(10.0), 0) << agent->standardError();
@@ -132,15 +137,13 @@ TEST_F(AgentProcess, KeepsWhatAPersonSetUntilTheLightMovesALevel) {
               std::to_string(kBacklightMax * 8 / 10) + "\n");
 
     setLight(3.4);
-    ASSERT_TRUE(waitFor([&] {
-        return agent->standardError().find("Built-in display: held at 80 %") != std::string::npos;
-    })) << agent->standardError();
+    ASSERT_TRUE(untilLogged(*agent, "Built-in display: held at 80 %")) << agent->standardError();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_TRUE(backlightNear(0.8)) << backlight() << "\n" << agent->standardError();
 
     setLight(5.2);
     EXPECT_TRUE(waitFor([&] { return backlightNear(0.52); })) << backlight() << "\n"
-                                                             << agent->standardError();
+                                                              << agent->standardError();
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->wait(10.0), 0);
 }
@@ -164,12 +167,11 @@ TEST_F(AgentProcess, LeavesTheDisplaysAloneWhileAnotherUserIsAtTheScreen) {
         << agent->standardError();
 
     logind.setActive(false);
-    EXPECT_TRUE(waitFor([&] {
-        return agent->standardError().find("paused: another user is at the screen") !=
-               std::string::npos;
-    })) << agent->standardError();
+    EXPECT_TRUE(untilLogged(*agent, "paused: another user is at the screen"))
+        << agent->standardError();
     EXPECT_TRUE(waitFor([&] { return fuse->openFiles("hidraw0") == 0; }))
-        << fuse->openFiles("hidraw0") << " files open\n" << agent->standardError();
+        << fuse->openFiles("hidraw0") << " files open\n"
+        << agent->standardError();
     const auto monitorWrites = fuse->writes("hidraw0").size();
     struct stat before {};
     const std::string file = laptop.backlightFile("intel_backlight", "brightness");
@@ -264,12 +266,10 @@ TEST_F(AgentProcess, APersonsChangeThatPlasmaReportsIsHeldAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // any fade is over
 
     ASSERT_TRUE(plasma->call("org.kde.ScreenBrightness.Display", "SetBrightnessWithContext",
-                             g_variant_new("(ius)", static_cast<gint32>(kBacklightMax * 7 / 10),
-                                           0u, "brightness-slider"),
+                             g_variant_new("(ius)", static_cast<gint32>(kBacklightMax * 7 / 10), 0u,
+                                           "brightness-slider"),
                              "/org/kde/ScreenBrightness/display1"));
-    EXPECT_TRUE(waitFor([&] {
-        return agent->standardError().find("Built-in display: held at 70 %") != std::string::npos;
-    })) << agent->standardError();
+    EXPECT_TRUE(untilLogged(*agent, "Built-in display: held at 70 %")) << agent->standardError();
     setLight(3.5);
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     EXPECT_TRUE(backlightNear(0.7)) << backlight() << "\n" << agent->standardError();
