@@ -10,6 +10,7 @@
 //   build/bin/ddc_writes_bench --benchmark_filter=SteadyLight   (Dusk, FullFade)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 

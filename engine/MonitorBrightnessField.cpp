@@ -1,5 +1,6 @@
 #include "engine/MonitorBrightnessField.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace appkit {

@@ -1,5 +1,6 @@
 #include "AppKit/RTFReader.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "CoreFoundation/CFRunLoop.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 

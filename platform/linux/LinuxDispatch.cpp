@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>

@@ -1,5 +1,7 @@
 // The one engine per process: creation, the guarded initialiser, failures.
 #include "EngineTestSupport.h"
+
+#include <algorithm>
 #include "Foundation/NSException.h"
 #include "support/SimAppleMonitor.h"
 

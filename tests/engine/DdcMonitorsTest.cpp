@@ -1,6 +1,7 @@
 // Monitors driven over DDC/CI on the simulated machine: which are asked,
 // when they join the monitor set, what a fade costs them, and what never
 // reaches an Apple display.
+#include <algorithm>
 #include <set>
 
 #include "EngineTestSupport.h"

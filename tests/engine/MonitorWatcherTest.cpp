@@ -1,5 +1,6 @@
 // The USB monitor watcher: which devices count, when they are reported, and
 // what an attach and a detach do.
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <set>

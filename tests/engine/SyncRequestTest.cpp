@@ -2,6 +2,8 @@
 // and one request from the settings file on disk to both displays.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 #include "EngineTestSupport.h"
 #include "linux/LinuxDefaults.h"
 #include "support/SimAppleMonitor.h"

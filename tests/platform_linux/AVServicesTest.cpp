@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitLib.h"
 #include "IOKit/IONotificationPort.h"

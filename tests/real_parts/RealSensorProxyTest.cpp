@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
