@@ -20,6 +20,8 @@ PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(chang
         agentRunning_ = held;
         changed_();
     });
+    // The switch-off button shows while the desktop's own is on.
+    automaticBrightnessWatch_ = platform::watchDesktopAutomaticBrightness([this] { changed_(); });
     ownersWatch_ = platform::watchSessionValue(
         duolume::AgentBusName, duolume::OwnersKey, [this](const std::optional<std::string>& text) {
             owners_ = text ? duolume::decodeOwners(*text) : duolume::Owners{};
@@ -30,6 +32,7 @@ PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(chang
 PaneStatus::~PaneStatus() {
     platform::unwatchSessionBusName(agentWatch_);
     platform::unwatchSessionValue(ownersWatch_);
+    platform::unwatchDesktopAutomaticBrightness(automaticBrightnessWatch_);
     // The manager outlives this object; it must not call into it any more.
     if (monitors_) {
         IOHIDManagerRegisterDeviceMatchingCallback(monitors_, nullptr, nullptr);
@@ -42,11 +45,14 @@ void PaneStatus::monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef) 
 }
 
 duolume::StatusFacts PaneStatus::facts(bool synchronisationOn, bool ddcMonitorsWanted) const {
-    return {synchronisationOn,
-            agentRunning_,
-            IOHIDManagerCopyDevices(monitors_),
-            displays_->displays(),
-            ddcMonitorsWanted,
-            owners_,
-            platform::desktopAutomaticBrightness()};
+    duolume::StatusFacts facts{synchronisationOn,
+                               agentRunning_,
+                               IOHIDManagerCopyDevices(monitors_),
+                               displays_->displays(),
+                               ddcMonitorsWanted,
+                               owners_,
+                               platform::desktopAutomaticBrightness()};
+    facts.desktopIsPlasma =
+        platform::automaticBrightnessDesktop() == platform::AutomaticBrightnessDesktop::Plasma;
+    return facts;
 }

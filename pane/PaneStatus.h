@@ -32,5 +32,6 @@ class PaneStatus {
     int agentWatch_ = 0;
     std::optional<bool> agentRunning_;
     int ownersWatch_ = 0;
+    int automaticBrightnessWatch_ = 0;
     duolume::Owners owners_;
 };

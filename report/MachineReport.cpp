@@ -219,6 +219,13 @@ std::string routePart(const Texts& texts, const StatusFacts& facts) {
 std::string desktopPart(const Texts& texts, const StatusFacts& facts) {
     if (facts.desktopBrightness != platform::DesktopAutomaticBrightness::On)
         return "";
+    if (facts.desktopIsPlasma)
+        return " " + text(texts, facts.desktopSwitchOffFailed
+                                     ? "Plasma's automatic brightness could not be switched off: "
+                                       "switch it off in System Settings, Display & Monitor."
+                                     : "Plasma's automatic brightness is on: Duolume leaves the "
+                                       "built-in display to it, and the monitors still follow the "
+                                       "curve.");
     if (facts.desktopSwitchOffFailed)
         return " " + text(texts,
                           "GNOME's automatic screen brightness could not be switched off: switch "
@@ -253,7 +260,16 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
     const auto& choice = AmbientLightSensor::sharedBackendChoice();
     lines.push_back("Light sensor in use: " + AmbientLightSensor::describeBackend(choice.backend) +
                     ", because " + choice.reason);
-    if (platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On)
+    const bool desktopDecides =
+        platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On;
+    if (desktopDecides &&
+        platform::automaticBrightnessDesktop() == platform::AutomaticBrightnessDesktop::Plasma)
+        lines.push_back(
+            "Plasma's automatic brightness of the built-in display is on: Duolume leaves the "
+            "built-in display to it while it is on, and the monitors still follow the curve. For "
+            "Duolume to drive the built-in display, switch it off in System Settings, Display & "
+            "Monitor, or in Duolume's window");
+    else if (desktopDecides)
         lines.push_back(
             "GNOME's automatic screen brightness is on: Duolume leaves the built-in display to it "
             "while it is on, and the monitors still follow the curve. For Duolume to drive the "

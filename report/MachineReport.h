@@ -36,6 +36,9 @@ struct StatusFacts {
     platform::DesktopAutomaticBrightness desktopBrightness =
         platform::DesktopAutomaticBrightness::NotInstalled;
     bool desktopSwitchOffFailed = false;  // the person's last try to switch it off
+    // Whose setting desktopBrightness is: Plasma's where its brightness
+    // service drives the panel, GNOME's otherwise.
+    bool desktopIsPlasma = false;
 };
 
 // Who owns `kind` as far as the window tells: what the agent published, only

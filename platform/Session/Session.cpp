@@ -23,9 +23,21 @@ DesktopAutomaticBrightness desktopAutomaticBrightness() {
     return Machine::current().session().desktopAutomaticBrightness();
 }
 
+AutomaticBrightnessDesktop automaticBrightnessDesktop() {
+    return Machine::current().session().automaticBrightnessDesktop();
+}
+
 bool switchOffDesktopAutomaticBrightness() {
     Machine::current().recordCall("switchOffDesktopAutomaticBrightness()");
     return Machine::current().session().switchOffDesktopAutomaticBrightness();
+}
+
+int watchDesktopAutomaticBrightness(std::function<void()> handler) {
+    return Machine::current().session().watchDesktopAutomaticBrightness(std::move(handler));
+}
+
+void unwatchDesktopAutomaticBrightness(int token) {
+    Machine::current().session().unwatchDesktopAutomaticBrightness(token);
 }
 
 SessionState sessionState() {

@@ -24,10 +24,14 @@ enum class DesktopAutomaticBrightness {
     On,
     Off,
     NotInstalled,  // no such desktop setting on this machine
-    // The desktop has a setting of its own that cannot be read from here:
-    // Plasma (6.6 and later) tells it only to programs on its Wayland display.
+    // The desktop has a setting of its own that cannot be read now: Plasma
+    // (6.6 and later) tells it only on its Wayland display, and there is none
+    // to ask, or it has not said yet.
     CannotBeRead,
 };
+
+// Whose automatic brightness desktopAutomaticBrightness() is.
+enum class AutomaticBrightnessDesktop { Gnome, Plasma };
 
 // The user's session as the machine's session manager sees it.
 struct SessionState {
@@ -51,9 +55,14 @@ class SessionServices {
     virtual void unwatchSessionBusName(int token) = 0;
     // The desktop's own automatic brightness setting, read afresh.
     virtual DesktopAutomaticBrightness desktopAutomaticBrightness() = 0;
+    virtual AutomaticBrightnessDesktop automaticBrightnessDesktop() = 0;
     // Switches that setting off (GNOME's ambient-enabled); false when it
     // could not be written.
     virtual bool switchOffDesktopAutomaticBrightness() = 0;
+    // `handler` runs on the main run loop whenever that setting may have
+    // changed (the person, the desktop, or the first answer after asking).
+    virtual int watchDesktopAutomaticBrightness(std::function<void()> handler) = 0;
+    virtual void unwatchDesktopAutomaticBrightness(int token) = 0;
 
     // The session's state as last heard (active, not idle, awake until heard
     // otherwise); `handler` runs on the main run loop at every change.

@@ -5,27 +5,32 @@
 //   machine without GNOME gives NotInstalled instead of GSettings aborting on
 //   an unknown schema.
 // - Plasma 6.6 and later: each display's automatic brightness is KWin's, and
-//   KWin announces it only to Wayland clients: the capability auto_brightness
-//   (0x4000, since version 19) and the event auto_brightness (since 20) of
-//   kde_output_device_v2 (KDE/plasma-wayland-protocols v1.20.0,
-//   src/protocols/kde-output-device-v2.xml). libkscreen (v6.6.0) learns it in
-//   its Wayland back-end alone (backends/kwayland/waylandoutputdevice.cpp); its
-//   D-Bus form of a configuration (src/configserializer.cpp) leaves it out. A
-//   program without a display connection cannot read it, so where Plasma's
-//   brightness service drives the panel the answer is CannotBeRead. Plasma
-//   5.27 to 6.1 (its older brightness service) have no automatic brightness,
-//   and GNOME's setting does not apply under Plasma even where its schema is
-//   installed.
+//   KWin tells it only to Wayland clients (KdeOutputDevices.h); libkscreen
+//   (v6.6.0) learns it in its Wayland back-end alone
+//   (backends/kwayland/waylandoutputdevice.cpp), its D-Bus form of a
+//   configuration (src/configserializer.cpp) leaves it out. It is read, and
+//   switched off, through KWin's output description wherever Plasma's
+//   brightness service drives the panel; without a Wayland display it cannot
+//   be read. Plasma 5.27 to 6.1 (its older brightness service) have no
+//   automatic brightness, and GNOME's setting does not apply under Plasma
+//   even where its schema is installed.
 #include <gio/gio.h>
+
+#include <chrono>
 
 #include "CoreGraphics/DisplayBackend.h"
 #include "linux/LinuxSession.h"
+#include "linux/MainContextPost.h"
 
 namespace platform::linux_machine {
 namespace {
 
 constexpr const char* kPowerSchema = "org.gnome.settings-daemon.plugins.power";
 constexpr const char* kAmbientKey = "ambient-enabled";
+// How long a program that may wait gives KWin to describe its displays, and
+// to answer the switch.
+constexpr std::chrono::milliseconds kFirstDescriptionWait{500};
+constexpr std::chrono::milliseconds kSwitchAnswerWait{5000};
 
 // GNOME's power settings, when their schema has the key; null otherwise.
 GSettings* gnomePowerSettings() {
@@ -54,24 +59,108 @@ DesktopAutomaticBrightness gnomeAmbientSetting() {
 
 }  // namespace
 
+// KWin's answer wins wherever it has one: only Plasma (6.6 and later) gives
+// it. Where Plasma's brightness service drives the panel and KWin does not
+// answer, GNOME's key is not Plasma's setting.
 DesktopAutomaticBrightness LinuxSession::desktopAutomaticBrightness() {
-    switch (machine_.displays().builtinBrightnessRoute().way) {
-        case BuiltinBrightnessWay::PlasmaScreenBrightness:
-            return DesktopAutomaticBrightness::CannotBeRead;
-        case BuiltinBrightnessWay::PlasmaPowerManagement:
-            return DesktopAutomaticBrightness::NotInstalled;
-        default:
-            return gnomeAmbientSetting();
+    const auto way = machine_.displays().builtinBrightnessRoute().way;
+    if (way == BuiltinBrightnessWay::PlasmaPowerManagement)
+        return DesktopAutomaticBrightness::NotInstalled;
+    switch (kwinAutomaticBrightness()) {
+        case OutputAutomaticBrightness::On:
+            return DesktopAutomaticBrightness::On;
+        case OutputAutomaticBrightness::Off:
+            return DesktopAutomaticBrightness::Off;
+        case OutputAutomaticBrightness::NoSuchSetting:
+            if (way == BuiltinBrightnessWay::PlasmaScreenBrightness)
+                return DesktopAutomaticBrightness::NotInstalled;
+            break;
+        case OutputAutomaticBrightness::NotKnown:
+            if (way == BuiltinBrightnessWay::PlasmaScreenBrightness)
+                return DesktopAutomaticBrightness::CannotBeRead;
+            break;
     }
+    return gnomeAmbientSetting();
 }
 
-// The one key, written only when the person asks for it in the window, and
-// only where it is the desktop's setting: under Plasma it steers nothing.
+AutomaticBrightnessDesktop LinuxSession::automaticBrightnessDesktop() {
+    const auto kwin = kwinAutomaticBrightness();
+    const bool plasma = kwin == OutputAutomaticBrightness::On ||
+                        kwin == OutputAutomaticBrightness::Off ||
+                        machine_.displays().builtinBrightnessRoute().way ==
+                            BuiltinBrightnessWay::PlasmaScreenBrightness;
+    return plasma ? AutomaticBrightnessDesktop::Plasma : AutomaticBrightnessDesktop::Gnome;
+}
+
+KdeOutputDevices& LinuxSession::kdeOutputs() {
+    std::call_once(kdeOutputsStarted_, [this] {
+        // Its lines are written on the run loop, as every other.
+        std::weak_ptr<LinuxSession*> session = alive_;
+        kdeOutputs_ = std::make_unique<KdeOutputDevices>(
+            [session](const std::string& line) {
+                postToMainContext([session, line] {
+                    if (auto self = session.lock())
+                        (*self)->machine_.writeLog(line);
+                });
+            },
+            [session] {
+                postToMainContext([session] {
+                    if (auto self = session.lock())
+                        (*self)->automaticBrightnessMayHaveChanged();
+                });
+            });
+    });
+    return *kdeOutputs_;
+}
+
+OutputAutomaticBrightness LinuxSession::kwinAutomaticBrightness() {
+    KdeOutputDevices& outputs = kdeOutputs();
+    if (!machine_.mainThreadNeverWaits())
+        outputs.waitForFirstAnswer(kFirstDescriptionWait);
+    return outputs.builtinAutomaticBrightness();
+}
+
+int LinuxSession::watchDesktopAutomaticBrightness(std::function<void()> handler) {
+    if (!watchedGnomeSettings_ && (watchedGnomeSettings_ = gnomePowerSettings())) {
+        g_signal_connect_swapped(watchedGnomeSettings_, "changed::ambient-enabled",
+                                 G_CALLBACK(+[](LinuxSession* self) {
+                                     self->automaticBrightnessMayHaveChanged();
+                                 }),
+                                 this);
+        // GSettings tells of changes only to a key read since.
+        g_settings_get_boolean(watchedGnomeSettings_, kAmbientKey);
+    }
+    automaticBrightnessWatches_[nextAutomaticBrightnessWatch_] = std::move(handler);
+    return nextAutomaticBrightnessWatch_++;
+}
+
+void LinuxSession::unwatchDesktopAutomaticBrightness(int token) {
+    automaticBrightnessWatches_.erase(token);
+}
+
+void LinuxSession::automaticBrightnessMayHaveChanged() {
+    auto watches = automaticBrightnessWatches_;
+    for (const auto& [token, handler] : watches)
+        if (automaticBrightnessWatches_.count(token))
+            handler();
+}
+
+// Written only when the person asks for it in the window, and only where it
+// is the desktop's setting: under Plasma GNOME's key steers nothing. Both
+// wait for the desktop's answer: never called on a window's thread.
 bool LinuxSession::switchOffDesktopAutomaticBrightness() {
     const auto setting = desktopAutomaticBrightness();
     if (setting == DesktopAutomaticBrightness::NotInstalled ||
         setting == DesktopAutomaticBrightness::CannotBeRead)
         return false;
+    if (automaticBrightnessDesktop() == AutomaticBrightnessDesktop::Plasma) {
+        std::string why;
+        const bool done = kdeOutputs().switchOffBuiltinAutomaticBrightness(kSwitchAnswerWait, &why);
+        if (!done)
+            machine_.writeLog("Plasma's automatic brightness of the built-in display could not be "
+                              "switched off: " + why);
+        return done;
+    }
     GSettings* settings = gnomePowerSettings();
     if (!settings)
         return false;

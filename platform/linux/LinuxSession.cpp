@@ -45,6 +45,10 @@ LinuxSession::~LinuxSession() {
         g_source_remove(o->id);
     if (sessionBus_)
         g_object_unref(sessionBus_);
+    if (watchedGnomeSettings_) {
+        g_signal_handlers_disconnect_by_data(watchedGnomeSettings_, this);
+        g_object_unref(watchedGnomeSettings_);
+    }
 }
 
 SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {

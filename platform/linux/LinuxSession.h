@@ -8,14 +8,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "Machine.h"
 #include "Session/SessionServices.h"
+#include "linux/KdeOutputDevices.h"
 #include "linux/LogindSessionState.h"
 #include "linux/PublishedValues.h"
 
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GSettings GSettings;
 
 namespace platform::linux_machine {
 
@@ -28,7 +31,10 @@ class LinuxSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override;
+    AutomaticBrightnessDesktop automaticBrightnessDesktop() override;
     bool switchOffDesktopAutomaticBrightness() override;
+    int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
+    void unwatchDesktopAutomaticBrightness(int token) override;
     SessionState sessionState() override { return logind_.state(); }
     void observeSessionState(std::function<void(const SessionState&)> handler) override {
         logind_.observe(std::move(handler));
@@ -46,6 +52,9 @@ class LinuxSession : public SessionServices {
     struct NameWatch;
     // Starts watching once the session bus is there (reached without waiting).
     void startNameWatch(NameWatch& watch);
+    // KWin's answer (Plasma 6.6 and later), asked for the first time.
+    OutputAutomaticBrightness kwinAutomaticBrightness();
+    KdeOutputDevices& kdeOutputs();
     // Runs `then` once the session bus is there, now if it is.
     void withSessionBus(std::function<void()> then);
     Machine& machine_;
@@ -60,6 +69,14 @@ class LinuxSession : public SessionServices {
     int nextNameWatch_ = 1;
     bool connectingSessionBus_ = false;
     bool idleTimeUnknownLogged_ = false;
+    // Connected the first time Plasma's brightness service is in use.
+    std::once_flag kdeOutputsStarted_;
+    std::unique_ptr<KdeOutputDevices> kdeOutputs_;
+    // Told when either desktop's setting may have changed.
+    std::map<int, std::function<void()>> automaticBrightnessWatches_;
+    int nextAutomaticBrightnessWatch_ = 1;
+    GSettings* watchedGnomeSettings_ = nullptr;
+    void automaticBrightnessMayHaveChanged();
     // Asynchronous answers hold it weakly: gone with this object.
     std::shared_ptr<LinuxSession*> alive_;
 };

@@ -57,6 +57,25 @@ bool SimSession::switchOffDesktopAutomaticBrightness() {
     return true;
 }
 
+int SimSession::watchDesktopAutomaticBrightness(std::function<void()> handler) {
+    automaticBrightnessWatches_[nextAutomaticBrightnessWatch_] = std::move(handler);
+    return nextAutomaticBrightnessWatch_++;
+}
+
+void SimSession::unwatchDesktopAutomaticBrightness(int token) {
+    automaticBrightnessWatches_.erase(token);
+}
+
+void SimSession::setAutomaticBrightness(DesktopAutomaticBrightness setting) {
+    deliverLater([this, setting] {
+        automaticBrightness = setting;
+        auto watches = automaticBrightnessWatches_;
+        for (const auto& [token, handler] : watches)
+            if (automaticBrightnessWatches_.count(token))
+                handler();
+    });
+}
+
 void SimSession::observeSessionState(std::function<void(const SessionState&)> handler) {
     stateHandlers_.push_back(std::move(handler));
 }

@@ -23,7 +23,10 @@ class SimSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
+    AutomaticBrightnessDesktop automaticBrightnessDesktop() override { return automaticBrightnessOf; }
     bool switchOffDesktopAutomaticBrightness() override;
+    int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
+    void unwatchDesktopAutomaticBrightness(int token) override;
     SessionState sessionState() override { return state_; }
     void observeSessionState(std::function<void(const SessionState&)> handler) override;
     std::optional<double> secondsSinceInput() override { return inputIdleSeconds; }
@@ -39,6 +42,9 @@ class SimSession : public SessionServices {
     std::set<std::string> namesOwnedElsewhere;
     std::vector<std::string> claimedNames;
     DesktopAutomaticBrightness automaticBrightness = DesktopAutomaticBrightness::NotInstalled;
+    AutomaticBrightnessDesktop automaticBrightnessOf = AutomaticBrightnessDesktop::Gnome;
+    // The desktop's setting changes (watchers told when the run loop turns).
+    void setAutomaticBrightness(DesktopAutomaticBrightness setting);
     // Another process of the session took `name` or let it go.
     void setNameHeldElsewhere(const std::string& name, bool held);
     // What the holder of `name` published under `key`, for this process or
@@ -65,6 +71,8 @@ class SimSession : public SessionServices {
         std::string name, key;
         std::function<void(const std::optional<std::string>&)> handler;
     };
+    std::map<int, std::function<void()>> automaticBrightnessWatches_;
+    int nextAutomaticBrightnessWatch_ = 1;
     bool held(const std::string& name) const;
     std::optional<std::string> valueOf(const std::string& name, const std::string& key) const;
     void tellValueWatchers(const std::string& name, const std::string& key);

@@ -185,3 +185,34 @@ TEST(PaneOwners, GnomesAutomaticBrightnessIsSwitchedOffFromTheWindowOnlyWhileItI
     EXPECT_FALSE(h.shown("switchOffDesktopBrightnessButton"));
     EXPECT_FALSE(has(h.line(), "GNOME")) << h.line();
 }
+
+// Plasma tells of its setting when it likes (the first answer comes after the
+// window opened; the person changes it in System Settings): the window
+// follows without anything else changing, in Plasma's own words.
+TEST(PaneOwners, PlasmasAutomaticBrightnessIsShownWhenPlasmaTellsOfIt) {
+    using platform::DesktopAutomaticBrightness;
+    OwnersHarness h;
+    auto& session = h.sim().simSession();
+    session.automaticBrightnessOf = platform::AutomaticBrightnessDesktop::Plasma;
+    h.publish(duolume::encodeOwners({Ownership{Owner::Desktop}, std::nullopt}));
+    EXPECT_FALSE(h.shown("switchOffDesktopBrightnessButton"));
+
+    session.setAutomaticBrightness(DesktopAutomaticBrightness::On);
+    h.sim().runFor(0.0);
+    EXPECT_TRUE(h.shown("switchOffDesktopBrightnessButton"));
+    EXPECT_TRUE(has(h.line(), "Plasma's automatic brightness is on: Duolume leaves the built-in "
+                              "display to it, and the monitors still follow the curve."))
+        << h.line();
+    EXPECT_FALSE(has(h.line(), "GNOME")) << h.line();
+
+    session.switchOffFails = true;
+    h.button("switchOffDesktopBrightnessButton")->click();
+    h.sim().runFor(0.0);
+    EXPECT_TRUE(has(h.line(), "Plasma's automatic brightness could not be switched off: switch it "
+                              "off in System Settings, Display & Monitor."))
+        << h.line();
+
+    session.setAutomaticBrightness(DesktopAutomaticBrightness::Off);  // in System Settings
+    h.sim().runFor(0.0);
+    EXPECT_FALSE(h.shown("switchOffDesktopBrightnessButton"));
+}

@@ -1,6 +1,6 @@
 // A virtual laptop in a temporary folder, made the Linux machine's file
-// system root, with the machine's log lines kept for inspection and no
-// session bus (so no desktop's brightness service).
+// system root, with the machine's log lines kept for inspection, no session
+// bus (so no desktop's brightness service) and no Wayland display.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,6 +23,7 @@ class LaptopTest : public ::testing::Test {
     LaptopTest()
         : sysroot_("PLATFORM_SYSROOT", dir_.path()),
           noSessionBus_("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_ / "no-session-bus")),
+          noWaylandDisplay_("WAYLAND_DISPLAY", dir_ / "no-wayland-display"),
           laptop(dir_.path()),
           machine(&LoggingLinuxMachine::installNew()) {}
 
@@ -44,6 +45,7 @@ class LaptopTest : public ::testing::Test {
     ScopedEnv sysroot_;
     // No desktop of the machine's own is asked; a test brings a PrivateBus.
     ScopedEnv noSessionBus_;
+    ScopedEnv noWaylandDisplay_;
 
   protected:
     VirtualLaptop laptop;

@@ -1,0 +1,142 @@
+// Plasma's automatic brightness of the built-in display, read from KWin's
+// description of its displays and switched off through it, with our fake
+// compositor in KWin's place and our fake of Plasma's brightness service on a
+// private session bus (which makes Plasma's the panel's route).
+#include "DisplayServices/DisplayServices.h"
+#include "LaptopFixture.h"
+#include "Session/Session.h"
+#include "support/DesktopService.h"
+#include "support/FakeKdeOutputs.h"
+#include "support/PrivateBus.h"
+#include "support/Waiting.h"
+
+using namespace testing_support;
+using platform::DesktopAutomaticBrightness;
+using Display = FakeKdeOutputs::Display;
+
+namespace {
+
+constexpr long kMax = 1000;
+
+class PlasmaAutomaticBrightness : public LaptopTest {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!DesktopService::available(&why))
+            GTEST_SKIP() << why;
+        laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), kMax, kMax / 2);
+        plasma = std::make_unique<DesktopService>(
+            DesktopService::Kind::PlasmaScreenBrightness,
+            std::map<std::string, std::string>{
+                {"backlight", laptop.backlightFile("intel_backlight", "brightness")},
+                {"max", std::to_string(kMax)}});
+        std::vector<CGDirectDisplayID> list;
+        ASSERT_EQ(platform::Machine::current().displays().activeDisplays(list), kCGErrorSuccess);
+        float ignored = 0;
+        DisplayServicesGetBrightness(list.at(0), &ignored);  // the first call starts the looking
+        ASSERT_TRUE(runUntil([] {
+            return platform::builtinBrightnessRoute().way ==
+                   platform::BuiltinBrightnessWay::PlasmaScreenBrightness;
+        }));
+    }
+
+    // KWin in the session, with `displays`, before anything asks it.
+    FakeKdeOutputs& kwin(std::vector<Display> displays, FakeKdeOutputs::Options options = {}) {
+        compositor = std::make_unique<FakeKdeOutputs>(std::move(displays), options);
+        display = std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", compositor->socketPath());
+        return *compositor;
+    }
+
+    static bool becomes(DesktopAutomaticBrightness expected) {
+        return waitFor([&] { return platform::desktopAutomaticBrightness() == expected; }, 5.0);
+    }
+
+    PrivateBus session;
+    std::unique_ptr<DesktopService> plasma;
+    std::unique_ptr<FakeKdeOutputs> compositor;
+    std::unique_ptr<ScopedEnv> display;
+};
+
+const Display kPanelOn{"eDP-1", true, true};
+const Display kMonitorOff{"HDMI-A-1", true, false};
+
+}  // namespace
+
+TEST_F(PlasmaAutomaticBrightness, IsTheBuiltinDisplaysAsKWinSaysAndFollowsItsChanges) {
+    // The monitor's setting is not the panel's: listed first, it must not count.
+    auto& fake = kwin({kMonitorOff, kPanelOn});
+    // A program that may wait has the answer at its first question.
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+    fake.setAutomatic("eDP-1", false);  // in System Settings
+    EXPECT_TRUE(becomes(DesktopAutomaticBrightness::Off));
+    fake.setAutomatic("eDP-1", true);
+    EXPECT_TRUE(becomes(DesktopAutomaticBrightness::On));
+}
+
+TEST_F(PlasmaAutomaticBrightness, IsSwitchedOffOnRequestAndARefusalIsLoggedWithKWinsReason) {
+    auto& fake = kwin({kPanelOn, kMonitorOff});
+    ASSERT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+
+    fake.refuseConfigurations("output is busy");
+    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
+    EXPECT_TRUE(logged("Plasma's automatic brightness of the built-in display could not be "
+                       "switched off: the compositor refused: output is busy"));
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+
+    fake.refuseConfigurations("");
+    EXPECT_TRUE(platform::switchOffDesktopAutomaticBrightness());
+    // Known as off when the switch returns: the window shows it at once.
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::Off);
+    EXPECT_FALSE(fake.automatic("eDP-1"));
+    EXPECT_EQ(fake.requests(),
+              (std::vector<std::string>{"eDP-1 auto_brightness 0", "eDP-1 auto_brightness 0"}));
+}
+
+TEST_F(PlasmaAutomaticBrightness, WithoutKWinsDescriptionItCannotBeReadNorSwitched) {
+    // The fixture's WAYLAND_DISPLAY names no socket.
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::CannotBeRead);
+    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
+    EXPECT_TRUE(runUntil([&] {
+        return logged("The compositor's description of the displays cannot be read: no Wayland "
+                      "display to connect to");
+    }));
+}
+
+// Each generation of Plasma, as its compositor describes the displays.
+struct Generation {
+    const char* what;
+    FakeKdeOutputs::Options options;
+    std::vector<Display> displays;
+    DesktopAutomaticBrightness expected;
+};
+
+class PlasmaGenerations : public PlasmaAutomaticBrightness,
+                          public ::testing::WithParamInterface<Generation> {};
+
+TEST_P(PlasmaGenerations, AreReadAsTheirCompositorTells) {
+    kwin(GetParam().displays, GetParam().options);
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), GetParam().expected) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plasma, PlasmaGenerations,
+    ::testing::Values(
+        Generation{"6.5: no automatic brightness", {18, true}, {kPanelOn}, DesktopAutomaticBrightness::NotInstalled},
+        Generation{"capability without its state", {19, true}, {kPanelOn}, DesktopAutomaticBrightness::CannotBeRead},
+        Generation{"6.6", {20, true}, {kPanelOn}, DesktopAutomaticBrightness::On},
+        Generation{"announced by the registry", {21, false}, {kMonitorOff, kPanelOn}, DesktopAutomaticBrightness::On},
+        Generation{"a panel without a light sensor", {20, true}, {{"eDP-1", false, false}}, DesktopAutomaticBrightness::NotInstalled},
+        Generation{"no built-in display", {20, true}, {{"DP-2", true, true}}, DesktopAutomaticBrightness::NotInstalled}));
+
+// Unplugged: a global's removal (6.6), the registry's `removed` (later).
+class PanelRemoval : public PlasmaAutomaticBrightness,
+                     public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(PanelRemoval, TakesItsSettingWithIt) {
+    auto& fake = kwin({kPanelOn}, {GetParam(), true});
+    ASSERT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+    fake.remove("eDP-1");
+    EXPECT_TRUE(becomes(DesktopAutomaticBrightness::NotInstalled));
+}
+
+INSTANTIATE_TEST_SUITE_P(GlobalAndRegistry, PanelRemoval, ::testing::Values(20u, 21u));
