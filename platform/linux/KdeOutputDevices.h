@@ -7,7 +7,8 @@
 // The connection lives on a thread of its own, so no caller waits for the
 // compositor to answer, except a switch that asks to. Without a Wayland
 // display, or with a compositor that lacks these interfaces, every answer is
-// NotKnown; a lost connection is made again after kReconnectSeconds.
+// NotKnown; a missing display or a lost connection is tried again after
+// kReconnectSeconds, another compositor (GNOME's) is not asked again.
 #pragma once
 
 #include <chrono>

@@ -104,6 +104,7 @@ TEST_F(PlasmaAutomaticBrightness, WithoutKWinsDescriptionItCannotBeReadNorSwitch
 
 // Each generation of Plasma, as its compositor describes the displays.
 struct Generation {
+    const char* name;  // of the test case
     const char* what;
     FakeKdeOutputs::Options options;
     std::vector<Display> displays;
@@ -121,12 +122,13 @@ TEST_P(PlasmaGenerations, AreReadAsTheirCompositorTells) {
 INSTANTIATE_TEST_SUITE_P(
     Plasma, PlasmaGenerations,
     ::testing::Values(
-        Generation{"6.5: no automatic brightness", {18, true}, {kPanelOn}, DesktopAutomaticBrightness::NotInstalled},
-        Generation{"capability without its state", {19, true}, {kPanelOn}, DesktopAutomaticBrightness::CannotBeRead},
-        Generation{"6.6", {20, true}, {kPanelOn}, DesktopAutomaticBrightness::On},
-        Generation{"announced by the registry", {21, false}, {kMonitorOff, kPanelOn}, DesktopAutomaticBrightness::On},
-        Generation{"a panel without a light sensor", {20, true}, {{"eDP-1", false, false}}, DesktopAutomaticBrightness::NotInstalled},
-        Generation{"no built-in display", {20, true}, {{"DP-2", true, true}}, DesktopAutomaticBrightness::NotInstalled}));
+        Generation{"Plasma65", "6.5: no automatic brightness", {18, true}, {kPanelOn}, DesktopAutomaticBrightness::NotInstalled},
+        Generation{"CapabilityOnly", "capability without its state", {19, true}, {kPanelOn}, DesktopAutomaticBrightness::CannotBeRead},
+        Generation{"Plasma66", "6.6", {20, true}, {kPanelOn}, DesktopAutomaticBrightness::On},
+        Generation{"Registry", "announced by the registry", {21, false}, {kMonitorOff, kPanelOn}, DesktopAutomaticBrightness::On},
+        Generation{"NoSensor", "a panel without a light sensor", {20, true}, {{"eDP-1", false, false}}, DesktopAutomaticBrightness::NotInstalled},
+        Generation{"NoPanel", "no built-in display", {20, true}, {{"DP-2", true, true}}, DesktopAutomaticBrightness::NotInstalled}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Unplugged: a global's removal (6.6), the registry's `removed` (later).
 class PanelRemoval : public PlasmaAutomaticBrightness,

@@ -43,6 +43,7 @@ struct FakeKdeOutputs::State {
     std::string folder, socket;
     wl_display* display = nullptr;
     int wakeFd = -1;
+    wl_event_source* wakeSource = nullptr;
     bool stop = false;
     std::string refusal;
     std::vector<std::string> requests;
@@ -245,7 +246,7 @@ FakeKdeOutputs::FakeKdeOutputs(std::vector<Display> displays, Options options)
                          bindManagement);
     s.wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     wl_event_loop* loop = wl_display_get_event_loop(s.display);
-    wl_event_loop_add_fd(loop, s.wakeFd, WL_EVENT_READABLE, wake, &s);
+    s.wakeSource = wl_event_loop_add_fd(loop, s.wakeFd, WL_EVENT_READABLE, wake, &s);
     s.thread = std::thread([&s, loop] {
         while (!s.stop) {
             wl_event_loop_dispatch(loop, -1);
@@ -257,6 +258,7 @@ FakeKdeOutputs::FakeKdeOutputs(std::vector<Display> displays, Options options)
 FakeKdeOutputs::~FakeKdeOutputs() {
     onCompositorThread([](State& s) { s.stop = true; });
     state_->thread.join();
+    wl_event_source_remove(state_->wakeSource);
     wl_display_destroy_clients(state_->display);
     wl_display_destroy(state_->display);
     close(state_->wakeFd);
