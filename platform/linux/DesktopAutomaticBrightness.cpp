@@ -9,9 +9,9 @@
 //   (v6.6.0) learns it in its Wayland back-end alone
 //   (backends/kwayland/waylandoutputdevice.cpp), its D-Bus form of a
 //   configuration (src/configserializer.cpp) leaves it out. It is read, and
-//   switched off, through KWin's output description wherever Plasma's
-//   brightness service drives the panel; without a Wayland display it cannot
-//   be read. Plasma 5.27 to 6.1 (its older brightness service) have no
+//   switched off, through KWin's output description wherever KWin gives it;
+//   where Plasma's brightness service drives the panel and KWin does not
+//   answer (no Wayland display), it cannot be read. Plasma 5.27 to 6.1 (its older brightness service) have no
 //   automatic brightness, and GNOME's setting does not apply under Plasma
 //   even where its schema is installed.
 #include <gio/gio.h>

@@ -88,6 +88,7 @@ struct KdeOutputDevices::Connection {
     void startSwitchOff(std::shared_ptr<Request> request);
     void finishSwitch(bool ok, const std::string& why);
     void addDevice(kde_output_device_v2* device, uint32_t global);
+    void bindDevice(uint32_t name, uint32_t version);
     std::string lostBecause() const;
 
     static void global(void* data, wl_registry*, uint32_t name, const char* interface,
@@ -112,6 +113,7 @@ struct KdeOutputDevices::Connection {
     std::string refusal;
     bool serving = false;  // the first description is read
     bool notKWin = false;  // another compositor: it will not start describing
+    bool bindsDevices = false;  // the displays are globals, bound as they come
 };
 
 KdeOutputDevices::Connection::~Connection() {
@@ -132,8 +134,11 @@ void KdeOutputDevices::Connection::global(void* data, wl_registry*, uint32_t nam
                                           const char* interface, uint32_t version) {
     auto& self = *static_cast<Connection*>(data);
     const std::string kind = interface;
-    if (kind == kde_output_device_v2_interface.name)
+    if (kind == kde_output_device_v2_interface.name) {
         self.deviceGlobals.emplace_back(name, version);
+        if (self.bindsDevices)  // plugged in since
+            self.bindDevice(name, version);
+    }
     else if (kind == kde_output_device_registry_v2_interface.name &&
              version >= kDeviceRegistryVersion && !self.deviceRegistry) {
         self.deviceRegistry = static_cast<kde_output_device_registry_v2*>(wl_registry_bind(
@@ -159,6 +164,13 @@ void KdeOutputDevices::Connection::addDevice(kde_output_device_v2* device, uint3
     output->global = global;
     wl_proxy_add_dispatcher(reinterpret_cast<wl_proxy*>(device), deviceEvent, this, output.get());
     outputs.push_back(std::move(output));
+}
+
+void KdeOutputDevices::Connection::bindDevice(uint32_t name, uint32_t version) {
+    addDevice(static_cast<kde_output_device_v2*>(wl_registry_bind(
+                  registry, name, &kde_output_device_v2_interface,
+                  std::min(version, kDeviceGlobalVersion))),
+              name);
 }
 
 int KdeOutputDevices::Connection::registryEvent(const void* connection, void*, uint32_t,
@@ -293,11 +305,9 @@ bool KdeOutputDevices::Connection::open(std::string* why) {
     }
     // A compositor with the registry announces each display there.
     if (!deviceRegistry) {
+        bindsDevices = true;
         for (const auto& [name, version] : deviceGlobals)
-            addDevice(static_cast<kde_output_device_v2*>(
-                          wl_registry_bind(registry, name, &kde_output_device_v2_interface,
-                                           std::min(version, kDeviceGlobalVersion))),
-                      name);
+            bindDevice(name, version);
     }
     if (wl_display_roundtrip(display) < 0) {
         *why = lostBecause();

@@ -130,15 +130,18 @@ INSTANTIATE_TEST_SUITE_P(
         Generation{"NoPanel", "no built-in display", {20, true}, {{"DP-2", true, true}}, DesktopAutomaticBrightness::NotInstalled}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Unplugged: a global's removal (6.6), the registry's `removed` (later).
-class PanelRemoval : public PlasmaAutomaticBrightness,
+// Plugged in and out: globals (6.6), the registry's `output` and `removed`
+// (later).
+class PanelHotplug : public PlasmaAutomaticBrightness,
                      public ::testing::WithParamInterface<uint32_t> {};
 
-TEST_P(PanelRemoval, TakesItsSettingWithIt) {
-    auto& fake = kwin({kPanelOn}, {GetParam(), true});
-    ASSERT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+TEST_P(PanelHotplug, BringsAndTakesItsSetting) {
+    auto& fake = kwin({kMonitorOff}, {GetParam(), true});
+    ASSERT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::NotInstalled);
+    fake.plugIn(kPanelOn);
+    EXPECT_TRUE(becomes(DesktopAutomaticBrightness::On));
     fake.remove("eDP-1");
     EXPECT_TRUE(becomes(DesktopAutomaticBrightness::NotInstalled));
 }
 
-INSTANTIATE_TEST_SUITE_P(GlobalAndRegistry, PanelRemoval, ::testing::Values(20u, 21u));
+INSTANTIATE_TEST_SUITE_P(GlobalAndRegistry, PanelHotplug, ::testing::Values(20u, 21u));

@@ -48,6 +48,7 @@ struct FakeKdeOutputs::State {
     std::string refusal;
     std::vector<std::string> requests;
     std::vector<std::pair<Output*, bool>> pending;  // of the configuration being built
+    std::vector<wl_resource*> registries;
 
     std::mutex mutex;
     std::condition_variable done;
@@ -55,6 +56,8 @@ struct FakeKdeOutputs::State {
     std::thread thread;
 
     void describe(Output& output, wl_resource* device);
+    void add(const Display& display);
+    void announce(wl_resource* registry, Output& output);
     void sendAutomatic(Output& output);
     wl_resource* newDevice(wl_client* client, uint32_t version, uint32_t id, Output& output);
 };
@@ -132,19 +135,21 @@ void stopRegistry(wl_client*, wl_resource* registry) {
     kde_output_device_registry_v2_send_finished(registry);
     wl_resource_destroy(registry);
 }
+
+void forgetRegistry(wl_resource* registry) {
+    std::erase(static_cast<State*>(wl_resource_get_user_data(registry))->registries, registry);
+}
 const struct kde_output_device_registry_v2_interface kRegistryRequests{stopRegistry};
 
 void bindRegistry(wl_client* client, void* data, uint32_t version, uint32_t id) {
     auto* state = static_cast<State*>(data);
     wl_resource* registry = wl_resource_create(client, &kde_output_device_registry_v2_interface,
                                                static_cast<int>(version), id);
-    wl_resource_set_implementation(registry, &kRegistryRequests, state, nullptr);
+    wl_resource_set_implementation(registry, &kRegistryRequests, state, forgetRegistry);
+    state->registries.push_back(registry);
     for (auto& output : state->outputs) {
-        if (output.gone)
-            continue;
-        wl_resource* device = state->newDevice(client, version, 0, output);
-        kde_output_device_registry_v2_send_output(registry, device);
-        state->describe(output, device);
+        if (!output.gone)
+            state->announce(registry, output);
     }
 }
 
@@ -202,6 +207,26 @@ void State::describe(Output& output, wl_resource* device) {
     kde_output_device_v2_send_done(device);
 }
 
+void State::announce(wl_resource* registry, Output& output) {
+    wl_resource* device = newDevice(wl_resource_get_client(registry),
+                                    static_cast<uint32_t>(wl_resource_get_version(registry)), 0,
+                                    output);
+    kde_output_device_registry_v2_send_output(registry, device);
+    describe(output, device);
+}
+
+void State::add(const Display& display) {
+    auto& output = outputs.emplace_back();
+    output.state = this;
+    output.display = display;
+    if (options.deviceVersion < kFirstRegistryVersion)
+        output.global = wl_global_create(this->display, &kde_output_device_v2_interface,
+                                         static_cast<int>(options.deviceVersion), &output,
+                                         bindDevice);
+    for (wl_resource* registry : registries)
+        announce(registry, output);
+}
+
 void State::sendAutomatic(Output& output) {
     for (wl_resource* device : output.resources) {
         if (wl_resource_get_version(device) >= KDE_OUTPUT_DEVICE_V2_AUTO_BRIGHTNESS_SINCE_VERSION) {
@@ -229,15 +254,8 @@ FakeKdeOutputs::FakeKdeOutputs(std::vector<Display> displays, Options options)
         throw std::runtime_error("the compositor's socket cannot be made");
     s.display = wl_display_create();
     wl_display_add_socket_fd(s.display, fd);
-    for (auto& display : displays) {
-        auto& output = s.outputs.emplace_back();
-        output.state = &s;
-        output.display = display;
-        if (options.deviceVersion < kFirstRegistryVersion)
-            output.global = wl_global_create(s.display, &kde_output_device_v2_interface,
-                                             static_cast<int>(options.deviceVersion), &output,
-                                             bindDevice);
-    }
+    for (auto& display : displays)
+        s.add(display);
     if (options.deviceVersion >= kFirstRegistryVersion)
         wl_global_create(s.display, &kde_output_device_registry_v2_interface,
                          static_cast<int>(options.deviceVersion), &s, bindRegistry);
@@ -291,6 +309,10 @@ void FakeKdeOutputs::setAutomatic(const std::string& display, bool on) {
             }
         }
     });
+}
+
+void FakeKdeOutputs::plugIn(const Display& display) {
+    onCompositorThread([&](State& s) { s.add(display); });
 }
 
 void FakeKdeOutputs::refuseConfigurations(const std::string& reason) {

@@ -40,6 +40,8 @@ class FakeKdeOutputs {
     void setAutomatic(const std::string& display, bool on);
     // Refuses every configuration from now on, with `reason`.
     void refuseConfigurations(const std::string& reason);
+    // A display comes (plugged in): a new global, or the registry's `output`.
+    void plugIn(const Display& display);
     // The display goes (unplugged): its global or its `removed` event.
     void remove(const std::string& display);
     // What configurations asked for, as "eDP-1 auto_brightness 0".
