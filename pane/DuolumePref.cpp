@@ -197,7 +197,8 @@ void DuolumePref::keepBrightnessClicked(NSButton* sender) {
 }
 
 void DuolumePref::switchOffDesktopBrightnessClicked(NSButton*) {
-    // GSettings waits for dconf to store the key: not on the window's thread.
+    // The desktop's answer is waited for (dconf storing GNOME's key, KWin
+    // applying Plasma's): not on the window's thread.
     if (!desktopQueue_)
         desktopQueue_ = dispatch_queue_create("Desktop brightness setting", DISPATCH_QUEUE_SERIAL);
     std::weak_ptr<DuolumePref*> pane = self_;

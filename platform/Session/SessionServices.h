@@ -56,8 +56,9 @@ class SessionServices {
     // The desktop's own automatic brightness setting, read afresh.
     virtual DesktopAutomaticBrightness desktopAutomaticBrightness() = 0;
     virtual AutomaticBrightnessDesktop automaticBrightnessDesktop() = 0;
-    // Switches that setting off (GNOME's ambient-enabled); false when it
-    // could not be written.
+    // Switches that setting off (GNOME's ambient-enabled, Plasma's through its
+    // compositor); false when it could not be. Waits for the desktop's answer:
+    // never on a window's thread.
     virtual bool switchOffDesktopAutomaticBrightness() = 0;
     // `handler` runs on the main run loop whenever that setting may have
     // changed (the person, the desktop, or the first answer after asking).
