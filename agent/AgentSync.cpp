@@ -58,6 +58,8 @@ const char* BackgroundAgent::whyText(Moment moment) {
             return "back from idle";
         case Moment::ActiveAgain:
             return "session active again";
+        case Moment::DesktopSettingChanged:
+            return "the desktop's automatic brightness changed";
     }
     return "";
 }
@@ -72,9 +74,10 @@ void BackgroundAgent::sync(Moment moment) {
         return;
     }
     const bool smooth = moment == Moment::LightChanged || moment == Moment::MonitorJoined ||
-                        moment == Moment::FollowCurve;
+                        moment == Moment::FollowCurve || moment == Moment::DesktopSettingChanged;
     // Light changes and notices of someone else's change write only what moved.
-    const bool onlyIfMoved = moment == Moment::LightChanged || moment == Moment::ChangedByOthers;
+    const bool onlyIfMoved = moment == Moment::LightChanged || moment == Moment::ChangedByOthers ||
+                             moment == Moment::DesktopSettingChanged;
     // At start and after a pause the displays show what the agent did not
     // write (the firmware's, the desktop's, the other user's): never a person's.
     const bool learns = moment == Moment::LightChanged || moment == Moment::ChangedByOthers ||

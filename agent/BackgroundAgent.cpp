@@ -30,6 +30,8 @@ BackgroundAgent::~BackgroundAgent() {
         NSDistributedNotificationCenter::defaultCenter().removeObserver(settingsObserver_);
     if (followObserver_ >= 0)
         NSDistributedNotificationCenter::defaultCenter().removeObserver(followObserver_);
+    if (desktopSettingWatch_)
+        platform::unwatchDesktopAutomaticBrightness(desktopSettingWatch_);
     if (desktopRestores_)
         CFRunLoopTimerInvalidate(desktopRestores_);
 }
@@ -80,6 +82,10 @@ BackgroundAgent::Start BackgroundAgent::start() {
     followObserver_ = distributed.addObserver(
         [this](const std::string&, const std::optional<std::string>& kind) { followCurve(kind); },
         FollowCurveNotification);
+    // Switched in the desktop's own settings: the panel is the desktop's, or
+    // back on the curve, at once.
+    desktopSettingWatch_ =
+        platform::watchDesktopAutomaticBrightness(whileAlive(Moment::DesktopSettingChanged));
     session_ = platform::sessionState();
     platform::addSessionStateObserver(
         [this](const platform::SessionState& state) { sessionChanged(state); });

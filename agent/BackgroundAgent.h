@@ -76,6 +76,7 @@ class BackgroundAgent {
         Woke,
         IdleEnded,
         ActiveAgain,
+        DesktopSettingChanged,  // its automatic brightness went on or off
     };
     void sync(Moment moment);
     static const char* whyText(Moment moment);
@@ -114,6 +115,7 @@ class BackgroundAgent {
     std::string lastSkip_;
     int settingsObserver_ = -1;
     int followObserver_ = -1;
+    int desktopSettingWatch_ = 0;
     bool observingLight_ = false;
     // Callbacks the engine keeps call into the agent only while it lives.
     std::shared_ptr<BackgroundAgent*> self_ = std::make_shared<BackgroundAgent*>(this);

@@ -204,6 +204,26 @@ TEST(DisplayOwners, WithTheDesktopsAutomaticBrightnessOnOnlyTheMonitorsAreDriven
     EXPECT_EQ(builtinOwner(agent), Owner::Curve);
 }
 
+// Switched in the desktop's own settings, the change is taken at once, not at
+// the next change of the light.
+TEST(DisplayOwners, TheDesktopsAutomaticBrightnessSwitchedInItsSettingsIsTakenAtOnce) {
+    SimLaptop laptop;
+    auto& session = laptop.sim.simSession();
+    session.automaticBrightness = platform::DesktopAutomaticBrightness::On;
+    BackgroundAgent agent;
+    agent.start();
+    changeLight(laptop, 7.0);
+    laptop.display->brightness = 0.35;  // the desktop's choice
+    session.setAutomaticBrightness(platform::DesktopAutomaticBrightness::Off);
+    laptop.sim.runFor(2.0);
+    EXPECT_NEAR(laptop.builtin(), 0.7, 0.01);
+    EXPECT_EQ(builtinOwner(agent), Owner::Curve);
+
+    session.setAutomaticBrightness(platform::DesktopAutomaticBrightness::On);
+    laptop.sim.runFor(0.0);
+    EXPECT_EQ(builtinOwner(agent), Owner::Desktop);
+}
+
 TEST(DisplayOwners, AMonitorsOwnLightSensorIsOffWhileDrivenAndBackOnWhenTheAgentEnds) {
     SimLaptop laptop;
     auto& hid = laptop.sim.simHID();
