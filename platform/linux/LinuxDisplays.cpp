@@ -265,7 +265,27 @@ IOReturn LinuxDisplays::backlightChangedByOthers(const OpenBacklight& backlight,
     return kIOReturnSuccess;
 }
 
+void LinuxDisplays::lookForTheDesktop() {
+    std::vector<CGDirectDisplayID> displays;
+    activeDisplays(displays);
+    for (CGDirectDisplayID display : displays) {
+        if (!isBuiltin(display))
+            continue;
+        onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
+            useDesktopFor(display, backlight);
+            return kIOReturnSuccess;
+        });
+        return;
+    }
+}
+
+// A program that may wait (the agent) starts looking when it first asks, so
+// that its first write to the panel already goes the desktop's way: one that
+// was left to the desktop's automatic brightness until then would otherwise
+// be written behind the desktop's back. A window's thread lists no devices.
 BuiltinBrightnessRoute LinuxDisplays::builtinBrightnessRoute() {
+    if (!desktop_.started() && !Machine::current().mainThreadNeverWaits())
+        lookForTheDesktop();
     BuiltinBrightnessRoute route = desktop_.route();
     if (route.way != BuiltinBrightnessWay::None || !desktop_.started())
         return route;

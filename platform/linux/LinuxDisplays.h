@@ -90,6 +90,9 @@ class LinuxDisplays : public DisplayBackend {
     IOReturn onNamedBacklight(const std::string& name, Operation operation);
     // The desktop's brightness service starts looking for `display`'s route.
     void useDesktopFor(CGDirectDisplayID display, const OpenBacklight& backlight);
+    // Starts looking for the desktop's way to the built-in display, if there
+    // is one, before anything is written to it.
+    void lookForTheDesktop();
     // The check for devices come or gone, and the backlights' change events
     // read meanwhile reported where someone else made them.
     void checkDevices();

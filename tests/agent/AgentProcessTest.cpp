@@ -17,6 +17,7 @@
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
+#include "support/FakeKdeOutputs.h"
 #include "support/FakeLogind.h"
 #include "support/FuseHidraw.h"
 #include "support/PrivateBus.h"
@@ -78,7 +79,9 @@ class AgentProcess : public ::testing::Test {
     PrivateBus system{PrivateBus::Kind::System};
     ScopedEnv config{"XDG_CONFIG_HOME", dir / "config"};
     std::map<std::string, std::optional<std::string>> environment = {
-        {"PLATFORM_SYSROOT", laptop.root()}, {"PLATFORM_LOG_STDERR", "1"}};
+        {"PLATFORM_SYSROOT", laptop.root()},
+        {"PLATFORM_LOG_STDERR", "1"},
+        {"WAYLAND_DISPLAY", dir / "no-wayland-display"}};  // a test's compositor only
 };
 
 TEST_F(AgentProcess, KeepsTheBacklightOnTheCurveAsLightAndSettingsChange) {
@@ -273,6 +276,35 @@ TEST_F(AgentProcess, APersonsChangeThatPlasmaReportsIsHeldAtOnce) {
     setLight(3.5);
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     EXPECT_TRUE(backlightNear(0.7)) << backlight() << "\n" << agent->standardError();
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
+}
+
+// Plasma 6.6's automatic brightness, as KWin tells it: the panel is left to
+// Plasma while it is on, and back on the curve as soon as the person switches
+// it off in System Settings, before any change of the light.
+TEST_F(AgentProcess, LeavesThePanelToPlasmasAutomaticBrightnessUntilItIsSwitchedOff) {
+    SKIP_WITHOUT_DESKTOP_FAKES();
+    auto plasma = desktop(DesktopService::Kind::PlasmaScreenBrightness);
+    FakeKdeOutputs kwin({{"eDP-1", true, true}});
+    environment["WAYLAND_DISPLAY"] = kwin.socketPath();
+    auto agent = startAgent();
+    ASSERT_TRUE(untilLogged(*agent, "Plasma's automatic brightness of the built-in display is on"))
+        << agent->standardError();
+    ASSERT_TRUE(untilLogged(*agent, "Built-in display: left to the desktop's automatic brightness"))
+        << agent->standardError();
+    const char* const panel = "/org/kde/ScreenBrightness/display1";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_TRUE(plasma->calls("SetBrightnessWithContext", panel).empty());
+    EXPECT_TRUE(backlightNear(0.5)) << backlight();
+
+    kwin.setAutomatic("eDP-1", false);
+    EXPECT_TRUE(waitFor([&] { return backlightNear(0.3); })) << agent->standardError();
+    // The fade went through Plasma, not behind its back.
+    EXPECT_TRUE(untilLogged(*agent, "(the desktop's automatic brightness changed, fading)"))
+        << agent->standardError();
+    const auto calls = plasma->calls("SetBrightnessWithContext", panel);
+    EXPECT_GE(calls.size(), 50u);
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->wait(10.0), 0);
 }

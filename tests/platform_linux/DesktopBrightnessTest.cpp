@@ -141,6 +141,18 @@ TEST_F(DesktopRoutes, EachDesktopIsSentTheValueInItsOwnTerms) {
     }
 }
 
+// A program that may wait (the agent) finds the route when it first asks for
+// it, before anything is written: a panel left to the desktop's automatic
+// brightness until then is never written behind the desktop's back.
+TEST_F(DesktopRoutes, TheRouteIsFoundBeforeTheFirstWriteWhenAProgramAsksForIt) {
+    auto plasma = start(Kind::PlasmaScreenBrightness);
+    EXPECT_TRUE(runUntil([] {
+        return platform::builtinBrightnessRoute().way == BuiltinBrightnessWay::PlasmaScreenBrightness;
+    }));
+    ASSERT_EQ(DisplayServicesSetBrightness(panel, 0.4f), 0);
+    EXPECT_EQ(callsOnce(*plasma, "SetBrightnessWithContext", 1, kPlasmaPanel)[0].numbers[0], 400);
+}
+
 // All five at once: the first in order drives the panel, and as each goes,
 // the next takes over with the last value written; without any, the file.
 TEST_F(DesktopRoutes, TheFirstDesktopServiceInOrderDrivesThePanelAndTheNextTakesOver) {
