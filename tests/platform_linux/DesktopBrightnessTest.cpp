@@ -9,11 +9,7 @@
 #include <cmath>
 #include <memory>
 
-#include "DisplayServices/DisplayServices.h"
-#include "LaptopFixture.h"
-#include "Session/Session.h"
-#include "support/DesktopService.h"
-#include "support/PrivateBus.h"
+#include "DesktopFixture.h"
 
 using namespace testing_support;
 using platform::BuiltinBrightnessWay;
@@ -21,35 +17,10 @@ using Kind = DesktopService::Kind;
 
 namespace {
 
-constexpr long kMax = 1000;
+constexpr long kMax = DesktopTest::kMax;
 
-class DesktopRoutes : public LaptopTest {
+class DesktopRoutes : public DesktopTest {
   protected:
-    void SetUp() override {
-        std::string why;
-        if (!DesktopService::available(&why))
-            GTEST_SKIP() << why;
-        laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), kMax, kMax / 2);
-        std::vector<CGDirectDisplayID> list;
-        ASSERT_EQ(displays().activeDisplays(list), kCGErrorSuccess);
-        panel = list.at(0);
-    }
-
-    static platform::DisplayBackend& displays() { return platform::Machine::current().displays(); }
-
-    std::unique_ptr<DesktopService> start(Kind kind, std::map<std::string, std::string> more = {}) {
-        more["backlight"] = laptop.backlightFile("intel_backlight", "brightness");
-        more["max"] = std::to_string(kMax);
-        return std::make_unique<DesktopService>(kind, more);
-    }
-
-    // The panel's route as the machine tells it, once it has looked.
-    bool routeBecomes(BuiltinBrightnessWay way) {
-        float ignored = 0;
-        DisplayServicesGetBrightness(panel, &ignored);  // the first call starts the looking
-        return runUntil([&] { return platform::builtinBrightnessRoute().way == way; });
-    }
-
     bool panelShows(long raw) {
         return runUntil([&] { return laptop.backlightValue("intel_backlight") == raw; });
     }
@@ -62,9 +33,6 @@ class DesktopRoutes : public LaptopTest {
         runUntil([&] { return (calls = service.calls(method, path)).size() >= count; });
         return calls;
     }
-
-    PrivateBus session;
-    CGDirectDisplayID panel = 0;
 };
 
 const char* const kPlasmaPanel = "/org/kde/ScreenBrightness/display1";

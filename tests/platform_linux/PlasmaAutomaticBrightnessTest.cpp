@@ -2,12 +2,8 @@
 // description of its displays and switched off through it, with our fake
 // compositor in KWin's place and our fake of Plasma's brightness service on a
 // private session bus (which makes Plasma's the panel's route).
-#include "DisplayServices/DisplayServices.h"
-#include "LaptopFixture.h"
-#include "Session/Session.h"
-#include "support/DesktopService.h"
+#include "DesktopFixture.h"
 #include "support/FakeKdeOutputs.h"
-#include "support/PrivateBus.h"
 #include "support/Waiting.h"
 
 using namespace testing_support;
@@ -16,28 +12,14 @@ using Display = FakeKdeOutputs::Display;
 
 namespace {
 
-constexpr long kMax = 1000;
-
-class PlasmaAutomaticBrightness : public LaptopTest {
+class PlasmaAutomaticBrightness : public DesktopTest {
   protected:
     void SetUp() override {
-        std::string why;
-        if (!DesktopService::available(&why))
-            GTEST_SKIP() << why;
-        laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), kMax, kMax / 2);
-        plasma = std::make_unique<DesktopService>(
-            DesktopService::Kind::PlasmaScreenBrightness,
-            std::map<std::string, std::string>{
-                {"backlight", laptop.backlightFile("intel_backlight", "brightness")},
-                {"max", std::to_string(kMax)}});
-        std::vector<CGDirectDisplayID> list;
-        ASSERT_EQ(platform::Machine::current().displays().activeDisplays(list), kCGErrorSuccess);
-        float ignored = 0;
-        DisplayServicesGetBrightness(list.at(0), &ignored);  // the first call starts the looking
-        ASSERT_TRUE(runUntil([] {
-            return platform::builtinBrightnessRoute().way ==
-                   platform::BuiltinBrightnessWay::PlasmaScreenBrightness;
-        }));
+        DesktopTest::SetUp();
+        if (IsSkipped())
+            return;
+        plasma = start(DesktopService::Kind::PlasmaScreenBrightness);
+        ASSERT_TRUE(routeBecomes(platform::BuiltinBrightnessWay::PlasmaScreenBrightness));
     }
 
     // KWin in the session, with `displays`, before anything asks it.
@@ -51,7 +33,6 @@ class PlasmaAutomaticBrightness : public LaptopTest {
         return waitFor([&] { return platform::desktopAutomaticBrightness() == expected; }, 5.0);
     }
 
-    PrivateBus session;
     std::unique_ptr<DesktopService> plasma;
     std::unique_ptr<FakeKdeOutputs> compositor;
     std::unique_ptr<ScopedEnv> display;
