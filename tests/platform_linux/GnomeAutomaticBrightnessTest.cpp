@@ -47,6 +47,7 @@ class GnomeAutomaticBrightness : public testing::Test {
     ScopedEnv dataDirs{"XDG_DATA_DIRS", data.path()};  // no schemas of the machine itself
     ScopedEnv backend{"GSETTINGS_BACKEND", "keyfile"};
     ScopedEnv configHome{"XDG_CONFIG_HOME", config.path()};
+    ScopedEnv noWaylandDisplay{"WAYLAND_DISPLAY", config / "no-wayland-display"};
 };
 
 }  // namespace
@@ -70,6 +71,23 @@ TEST_F(GnomeAutomaticBrightness, SwitchedOffAndStoredOnRequest) {
     EXPECT_NE(readFile(config / "glib-2.0/settings/keyfile").find("ambient-enabled=false"),
               std::string::npos);
     EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
+}
+
+// Switched in GNOME's own settings (another process writes the key): the
+// watchers are told, and read the new value.
+TEST_F(GnomeAutomaticBrightness, AChangeInGnomesSettingsIsToldToItsWatchers) {
+    installSchema("true");
+    ASSERT_EQ(read(), DesktopAutomaticBrightness::On);
+    int told = 0;
+    platform::watchDesktopAutomaticBrightness([&] { ++told; });
+    turnMainContextUntil([] { return false; }, 0.3);  // what was on its way (KWin's "none")
+    told = 0;
+    ASSERT_EQ(ChildProcess::run({"/usr/bin/gsettings", "set", "org.gnome.settings-daemon.plugins.power",
+                                 "ambient-enabled", "false"},
+                                {}),
+              0);
+    EXPECT_TRUE(turnMainContextUntil([&] { return told > 0; }, 5.0));
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::Off);
 }
 
 TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnomeAndNothingToSwitchOff) {
