@@ -11,9 +11,9 @@
 //   configuration (src/configserializer.cpp) leaves it out. It is read, and
 //   switched off, through KWin's output description wherever KWin gives it;
 //   where Plasma's brightness service drives the panel and KWin does not
-//   answer (no Wayland display), it cannot be read. Plasma 5.27 to 6.1 (its older brightness service) have no
-//   automatic brightness, and GNOME's setting does not apply under Plasma
-//   even where its schema is installed.
+//   answer (no Wayland display), it cannot be read. Plasma 5.27 to 6.1 (its older brightness
+//   service) have no automatic brightness, and GNOME's setting does not apply under Plasma even
+//   where its schema is installed.
 #include <gio/gio.h>
 
 #include <chrono>
@@ -122,11 +122,10 @@ OutputAutomaticBrightness LinuxSession::kwinAutomaticBrightness() {
 
 int LinuxSession::watchDesktopAutomaticBrightness(std::function<void()> handler) {
     if (!watchedGnomeSettings_ && (watchedGnomeSettings_ = gnomePowerSettings())) {
-        g_signal_connect_swapped(watchedGnomeSettings_, "changed::ambient-enabled",
-                                 G_CALLBACK(+[](LinuxSession* self) {
-                                     self->automaticBrightnessMayHaveChanged();
-                                 }),
-                                 this);
+        g_signal_connect_swapped(
+            watchedGnomeSettings_, "changed::ambient-enabled",
+            G_CALLBACK(+[](LinuxSession* self) { self->automaticBrightnessMayHaveChanged(); }),
+            this);
         // GSettings tells of changes only to a key read since.
         g_settings_get_boolean(watchedGnomeSettings_, kAmbientKey);
     }
@@ -157,8 +156,10 @@ bool LinuxSession::switchOffDesktopAutomaticBrightness() {
         std::string why;
         const bool done = kdeOutputs().switchOffBuiltinAutomaticBrightness(kSwitchAnswerWait, &why);
         if (!done)
-            machine_.writeLog("Plasma's automatic brightness of the built-in display could not be "
-                              "switched off: " + why);
+            machine_.writeLog(
+                "Plasma's automatic brightness of the built-in display could not be "
+                "switched off: " +
+                why);
         return done;
     }
     GSettings* settings = gnomePowerSettings();

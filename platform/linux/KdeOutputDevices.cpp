@@ -96,8 +96,8 @@ struct KdeOutputDevices::Connection {
     static void globalRemove(void* data, wl_registry*, uint32_t name);
     static int deviceEvent(const void*, void* target, uint32_t, const wl_message* message,
                            wl_argument* args);
-    static int registryEvent(const void* connection, void*, uint32_t,
-                             const wl_message* message, wl_argument* args);
+    static int registryEvent(const void* connection, void*, uint32_t, const wl_message* message,
+                             wl_argument* args);
     static int configurationEvent(const void* connection, void*, uint32_t,
                                   const wl_message* message, wl_argument* args);
 
@@ -111,8 +111,8 @@ struct KdeOutputDevices::Connection {
     kde_output_configuration_v2* configuration = nullptr;
     std::shared_ptr<Request> switching;
     std::string refusal;
-    bool serving = false;  // the first description is read
-    bool notKWin = false;  // another compositor: it will not start describing
+    bool serving = false;       // the first description is read
+    bool notKWin = false;       // another compositor: it will not start describing
     bool bindsDevices = false;  // the displays are globals, bound as they come
 };
 
@@ -138,9 +138,8 @@ void KdeOutputDevices::Connection::global(void* data, wl_registry*, uint32_t nam
         self.deviceGlobals.emplace_back(name, version);
         if (self.bindsDevices)  // plugged in since
             self.bindDevice(name, version);
-    }
-    else if (kind == kde_output_device_registry_v2_interface.name &&
-             version >= kDeviceRegistryVersion && !self.deviceRegistry) {
+    } else if (kind == kde_output_device_registry_v2_interface.name &&
+               version >= kDeviceRegistryVersion && !self.deviceRegistry) {
         self.deviceRegistry = static_cast<kde_output_device_registry_v2*>(wl_registry_bind(
             self.registry, name, &kde_output_device_registry_v2_interface, kDeviceRegistryVersion));
         wl_proxy_add_dispatcher(reinterpret_cast<wl_proxy*>(self.deviceRegistry), registryEvent,
@@ -167,9 +166,9 @@ void KdeOutputDevices::Connection::addDevice(kde_output_device_v2* device, uint3
 }
 
 void KdeOutputDevices::Connection::bindDevice(uint32_t name, uint32_t version) {
-    addDevice(static_cast<kde_output_device_v2*>(wl_registry_bind(
-                  registry, name, &kde_output_device_v2_interface,
-                  std::min(version, kDeviceGlobalVersion))),
+    addDevice(static_cast<kde_output_device_v2*>(
+                  wl_registry_bind(registry, name, &kde_output_device_v2_interface,
+                                   std::min(version, kDeviceGlobalVersion))),
               name);
 }
 
@@ -211,8 +210,7 @@ int KdeOutputDevices::Connection::deviceEvent(const void* connection, void* targ
 }
 
 int KdeOutputDevices::Connection::configurationEvent(const void* connection, void*, uint32_t,
-                                                     const wl_message* message,
-                                                     wl_argument* args) {
+                                                     const wl_message* message, wl_argument* args) {
     auto& self = *const_cast<Connection*>(static_cast<const Connection*>(connection));
     const std::string event = message->name;
     if (event == "failure_reason")
@@ -220,8 +218,8 @@ int KdeOutputDevices::Connection::configurationEvent(const void* connection, voi
     else if (event == "applied")
         self.finishSwitch(true, "");
     else if (event == "failed")
-        self.finishSwitch(false, "the compositor refused" +
-                                     (self.refusal.empty() ? "" : ": " + self.refusal));
+        self.finishSwitch(
+            false, "the compositor refused" + (self.refusal.empty() ? "" : ": " + self.refusal));
     return 0;
 }
 

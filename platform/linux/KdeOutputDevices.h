@@ -22,8 +22,8 @@
 namespace platform::linux_machine {
 
 enum class OutputAutomaticBrightness {
-    NotKnown,      // not connected (yet), or the compositor does not say
-    NoSuchSetting, // the built-in display has no automatic brightness
+    NotKnown,       // not connected (yet), or the compositor does not say
+    NoSuchSetting,  // the built-in display has no automatic brightness
     On,
     Off,
 };

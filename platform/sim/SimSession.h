@@ -23,7 +23,9 @@ class SimSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
-    AutomaticBrightnessDesktop automaticBrightnessDesktop() override { return automaticBrightnessOf; }
+    AutomaticBrightnessDesktop automaticBrightnessDesktop() override {
+        return automaticBrightnessOf;
+    }
     bool switchOffDesktopAutomaticBrightness() override;
     int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
     void unwatchDesktopAutomaticBrightness(int token) override;

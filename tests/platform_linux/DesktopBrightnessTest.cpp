@@ -115,7 +115,8 @@ TEST_F(DesktopRoutes, EachDesktopIsSentTheValueInItsOwnTerms) {
 TEST_F(DesktopRoutes, TheRouteIsFoundBeforeTheFirstWriteWhenAProgramAsksForIt) {
     auto plasma = start(Kind::PlasmaScreenBrightness);
     EXPECT_TRUE(runUntil([] {
-        return platform::builtinBrightnessRoute().way == BuiltinBrightnessWay::PlasmaScreenBrightness;
+        return platform::builtinBrightnessRoute().way ==
+               BuiltinBrightnessWay::PlasmaScreenBrightness;
     }));
     ASSERT_EQ(DisplayServicesSetBrightness(panel, 0.4f), 0);
     EXPECT_EQ(callsOnce(*plasma, "SetBrightnessWithContext", 1, kPlasmaPanel)[0].numbers[0], 400);

@@ -82,10 +82,11 @@ TEST_F(GnomeAutomaticBrightness, AChangeInGnomesSettingsIsToldToItsWatchers) {
     platform::watchDesktopAutomaticBrightness([&] { ++told; });
     turnMainContextUntil([] { return false; }, 0.3);  // what was on its way (KWin's "none")
     told = 0;
-    ASSERT_EQ(ChildProcess::run({"/usr/bin/gsettings", "set", "org.gnome.settings-daemon.plugins.power",
-                                 "ambient-enabled", "false"},
-                                {}),
-              0);
+    ASSERT_EQ(
+        ChildProcess::run({"/usr/bin/gsettings", "set", "org.gnome.settings-daemon.plugins.power",
+                           "ambient-enabled", "false"},
+                          {}),
+        0);
     EXPECT_TRUE(turnMainContextUntil([&] { return told > 0; }, 5.0));
     EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::Off);
 }

@@ -60,8 +60,9 @@ TEST_F(PlasmaAutomaticBrightness, IsSwitchedOffOnRequestAndARefusalIsLoggedWithK
 
     fake.refuseConfigurations("output is busy");
     EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
-    EXPECT_TRUE(logged("Plasma's automatic brightness of the built-in display could not be "
-                       "switched off: the compositor refused: output is busy"));
+    EXPECT_TRUE(
+        logged("Plasma's automatic brightness of the built-in display could not be "
+               "switched off: the compositor refused: output is busy"));
     EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
 
     fake.refuseConfigurations("");
@@ -78,8 +79,9 @@ TEST_F(PlasmaAutomaticBrightness, WithoutKWinsDescriptionItCannotBeReadNorSwitch
     EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::CannotBeRead);
     EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
     EXPECT_TRUE(runUntil([&] {
-        return logged("The compositor's description of the displays cannot be read: no Wayland "
-                      "display to connect to");
+        return logged(
+            "The compositor's description of the displays cannot be read: no Wayland "
+            "display to connect to");
     }));
 }
 
@@ -103,12 +105,32 @@ TEST_P(PlasmaGenerations, AreReadAsTheirCompositorTells) {
 INSTANTIATE_TEST_SUITE_P(
     Plasma, PlasmaGenerations,
     ::testing::Values(
-        Generation{"Plasma65", "6.5: no automatic brightness", {18, true}, {kPanelOn}, DesktopAutomaticBrightness::NotInstalled},
-        Generation{"CapabilityOnly", "capability without its state", {19, true}, {kPanelOn}, DesktopAutomaticBrightness::CannotBeRead},
+        Generation{"Plasma65",
+                   "6.5: no automatic brightness",
+                   {18, true},
+                   {kPanelOn},
+                   DesktopAutomaticBrightness::NotInstalled},
+        Generation{"CapabilityOnly",
+                   "capability without its state",
+                   {19, true},
+                   {kPanelOn},
+                   DesktopAutomaticBrightness::CannotBeRead},
         Generation{"Plasma66", "6.6", {20, true}, {kPanelOn}, DesktopAutomaticBrightness::On},
-        Generation{"Registry", "announced by the registry", {21, false}, {kMonitorOff, kPanelOn}, DesktopAutomaticBrightness::On},
-        Generation{"NoSensor", "a panel without a light sensor", {20, true}, {{"eDP-1", false, false}}, DesktopAutomaticBrightness::NotInstalled},
-        Generation{"NoPanel", "no built-in display", {20, true}, {{"DP-2", true, true}}, DesktopAutomaticBrightness::NotInstalled}),
+        Generation{"Registry",
+                   "announced by the registry",
+                   {21, false},
+                   {kMonitorOff, kPanelOn},
+                   DesktopAutomaticBrightness::On},
+        Generation{"NoSensor",
+                   "a panel without a light sensor",
+                   {20, true},
+                   {{"eDP-1", false, false}},
+                   DesktopAutomaticBrightness::NotInstalled},
+        Generation{"NoPanel",
+                   "no built-in display",
+                   {20, true},
+                   {{"DP-2", true, true}},
+                   DesktopAutomaticBrightness::NotInstalled}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Plugged in and out: globals (6.6), the registry's `output` and `removed`

@@ -69,7 +69,7 @@ using State = FakeKdeOutputs::State;
 void releaseDevice(wl_client*, wl_resource* resource) {
     wl_resource_destroy(resource);
 }
-const struct kde_output_device_v2_interface kDeviceRequests{releaseDevice};
+const struct kde_output_device_v2_interface kDeviceRequests { releaseDevice };
 
 void forgetDevice(wl_resource* resource) {
     auto* output = static_cast<State::Output*>(wl_resource_get_user_data(resource));
@@ -104,7 +104,7 @@ void destroyResource(wl_client*, wl_resource* resource) {
 }
 
 struct kde_output_configuration_v2_interface configurationRequests() {
-    struct kde_output_configuration_v2_interface requests{};
+    struct kde_output_configuration_v2_interface requests {};
     requests.apply = apply;
     requests.destroy = destroyResource;
     requests.set_auto_brightness = setAutomatic;
@@ -118,7 +118,9 @@ void createConfiguration(wl_client* client, wl_resource* management, uint32_t id
     wl_resource_set_implementation(configuration, &kConfigurationRequests,
                                    wl_resource_get_user_data(management), nullptr);
 }
-const struct kde_output_management_v2_interface kManagementRequests{createConfiguration, nullptr};
+const struct kde_output_management_v2_interface kManagementRequests {
+    createConfiguration, nullptr
+};
 
 void bindManagement(wl_client* client, void* data, uint32_t version, uint32_t id) {
     wl_resource* resource = wl_resource_create(client, &kde_output_management_v2_interface,
@@ -139,7 +141,7 @@ void stopRegistry(wl_client*, wl_resource* registry) {
 void forgetRegistry(wl_resource* registry) {
     std::erase(static_cast<State*>(wl_resource_get_user_data(registry))->registries, registry);
 }
-const struct kde_output_device_registry_v2_interface kRegistryRequests{stopRegistry};
+const struct kde_output_device_registry_v2_interface kRegistryRequests { stopRegistry };
 
 void bindRegistry(wl_client* client, void* data, uint32_t version, uint32_t id) {
     auto* state = static_cast<State*>(data);
@@ -183,8 +185,8 @@ wl_resource* State::newDevice(wl_client* client, uint32_t version, uint32_t id, 
 
 void State::describe(Output& output, wl_resource* device) {
     const int version = wl_resource_get_version(device);
-    kde_output_device_v2_send_geometry(device, 0, 0, 300, 190, 0, "Fake", output.display.name.c_str(),
-                                       0);
+    kde_output_device_v2_send_geometry(device, 0, 0, 300, 190, 0, "Fake",
+                                       output.display.name.c_str(), 0);
     wl_resource* mode = wl_resource_create(wl_resource_get_client(device),
                                            &kde_output_device_mode_v2_interface, version, 0);
     kde_output_device_v2_send_mode(device, mode);
@@ -208,9 +210,9 @@ void State::describe(Output& output, wl_resource* device) {
 }
 
 void State::announce(wl_resource* registry, Output& output) {
-    wl_resource* device = newDevice(wl_resource_get_client(registry),
-                                    static_cast<uint32_t>(wl_resource_get_version(registry)), 0,
-                                    output);
+    wl_resource* device =
+        newDevice(wl_resource_get_client(registry),
+                  static_cast<uint32_t>(wl_resource_get_version(registry)), 0, output);
     kde_output_device_registry_v2_send_output(registry, device);
     describe(output, device);
 }
@@ -220,9 +222,9 @@ void State::add(const Display& display) {
     output.state = this;
     output.display = display;
     if (options.deviceVersion < kFirstRegistryVersion)
-        output.global = wl_global_create(this->display, &kde_output_device_v2_interface,
-                                         static_cast<int>(options.deviceVersion), &output,
-                                         bindDevice);
+        output.global =
+            wl_global_create(this->display, &kde_output_device_v2_interface,
+                             static_cast<int>(options.deviceVersion), &output, bindDevice);
     for (wl_resource* registry : registries)
         announce(registry, output);
 }
