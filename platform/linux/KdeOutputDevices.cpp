@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -289,6 +290,12 @@ std::string KdeOutputDevices::Connection::lostBecause() const {
 }
 
 bool KdeOutputDevices::Connection::open(std::string* why) {
+    // libwayland would say this on standard error at every attempt.
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if ((!name || name[0] != '/') && !std::getenv("XDG_RUNTIME_DIR")) {
+        *why = "no Wayland display to connect to (XDG_RUNTIME_DIR is not set)";
+        return false;
+    }
     display = wl_display_connect(nullptr);
     if (!display) {
         *why = std::string("no Wayland display to connect to (") + std::strerror(errno) + ")";
