@@ -32,7 +32,7 @@
 namespace platform::linux_machine {
 namespace {
 
-constexpr uint32_t kAutoBrightnessCapability = 0x4000;
+constexpr uint32_t kAutoBrightnessCapability = KDE_OUTPUT_DEVICE_V2_CAPABILITY_AUTO_BRIGHTNESS;
 constexpr uint32_t kDeviceGlobalVersion = 20;  // the last one announced as globals
 constexpr uint32_t kDeviceRegistryVersion = 21;
 constexpr uint32_t kManagementVersion = 19;  // set_auto_brightness

@@ -22,8 +22,6 @@
 namespace testing_support {
 namespace {
 
-constexpr uint32_t kAutoBrightnessCapability = 0x4000;
-constexpr uint32_t kBrightnessCapability = 0x80;
 constexpr uint32_t kManagementVersion = 19;
 constexpr uint32_t kFirstRegistryVersion = 21;
 
@@ -198,9 +196,10 @@ void State::describe(Output& output, wl_resource* device) {
     kde_output_device_v2_send_enabled(device, 1);
     if (version >= KDE_OUTPUT_DEVICE_V2_NAME_SINCE_VERSION)
         kde_output_device_v2_send_name(device, output.display.name.c_str());
-    uint32_t capabilities = kBrightnessCapability;
-    if (output.display.hasAutomaticBrightness && version >= 19)
-        capabilities |= kAutoBrightnessCapability;
+    uint32_t capabilities = KDE_OUTPUT_DEVICE_V2_CAPABILITY_BRIGHTNESS;
+    if (output.display.hasAutomaticBrightness &&
+        version >= KDE_OUTPUT_DEVICE_V2_CAPABILITY_AUTO_BRIGHTNESS_SINCE_VERSION)
+        capabilities |= KDE_OUTPUT_DEVICE_V2_CAPABILITY_AUTO_BRIGHTNESS;
     kde_output_device_v2_send_capabilities(device, capabilities);
     if (version >= KDE_OUTPUT_DEVICE_V2_BRIGHTNESS_SINCE_VERSION)
         kde_output_device_v2_send_brightness(device, 5000);
