@@ -22,11 +22,6 @@ const AppleDisplayProduct* moreAppleDisplayProduct(std::int64_t product) {
     return nullptr;
 }
 
-BrightnessRoute brightnessRouteFor(std::int64_t product) {
-    const auto* more = moreAppleDisplayProduct(product);
-    return more ? more->route : BrightnessRoute::ReportSixteen;
-}
-
 NSArray appleMonitorMatchingList() {
     NSArray list;
     list.reserve(kAppleMonitorProductIDs.size() + kMoreAppleDisplayProducts.size());

@@ -65,8 +65,6 @@ inline constexpr std::array<AppleDisplayProduct, 6> kMoreAppleDisplayProducts = 
     {0x1118, BrightnessRoute::MonitorCollection},
 }};
 
-// The route of a listed product; report 16 for the twelve (and anything else).
-BrightnessRoute brightnessRouteFor(std::int64_t product);
 // The second table's entry for a product, or null.
 const AppleDisplayProduct* moreAppleDisplayProduct(std::int64_t product);
 

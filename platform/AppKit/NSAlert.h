@@ -19,11 +19,9 @@ class NSAlert : public std::enable_shared_from_this<NSAlert> {
     NSAlert();
     ~NSAlert();
 
-    const std::string& messageText() const { return messageText_; }
     void setMessageText(std::string text) { messageText_ = std::move(text); }
     const std::string& informativeText() const { return informativeText_; }
     void setInformativeText(std::string text) { informativeText_ = std::move(text); }
-    bool showsSuppressionButton() const { return showsSuppressionButton_; }
     void setShowsSuppressionButton(bool shows) { showsSuppressionButton_ = shows; }
     // The check box "Do not show this message again"; its state is non-zero when ticked.
     NSButton& suppressionButton() { return suppressionButton_; }

@@ -114,7 +114,6 @@ void PreferencesWindow::selectPane(int index) {
         setWindowIcon(QIcon(icon));
     if (loaded)
         entry.pane->didSelect();
-    emit paneSelected(index);
 }
 
 void PreferencesWindow::unselectPane() {

@@ -25,15 +25,11 @@ class PreferencesWindow : public QWidget {
     void addPane(std::unique_ptr<NSPreferencePane> pane);
     int paneCount() const { return static_cast<int>(panes_.size()); }
     NSPreferencePane& pane(int index) const { return *panes_.at(index).pane; }
-    int selectedPane() const { return current_; }
 
     // Unselects the shown pane, then selects pane `index`.
     void selectPane(int index);
     // Unselects the shown pane (as switching away or closing does).
     void unselectPane();
-
-  signals:
-    void paneSelected(int index);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

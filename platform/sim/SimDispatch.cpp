@@ -104,13 +104,4 @@ void SimDispatch::runUntil(double until) {
     }
 }
 
-std::vector<std::string> SimDispatch::queueLabels() const {
-    std::vector<std::string> labels;
-    for (const auto& weak : queues_) {
-        if (auto queue = weak.lock())
-            labels.push_back(queue->label);
-    }
-    return labels;
-}
-
 }  // namespace platform::sim

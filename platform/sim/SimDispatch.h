@@ -34,9 +34,6 @@ class SimDispatch {
     double blockClock() const { return blockClock_; }
     void advanceBlockClock(double seconds) { blockClock_ += seconds; }
 
-    // Labels of the queues that still exist, in creation order.
-    std::vector<std::string> queueLabels() const;
-
   private:
     class Queue;
     std::shared_ptr<Queue> earliest(double* start) const;

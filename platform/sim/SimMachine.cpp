@@ -26,11 +26,6 @@ void SimMachine::sleepMicroseconds(std::uint32_t usec) {
     dispatch_.runUntil(clock_);
 }
 
-void SimMachine::advanceClock(double seconds) {
-    clock_ += seconds;
-    dispatch_.runUntil(clock_);
-}
-
 CFRunLoopRunResult SimMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode,
                                           double seconds, bool returnAfterSourceHandled) {
     const double deadline = clock_ + seconds;

@@ -37,6 +37,7 @@ public:
                                   bool returnAfterSourceHandled) override;
     void wakeUpRunLoop(CFRunLoopRef) override {}
     void writeLog(const std::string& line) override { logLines.push_back(line); }
+    bool rootObjectInitialises() override { return rootObjectInitialisation; }
     void recordCall(std::string_view call) override { calls.emplace_back(call); }
     OperatingSystemVersion operatingSystemVersion() override { return osVersion; }
     std::optional<std::string> userLibraryFolder() override { return libraryFolder; }
@@ -57,9 +58,6 @@ public:
 
     // Runs the current run loop in the default mode for `seconds` of virtual time.
     void runFor(double seconds);
-    // Moves the main thread's clock without running its run loop (as if the
-    // thread were busy); dispatch queues carry on meanwhile.
-    void advanceClock(double seconds);
 
     // Uses another defaults storage (for example the real settings files)
     // in place of the in-memory one.
@@ -76,7 +74,6 @@ public:
     SimTasks& simTasks() { return tasks_; }
     SimSession& simSession() { return session_; }
     SimAVServices& simAVServices() { return avServices_; }
-    SimDispatch& simDispatch() { return dispatch_; }
 
     // Journals and settings, open to tests.
     std::vector<std::string> logLines;
@@ -84,6 +81,8 @@ public:
     std::vector<std::uint32_t> sleeps;  // every usleep of the main thread, in microseconds
     OperatingSystemVersion osVersion{14, 0, 0};
     std::optional<std::string> libraryFolder;
+    // While false, the root object's initialiser yields nothing.
+    bool rootObjectInitialisation = true;
 
 private:
     // Small numbers keep the virtual clock exact to well below a nanosecond.
