@@ -15,6 +15,7 @@
 
 #include "CoreFoundation/PropertyList.h"
 #include "CoreGraphics/CGTypes.h"
+#include "Foundation/NSObject.h"
 #include "IOKit/IOKitTypes.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "IOKit/hid/IOHIDManager.h"
@@ -25,7 +26,7 @@ namespace duolume {
 class DdcMonitors;
 }
 
-class BrightnessController {
+class BrightnessController : public NSObject {
   public:
     // The one engine of the process, created on the first call (which also
     // starts the USB monitor watcher).
@@ -117,9 +118,6 @@ class BrightnessController {
     // while `settings` let the engine drive them. Passes that switch on to
     // the DDC/CI monitors, so monitors found while it was off are asked now.
     bool hasExternalMonitors(const std::optional<NSDictionary>& settings);
-
-    // For tests: while set, the base initialisation yields no object.
-    static void setBaseInitialisationFailsForTesting(bool fails);
 
   private:
     double getBuiltinBrightness(CGDirectDisplayID display);

@@ -8,14 +8,8 @@
 namespace {
 
 BrightnessController* gSharedInstance = nullptr;
-bool gBaseInitialisationFails = false;
 
 const std::string kClassName = "BrightnessController";
-
-// The root object's initialiser; yields no object only when a test says so.
-bool baseInitialise() {
-    return !gBaseInitialisationFails;
-}
 
 }  // namespace
 
@@ -31,7 +25,7 @@ BrightnessController::BrightnessController() {
                           "[" + kClassName + " init] cannot be called; use +[" + kClassName +
                               " sharedInstance] instead");
     }
-    if (!baseInitialise()) {
+    if (!initRootObject()) {
         throw NSException("BrightnessControllerInitFailed",
                           "Failed to init BrightnessController shared instance");
     }
@@ -40,8 +34,4 @@ BrightnessController::BrightnessController() {
     // Monitors on DDC/CI join like USB monitors: onto the curve at once.
     ddcMonitors_ =
 std::make_unique<duolume::DdcMonitors>([this] { monitorJoined(); });
-}
-
-void BrightnessController::setBaseInitialisationFailsForTesting(bool fails) {
-    gBaseInitialisationFails = fails;
 }

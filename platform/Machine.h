@@ -70,6 +70,9 @@ public:
     virtual void recordCall(std::string_view) {}
 
     virtual OperatingSystemVersion operatingSystemVersion() = 0;
+    // Whether the root object's initialiser yields an object (NSObject.h);
+    // always on a real machine.
+    virtual bool rootObjectInitialises() { return true; }
     // The user's Library folder (absolute, no trailing slash), or absent.
     virtual std::optional<std::string> userLibraryFolder() = 0;
 

@@ -60,7 +60,7 @@ AmbientLightSensor* AmbientLightSensor::init() {
         throw NSException(NSInternalInconsistencyException,
                           formatMisuseReason(kClassName, "init", "sharedInstance"));
     }
-    if (!initBaseObject()) {
+    if (!initRootObject()) {
         throw NSException("AmbientLightSensorInitFailed",
                           "Failed to init AmbientLightSensor shared instance");
     }

@@ -17,10 +17,12 @@
 #include <optional>
 #include <string>
 
+#include "Foundation/NSObject.h"
+
 // "AmbientLightChangedNotification"
 extern const std::string AmbientLightChangedNotification;
 
-class AmbientLightSensor : public std::enable_shared_from_this<AmbientLightSensor> {
+class AmbientLightSensor : public NSObject, public std::enable_shared_from_this<AmbientLightSensor> {
   public:
     enum class Backend { ServiceClient, Controller };
     struct BackendChoice {
@@ -55,8 +57,6 @@ class AmbientLightSensor : public std::enable_shared_from_this<AmbientLightSenso
 
   protected:
     AmbientLightSensor() = default;
-    // The root object's initialisation; false when it yields nothing.
-    virtual bool initBaseObject() { return true; }
     // Posts AmbientLightChangedNotification with the current level.
     void postLevel();
 };

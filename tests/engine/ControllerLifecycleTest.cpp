@@ -48,7 +48,7 @@ TEST_F(ControllerLifecycle, InitBeforeSharedInstanceGivesAnIndependentEngine) {
 }
 
 TEST_F(ControllerLifecycle, FailedBaseInitialisationStoresNothingAndTheNextCallRetries) {
-    BrightnessController::setBaseInitialisationFailsForTesting(true);
+    sim.rootObjectInitialisation = false;
     try {
         BrightnessController::sharedInstance();
         FAIL() << "no exception";
@@ -57,7 +57,7 @@ TEST_F(ControllerLifecycle, FailedBaseInitialisationStoresNothingAndTheNextCallR
         EXPECT_EQ(e.reason(), "Failed to init BrightnessController shared instance");
     }
     EXPECT_EQ(hid.opens, 0);
-    BrightnessController::setBaseInitialisationFailsForTesting(false);
+    sim.rootObjectInitialisation = true;
     EXPECT_NE(BrightnessController::sharedInstance(), nullptr);
     EXPECT_EQ(hid.opens, 1);
 }

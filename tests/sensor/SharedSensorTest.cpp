@@ -13,12 +13,6 @@ const char* const kSecondInstanceReason =
 
 class SharedSensor : public testing::TestWithParam<Backend> {};
 
-// A sensor whose root object initialisation yields nothing.
-class BaseInitFailingSensor : public ServiceClientAmbientLightSensor {
-  protected:
-    bool initBaseObject() override { return false; }
-};
-
 }  // namespace
 
 TEST(SharedSensorTest, SharedInstanceIsCreatedOnceAndUsesTheChosenBackend) {
@@ -69,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(BothBackends, SharedSensor,
 
 TEST(SharedSensorTest, FailedBaseInitialisationRaisesWithoutSettingUp) {
     auto& sim = SimMachine::installNew();
-    auto sensor = std::make_shared<BaseInitFailingSensor>();
+    sim.rootObjectInitialisation = false;
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
     try {
         sensor->init();
         FAIL() << "init succeeded";
