@@ -41,13 +41,14 @@ TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheSecondTable) {
     }
 }
 
-// The udev rule and the metainfo name exactly the products that are matched.
+// The udev rule and the metainfo, as the build writes them, name exactly the
+// products that are matched.
 TEST(ProductTables, TheUdevRuleAndTheMetainfoNameExactlyTheMatchedProducts) {
     std::set<std::int64_t> matched;
     for (const auto& match : duolume::appleMonitorMatchingList())
         matched.insert(match.dictionaryValue()->at("ProductID").integerValue().value_or(0));
     const auto read = [](const char* path) {
-        std::ifstream in(std::string(DUOLUME_SOURCE_DIR) + path);
+        std::ifstream in(std::string(DUOLUME_BINARY_DIR) + path);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();

@@ -6,14 +6,17 @@
 
 #include <fnmatch.h>
 
+#include <cstdio>
 #include <regex>
 #include <sstream>
 
+#include "engine/AppleMonitorProducts.h"
 #include "support/TempDir.h"
 
 namespace {
 
-const std::string kRulePath = std::string(DUOLUME_SOURCE_DIR) + "/packaging/udev/70-duolume.rules";
+// As the build writes it from the template and the engine's product table.
+const std::string kRulePath = std::string(DUOLUME_BINARY_DIR) + "/packaging/udev/70-duolume.rules";
 
 std::vector<std::string> ruleLines(const std::string& path = kRulePath) {
     std::istringstream in(testing_support::readFile(path));
@@ -72,9 +75,13 @@ bool grantsAccess(const std::string& vendor, const std::string& product) {
 
 TEST(UdevRule, GrantsTheTwelveMonitorsAndTheSecondTableAndNothingElse) {
     ASSERT_TRUE(testing_support::fileExists(kRulePath));
-    for (const char* product :
-         {"9215", "9217", "9218", "9219", "921c", "921e", "9220", "9221", "9226", "9227", "9232",
-          "9236", "921d", "9222", "1114", "9243", "1116", "1118"}) {
+    std::vector<std::int64_t> listed(duolume::kAppleMonitorProductIDs.begin(),
+                                     duolume::kAppleMonitorProductIDs.end());
+    for (const auto& more : duolume::kMoreAppleDisplayProducts)
+        listed.push_back(more.productID);
+    for (auto id : listed) {
+        char product[8];
+        std::snprintf(product, sizeof product, "%04llx", static_cast<long long>(id));
         EXPECT_TRUE(grantsAccess("05ac", product)) << product;
     }
     for (const char* product : {"9216", "921a", "921b", "9223", "9230", "9237", "0255", "92261",
