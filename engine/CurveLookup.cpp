@@ -31,8 +31,8 @@ std::optional<CurveTargets> curveTargetsAt(double level,
     if (externalLower == 0.0 && externalUpper == 0.0)
         return std::nullopt;
     const double fraction = level - std::floor(level);
-    return CurveTargets{internalLower + fraction * (internalUpper - internalLower),
-                        externalLower + fraction * (externalUpper - externalLower)};
+    return CurveTargets{curveBetween(internalLower, internalUpper, fraction),
+                        curveBetween(externalLower, externalUpper, fraction)};
 }
 
 }  // namespace duolume

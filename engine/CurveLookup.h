@@ -15,6 +15,12 @@ struct CurveTargets {
     double external = 0.0;  // USB monitors
 };
 
+// The value `fraction` (0.0 to 1.0) of the way from a curve's point `lower`
+// to the next one, `upper`: the curve is straight between whole levels.
+inline double curveBetween(double lower, double upper, double fraction) {
+    return lower + fraction * (upper - lower);
+}
+
 // False for a level that names no curve points: negative (the sensor's
 // failure markers), not a number, or too large for a point index.
 bool curveLevelIsUsable(double level);

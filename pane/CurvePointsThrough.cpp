@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/CurveLookup.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -17,14 +18,12 @@ std::vector<CurvePoint> curvePointsThrough(const std::optional<NSDictionary>& se
     if (lower == upper)
         return {{lower, value}};
 
-    // The same interpolation as the engine's look-up (engine/CurveLookup.cpp).
     const double fraction = level - lower;
     const double lowerNow = settingsDouble(settings, curveKeyForLevel(prefix, lower));
     const double upperNow = settingsDouble(settings, curveKeyForLevel(prefix, upper));
     auto moved = [](double point, double shift) { return std::clamp(point + shift, 0.0, 1.0); };
     auto lookUp = [&](double shift) {
-        const double l = moved(lowerNow, shift);
-        return l + fraction * (moved(upperNow, shift) - l);
+        return curveBetween(moved(lowerNow, shift), moved(upperNow, shift), fraction);
     };
     // The look-up grows with the shift, from 0.0 (both points at the bottom)
     // to 1.0 (both at the top): halving the interval finds the one shift.
