@@ -49,7 +49,7 @@ FuseI2cBus::Reply FuseI2cBus::write(std::uint64_t file, const std::uint8_t* byte
     std::lock_guard lock(mutex_);
     const double started = steadySeconds();
     const bool atMonitor = addresses_[file] == kMonitorAddress;
-    const bool acknowledged = atMonitor && monitor_.write(bytes, size);
+    const bool acknowledged = atMonitor && monitor_.write(bytes, size, started);
     return finish('W', started, {bytes, bytes + size}, acknowledged, size);
 }
 
@@ -59,7 +59,7 @@ FuseI2cBus::Reply FuseI2cBus::read(std::uint64_t file, std::size_t size, std::ui
     const double started = steadySeconds();
     std::vector<std::uint8_t> bytes(size);
     const bool atMonitor = addresses_[file] == kMonitorAddress;
-    const bool acknowledged = atMonitor && monitor_.read(bytes.data(), size);
+    const bool acknowledged = atMonitor && monitor_.read(bytes.data(), size, started);
     return finish('R', started, std::move(bytes), acknowledged, size);
 }
 
