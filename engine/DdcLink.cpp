@@ -56,6 +56,7 @@ struct DdcLink::Try {
     std::string why;
     bool again = false;
     bool null = false;
+    bool read = false;  // a read was made
 };
 
 void DdcLink::waitUntilQuiet() {
@@ -81,6 +82,7 @@ DdcLink::Try DdcLink::exchange(std::uint8_t code, double wait) {
     }
     platform::usleep(static_cast<std::uint32_t>(wait * 1e6 + 0.5));
     std::vector<std::uint8_t> reply(ddc::kGetVcpReplyReadLength);
+    t.read = true;
     status_ = IOAVServiceReadI2C(service_, ddc::kMonitorAddress, 0, reply.data(),
                                  static_cast<std::uint32_t>(reply.size()));
     if (status_ != kIOReturnSuccess) {
@@ -113,9 +115,9 @@ std::optional<ddc::VcpValue> DdcLink::readFeature(std::uint8_t code, std::string
         const double wait = replyWait_ * multiplier + adjustment;
         Try t = exchange(code, wait);
         // After every read the monitor is left alone for a while too
-        // (SE_POST_READ), with the bus held so that nobody else's message
-        // reaches it meanwhile.
-        if (status_ == kIOReturnSuccess)
+        // (SE_POST_READ), whatever the read gave, with the bus held so that
+        // nobody else's message reaches it meanwhile.
+        if (t.read)
             keepQuiet(std::max(ddc::kStandardWaitSeconds, replyWait_) + adjustment);
         if (t.value) {
             if (attempt > 0)
