@@ -20,7 +20,7 @@ std::uint8_t xorOf(const std::uint8_t* bytes, std::size_t size, std::uint8_t see
 }  // namespace
 
 bool SimDdcMonitor::write(const std::uint8_t* bytes, std::size_t size, double now) {
-    if (behaviour == Behaviour::Silent)
+    if (behaviour == Behaviour::Silent || now < answersFrom)
         return false;
     messages.emplace_back(bytes, bytes + size);
     // source, length, data, checksum
@@ -76,7 +76,7 @@ void SimDdcMonitor::answerGet(std::uint8_t code) {
 }
 
 bool SimDdcMonitor::read(std::uint8_t* out, std::size_t size, double now) {
-    if (behaviour == Behaviour::Silent)
+    if (behaviour == Behaviour::Silent || now < answersFrom)
         return false;
     ++readTransfers;
     std::vector<std::uint8_t> answer = reply_;

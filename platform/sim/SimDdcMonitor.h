@@ -42,6 +42,8 @@ class SimDdcMonitor {
     // non-continuous control's reply).
     std::uint8_t lightSensorHigh = 0;
 
+    // Until then (the caller's clock) it acknowledges nothing: still waking.
+    double answersFrom = 0.0;
     // How long it takes to prepare a reply: a read before then gives the
     // null message (slow monitors: a BenQ T2200HD needed a longer wait than
     // ddcutil's, #325).
