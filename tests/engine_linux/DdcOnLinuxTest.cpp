@@ -111,11 +111,13 @@ TEST_F(DdcOnLinux, TheBytesOnTheWireWithTheirPausesEachExchangeUnderTheBusLock) 
     auto lock = bus->lock();
     const auto& t = bus->transfers();
     ASSERT_GE(t.size(), 3u);
-    // Get VCP Feature 0x10, then its reply after at least 40 ms.
+    // Get VCP Feature 0x10, then its reply (and one byte more, for monitors
+    // that double their address) after at least 50 ms, and 50 ms more after it.
     EXPECT_EQ(t[0].bytes, (Bytes{0x51, 0x82, 0x01, 0x10, 0xAC}));
     EXPECT_EQ(t[1].kind, 'R');
-    EXPECT_EQ(t[1].bytes.size(), 11u);
-    EXPECT_GE(t[1].started - t[0].ended, 0.040);
+    EXPECT_EQ(t[1].bytes.size(), 12u);
+    EXPECT_GE(t[1].started - t[0].ended, 0.050);
+    EXPECT_GE(t[2].started - t[1].ended, 0.050);
     // Set VCP Feature 0x10 to 30 of 100 last; never another message within
     // 50 ms of a Set.
     EXPECT_EQ(t.back().bytes, (Bytes{0x51, 0x84, 0x03, 0x10, 0x00, 0x1E, 0xB6}));
@@ -130,13 +132,13 @@ TEST_F(DdcOnLinux, TheBytesOnTheWireWithTheirPausesEachExchangeUnderTheBusLock) 
     close(other);
 }
 
-TEST_F(DdcOnLinux, AFadeCostsASlowMonitorAtMostSixWholeNumberWritesEndingOnTheTarget) {
+TEST_F(DdcOnLinux, AFadeCostsASlowMonitorOneWriteOnItsTarget) {
     setFlatCurve(0.6, 1.0);
     auto bus = plugIn(5, realEdid("DELA070-C06CC7E145E0.bin"), 0.1, 0);
     syncedEngine();  // asks; the answer's sync fades 0 % to 100 %
     ASSERT_TRUE(runLoopUntil([&] { return reaches(*bus, 100); }));
     const auto written = sets(*bus);
-    EXPECT_LE(written.size(), 6u);
+    EXPECT_EQ(written.size(), 1u);
     for (std::size_t i = 1; i < written.size(); ++i)
         EXPECT_NE(written[i], written[i - 1]);
     EXPECT_NEAR(laptop.backlightValue("intel_backlight"), 0.6 * kPanelMax, 1);
@@ -170,10 +172,10 @@ TEST_F(DdcOnLinux, MonitorsThatDoNotAnswerAreLoggedOnceAndLeftAlone) {
     ASSERT_TRUE(runLoopUntil([&] {
         return machine.logged(
                    "Monitor \"LG HDR 4K\" does not answer DDC/CI; left alone (its "
-                   "reply was unusable (checksum))") &&
+                   "reply was unusable (checksum); /dev/i2c-6 (AUX DP-6/DDI DP-6/PHY DP-6))") &&
                machine.logged(
                    "Monitor \"DELL U2415\" does not answer DDC/CI; left alone "
-                   "(IOAVServiceWriteI2C error 0xe00002ed)");
+                   "(IOAVServiceWriteI2C error 0xe00002ed; /dev/i2c-5");
     }));
     engine->setBrightnessForInternalDisplay(0.2, 0.9, false);
     runLoopUntil([] { return false; }, 0.5);
