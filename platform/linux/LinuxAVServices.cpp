@@ -141,19 +141,23 @@ LinuxAVServices::Look LinuxAVServices::lookAround() {
     std::vector<Found> own;
     std::vector<const I2cAdapter*> blank;
     std::map<std::string, std::string> tried;  // why each free bus was not taken
+    bool reading = false;
     for (const auto& a : adapters) {
         if (tied.count(a.bus) || !a.excluded.empty())
             continue;
-        const auto reading = edids_->at(a.folder, a.node());
-        if (!reading)
-            continue;  // being read: it comes in later
-        if (!reading->edid) {
-            tried[describe(a)] = reading->why;
+        const auto got = edids_->at(a.folder, a.node());
+        if (!got) {
+            reading = true;  // it comes in later, and the outputs are looked at again
+            continue;
+        }
+        const auto& reading_ = *got;
+        if (!reading_.edid) {
+            tried[describe(a)] = reading_.why;
             if (a.name == "DPMST")
                 blank.push_back(&a);
             continue;
         }
-        const auto edid = *reading->edid;
+        const auto edid = *reading_.edid;
         auto same = [&](const Found& f) { return baseBlock(f.edid) == edid; };
         if (auto it = std::find_if(waiting.begin(), waiting.end(), same); it != waiting.end()) {
             it->buses.push_back(&a);
@@ -170,6 +174,8 @@ LinuxAVServices::Look LinuxAVServices::lookAround() {
         }
         tried[describe(a)] = "the EDID of another monitor";
     }
+    if (reading)
+        waiting.clear();  // nothing is said of an output until every bus has been read
     if (blank.size() == 1 && waiting.size() == 1) {
         waiting[0].buses.push_back(blank[0]);
         withBus.push_back(std::move(waiting[0]));

@@ -91,6 +91,8 @@ void VirtualLaptop::setCardDriver(int card, const std::string& driver) {
     const std::string drivers = sys("bus/pci/drivers/" + driver);
     fs::create_directories(drivers);
     fs::create_directories(cardFolder(card));
+    writeFile(cardFolder(card) + "/class", "0x030000\n");
+    writeFile(cardFolder(card) + "/vendor", "0x10de\n");
     makeRelativeLink(drivers, cardFolder(card) + "/driver");
 }
 
