@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -205,5 +206,44 @@ TEST_F(DdcOnLinux, SwitchedOffTheBusIsNotTouched) {
     auto lock = bus->lock();
     EXPECT_TRUE(bus->transfers().empty());
 }
+
+}  // namespace
+
+namespace {
+
+// What the kernel answers for a monitor that cannot be reached, and what the
+// journal then says: EBUSY from I2C_SLAVE where a kernel driver (ddcci) owns
+// 0x37, ENXIO where nobody acknowledges, EREMOTEIO through a DisplayPort
+// AUX channel, EIO from amdgpu's display core.
+struct ErrnoCase {
+    const char* name;
+    int slaveErrno, transferErrno;
+    const char* logged;
+};
+
+class DdcErrnos : public DdcOnLinux, public ::testing::WithParamInterface<ErrnoCase> {};
+
+TEST_P(DdcErrnos, AreLoggedWithWhatTheyMeanAndLeaveTheMonitorAlone) {
+    const auto& c = GetParam();
+    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
+    {
+        auto lock = bus->lock();
+        bus->monitorAddressErrno = c.slaveErrno;
+        bus->monitorTransferErrno = c.transferErrno;
+    }
+    syncedEngine();
+    EXPECT_TRUE(runLoopUntil([&] { return machine.logged(c.logged); }, 15.0));
+    EXPECT_TRUE(sets(*bus).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kernel, DdcErrnos,
+    ::testing::Values(
+        ErrnoCase{"EBUSY", EBUSY, 0,
+                  "IOAVServiceWriteI2C error 0xe00002d5: a kernel driver holds its DDC/CI address"},
+        ErrnoCase{"ENXIO", 0, ENXIO, "left alone (IOAVServiceWriteI2C error 0xe00002ed"},
+        ErrnoCase{"EREMOTEIO", 0, EREMOTEIO, "left alone (IOAVServiceWriteI2C error 0xe00002d8"},
+        ErrnoCase{"EIO", 0, EIO, "left alone (IOAVServiceWriteI2C error 0xe00002ca"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
