@@ -1,11 +1,13 @@
 #include "linux/LinuxAVServices.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "IOKit/IOAVService.h"
 #include "Machine.h"
 #include "linux/BusEdids.h"
+#include "linux/DdcciBacklightChannel.h"
 #include "linux/DrmConnectors.h"
 #include "linux/HotplugWatch.h"
 #include "linux/I2cAdapters.h"
@@ -18,7 +20,8 @@ namespace platform::linux_machine {
 struct LinuxAVServices::Service {
     io_service_t handle = 0;
     bool builtin = false;
-    std::shared_ptr<I2cDevChannel> channel;
+    std::shared_ptr<AVServiceChannel> channel;
+    std::function<void()> markRemoved;
 };
 
 namespace {
@@ -245,7 +248,7 @@ void LinuxAVServices::rescan() {
             ++it;
             continue;
         }
-        it->second.channel->markRemoved();
+        it->second.markRemoved();
         gone.push_back(it->second.handle);
         it = present_.erase(it);
     }
@@ -255,10 +258,26 @@ void LinuxAVServices::rescan() {
         Service s;
         s.handle = nextHandle_++;
         s.builtin = f.builtin;
-        std::vector<I2cDevBus> buses;
+        // A monitor the kernel's ddcci driver has claimed is driven through
+        // the backlight it registers, not over the bus it owns.
+        std::string ddcci;
         for (const auto* a : f.buses)
-            buses.push_back({a->node(), describe(*a)});
-        s.channel = std::make_shared<I2cDevChannel>(std::move(buses), std::move(f.edid), f.output);
+            if (ddcci.empty())
+                ddcci = ddcciBacklightOf(a->folder, a->bus);
+        if (!ddcci.empty() && !f.builtin) {
+            auto channel = std::make_shared<DdcciBacklightChannel>(
+                ddcci, std::move(f.edid), "the ddcci driver's backlight " + baseName(ddcci));
+            s.markRemoved = [channel] { channel->markRemoved(); };
+            s.channel = std::move(channel);
+        } else {
+            std::vector<I2cDevBus> buses;
+            for (const auto* a : f.buses)
+                buses.push_back({a->node(), describe(*a)});
+            auto channel =
+                std::make_shared<I2cDevChannel>(std::move(buses), std::move(f.edid), f.output);
+            s.markRemoved = [channel] { channel->markRemoved(); };
+            s.channel = std::move(channel);
+        }
         arrived.push_back(s.handle);
         present_.emplace(key, std::move(s));
     }

@@ -211,6 +211,27 @@ TEST_F(DdcOnLinux, SwitchedOffTheBusIsNotTouched) {
 
 namespace {
 
+TEST_F(DdcOnLinux, AMonitorTheDdcciDriverClaimedIsDrivenThroughItsBacklight) {
+    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
+    {
+        auto lock = bus->lock();
+        bus->monitorAddressErrno = EBUSY;  // the driver holds 0x37
+    }
+    const std::string brightness = laptop.addDdcciBacklight(5, 100, 50);
+    // The driver's actual_brightness asks the monitor; here it follows.
+    auto readFile = [](const std::string& path) {
+        std::ifstream in(path);
+        long value = -1;
+        in >> value;
+        return value;
+    };
+    syncedEngine();
+    ASSERT_TRUE(runLoopUntil([&] { return readFile(brightness) == 30; }));
+    EXPECT_TRUE(machine.logged("DDC/CI monitor \"DELL U2415\" attached: brightness 50 of 100"));
+    auto lock = bus->lock();
+    EXPECT_TRUE(bus->transfers().empty());  // nothing over the bus the driver owns
+}
+
 // What the kernel answers for a monitor that cannot be reached, and what the
 // journal then says: EBUSY from I2C_SLAVE where a kernel driver (ddcci) owns
 // 0x37, ENXIO where nobody acknowledges, EREMOTEIO through a DisplayPort

@@ -87,6 +87,14 @@ void VirtualLaptop::removeI2cAdapter(int bus) {
     }
 }
 
+std::string VirtualLaptop::addDdcciBacklight(int bus, long max, long value) {
+    const std::string name = "ddcci" + std::to_string(bus);
+    const std::string device = adapterFolder(bus, 0) + "/" + std::to_string(bus) + "-0037/" + name;
+    fs::create_directories(device);
+    makeBacklight(device + "/backlight/" + name, device, "raw", max, value);
+    return device + "/backlight/" + name + "/brightness";
+}
+
 void VirtualLaptop::setCardDriver(int card, const std::string& driver) {
     const std::string drivers = sys("bus/pci/drivers/" + driver);
     fs::create_directories(drivers);

@@ -54,6 +54,10 @@ class VirtualLaptop {
     // Returns the adapter's folder.
     std::string addI2cAdapter(int bus, const std::string& name, const std::string& parent);
     void removeI2cAdapter(int bus);
+    // The kernel's ddcci driver claiming the monitor on i2c-<bus>: its I2C
+    // client <bus>-0037, its device ddcci<bus> and that device's backlight
+    // ddcci<bus> (raw, 0 to `max`). Returns the backlight's brightness file.
+    std::string addDdcciBacklight(int bus, long max, long value);
     // The card's PCI device folder, a display controller (class 0x030000)
     // bound to `driver` ("i915", "amdgpu", "nvidia").
     std::string cardFolder(int card) const;
