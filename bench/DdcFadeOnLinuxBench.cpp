@@ -72,7 +72,8 @@ struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
     }
 
     // Lets the monitor's writer and the run loop finish what they have.
-    void settle() { CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.5, false); }
+    // Its writer sends 0.5 s after the fade, then reads the value back.
+    void settle() { CFRunLoopRunInMode(kCFRunLoopDefaultMode, 3.0, false); }
 
     std::size_t writes() {
         auto lock = bus->lock();
