@@ -232,6 +232,36 @@ TEST_F(DdcOnLinux, AMonitorTheDdcciDriverClaimedIsDrivenThroughItsBacklight) {
     EXPECT_TRUE(bus->transfers().empty());  // nothing over the bus the driver owns
 }
 
+// An output with two buses (its AUX adapter and the one its ddc link
+// names, as amdgpu makes them): where the first does not answer, the
+// monitor is asked on the second, and kept there.
+TEST_F(DdcOnLinux, AnOutputsSecondBusIsTriedWhenItsFirstDoesNotAnswer) {
+    auto aux = std::make_shared<FuseI2cBus>();
+    auto hw = std::make_shared<FuseI2cBus>();
+    {
+        auto lock = aux->lock();
+        aux->monitor().behaviour = platform::sim::SimDdcMonitor::Behaviour::Silent;
+    }
+    fuse->addNode("i2c-5", aux);
+    fuse->addNode("i2c-6", hw);
+    laptop.addI2cAdapter(6, "AMDGPU DM i2c hw bus 1", laptop.cardFolder(0));
+    laptop.addI2cAdapter(5, "AMDGPU DM aux hw bus 1", laptop.connectorFolder("card0-DP-1"));
+    VirtualLaptop::Connector dp;
+    dp.name = "DP-1";
+    dp.edid = realEdid("DELA0BA-0921D2197F00.bin");
+    dp.ddcBus = 6;
+    laptop.addConnector(dp);
+    syncedEngine();
+    ASSERT_TRUE(runLoopUntil([&] { return reaches(*hw, 30); }));
+    auto lock = aux->lock();
+    const auto tried = aux->transfers().size();
+    EXPECT_GE(tried, 1u);  // asked first
+    lock.unlock();
+    runLoopUntil([] { return false; }, 0.5);
+    lock.lock();
+    EXPECT_EQ(aux->transfers().size(), tried);  // and not again
+}
+
 // What the kernel answers for a monitor that cannot be reached, and what the
 // journal then says: EBUSY from I2C_SLAVE where a kernel driver (ddcci) owns
 // 0x37, ENXIO where nobody acknowledges, EREMOTEIO through a DisplayPort
