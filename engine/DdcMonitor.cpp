@@ -172,21 +172,27 @@ std::optional<double> DdcMonitor::due() const {
 void DdcMonitor::scheduleFlush(double when) {
     flushPending_ = true;
     flushAt_ = when;
+    const unsigned generation = ++flushGeneration_;
     std::weak_ptr<DdcMonitor> weak = weak_from_this();
     const double delay = std::max(0.0, when - now());
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, std::llround(delay * 1e9)), queue_, [weak] {
-        if (auto self = weak.lock())
-            self->flush();
-    });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, std::llround(delay * 1e9)), queue_,
+                   [weak, generation] {
+                       if (auto self = weak.lock())
+                           self->flush(generation);
+                   });
 }
 
-void DdcMonitor::flush() {
+void DdcMonitor::flush(unsigned generation) {
     const bool off = outputOff();
     std::uint16_t value = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!flushPending_ || now() < flushAt_ - 1e-3)
-            return;  // an earlier or later flush is the one that counts
+        if (!flushPending_ || generation != flushGeneration_)
+            return;  // a flush scheduled since is the one that counts
+        if (now() < flushAt_ - 1e-3) {
+            scheduleFlush(flushAt_);  // the timer came early
+            return;
+        }
         flushPending_ = false;
         if (!wanted_ || !maximum_)
             return;

@@ -91,7 +91,7 @@ class DdcMonitor : public std::enable_shared_from_this<DdcMonitor> {
     DdcMonitor(IOAVServiceRef service, std::string name);
     // On the queue.
     Answer ask(bool newlyAdded);
-    void flush();
+    void flush(unsigned generation);
     void write(std::uint16_t value);
     void refresh();
     bool outputOff();
@@ -121,6 +121,7 @@ class DdcMonitor : public std::enable_shared_from_this<DdcMonitor> {
     double lastRead_ = -std::numeric_limits<double>::infinity();
     bool flushPending_ = false;
     double flushAt_ = 0;
+    unsigned flushGeneration_ = 0;  // of the flush that counts
     bool refreshPending_ = false;
     int failedWrites_ = 0;
 };
