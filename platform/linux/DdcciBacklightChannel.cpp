@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "IOKit/DdcCiDisplaySide.h"
 #include "linux/Backlights.h"
 #include "linux/KeptBacklights.h"
 #include "linux/SysfsFiles.h"
@@ -10,32 +11,9 @@
 namespace platform::linux_machine {
 namespace {
 
-// DDC/CI framing (VESA DDC/CI 1.1, as rockowitz/ddcutil v2.2.7
-// src/base/ddc_packets.c applies it): a request is source 0x51, length |
-// 0x80, data, checksum; a reply is 0x6E, length | 0x80, data, checksum from
-// 0x50. Get VCP Feature is data 01 code, its reply 02 result code type
-// max-high max-low current-high current-low; Set VCP Feature is 03 code high
-// low.
+// Get VCP Feature is 51 82 01 code checksum, Set VCP Feature 51 84 03 code
+// high low checksum (VESA DDC/CI 1.1; IOKit/DdcCiDisplaySide.h for the reply).
 constexpr std::uint8_t kLuminance = 0x10;
-
-std::vector<std::uint8_t> reply(std::uint8_t result, std::uint8_t code, long long max,
-                                long long now) {
-    std::vector<std::uint8_t> r{0x6E,
-                                0x88,
-                                0x02,
-                                result,
-                                code,
-                                0x00,
-                                static_cast<std::uint8_t>(max >> 8),
-                                static_cast<std::uint8_t>(max),
-                                static_cast<std::uint8_t>(now >> 8),
-                                static_cast<std::uint8_t>(now)};
-    std::uint8_t checksum = 0x50;
-    for (auto b : r)
-        checksum ^= b;
-    r.push_back(checksum);
-    return r;
-}
 
 }  // namespace
 
@@ -77,7 +55,7 @@ IOReturn DdcciBacklightChannel::copyEDID(std::vector<std::uint8_t>* edid) {
 
 IOReturn DdcciBacklightChannel::answerGet(std::uint8_t code) {
     if (code != kLuminance) {
-        reply_ = reply(0x01, code, 0, 0);  // not a control the driver offers
+        reply_ = ddcGetVcpReply(0x01, code, 0, 0);  // not a control the driver offers
         return kIOReturnSuccess;
     }
     long long now = 0;
@@ -89,7 +67,8 @@ IOReturn DdcciBacklightChannel::answerGet(std::uint8_t code) {
     } else if (IOReturn status = backlight_->readRaw(&now)) {
         return status;
     }
-    reply_ = reply(0x00, code, backlight_->max(), now);
+    reply_ = ddcGetVcpReply(0x00, code, static_cast<std::uint16_t>(backlight_->max()),
+                            static_cast<std::uint16_t>(now));
     return kIOReturnSuccess;
 }
 
@@ -127,7 +106,7 @@ IOReturn DdcciBacklightChannel::readI2C(std::uint32_t chipAddress, std::uint32_t
         return kIOReturnNotResponding;
     std::vector<std::uint8_t> answer = reply_;
     if (answer.empty())
-        answer = {0x6E, 0x80, 0xBE};  // the null message: nothing asked
+        answer = kDdcNullMessage;  // nothing asked
     reply_.clear();
     std::fill(buffer, buffer + size, 0);
     std::copy_n(answer.begin(), std::min<std::size_t>(size, answer.size()), buffer);

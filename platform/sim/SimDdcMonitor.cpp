@@ -1,5 +1,7 @@
 #include "sim/SimDdcMonitor.h"
 
+#include "IOKit/DdcCiDisplaySide.h"
+
 #include <algorithm>
 
 namespace platform::sim {
@@ -7,7 +9,6 @@ namespace {
 
 constexpr std::uint8_t kHostSource = 0x51;
 constexpr std::uint8_t kMonitorWriteAddress = 0x6E;
-constexpr std::uint8_t kReplyChecksumSeed = 0x50;
 constexpr std::uint8_t kLuminance = 0x10;
 constexpr std::uint8_t kAmbientLightSensor = 0x66;
 
@@ -57,20 +58,9 @@ void SimDdcMonitor::answerGet(std::uint8_t code) {
                                   ? static_cast<std::uint16_t>(lightSensorHigh << 8 | *lightSensor)
                               : known ? reported
                                       : 0;
-    reply_ = {kMonitorWriteAddress,
-              0x88,
-              0x02,
-              static_cast<std::uint8_t>(known ? 0x00 : 0x01),
-              code,
-              0x00,
-              static_cast<std::uint8_t>(max >> 8),
-              static_cast<std::uint8_t>(max),
-              static_cast<std::uint8_t>(now >> 8),
-              static_cast<std::uint8_t>(now)};
-    std::uint8_t checksum = xorOf(reply_.data(), reply_.size(), kReplyChecksumSeed);
+    reply_ = ddcGetVcpReply(known ? 0x00 : 0x01, code, max, now);
     if (behaviour == Behaviour::BadChecksum)
-        checksum ^= 0xFF;
-    reply_.push_back(checksum);
+        reply_.back() ^= 0xFF;
     if (doublesItsAddress)
         reply_.insert(reply_.begin(), kMonitorWriteAddress);
 }
@@ -81,7 +71,7 @@ bool SimDdcMonitor::read(std::uint8_t* out, std::size_t size, double now) {
     ++readTransfers;
     std::vector<std::uint8_t> answer = reply_;
     if (answer.empty() || now < replyReadyAt_)
-        answer = {kMonitorWriteAddress, 0x80, 0xBE};  // the null message
+        answer = kDdcNullMessage;
     else
         reply_.clear();
     std::fill(out, out + size, 0);
