@@ -1,6 +1,7 @@
-// The built-in display's fade beside a slow monitor on DDC/CI, on the Linux
-// machine over a virtual laptop: the panel's sysfs backlight, and a monitor
-// on /dev/i2c-5 served through FUSE whose every transfer takes 100 ms. Each
+// The built-in display's fade beside the slowest monitor model on DDC/CI, on
+// the Linux machine over a virtual laptop: the panel's sysfs backlight, and a
+// monitor on /dev/i2c-5 served through FUSE whose every transfer takes 100 ms
+// and which needs 120 ms to prepare a reply (null messages before). Each
 // iteration makes two one-second fades in turn, one with the monitor driven
 // and one with it switched off ("Also drive other monitors (DDC/CI)"), so
 // both are measured in the same run under the same load. The ratios are the
@@ -33,6 +34,7 @@ using namespace testing_support;
 namespace {
 
 constexpr double kTransferSeconds = 0.100;
+constexpr double kReplySeconds = 0.120;
 
 struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
     std::unique_ptr<FuseHidraw> fuse;
@@ -47,6 +49,10 @@ struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
         if (!fuse)
             return;
         bus = std::make_shared<FuseI2cBus>(kTransferSeconds);
+        {
+            auto lock = bus->lock();
+            bus->monitor().replySeconds = kReplySeconds;
+        }
         fuse->addNode("i2c-5", bus);
         laptop.addDdcMonitor("DP-5", 5, VirtualLaptop::makeEdid("DEL", 0xA0BA, 1, "DELL U2415"));
         engine = BrightnessController::sharedInstance();
@@ -66,7 +72,8 @@ struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
     }
 
     // Lets the monitor's writer and the run loop finish what they have.
-    void settle() { CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.5, false); }
+    // Its writer sends 0.5 s after the fade, then reads the value back.
+    void settle() { CFRunLoopRunInMode(kCFRunLoopDefaultMode, 3.0, false); }
 
     std::size_t writes() {
         auto lock = bus->lock();

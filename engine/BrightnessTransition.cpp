@@ -7,6 +7,7 @@
 #include "Foundation/NSLog.h"
 #include "Foundation/NSProcessInfo.h"
 #include "engine/BrightnessController.h"
+#include "engine/DdcMonitors.h"
 
 namespace {
 
@@ -34,6 +35,13 @@ void BrightnessController::moveDisplays(std::optional<double> internal,
     }
     if (count > kMaxDisplays)
         count = kMaxDisplays;
+    // Monitors on DDC/CI answer for themselves where the display list shows
+    // no external output (NVIDIA reports a connected output as disabled, and
+    // lists none without modesetting): they take the external target from
+    // their own writer, which sends only the end of a fade anyway.
+    if (external && count < 2 && ddcMonitors_->anyAttached() &&
+        (count == 0 || CGDisplayIsBuiltin(displays[0])))
+        ddcMonitors_->setBrightness(*external);
     if (count == 0)
         return;
 

@@ -1,5 +1,7 @@
 #include "engine/DdcCiMessages.h"
 
+#include <algorithm>
+
 namespace duolume::ddc {
 namespace {
 
@@ -39,9 +41,19 @@ std::vector<std::uint8_t> getVcpRequest(std::uint8_t code) {
     return request({kGetVcpRequest, code});
 }
 
-VcpReply parseGetVcpReply(const std::vector<std::uint8_t>& reply, std::uint8_t code) {
+VcpReply parseGetVcpReply(const std::vector<std::uint8_t>& bytes, std::uint8_t code) {
+    if (!bytes.empty() && std::all_of(bytes.begin(), bytes.end(), [](auto b) { return b == 0; }))
+        return {std::nullopt, "all zero"};
+    // Some monitors send their address twice: the reply starts at the second
+    // (src/base/ddc_packets.c, create_ddc_response_packet, "Quirk: response
+    // packet starts with double 0x6e").
+    const std::size_t skip =
+        bytes.size() > 2 && bytes[0] == kMonitorWriteAddress && bytes[1] == kMonitorWriteAddress
+            ? 1
+            : 0;
+    const std::vector<std::uint8_t> reply(bytes.begin() + static_cast<long>(skip), bytes.end());
     // 6E, 0x80 | length, data, checksum; a reply without data is the null
-    // message (src/base/ddc_packets.c, create_ddc_response_packet).
+    // message (the same file, create_ddc_base_response_packet).
     if (reply.size() < 3 || reply[0] != kMonitorWriteAddress || !(reply[1] & 0x80))
         return {std::nullopt, "malformed"};
     const std::size_t length = reply[1] & 0x7F;
@@ -54,13 +66,17 @@ VcpReply parseGetVcpReply(const std::vector<std::uint8_t>& reply, std::uint8_t c
         return {std::nullopt, "checksum"};
     if (length == 0)
         return {std::nullopt, "null message"};
-    // 02, result code (0 none, 1 unsupported), code, type, maximum and
-    // current value high byte first (src/base/ddc_packets.c, Vcp_Response).
+    // 02, result code, code, type, maximum and current value high byte
+    // first (src/base/ddc_packets.c, Vcp_Response). Result code 0 is no
+    // error, 1 an unsupported control; any other is bad data
+    // (interpret_vcp_feature_response_std).
     const std::uint8_t* data = reply.data() + 2;
     if (length != 8 || data[0] != kGetVcpReply || data[2] != code)
         return {std::nullopt, "malformed"};
-    if (data[1] != 0x00)
+    if (data[1] == 0x01)
         return {std::nullopt, "unsupported"};
+    if (data[1] != 0x00)
+        return {std::nullopt, "malformed"};
     VcpValue value;
     value.maximum = static_cast<std::uint16_t>(data[4] << 8 | data[5]);
     value.current = static_cast<std::uint16_t>(data[6] << 8 | data[7]);

@@ -20,16 +20,20 @@ inline constexpr std::uint8_t kHostSourceAddress = 0x51;
 // MCCS control "luminance" (src/vcp/vcp_feature_codes.c, code 0x10).
 inline constexpr std::uint8_t kLuminance = 0x10;
 // MCCS control "ambient light sensor": 1 disabled, 2 enabled (the same file,
-// x66_ambient_light_sensor_values).
+// x66_ambient_light_sensor_values). A non-continuous control: its value is
+// the SL byte alone, whatever a monitor puts in SH (ddc_vcp.c,
+// single_vcp_value_equal, compares SL only).
 inline constexpr std::uint8_t kAmbientLightSensor = 0x66;
-inline constexpr std::uint16_t kSensorDisabled = 1;
-inline constexpr std::uint16_t kSensorEnabled = 2;
+inline constexpr std::uint8_t kSensorDisabled = 1;
+inline constexpr std::uint8_t kSensorEnabled = 2;
 
-// Waits the standard asks for (src/base/parms.h): from a Get VCP Feature
-// request to reading its reply, and after a Set VCP Feature request before
-// the next message to that monitor.
-inline constexpr std::uint32_t kReplyDelayMicroseconds = 40000;  // ..._BETWEEN_GETVCP_WRITE_READ
-inline constexpr double kQuietAfterSetSeconds = 0.050;           // ..._POST_SETVCP_WRITE
+// The waits ddcutil keeps (src/base/tuned_sleep.c, get_sleep_time): 50 ms
+// (DDC_TIMEOUT_MILLIS_DEFAULT) from a Get VCP Feature request to reading its
+// reply (SE_WRITE_TO_READ; the 40 ms constant of parms.h is not used), after
+// reading a reply (SE_POST_READ) and after a Set VCP Feature request
+// (SE_POST_WRITE), before the next message to that monitor. A monitor's own
+// wait scales all three (DdcLink.h).
+inline constexpr double kStandardWaitSeconds = 0.050;
 
 // The bytes that follow the source address on the bus: length | 0x80, data,
 // checksum (the XOR of 0x6E, 0x51 and every byte before it).
@@ -38,21 +42,31 @@ std::vector<std::uint8_t> setVcpRequest(std::uint8_t code, std::uint16_t value);
 // Get VCP Feature: 82 01 code checksum.
 std::vector<std::uint8_t> getVcpRequest(std::uint8_t code);
 
-// The length of the reply to a Get VCP Feature request: source address,
-// length, 8 data bytes, checksum.
-inline constexpr std::size_t kGetVcpReplyLength = 11;
+// How much is read for the reply to a Get VCP Feature request: source
+// address, length, 8 data bytes, checksum, and one byte more for monitors
+// that send their address twice (src/ddc/ddc_packet_io.c, ddc_write_read:
+// "allow for quirk of double 0x6e at start").
+inline constexpr std::size_t kGetVcpReplyReadLength = 12;
 
 struct VcpValue {
     std::uint16_t current = 0;
     std::uint16_t maximum = 0;
+    // The value of a non-continuous control (kAmbientLightSensor).
+    std::uint8_t sl() const { return static_cast<std::uint8_t>(current & 0xFF); }
 };
 
 // A Get VCP Feature reply read back, or why it cannot be used: "null
-// message" (the monitor has no answer ready), "checksum", "unsupported"
-// (the monitor does not know the control), "malformed".
+// message" (the monitor has no answer ready), "all zero" (nothing was
+// sent), "checksum", "unsupported" (result code 1: the monitor does not know
+// the control), "malformed" (anything else, other result codes among them).
+// Every fault but "unsupported" is worth asking again: ddcutil retries all
+// of them (src/ddc/ddc_packet_io.c, ddc_write_read_with_retry; DDCRC_DDC_DATA
+// and DDCRC_READ_ALL_ZERO are retryable, DDCRC_NULL_RESPONSE too unless it
+// stands for an unsupported control, which it does not for 0x10).
 struct VcpReply {
     std::optional<VcpValue> value;
     std::string fault;
+    bool worthRetrying() const { return !value && fault != "unsupported"; }
 };
 VcpReply parseGetVcpReply(const std::vector<std::uint8_t>& reply, std::uint8_t code);
 

@@ -1,6 +1,10 @@
 // One monitor's DDC/CI link: each exchange under the bus lock, with the
-// pauses the standard asks for (DdcCiMessages.h). Used on the monitor's own
-// queue only; every call blocks for as long as the monitor takes.
+// waits and retries ddcutil applies (rockowitz/ddcutil v2.2.7, cited where
+// each is used). Used on the monitor's own queue only; every call blocks for
+// as long as the monitor takes.
+//
+// A monitor that needs longer than the standard's 50 ms keeps the wait that
+// worked as its own from then on: slow is remembered, not dropped.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +21,14 @@ class DdcLink {
   public:
     explicit DdcLink(IOAVServiceRef service) : service_(std::move(service)) {}
 
-    // Get VCP Feature for one control: the request, 40 ms, the reply. On
-    // failure, `why` says what went wrong for a log line.
+    // Get VCP Feature for one control: the request, the monitor's wait, the
+    // reply, the wait after it; tried again as ddcutil would. On failure,
+    // `why` says what went wrong for a log line, and `status()` is the last
+    // transfer's status (kIOReturnSuccess when the bus worked and the reply
+    // did not).
     std::optional<ddc::VcpValue> readFeature(std::uint8_t code, std::string* why);
-    // Set VCP Feature for one control, then 50 ms of quiet with the bus
-    // still held.
+    // Set VCP Feature for one control, then the quiet after it with the bus
+    // still held; its write tried again while it fails on the bus.
     IOReturn writeFeature(std::uint8_t code, std::uint16_t value);
     std::optional<ddc::VcpValue> readLuminance(std::string* why) {
         return readFeature(ddc::kLuminance, why);
@@ -30,11 +37,20 @@ class DdcLink {
     // Lets go of the bus's device until the next exchange.
     void close();
 
+    IOReturn status() const { return status_; }
+    // How long this monitor is given to prepare a reply.
+    double replyWaitSeconds() const { return replyWait_; }
+
   private:
     void waitUntilQuiet();
+    void keepQuiet(double seconds);
+    struct Try;
+    Try exchange(std::uint8_t code, double wait);
 
     IOAVServiceRef service_;
     double quietFrom_ = -std::numeric_limits<double>::infinity();
+    double replyWait_ = ddc::kStandardWaitSeconds;
+    IOReturn status_ = kIOReturnSuccess;
 };
 
 }  // namespace duolume

@@ -39,6 +39,7 @@ DdcMonitors::DdcMonitors(std::function<void()> attached)
     // now are the first ones found.
     servicesMatched(this, arrivals_);
     servicesTerminated(this, removals_);
+    watching_ = true;
 }
 
 DdcMonitors::~DdcMonitors() {
@@ -51,7 +52,7 @@ DdcMonitors::~DdcMonitors() {
 void DdcMonitors::servicesMatched(void* refcon, io_iterator_t iterator) {
     auto* self = static_cast<DdcMonitors*>(refcon);
     while (io_service_t service = IOIteratorNext(iterator))
-        self->found(service);
+        self->found(service, self->watching_);
 }
 
 void DdcMonitors::servicesTerminated(void* refcon, io_iterator_t iterator) {
@@ -64,7 +65,7 @@ void DdcMonitors::servicesTerminated(void* refcon, io_iterator_t iterator) {
         self->changed_();
 }
 
-void DdcMonitors::found(io_service_t service) {
+void DdcMonitors::found(io_service_t service, bool newlyAdded) {
     const auto location =
         IORegistryEntryCreateCFProperty(service, kIOAVServiceLocationKey, kCFAllocatorDefault, 0);
     if (!location || !location->stringValue() ||
@@ -88,6 +89,7 @@ void DdcMonitors::found(io_service_t service) {
         return;
     }
     entry.monitor = DdcMonitor::create(std::move(av), entry.name);
+    entry.newlyAdded = newlyAdded;
     if (driven_)
         ask(service, entry);
     if (changed_)
@@ -98,10 +100,11 @@ void DdcMonitors::ask(io_service_t service, Entry& entry) {
     entry.state = State::Asking;
     std::weak_ptr<DdcMonitors*> self = self_;
     auto monitor = entry.monitor;
-    monitor->probe([self, service, monitor](const DdcMonitor::Answer& answer) {
+    monitor->probe(entry.newlyAdded, [self, service, monitor](const DdcMonitor::Answer& answer) {
         if (auto alive = self.lock())
             (*alive)->answered(service, monitor, answer);
     });
+    entry.newlyAdded = false;
 }
 
 void DdcMonitors::answered(io_service_t service, const std::shared_ptr<DdcMonitor>& monitor,
@@ -109,11 +112,31 @@ void DdcMonitors::answered(io_service_t service, const std::shared_ptr<DdcMonito
     auto it = entries_.find(service);
     if (it == entries_.end() || it->second.monitor != monitor)
         return;  // unplugged meanwhile
+    if (answer.asleep) {
+        if (it->second.state != State::Asleep)
+            NSLog("Monitor %s: its output is off or asleep; asked once it is lit",
+                  monitor->name().c_str());
+        it->second.state = State::Asleep;
+        std::weak_ptr<DdcMonitors*> self = self_;
+        monitor->whenAwake([self, service, monitor] {
+            auto alive = self.lock();
+            if (!alive)
+                return;
+            auto again = (*alive)->entries_.find(service);
+            if (again != (*alive)->entries_.end() && again->second.monitor == monitor &&
+                again->second.state == State::Asleep && (*alive)->driven_)
+                (*alive)->ask(service, again->second);
+        });
+        if (changed_)
+            changed_();
+        return;
+    }
     if (!answer.value) {
         it->second.state = State::Silent;
         it->second.monitor.reset();  // nothing more is sent until it is plugged in again
-        NSLog("Monitor %s does not answer DDC/CI; left alone (%s)", monitor->name().c_str(),
-              answer.why.c_str());
+        const std::string bus = monitor->bus();
+        NSLog("Monitor %s does not answer DDC/CI; left alone (%s%s)", monitor->name().c_str(),
+              answer.why.c_str(), bus.empty() ? "" : ("; " + bus).c_str());
         if (changed_)
             changed_();
         return;
@@ -184,7 +207,7 @@ void DdcMonitors::setDriven(bool driven) {
     if (!driven)
         return;
     for (auto& [service, entry] : entries_) {
-        if (entry.state == State::Found)
+        if (entry.state == State::Found || entry.state == State::Asleep)
             ask(service, entry);
     }
 }

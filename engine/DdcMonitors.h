@@ -2,8 +2,9 @@
 // AV service (IOAVService.h) answers a Get VCP Feature request for its
 // luminance, found and dropped as displays come and go, and asked only while
 // the person lets the engine drive them. Apple displays (by their EDID) are
-// never sent anything; a monitor that does not answer is logged once and
-// asked again only when it is plugged in again.
+// never sent anything; a monitor that does not answer while its output is
+// lit is logged once and asked again only when it is plugged in again; one
+// whose output is off or asleep is not asked until it is lit.
 //
 // Everything here runs on the thread that created it, whose run loop
 // delivers the arrivals and removals and whose main queue the answers.
@@ -51,6 +52,7 @@ class DdcMonitors {
         Asking,    // its answer is awaited
         Attached,  // it answered and is driven
         Silent,    // it did not answer; asked again when plugged in again
+        Asleep,    // its output is off or asleep: asked once it is lit
         Apple,     // an Apple display: never sent anything
         NoEdid,    // no readable EDID: it could be an Apple display
     };
@@ -84,10 +86,11 @@ class DdcMonitors {
         State state = State::Found;
         std::string name;
         std::shared_ptr<DdcMonitor> monitor;  // none for displays never sent anything
+        bool newlyAdded = false;              // plugged in after the watch began
     };
     static void servicesMatched(void* refcon, io_iterator_t iterator);
     static void servicesTerminated(void* refcon, io_iterator_t iterator);
-    void found(io_service_t service);
+    void found(io_service_t service, bool newlyAdded);
     void ask(io_service_t service, Entry& entry);
     void answered(io_service_t service, const std::shared_ptr<DdcMonitor>& monitor,
                   const DdcMonitor::Answer& answer);
@@ -97,6 +100,7 @@ class DdcMonitors {
     bool sensorsTakenOver_ = false;
     std::map<io_service_t, Entry> entries_;  // the external displays
     bool driven_ = false;
+    bool watching_ = false;  // false while the displays present at the start are found
     IONotificationPortRef port_;
     io_iterator_t arrivals_ = 0;
     io_iterator_t removals_ = 0;

@@ -92,6 +92,8 @@ std::string ddcStateText(DdcMonitors::State state) {
             return "driven over DDC/CI";
         case State::Silent:
             return "does not answer DDC/CI";
+        case State::Asleep:
+            return "its output is off: asked once it is lit";
         case State::Apple:
             return "an Apple display: never sent DDC/CI";
         case State::NoEdid:

@@ -14,6 +14,11 @@
 
 namespace platform {
 
+// Whether the output a display is on is lit: On, Off (switched off or
+// asleep), or Unknown where the machine cannot tell or its word cannot be
+// trusted.
+enum class AVOutputState { On, Off, Unknown };
+
 // One display's I2C channel. Its calls may come from any one thread at a
 // time (a display's own queue); they block that thread for as long as the
 // bus takes, and never the main thread's run loop.
@@ -35,6 +40,11 @@ class AVServiceChannel {
     virtual void unlockBus() = 0;
     // Lets go of whatever it holds open until the next transfer.
     virtual void close() {}
+    // Whether its output is lit now; cheap enough to ask before every exchange.
+    virtual AVOutputState outputState() { return AVOutputState::Unknown; }
+    // Where its messages go, for log lines ("/dev/i2c-11, AMDGPU DM aux hw
+    // bus 3"); empty where there is nothing to say.
+    virtual std::string describeBus() { return {}; }
 };
 
 class AVServiceBackend {

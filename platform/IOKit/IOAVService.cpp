@@ -80,4 +80,12 @@ void closeAVService(const IOAVServiceRef& service) {
         service->close();
 }
 
+AVOutputState avServiceOutputState(const IOAVServiceRef& service) {
+    return service ? service->outputState() : AVOutputState::Unknown;
+}
+
+std::string describeAVServiceBus(const IOAVServiceRef& service) {
+    return service ? service->describeBus() : std::string();
+}
+
 }  // namespace platform

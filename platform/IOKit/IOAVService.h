@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "CoreFoundation/CFBase.h"
@@ -64,5 +65,11 @@ class AVServiceBusLock {
 // open: on Linux the bus's device node is let go until the next transfer,
 // so that a session that is not at the screen keeps no device open.
 void closeAVService(const IOAVServiceRef& service);
+
+// Nor these, which the original platform has no need of: whether the
+// display's output is lit (a monitor whose output is off or asleep is not
+// to be woken by questions), and where its messages go, for log lines.
+AVOutputState avServiceOutputState(const IOAVServiceRef& service);
+std::string describeAVServiceBus(const IOAVServiceRef& service);
 
 }  // namespace platform

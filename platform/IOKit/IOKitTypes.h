@@ -28,6 +28,7 @@ inline constexpr IOReturn kIOReturnNotOpen = static_cast<IOReturn>(0xe00002cd);
 inline constexpr IOReturn kIOReturnNotReadable = static_cast<IOReturn>(0xe00002ce);
 inline constexpr IOReturn kIOReturnBusy = static_cast<IOReturn>(0xe00002d5);
 inline constexpr IOReturn kIOReturnTimeout = static_cast<IOReturn>(0xe00002d6);
+inline constexpr IOReturn kIOReturnNotReady = static_cast<IOReturn>(0xe00002d8);
 inline constexpr IOReturn kIOReturnNotAttached = static_cast<IOReturn>(0xe00002d9);
 inline constexpr IOReturn kIOReturnNotPermitted = static_cast<IOReturn>(0xe00002e2);
 inline constexpr IOReturn kIOReturnNotResponding = static_cast<IOReturn>(0xe00002ed);

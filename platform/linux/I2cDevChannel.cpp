@@ -6,10 +6,14 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "linux/Edid.h"
 #include "linux/ErrnoStatus.h"
+#include "linux/SysfsFiles.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -21,14 +25,22 @@ constexpr useconds_t kLockPollMicroseconds = 100000;
 constexpr int kLockPolls = 30;
 
 // An address phase nobody acknowledged comes back as ENXIO from I2C
-// adapters (Documentation/i2c/fault-codes.rst), as EREMOTEIO through a
-// DisplayPort AUX channel (drivers/gpu/drm/display/drm_dp_helper.c,
-// drm_dp_i2c_do_msg on an I2C NACK). amdgpu's display core answers EIO,
+// adapters (Documentation/i2c/fault-codes.rst): not responding. Through a
+// DisplayPort AUX channel a NACK or a sink that keeps deferring gives
+// EREMOTEIO (drivers/gpu/drm/display/drm_dp_helper.c, drm_dp_i2c_do_msg):
+// not ready, which ddcutil tries again. amdgpu's display core answers EIO,
 // which stays an I/O error.
 IOReturn transferStatus(int error) {
-    if (error == ENXIO || error == EREMOTEIO)
+    if (error == ENXIO)
         return kIOReturnNotResponding;
+    if (error == EREMOTEIO)
+        return kIOReturnNotReady;
     return statusForErrno(error);
+}
+
+bool nobodyThere(IOReturn status) {
+    return status == kIOReturnNotResponding || status == kIOReturnNotReady ||
+           status == kIOReturnIOError || status == kIOReturnNoDevice;
 }
 
 }  // namespace
@@ -42,8 +54,41 @@ struct I2cDevChannel::OpenNode {
     long address = -1;  // the slave address chosen on this descriptor
 };
 
-I2cDevChannel::I2cDevChannel(std::string node, std::vector<std::uint8_t> edid)
-    : path_(std::move(node)), edid_(std::move(edid)) {}
+I2cDevChannel::I2cDevChannel(std::vector<I2cDevBus> buses, std::vector<std::uint8_t> edid,
+                             DrmOutput output)
+    : buses_(std::move(buses)), edid_(std::move(edid)), output_(std::move(output)) {}
+
+bool I2cDevChannel::tryNextBus() {
+    std::shared_ptr<OpenNode> closing;
+    std::lock_guard lock(mutex_);
+    if (settled_ || current_ + 1 >= buses_.size())
+        return false;
+    ++current_;
+    closing.swap(open_);
+    return true;
+}
+
+AVOutputState I2cDevChannel::outputState() {
+    if (output_.folder.empty() || !output_.trusted)
+        return AVOutputState::Unknown;
+    // dpms "On" or "Off" (or "Standby", "Suspend"), enabled "enabled" or
+    // "disabled" (drivers/gpu/drm/drm_sysfs.c, dpms_show and enabled_show).
+    const auto dpms = readAttribute(output_.folder + "/dpms");
+    const auto enabled = readAttribute(output_.folder + "/enabled");
+    if ((dpms && *dpms != "On") || (enabled && *enabled == "disabled"))
+        return AVOutputState::Off;
+    return dpms || enabled ? AVOutputState::On : AVOutputState::Unknown;
+}
+
+std::string I2cDevChannel::describeBus() {
+    std::lock_guard lock(mutex_);
+    if (settled_ || buses_.size() == 1)
+        return buses_[current_].description;
+    std::string all = "tried ";
+    for (std::size_t i = 0; i < buses_.size(); ++i)
+        all += (i ? ", " : "") + buses_[i].description;
+    return all;
+}
 
 void I2cDevChannel::markRemoved() {
     std::shared_ptr<OpenNode> closing;
@@ -68,7 +113,12 @@ std::shared_ptr<I2cDevChannel::OpenNode> I2cDevChannel::node(IOReturn* status) {
         if (open_)
             return open_;
     }
-    const int fd = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    std::string path;
+    {
+        std::lock_guard lock(mutex_);
+        path = buses_.at(current_).node;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         *status = statusForErrno(errno);
         return nullptr;
@@ -106,19 +156,29 @@ IOReturn I2cDevChannel::copyEDID(std::vector<std::uint8_t>* edid) {
 
 IOReturn I2cDevChannel::writeI2C(std::uint32_t chipAddress, std::uint32_t dataAddress,
                                  const std::uint8_t* buffer, std::uint32_t size) {
-    IOReturn status = kIOReturnSuccess;
-    auto open = addressed(chipAddress, &status);
-    if (!open)
-        return status;
     std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(dataAddress)};
     bytes.insert(bytes.end(), buffer, buffer + size);
-    ssize_t written;
-    do {
-        written = write(open->fd, bytes.data(), bytes.size());
-    } while (written < 0 && errno == EINTR);
-    if (written < 0)
-        return transferStatus(errno);
-    return written == static_cast<ssize_t>(bytes.size()) ? kIOReturnSuccess : kIOReturnIOError;
+    for (;;) {
+        IOReturn status = kIOReturnSuccess;
+        auto open = addressed(chipAddress, &status);
+        if (open) {
+            ssize_t written;
+            do {
+                written = write(open->fd, bytes.data(), bytes.size());
+            } while (written < 0 && errno == EINTR);
+            status = written < 0                                     ? transferStatus(errno)
+                     : written == static_cast<ssize_t>(bytes.size()) ? kIOReturnSuccess
+                                                                     : kIOReturnIOError;
+        }
+        if (status == kIOReturnSuccess) {
+            std::lock_guard lock(mutex_);
+            settled_ = true;
+            return status;
+        }
+        // Nothing was taken on this bus: the message may go to the next.
+        if (!nobodyThere(status) || !tryNextBus())
+            return status;
+    }
 }
 
 IOReturn I2cDevChannel::readI2C(std::uint32_t chipAddress, std::uint32_t, std::uint8_t* buffer,
@@ -163,6 +223,47 @@ void I2cDevChannel::unlockBus() {
     }
     if (held)
         flock(held->fd, LOCK_UN);
+}
+
+std::optional<std::vector<std::uint8_t>> readEdidAt0x50(const std::string& node, std::string* why) {
+    static constexpr std::uint8_t kHeader[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    const int fd = open(node.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        *why = std::string("cannot be opened (") + std::strerror(errno) + ")";
+        return std::nullopt;
+    }
+    std::optional<std::vector<std::uint8_t>> found;
+    *why = "no EDID at 0x50";
+    if (ioctl(fd, I2C_SLAVE, 0x50UL) < 0) {
+        *why = std::string("0x50 cannot be addressed (") + std::strerror(errno) + ")";
+    } else {
+        for (int attempt = 0; attempt < 4 && !found; ++attempt) {
+            const std::uint8_t offset = 0;
+            std::vector<std::uint8_t> bytes(256, 0);
+            if (write(fd, &offset, 1) != 1)
+                break;  // nobody at 0x50
+            const ssize_t got = read(fd, bytes.data(), bytes.size());
+            if (got < 128)
+                break;
+            bytes.resize(static_cast<std::size_t>(got));
+            for (std::size_t at : {std::size_t{0}, std::size_t{128}}) {
+                if (at + 128 > bytes.size() || !std::equal(kHeader, kHeader + 8, &bytes[at]))
+                    continue;
+                std::vector<std::uint8_t> block(bytes.begin() + static_cast<long>(at),
+                                                bytes.begin() + static_cast<long>(at + 128));
+                if (parseEdid(block)) {
+                    found = std::move(block);
+                    break;
+                }
+            }
+            if (!found)
+                *why = std::all_of(bytes.begin(), bytes.end(), [](auto b) { return b == 0; })
+                           ? "its EDID at 0x50 reads as zeros"
+                           : "its EDID at 0x50 is not valid";
+        }
+    }
+    ::close(fd);
+    return found;
 }
 
 }  // namespace platform::linux_machine

@@ -1,11 +1,10 @@
-// AV services on Linux: one for each DRM connector with a monitor connected
-// whose video link has a DDC bus. The kernel links the connector to the I2C
-// adapter of that bus ("ddc" in /sys/class/drm/card<N>-<connector>/, made by
-// drm_sysfs_connector_add in drivers/gpu/drm/drm_sysfs.c when the driver
-// names the adapter), and i2c-dev gives the adapter i2c-<N> the node
-// /dev/i2c-<N> (drivers/i2c/i2c-dev.c). The connector's "edid" attribute is
-// the EDID the link read. Built-in panels (eDP, LVDS, DSI) are "Embedded",
-// every other connector "External".
+// AV services on Linux: one for each monitor on a bus that may carry its
+// DDC/CI, found as ddcutil finds it (the buses in I2cAdapters.h, paired with
+// the DRM connectors in LinuxAVServices.cpp, lookAround), reached through
+// i2c-dev's /dev/i2c-<N> (drivers/i2c/i2c-dev.c). A connected output whose
+// monitor is on no bus is named once in the journal, with the buses tried.
+// Built-in panels (eDP, LVDS, DSI) are "Embedded" (and never probed), every
+// other monitor "External".
 //
 // Services are looked at when first asked for; monitors plugged in or out
 // later are found through a hot-plug watch on the drm and i2c-dev
@@ -16,6 +15,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +23,7 @@
 
 namespace platform::linux_machine {
 
+class BusEdids;
 class HotplugWatch;
 class I2cDevChannel;
 
@@ -43,10 +44,14 @@ class LinuxAVServices : public AVServiceBackend {
 
   private:
     struct Service;
+    struct Look;
+    Look lookAround();
     void watch();
     const Service* byHandle(io_service_t service) const;
 
-    std::map<std::string, Service> present_;  // by connector, bus and EDID
+    std::unique_ptr<BusEdids> edids_;
+    std::map<std::string, Service> present_;  // by connector, buses and EDID
+    std::set<std::string> told_;              // outputs named in the journal as found on no bus
     std::vector<Listener*> listeners_;
     std::unique_ptr<HotplugWatch> watch_;
     io_service_t nextHandle_ = 0x60000001;

@@ -68,7 +68,8 @@ class SimChannel : public AVServiceChannel {
         transfer('W', bytes);
         if (display_.writeStatus != kIOReturnSuccess)
             return display_.writeStatus;
-        if (chipAddress != 0x37 || !display_.monitor.write(bytes.data(), bytes.size()))
+        if (chipAddress != 0x37 ||
+            !display_.monitor.write(bytes.data(), bytes.size(), Machine::current().absoluteTime()))
             return kIOReturnNotResponding;  // nobody acknowledged
         return kIOReturnSuccess;
     }
@@ -80,7 +81,8 @@ class SimChannel : public AVServiceChannel {
         transfer('R', {});
         if (display_.readStatus != kIOReturnSuccess)
             return display_.readStatus;
-        if (chipAddress != 0x37 || !display_.monitor.read(buffer, size))
+        if (chipAddress != 0x37 ||
+            !display_.monitor.read(buffer, size, Machine::current().absoluteTime()))
             return kIOReturnNotResponding;
         return kIOReturnSuccess;
     }
@@ -96,6 +98,7 @@ class SimChannel : public AVServiceChannel {
 
     void unlockBus() override { display_.locked = false; }
     void close() override { ++display_.closes; }
+    AVOutputState outputState() override { return display_.output; }
 
   private:
     bool here() const { return display_.present && display_.handle == handle_; }

@@ -29,6 +29,8 @@ struct SimAVService {
     IOReturn readStatus = kIOReturnSuccess;
     IOReturn lockStatus = kIOReturnSuccess;
     double transferSeconds = 0.0;
+    // Whether its output is lit, as the machine tells it.
+    AVOutputState output = AVOutputState::On;
 
     // The service handle while plugged in; a new one at every plug-in.
     io_service_t handle = 0;

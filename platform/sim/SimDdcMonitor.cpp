@@ -1,5 +1,7 @@
 #include "sim/SimDdcMonitor.h"
 
+#include "IOKit/DdcCiDisplaySide.h"
+
 #include <algorithm>
 
 namespace platform::sim {
@@ -7,7 +9,6 @@ namespace {
 
 constexpr std::uint8_t kHostSource = 0x51;
 constexpr std::uint8_t kMonitorWriteAddress = 0x6E;
-constexpr std::uint8_t kReplyChecksumSeed = 0x50;
 constexpr std::uint8_t kLuminance = 0x10;
 constexpr std::uint8_t kAmbientLightSensor = 0x66;
 
@@ -19,8 +20,8 @@ std::uint8_t xorOf(const std::uint8_t* bytes, std::size_t size, std::uint8_t see
 
 }  // namespace
 
-bool SimDdcMonitor::write(const std::uint8_t* bytes, std::size_t size) {
-    if (behaviour == Behaviour::Silent)
+bool SimDdcMonitor::write(const std::uint8_t* bytes, std::size_t size, double now) {
+    if (behaviour == Behaviour::Silent || now < answersFrom)
         return false;
     messages.emplace_back(bytes, bytes + size);
     // source, length, data, checksum
@@ -32,11 +33,16 @@ bool SimDdcMonitor::write(const std::uint8_t* bytes, std::size_t size) {
     const std::uint8_t* data = bytes + 2;
     if (length == 2 && data[0] == 0x01) {
         ++getRequests;
-        answerGet(data[1]);
+        reply_.clear();
+        if (now >= busyUntil_)
+            answerGet(data[1]);
+        replyReadyAt_ = now + replySeconds;
     } else if (length == 4 && data[0] == 0x03 && data[1] == kLuminance) {
         const auto value = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
         sets.push_back(value);
-        current = std::min(value, maximum);
+        if (!ignoresSets)
+            current = std::min(value, maximum);
+        busyUntil_ = now + busyAfterSetSeconds;
     } else if (length == 4 && data[0] == 0x03 && data[1] == kAmbientLightSensor && lightSensor) {
         lightSensor = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
     }
@@ -47,31 +53,27 @@ void SimDdcMonitor::answerGet(std::uint8_t code) {
     const bool sensor = code == kAmbientLightSensor && lightSensor;
     const bool known = code == kLuminance || sensor;
     const std::uint16_t max = sensor ? 2 : known ? maximum : 0;
-    const std::uint16_t now = sensor ? *lightSensor : known ? current : 0;
-    reply_ = {kMonitorWriteAddress,
-              0x88,
-              0x02,
-              static_cast<std::uint8_t>(known ? 0x00 : 0x01),
-              code,
-              0x00,
-              static_cast<std::uint8_t>(max >> 8),
-              static_cast<std::uint8_t>(max),
-              static_cast<std::uint8_t>(now >> 8),
-              static_cast<std::uint8_t>(now)};
-    std::uint8_t checksum = xorOf(reply_.data(), reply_.size(), kReplyChecksumSeed);
+    const std::uint16_t reported = reportsLuminance.value_or(current);
+    const std::uint16_t now = sensor
+                                  ? static_cast<std::uint16_t>(lightSensorHigh << 8 | *lightSensor)
+                              : known ? reported
+                                      : 0;
+    reply_ = ddcGetVcpReply(known ? 0x00 : 0x01, code, max, now);
     if (behaviour == Behaviour::BadChecksum)
-        checksum ^= 0xFF;
-    reply_.push_back(checksum);
+        reply_.back() ^= 0xFF;
+    if (doublesItsAddress)
+        reply_.insert(reply_.begin(), kMonitorWriteAddress);
 }
 
-bool SimDdcMonitor::read(std::uint8_t* out, std::size_t size) {
-    if (behaviour == Behaviour::Silent)
+bool SimDdcMonitor::read(std::uint8_t* out, std::size_t size, double now) {
+    if (behaviour == Behaviour::Silent || now < answersFrom)
         return false;
     ++readTransfers;
     std::vector<std::uint8_t> answer = reply_;
-    if (answer.empty())
-        answer = {kMonitorWriteAddress, 0x80, 0xBE};  // the null message
-    reply_.clear();
+    if (answer.empty() || now < replyReadyAt_)
+        answer = kDdcNullMessage;
+    else
+        reply_.clear();
     std::fill(out, out + size, 0);
     std::copy_n(answer.begin(), std::min(size, answer.size()), out);
     return true;

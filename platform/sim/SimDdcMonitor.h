@@ -13,6 +13,9 @@
 // Feature request (data 03 code high low) has no reply. A read with no reply
 // prepared gives the null message 6E 80 BE. A message whose checksum is wrong
 // is acknowledged on the bus and otherwise ignored.
+//
+// Besides, it can behave as monitors do in their owners' reports to ddcutil
+// (rockowitz/ddcutil issues, each named at its field below).
 #pragma once
 
 #include <cstddef>
@@ -35,12 +38,35 @@ class SimDdcMonitor {
     std::uint16_t maximum = 100;
     // Its own ambient light sensor (MCCS 0x66: 1 off, 2 on); absent: it has none.
     std::optional<std::uint16_t> lightSensor;
+    // What it puts in the SH byte of 0x66's value (SH filled in a
+    // non-continuous control's reply).
+    std::uint8_t lightSensorHigh = 0;
 
-    // One write transfer: the bytes after the address byte. False when the
-    // monitor does not acknowledge it.
-    bool write(const std::uint8_t* bytes, std::size_t size);
+    // Until then (the caller's clock) it acknowledges nothing: still waking.
+    double answersFrom = 0.0;
+    // How long it takes to prepare a reply: a read before then gives the
+    // null message (slow monitors: a BenQ T2200HD needed a longer wait than
+    // ddcutil's, #325).
+    double replySeconds = 0.0;
+    // After a Set, it is busy storing the value for this long, and answers a
+    // Get meanwhile with the null message.
+    double busyAfterSetSeconds = 0.0;
+    // It sends its address twice at the start of a reply (ddcutil
+    // src/base/ddc_packets.c, "double 0x6e" quirk).
+    bool doublesItsAddress = false;
+    // What it reports for 0x10, whatever it holds: a Samsung LF27T35 always
+    // reports 255 of 100 (#569). Absent: what it holds.
+    std::optional<std::uint16_t> reportsLuminance;
+    // It acknowledges a Set of 0x10 and keeps its value (in its own auto
+    // mode, #323).
+    bool ignoresSets = false;
+
+    // One write transfer at `now` (seconds, on the caller's clock): the
+    // bytes after the address byte. False when the monitor does not
+    // acknowledge it.
+    bool write(const std::uint8_t* bytes, std::size_t size, double now = 0.0);
     // One read transfer of `size` bytes. False when not acknowledged.
-    bool read(std::uint8_t* out, std::size_t size);
+    bool read(std::uint8_t* out, std::size_t size, double now = 0.0);
 
     // Every write transfer, as it arrived, and the Set VCP values taken.
     std::vector<std::vector<std::uint8_t>> messages;
@@ -51,6 +77,8 @@ class SimDdcMonitor {
   private:
     void answerGet(std::uint8_t code);
     std::vector<std::uint8_t> reply_;
+    double replyReadyAt_ = 0.0;
+    double busyUntil_ = -1.0;
 };
 
 }  // namespace platform::sim

@@ -2,6 +2,7 @@
 // when they join the monitor set, what a fade costs them, and what never
 // reaches an Apple display.
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "EngineTestSupport.h"
@@ -56,7 +57,7 @@ TEST_F(DdcMonitors, AMonitorIsAskedAtTheFirstSyncThenFadedOntoTheCurveInFewWrite
     syncedEngine();
     EXPECT_EQ(logged("DDC/CI monitor \"U2720Q\" attached: brightness 0 of 100"), 1);
     // The attach's smoothed sync: 0 % to 100 % over a second.
-    expectFewChangesEndingOn(monitor.sets, 100, 6);
+    expectFewChangesEndingOn(monitor.sets, 100, 1);  // the target alone
     EXPECT_EQ(monitor.current, 100);
 }
 
@@ -92,7 +93,7 @@ TEST_F(DdcMonitors, TheBuiltinFadeKeepsItsHundredStepsBesideASlowMonitor) {
     display.transferSeconds = 0.1;
     display.monitor.current = 80;
     auto& e = syncedEngine();
-    expectFewChangesEndingOn(display.monitor.sets, 30, 6);
+    expectFewChangesEndingOn(display.monitor.sets, 30, 1);
     sim.sleeps.clear();
     e.setBrightnessForInternalDisplay(0.9, 0.95, true);
     EXPECT_EQ(sim.sleeps, std::vector<std::uint32_t>(100, 10000));
@@ -108,20 +109,20 @@ TEST_F(DdcMonitors, WritesGoToEveryMonitorAndReadsComeFromWhatWasLastSentOrRead)
     auto& e = syncedEngine();
     EXPECT_EQ(testing_support::reportSixteen(usb), static_cast<std::uint16_t>(0.3 * 65535.0));
     EXPECT_EQ(ddc.monitor.current, 30);
-    e.setBrightness(0.25, 9);
+    e.setBrightness(0.55, 9);
     sim.runFor(1.0);
-    EXPECT_EQ(testing_support::reportSixteen(usb), static_cast<std::uint16_t>(0.25 * 65535.0));
-    EXPECT_EQ(ddc.monitor.current, 25);
+    EXPECT_EQ(testing_support::reportSixteen(usb), static_cast<std::uint16_t>(0.55 * 65535.0));
+    EXPECT_EQ(ddc.monitor.current, 55);
     // A read asks nobody on the bus while the last reading is fresh.
     const auto transfers = ddc.transfers.size();
     usb.getStatus = kIOReturnNotResponding;  // so the DDC/CI monitor gives the result
-    EXPECT_DOUBLE_EQ(e.getBrightness(9), static_cast<double>(0.25f));
+    EXPECT_DOUBLE_EQ(e.getBrightness(9), static_cast<double>(0.55f));
     sim.runFor(1.0);
     EXPECT_EQ(ddc.transfers.size(), transfers);
     // Once it is stale, the read still answers at once and asks in the background.
     ddc.monitor.current = 70;  // changed on the monitor's own buttons
     sim.runFor(duolume::DdcMonitor::kRefreshAfterSeconds);
-    EXPECT_DOUBLE_EQ(e.getBrightness(9), static_cast<double>(0.25f));
+    EXPECT_DOUBLE_EQ(e.getBrightness(9), static_cast<double>(0.55f));
     sim.runFor(1.0);
     EXPECT_DOUBLE_EQ(e.getBrightness(9), static_cast<double>(0.7f));
 }
@@ -146,7 +147,8 @@ TEST_F(DdcMonitors, AnAppleDisplayIsNeverSentAnything) {
     sim.runFor(2.0);
     EXPECT_TRUE(apple.transfers.empty());
     EXPECT_EQ(logged("Monitor \"LED Cinema\" is an Apple display: never sent DDC/CI"), 1);
-    EXPECT_EQ(testing_support::reportSixteen(usb), static_cast<std::uint16_t>(0.9 * 65535.0));  // its USB road
+    EXPECT_EQ(testing_support::reportSixteen(usb),
+              static_cast<std::uint16_t>(0.9 * 65535.0));  // its USB road
     EXPECT_EQ(other.monitor.current, 90);
     using State = duolume::DdcMonitors::State;
     const auto found = e.ddcMonitors().displays();
@@ -179,6 +181,7 @@ TEST_F(DdcMonitors, ASilentMonitorIsLoggedOnceAndAskedAgainOnlyWhenPluggedInAgai
         auto& display = av().plugInDisplay();
         display.monitor.behaviour = behaviour;
         auto& e = syncedEngine();
+        sim.runFor(5.0);  // ten tries of its Get, then three seconds of asking again
         EXPECT_EQ(logged("does not answer DDC/CI; left alone"), 1);
         ASSERT_EQ(e.ddcMonitors().displays().size(), 1u);
         EXPECT_EQ(e.ddcMonitors().displays()[0].state, duolume::DdcMonitors::State::Silent);
@@ -242,6 +245,106 @@ TEST_F(DdcMonitors, HotPlugFindsAndDropsThem) {
     e.setBrightnessForInternalDisplay(0.5, 0.5, false);
     sim.runFor(1.0);
     EXPECT_EQ(display.transfers.size(), transfers);
+}
+
+// Monitors whose reading does not follow what they are set to, and others
+// that only take their time: what each is sent, and whether its reading is
+// ever taken for a person's change.
+struct FollowCase {
+    const char* name;
+    std::function<void(SimAVService&)> setUp;
+    bool writeOnly;
+    const char* logged;
+};
+
+TEST_F(DdcMonitors, AMonitorWhoseReadingDoesNotFollowIsDrivenWriteOnly) {
+    const FollowCase cases[] = {
+        {"reads 255 of 100", [](auto& d) { d.monitor.reportsLuminance = 255; }, true,
+         "reports brightness 255 of 100; driven without reading it back"},
+        {"ignores Sets", [](auto& d) { d.monitor.ignoresSets = true; }, true,
+         "does not show what it is set to (set to 90, it reads 50 of 100)"},
+        {"busy after a Set", [](auto& d) { d.monitor.busyAfterSetSeconds = 0.15; }, false, ""},
+        {"slow, 120 ms", [](auto& d) { d.monitor.replySeconds = 0.12; }, false, ""},
+    };
+    auto& e = syncedEngine();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.logLines.clear();
+        auto& display = av().plugInDisplay();
+        c.setUp(display);
+        sim.runFor(6.0);
+        for (double target : {0.9, 0.2, 0.7}) {
+            e.setBrightnessForInternalDisplay(0.5, target, true);
+            sim.runFor(5.0);
+        }
+        ASSERT_GE(display.monitor.sets.size(), 3u);
+        EXPECT_EQ(display.monitor.sets.back(), 70);
+        if (c.writeOnly)
+            EXPECT_EQ(logged(c.logged), 1);
+        else
+            EXPECT_EQ(display.monitor.current, 70);
+        // Whatever it reports from now on is nobody's change.
+        display.monitor.reportsLuminance = 33;
+        sim.runFor(duolume::DdcMonitor::kRefreshAfterSeconds + 1);
+        e.changesByOthers();
+        sim.runFor(1.0);
+        EXPECT_EQ(e.changesByOthers().monitors.has_value(), !c.writeOnly);
+        // And its brightness is what it was sent.
+        EXPECT_NEAR(e.getBrightness(9), c.writeOnly ? 0.7 : 0.33, 1e-6);
+        av().plugOut(display);
+        sim.runFor(0.1);
+    }
+}
+
+TEST_F(DdcMonitors, ItsLightSensorsValueIsItsSlByte) {
+    auto& monitor = av().plugInDisplay().monitor;
+    monitor.lightSensor = 2;
+    monitor.lightSensorHigh = 0x01;  // SH filled in
+    auto& e = syncedEngine();
+    e.takeOverMonitorLightSensors(true);
+    sim.runFor(1.0);
+    EXPECT_EQ(monitor.lightSensor, 1);
+}
+
+TEST_F(DdcMonitors, AnOutputThatIsOffIsNotAskedUntilItIsLit) {
+    auto& display = av().plugInDisplay();
+    display.output = platform::AVOutputState::Off;
+    auto& e = syncedEngine();
+    sim.runFor(20.0);
+    EXPECT_TRUE(display.transfers.empty());
+    EXPECT_EQ(e.ddcMonitors().displays().at(0).state, duolume::DdcMonitors::State::Asleep);
+    EXPECT_EQ(logged("its output is off or asleep; asked once it is lit"), 1);
+    display.output = platform::AVOutputState::On;
+    sim.runFor(duolume::DdcMonitor::kAsleepRecheckSeconds + 2.0);
+    EXPECT_EQ(e.ddcMonitors().displays().at(0).state, duolume::DdcMonitors::State::Attached);
+    EXPECT_EQ(display.monitor.current, 30);
+    // Asleep again: the writer waits for it.
+    display.output = platform::AVOutputState::Off;
+    const auto transfers = display.transfers.size();
+    e.setBrightnessForInternalDisplay(0.5, 0.9, true);
+    sim.runFor(30.0);
+    EXPECT_EQ(display.transfers.size(), transfers);
+    display.output = platform::AVOutputState::On;
+    sim.runFor(duolume::DdcMonitor::kAsleepRecheckSeconds + 2.0);
+    EXPECT_EQ(display.monitor.current, 90);
+}
+
+TEST_F(DdcMonitors, APluggedInMonitorGetsASecondThenThreeSecondsOfAskingAndNothingStaysOpen) {
+    auto& e = syncedEngine();
+    auto& late = av().addDisplay();
+    const double plugged = sim.absoluteTime();
+    late.monitor.answersFrom = plugged + 3.0;  // still waking
+    av().plugIn(late);
+    sim.runFor(6.0);
+    ASSERT_FALSE(late.transfers.empty());
+    EXPECT_GE(late.transfers.front().when - plugged, 1.0);
+    EXPECT_TRUE(e.ddcMonitors().anyAttached());
+    // One that never answers is let go of entirely.
+    auto& silent = av().addDisplay();
+    silent.monitor.behaviour = SimDdcMonitor::Behaviour::Silent;
+    av().plugIn(silent);
+    sim.runFor(6.0);
+    EXPECT_GE(silent.closes, 1);
 }
 
 }  // namespace

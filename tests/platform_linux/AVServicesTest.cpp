@@ -40,6 +40,7 @@ TEST_F(AVServices, OneForEachConnectedOutputWithADdcBus) {
     VirtualLaptop::Connector panel;
     panel.edid = VirtualLaptop::makeEdid("APP", 0xA045, 0);
     panel.ddcBus = 3;
+    laptop.addI2cAdapter(3, "AUX A/DDI A/PHY A", laptop.connectorFolder("card0-eDP-1"));
     laptop.addConnector(panel);
     VirtualLaptop::Connector noBus;
     noBus.name = "HDMI-A-1";

@@ -63,6 +63,15 @@ std::string machineRecord() {
            "H: edid=" +
            edidHex("APP9226-2A28E711B9BA.bin") +
            "\nL: device=../../card0\n\n"
+           // The card's own I2C bus for that output, as i915's gmbus adapters
+           // sit below the PCI device, with its i2c-dev node.
+           "P: " +
+           gpu +
+           "/i2c-5\nE: SUBSYSTEM=i2c\nA: name=i915 gmbus dpb\n\n"
+           "P: " +
+           gpu +
+           "/i2c-5/i2c-dev/i2c-5\nN: i2c-5\nE: DEVNAME=/dev/i2c-5\nE: SUBSYSTEM=i2c-dev\n"
+           "A: name=i915 gmbus dpb\nA: dev=89:5\n\n"
            "P: /devices/pci0000:00/0000:00:14.0\nE: DRIVER=xhci_hcd\nE: SUBSYSTEM=pci\n"
            "A: class=0x0c0330\nA: vendor=0x8086\n\n"
            "P: /devices/pci0000:00/0000:00:14.0/usb1\nN: bus/usb/001/001\n"

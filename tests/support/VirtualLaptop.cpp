@@ -59,20 +59,68 @@ std::string VirtualLaptop::connectorFolder(const std::string& fullName) const {
     return cardFolder(card) + "/drm/card" + std::to_string(card) + "/" + fullName;
 }
 
+std::string VirtualLaptop::adapterFolder(int bus, int card) const {
+    auto it = adapters_.find(bus);
+    return it != adapters_.end() ? it->second : cardFolder(card) + "/i2c-" + std::to_string(bus);
+}
+
+std::string VirtualLaptop::addI2cAdapter(int bus, const std::string& name,
+                                         const std::string& parent) {
+    const std::string adapterName = "i2c-" + std::to_string(bus);
+    const std::string adapter = parent + "/" + adapterName;
+    fs::create_directories(adapter + "/i2c-dev/" + adapterName);
+    writeFile(adapter + "/name", name + "\n");
+    writeFile(adapter + "/i2c-dev/" + adapterName + "/name", name + "\n");
+    writeFile(adapter + "/i2c-dev/" + adapterName + "/uevent",
+              "MAJOR=89\nMINOR=" + std::to_string(bus) + "\nDEVNAME=" + adapterName + "\n");
+    makeRelativeLink(adapter + "/i2c-dev/" + adapterName, sys("class/i2c-dev/" + adapterName));
+    adapters_[bus] = adapter;
+    return adapter;
+}
+
+void VirtualLaptop::removeI2cAdapter(int bus) {
+    std::error_code ec;
+    fs::remove(sys("class/i2c-dev/i2c-" + std::to_string(bus)), ec);
+    if (auto it = adapters_.find(bus); it != adapters_.end()) {
+        fs::remove_all(it->second, ec);
+        adapters_.erase(it);
+    }
+}
+
+std::string VirtualLaptop::addDdcciBacklight(int bus, long max, long value) {
+    const std::string name = "ddcci" + std::to_string(bus);
+    const std::string device = adapterFolder(bus, 0) + "/" + std::to_string(bus) + "-0037/" + name;
+    fs::create_directories(device);
+    makeBacklight(device + "/backlight/" + name, device, "raw", max, value);
+    return device + "/backlight/" + name + "/brightness";
+}
+
+void VirtualLaptop::setCardDriver(int card, const std::string& driver) {
+    const std::string drivers = sys("bus/pci/drivers/" + driver);
+    fs::create_directories(drivers);
+    fs::create_directories(cardFolder(card));
+    writeFile(cardFolder(card) + "/class", "0x030000\n");
+    writeFile(cardFolder(card) + "/vendor", "0x10de\n");
+    makeRelativeLink(drivers, cardFolder(card) + "/driver");
+}
+
 std::string VirtualLaptop::addConnector(const Connector& c) {
     std::string full = "card" + std::to_string(c.card) + "-" + c.name;
     std::string cardDrm = cardFolder(c.card) + "/drm/card" + std::to_string(c.card);
     fs::create_directories(cardDrm);
+    writeFile(cardFolder(c.card) + "/class", "0x030000\n");
+    writeFile(cardFolder(c.card) + "/vendor", "0x8086\n");
+    makeRelativeLink(cardFolder(c.card), cardDrm + "/device");
     makeRelativeLink(cardDrm, sys("class/drm/card" + std::to_string(c.card)));
     std::string folder = connectorFolder(full);
     fs::create_directories(folder);
-    writeFile(folder + "/dpms", "On\n");
+    writeFile(folder + "/dpms", c.dpms + "\n");
     if (c.edid)
         writeBytes(folder + "/edid", *c.edid);
     if (c.connectorId)
         writeFile(folder + "/connector_id", std::to_string(c.connectorId) + "\n");
     if (c.ddcBus >= 0)
-        makeRelativeLink(cardFolder(c.card) + "/i2c-" + std::to_string(c.ddcBus), folder + "/ddc");
+        makeRelativeLink(adapterFolder(c.ddcBus, c.card), folder + "/ddc");
     makeRelativeLink(folder, sys("class/drm/" + full));
     setConnectorState(full, c.connected, c.enabled);
     return full;
@@ -113,29 +161,20 @@ std::vector<std::uint8_t> VirtualLaptop::makeEdid(const std::string& manufacture
 
 std::string VirtualLaptop::addDdcMonitor(const std::string& name, int bus,
                                          std::vector<std::uint8_t> edid) {
-    const std::string card = cardFolder(0);
-    const std::string adapterName = "i2c-" + std::to_string(bus);
-    const std::string adapter = card + "/" + adapterName;
-    fs::create_directories(adapter + "/i2c-dev/" + adapterName);
-    writeFile(card + "/class", "0x030000\n");
-    writeFile(adapter + "/name", "DPMST\n");
-    writeFile(adapter + "/i2c-dev/" + adapterName + "/uevent",
-              "MAJOR=89\nMINOR=" + std::to_string(bus) + "\nDEVNAME=" + adapterName + "\n");
-    makeRelativeLink(adapter + "/i2c-dev/" + adapterName, sys("class/i2c-dev/" + adapterName));
     Connector c;
     c.name = name;
     c.edid = std::move(edid);
     c.ddcBus = bus;
+    addI2cAdapter(bus, "AUX " + name + "/DDI " + name + "/PHY " + name,
+                  connectorFolder("card0-" + name));
     return addConnector(c);
 }
 
 void VirtualLaptop::removeDdcMonitor(const std::string& fullName, int bus) {
     std::error_code ec;
     fs::remove(sys("class/drm/" + fullName), ec);
+    removeI2cAdapter(bus);
     fs::remove_all(connectorFolder(fullName), ec);
-    const std::string adapterName = "i2c-" + std::to_string(bus);
-    fs::remove(sys("class/i2c-dev/" + adapterName), ec);
-    fs::remove_all(cardFolder(0) + "/" + adapterName, ec);
 }
 
 // --- Backlights -------------------------------------------------------------
@@ -306,20 +345,32 @@ std::vector<std::uint8_t> VirtualLaptop::appleMonitorDescriptor() {
 std::vector<std::uint8_t> VirtualLaptop::reportSixteenDescriptor(std::uint8_t bits,
                                                                  std::uint32_t maximum) {
     return {
-        0x05, 0x80,  // Usage Page (Monitor)
-        0x09, 0x01,  // Usage (Monitor Control)
-        0xA1, 0x01,  // Collection (Application)
-        0x85, 0x10,  //   Report ID (16)
-        0x05, 0x82,  //   Usage Page (VESA Virtual Controls)
-        0x09, 0x10,  //   Usage (Brightness)
-        0x15, 0x00,  //   Logical Minimum (0)
-        0x27,        //   Logical Maximum, four bytes so that it is never read as negative
-        static_cast<std::uint8_t>(maximum), static_cast<std::uint8_t>(maximum >> 8),
-        static_cast<std::uint8_t>(maximum >> 16), static_cast<std::uint8_t>(maximum >> 24),
-        0x75, bits,  //   Report Size
-        0x95, 0x01,  //   Report Count (1)
-        0xB1, 0x02,  //   Feature (Data, Variable, Absolute)
-        0xC0,        // End Collection
+        0x05,
+        0x80,  // Usage Page (Monitor)
+        0x09,
+        0x01,  // Usage (Monitor Control)
+        0xA1,
+        0x01,  // Collection (Application)
+        0x85,
+        0x10,  //   Report ID (16)
+        0x05,
+        0x82,  //   Usage Page (VESA Virtual Controls)
+        0x09,
+        0x10,  //   Usage (Brightness)
+        0x15,
+        0x00,  //   Logical Minimum (0)
+        0x27,  //   Logical Maximum, four bytes so that it is never read as negative
+        static_cast<std::uint8_t>(maximum),
+        static_cast<std::uint8_t>(maximum >> 8),
+        static_cast<std::uint8_t>(maximum >> 16),
+        static_cast<std::uint8_t>(maximum >> 24),
+        0x75,
+        bits,  //   Report Size
+        0x95,
+        0x01,  //   Report Count (1)
+        0xB1,
+        0x02,  //   Feature (Data, Variable, Absolute)
+        0xC0,  // End Collection
     };
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ class VirtualLaptop {
         std::optional<std::vector<std::uint8_t>> edid;  // no edid file when absent
         int connectorId = 0;                            // no connector_id file when 0
         int ddcBus = -1;  // with a "ddc" link to adapter i2c-<ddcBus> when not negative
+        std::string dpms = "On";
     };
     // Returns the connector's full name ("card0-eDP-1").
     std::string addConnector(const Connector& connector);
@@ -46,11 +48,24 @@ class VirtualLaptop {
                                               const std::string& name = {});
 
     // --- Monitors on the video outputs' DDC buses ---------------------------
-    // The I2C adapter i2c-<bus> of card 0 (a display controller, PCI class
-    // 0x030000), with its i2c-dev entry for /dev/i2c-<bus>, which FuseI2cBus
-    // serves. Then a connected output card0-<name> with `edid`, linked to it
-    // ("ddc"), its class entry made last, as a monitor on a DisplayPort hub
-    // appears. Returns the connector's full name.
+    // An I2C adapter i2c-<bus> named `name` in the folder `parent` (a card's
+    // PCI device folder, cardFolder(), or a connector's, connectorFolder()),
+    // with its i2c-dev entry for /dev/i2c-<bus>, which FuseI2cBus serves.
+    // Returns the adapter's folder.
+    std::string addI2cAdapter(int bus, const std::string& name, const std::string& parent);
+    void removeI2cAdapter(int bus);
+    // The kernel's ddcci driver claiming the monitor on i2c-<bus>: its I2C
+    // client <bus>-0037, its device ddcci<bus> and that device's backlight
+    // ddcci<bus> (raw, 0 to `max`). Returns the backlight's brightness file.
+    std::string addDdcciBacklight(int bus, long max, long value);
+    // The card's PCI device folder, a display controller (class 0x030000)
+    // bound to `driver` ("i915", "amdgpu", "nvidia").
+    std::string cardFolder(int card) const;
+    void setCardDriver(int card, const std::string& driver);
+    // A connected DisplayPort output card0-<name> with `edid` whose AUX
+    // adapter i2c-<bus> sits below it and is named in its "ddc" link, as
+    // i915 makes them since Linux 6.7; its class entry made last, as a
+    // monitor on a DisplayPort hub appears. Returns the connector's full name.
     std::string addDdcMonitor(const std::string& name, int bus, std::vector<std::uint8_t> edid);
     // The output and its adapter go, as when that monitor is unplugged.
     void removeDdcMonitor(const std::string& fullName, int bus);
@@ -116,13 +131,14 @@ class VirtualLaptop {
 
   private:
     std::string sys(const std::string& relative) const { return root_ + "/sys/" + relative; }
-    std::string cardFolder(int card) const;
+    std::string adapterFolder(int bus, int card) const;
     std::string backlightFolder(const std::string& name) const;
     void makeBacklight(const std::string& folder, const std::string& deviceFolder,
                        const std::string& type, long max, long value);
     std::string usbDeviceFolder(int port) const;
 
     std::string root_;
+    std::map<int, std::string> adapters_;  // folder by bus
 };
 
 // Makes `linkPath` a relative symbolic link to `target` (both absolute).
