@@ -29,9 +29,6 @@ Fake fakeFor(DesktopService::Kind kind) {
             return {"org.kde.Solid.PowerManagement",
                     "/org/kde/Solid/PowerManagement/Actions/BrightnessControl",
                     "plasma_power_management.py"};
-        case DesktopService::Kind::GnomeShell:
-            return {"org.gnome.Shell.Brightness", "/org/gnome/Shell/Brightness",
-                    "gnome_shell_brightness.py"};
         case DesktopService::Kind::MutterDisplayConfig:
             return {"org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
                     "mutter_display_config.py"};
