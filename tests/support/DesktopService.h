@@ -25,6 +25,9 @@ class DesktopService {
         MutterDisplayConfig,
         GnomeSettingsDaemon,
         MutterIdleMonitor,
+        // One of the services above answering in a wrong type or shape
+        // (misbehaving_service.py): parameters "name", "path" and "shape".
+        Misbehaving,
     };
     // One call the service received: its numbers (integers and reals) and
     // its strings, in order.
