@@ -7,6 +7,7 @@
 
 #include "linux/MainContextPost.h"
 #include "linux/PrivateBusConnection.h"
+#include "linux/PropertyReadLater.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -66,35 +67,8 @@ void GnomeAmbientLight::Core::takeHasAmbientLight(GVariant* value) {
 }
 
 void GnomeAmbientLight::Core::askSensorProxy(const char* owner) {
-    if (asking) {
-        g_cancellable_cancel(asking);
-        g_object_unref(asking);
-    }
-    asking = g_cancellable_new();
-    g_dbus_connection_call(
-        system, owner, kSensorProxyPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", kSensorProxy, "HasAmbientLight"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, asking,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            GError* error = nullptr;
-            GVariant* reply =
-                g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-            const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-            g_clear_error(&error);
-            if (cancelled)
-                return;  // asked again, or ending
-            auto* core = static_cast<Core*>(data);
-            GVariant* value = reply ? g_variant_get_child_value(reply, 0) : nullptr;
-            GVariant* inner = value ? g_variant_get_variant(value) : nullptr;
-            core->takeHasAmbientLight(inner);
-            if (inner)
-                g_variant_unref(inner);
-            if (value)
-                g_variant_unref(value);
-            if (reply)
-                g_variant_unref(reply);
-        },
-        this);
+    readPropertyLater(system, owner, kSensorProxyPath, kSensorProxy, "HasAmbientLight", 1000,
+                      &asking, [this](GVariant* value) { takeHasAmbientLight(value); });
 }
 
 void GnomeAmbientLight::Core::run() {

@@ -57,6 +57,17 @@ class DesktopRoutes : public DesktopTest {
 const char* const kPlasmaPanel = "/org/kde/ScreenBrightness/display1";
 const char* const kMock = "org.freedesktop.DBus.Mock";
 
+// A desktop for a table: its fake, how it is set up, the route it gives,
+// and the call that carries a value to the panel.
+struct Desktop {
+    const char* name;
+    Kind kind;
+    std::map<std::string, std::string> parameters;
+    BuiltinBrightnessWay way;
+    const char* method;
+    const char* path;
+};
+
 }  // namespace
 
 // Each desktop maps a value onto the panel in its own way; the panel then
@@ -64,13 +75,7 @@ const char* const kMock = "org.freedesktop.DBus.Mock";
 // sent, so nothing the desktop did is taken for someone else's change
 // (gnome-settings-daemon puts 47 % on 10..1000 at 475, not at 470).
 TEST_F(DesktopRoutes, EachDesktopIsSentTheValueInItsOwnTermsAndItReadsBackAsSent) {
-    struct Case {
-        const char* name;
-        Kind kind;
-        std::map<std::string, std::string> parameters;
-        BuiltinBrightnessWay way;
-        const char* method;
-        const char* path;
+    struct Case : Desktop {
         std::vector<double> numbers;  // of the call that the write 0.47 makes
         long lowest, highest;         // where the desktop puts the panel
     };
@@ -282,13 +287,7 @@ TEST_F(DesktopRoutes, GnomeShellsSliderIsTheOnlyChangeOnMuttersRoute) {
 // back: Plasma 5.27 and 6.2 dim to 30 % of the brightness and say so only by
 // that value; 6.3 dims the hardware alone and takes values as they come.
 TEST_F(DesktopRoutes, PlasmasIdleDimIsNoOnesChangeAndValuesWaitForItsEnd) {
-    struct Case {
-        const char* name;
-        Kind kind;
-        std::map<std::string, std::string> parameters;
-        BuiltinBrightnessWay way;
-        const char* method;
-        const char* path;
+    struct Case : Desktop {
         bool waits;
     };
     const std::vector<Case> cases = {

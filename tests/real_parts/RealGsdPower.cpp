@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "real_parts/RealSensorProxy.h"
 #include "support/Waiting.h"
 
 namespace testing_support {
@@ -67,20 +68,7 @@ GDBusConnection* sessionBus() {
 }
 
 bool hasOwner(GBusType type, const char* name) {
-    GDBusConnection* bus = g_bus_get_sync(type, nullptr, nullptr);
-    if (!bus)
-        return false;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-        1000, nullptr, nullptr);
-    gboolean owned = FALSE;
-    if (reply) {
-        g_variant_get(reply, "(b)", &owned);
-        g_variant_unref(reply);
-    }
-    g_object_unref(bus);
-    return owned;
+    return busNameHasOwner(type == G_BUS_TYPE_SYSTEM ? Bus::System : Bus::Session, name);
 }
 
 void killPid(const std::string& file, int sig) {
@@ -94,15 +82,11 @@ void killPid(const std::string& file, int sig) {
 std::string RealGsdPower::whyNotRunnable() {
     if (::access(kPlugin, X_OK) != 0)
         return std::string(kPlugin) + " is not installed (Debian package gnome-settings-daemon)";
-    if (::access(kUmockdevRun, X_OK) != 0)
-        return std::string(kUmockdevRun) + " is not installed (Debian package umockdev)";
     for (const char* program : {"/usr/bin/Xvfb", "/usr/bin/mutter"}) {
         if (::access(program, X_OK) != 0)
             return std::string(program) + " is not installed (Debian packages xvfb, mutter)";
     }
-    if (ChildProcess::run({kPython, "-c", "import dbusmock"}, {}, nullptr) != 0)
-        return "python3-dbusmock is not installed";
-    return {};
+    return whyNoTestBedTools("the stand-ins of logind, upower and gnome-session");
 }
 
 RealGsdPower::RealGsdPower(long max, long value) : max_(max), value_(value) {}
