@@ -8,9 +8,11 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 #include "DesktopFixture.h"
+#include "support/FuseSysfsAttribute.h"
 
 using namespace testing_support;
 using platform::BuiltinBrightnessWay;
@@ -448,4 +450,31 @@ TEST_F(DesktopRoutes, GnomeSettingsDaemonIsLeftAloneWhileThePanelIsOff) {
               platform::BuiltinBrightnessWhy::DesktopServiceUnusable);
     ASSERT_TRUE(gsd->call(kMock, "SwitchPanel", g_variant_new("(b)", TRUE)));
     EXPECT_TRUE(routeBecomes(BuiltinBrightnessWay::GnomeSettingsDaemon));
+}
+
+// A backlight the compositor holds refuses sysfs writes with EBUSY: said
+// once, not written again, not handed to logind (which writes the same
+// file); the value goes to the desktop's service as soon as one answers.
+TEST_F(DesktopRoutes, ABacklightTheCompositorHoldsIsLeftToTheDesktopAndSaidOnce) {
+    SKIP_WITHOUT_FUSE();
+    auto attribute = std::make_shared<FuseSysfsAttribute>("500\n");
+    fuse->addNode("intel_backlight-brightness", attribute);
+    const auto file = laptop.backlightFile("intel_backlight", "brightness");
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink(laptop.devFolder() + "/intel_backlight-brightness", file);
+    attribute->refuseWrites(EBUSY);
+    ASSERT_TRUE(routeBecomes(BuiltinBrightnessWay::BacklightFile));  // no desktop service yet
+    for (float value : {0.2f, 0.3f, 0.4f})
+        EXPECT_EQ(DisplayServicesSetBrightness(panel, value), 0);
+    EXPECT_EQ(attribute->writesTried(), 1);
+    runUntil([] { return false; }, 0.2);
+    int said = 0;
+    for (const auto& line : machine->lines)
+        said += line.find("is held by the compositor (EBUSY)") != std::string::npos;
+    EXPECT_EQ(said, 1);
+    EXPECT_FALSE(logged("systemd-logind"));
+
+    auto gsd = start(Kind::GnomeSettingsDaemon);
+    ASSERT_TRUE(routeBecomes(BuiltinBrightnessWay::GnomeSettingsDaemon));
+    EXPECT_EQ(callsOnce(*gsd, "Set", 1).at(0).numbers, std::vector<double>{40});
 }
