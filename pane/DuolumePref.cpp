@@ -211,13 +211,11 @@ void DuolumePref::switchOffDesktopBrightnessClicked(NSButton*) {
     });
 }
 
+// No setting of this program changed, so no notice of one goes out (it would
+// end every hold, the monitors' too): the agent watches the desktop's own
+// setting and takes the built-in display back when it goes off.
 void DuolumePref::desktopBrightnessSwitchedOff(bool done) {
     desktopSwitchOffFailed_ = !done;
-    // The agent leaves the built-in display to the desktop while its own is
-    // on; this has it look again.
-    if (done)
-        NSDistributedNotificationCenter::defaultCenter().postNotificationName(
-            PrefsChangedNotification);
     refreshStatusLine();
 }
 

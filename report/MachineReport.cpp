@@ -46,8 +46,6 @@ std::string wayText(platform::BuiltinBrightnessWay way) {
             return "Plasma's org.kde.ScreenBrightness";
         case Way::PlasmaPowerManagement:
             return "Plasma's org.kde.Solid.PowerManagement";
-        case Way::GnomeShell:
-            return "GNOME Shell's org.gnome.Shell.Brightness";
         case Way::MutterDisplayConfig:
             return "mutter's org.gnome.Mutter.DisplayConfig";
         case Way::GnomeSettingsDaemon:

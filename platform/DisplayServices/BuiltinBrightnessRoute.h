@@ -9,9 +9,8 @@ enum class BuiltinBrightnessWay {
     None,                    // no built-in display with a backlight was seen
     PlasmaScreenBrightness,  // KDE's org.kde.ScreenBrightness (Plasma 6.2 and later)
     PlasmaPowerManagement,   // KDE's org.kde.Solid.PowerManagement (Plasma 5.27 to 6.1)
-    GnomeShell,              // org.gnome.Shell.Brightness (GNOME 49 and later)
-    MutterDisplayConfig,     // org.gnome.Mutter.DisplayConfig's backlight (GNOME 47 and later)
-    GnomeSettingsDaemon,     // org.gnome.SettingsDaemon.Power.Screen (GNOME 48 and earlier)
+    MutterDisplayConfig,     // org.gnome.Mutter.DisplayConfig's backlight (GNOME 49 and later)
+    GnomeSettingsDaemon,     // org.gnome.SettingsDaemon.Power.Screen (GNOME 43 to 48)
     Logind,                  // systemd-logind's SetBrightness (the file is not writable)
     BacklightFile,           // the backlight's own brightness file
 };
@@ -22,7 +21,7 @@ enum class BuiltinBrightnessWhy {
     LookingForDesktopService,  // the session bus is being asked
     NoSessionBus,              // there is no session bus to ask
     NoDesktopService,          // none of the desktops' services is on the session bus
-    DesktopServiceUnusable,    // a service is there but lacks what a write needs
+    DesktopServiceUnusable,    // a service is there but lacks what a write needs, or is not ready
     DesktopServiceFailed,      // a service refused or failed a write; asked again when it returns
 };
 

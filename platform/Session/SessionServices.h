@@ -36,7 +36,7 @@ enum class AutomaticBrightnessDesktop { Gnome, Plasma };
 // The user's session as the machine's session manager sees it.
 struct SessionState {
     bool active = true;     // the session is the one at the screen of its seat
-    bool idle = false;      // the desktop says the person is away (it dims, then blanks)
+    bool idle = false;      // the desktop says the person is away (GNOME: as it blanks)
     bool sleeping = false;  // the machine is going to sleep, until it has woken
     bool operator==(const SessionState&) const = default;
 };

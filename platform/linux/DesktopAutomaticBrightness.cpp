@@ -1,9 +1,12 @@
 // The desktop's own automatic brightness of the built-in display.
 //
 // - GNOME: the boolean "ambient-enabled" of gnome-settings-daemon's power
-//   plug-in, read through GIO's GSettings. The schema is looked up first, so a
-//   machine without GNOME gives NotInstalled instead of GSettings aborting on
-//   an unknown schema.
+//   plug-in, read through GIO's GSettings, and only where GNOME acts on it:
+//   the plug-in is on the session bus and iio-sensor-proxy has a light sensor
+//   (GnomeAmbientLight.h); elsewhere, under another desktop or with no GNOME
+//   running, an installed schema alone (whose key is true by default) steers
+//   nothing. The schema is looked up first, so a machine without it gives
+//   NotInstalled instead of GSettings aborting on an unknown schema.
 // - Plasma 6.6 and later: each display's automatic brightness is KWin's, and
 //   KWin tells it only to Wayland clients (KdeOutputDevices.h); libkscreen
 //   (v6.6.0) learns it in its Wayland back-end alone
@@ -46,7 +49,7 @@ GSettings* gnomePowerSettings() {
     return settings;
 }
 
-DesktopAutomaticBrightness gnomeAmbientSetting() {
+DesktopAutomaticBrightness gnomeAmbientKey() {
     GSettings* settings = gnomePowerSettings();
     if (!settings)
         return DesktopAutomaticBrightness::NotInstalled;
@@ -58,6 +61,28 @@ DesktopAutomaticBrightness gnomeAmbientSetting() {
 }
 
 }  // namespace
+
+DesktopAutomaticBrightness LinuxSession::gnomeAmbientSetting() {
+    GnomeAmbientLight& gnome = gnomeAmbient();
+    if (!machine_.mainThreadNeverWaits())
+        gnome.waitForFirstAnswer(kFirstDescriptionWait);
+    if (!gnome.canAdjust().value_or(false))
+        return DesktopAutomaticBrightness::NotInstalled;
+    return gnomeAmbientKey();
+}
+
+GnomeAmbientLight& LinuxSession::gnomeAmbient() {
+    std::call_once(gnomeAmbientStarted_, [this] {
+        std::weak_ptr<LinuxSession*> session = alive_;
+        gnomeAmbient_ = std::make_unique<GnomeAmbientLight>([session] {
+            postToMainContext([session] {
+                if (auto self = session.lock())
+                    (*self)->automaticBrightnessMayHaveChanged();
+            });
+        });
+    });
+    return *gnomeAmbient_;
+}
 
 // KWin's answer wins wherever it has one: only Plasma (6.6 and later) gives
 // it. Where Plasma's brightness service drives the panel and KWin does not
@@ -121,6 +146,7 @@ OutputAutomaticBrightness LinuxSession::kwinAutomaticBrightness() {
 }
 
 int LinuxSession::watchDesktopAutomaticBrightness(std::function<void()> handler) {
+    gnomeAmbient();  // GNOME coming or going changes the answer too
     if (!watchedGnomeSettings_ && (watchedGnomeSettings_ = gnomePowerSettings())) {
         g_signal_connect_swapped(
             watchedGnomeSettings_, "changed::ambient-enabled",

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 
@@ -10,22 +12,32 @@
 #include "linux/DesktopBrightnessRoute.h"
 #include "linux/MainContextPost.h"
 #include "linux/PrivateBusConnection.h"
+#include "linux/SentValues.h"
 
 namespace platform::linux_machine {
 namespace {
 
-// A service that refused or failed a write is asked again after this long,
-// unless its name changes owner sooner.
+// A service that refused, failed or was not ready is asked again after this
+// long, unless its name changes owner sooner; one that stays unusable less
+// and less often, down to the longest pause.
 constexpr guint kRetrySeconds = 5;
+constexpr guint kLongestRetrySeconds = 300;
 
 std::vector<std::unique_ptr<DesktopBrightnessRoute>> desktopRoutes() {
     std::vector<std::unique_ptr<DesktopBrightnessRoute>> routes;
     routes.push_back(makePlasmaScreenBrightnessRoute());
     routes.push_back(makePlasmaPowerManagementRoute());
-    routes.push_back(makeGnomeShellRoute());
     routes.push_back(makeMutterBacklightRoute());
     routes.push_back(makeGnomeSettingsDaemonRoute());
     return routes;
+}
+
+void destroySource(GSource*& source) {
+    if (!source)
+        return;
+    g_source_destroy(source);
+    g_source_unref(source);
+    source = nullptr;
 }
 
 }  // namespace
@@ -35,6 +47,7 @@ int scaledTo(double brightness, int maximum) {
 }
 
 struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
+    using Clock = std::chrono::steady_clock;
     // Where a service's signal goes. Kept here, not handed to GDBus to free:
     // GDBus frees subscription data later on the subscribing thread's loop,
     // which has stopped by then.
@@ -52,14 +65,20 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
 
     // Shared with the caller's thread, under the mutex.
     mutable std::mutex mutex;
+    mutable std::condition_variable lookedChanged;
+    bool looked = false;  // the first look has ended
     DesktopBrightnessRoute* active = nullptr;
     BuiltinBrightnessWhy why = BuiltinBrightnessWhy::LookingForDesktopService;
-    std::optional<double> last;  // the last value this process wrote, by any way
-    std::uint64_t written = 0;   // how many it wrote: the number of the last
+    std::optional<double> last;                  // the last value this process wrote, by any way
+    std::uint64_t written = 0;                   // how many it wrote: the number of the last
+    SentValues<double> recent;                   // what it handed lately
+    bool viaDesktop = false;                     // the last value went through a desktop route
+    DesktopBrightnessRoute::LandingMap landing;  // of the route that took it
+    std::optional<double> shown;                 // someone else's value the service announced since
+    bool dimmed = false;                         // the desktop's idle dim is on: values wait
     std::optional<double> pending;
     std::uint64_t pendingNumber = 0;
     bool scheduled = false;
-    std::optional<double> target;
 
     // The thread's own.
     GDBusConnection* connection = nullptr;
@@ -70,6 +89,9 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
     std::string lastOwner;
     bool lookScheduled = false;
     GSource* retry = nullptr;
+    guint retrySeconds = kRetrySeconds;
+    GSource* paced = nullptr;
+    Clock::time_point lastSent;
     std::set<std::string> explained;
 
     ~Core() {
@@ -85,9 +107,11 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
                   const char* member, GVariant* parameters);
     void lookAgainSoon();
     void look();
+    void lookEnded();
     void use(DesktopBrightnessRoute* route, const std::string& owner);
     void stopUsing(BuiltinBrightnessWhy reason);
     void writePending();
+    bool waitForPace(DesktopBrightnessRoute* route);
     void retryLater();
     void giveBack(double value, std::uint64_t number);
     void log(std::string line);
@@ -103,8 +127,11 @@ void DesktopBrightness::Core::run() {
             subscribe(route.get());
         look();
     } else {
-        std::lock_guard lock(mutex);
-        why = BuiltinBrightnessWhy::NoSessionBus;
+        {
+            std::lock_guard lock(mutex);
+            why = BuiltinBrightnessWhy::NoSessionBus;
+        }
+        lookEnded();
     }
     g_main_loop_run(loop);
     finish();
@@ -118,7 +145,11 @@ void DesktopBrightness::Core::subscribe(DesktopBrightnessRoute* route) {
         connection, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
         "/org/freedesktop/DBus", route->busName(), G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
-           gpointer data) { static_cast<Core*>(data)->lookAgainSoon(); },
+           gpointer data) {
+            auto* core = static_cast<Core*>(data);
+            core->retrySeconds = kRetrySeconds;
+            core->lookAgainSoon();
+        },
         this, nullptr));
     subscriptions.push_back(g_dbus_connection_signal_subscribe(
         connection, route->busName(), nullptr, nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
@@ -131,21 +162,45 @@ void DesktopBrightness::Core::subscribe(DesktopBrightnessRoute* route) {
         nullptr));
 }
 
+// What the service announced: this process's own value (the desktop's dim
+// is over, someone else's value gone), someone else's change (taken at once,
+// with its value), or the desktop's idle dim (values wait until it is over).
 void DesktopBrightness::Core::onSignal(DesktopBrightnessRoute* route, const char* path,
                                        const char* interface, const char* member,
                                        GVariant* parameters) {
     const RouteSignal meaning = route->onSignal(*bus, path, interface, member, parameters);
     if (meaning.kind == RouteSignal::Kind::LookAgain) {
         lookAgainSoon();
-    } else if (meaning.kind == RouteSignal::Kind::PersonChanged) {
-        bool inUse = false;
-        {
-            std::lock_guard lock(mutex);
-            inUse = active == route;
-        }
-        if (inUse)
-            personChanged(panel.display, meaning.brightness);
+        return;
     }
+    bool undimmed = false;
+    {
+        std::lock_guard lock(mutex);
+        if (active != route)
+            return;
+        landing = route->landingMap();
+        switch (meaning.kind) {
+            case RouteSignal::Kind::Ours:
+                undimmed = dimmed;
+                dimmed = false;
+                shown.reset();
+                break;
+            case RouteSignal::Kind::PersonChanged:
+                dimmed = false;
+                if (meaning.brightness)
+                    shown = meaning.brightness;
+                break;
+            case RouteSignal::Kind::Dimmed:
+                dimmed = true;
+                break;
+            default:
+                return;
+        }
+    }
+    if (meaning.kind == RouteSignal::Kind::PersonChanged)
+        personChanged(panel.display, meaning.brightness);
+    if (undimmed)
+        writePending();
 }
 
 void DesktopBrightness::Core::lookAgainSoon() {
@@ -160,11 +215,7 @@ void DesktopBrightness::Core::lookAgainSoon() {
 
 // The first route, in order, whose service is there and offers what a write needs.
 void DesktopBrightness::Core::look() {
-    if (retry) {
-        g_source_destroy(retry);
-        g_source_unref(retry);
-        retry = nullptr;
-    }
+    destroySource(retry);
     bool unusable = false;
     for (auto& route : routes) {
         auto owner = bus->owner(route->busName());
@@ -172,6 +223,7 @@ void DesktopBrightness::Core::look() {
             continue;
         if (route->attach(*bus, panel)) {
             use(route.get(), *owner);
+            lookEnded();
             return;
         }
         unusable = true;
@@ -182,32 +234,55 @@ void DesktopBrightness::Core::look() {
     }
     stopUsing(unusable ? BuiltinBrightnessWhy::DesktopServiceUnusable
                        : BuiltinBrightnessWhy::NoDesktopService);
+    lookEnded();
+    // "Not ready" (a service still starting) looks like any other refusal.
+    if (unusable) {
+        retryLater();
+        retrySeconds = std::min(retrySeconds * 2, kLongestRetrySeconds);
+    }
+}
+
+// Values held while the first look went on go to the route found, or back
+// to the caller's own writer.
+void DesktopBrightness::Core::lookEnded() {
+    std::optional<double> orphan;
+    std::uint64_t number = 0;
+    {
+        std::lock_guard lock(mutex);
+        looked = true;
+        if (!active) {
+            std::swap(orphan, pending);
+            number = pendingNumber;
+        }
+    }
+    lookedChanged.notify_all();
+    if (orphan)
+        giveBack(*orphan, number);
+    else
+        writePending();
 }
 
 void DesktopBrightness::Core::use(DesktopBrightnessRoute* route, const std::string& owner) {
     // A new route, or its service restarted: it knows nothing of this
     // process's last value yet.
     const bool fresh = route != lastUsed || owner != lastOwner;
-    DesktopBrightnessRoute* previous = nullptr;
-    {
-        std::lock_guard lock(mutex);
-        previous = active;
-    }
-    if (previous && previous != route)
-        previous->release(*bus);
     lastUsed = route;
     lastOwner = owner;
+    retrySeconds = kRetrySeconds;
     {
         std::lock_guard lock(mutex);
         active = route;
         why = BuiltinBrightnessWhy::DesktopServiceAnswers;
-        target.reset();
-        if (fresh && last) {
-            pending = last;
-            pendingNumber = written;
+        landing = route->landingMap();
+        if (fresh) {
+            shown.reset();
+            dimmed = false;
+            if (last) {
+                pending = last;
+                pendingNumber = written;
+                viaDesktop = true;  // what it is sent now is what the panel will show
+            }
         }
-        if (route->writesATarget() && last)
-            target = last;
     }
     if (fresh) {
         log("The built-in display's brightness is set through " + std::string(route->busName()));
@@ -224,12 +299,14 @@ void DesktopBrightness::Core::stopUsing(BuiltinBrightnessWhy reason) {
         wasActive = active != nullptr;
         active = nullptr;
         why = reason;
-        target.reset();
+        shown.reset();
+        dimmed = false;
         std::swap(orphan, pending);
         number = pendingNumber;
     }
     lastUsed = nullptr;
     lastOwner.clear();
+    destroySource(paced);
     if (orphan)
         giveBack(*orphan, number);
     if (wasActive)
@@ -243,17 +320,16 @@ void DesktopBrightness::Core::writePending() {
     {
         std::lock_guard lock(mutex);
         scheduled = false;
-        if (!pending)
+        if (!pending || !active || dimmed)
+            return;  // nothing to write, none to write it (looked for), or the dim's
+        route = active;
+        if (waitForPace(route))
             return;
         value = *pending;
         number = pendingNumber;
         pending.reset();
-        route = active;
     }
-    if (!route) {
-        giveBack(value, number);
-        return;
-    }
+    lastSent = Clock::now();
     if (route->write(*bus, value))
         return;
     log(std::string(route->busName()) + ": " + bus->lastError());
@@ -262,10 +338,35 @@ void DesktopBrightness::Core::writePending() {
     retryLater();
 }
 
+// True, with a timer set for the rest, while the route's pace does not let
+// another value go yet; the newest value handed meanwhile goes then.
+bool DesktopBrightness::Core::waitForPace(DesktopBrightnessRoute* route) {
+    const auto due = lastSent + route->pace();
+    const auto now = Clock::now();
+    if (route->pace().count() == 0 || now >= due)
+        return false;
+    if (!paced) {
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
+        paced = g_timeout_source_new(static_cast<guint>(std::max<long long>(ms, 1)));
+        g_source_set_callback(
+            paced,
+            [](gpointer data) -> gboolean {
+                auto* core = static_cast<Core*>(data);
+                g_source_unref(core->paced);
+                core->paced = nullptr;
+                core->writePending();
+                return G_SOURCE_REMOVE;
+            },
+            this, nullptr);
+        g_source_attach(paced, context);
+    }
+    return true;
+}
+
 void DesktopBrightness::Core::retryLater() {
     if (retry)
         return;
-    retry = g_timeout_source_new_seconds(kRetrySeconds);
+    retry = g_timeout_source_new_seconds(retrySeconds);
     g_source_set_callback(
         retry,
         [](gpointer data) -> gboolean {
@@ -291,6 +392,7 @@ void DesktopBrightness::Core::giveBack(double value, std::uint64_t number) {
             std::lock_guard lock(core->mutex);
             if (core->written != number || core->active)
                 return;
+            core->viaDesktop = false;
         }
         core->fallback(value);
     });
@@ -304,26 +406,16 @@ void DesktopBrightness::Core::log(std::string line) {
     });
 }
 
-// What was handed before the end is still written; then the display goes
-// back to the desktop.
+// What was handed before the end is still written, at once.
 void DesktopBrightness::Core::finish() {
     if (!bus)
         return;
+    destroySource(paced);
+    lastSent = {};
     writePending();
-    DesktopBrightnessRoute* route = nullptr;
-    {
-        std::lock_guard lock(mutex);
-        route = active;
-    }
-    if (route)
-        route->release(*bus);
     for (guint id : subscriptions)
         g_dbus_connection_signal_unsubscribe(connection, id);
-    if (retry) {
-        g_source_destroy(retry);
-        g_source_unref(retry);
-        retry = nullptr;
-    }
+    destroySource(retry);
     g_dbus_connection_close_sync(connection, nullptr, nullptr);
     g_object_unref(connection);
     connection = nullptr;
@@ -356,6 +448,13 @@ void DesktopBrightness::start(const BuiltinPanel& panel) {
     thread_ = std::thread([core = core_] { core->run(); });
 }
 
+bool DesktopBrightness::waitUntilLooked(std::chrono::milliseconds limit) const {
+    if (!started())
+        return false;
+    std::unique_lock lock(core_->mutex);
+    return core_->lookedChanged.wait_for(lock, limit, [this] { return core_->looked; });
+}
+
 bool DesktopBrightness::hand(double brightness) {
     if (std::isnan(brightness))
         return false;
@@ -364,25 +463,40 @@ bool DesktopBrightness::hand(double brightness) {
         std::lock_guard lock(core_->mutex);
         ++core_->written;
         core_->last = brightness;
-        if (!core_->active)
+        core_->recent.sent(brightness);
+        core_->shown.reset();
+        const bool held = started() && !core_->looked;
+        if (!held && !core_->active) {
+            core_->viaDesktop = false;
             return false;
+        }
+        core_->viaDesktop = true;
         core_->pending = brightness;
         core_->pendingNumber = core_->written;
-        if (core_->active->writesATarget())
-            core_->target = brightness;
-        wake = !core_->scheduled;
-        core_->scheduled = true;
+        wake = !held && !core_->scheduled;
+        core_->scheduled = core_->scheduled || wake;
     }
     if (wake)
         postToContext(core_->context, [core = core_.get()] { core->writePending(); });
     return true;
 }
 
-std::optional<double> DesktopBrightness::targetInEffect() const {
+std::optional<double> DesktopBrightness::announced() const {
     std::lock_guard lock(core_->mutex);
-    if (!core_->active || !core_->active->writesATarget())
+    if (!core_->active || !core_->active->announcesChanges() || !core_->viaDesktop)
         return std::nullopt;
-    return core_->target;
+    return core_->shown ? core_->shown : core_->last;
+}
+
+std::optional<double> DesktopBrightness::explainedBy(long long raw) const {
+    std::lock_guard lock(core_->mutex);
+    if (!core_->viaDesktop || !core_->landing || !core_->last)
+        return std::nullopt;
+    const bool explained = core_->recent.any([&](double sent) {
+        const PanelLanding l = core_->landing(sent);
+        return std::llabs(raw - l.raw) <= l.slack;
+    });
+    return explained ? core_->last : std::nullopt;
 }
 
 BuiltinBrightnessRoute DesktopBrightness::route() const {
@@ -390,6 +504,11 @@ BuiltinBrightnessRoute DesktopBrightness::route() const {
         return {BuiltinBrightnessWay::None, BuiltinBrightnessWhy::NotLookedYet};
     std::lock_guard lock(core_->mutex);
     return {core_->active ? core_->active->way() : BuiltinBrightnessWay::None, core_->why};
+}
+
+bool DesktopBrightness::backlightTellsOfOthers() const {
+    std::lock_guard lock(core_->mutex);
+    return !core_->active || !core_->active->announcesChanges();
 }
 
 }  // namespace platform::linux_machine

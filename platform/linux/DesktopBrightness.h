@@ -6,16 +6,20 @@
 // A thread of its own does all the bus work: it connects to the session bus,
 // finds the first route whose service answers, watches the routes' bus names
 // to find it again when a service comes, goes or restarts, writes what it is
-// handed, and hears the services' reports of a person's change. The caller
-// never waits for the bus: hand() stores the value and wakes the thread, and
-// values handed faster than the service answers make way for the newest. A
-// value the route does not take (refused, no answer) comes back on the main
-// run loop to the caller's own writer (logind, the backlight file), unless a
-// newer value was written since; the route is tried again when its service
-// answers again (its name gets an owner, or after a pause), and a route that
-// is new or whose service restarted gets the last value written.
+// handed at the pace its route takes, and hears the services' announcements.
+// The caller never waits for the bus: hand() stores the value and wakes the
+// thread, and values handed faster than the service takes them make way for
+// the newest. Until the first look for a route has ended, values are held
+// (never written behind a desktop that is about to be found); a value no route
+// takes (none there, refused, no answer) comes back on the main run loop to
+// the caller's own writer (logind, the backlight file), unless a newer value
+// was written since. A service that refused, answered "not ready" or lacked
+// what a write needs is asked again when its name changes owner and after a
+// pause; a route that is new or whose service restarted gets the last value
+// written, which counts as sent.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,21 +39,24 @@ struct BuiltinPanel {
     CGDirectDisplayID display = 0;
     // Its DRM connector ("card0-eDP-1"), empty when unknown.
     std::string drmConnector;
+    // Its backlight's max_brightness and type ("raw", "platform", "firmware").
+    long long maxBrightness = 0;
+    std::string backlightType;
 };
 
 class DesktopBrightness {
   public:
     // Writes a value that no desktop route took; on the main thread.
     using Fallback = std::function<void(double brightness)>;
-    // Someone other than this process changed the display; from the thread.
+    // Someone other than this process changed the display, to the value the
+    // desktop announced where it said one; from the thread.
     using PersonChanged = std::function<void(CGDirectDisplayID, std::optional<double>)>;
 
     DesktopBrightness(Fallback fallback, PersonChanged personChanged);
     // For tests: other routes than the desktops'.
     DesktopBrightness(Fallback fallback, PersonChanged personChanged,
                       std::vector<std::unique_ptr<DesktopBrightnessRoute>> routes);
-    // Hands the display back to the desktop where a target was written, and
-    // ends the thread.
+    // Writes what was handed last, and ends the thread.
     ~DesktopBrightness();
     DesktopBrightness(const DesktopBrightness&) = delete;
     DesktopBrightness& operator=(const DesktopBrightness&) = delete;
@@ -57,15 +64,27 @@ class DesktopBrightness {
     // Starts looking for a route for `panel`; later calls do nothing.
     void start(const BuiltinPanel& panel);
     bool started() const { return thread_.joinable(); }
+    // Waits at most `limit` for the first look to end; true once it has.
+    bool waitUntilLooked(std::chrono::milliseconds limit) const;
 
     // This process writes `brightness` to the built-in display. True when a
-    // desktop route takes it; false when the caller must write it itself.
+    // desktop route takes it, or it is held until the first look has ended;
+    // false when the caller must write it itself.
     bool hand(double brightness);
-    // While a route that takes a target drives the display: the last target
-    // handed, which is what this process's writes are measured against.
-    std::optional<double> targetInEffect() const;
+
+    // While a route whose service announces every change drives the panel:
+    // what the panel shows by the service's word, which is the last value
+    // handed unless an announcement of someone else's change came since.
+    std::optional<double> announced() const;
+    // The last value handed, when the backlight holding `raw` is where the
+    // desktop that took it put it (or one handed just before, still under
+    // way); absent when the last value did not go through a desktop.
+    std::optional<double> explainedBy(long long raw) const;
     // The desktop route in use (way None when none is), and why.
     BuiltinBrightnessRoute route() const;
+    // True while a route drives the panel whose service does not announce
+    // the changes of others: the backlight's own change events tell of them.
+    bool backlightTellsOfOthers() const;
 
   private:
     struct Core;

@@ -3,24 +3,39 @@
 // Facts, from KDE/powerdevil (tags v6.2.0 to v6.7.4; the interface files are
 // the same in all of them):
 // - daemon/dbus/org.kde.ScreenBrightness.xml: the object /org/kde/ScreenBrightness
-//   lists its displays in DisplaysDBusNames (as); BrightnessChanged(s display,
-//   i brightness, s source_client_name, s source_client_context); DisplayAdded,
-//   DisplayRemoved and BrightnessRangeChanged when the displays change.
+//   lists its displays in DisplaysDBusNames (as), KWin's outputs first
+//   (daemon/controllers/screenbrightnesscontroller.cpp, the detectors' order);
+//   BrightnessChanged(s display, i brightness, s source_client_name,
+//   s source_client_context) goes to every listener for every value;
+//   DisplayAdded, DisplayRemoved and BrightnessRangeChanged when the displays change.
 // - daemon/dbus/org.kde.ScreenBrightness.Display.xml: each display is a child
 //   object /org/kde/ScreenBrightness/<name> with IsInternal (b, true for a
 //   laptop's panel), MaxBrightness (i) and SetBrightnessWithContext(i 0 to
 //   MaxBrightness, u flags, s context); flag 0x1 suppresses the on-screen indicator.
-// - daemon/powerdevilapp.cpp owns the name org.kde.ScreenBrightness;
-//   daemon/powerdevilscreenbrightnessagent.cpp gives as source_client_name the
-//   caller's unique bus name and passes the context through.
-// - daemon/controllers/screenbrightnesscontroller.cpp (v6.6.0): a value is kept
-//   within the display's range, and BrightnessChanged is sent only when the
-//   value changes. Powerdevil's own changes carry the source "(internal)", with
-//   the context "dimming" (idle dimming), "profile_brightness" (a power
-//   profile's brightness) or "brightness_key" (the person's keys, from
-//   daemon/powerdevilscreenbrightnessagent.cpp); a change it only observed
-//   carries no source. In v6.2.0 dimming and profile changes carry no source.
+// - daemon/powerdevilscreenbrightnessagent.cpp: the D-Bus value is the
+//   controller's less its minimum (MaxBrightness = max − min, SetBrightness
+//   adds the minimum back), the minimum being 1 for a backlight
+//   (controllers/backlightbrightness.cpp, knownSafeMinBrightness) and 0 for
+//   KWin's outputs, whose scale is 0 to 10000 (controllers/kwinbrightness.cpp);
+//   KWin puts a value b of that scale on the backlight as
+//   round(1 + b·(max − 1)). It gives as source_client_name the caller's unique
+//   bus name and passes the context through.
+// - daemon/controllers/backlightbrightness.cpp and .h: a change of 100 raw
+//   steps or more is animated over 250 ms by the helper, and a value that
+//   comes meanwhile waits for the running job.
+// - daemon/controllers/screenbrightnesscontroller.cpp: BrightnessChanged is sent
+//   only when the value changes. Powerdevil's own changes carry the source
+//   "(internal)", with the context "dimming" (idle dimming),
+//   "profile_brightness" (a power profile's brightness) or "brightness_key"
+//   (the person's keys); a change it only observed carries no source. From
+//   v6.3.0 the idle dim is a multiplier on what the hardware gets
+//   (setDimmingRatio), so the D-Bus value does not change and nothing is
+//   announced; in v6.2.0 the idle dim (actions/bundled/dimdisplay.cpp) sets
+//   qRound(0.3 × the brightness before) without a source, and the brightness
+//   before on the person's return.
 #include <errno.h>
+
+#include <cmath>
 
 #include "linux/DesktopBrightnessRoute.h"
 
@@ -32,17 +47,27 @@ constexpr const char* kPath = "/org/kde/ScreenBrightness";
 constexpr const char* kInterface = "org.kde.ScreenBrightness";
 constexpr const char* kDisplayInterface = "org.kde.ScreenBrightness.Display";
 constexpr guint32 kSuppressIndicator = 0x1;
+constexpr int kKWinScale = 10000;
+constexpr std::chrono::milliseconds kAnimation{250};
 
-// A change that powerdevil reports and that a person made: its keys, its
-// slider, another program; never its idle dimming, its power profiles, or
-// this process's own writes.
-bool madeByAPerson(const std::string& source, const std::string& context,
-                   const std::string& ownName) {
-    if (source.empty() || source == ownName)
-        return false;
-    if (source == "(internal)")
-        return context != "dimming" && context != "profile_brightness";
-    return true;
+int qRound(double value) {  // Qt's, of a value that is not negative
+    return static_cast<int>(value + 0.5);
+}
+
+// Who changed the panel, by what powerdevil says of a change.
+enum class Changer { ThisProcess, Person, IdleDim, Profile, Unknown };
+
+Changer changerOf(const std::string& source, const std::string& context,
+                  const std::string& ownName) {
+    if (source == ownName)
+        return Changer::ThisProcess;
+    if (source.empty())
+        return Changer::Unknown;  // observed, or v6.2's dimming and profiles
+    if (source == "(internal)" && context == "dimming")
+        return Changer::IdleDim;
+    if (source == "(internal)" && context == "profile_brightness")
+        return Changer::Profile;
+    return Changer::Person;  // its keys, its slider, another program
 }
 
 class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
@@ -51,9 +76,13 @@ class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
         return BuiltinBrightnessWay::PlasmaScreenBrightness;
     }
     const char* busName() const override { return kName; }
+    bool announcesChanges() const override { return true; }
+    std::chrono::milliseconds pace() const override { return kAnimation; }
 
-    bool attach(DesktopBus& bus, const BuiltinPanel&) override {
+    bool attach(DesktopBus& bus, const BuiltinPanel& panel) override {
         display_.clear();
+        panelMax_ = panel.maxBrightness;
+        dimmedFrom_.reset();
         auto root = bus.describe(kName, kPath, kInterface);
         if (!root || !offersProperty(root.get(), "DisplaysDBusNames", "as"))
             return false;
@@ -72,13 +101,29 @@ class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
     }
 
     bool write(DesktopBus& bus, double brightness) override {
-        return bus
-            .call(kName, std::string(kPath) + "/" + display_, kDisplayInterface,
-                  "SetBrightnessWithContext",
-                  g_variant_new("(ius)", scaledTo(brightness, max_), kSuppressIndicator,
-                                program_invocation_short_name),
-                  "()", DesktopBus::kWriteTimeoutMs)
-            .get();
+        const int value = scaledTo(brightness, max_);
+        if (!bus.call(
+                kName, std::string(kPath) + "/" + display_, kDisplayInterface,
+                "SetBrightnessWithContext",
+                g_variant_new("(ius)", value, kSuppressIndicator, program_invocation_short_name),
+                "()", DesktopBus::kWriteTimeoutMs))
+            return false;
+        sent_.sent(value);
+        shown_ = value;
+        return true;
+    }
+
+    LandingMap landingMap() const override {
+        return [max = max_, panelMax = panelMax_](double sent) {
+            const int value = scaledTo(sent, max);
+            if (panelMax > 1 && max == panelMax - 1)  // a backlight, less its minimum of 1
+                return PanelLanding{value + 1, 0};
+            if (panelMax > 1 && max == kKWinScale)  // KWin's output
+                return PanelLanding{std::llround(1.0 + value / double(kKWinScale) * (panelMax - 1)),
+                                    1};
+            return PanelLanding{panelMax > 0 ? std::llround(double(value) / max * panelMax) : value,
+                                1};
+        };
     }
 
     RouteSignal onSignal(DesktopBus& bus, const char* path, const char* interface,
@@ -91,9 +136,9 @@ class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
             const gchar *display = nullptr, *source = nullptr, *context = nullptr;
             gint32 value = 0;
             g_variant_get(parameters, "(&si&s&s)", &display, &value, &source, &context);
-            if (display_ != display || !madeByAPerson(source, context, bus.uniqueName()))
+            if (display_ != display)
                 return {};
-            return {RouteSignal::Kind::PersonChanged, static_cast<double>(value) / max_};
+            return judge(value, changerOf(source, context, bus.uniqueName()));
         }
         if (signal == "DisplayAdded" || signal == "DisplayRemoved" ||
             signal == "BrightnessRangeChanged" || signal == "PropertiesChanged") {
@@ -103,6 +148,28 @@ class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
     }
 
   private:
+    RouteSignal judge(int value, Changer changer) {
+        const int before = shown_;
+        shown_ = value;
+        const double fraction = static_cast<double>(value) / max_;
+        if (changer == Changer::ThisProcess || (dimmedFrom_ && value == *dimmedFrom_) ||
+            (changer != Changer::Person && sent_.contains(value))) {
+            dimmedFrom_.reset();
+            return {RouteSignal::Kind::Ours, std::nullopt};
+        }
+        if (changer == Changer::Person) {
+            dimmedFrom_.reset();
+            return {RouteSignal::Kind::PersonChanged, fraction};
+        }
+        if (changer == Changer::IdleDim ||
+            (changer == Changer::Unknown && before > 0 && value == qRound(before * 0.3))) {
+            if (!dimmedFrom_)
+                dimmedFrom_ = before;
+            return {RouteSignal::Kind::Dimmed, fraction};
+        }
+        return {};  // observed, or a power profile's: the next write puts the curve back
+    }
+
     // True, with the display kept, when `name` is the internal panel and
     // offers what a write needs.
     bool internalDisplay(DesktopBus& bus, const std::string& name) {
@@ -125,6 +192,10 @@ class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
 
     std::string display_;
     int max_ = 1;
+    long long panelMax_ = 0;
+    int shown_ = 0;  // what powerdevil last said or was sent, in its own units
+    std::optional<int> dimmedFrom_;
+    SentValues<int> sent_;
 };
 
 }  // namespace

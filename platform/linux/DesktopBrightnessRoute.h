@@ -3,10 +3,16 @@
 // themselves (introspection), never by the desktop's name or version; a
 // service that lacks what a write needs is not used. All of a route's work
 // runs on the desktop brightness thread (DesktopBrightness).
+//
+// Each route knows, from its desktop's sources, how a value it sends lands on
+// the panel (the service's scale, its offset, its rounding), so it alone
+// answers whether an announcement or a reading is what this process sent.
 #pragma once
 
 #include <gio/gio.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +22,7 @@
 #include "DisplayServices/BuiltinBrightnessRoute.h"
 #include "linux/DesktopBrightness.h"
 #include "linux/DesktopBrightnessBus.h"
+#include "linux/SentValues.h"
 
 namespace platform::linux_machine {
 
@@ -23,11 +30,20 @@ namespace platform::linux_machine {
 struct RouteSignal {
     enum class Kind {
         Nothing,
+        Ours,           // the service announces a value this process sent
         PersonChanged,  // someone other than this process changed the built-in display
+        Dimmed,         // the desktop dimmed the panel for the person's absence
         LookAgain,      // the service's offer changed: find the route again
     };
     Kind kind = Kind::Nothing;
-    std::optional<double> brightness;  // with PersonChanged, when the service says
+    std::optional<double> brightness;  // with PersonChanged and Dimmed, what the panel shows now
+};
+
+// Where a value sent through a route lands on the panel's backlight: its raw
+// value, within `slack` raw steps either way.
+struct PanelLanding {
+    long long raw = 0;
+    long long slack = 0;
 };
 
 class DesktopBrightnessRoute {
@@ -49,15 +65,25 @@ class DesktopBrightnessRoute {
     }
     // Hands the display back to the desktop when this process stops driving it.
     virtual void release(DesktopBus&) {}
-    // True when what is written is a target that the desktop combines with
-    // the person's own setting, so the panel does not show what was written.
-    virtual bool writesATarget() const { return false; }
+
+    // True when the service announces every change of the panel with its
+    // value: then a person's change is known from the announcement alone,
+    // and the backlight file (which the desktop may animate or dim on its
+    // own) is never taken for one.
+    virtual bool announcesChanges() const = 0;
+    // Where a value sent lands on the attached panel: a map of its own, so
+    // that the main thread judges readings while this thread goes on.
+    using LandingMap = std::function<PanelLanding(double sent)>;
+    virtual LandingMap landingMap() const = 0;
+    // The shortest time between two values sent that the service takes as
+    // they come; values handed faster make way for the newest, and the last
+    // one is always sent.
+    virtual std::chrono::milliseconds pace() const { return std::chrono::milliseconds(0); }
 };
 
 // The routes in the order they are tried.
 std::unique_ptr<DesktopBrightnessRoute> makePlasmaScreenBrightnessRoute();
 std::unique_ptr<DesktopBrightnessRoute> makePlasmaPowerManagementRoute();
-std::unique_ptr<DesktopBrightnessRoute> makeGnomeShellRoute();
 std::unique_ptr<DesktopBrightnessRoute> makeMutterBacklightRoute();
 std::unique_ptr<DesktopBrightnessRoute> makeGnomeSettingsDaemonRoute();
 

@@ -84,10 +84,12 @@ float OpenBacklight::fractionOf(long long raw) const {
 }
 
 bool OpenBacklight::lastWriteExplains(long long raw) const {
-    return lastWrite_ && std::llabs(raw - lastWrite_->raw) <= lastWrite_->slack;
+    return lastWrite_ && raw == lastWrite_->raw;
 }
 
 IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
+    if (heldByCompositor_)
+        return kIOReturnBusy;
     IOReturn status = kIOReturnNotPermitted;
     if (writable_) {
         // On sysfs the offset is all that counts; a plain file standing in for
@@ -100,6 +102,9 @@ IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
         status = n < 0                                        ? statusForErrno(errno)
                  : static_cast<std::size_t>(n) == text.size() ? kIOReturnSuccess
                                                               : kIOReturnIOError;
+        // The compositor holds the backlight: not written again while it is
+        // open, and not handed to logind, which writes the same file.
+        heldByCompositor_ = n < 0 && errno == EBUSY;
     }
     // A user without write access to sysfs may still change a backlight of
     // the session's own seat through logind (systemd's
@@ -117,11 +122,6 @@ IOReturn OpenBacklight::writeRaw(long long raw, Refused refused) {
     if (status != kIOReturnSuccess)
         lastWrite_.reset();
     return status;
-}
-
-void OpenBacklight::expectWrite(double fraction, long long slack) {
-    if (auto raw = backlightRawValue(fraction, max_, backlight_.builtin))
-        lastWrite_ = Written{*raw, static_cast<float>(std::clamp(fraction, 0.0, 1.0)), slack};
 }
 
 IOReturn OpenBacklight::writeFraction(double fraction, Refused refused) {

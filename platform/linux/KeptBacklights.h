@@ -29,12 +29,10 @@ namespace platform::linux_machine {
 // change a backlight (LogindBrightness.h).
 class OpenBacklight {
   public:
-    // What this process last wrote, and the fraction it stood for; `slack`
-    // raw steps either way when another program wrote it on our behalf.
+    // What this process last wrote, and the fraction it stood for.
     struct Written {
         long long raw = 0;
         float fraction = 0.0f;
-        long long slack = 0;
     };
 
     OpenBacklight(Backlight backlight, long long max, int fd, bool writable);
@@ -58,16 +56,12 @@ class OpenBacklight {
     // What `raw` stands for: the fraction of the last write when that write
     // explains it, else raw / max.
     float fractionOf(long long raw) const;
-    // This process's last write (its own, or one it asked another program
-    // for) explains the backlight holding `raw`.
+    // This process's last write explains the backlight holding `raw`.
     bool lastWriteExplains(long long raw) const;
     enum class Refused { Fail, AskLogind };
     IOReturn writeRaw(long long raw, Refused refused = Refused::AskLogind);
     // The fraction's raw value (Backlights.h, backlightRawValue), written.
     IOReturn writeFraction(double fraction, Refused refused = Refused::AskLogind);
-    // Another program (the desktop's brightness service) writes `fraction`
-    // for this process, in its own rounding, within `slack` raw steps.
-    void expectWrite(double fraction, long long slack);
 
     const std::optional<Written>& lastWrite() const { return lastWrite_; }
     // The last write went to systemd-logind, which refused it.
@@ -81,6 +75,7 @@ class OpenBacklight {
     bool writable_;
     std::optional<Written> lastWrite_;
     bool refusedByLogind_ = false;
+    bool heldByCompositor_ = false;
 };
 
 // True for a status that says the device itself is no longer there.

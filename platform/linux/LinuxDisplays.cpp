@@ -1,5 +1,6 @@
 #include "linux/LinuxDisplays.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -15,6 +16,10 @@ namespace {
 
 // Display service handles live in their own range, apart from other services.
 constexpr io_service_t kFirstBacklightHandle = 0x00B10001;
+// How long a program that may wait (the agent) waits for the desktop's route
+// before its first write: each question of the look waits at most
+// DesktopBus::kAskTimeoutMs, and a session has one or two services to ask.
+constexpr std::chrono::milliseconds kRouteWait{2500};
 
 constexpr const char* kBrightnessKey = "brightness";
 
@@ -35,8 +40,9 @@ LinuxDisplays::LinuxDisplays()
       }),
       desktop_(
           [this](double brightness) {
-              IOReturn status = onBuiltinBacklight(
-                  desktopDisplay_, [&](OpenBacklight& b) { return b.writeFraction(brightness); });
+              IOReturn status = onBuiltinBacklight(desktopDisplay_, [&](OpenBacklight& b) {
+                  return writeBehindNoDesktop(b, brightness);
+              });
               if (status != kIOReturnSuccess) {
                   char line[160];
                   std::snprintf(line, sizeof line,
@@ -139,38 +145,72 @@ void LinuxDisplays::useDesktopFor(CGDirectDisplayID display, const OpenBacklight
     if (desktop_.started())
         return;
     desktopDisplay_ = display;
-    desktop_.start({display, backlight.backlight().connector.value_or("")});
+    desktop_.start({display, backlight.backlight().connector.value_or(""), backlight.max(),
+                    backlight.backlight().type});
 }
 
-// The panel shows what was written, except where the desktop takes a target
-// that it combines with the person's own setting: a fade then starts from the
-// target, in the same terms as the values it writes.
+// A program that may wait (the agent) lets the first look for the desktop's
+// route end before it writes, so its first fade already goes that way; a
+// window hands its values on and the route's thread writes the newest.
+void LinuxDisplays::waitForTheDesktopRoute() {
+    if (!Machine::current().mainThreadNeverWaits())
+        desktop_.waitUntilLooked(kRouteWait);
+}
+
+// What the panel shows by the word of whoever drives it: a desktop service
+// that announces every change says so itself (the backlight file may be
+// under its animation or its dim); where the desktop put a value this
+// process sent, that value; else the backlight's own reading.
 int LinuxDisplays::displayServicesGetBrightness(CGDirectDisplayID display, float* brightness) {
     float value = 0.0f;
     IOReturn status = onBuiltinBacklight(display, [&](const OpenBacklight& backlight) {
         useDesktopFor(display, backlight);
-        if (auto target = desktop_.targetInEffect()) {
-            value = static_cast<float>(*target);
+        if (auto announced = desktop_.announced()) {
+            value = static_cast<float>(*announced);
             return kIOReturnSuccess;
         }
-        return backlight.readFraction(&value);
+        long long raw = 0;
+        if (IOReturn read = backlight.readRaw(&raw))
+            return read;
+        auto sent = desktop_.explainedBy(raw);
+        value = sent ? static_cast<float>(*sent) : backlight.fractionOf(raw);
+        return kIOReturnSuccess;
     });
     if (status == kIOReturnSuccess && brightness)
         *brightness = value;
     return status;
 }
 
-// Handed to the desktop's brightness service where one drives the panel (it
-// never waits), else written here.
+// Handed to the desktop's brightness service where one drives the panel, or
+// until it is known whether one does (it never waits), else written here.
 int LinuxDisplays::displayServicesSetBrightness(CGDirectDisplayID display, float brightness) {
     return onBuiltinBacklight(display, [&](OpenBacklight& backlight) {
         useDesktopFor(display, backlight);
+        waitForTheDesktopRoute();
         if (!desktop_.hand(brightness))
-            return backlight.writeFraction(brightness);
-        // The desktop writes the panel in its own rounding.
-        backlight.expectWrite(brightness, 1);
+            return writeBehindNoDesktop(backlight, brightness);
+        backlight.rememberWrite(std::nullopt);  // the desktop puts it where it will
         return kIOReturnSuccess;
     });
+}
+
+// A backlight that the compositor holds refuses a write with EBUSY (the DRM
+// connector's luminance property, dri-devel 2026: sysfs writes fail while a
+// compositor uses it); logind writes the same file, so it is not asked. The
+// value stays this process's last, which the desktop's service gets as soon
+// as it answers again; said once.
+IOReturn LinuxDisplays::writeBehindNoDesktop(OpenBacklight& backlight, double brightness) {
+    IOReturn status = backlight.writeFraction(brightness);
+    if (status != kIOReturnBusy)
+        return status;
+    if (!compositorHoldsBacklightLogged_) {
+        compositorHoldsBacklightLogged_ = true;
+        Machine::current().writeLog("The built-in display's backlight " +
+                                    backlight.backlight().name +
+                                    " is held by the compositor (EBUSY); its brightness waits "
+                                    "for the desktop's brightness service");
+    }
+    return kIOReturnSuccess;
 }
 
 bool LinuxDisplays::displayServicesCanChangeBrightness(CGDirectDisplayID display) {
@@ -253,14 +293,14 @@ IOReturn LinuxDisplays::backlightChangedByOthers(const OpenBacklight& backlight,
         if (event.name == backlight.backlight().name)
             (event.property("SOURCE") == "hotkey" ? hotkey : written) = true;
     }
-    // A desktop's service that drives the panel writes it in its own terms
-    // and time, and tells of its person's changes itself.
-    if (!hotkey && (!written || desktop_.route().way != BuiltinBrightnessWay::None))
+    // A desktop's service that announces every change tells of its person's
+    // changes itself; it writes the panel in its own terms and time.
+    if (!hotkey && (!written || !desktop_.backlightTellsOfOthers()))
         return kIOReturnSuccess;
     long long raw = 0;
     if (IOReturn status = backlight.readRaw(&raw))
         return status;
-    if (hotkey || !backlight.lastWriteExplains(raw))
+    if (hotkey || (!backlight.lastWriteExplains(raw) && !desktop_.explainedBy(raw)))
         *changed = backlight.fractionOf(raw);
     return kIOReturnSuccess;
 }
@@ -286,6 +326,7 @@ void LinuxDisplays::lookForTheDesktop() {
 BuiltinBrightnessRoute LinuxDisplays::builtinBrightnessRoute() {
     if (!desktop_.started() && !Machine::current().mainThreadNeverWaits())
         lookForTheDesktop();
+    waitForTheDesktopRoute();
     BuiltinBrightnessRoute route = desktop_.route();
     if (route.way != BuiltinBrightnessWay::None || !desktop_.started())
         return route;

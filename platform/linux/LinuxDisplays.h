@@ -93,6 +93,9 @@ class LinuxDisplays : public DisplayBackend {
     // Starts looking for the desktop's way to the built-in display, if there
     // is one, before anything is written to it.
     void lookForTheDesktop();
+    void waitForTheDesktopRoute();
+    // Writes the backlight where no desktop service took the value.
+    IOReturn writeBehindNoDesktop(OpenBacklight& backlight, double brightness);
     // The check for devices come or gone, and the backlights' change events
     // read meanwhile reported where someone else made them.
     void checkDevices();
@@ -107,6 +110,7 @@ class LinuxDisplays : public DisplayBackend {
     std::map<io_service_t, std::string> names_;
     KeptBacklights kept_;
     CGDirectDisplayID desktopDisplay_ = 0;
+    bool compositorHoldsBacklightLogged_ = false;
     // Gone before what they use: the thread's reports, the kept backlights.
     BrightnessChangeObservers changes_;
     DesktopBrightness desktop_;

@@ -13,6 +13,7 @@
 
 #include "Machine.h"
 #include "Session/SessionServices.h"
+#include "linux/GnomeAmbientLight.h"
 #include "linux/KdeOutputDevices.h"
 #include "linux/LogindSessionState.h"
 #include "linux/PublishedValues.h"
@@ -44,7 +45,9 @@ class LinuxSession : public SessionServices {
     int watchSessionValue(const std::string& name, const std::string& key,
                           std::function<void(const std::optional<std::string>&)> handler) override;
     void unwatchSessionValue(int token) override;
-    void observeWake(std::function<void()> handler) override { logind_.observeWake(std::move(handler)); }
+    void observeWake(std::function<void()> handler) override {
+        logind_.observeWake(std::move(handler));
+    }
     void observeTerminationRequest(std::function<void(int)> handler) override;
 
   private:
@@ -55,6 +58,9 @@ class LinuxSession : public SessionServices {
     // KWin's answer (Plasma 6.6 and later), asked for the first time.
     OutputAutomaticBrightness kwinAutomaticBrightness();
     KdeOutputDevices& kdeOutputs();
+    // GNOME's key, where GNOME acts on it.
+    DesktopAutomaticBrightness gnomeAmbientSetting();
+    GnomeAmbientLight& gnomeAmbient();
     // Runs `then` once the session bus is there, now if it is.
     void withSessionBus(std::function<void()> then);
     Machine& machine_;
@@ -72,6 +78,8 @@ class LinuxSession : public SessionServices {
     // Connected the first time Plasma's brightness service is in use.
     std::once_flag kdeOutputsStarted_;
     std::unique_ptr<KdeOutputDevices> kdeOutputs_;
+    std::once_flag gnomeAmbientStarted_;
+    std::unique_ptr<GnomeAmbientLight> gnomeAmbient_;
     // Told when either desktop's setting may have changed.
     std::map<int, std::function<void()>> automaticBrightnessWatches_;
     int nextAutomaticBrightnessWatch_ = 1;

@@ -1,8 +1,12 @@
 // The state of the user's session as systemd-logind tells it, heard on the
 // system bus without the caller waiting: whether the session is the one at
 // its seat's screen (its "Active"), whether the desktop says the person is
-// away ("IdleHint", which GNOME and KDE set as they dim and blank), and
-// whether the machine is going to sleep ("PrepareForSleep" of the manager).
+// away ("IdleHint": gnome-session sets it once its idle delay has passed, as
+// the screen blanks, after gnome-settings-daemon's dim at half that delay,
+// gnome-session 43.0 gsm-presence.c and gsm-manager.c; Plasma never sets it,
+// nothing in powerdevil 5.27.11 or 6.7.4 daemon/ calls SetIdleHint and
+// kscreenlocker sets only LockedHint), and whether the machine is going to
+// sleep ("PrepareForSleep" of the manager).
 //
 // The session is "auto": the caller's own, or the user's display session for
 // a program outside any session such as a systemd user service

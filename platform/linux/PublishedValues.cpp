@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include "linux/PropertyReadLater.h"
+
 namespace platform::linux_machine {
 namespace {
 
@@ -41,36 +43,10 @@ struct PublishedValues::Watch {
     GCancellable* reading = nullptr;
 
     void read() {
-        if (reading)
-            g_cancellable_cancel(reading);
-        g_clear_object(&reading);
-        reading = g_cancellable_new();
-        g_dbus_connection_call(
-            bus, name.c_str(), objectPathForBusName(name).c_str(),
-            "org.freedesktop.DBus.Properties", "Get",
-            g_variant_new("(ss)", name.c_str(), kProperty), G_VARIANT_TYPE("(v)"),
-            G_DBUS_CALL_FLAGS_NONE, -1, reading,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                GError* error = nullptr;
-                GVariant* reply =
-                    g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-                const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-                g_clear_error(&error);
-                if (cancelled)
-                    return;  // the watch is gone, or a newer read replaced this one
-                auto* self = static_cast<Watch*>(data);
-                std::optional<std::string> value;
-                if (reply) {
-                    GVariant* values = nullptr;
-                    g_variant_get(reply, "(v)", &values);
-                    value = lookup(values, self->key);
-                    if (values)
-                        g_variant_unref(values);
-                    g_variant_unref(reply);
-                }
-                self->handler(value);
-            },
-            this);
+        // NO_AUTO_START: the holder is a running program, never one to start.
+        readPropertyLater(
+            bus, name, objectPathForBusName(name), name.c_str(), kProperty, -1, &reading,
+            [this](GVariant* values) { handler(values ? lookup(values, key) : std::nullopt); });
     }
 
     ~Watch() {
@@ -109,16 +85,16 @@ void PublishedValues::registerObject(GDBusConnection* bus, const std::string& na
         },
         nullptr,
         {}};
-    registration_ = g_dbus_connection_register_object(bus, objectPathForBusName(name).c_str(),
-                                                      info->interfaces[0], &vtable, this,
-                                                      nullptr, nullptr);
+    registration_ =
+        g_dbus_connection_register_object(bus, objectPathForBusName(name).c_str(),
+                                          info->interfaces[0], &vtable, this, nullptr, nullptr);
     g_dbus_node_info_unref(info);
     bus_ = bus;
     name_ = name;
 }
 
-void PublishedValues::publish(GDBusConnection* bus, const std::string& name,
-                              const std::string& key, const std::string& value) {
+void PublishedValues::publish(GDBusConnection* bus, const std::string& name, const std::string& key,
+                              const std::string& value) {
     if (!registration_)
         registerObject(bus, name);
     if (!registration_)

@@ -37,7 +37,8 @@ bool startsWith(const std::string& s, const std::string& prefix) {
 // The value of --name=value among the arguments, or empty.
 std::string option(const std::vector<std::string>& args, const std::string& name) {
     for (const auto& a : args)
-        if (startsWith(a, "--" + name + "=")) return a.substr(name.size() + 3);
+        if (startsWith(a, "--" + name + "="))
+            return a.substr(name.size() + 3);
     return {};
 }
 
@@ -62,13 +63,15 @@ struct Outcome {
 Outcome runChild(const std::vector<std::string>& args) {
     char path[] = "/tmp/duolume-test-XXXXXX";
     const int out = mkstemp(path);
-    if (out < 0) return {-1, "cannot create a file for the test's output\n"};
+    if (out < 0)
+        return {-1, "cannot create a file for the test's output\n"};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out, STDERR_FILENO);
     std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
     Outcome outcome;
@@ -99,7 +102,8 @@ std::vector<std::string> listTests(const std::vector<std::string>& passOn) {
     std::istringstream lines(listed.output);
     std::string line, suite;
     while (std::getline(lines, line)) {
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         const std::string word = line.substr(line.find_first_not_of(' '));
         const std::string name = word.substr(0, word.find(' '));
         if (line[0] != ' ')
@@ -114,8 +118,9 @@ int runEachInItsOwnProcess(const std::vector<std::string>& args) {
     // Every argument but the ones that choose and order the tests goes to each child.
     std::vector<std::string> passOn{args[0]};
     for (std::size_t i = 1; i < args.size(); ++i)
-        if (!startsWith(args[i], "--gtest_shuffle") && !startsWith(args[i], "--gtest_random_seed") &&
-            !startsWith(args[i], "--gtest_repeat") && !startsWith(args[i], "--gtest_output"))
+        if (!startsWith(args[i], "--gtest_shuffle") &&
+            !startsWith(args[i], "--gtest_random_seed") && !startsWith(args[i], "--gtest_repeat") &&
+            !startsWith(args[i], "--gtest_output"))
             passOn.push_back(args[i]);
     std::vector<std::string> tests = listTests(passOn);
     if (hasFlag(args, "gtest_shuffle")) {
@@ -134,11 +139,10 @@ int runEachInItsOwnProcess(const std::vector<std::string>& args) {
     const auto started = std::chrono::steady_clock::now();
     for (const auto& test : tests) {
         std::vector<std::string> childArgs = passOn;
-        childArgs.erase(std::remove_if(childArgs.begin() + 1, childArgs.end(),
-                                       [](const std::string& a) {
-                                           return startsWith(a, "--gtest_filter");
-                                       }),
-                        childArgs.end());
+        childArgs.erase(
+            std::remove_if(childArgs.begin() + 1, childArgs.end(),
+                           [](const std::string& a) { return startsWith(a, "--gtest_filter"); }),
+            childArgs.end());
         childArgs.push_back("--gtest_filter=" + test);
         std::cout << "[ RUN      ] " << test << std::endl;
         const auto begin = std::chrono::steady_clock::now();
@@ -161,20 +165,27 @@ int runEachInItsOwnProcess(const std::vector<std::string>& args) {
                            .count();
     std::cout << "[==========] " << tests.size() << " tests ran. (" << total << " ms total)\n"
               << "[  PASSED  ] " << tests.size() - failed.size() - skipped.size() << " tests.\n";
-    if (!skipped.empty()) std::cout << "[  SKIPPED ] " << skipped.size() << " tests.\n";
-    for (const auto& t : failed) std::cout << "[  FAILED  ] " << t << "\n";
-    if (!failed.empty()) std::cout << "\n " << failed.size() << " FAILED TESTS\n";
+    if (!skipped.empty())
+        std::cout << "[  SKIPPED ] " << skipped.size() << " tests.\n";
+    for (const auto& t : failed)
+        std::cout << "[  FAILED  ] " << t << "\n";
+    if (!failed.empty())
+        std::cout << "\n " << failed.size() << " FAILED TESTS\n";
     return failed.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // No test, nor a program it starts, reads or writes the machine's dconf;
+    // a test that wants stored settings names its own back-end.
+    setenv("GSETTINGS_BACKEND", "memory", 0);
     const std::vector<std::string> args(argv, argv + argc);
     const bool inOneProcess = std::getenv("DUOLUME_TESTS_IN_ONE_PROCESS") != nullptr ||
                               hasFlag(args, "gtest_list_tests") || hasFlag(args, "help") ||
                               namesOneTest(option(args, "gtest_filter"));
-    if (!inOneProcess) return runEachInItsOwnProcess(args);
+    if (!inOneProcess)
+        return runEachInItsOwnProcess(args);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -48,22 +48,7 @@ std::string deviceRecord(RealSensorProxy::Sensor sensor, double lux) {
 }
 
 bool ownsBusName(const char* name = "net.hadess.SensorProxy") {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-    g_clear_error(&error);
-    if (!bus)
-        return false;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
-        G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
-    gboolean owned = FALSE;
-    if (reply) {
-        g_variant_get(reply, "(b)", &owned);
-        g_variant_unref(reply);
-    }
-    g_object_unref(bus);
-    return owned;
+    return busNameHasOwner(Bus::System, name);
 }
 
 // The daemon, where its own systemd unit starts it from: iio-sensor-proxy
@@ -115,10 +100,34 @@ std::string RealSensorProxy::whyNotRunnable() {
                "iio-sensor-proxy.service names its program)";
     if (::access(daemon.c_str(), X_OK) != 0)
         return daemon + ", which iio-sensor-proxy.service starts, is not there";
+    return whyNoTestBedTools("the polkit stand-in");
+}
+
+bool busNameHasOwner(Bus which, const char* name) {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(
+        which == Bus::System ? G_BUS_TYPE_SYSTEM : G_BUS_TYPE_SESSION, nullptr, &error);
+    g_clear_error(&error);
+    if (!bus)
+        return false;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
+        1000, nullptr, nullptr);
+    gboolean owned = FALSE;
+    if (reply) {
+        g_variant_get(reply, "(b)", &owned);
+        g_variant_unref(reply);
+    }
+    g_object_unref(bus);
+    return owned;
+}
+
+std::string whyNoTestBedTools(const std::string& what) {
     if (::access(kUmockdevRun, X_OK) != 0)
         return std::string(kUmockdevRun) + " is not installed (Debian package umockdev)";
     if (ChildProcess::run({kPython, "-c", "import dbusmock"}, {}, nullptr) != 0)
-        return "python3-dbusmock is not installed (the polkit stand-in)";
+        return "python3-dbusmock is not installed (" + what + ")";
     return {};
 }
 
@@ -214,8 +223,8 @@ SensorProxyCalls::SensorProxyCalls() : state_(std::make_unique<State>()) {
         state_->bus,
         [](GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data) {
             auto* state = static_cast<State*>(data);
-            if (incoming && g_dbus_message_get_message_type(message) ==
-                                G_DBUS_MESSAGE_TYPE_METHOD_CALL &&
+            if (incoming &&
+                g_dbus_message_get_message_type(message) == G_DBUS_MESSAGE_TYPE_METHOD_CALL &&
                 g_strcmp0(g_dbus_message_get_interface(message), "net.hadess.SensorProxy") == 0) {
                 std::lock_guard lock(state->mutex);
                 ++state->calls[g_dbus_message_get_member(message)];
@@ -229,7 +238,8 @@ SensorProxyCalls::SensorProxyCalls() : state_(std::make_unique<State>()) {
     GVariant* reply = g_dbus_connection_call_sync(
         state_->bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "AddMatch",
-        g_variant_new("(s)", "eavesdrop=true,type='method_call',interface='net.hadess.SensorProxy'"),
+        g_variant_new("(s)",
+                      "eavesdrop=true,type='method_call',interface='net.hadess.SensorProxy'"),
         nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
     if (reply)
         g_variant_unref(reply);

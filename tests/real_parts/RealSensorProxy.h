@@ -14,6 +14,13 @@
 
 namespace testing_support {
 
+// Empty when umockdev-run and python3-dbusmock (for `what`) are there; else
+// which is missing.
+std::string whyNoTestBedTools(const std::string& what);
+// Whether `name` has an owner on the (test's private) system or session bus.
+enum class Bus { Session, System };
+bool busNameHasOwner(Bus bus, const char* name);
+
 class RealSensorProxy {
   public:
     enum class Sensor {

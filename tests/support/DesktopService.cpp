@@ -29,9 +29,6 @@ Fake fakeFor(DesktopService::Kind kind) {
             return {"org.kde.Solid.PowerManagement",
                     "/org/kde/Solid/PowerManagement/Actions/BrightnessControl",
                     "plasma_power_management.py"};
-        case DesktopService::Kind::GnomeShell:
-            return {"org.gnome.Shell.Brightness", "/org/gnome/Shell/Brightness",
-                    "gnome_shell_brightness.py"};
         case DesktopService::Kind::MutterDisplayConfig:
             return {"org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
                     "mutter_display_config.py"};
@@ -41,6 +38,8 @@ Fake fakeFor(DesktopService::Kind kind) {
         case DesktopService::Kind::MutterIdleMonitor:
             return {"org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
                     "mutter_idle_monitor.py"};
+        case DesktopService::Kind::Misbehaving:
+            return {"", "", "misbehaving_service.py"};
     }
     throw std::logic_error("unknown desktop service");
 }
@@ -101,8 +100,8 @@ bool DesktopService::available(std::string* why) {
 DesktopService::DesktopService(Kind kind, std::map<std::string, std::string> parameters)
     : kind_(kind), parameters_(std::move(parameters)) {
     const Fake fake = fakeFor(kind);
-    name_ = fake.name;
-    path_ = fake.path;
+    name_ = kind == Kind::Misbehaving ? parameters_.at("name") : fake.name;
+    path_ = kind == Kind::Misbehaving ? parameters_.at("path") : fake.path;
     GError* error = nullptr;
     const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
     bus_ =
@@ -134,7 +133,10 @@ void DesktopService::start() {
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{kPython, "-m", "dbusmock", "--session", "--template",
                                  kFakes + fakeFor(kind_).file, "-p", json(parameters_)},
-        std::map<std::string, std::optional<std::string>>{{"PYTHONDONTWRITEBYTECODE", "1"}});
+        // A template names its service before it is given its parameters.
+        std::map<std::string, std::optional<std::string>>{{"PYTHONDONTWRITEBYTECODE", "1"},
+                                                          {"MISBEHAVING_NAME", name_},
+                                                          {"MISBEHAVING_PATH", path_}});
     const bool owned = waitFor(
         [&] {
             GVariant* reply = g_dbus_connection_call_sync(

@@ -1,8 +1,8 @@
 // A desktop's brightness service for tests: one of our own fakes in
 // tests/support/desktop-fakes (python3-dbusmock templates written from the
-// desktops' interface descriptions), served by its own process on the test's
-// private session bus (PrivateBus, which must exist first). Stopping and
-// starting it again is the service restarting: a new owner of its name.
+// desktops' sources, each naming the files and tags it follows), served by its own process on the
+// test's private session bus (PrivateBus, which must exist first). Stopping and starting it again
+// is the service restarting: a new owner of its name.
 #pragma once
 
 #include <map>
@@ -22,10 +22,12 @@ class DesktopService {
     enum class Kind {
         PlasmaScreenBrightness,
         PlasmaPowerManagement,
-        GnomeShell,
         MutterDisplayConfig,
         GnomeSettingsDaemon,
         MutterIdleMonitor,
+        // One of the services above answering in a wrong type or shape
+        // (misbehaving_service.py): parameters "name", "path" and "shape".
+        Misbehaving,
     };
     // One call the service received: its numbers (integers and reals) and
     // its strings, in order.

@@ -11,9 +11,22 @@ std::string FuseSysfsAttribute::value() const {
     return value_;
 }
 
+void FuseSysfsAttribute::refuseWrites(int error) {
+    std::lock_guard lock(mutex_);
+    refusal_ = error;
+}
+
+int FuseSysfsAttribute::writesTried() const {
+    std::lock_guard lock(mutex_);
+    return tried_;
+}
+
 FuseSysfsAttribute::Reply FuseSysfsAttribute::write(std::uint64_t, const std::uint8_t* bytes,
                                                     std::size_t size) {
     std::lock_guard lock(mutex_);
+    ++tried_;
+    if (refusal_)
+        return {-refusal_, {}, 0};
     value_.assign(reinterpret_cast<const char*>(bytes), size);
     return {static_cast<int>(size), {}, 0};
 }

@@ -18,6 +18,10 @@ class FuseSysfsAttribute : public FuseHidraw::Node {
     explicit FuseSysfsAttribute(std::string value) : value_(std::move(value)) {}
 
     std::string value() const;
+    // Every write from now on fails with `error` (0: none does), as a
+    // backlight the compositor holds answers EBUSY; the writes tried so far.
+    void refuseWrites(int error);
+    int writesTried() const;
 
     Reply write(std::uint64_t file, const std::uint8_t* bytes, std::size_t size) override;
     Reply read(std::uint64_t file, std::size_t size, std::uint64_t offset) override;
@@ -26,6 +30,8 @@ class FuseSysfsAttribute : public FuseHidraw::Node {
   private:
     mutable std::mutex mutex_;
     std::string value_;
+    int refusal_ = 0;
+    int tried_ = 0;
 };
 
 }  // namespace testing_support

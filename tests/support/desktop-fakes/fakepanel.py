@@ -8,10 +8,15 @@ import os
 def write_raw(parameters, raw):
     path = parameters.get('backlight', '')
     if path and os.path.exists(path):
-        # In place, as a write to sysfs: never an empty file for a reader.
-        with open(path, 'r+') as f:
-            f.write(f'{int(raw)}\n')
-            f.truncate()
+        # In place, as a write to sysfs: never an empty file for a reader. A
+        # backlight the compositor holds refuses sysfs writes (EBUSY); the
+        # desktop then sets it through the compositor, which is not the file.
+        try:
+            with open(path, 'r+') as f:
+                f.write(f'{int(raw)}\n')
+                f.truncate()
+        except OSError:
+            pass
 
 
 def write_fraction(parameters, fraction):

@@ -1,11 +1,17 @@
-// GNOME's automatic screen brightness through GSettings, with the power
-// plug-in's schema compiled into a temporary folder (GSETTINGS_SCHEMA_DIR)
-// and the keyfile back-end in a temporary configuration folder.
+// GNOME's automatic screen brightness: the key through GSettings, with the
+// power plug-in's schema compiled into a temporary folder
+// (GSETTINGS_SCHEMA_DIR) and the keyfile back-end in a temporary
+// configuration folder, and only where GNOME acts on it: its power plug-in's
+// name on the private session bus, and the real iio-sensor-proxy on the
+// private system bus with a light sensor under umockdev.
 #include <gtest/gtest.h>
+
+#include <gio/gio.h>
 
 #include "DisplayServices/DisplayServices.h"
 #include "Session/Session.h"
 #include "linux/LinuxMachine.h"
+#include "real_parts/RealSensorProxy.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
 #include "support/MainContext.h"
@@ -37,9 +43,46 @@ class GnomeAutomaticBrightness : public testing::Test {
                           userValue + "\n");
         }
     }
+    // The person's value of the key (null: the schema's default), as GNOME
+    // Settings stores it.
+    void setKey(const char* userValue) {
+        GSettings* settings = g_settings_new("org.gnome.settings-daemon.plugins.power");
+        if (userValue)
+            g_settings_set_boolean(settings, "ambient-enabled", g_str_equal(userValue, "true"));
+        else
+            g_settings_reset(settings, "ambient-enabled");
+        g_settings_sync();
+        g_object_unref(settings);
+    }
+    // GNOME's power plug-in on the session bus (its name is what tells).
+    void startGnome() {
+        gnome = connectToBus(session.address());
+        ASSERT_EQ(requestBusName(gnome, "org.gnome.SettingsDaemon.Power"), 1u);
+    }
+    void startSensorProxy() {
+        const std::string why = RealSensorProxy::whyNotRunnable();
+        if (!why.empty())
+            GTEST_SKIP() << why;
+        proxy = std::make_unique<RealSensorProxy>(RealSensorProxy::Sensor::IIOLight, 300.0);
+        std::string failed;
+        ASSERT_TRUE(proxy->start(&failed)) << failed;
+    }
+    // GNOME with its sensor, and the key as given.
+    void gnomeWithSensor(const char* userValue) {
+        installSchema(userValue);
+        startSensorProxy();
+        startGnome();
+    }
     DesktopAutomaticBrightness read() {
         platform::linux_machine::LinuxMachine::installNew();
         return platform::desktopAutomaticBrightness();
+    }
+    void TearDown() override {
+        platform::Machine::install(nullptr);  // its threads end before the buses
+        if (gnome) {
+            g_dbus_connection_close_sync(gnome, nullptr, nullptr);
+            g_object_unref(gnome);
+        }
     }
 
     TempDir schemas, config, data;
@@ -48,24 +91,56 @@ class GnomeAutomaticBrightness : public testing::Test {
     ScopedEnv backend{"GSETTINGS_BACKEND", "keyfile"};
     ScopedEnv configHome{"XDG_CONFIG_HOME", config.path()};
     ScopedEnv noWaylandDisplay{"WAYLAND_DISPLAY", config / "no-wayland-display"};
+    PrivateBus session;
+    PrivateBus system{PrivateBus::Kind::System};
+    GDBusConnection* gnome = nullptr;
+    std::unique_ptr<RealSensorProxy> proxy;
 };
 
 }  // namespace
 
-TEST_F(GnomeAutomaticBrightness, OnByTheSchemasDefault) {
+// The key counts only where GNOME acts on it; an installed schema, whose key
+// is on by default, steers nothing by itself.
+TEST_F(GnomeAutomaticBrightness, TheKeyCountsOnlyWithGnomesPowerPluginAndALightSensor) {
+    struct Case {
+        const char* name;
+        const char* userValue;  // null: the schema's default
+        bool gnome, sensor;
+        DesktopAutomaticBrightness expected;
+    };
+    const Case cases[] = {
+        {"schema alone", nullptr, false, false, DesktopAutomaticBrightness::NotInstalled},
+        {"GNOME without a sensor", nullptr, true, false, DesktopAutomaticBrightness::NotInstalled},
+        {"a sensor without GNOME", nullptr, false, true, DesktopAutomaticBrightness::NotInstalled},
+        {"GNOME with its sensor, by default", nullptr, true, true, DesktopAutomaticBrightness::On},
+        {"GNOME with its sensor, switched off", "false", true, true,
+         DesktopAutomaticBrightness::Off},
+    };
     installSchema(nullptr);
-    EXPECT_EQ(read(), DesktopAutomaticBrightness::On);
-}
-
-TEST_F(GnomeAutomaticBrightness, OffWhenTheUserSwitchedItOff) {
-    installSchema("false");
-    EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setKey(c.userValue);
+        if (c.sensor && !proxy)
+            startSensorProxy();
+        if (!c.sensor && proxy)
+            proxy.reset();
+        if (c.gnome && !gnome)
+            startGnome();
+        if (!c.gnome && gnome) {
+            g_dbus_connection_close_sync(gnome, nullptr, nullptr);
+            g_object_unref(gnome);
+            gnome = nullptr;
+        }
+        EXPECT_EQ(read(), c.expected);
+        if (c.expected == DesktopAutomaticBrightness::NotInstalled)
+            EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
+    }
 }
 
 // Switched off on request: stored for gnome-settings-daemon to read, and read
 // back as off.
 TEST_F(GnomeAutomaticBrightness, SwitchedOffAndStoredOnRequest) {
-    installSchema("true");
+    gnomeWithSensor("true");
     ASSERT_EQ(read(), DesktopAutomaticBrightness::On);
     EXPECT_TRUE(platform::switchOffDesktopAutomaticBrightness());
     EXPECT_NE(readFile(config / "glib-2.0/settings/keyfile").find("ambient-enabled=false"),
@@ -73,14 +148,19 @@ TEST_F(GnomeAutomaticBrightness, SwitchedOffAndStoredOnRequest) {
     EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
 }
 
-// Switched in GNOME's own settings (another process writes the key): the
-// watchers are told, and read the new value.
-TEST_F(GnomeAutomaticBrightness, AChangeInGnomesSettingsIsToldToItsWatchers) {
+// Switched in GNOME's own settings (another process writes the key), and
+// GNOME coming or going: the watchers are told, and read the new answer.
+TEST_F(GnomeAutomaticBrightness, AChangeOfTheKeyOrOfGnomeIsToldToItsWatchers) {
     installSchema("true");
-    ASSERT_EQ(read(), DesktopAutomaticBrightness::On);
+    startSensorProxy();
+    ASSERT_EQ(read(), DesktopAutomaticBrightness::NotInstalled);
     int told = 0;
     platform::watchDesktopAutomaticBrightness([&] { ++told; });
     turnMainContextUntil([] { return false; }, 0.3);  // what was on its way (KWin's "none")
+    told = 0;
+    startGnome();
+    EXPECT_TRUE(turnMainContextUntil([&] { return told > 0; }, 5.0));
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
     told = 0;
     ASSERT_EQ(
         ChildProcess::run({"/usr/bin/gsettings", "set", "org.gnome.settings-daemon.plugins.power",
@@ -89,11 +169,6 @@ TEST_F(GnomeAutomaticBrightness, AChangeInGnomesSettingsIsToldToItsWatchers) {
         0);
     EXPECT_TRUE(turnMainContextUntil([&] { return told > 0; }, 5.0));
     EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::Off);
-}
-
-TEST_F(GnomeAutomaticBrightness, NotInstalledWithoutGnomeAndNothingToSwitchOff) {
-    EXPECT_EQ(read(), DesktopAutomaticBrightness::NotInstalled);
-    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
 }
 
 // Under Plasma GNOME's key steers nothing, even where its schema is installed:
@@ -105,7 +180,6 @@ TEST_F(GnomeAutomaticBrightness, UnderPlasmaGnomesKeyIsLeftAlone) {
     installSchema("true");
     TempDir root;
     ScopedEnv sysroot("PLATFORM_SYSROOT", root.path());
-    PrivateBus session;
     VirtualLaptop laptop(root.path());
     laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), 1000, 500);
     DesktopService plasma(
