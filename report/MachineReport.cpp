@@ -33,6 +33,8 @@ std::string reasonText(FindingReason reason) {
             return "unreadable or garbled";
         case FindingReason::NotYetKnown:
             return "still being looked at";
+        case FindingReason::SetAside:
+            return "set aside for now";
     }
     return "unknown";
 }

@@ -7,13 +7,12 @@
 #include "linux/AppleSMCLight.h"
 #include "linux/IIOLightSensor.h"
 #include "linux/LinuxLightSources.h"
-#include "linux/SMCLightScale.h"
 #include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
+#include "linux/ZonePlace.h"
 
 namespace platform::linux_machine {
 namespace {
-
 
 constexpr io_service_t kSMCLightService = 0x534d4331;
 constexpr io_connect_t kSMCLightConnection = 0x534d4332;
@@ -115,8 +114,9 @@ bool LinuxLightSensor::hasServiceClient() {
     const auto held = heldServiceClient(wait);
     if (held.inUse)
         return true;
-    // Not waiting, before the sources have settled: what a listing tells.
-    return !wait && !held.settled && luxSensorListed();
+    // Not waiting, before the sources have settled: what a listing tells,
+    // or the place the sun's estimate will be made for.
+    return !wait && !held.settled && (luxSensorListed() || machineZonePlace().place);
 }
 
 std::optional<double> LinuxLightSensor::copyAmbientLightReading() {
@@ -182,15 +182,30 @@ kern_return_t LinuxLightSensor::callScalarMethod(io_connect_t connect, std::uint
     if (*outputCount < 2)
         return kIOReturnBadArgument;
     const auto held = main_->sources->controller();
-    if (!held.values)
+    if (!held.outputs)
         return kIOReturnNotReadable;
-    controllerValuesForSMCLight(*held.values, held.pairSeen, outputs);
+    outputs[0] = (*held.outputs)[0];
+    outputs[1] = (*held.outputs)[1];
     *outputCount = 2;
     return kIOReturnSuccess;
 }
 
 HardwareFinding LinuxLightSensor::controllerFinding() {
     return main_->sources->controllerFinding();
+}
+
+// --- The sun's estimate ---
+
+void LinuxLightSensor::setEstimateOptions(const LightEstimateOptions& options) {
+    main_->sources->setEstimateOptions(options);
+}
+
+std::optional<LightEstimateInUse> LinuxLightSensor::serviceClientEstimate() {
+    return main_->sources->serviceClient().estimate;
+}
+
+std::optional<LightEstimateInUse> LinuxLightSensor::controllerEstimate() {
+    return main_->sources->controller().estimate;
 }
 
 }  // namespace platform::linux_machine

@@ -47,6 +47,10 @@ class LinuxLightSensor : public LightSensorBackend {
     std::vector<HardwareFinding> serviceClientFindings() override;
     HardwareFinding controllerFinding() override;
 
+    void setEstimateOptions(const LightEstimateOptions& options) override;
+    std::optional<LightEstimateInUse> serviceClientEstimate() override;
+    std::optional<LightEstimateInUse> controllerEstimate() override;
+
   private:
     struct MainSide;
     // What the service client's sources hold (followed from the first call

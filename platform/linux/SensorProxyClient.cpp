@@ -58,8 +58,8 @@ SensorProxyClient::SensorProxyClient(std::function<void()> changed)
 SensorProxyClient::~SensorProxyClient() {
     if (connection_ && !claimedOwner_.empty() && !g_dbus_connection_is_closed(connection_)) {
         GVariant* reply = g_dbus_connection_call_sync(
-            connection_, claimedOwner_.c_str(), kPath, kInterface, "ReleaseLight", nullptr,
-            nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+            connection_, claimedOwner_.c_str(), kPath, kInterface, "ReleaseLight", nullptr, nullptr,
+            G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
         if (reply)
             g_variant_unref(reply);
     }
@@ -112,6 +112,10 @@ void SensorProxyClient::follow() {
         cancel_ = g_cancellable_new();
         subscribe();
         return;
+    }
+    if (reclaimWanted_ && !asking_) {
+        reclaimWanted_ = false;
+        reclaim();
     }
     // A question that failed (a hung or busy service) is asked again.
     if (!owner_.empty() && !asking_) {
@@ -227,6 +231,42 @@ void SensorProxyClient::claim() {
             client->claimedOwner_ = client->owner_;
             client->armFirstAnnouncementWait();
             client->ask();
+            client->notify();
+        },
+        this);
+}
+
+bool SensorProxyClient::reclaim() {
+    if (!connection_ || owner_.empty() || claimedOwner_ != owner_)
+        return false;
+    if (asking_) {
+        reclaimWanted_ = true;
+        return true;
+    }
+    release();
+    return true;
+}
+
+void SensorProxyClient::release() {
+    asking_ = true;
+    const std::string owner = claimedOwner_;
+    claimedOwner_.clear();
+    announcedBy_.clear();
+    g_dbus_connection_call(
+        connection_, owner.c_str(), kPath, kInterface, "ReleaseLight", nullptr,
+        G_VARIANT_TYPE("()"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, cancel_,
+        [](GObject* source, GAsyncResult* result, gpointer self) {
+            GVariant* reply = nullptr;
+            if (!finished(source, result, &reply))
+                return;
+            auto* client = static_cast<SensorProxyClient*>(self);
+            client->asking_ = false;
+            if (reply)
+                g_variant_unref(reply);
+            // Claimed again whatever the answer: a service that lost our
+            // claim on its own takes a new one the same way.
+            if (!client->owner_.empty())
+                client->claim();
             client->notify();
         },
         this);

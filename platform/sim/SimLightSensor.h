@@ -55,6 +55,14 @@ class SimLightSensor : public LightSensorBackend {
     std::optional<std::vector<HardwareFinding>> scriptedServiceClientFindings;
     std::optional<HardwareFinding> scriptedControllerFinding;
 
+    // --- The sun's estimate ---
+    // What the product last set, and how often.
+    LightEstimateOptions estimateOptions;
+    int estimateOptionsSet = 0;
+    // What each kind reports as the estimate in use (absent: a sensor is read).
+    std::optional<LightEstimateInUse> serviceClientEstimateInUse;
+    std::optional<LightEstimateInUse> controllerEstimateInUse;
+
     // LightSensorBackend
     bool hasServiceClient() override { return serviceClientPresent; }
     std::optional<double> copyAmbientLightReading() override;
@@ -69,6 +77,16 @@ class SimLightSensor : public LightSensorBackend {
                                    std::uint64_t* outputs, std::uint32_t* outputCount) override;
     std::vector<HardwareFinding> serviceClientFindings() override;
     HardwareFinding controllerFinding() override;
+    void setEstimateOptions(const LightEstimateOptions& options) override {
+        estimateOptions = options;
+        ++estimateOptionsSet;
+    }
+    std::optional<LightEstimateInUse> serviceClientEstimate() override {
+        return serviceClientEstimateInUse;
+    }
+    std::optional<LightEstimateInUse> controllerEstimate() override {
+        return controllerEstimateInUse;
+    }
 
   private:
     struct Registration {

@@ -1,0 +1,20 @@
+#include "LightEstimate.h"
+
+#include "IOKit/LightSensorBackend.h"
+#include "Machine.h"
+
+namespace platform {
+
+void setLightEstimateOptions(const LightEstimateOptions& options) {
+    Machine::current().lightSensor().setEstimateOptions(options);
+}
+
+std::optional<LightEstimateInUse> lightServiceClientEstimate() {
+    return Machine::current().lightSensor().serviceClientEstimate();
+}
+
+std::optional<LightEstimateInUse> lightControllerEstimate() {
+    return Machine::current().lightSensor().controllerEstimate();
+}
+
+}  // namespace platform
