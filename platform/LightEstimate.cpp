@@ -17,4 +17,13 @@ std::optional<LightEstimateInUse> lightControllerEstimate() {
     return Machine::current().lightSensor().controllerEstimate();
 }
 
+int watchLightEstimate(std::function<void()> handler) {
+    return Machine::current().lightSensor().watchEstimate(std::move(handler));
+}
+
+void unwatchLightEstimate(int token) {
+    if (Machine::isInstalled())
+        Machine::current().lightSensor().unwatchEstimate(token);
+}
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 // sources' own thread, the answers come from what they hold.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,5 +39,9 @@ void setLightEstimateOptions(const LightEstimateOptions& options);
 // estimate: where and why; absent while a sensor is read, or nothing is known.
 std::optional<LightEstimateInUse> lightServiceClientEstimate();
 std::optional<LightEstimateInUse> lightControllerEstimate();
+// `handler` runs on the main run loop whenever either of those may have
+// changed; the token ends it.
+int watchLightEstimate(std::function<void()> handler);
+void unwatchLightEstimate(int token);
 
 }  // namespace platform

@@ -48,6 +48,9 @@ class LightSensorBackend {
     virtual void setEstimateOptions(const LightEstimateOptions& options) = 0;
     virtual std::optional<LightEstimateInUse> serviceClientEstimate() = 0;
     virtual std::optional<LightEstimateInUse> controllerEstimate() = 0;
+    // On the main thread whenever either estimate may have changed.
+    virtual int watchEstimate(std::function<void()> handler) = 0;
+    virtual void unwatchEstimate(int token) = 0;
 };
 
 }  // namespace platform

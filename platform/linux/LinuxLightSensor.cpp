@@ -64,11 +64,24 @@ struct LinuxLightSensor::MainSide {
     std::vector<Registration> registrations;
     unsigned deliveredChanges = 0;
     std::unique_ptr<LinuxLightSources> sources;
+    std::vector<std::pair<int, std::function<void()>>> estimateWatchers;
+    int lastWatch = 0;
+    std::optional<LightEstimateInUse> toldServiceClient, toldController;
 
-    // Writes the sources' log lines and sends a message for a changed SMC value.
+    // Writes the sources' log lines, tells the estimate's watchers of a
+    // change, and sends a message for a changed SMC value.
     void takeNews() {
         for (const auto& line : sources->takeNews())
             logLine(line);
+        const auto serviceClient = sources->serviceClient().estimate;
+        const auto controller = sources->controller().estimate;
+        if (serviceClient != toldServiceClient || controller != toldController) {
+            toldServiceClient = serviceClient;
+            toldController = controller;
+            auto watchers = estimateWatchers;  // a handler may watch or stop watching
+            for (auto& [token, handler] : watchers)
+                handler();
+        }
         const unsigned changes = sources->controllerChanges();
         if (changes == deliveredChanges)
             return;
@@ -206,6 +219,15 @@ std::optional<LightEstimateInUse> LinuxLightSensor::serviceClientEstimate() {
 
 std::optional<LightEstimateInUse> LinuxLightSensor::controllerEstimate() {
     return main_->sources->controller().estimate;
+}
+
+int LinuxLightSensor::watchEstimate(std::function<void()> handler) {
+    main_->estimateWatchers.emplace_back(++main_->lastWatch, std::move(handler));
+    return main_->lastWatch;
+}
+
+void LinuxLightSensor::unwatchEstimate(int token) {
+    std::erase_if(main_->estimateWatchers, [token](const auto& w) { return w.first == token; });
 }
 
 }  // namespace platform::linux_machine

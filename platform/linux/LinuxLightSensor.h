@@ -50,6 +50,8 @@ class LinuxLightSensor : public LightSensorBackend {
     void setEstimateOptions(const LightEstimateOptions& options) override;
     std::optional<LightEstimateInUse> serviceClientEstimate() override;
     std::optional<LightEstimateInUse> controllerEstimate() override;
+    int watchEstimate(std::function<void()> handler) override;
+    void unwatchEstimate(int token) override;
 
   private:
     struct MainSide;
