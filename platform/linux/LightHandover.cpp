@@ -32,7 +32,9 @@ double LightHandover::target(const HandoverInputs& in, SunBecause because) const
 
 double LightHandover::glide(double to, double seconds) {
     const double elapsed = lastSeconds_ ? std::fmax(0.0, seconds - *lastSeconds_) : 0.0;
-    if (!gliding_ || !out_.steps)
+    if (!out_.steps)
+        gliding_ = false;  // nothing to glide from: the first value stands
+    if (!gliding_)
         return to;
     const double room = kGlidePerSecond * elapsed;
     const double from = *out_.steps;

@@ -353,15 +353,17 @@ void LinuxLightSources::evaluateServiceClient() {
                                  {choice.source.empty() ? loggedSource_ : choice.source,
                                   sun_->placeText(), choice.lux.has_value()}))
         lines.push_back(*line);
-    // The sensor's own reading while it stands (the filter may still hand on
-    // an earlier one), so its lux reach the level unrounded.
-    if (out.from == LightFrom::Sensor && choice.lux && out.steps == sensorSteps)
-        standingLux_ = choice.lux;
+    // The sensor's own lux for its reading, and the same lux again for the
+    // same value (no rounding through the scale announces a change).
     std::optional<double> lux;
-    if (out.from == LightFrom::Sensor && standingLux_ && out.steps == lightSteps(*standingLux_))
-        lux = standingLux_;
+    if (out.steps && out.from == LightFrom::Sensor && choice.lux && out.steps == sensorSteps)
+        lux = choice.lux;
+    else if (out.steps && handedOnLux_ && lightSteps(*handedOnLux_) == *out.steps)
+        lux = handedOnLux_;
     else if (out.steps)
         lux = luxForSteps(*out.steps);
+    if (lux)
+        handedOnLux_ = lux;
     const bool fromSun = out.from == LightFrom::Sun;
     if (fromSun || out.from == LightFrom::Held)
         setAside(choice.findings);

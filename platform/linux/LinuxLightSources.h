@@ -133,8 +133,8 @@ class LinuxLightSources {
     std::string loggedSource_ = "(not yet looked for)";
     bool loggedGarbled_ = false;
     bool loggedSMCUnreadable_ = false;
-    // The service client's lux of the reading that stands.
-    std::optional<double> standingLux_;
+    // The service client's lux last handed on.
+    std::optional<double> handedOnLux_;
     // The SMC's outputs of the reading that stands.
     std::optional<std::array<std::uint64_t, 2>> standingOutputs_;
     std::optional<std::array<std::uint64_t, 2>> lastOutputs_;
