@@ -297,7 +297,9 @@ void LinuxLightSources::woke() {
 
 HandoverInputs LinuxLightSources::handoverInputs(const std::optional<double>& sensorSteps) {
     HandoverInputs in;
-    in.seconds = monotonicSeconds();
+    // On a daylight clock faster than real time the handover's own waits
+    // (readings that stand, glides) run as much faster.
+    in.seconds = monotonicSeconds() * sun_->pace();
     in.daylightTime = sun_->daylightTime();
     in.sensor = sensorSteps;
     in.sun = sun_->steps();

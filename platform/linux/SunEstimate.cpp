@@ -54,17 +54,25 @@ DaylightClock::DaylightClock() : realStart_(realNow()) {
     char* end = nullptr;
     const double start = std::strtod(text->c_str(), &end);
     double rate = 1.0;
+    double at = realStart_;
     if (end && *end == ',')
         rate = std::strtod(end + 1, &end);
-    if (end && *end == '\0' && std::isfinite(start) && std::isfinite(rate) && rate > 0.0) {
+    if (end && *end == ',')
+        at = std::strtod(end + 1, &end);
+    if (end && *end == '\0' && std::isfinite(start) && std::isfinite(rate) && rate > 0.0 &&
+        std::isfinite(at)) {
         forced_ = true;
         start_ = start;
         rate_ = rate;
+        realStart_ = at;
     }
 }
 
-DaylightClock::DaylightClock(double start, double rate)
-    : forced_(true), start_(start), rate_(rate > 0.0 ? rate : 1.0), realStart_(realNow()) {}
+DaylightClock::DaylightClock(double start, double rate, std::optional<double> at)
+    : forced_(true),
+      start_(start),
+      rate_(rate > 0.0 ? rate : 1.0),
+      realStart_(at.value_or(realNow())) {}
 
 double DaylightClock::now() const {
     if (!forced_)

@@ -35,18 +35,23 @@ std::optional<double> nextChange(const SunEstimateInputs& inputs, double unixSec
                                  double horizon);
 
 // The clock the estimate reads: the system's wall clock, unless
-// PLATFORM_DAYLIGHT_CLOCK says "START" or "START,RATE" (seconds since 1970
-// and a speed-up: "1718964000,2880" runs 21 June 2024 10:00 UTC at a day per
-// 30 s), for tests and the demo.
+// PLATFORM_DAYLIGHT_CLOCK says "START", "START,RATE" or "START,RATE,AT"
+// (seconds since 1970, a speed-up, and the wall-clock time at which the
+// clock shows START, by default when the variable is read): "1718964000,2880"
+// runs 21 June 2024 10:00 UTC on at a day per 30 s. For tests and the demo.
+// A clock that runs faster than real time speeds up the light sources' own
+// waits as much (LinuxLightSources.h): a demo's day in seconds is a day.
 class DaylightClock {
   public:
     // From the environment.
     DaylightClock();
-    DaylightClock(double start, double rate);
+    DaylightClock(double start, double rate, std::optional<double> at = std::nullopt);
     double now() const;
     // Real seconds until the clock shows `unixSeconds`.
     double realSecondsUntil(double unixSeconds) const;
     bool forced() const { return forced_; }
+    // How many times faster than real time the clock runs.
+    double rate() const { return rate_; }
 
   private:
     bool forced_ = false;

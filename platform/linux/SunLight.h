@@ -6,6 +6,7 @@
 // poll.
 #pragma once
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,6 +46,8 @@ class SunLight {
     std::optional<double> steps() const { return steps_; }
     const std::optional<ZonePlace>& place() const { return place_; }
     double daylightTime() const { return clock_.now(); }
+    // How much faster than real time the daylight clock runs, at least 1.
+    double pace() const { return std::fmax(1.0, clock_.rate()); }
     // "Berlin"; empty without a place.
     std::string placeName() const { return place_ ? place_->city : std::string(); }
     // "Berlin (52.50 N, 13.37 E), the place of the time zone Europe/Berlin".
