@@ -39,6 +39,8 @@ LidSwitch::LidSwitch(std::function<void()> changed, std::function<void()> woke)
     : changed_(std::move(changed)), woke_(std::move(woke)) {}
 
 LidSwitch::~LidSwitch() {
+    if (watch_)
+        g_bus_unwatch_name(watch_);
     if (bus_) {
         if (subscription_)
             g_dbus_connection_signal_unsubscribe(bus_, subscription_);
@@ -58,11 +60,13 @@ bool LidSwitch::closed() const {
 
 void LidSwitch::follow() {
     if (bus_ && g_dbus_connection_is_closed(bus_)) {
+        if (watch_)
+            g_bus_unwatch_name(watch_);
         g_object_set_data(G_OBJECT(bus_), "duolume-lid-switch", nullptr);
         g_object_unref(bus_);
         bus_ = nullptr;
-        subscription_ = sleepSubscription_ = 0;
-        asking_ = false;
+        subscription_ = sleepSubscription_ = watch_ = 0;
+        asking_ = logindThere_ = false;
         logindClosed_.reset();
     }
     if (!bus_) {
@@ -77,10 +81,26 @@ void LidSwitch::follow() {
                 bus_, kLogind, kManager, "PrepareForSleep", kManagerPath, nullptr,
                 G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onSignal), this,
                 nullptr);
+            watch_ = g_bus_watch_name_on_connection(
+                bus_, kLogind, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                [](GDBusConnection*, const gchar*, const gchar*, gpointer self) {
+                    auto* lid = static_cast<LidSwitch*>(self);
+                    lid->logindThere_ = true;
+                    if (!lid->asking_)
+                        lid->ask();
+                },
+                [](GDBusConnection*, const gchar*, gpointer self) {
+                    auto* lid = static_cast<LidSwitch*>(self);
+                    lid->logindThere_ = false;
+                    const bool before = lid->closed();
+                    lid->logindClosed_.reset();
+                    lid->lookAtAcpi();
+                    if (lid->closed() != before)
+                        lid->changed_();
+                },
+                this, nullptr);
         }
     }
-    if (bus_ && !logindClosed_ && !asking_)
-        ask();
     if (!logindClosed_)
         lookAtAcpi();
 }

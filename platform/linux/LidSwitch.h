@@ -36,8 +36,10 @@ class LidSwitch {
     LidSwitch(const LidSwitch&) = delete;
     LidSwitch& operator=(const LidSwitch&) = delete;
 
-    // Connects to the system bus (again after it went away); reads the ACPI
-    // file while logind gives no answer. Called now and then.
+    // Connects to the system bus (again after it went away) and watches for
+    // logind, asking it once each time it appears (no question while it is
+    // not there); reads the ACPI file while logind gives no answer. Called
+    // now and then.
     void follow();
     bool closed() const;
     // "systemd-logind", "/proc/acpi/button/lid/LID0/state", or "" without a lid.
@@ -55,6 +57,8 @@ class LidSwitch {
     unsigned subscription_ = 0;
     unsigned sleepSubscription_ = 0;
     bool asking_ = false;
+    unsigned watch_ = 0;
+    bool logindThere_ = false;  // logind owns its name on the bus
     std::optional<bool> logindClosed_;
     std::optional<bool> acpiClosed_;
     bool sleeping_ = false;

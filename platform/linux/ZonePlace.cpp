@@ -53,40 +53,6 @@ std::string cityOf(std::string_view zone) {
     return city;
 }
 
-// `zone` with links inside the zoneinfo folder followed ("US/Eastern" to
-// "America/New_York"), at most a few hops.
-std::string followZoneLinks(std::string zone) {
-    for (int hop = 0; hop < 8; ++hop) {
-        const std::string path = underSysroot(std::string(kZoneInfo) + "/" + zone);
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-        if (n <= 0)
-            return zone;
-        target[n] = '\0';
-        std::string next = target;
-        const auto at = next.find("zoneinfo/");
-        if (at != std::string::npos) {
-            next = next.substr(at + 9);
-        } else if (next[0] != '/') {
-            // Relative to the link's own folder, with ".." steps.
-            std::string folder =
-                zone.substr(0, zone.rfind('/') == std::string::npos ? 0 : zone.rfind('/'));
-            while (next.rfind("../", 0) == 0) {
-                next = next.substr(3);
-                const auto slash = folder.rfind('/');
-                folder = slash == std::string::npos ? "" : folder.substr(0, slash);
-            }
-            next = folder.empty() ? next : folder + "/" + next;
-        } else {
-            return zone;
-        }
-        if (next == zone)
-            return zone;
-        zone = next;
-    }
-    return zone;
-}
-
 // The zone /etc/localtime names, else /etc/timezone's.
 std::optional<std::string> machineZone() {
     const std::string link = underSysroot("/etc/localtime");
@@ -110,8 +76,9 @@ std::optional<std::string> machineZone() {
     return std::nullopt;
 }
 
-// A zone of the table whose data file is the same file as `zone`'s (tzdata
-// built with hard links instead of symbolic ones).
+// A zone of the table whose data file is the same file as `zone`'s: a zone
+// that is only a link to another, by a symbolic link (Debian's tzdata:
+// Europe/Oslo to Berlin, US/Eastern to ../America/New_York) or a hard one.
 std::optional<ZonePlace> sameFileAs(std::string_view table, const std::string& zone) {
     struct stat wanted {};
     if (::stat(underSysroot(std::string(kZoneInfo) + "/" + zone).c_str(), &wanted) != 0)
@@ -200,10 +167,9 @@ MachinePlace machineZonePlace() {
         result.why = underSysroot(kTable) + " cannot be read (Debian package tzdata)";
         return result;
     }
-    const std::string followed = followZoneLinks(*zone);
-    result.place = zoneRow(*table, followed);
+    result.place = zoneRow(*table, *zone);
     if (!result.place)
-        result.place = sameFileAs(*table, followed);
+        result.place = sameFileAs(*table, *zone);
     if (!result.place)
         result.why = "the time zone " + *zone + " names no place in " + underSysroot(kTable);
     return result;

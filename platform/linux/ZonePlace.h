@@ -7,7 +7,7 @@
 // links to, as timedatectl reports it (systemd src/timedate/timedated.c reads
 // the link), else Debian's /etc/timezone; a zone that is only a link to
 // another (Europe/Oslo to Europe/Berlin since tzdata 2022b, US/Eastern to
-// America/New_York) is followed to the zone it names. Both files are read
+// America/New_York) is the zone whose data file it is. Everything is read
 // under the machine's root (Sysroot.h).
 #pragma once
 

@@ -237,8 +237,9 @@ TEST(LightHandover, WhenTheSensorCannotBeTrusted) {
         d.in.preferSun = row.preferSun;
         const auto out = d.run(60);
         EXPECT_EQ(out.from, row.from);
-        if (row.from == LightFrom::Sun)
+        if (row.from == LightFrom::Sun) {
             EXPECT_EQ(out.because, row.because);
+        }
         EXPECT_EQ(out.steps.has_value(), row.from != LightFrom::Nothing);
     }
 }
