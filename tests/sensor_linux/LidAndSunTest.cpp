@@ -150,6 +150,28 @@ INSTANTIATE_TEST_SUITE_P(SunLight, ClosedLid, testing::Values(true, false),
                              return info.param ? "ThroughLogind" : "ThroughTheAcpiButton";
                          });
 
+// The built-in panel switched off in the display settings, its sensor far
+// darker than the sun's estimate: taken as covered, said once. With the
+// panel on, the same darkness is the room's.
+TEST(SunLight, ASwitchedOffPanelsDarkSensorIsTakenAsCovered) {
+    VirtualLaptop laptop;
+    inBerlin(laptop);
+    testing_support::VirtualLaptop drm(laptop.root());
+    const std::string panel = drm.addBuiltinPanel();
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "0.5\n");
+    ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
+    auto& machine = LoggingLinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 0.5);
+    EXPECT_EQ(sensor.serviceClientEstimate(), std::nullopt);
+    drm.setConnectorState(panel, true, false);
+    ASSERT_TRUE(eventually([&] { return sensor.serviceClientEstimate().has_value(); }));
+    EXPECT_EQ(sensor.serviceClientEstimate()->cause, LightEstimateCause::PanelOff);
+    // Gliding up from the dark towards the estimate, 0.2 steps a second.
+    EXPECT_TRUE(eventually([&] { return sensor.copyAmbientLightReading().value_or(0) > 5.0; }));
+    EXPECT_TRUE(machine.logged("The built-in panel is switched off"));
+}
+
 // A resume: the sensor that vanished in the sleep is found under its new number.
 TEST(SunLight, AfterAResumeTheSensorIsLookedForAfreshAndTheJournalSaysSo) {
     VirtualLaptop laptop;
