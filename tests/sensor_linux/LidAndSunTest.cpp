@@ -84,21 +84,6 @@ TEST(SunLight, WithoutASensorOrAPlaceThereIsNoLight) {
     EXPECT_NE(sun.detail.find("the time zone Etc/UTC names no place"), std::string::npos);
 }
 
-TEST(SunLight, TheSunCanBeAskedForWhereASensorWorks) {
-    VirtualLaptop laptop;
-    inBerlin(laptop);
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "1500\n");
-    ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
-    LoggingLinuxMachine::installNew();
-    LinuxLightSensor sensor;
-    EXPECT_EQ(sensor.copyAmbientLightReading(), 1500.0);
-    sensor.setEstimateOptions({0.02, true});
-    // Gliding there from 1500 lux.
-    EXPECT_TRUE(eventually([&] { return near(sensor.copyAmbientLightReading(), berlinAtNoon()); }));
-    EXPECT_EQ(sensor.serviceClientEstimate(),
-              (LightEstimateInUse{"Berlin", LightEstimateCause::Preferred}));
-}
-
 // The lid through logind, and through the ACPI button's file where no logind
 // answers: the covered sensor's darkness is never handed on. (One process
 // each: the machine's root is read once per process.)
