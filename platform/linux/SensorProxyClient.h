@@ -25,6 +25,7 @@ typedef struct _GMainContext GMainContext;
 typedef struct _GCancellable GCancellable;
 typedef struct _GSource GSource;
 typedef struct _GVariant GVariant;
+typedef struct _GVariantType GVariantType;
 
 namespace platform::linux_machine {
 
@@ -71,6 +72,12 @@ class SensorProxyClient {
     Result read();
 
   private:
+    // A question of the service, at most one in flight (asking_): `answered`
+    // gets the reply, null when there is none, unless the question was
+    // cancelled (its owner gone, or this client ending).
+    using Answered = void (*)(SensorProxyClient* client, GVariant* reply);
+    void question(const std::string& destination, const char* interface, const char* method,
+                  GVariant* parameters, const GVariantType* replyType, Answered answered);
     void subscribe();
     void forget();
     void ask();

@@ -65,6 +65,17 @@ class AgentProcess : public ::testing::Test {
         return waitFor([&] { return agent.standardError().find(line) != std::string::npos; },
                        seconds);
     }
+    // The laptop's external output with one virtual Apple USB monitor
+    // (0x9226, FUSE) on hidraw0; null (with the reason) where FUSE does not work.
+    std::unique_ptr<FuseHidraw> plugInMonitor(std::string* why) {
+        auto fuse = FuseHidraw::mount(laptop.devFolder(), why);
+        if (!fuse)
+            return nullptr;
+        laptop.addExternalOutput();
+        fuse->addMonitor("hidraw0", 0x8000);
+        laptop.addHidrawDevice(0, 0x9226);
+        return fuse;
+    }
     std::unique_ptr<ChildProcess> startAgent() {
         return std::make_unique<ChildProcess>(std::vector<std::string>{kAgent}, environment);
     }
@@ -158,12 +169,9 @@ TEST_F(AgentProcess, KeepsWhatAPersonSetUntilTheLightMovesALevel) {
 // user's agent writes to no display and holds no monitor's device open.
 TEST_F(AgentProcess, LeavesTheDisplaysAloneWhileAnotherUserIsAtTheScreen) {
     std::string why;
-    auto fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+    auto fuse = plugInMonitor(&why);
     if (!fuse)
         GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
-    laptop.addExternalOutput();
-    fuse->addMonitor("hidraw0", 0x8000);
-    laptop.addHidrawDevice(0, 0x9226);
     FakeLogind logind(laptop.root() + "/sys/class/backlight");
     auto monitorNear = [&](double target) {
         return std::fabs(fuse->brightness("hidraw0") / 65535.0 - target) < 0.01;
@@ -428,7 +436,7 @@ TEST_F(AgentLight, WithoutASensorTheLevelFollowsTheSunThroughTheDayAndTheDisplay
         agent->signal(SIGTERM);
         EXPECT_EQ(agent->wait(10.0), 0);
     }
-    EXPECT_LT(darkest, 0.15);   // the night
+    EXPECT_LT(darkest, 0.15);    // the night
     EXPECT_GT(brightest, 0.65);  // noon
 
     laptop.setTimeZone("Etc/UTC");
@@ -449,12 +457,9 @@ TEST_F(AgentLight, WithoutASensorTheLevelFollowsTheSunThroughTheDayAndTheDisplay
 // light. Every write stays within a fade step of the one before.
 TEST_F(AgentLight, ClosingTheLidAtNoonKeepsTheMonitorOnItsCurveAndOpeningItGlidesBack) {
     std::string why;
-    auto fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+    auto fuse = plugInMonitor(&why);
     if (!fuse)
         GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
-    laptop.addExternalOutput();
-    fuse->addMonitor("hidraw0", 0x8000);
-    laptop.addHidrawDevice(0, 0x9226);
     FakeLogind logind(laptop.root() + "/sys/class/backlight");
     holdClockAt(kMidsummer + 11 * 3600.0);
     setLight(6.0);

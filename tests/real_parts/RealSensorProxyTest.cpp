@@ -60,6 +60,16 @@ class RealProxy : public ::testing::Test {
         }
         return false;
     }
+    // Turns the run loop until `condition` holds, at most `seconds`.
+    template <typename Condition>
+    static bool turnUntil(Condition condition, double seconds) {
+        return waitFor(
+            [&] {
+                CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
+                return condition();
+            },
+            seconds);
+    }
     static void sleep(double seconds) {
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     }
@@ -189,9 +199,8 @@ TEST_F(RealProxy, AFrozenDaemonIsTakenAsStoppedAndReadAgainWhenItMoves) {
     sensor->init();
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(61.0), 1e-9);
     proxy.signal(SIGSTOP);
-    EXPECT_TRUE(waitFor(
-        [&] {
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
+    EXPECT_TRUE(turnUntil(
+        [] {
             const auto e = platform::lightServiceClientEstimate();
             return e && e->cause == platform::LightEstimateCause::SensorStopped;
         },
@@ -202,9 +211,8 @@ TEST_F(RealProxy, AFrozenDaemonIsTakenAsStoppedAndReadAgainWhenItMoves) {
     // while the sun moves: the journal tells that it was read again.)
     proxy.signal(SIGCONT);
     proxy.setLux(900.0);
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(turnUntil(
         [&] {
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
             return machine.logged(
                 "Light: read from iio-sensor-proxy (net.hadess.SensorProxy) again");
         },
@@ -226,11 +234,8 @@ TEST_F(RealProxy, AfterAResumeTheLightIsClaimedAgain) {
     logind.prepareForSleep(false);
     EXPECT_TRUE(waitFor([&] { return calls.count("ClaimLight") == 2; }, 5.0));
     EXPECT_EQ(calls.count("ReleaseLight"), 1);
-    EXPECT_TRUE(waitFor(
-        [&] {
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
-            return std::fabs(sensor->getCurrentAmbientLight() - std::log(701.0)) < 1e-9;
-        },
+    EXPECT_TRUE(turnUntil(
+        [&] { return std::fabs(sensor->getCurrentAmbientLight() - std::log(701.0)) < 1e-9; },
         10.0));
     EXPECT_TRUE(
         machine.logged("Resumed from sleep: claiming the light sensor of iio-sensor-proxy"));
