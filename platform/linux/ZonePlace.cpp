@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <climits>
+#include <vector>
 
 #include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
@@ -13,7 +14,11 @@ namespace platform::linux_machine {
 namespace {
 
 constexpr const char* kZoneInfo = "/usr/share/zoneinfo";
-constexpr const char* kTable = "/usr/share/zoneinfo/zone1970.tab";
+// Each zone's principal place since 1970, then each country's zones: a zone
+// that zone1970.tab counts under another (Europe/Oslo under Europe/Berlin)
+// has its own place in zone.tab.
+constexpr const char* kTables[] = {"/usr/share/zoneinfo/zone1970.tab",
+                                   "/usr/share/zoneinfo/zone.tab"};
 // Far longer than Debian's (about 18 KB).
 constexpr std::size_t kTableLimit = 1 << 20;
 
@@ -162,16 +167,23 @@ MachinePlace machineZonePlace() {
         result.why = "no time zone is set (" + underSysroot("/etc/localtime") + ")";
         return result;
     }
-    const auto table = readTextFile(underSysroot(kTable), kTableLimit);
-    if (!table) {
-        result.why = underSysroot(kTable) + " cannot be read (Debian package tzdata)";
+    std::vector<std::string> tables;
+    for (const char* path : kTables)
+        if (auto table = readTextFile(underSysroot(path), kTableLimit))
+            tables.push_back(std::move(*table));
+    if (tables.empty()) {
+        result.why = underSysroot(kTables[0]) + " cannot be read (Debian package tzdata)";
         return result;
     }
-    result.place = zoneRow(*table, *zone);
+    // The zone's own row, else the row of the zone whose data file it is.
+    for (const auto& table : tables)
+        if (!result.place)
+            result.place = zoneRow(table, *zone);
+    for (const auto& table : tables)
+        if (!result.place)
+            result.place = sameFileAs(table, *zone);
     if (!result.place)
-        result.place = sameFileAs(*table, *zone);
-    if (!result.place)
-        result.why = "the time zone " + *zone + " names no place in " + underSysroot(kTable);
+        result.why = "the time zone " + *zone + " names no place in " + underSysroot(kTables[0]);
     return result;
 }
 

@@ -2,13 +2,13 @@
 // zone1970.tab gives the zone (Debian package tzdata,
 // /usr/share/zoneinfo/zone1970.tab: "Latitude and longitude of the timezone's
 // principal location in ISO 6709 sign-degrees-minutes-seconds format, either
-// +-DDMM+-DDDMM or +-DDMMSS+-DDDMMSS"), named, as tzdb names zones, after its
-// most populous city (tzdb theory.html). The zone is the one /etc/localtime
-// links to, as timedatectl reports it (systemd src/timedate/timedated.c reads
-// the link), else Debian's /etc/timezone; a zone that is only a link to
-// another (Europe/Oslo to Europe/Berlin since tzdata 2022b, US/Eastern to
-// America/New_York) is the zone whose data file it is. Everything is read
-// under the machine's root (Sysroot.h).
+// +-DDMM+-DDDMM or +-DDMMSS+-DDDMMSS", "the most-populous city" where a zone
+// covers several countries), else the country's row of zone.tab (Europe/Oslo,
+// which zone1970.tab counts under Europe/Berlin, has Oslo there), named after
+// the zone's last part. The zone is the one the /etc/localtime link names,
+// else Debian's /etc/timezone; a zone with no row that is only a link to
+// another (US/Eastern to America/New_York) is the zone whose data file it is.
+// Everything is read under the machine's root (Sysroot.h).
 #pragma once
 
 #include <optional>

@@ -318,8 +318,9 @@ void VirtualLaptop::removeIIOLight(int number) {
 void VirtualLaptop::setTimeZone(const std::string& zone) {
     const std::string zoneinfo = root_ + "/usr/share/zoneinfo";
     fs::create_directories(zoneinfo);
-    fs::copy_file(std::string(DUOLUME_SOURCE_DIR) + "/tests/data/tzdata/zone1970.tab",
-                  zoneinfo + "/zone1970.tab", fs::copy_options::overwrite_existing);
+    for (const char* table : {"zone1970.tab", "zone.tab"})
+        fs::copy_file(std::string(DUOLUME_SOURCE_DIR) + "/tests/data/tzdata/" + table,
+                      zoneinfo + "/" + table, fs::copy_options::overwrite_existing);
     if (!fs::exists(fs::symlink_status(zoneinfo + "/" + zone)))
         writeFile(zoneinfo + "/" + zone, "TZif2\n");
     fs::create_directories(root_ + "/etc");

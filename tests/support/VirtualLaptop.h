@@ -115,8 +115,8 @@ class VirtualLaptop {
 
     // --- Time zone and lid ----------------------------------------------------
     // The machine's time zone: /etc/localtime links to the zone's zoneinfo
-    // file, as Debian links it, and tzdata's zone1970.tab is there (a copy
-    // of Debian's, tests/data/tzdata).
+    // file, as Debian links it, and tzdata's zone1970.tab and zone.tab are
+    // there (copies of Debian's, tests/data/tzdata).
     void setTimeZone(const std::string& zone);
     // A zoneinfo file that is only a link to another zone's ("Europe/Oslo").
     void addZoneLink(const std::string& link, const std::string& target);
