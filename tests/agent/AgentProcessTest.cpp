@@ -92,10 +92,14 @@ class AgentProcess : public ::testing::Test {
     PrivateBus session;
     PrivateBus system{PrivateBus::Kind::System};
     ScopedEnv config{"XDG_CONFIG_HOME", dir / "config"};
+    // A test's compositor only, and none of the machine's GSettings schemas
+    // (GNOME's automatic brightness would otherwise read as the machine has it).
     std::map<std::string, std::optional<std::string>> environment = {
         {"PLATFORM_SYSROOT", laptop.root()},
         {"PLATFORM_LOG_STDERR", "1"},
-        {"WAYLAND_DISPLAY", dir / "no-wayland-display"}};  // a test's compositor only
+        {"WAYLAND_DISPLAY", dir / "no-wayland-display"},
+        {"XDG_DATA_DIRS", dir / "no-data"},
+        {"XDG_DATA_HOME", dir / "no-data"}};
 };
 
 TEST_F(AgentProcess, KeepsTheBacklightOnTheCurveAsLightAndSettingsChange) {
@@ -382,10 +386,6 @@ class AgentLight : public AgentProcess {
     void SetUp() override {
         AgentProcess::SetUp();
         laptop.setTimeZone("Europe/Berlin");
-        // Hermetic: the machine's own GSettings schemas (GNOME's automatic
-        // brightness) are out of sight.
-        environment["XDG_DATA_DIRS"] = dir / "no-data";
-        environment["XDG_DATA_HOME"] = dir / "no-data";
     }
     // The last "Light level L:" the agent logged.
     static std::optional<double> loggedLevel(const ChildProcess& agent) {
