@@ -5,7 +5,7 @@
 
 JOBS ?= $(shell nproc)
 # What scripts/demo runs: the background agent and the virtual laptop.
-DEMO_TARGETS = duolume_agent_program virtual-laptop
+DEMO_TARGETS = duolume_agent_program virtual-laptop sun-estimate
 
 deps:
 	./scripts/install-deps

@@ -94,7 +94,9 @@ void BackgroundAgent::sync(Moment moment) {
     const double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
     const auto targets = curveTargetsAt(level, settings);
     if (!targets) {
-        skipped(level < 0.0 ? "the light sensor gives no level"
+        // No light known is not darkness: nothing moves until there is a level.
+        skipped(level < 0.0 ? "there is no light level (no light sensor reading, and no "
+                              "estimate from the sun)"
                             : "the curve is 0 on both sides of the light level");
         publishOwners();
         return;

@@ -8,6 +8,7 @@
 #include "engine/BrightnessController.h"
 #include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
+#include "sensor/LightSourceOptions.h"
 #include "settings/ProductIdentifier.h"
 
 namespace duolume {
@@ -49,7 +50,9 @@ BackgroundAgent::Start BackgroundAgent::start() {
             break;
     }
     // The sensor announces level changes on this thread's run loop; the
-    // engine starts its USB monitor watcher there.
+    // engine starts its USB monitor watcher there. The light sources know
+    // the room and whether the sun is asked for before the first reading.
+    applyLightSourceSettings();
     AmbientLightSensor::sharedInstance();
     BrightnessController* engine = BrightnessController::sharedInstance();
     // What it found to work with, and why anything cannot be used.
@@ -76,6 +79,7 @@ BackgroundAgent::Start BackgroundAgent::start() {
     settingsObserver_ = distributed.addObserver(
         [this](const std::string&, const std::optional<std::string>&) {
             holds_.endAll();
+            applyLightSourceSettings();
             sync(Moment::SettingsChanged);
         },
         PrefsChangedNotification);

@@ -8,6 +8,7 @@
 #include "pane/PaneStatus.h"
 #include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
+#include "sensor/LightSourceOptions.h"
 #include "settings/AgentInstallation.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
@@ -53,6 +54,9 @@ void DuolumePref::connectInterface() {
     c.outlet("builtinHoldControls", builtinHoldControls);
     c.outlet("monitorsHoldControls", monitorsHoldControls);
     c.outlet("switchOffDesktopBrightnessButton", switchOffDesktopBrightnessButton);
+    c.outlet("sunEstimateSwitch", sunEstimateSwitch);
+    c.outlet("roomBrightnessControls", roomBrightnessControls);
+    c.outlet("roomBrightnessSlider", roomBrightnessSlider);
     for (int level = 0; level < kCurveLevels; ++level) {
         c.outlet(curveKeyForLevel(kInternalPrefix, level), this->*kInternalSliders[level]);
         c.outlet(curveKeyForLevel(kExternalPrefix, level), this->*kExternalSliders[level]);
@@ -60,6 +64,8 @@ void DuolumePref::connectInterface() {
     c.action("mainSwitchClicked:", this, &DuolumePref::mainSwitchClicked);
     c.action("singleMonitorSwitchClicked:", this, &DuolumePref::singleMonitorSwitchClicked);
     c.action("ddcMonitorsSwitchClicked:", this, &DuolumePref::ddcMonitorsSwitchClicked);
+    c.action("sunEstimateSwitchClicked:", this, &DuolumePref::sunEstimateSwitchClicked);
+    c.action("roomBrightnessMoved:", this, &DuolumePref::roomBrightnessMoved);
     c.action("sliderMoved:", this, &DuolumePref::sliderMoved);
     c.action("about:", this, &DuolumePref::about);
     c.action("followCurveClicked:", this, &DuolumePref::followCurveClicked);
@@ -86,6 +92,12 @@ void DuolumePref::mainViewDidLoad() {
         const bool off = settingsBool(settings, kDdcMonitorsDisabledKey);
         ddcMonitorsSwitch->setObjectValue(PlistValue::integer(off ? 0 : 1));
     }
+    show(sunEstimateSwitch, kSunEstimateForcedKey);
+    // Its middle is an ordinary room, which a domain without the key means.
+    if (roomBrightnessSlider) {
+        roomBrightnessSlider->setRange(-1.0, 1.0);
+        roomBrightnessSlider->setDoubleValue(settingsDouble(settings, kRoomBrightnessKey));
+    }
     for (int level = 0; level < kCurveLevels; ++level) {
         show(this->*kInternalSliders[level], curveKeyForLevel(kInternalPrefix, level));
     }
@@ -98,6 +110,8 @@ void DuolumePref::willSelect() {
     NSNotificationCenter::defaultCenter().addObserver(
         this, [this](const NSNotification& n) { notifyAmbientLightChanged(n); },
         AmbientLightChangedNotification, std::nullopt);
+    // The light sources know the room before the first reading.
+    applyLightSourceSettings();
     showLightLevel(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight());
     if (!status_)
         status_ = std::make_unique<PaneStatus>([this] { refreshStatusLine(); });
@@ -138,6 +152,8 @@ void DuolumePref::refreshStatusLine() {
     if (switchOffDesktopBrightnessButton)
         switchOffDesktopBrightnessButton->setHidden(facts.desktopBrightness !=
                                                     platform::DesktopAutomaticBrightness::On);
+    if (roomBrightnessControls)
+        roomBrightnessControls->setHidden(!lightEstimateInUse());
 }
 
 void DuolumePref::willUnselect() {
@@ -163,6 +179,17 @@ void DuolumePref::ddcMonitorsSwitchClicked(NSButton* sender) {
     const bool on = sender->objectValue().boolValue().value_or(false);
     setPrefs(PlistValue::integer(on ? 0 : 1), kDdcMonitorsDisabledKey);
     refreshStatusLine();
+}
+
+void DuolumePref::sunEstimateSwitchClicked(NSButton* sender) {
+    setPrefs(sender->objectValue(), kSunEstimateForcedKey);
+    applyLightSourceSettings();
+    refreshStatusLine();
+}
+
+void DuolumePref::roomBrightnessMoved(NSSlider* sender) {
+    setPrefs(sender->objectValue(), kRoomBrightnessKey);
+    applyLightSourceSettings();
 }
 
 void DuolumePref::sliderMoved(NSSlider* sender) {

@@ -36,6 +36,10 @@ class DuolumePref : public NSPreferencePane {
     void mainSwitchClicked(NSButton* sender);
     void singleMonitorSwitchClicked(NSButton* sender);
     void ddcMonitorsSwitchClicked(NSButton* sender);
+    // The light: estimated from the sun even where a sensor works, and how
+    // bright the room is against the sky outside.
+    void sunEstimateSwitchClicked(NSButton* sender);
+    void roomBrightnessMoved(NSSlider* sender);
     void sliderMoved(NSSlider* sender);
     void about(NSControl* sender);
     void notifyAmbientLightChanged(const NSNotification& notification);
@@ -90,6 +94,12 @@ class DuolumePref : public NSPreferencePane {
     NSView* builtinHoldControls = nullptr;
     NSView* monitorsHoldControls = nullptr;
     NSButton* switchOffDesktopBrightnessButton = nullptr;
+    // Under the curve: the switch for the sun's estimate, and the room's
+    // brightness (-1 dim, 0 ordinary, 1 bright), shown only while the light
+    // is estimated from the sun.
+    NSButton* sunEstimateSwitch = nullptr;
+    NSView* roomBrightnessControls = nullptr;
+    NSSlider* roomBrightnessSlider = nullptr;
 
     // The slider fields of each curve, by level.
     using SliderField = NSSlider* DuolumePref::*;

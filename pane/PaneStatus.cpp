@@ -1,6 +1,7 @@
 #include "pane/PaneStatus.h"
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "LightEstimate.h"
 #include "Session/Session.h"
 #include "engine/AppleMonitorProducts.h"
 #include "settings/ProductIdentifier.h"
@@ -22,6 +23,8 @@ PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(chang
     });
     // The switch-off button shows while the desktop's own is on.
     automaticBrightnessWatch_ = platform::watchDesktopAutomaticBrightness([this] { changed_(); });
+    // The room's control shows while the light is the sun's estimate.
+    lightEstimateWatch_ = platform::watchLightEstimate([this] { changed_(); });
     ownersWatch_ = platform::watchSessionValue(
         duolume::AgentBusName, duolume::OwnersKey, [this](const std::optional<std::string>& text) {
             owners_ = text ? duolume::decodeOwners(*text) : duolume::Owners{};
@@ -33,6 +36,7 @@ PaneStatus::~PaneStatus() {
     platform::unwatchSessionBusName(agentWatch_);
     platform::unwatchSessionValue(ownersWatch_);
     platform::unwatchDesktopAutomaticBrightness(automaticBrightnessWatch_);
+    platform::unwatchLightEstimate(lightEstimateWatch_);
     // The manager outlives this object; it must not call into it any more.
     if (monitors_) {
         IOHIDManagerRegisterDeviceMatchingCallback(monitors_, nullptr, nullptr);

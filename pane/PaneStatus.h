@@ -2,7 +2,8 @@
 // a HID manager of the window's own for the Apple monitors, a list of the
 // other external displays (never asked anything from here), and watches on
 // the background agent's bus name and on who it says owns each kind of
-// display; any of them changing refreshes the line.
+// display, and on where the light comes from; any of them changing
+// refreshes the line.
 #pragma once
 
 #include <functional>
@@ -15,7 +16,8 @@
 class PaneStatus {
   public:
     // `changed` runs on the main run loop when a monitor comes or goes, the
-    // agent starts or ends, or it publishes new owners.
+    // agent starts or ends, it publishes new owners, or the light's source
+    // changes (a sensor, the sun's estimate).
     explicit PaneStatus(std::function<void()> changed);
     ~PaneStatus();
     PaneStatus(const PaneStatus&) = delete;
@@ -33,5 +35,6 @@ class PaneStatus {
     std::optional<bool> agentRunning_;
     int ownersWatch_ = 0;
     int automaticBrightnessWatch_ = 0;
+    int lightEstimateWatch_ = 0;
     duolume::Owners owners_;
 };

@@ -20,6 +20,8 @@ enum class FindingReason {
     NotLux,            // a light sensor that reports in another unit than lux
     Unreadable,        // its files or answers cannot be read, or are garbled
     NotYetKnown,       // still being looked at; the answer comes on its own
+    SetAside,          // there and readable, but not what is used now (a covered light
+                       // sensor, the sun's estimate while a sensor is trusted)
 };
 
 struct HardwareFinding {

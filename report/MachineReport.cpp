@@ -33,6 +33,8 @@ std::string reasonText(FindingReason reason) {
             return "unreadable or garbled";
         case FindingReason::NotYetKnown:
             return "still being looked at";
+        case FindingReason::SetAside:
+            return "set aside for now";
     }
     return "unknown";
 }
@@ -137,7 +139,32 @@ std::vector<HardwareFinding> lightFindings() {
     return platform::lightServiceClientFindings();
 }
 
+std::string estimateText(const Texts& texts, const platform::LightEstimateInUse& e) {
+    using Cause = platform::LightEstimateCause;
+    switch (e.cause) {
+        case Cause::NoSensor:
+            return text(texts, "Light: estimated from the sun at %@ (no light sensor).", {e.place});
+        case Cause::LidClosed:
+            return text(texts, "Light: estimated from the sun at %@ (the lid is closed).",
+                        {e.place});
+        case Cause::PanelOff:
+            return text(texts,
+                        "Light: estimated from the sun at %@ (the built-in display is off).",
+                        {e.place});
+        case Cause::SensorStopped:
+            return text(texts,
+                        "Light: estimated from the sun at %@ (the light sensor has stopped).",
+                        {e.place});
+        case Cause::Preferred:
+            return text(texts, "Light: estimated from the sun at %@ (chosen in this window).",
+                        {e.place});
+    }
+    return "";
+}
+
 std::string sensorPart(const Texts& texts) {
+    if (const auto estimate = lightEstimateInUse())
+        return estimateText(texts, *estimate);
     const auto findings = lightFindings();
     if (const auto* f = inUse(findings))
         return text(texts, "Light sensor: %@.", {f->name});
@@ -148,8 +175,9 @@ std::string sensorPart(const Texts& texts) {
             return text(texts, "The light sensor %@ cannot be read.", {f.name});
     }
     return text(texts,
-                "No light sensor found: this computer has no ambient light sensor that Linux "
-                "exposes.");
+                "No light level: this computer has no ambient light sensor that Linux exposes, "
+                "and its time zone names no place to estimate the light from the sun; the "
+                "displays are left as they are.");
 }
 
 std::string agentPart(const Texts& texts, const StatusFacts& facts) {
@@ -276,6 +304,13 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
             "built-in display, switch it off in Settings, Power, or with: gsettings set "
             "org.gnome.settings-daemon.plugins.power ambient-enabled false");
     return lines;
+}
+
+std::optional<platform::LightEstimateInUse> lightEstimateInUse() {
+    if (AmbientLightSensor::sharedBackendChoice().backend ==
+        AmbientLightSensor::Backend::Controller)
+        return platform::lightControllerEstimate();
+    return platform::lightServiceClientEstimate();
 }
 
 std::optional<Ownership> shownOwnership(const StatusFacts& facts, DisplayKind kind) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "IOKit/hid/IOHIDDevice.h"
+#include "LightEstimate.h"
 #include "Session/SessionServices.h"
 #include "engine/DdcMonitors.h"
 #include "report/DisplayOwnership.h"
@@ -40,6 +41,10 @@ struct StatusFacts {
     // service drives the panel, GNOME's otherwise.
     bool desktopIsPlasma = false;
 };
+
+// While the shared sensor's light is estimated from the sun rather than read
+// from a sensor: where and why (the sensor's back-end's own estimate).
+std::optional<platform::LightEstimateInUse> lightEstimateInUse();
 
 // Who owns `kind` as far as the window tells: what the agent published, only
 // while synchronisation is on and the agent runs.

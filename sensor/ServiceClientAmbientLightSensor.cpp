@@ -33,6 +33,7 @@ void ServiceClientAmbientLightSensor::setupAmbientLightSensor() {
         NSLog("IOHIDServiceClientCopyEvent() failed to get kAmbientLightSensorEvent");
         return;
     }
+    hasReading = true;
     // The handler keeps the sensor alive; only the run loop holds the timer.
     auto self = std::static_pointer_cast<ServiceClientAmbientLightSensor>(shared_from_this());
     CFRunLoopTimerRef timer = CFRunLoopTimerCreateWithHandler(
@@ -55,6 +56,8 @@ void ServiceClientAmbientLightSensor::updateTimerCallBack() {
 }
 
 double ServiceClientAmbientLightSensor::getCurrentAmbientLight() {
+    if (!hasReading)
+        return -1.0;  // no light known: not darkness
     double level = std::log(ambientLight + 1.0);
     return level < 10.0 ? level : 10.0;
 }

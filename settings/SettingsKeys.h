@@ -11,6 +11,13 @@ inline const std::string kSuppressHardwareWarningKey = "suppressHardwareWarning"
 // True once the person switched off "Also drive other monitors (DDC/CI)";
 // absent (as in every domain written before the switch existed) means on.
 inline const std::string kDdcMonitorsDisabledKey = "ddcMonitorsDisabled";
+// How bright the room is against the sky outside, for light estimated from
+// the sun: -1 a dim room, 0 an ordinary one, 1 a bright one; absent (as in
+// every domain written before the control existed) reads as 0, ordinary.
+inline const std::string kRoomBrightnessKey = "roomBrightness";
+// True once the person asked for the light to be estimated from the sun even
+// where a light sensor works; absent means the sensor wherever there is one.
+inline const std::string kSunEstimateForcedKey = "sunEstimateForced";
 inline const std::string kInternalPrefix = "internal";
 inline const std::string kExternalPrefix = "external";
 

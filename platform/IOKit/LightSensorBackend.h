@@ -11,11 +11,12 @@
 
 #include "HardwareFindings.h"
 #include "IOKit/IOKitTypes.h"
+#include "LightEstimate.h"
 
 namespace platform {
 
 class LightSensorBackend {
-public:
+  public:
     virtual ~LightSensorBackend() = default;
 
     // Service client.
@@ -42,6 +43,14 @@ public:
     virtual std::vector<HardwareFinding> serviceClientFindings() = 0;
     // The controller's sensor: in use, or why not; also from what is held.
     virtual HardwareFinding controllerFinding() = 0;
+
+    // The sun's estimate where no sensor is trusted (LightEstimate.h).
+    virtual void setEstimateOptions(const LightEstimateOptions& options) = 0;
+    virtual std::optional<LightEstimateInUse> serviceClientEstimate() = 0;
+    virtual std::optional<LightEstimateInUse> controllerEstimate() = 0;
+    // On the main thread whenever either estimate may have changed.
+    virtual int watchEstimate(std::function<void()> handler) = 0;
+    virtual void unwatchEstimate(int token) = 0;
 };
 
 }  // namespace platform

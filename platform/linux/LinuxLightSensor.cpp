@@ -7,13 +7,12 @@
 #include "linux/AppleSMCLight.h"
 #include "linux/IIOLightSensor.h"
 #include "linux/LinuxLightSources.h"
-#include "linux/SMCLightScale.h"
 #include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
+#include "linux/ZonePlace.h"
 
 namespace platform::linux_machine {
 namespace {
-
 
 constexpr io_service_t kSMCLightService = 0x534d4331;
 constexpr io_connect_t kSMCLightConnection = 0x534d4332;
@@ -65,11 +64,24 @@ struct LinuxLightSensor::MainSide {
     std::vector<Registration> registrations;
     unsigned deliveredChanges = 0;
     std::unique_ptr<LinuxLightSources> sources;
+    std::vector<std::pair<int, std::function<void()>>> estimateWatchers;
+    int lastWatch = 0;
+    std::optional<LightEstimateInUse> toldServiceClient, toldController;
 
-    // Writes the sources' log lines and sends a message for a changed SMC value.
+    // Writes the sources' log lines, tells the estimate's watchers of a
+    // change, and sends a message for a changed SMC value.
     void takeNews() {
         for (const auto& line : sources->takeNews())
             logLine(line);
+        const auto serviceClient = sources->serviceClient().estimate;
+        const auto controller = sources->controller().estimate;
+        if (serviceClient != toldServiceClient || controller != toldController) {
+            toldServiceClient = serviceClient;
+            toldController = controller;
+            auto watchers = estimateWatchers;  // a handler may watch or stop watching
+            for (auto& [token, handler] : watchers)
+                handler();
+        }
         const unsigned changes = sources->controllerChanges();
         if (changes == deliveredChanges)
             return;
@@ -115,8 +127,9 @@ bool LinuxLightSensor::hasServiceClient() {
     const auto held = heldServiceClient(wait);
     if (held.inUse)
         return true;
-    // Not waiting, before the sources have settled: what a listing tells.
-    return !wait && !held.settled && luxSensorListed();
+    // Not waiting, before the sources have settled: what a listing tells,
+    // or the place the sun's estimate will be made for.
+    return !wait && !held.settled && (luxSensorListed() || machineZonePlace().place);
 }
 
 std::optional<double> LinuxLightSensor::copyAmbientLightReading() {
@@ -182,15 +195,39 @@ kern_return_t LinuxLightSensor::callScalarMethod(io_connect_t connect, std::uint
     if (*outputCount < 2)
         return kIOReturnBadArgument;
     const auto held = main_->sources->controller();
-    if (!held.values)
+    if (!held.outputs)
         return kIOReturnNotReadable;
-    controllerValuesForSMCLight(*held.values, held.pairSeen, outputs);
+    outputs[0] = (*held.outputs)[0];
+    outputs[1] = (*held.outputs)[1];
     *outputCount = 2;
     return kIOReturnSuccess;
 }
 
 HardwareFinding LinuxLightSensor::controllerFinding() {
     return main_->sources->controllerFinding();
+}
+
+// --- The sun's estimate ---
+
+void LinuxLightSensor::setEstimateOptions(const LightEstimateOptions& options) {
+    main_->sources->setEstimateOptions(options);
+}
+
+std::optional<LightEstimateInUse> LinuxLightSensor::serviceClientEstimate() {
+    return main_->sources->serviceClient().estimate;
+}
+
+std::optional<LightEstimateInUse> LinuxLightSensor::controllerEstimate() {
+    return main_->sources->controller().estimate;
+}
+
+int LinuxLightSensor::watchEstimate(std::function<void()> handler) {
+    main_->estimateWatchers.emplace_back(++main_->lastWatch, std::move(handler));
+    return main_->lastWatch;
+}
+
+void LinuxLightSensor::unwatchEstimate(int token) {
+    std::erase_if(main_->estimateWatchers, [token](const auto& w) { return w.first == token; });
 }
 
 }  // namespace platform::linux_machine

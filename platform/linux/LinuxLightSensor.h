@@ -47,6 +47,12 @@ class LinuxLightSensor : public LightSensorBackend {
     std::vector<HardwareFinding> serviceClientFindings() override;
     HardwareFinding controllerFinding() override;
 
+    void setEstimateOptions(const LightEstimateOptions& options) override;
+    std::optional<LightEstimateInUse> serviceClientEstimate() override;
+    std::optional<LightEstimateInUse> controllerEstimate() override;
+    int watchEstimate(std::function<void()> handler) override;
+    void unwatchEstimate(int token) override;
+
   private:
     struct MainSide;
     // What the service client's sources hold (followed from the first call

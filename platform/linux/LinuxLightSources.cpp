@@ -6,11 +6,18 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
+#include "linux/DrmConnectors.h"
+#include "linux/HandoverNews.h"
 #include "linux/IIOLightSensor.h"
+#include "linux/LidSwitch.h"
+#include "linux/SMCLightScale.h"
 #include "linux/SensorProxyClient.h"
+#include "linux/SunEstimate.h"
+#include "linux/SunLight.h"
 #include "linux/SysfsFiles.h"
 #include "linux/Sysroot.h"
 
@@ -23,6 +30,48 @@ constexpr guint kPollIntervalMs = 1000;
 constexpr const char* kProxyName = "iio-sensor-proxy";
 constexpr const char* kProxyLogName = "iio-sensor-proxy (net.hadess.SensorProxy)";
 constexpr const char* kSMCName = "Apple SMC";
+constexpr const char* kSMCLogName = "the Apple SMC light sensor (applesmc)";
+
+double monotonicSeconds() {
+    return static_cast<double>(g_get_monotonic_time()) / 1e6;
+}
+
+// The built-in panel is there but switched off (DRM connector enabled
+// "disabled"): the display settings turned it off, or its lid is shut.
+bool builtinPanelOff() {
+    bool any = false;
+    for (const auto& c : listDrmConnectors().connectors) {
+        if (!c.builtin)
+            continue;
+        any = true;
+        if (c.active)
+            return false;
+    }
+    return any;
+}
+
+// A sensor finding that says the sensor is there but not what is used.
+void setAside(std::vector<HardwareFinding>& findings) {
+    for (auto& f : findings)
+        if (f.reason == FindingReason::InUse)
+            f.reason = FindingReason::SetAside;
+}
+
+LightEstimateCause causeOf(SunBecause because) {
+    switch (because) {
+        case SunBecause::NoSensor:
+            return LightEstimateCause::NoSensor;
+        case SunBecause::LidClosed:
+            return LightEstimateCause::LidClosed;
+        case SunBecause::PanelOff:
+            return LightEstimateCause::PanelOff;
+        case SunBecause::SensorStopped:
+            return LightEstimateCause::SensorStopped;
+        case SunBecause::Preferred:
+            return LightEstimateCause::Preferred;
+    }
+    return LightEstimateCause::NoSensor;
+}
 
 std::string luxText(double lux) {
     char text[48];
@@ -52,9 +101,9 @@ struct Choice {
 
 void useIIO(Choice& c, const std::optional<std::string>& device) {
     if (!device) {
-        c.findings.push_back({"IIO", FindingReason::NotPresent,
-                              "no device with an illuminance channel in " +
-                                  underSysroot("/sys/bus/iio/devices")});
+        c.findings.push_back(
+            {"IIO", FindingReason::NotPresent,
+             "no device with an illuminance channel in " + underSysroot("/sys/bus/iio/devices")});
         return;
     }
     c.inUse = true;
@@ -84,8 +133,8 @@ Choice choose(const SensorProxyClient::Result& p) {
     }
     if (p.status == Status::Reading) {
         // Claimed, but its level is still the one from before the claim.
-        c.findings.push_back({kProxyName, FindingReason::NotYetKnown,
-                              "claimed; no reading announced yet"});
+        c.findings.push_back(
+            {kProxyName, FindingReason::NotYetKnown, "claimed; no reading announced yet"});
         auto device = IIOLightSensor::findDevice();
         if (device || !p.known) {
             useIIO(c, device);
@@ -141,6 +190,7 @@ void LinuxLightSources::startThread() {
 
 void LinuxLightSources::run() {
     g_main_context_push_thread_default(context_);
+    startShared();
     GSource* ticks = g_timeout_source_new(kPollIntervalMs);
     g_source_set_callback(
         ticks,
@@ -154,6 +204,8 @@ void LinuxLightSources::run() {
     g_source_destroy(ticks);
     g_source_unref(ticks);
     proxy_.reset();  // releases the claim
+    lid_.reset();
+    sun_.reset();
     g_main_context_pop_thread_default(context_);
 }
 
@@ -183,12 +235,86 @@ void LinuxLightSources::followController() {
 }
 
 void LinuxLightSources::tick() {
+    lid_->follow();
     if (followingServiceClient_) {
         proxy_->follow();
         evaluateServiceClient();
     }
     if (followingController_)
         pollController();
+}
+
+// The lid and the sun serve both kinds; they start with the thread.
+void LinuxLightSources::startShared() {
+    lid_ = std::make_unique<LidSwitch>([this] { evaluateAll(); }, [this] { woke(); });
+    sun_ = std::make_unique<SunLight>([this] { evaluateAll(); });
+    lid_->follow();
+    sun_->start();
+}
+
+void LinuxLightSources::evaluateAll() {
+    if (followingServiceClient_)
+        evaluateServiceClient();
+    if (followingController_)
+        pollController();
+}
+
+void LinuxLightSources::setEstimateOptions(const LightEstimateOptions& options) {
+    {
+        std::lock_guard lock(mutex_);
+        if (wantedOptions_ == options)
+            return;
+        wantedOptions_ = options;
+    }
+    startThread();
+    invokeOn(context_, [this, options] {
+        options_ = options;
+        sun_->setDaylightShare(options.daylightShare);
+        evaluateAll();
+    });
+}
+
+// The clock jumped and the sensor may have stopped in the sleep: the
+// estimate is worked out again, iio-sensor-proxy claimed again, and the IIO
+// device looked for afresh at the next evaluation (it may come back under
+// another number).
+void LinuxLightSources::woke() {
+    sun_->again();
+    std::vector<std::string> lines;
+    if (followingServiceClient_ && proxy_->reclaim())
+        lines.push_back("Resumed from sleep: claiming the light sensor of " +
+                        std::string(kProxyLogName) + " again");
+    else if (followingServiceClient_ || followingController_)
+        lines.push_back("Resumed from sleep: reading the light sensor afresh");
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& line : lines)
+            news_.push_back(std::move(line));
+    }
+    tellMainThread(!lines.empty());
+    evaluateAll();
+}
+
+HandoverInputs LinuxLightSources::handoverInputs(const std::optional<double>& sensorSteps) {
+    HandoverInputs in;
+    // On a daylight clock faster than real time the handover's own waits
+    // (readings that stand, glides) run as much faster.
+    in.seconds = monotonicSeconds() * sun_->pace();
+    in.daylightTime = sun_->daylightTime();
+    in.sensor = sensorSteps;
+    in.sun = sun_->steps();
+    in.lidClosed = lid_->closed();
+    in.preferSun = options_.preferEstimate;
+    // Read only when it could matter: the sensor far darker than the estimate.
+    if (sensorSteps && in.sun && *sensorSteps < *in.sun - LightHandover::kFarDarker)
+        in.panelOff = builtinPanelOff();
+    return in;
+}
+
+std::optional<LightEstimateInUse> LinuxLightSources::estimateOf(const HandoverOutput& out) const {
+    if (out.from != LightFrom::Sun)
+        return std::nullopt;
+    return LightEstimateInUse{sun_->placeName(), causeOf(out.because)};
 }
 
 void LinuxLightSources::startServiceClient() {
@@ -210,6 +336,7 @@ void LinuxLightSources::evaluateServiceClient() {
         lines.push_back(choice.source.empty() ? std::string("Ambient light sensor: none found")
                                               : "Ambient light sensor: reading " + choice.source);
         loggedSource_ = choice.source;
+        serviceHandover_.sensorReplaced();
         loggedGarbled_ = false;
     }
     const bool garbled = choice.inUse && !choice.lux;
@@ -217,17 +344,47 @@ void LinuxLightSources::evaluateServiceClient() {
         lines.push_back("Ambient light sensor: unreadable or garbled value from " + choice.source);
     loggedGarbled_ = garbled;
 
+    // Before the first real answer nothing is handed over: the sources have
+    // not said yet whether there is a sensor.
+    const std::optional<double> sensorSteps =
+        choice.lux ? std::optional<double>(lightSteps(*choice.lux)) : std::nullopt;
+    const HandoverOutput before = serviceHandover_.current();
+    const HandoverOutput out =
+        settled || choice.lux ? serviceHandover_.update(handoverInputs(sensorSteps)) : before;
+    if (auto line = handoverNews(before, out,
+                                 {choice.source.empty() ? loggedSource_ : choice.source,
+                                  sun_->placeText(), choice.lux.has_value()}))
+        lines.push_back(*line);
+    // The sensor's own lux for its reading, and the same lux again for the
+    // same value (no rounding through the scale announces a change).
+    std::optional<double> lux;
+    if (out.steps && out.from == LightFrom::Sensor && choice.lux && out.steps == sensorSteps)
+        lux = choice.lux;
+    else if (out.steps && handedOnLux_ && lightSteps(*handedOnLux_) == *out.steps)
+        lux = handedOnLux_;
+    else if (out.steps)
+        lux = luxForSteps(*out.steps);
+    if (lux)
+        handedOnLux_ = lux;
+    const bool fromSun = out.from == LightFrom::Sun;
+    if (fromSun || out.from == LightFrom::Held)
+        setAside(choice.findings);
+    // The sun where it can stand in, or where nothing else gives light.
+    if (sun_->place() || !choice.inUse)
+        choice.findings.push_back(sun_->finding(fromSun));
+
     const bool news = !lines.empty();
     {
         std::lock_guard lock(mutex_);
         auto& held = serviceClient_;
         held.settled = held.settled || settled;
-        held.inUse = choice.inUse;
-        held.source = choice.source;
-        held.lux = choice.lux;
-        if (choice.lux)
-            held.lastGood = *choice.lux;
+        held.inUse = choice.inUse || out.steps.has_value();
+        held.source = fromSun ? "the sun's estimate at " + sun_->placeName() : choice.source;
+        held.lux = lux;
+        if (held.lux)
+            held.lastGood = *held.lux;
         held.findings = std::move(choice.findings);
+        held.estimate = estimateOf(out);
         // With the answer, so a caller woken by it finds its log lines too.
         for (auto& line : lines)
             news_.push_back(std::move(line));
@@ -250,29 +407,61 @@ void LinuxLightSources::pollController() {
         loggedSMCUnreadable_ = false;
     } else {
         const std::string path = *folder + "/light";
-        finding = {kSMCName,
-                   permissionDenied(path) ? FindingReason::PermissionDenied
-                                          : FindingReason::Unreadable,
-                   path};
+        finding = {
+            kSMCName,
+            permissionDenied(path) ? FindingReason::PermissionDenied : FindingReason::Unreadable,
+            path};
     }
     if (folder && !values && !loggedSMCUnreadable_) {
         lines.push_back("Apple SMC light sensor unreadable: " + AppleSMCLight::attributePath());
         loggedSMCUnreadable_ = true;
     }
-    // Unreadable or garbled reads are skipped: a value that comes back
-    // unchanged afterwards is no change.
-    const bool changed = values && values != lastSMCValues_;
-    if (values)
-        lastSMCValues_ = values;
+    bool pairSeen = false;
+    {
+        std::lock_guard lock(mutex_);
+        pairSeen = controller_.pairSeen || (values && values->right != 0);
+    }
+    // The SMC's own outputs while they stand; the sun's estimate on the
+    // controller's scale while the SMC is covered or stopped.
+    std::optional<double> sensorLevel;
+    std::uint64_t smcOutputs[2] = {0, 0};
+    if (values) {
+        controllerValuesForSMCLight(*values, pairSeen, smcOutputs);
+        sensorLevel = controllerLevelForOutputs(smcOutputs);
+    }
+    const HandoverOutput before = controllerHandover_.current();
+    const HandoverOutput out =
+        folder || before.steps ? controllerHandover_.update(handoverInputs(sensorLevel)) : before;
+    if (auto line = handoverNews(before, out, {kSMCLogName, sun_->placeText(), values.has_value()}))
+        lines.push_back(*line);
+    // The SMC's own outputs for a reading that stands (the filter may still
+    // hand on an earlier one); synthesised ones for anything else.
+    std::optional<std::array<std::uint64_t, 2>> outputs;
+    if (out.from == LightFrom::Sensor && values && out.steps == sensorLevel)
+        standingOutputs_ = std::array<std::uint64_t, 2>{smcOutputs[0], smcOutputs[1]};
+    if (out.from == LightFrom::Sensor && standingOutputs_ &&
+        out.steps == controllerLevelForOutputs(standingOutputs_->data())) {
+        outputs = standingOutputs_;
+    } else if (out.steps) {
+        const std::uint64_t v = controllerValueForLevel(*out.steps);
+        outputs = std::array<std::uint64_t, 2>{v, v};
+    }
+    const bool changed = outputs && outputs != lastOutputs_;
+    if (outputs)
+        lastOutputs_ = outputs;
     const bool news = !lines.empty() || changed;
     {
         std::lock_guard lock(mutex_);
         auto& held = controller_;
         held.read = true;
         held.values = values;
-        held.pairSeen = held.pairSeen || (values && values->right != 0);
+        held.pairSeen = pairSeen;
+        held.outputs = outputs;
         held.changes += changed ? 1 : 0;
         held.finding = finding;
+        if (out.from != LightFrom::Sensor && finding.reason == FindingReason::InUse)
+            held.finding.reason = FindingReason::SetAside;
+        held.estimate = estimateOf(out);
         for (auto& line : lines)
             news_.push_back(std::move(line));
     }

@@ -9,12 +9,16 @@ namespace {
 // The single reading from which the level is 10.
 constexpr double kSingleReadingAtTheTop = 16.0;
 
-// The controller value at which the level formula gives `level`.
+}  // namespace
+
 std::uint64_t controllerValueForLevel(double level) {
     return static_cast<std::uint64_t>(std::ceil(std::pow(1.0 + level, 7.5) - 1.0));
 }
 
-}  // namespace
+double controllerLevelForOutputs(const std::uint64_t outputs[2]) {
+    const double average = static_cast<double>(outputs[0] + outputs[1]) * 0.5 + 1.0;
+    return std::min(std::pow(average, 2.0 / 15.0) - 1.0, 10.0);
+}
 
 std::uint64_t controllerValueForSMCLight(std::uint8_t smcValue) {
     return std::max<std::uint64_t>(smcValue, controllerValueForLevel(10.0 * smcValue / 255.0));

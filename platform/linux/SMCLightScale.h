@@ -48,4 +48,10 @@ std::uint64_t controllerValueForSingleSMCLight(std::uint8_t smcValue);
 void controllerValuesForSMCLight(const SMCLightValues& values, bool pairSeen,
                                  std::uint64_t outputs[2]);
 
+// The controller value at which the level formula gives `level`, and the
+// level the formula gives for two outputs: the scale on which the sun's
+// estimate stands in for the SMC (LinuxLightSources.h).
+std::uint64_t controllerValueForLevel(double level);
+double controllerLevelForOutputs(const std::uint64_t outputs[2]);
+
 }  // namespace platform::linux_machine

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <cmath>
+#include <memory>
 
 #include "linux/PrivateBusConnection.h"
 
@@ -58,8 +59,8 @@ SensorProxyClient::SensorProxyClient(std::function<void()> changed)
 SensorProxyClient::~SensorProxyClient() {
     if (connection_ && !claimedOwner_.empty() && !g_dbus_connection_is_closed(connection_)) {
         GVariant* reply = g_dbus_connection_call_sync(
-            connection_, claimedOwner_.c_str(), kPath, kInterface, "ReleaseLight", nullptr,
-            nullptr, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+            connection_, claimedOwner_.c_str(), kPath, kInterface, "ReleaseLight", nullptr, nullptr,
+            G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
         if (reply)
             g_variant_unref(reply);
     }
@@ -113,6 +114,10 @@ void SensorProxyClient::follow() {
         subscribe();
         return;
     }
+    if (reclaimWanted_ && !asking_) {
+        reclaimWanted_ = false;
+        reclaim();
+    }
     // A question that failed (a hung or busy service) is asked again.
     if (!owner_.empty() && !asking_) {
         if (!propertiesKnown_)
@@ -161,35 +166,48 @@ void SensorProxyClient::onVanished(GDBusConnection*, const char*, void* self) {
     client->notify();
 }
 
-// All properties, asked of the owner (the level is kept up to date only from a claim on).
-void SensorProxyClient::ask() {
+void SensorProxyClient::question(const std::string& destination, const char* interface,
+                                 const char* method, GVariant* parameters,
+                                 const GVariantType* replyType, Answered answered) {
     asking_ = true;
+    struct Asked {
+        SensorProxyClient* client;
+        Answered answered;
+    };
     g_dbus_connection_call(
-        connection_, owner_.c_str(), kPath, "org.freedesktop.DBus.Properties", "GetAll",
-        g_variant_new("(s)", kInterface), G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE,
-        kCallTimeoutMs, cancel_,
-        [](GObject* source, GAsyncResult* result, gpointer self) {
+        connection_, destination.c_str(), kPath, interface, method, parameters, replyType,
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, cancel_,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Asked> asked(static_cast<Asked*>(data));
             GVariant* reply = nullptr;
             if (!finished(source, result, &reply))
-                return;
-            auto* client = static_cast<SensorProxyClient*>(self);
-            client->asking_ = false;
-            if (!reply)
-                return;  // asked again at the next follow()
-            GVariant* dict = g_variant_get_child_value(reply, 0);
-            client->hasAmbientLight_ = false;
-            client->unit_.clear();
-            client->level_.reset();
-            client->takeProperties(dict);
-            client->propertiesKnown_ = true;
-            g_variant_unref(dict);
-            g_variant_unref(reply);
-            if (client->hasAmbientLight_ && client->unit_ == "lux" &&
-                client->claimedOwner_ != client->owner_)
-                client->claim();
-            client->notify();
+                return;  // cancelled: its asker may be gone
+            asked->client->asking_ = false;
+            asked->answered(asked->client, reply);
+            if (reply)
+                g_variant_unref(reply);
         },
-        this);
+        new Asked{this, answered});
+}
+
+// All properties, asked of the owner (the level is kept up to date only from a claim on).
+void SensorProxyClient::ask() {
+    question(owner_, "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", kInterface),
+             G_VARIANT_TYPE("(a{sv})"), [](SensorProxyClient* client, GVariant* reply) {
+                 if (!reply)
+                     return;  // asked again at the next follow()
+                 GVariant* dict = g_variant_get_child_value(reply, 0);
+                 client->hasAmbientLight_ = false;
+                 client->unit_.clear();
+                 client->level_.reset();
+                 client->takeProperties(dict);
+                 client->propertiesKnown_ = true;
+                 g_variant_unref(dict);
+                 if (client->hasAmbientLight_ && client->unit_ == "lux" &&
+                     client->claimedOwner_ != client->owner_)
+                     client->claim();
+                 client->notify();
+             });
 }
 
 void SensorProxyClient::takeProperties(GVariant* dict) {
@@ -209,27 +227,42 @@ void SensorProxyClient::takeProperties(GVariant* dict) {
 }
 
 void SensorProxyClient::claim() {
-    asking_ = true;
     // Only an announcement after this claim confirms a level.
     announcedBy_.clear();
-    g_dbus_connection_call(
-        connection_, owner_.c_str(), kPath, kInterface, "ClaimLight", nullptr, G_VARIANT_TYPE("()"),
-        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, cancel_,
-        [](GObject* source, GAsyncResult* result, gpointer self) {
-            GVariant* reply = nullptr;
-            if (!finished(source, result, &reply))
-                return;
-            auto* client = static_cast<SensorProxyClient*>(self);
-            client->asking_ = false;
-            if (!reply)
-                return;  // claimed again at the next follow()
-            g_variant_unref(reply);
-            client->claimedOwner_ = client->owner_;
-            client->armFirstAnnouncementWait();
-            client->ask();
-            client->notify();
-        },
-        this);
+    question(owner_, kInterface, "ClaimLight", nullptr, G_VARIANT_TYPE("()"),
+             [](SensorProxyClient* client, GVariant* reply) {
+                 if (!reply)
+                     return;  // claimed again at the next follow()
+                 client->claimedOwner_ = client->owner_;
+                 client->armFirstAnnouncementWait();
+                 client->ask();
+                 client->notify();
+             });
+}
+
+bool SensorProxyClient::reclaim() {
+    if (!connection_ || owner_.empty() || claimedOwner_ != owner_)
+        return false;
+    if (asking_) {
+        reclaimWanted_ = true;
+        return true;
+    }
+    release();
+    return true;
+}
+
+void SensorProxyClient::release() {
+    const std::string owner = claimedOwner_;
+    claimedOwner_.clear();
+    announcedBy_.clear();
+    question(owner, kInterface, "ReleaseLight", nullptr, G_VARIANT_TYPE("()"),
+             [](SensorProxyClient* client, GVariant*) {
+                 // Claimed again whatever the answer: a service that lost our
+                 // claim on its own takes a new one the same way.
+                 if (!client->owner_.empty())
+                     client->claim();
+                 client->notify();
+             });
 }
 
 void SensorProxyClient::armFirstAnnouncementWait() {

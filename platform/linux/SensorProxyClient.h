@@ -25,6 +25,7 @@ typedef struct _GMainContext GMainContext;
 typedef struct _GCancellable GCancellable;
 typedef struct _GSource GSource;
 typedef struct _GVariant GVariant;
+typedef struct _GVariantType GVariantType;
 
 namespace platform::linux_machine {
 
@@ -58,15 +59,30 @@ class SensorProxyClient {
     // connects again after the bus went away and retries a failed question.
     void follow();
     Result current() const;
+    // After a resume from sleep: gives the claim back and takes it again, so
+    // that the service starts its driver afresh (it starts polling at the
+    // first client's claim and stops at the last one's release:
+    // src/iio-sensor-proxy.c, handle_generic_method_call and client_release,
+    // github hadess/iio-sensor-proxy @ 4dda433e); a second ClaimLight from a
+    // client that holds a claim does nothing there. The level is unconfirmed
+    // again until the service announces one. False when nothing is claimed.
+    bool reclaim();
     // One look for a caller that may wait: follows the service on a context of
     // its own until the answer is known (a bounded time), then answers.
     Result read();
 
   private:
+    // A question of the service, at most one in flight (asking_): `answered`
+    // gets the reply, null when there is none, unless the question was
+    // cancelled (its owner gone, or this client ending).
+    using Answered = void (*)(SensorProxyClient* client, GVariant* reply);
+    void question(const std::string& destination, const char* interface, const char* method,
+                  GVariant* parameters, const GVariantType* replyType, Answered answered);
     void subscribe();
     void forget();
     void ask();
     void claim();
+    void release();
     void armFirstAnnouncementWait();
     void takeProperties(GVariant* dict);
     void notify();
@@ -84,6 +100,7 @@ class SensorProxyClient {
     // Cancels the questions in flight when the owner goes or this client ends.
     GCancellable* cancel_ = nullptr;
     bool asking_ = false;
+    bool reclaimWanted_ = false;  // asked while another question was in flight
     // The service's unique name; empty while it has none. `ownerKnown_`: the
     // watch has answered at least once.
     std::string owner_;

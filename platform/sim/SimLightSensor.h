@@ -55,6 +55,22 @@ class SimLightSensor : public LightSensorBackend {
     std::optional<std::vector<HardwareFinding>> scriptedServiceClientFindings;
     std::optional<HardwareFinding> scriptedControllerFinding;
 
+    // --- The sun's estimate ---
+    // What the product last set, and how often.
+    LightEstimateOptions estimateOptions;
+    int estimateOptionsSet = 0;
+    // What each kind reports as the estimate in use (absent: a sensor is read).
+    std::optional<LightEstimateInUse> serviceClientEstimateInUse;
+    std::optional<LightEstimateInUse> controllerEstimateInUse;
+    // Sets the service client's estimate and tells the watchers, as the
+    // machine's light sources do when they change where the light comes from.
+    void changeServiceClientEstimate(std::optional<LightEstimateInUse> estimate) {
+        serviceClientEstimateInUse = std::move(estimate);
+        auto watchers = estimateWatchers_;
+        for (auto& [token, handler] : watchers)
+            handler();
+    }
+
     // LightSensorBackend
     bool hasServiceClient() override { return serviceClientPresent; }
     std::optional<double> copyAmbientLightReading() override;
@@ -69,6 +85,23 @@ class SimLightSensor : public LightSensorBackend {
                                    std::uint64_t* outputs, std::uint32_t* outputCount) override;
     std::vector<HardwareFinding> serviceClientFindings() override;
     HardwareFinding controllerFinding() override;
+    void setEstimateOptions(const LightEstimateOptions& options) override {
+        estimateOptions = options;
+        ++estimateOptionsSet;
+    }
+    std::optional<LightEstimateInUse> serviceClientEstimate() override {
+        return serviceClientEstimateInUse;
+    }
+    std::optional<LightEstimateInUse> controllerEstimate() override {
+        return controllerEstimateInUse;
+    }
+    int watchEstimate(std::function<void()> handler) override {
+        estimateWatchers_.emplace_back(++lastWatch_, std::move(handler));
+        return lastWatch_;
+    }
+    void unwatchEstimate(int token) override {
+        std::erase_if(estimateWatchers_, [token](const auto& w) { return w.first == token; });
+    }
 
   private:
     struct Registration {
@@ -77,6 +110,8 @@ class SimLightSensor : public LightSensorBackend {
     };
     std::vector<Registration> registrations_;
     bool opened_ = false;
+    std::vector<std::pair<int, std::function<void()>>> estimateWatchers_;
+    int lastWatch_ = 0;
 };
 
 }  // namespace platform::sim

@@ -9,11 +9,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
 #include "CoreFoundation/PropertyList.h"
 #include "linux/LinuxMachine.h"
+#include "linux/SunEstimate.h"
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
@@ -62,6 +65,17 @@ class AgentProcess : public ::testing::Test {
         return waitFor([&] { return agent.standardError().find(line) != std::string::npos; },
                        seconds);
     }
+    // The laptop's external output with one virtual Apple USB monitor
+    // (0x9226, FUSE) on hidraw0; null (with the reason) where FUSE does not work.
+    std::unique_ptr<FuseHidraw> plugInMonitor(std::string* why) {
+        auto fuse = FuseHidraw::mount(laptop.devFolder(), why);
+        if (!fuse)
+            return nullptr;
+        laptop.addExternalOutput();
+        fuse->addMonitor("hidraw0", 0x8000);
+        laptop.addHidrawDevice(0, 0x9226);
+        return fuse;
+    }
     std::unique_ptr<ChildProcess> startAgent() {
         return std::make_unique<ChildProcess>(std::vector<std::string>{kAgent}, environment);
     }
@@ -78,10 +92,14 @@ class AgentProcess : public ::testing::Test {
     PrivateBus session;
     PrivateBus system{PrivateBus::Kind::System};
     ScopedEnv config{"XDG_CONFIG_HOME", dir / "config"};
+    // A test's compositor only, and none of the machine's GSettings schemas
+    // (GNOME's automatic brightness would otherwise read as the machine has it).
     std::map<std::string, std::optional<std::string>> environment = {
         {"PLATFORM_SYSROOT", laptop.root()},
         {"PLATFORM_LOG_STDERR", "1"},
-        {"WAYLAND_DISPLAY", dir / "no-wayland-display"}};  // a test's compositor only
+        {"WAYLAND_DISPLAY", dir / "no-wayland-display"},
+        {"XDG_DATA_DIRS", dir / "no-data"},
+        {"XDG_DATA_HOME", dir / "no-data"}};
 };
 
 TEST_F(AgentProcess, KeepsTheBacklightOnTheCurveAsLightAndSettingsChange) {
@@ -155,12 +173,9 @@ TEST_F(AgentProcess, KeepsWhatAPersonSetUntilTheLightMovesALevel) {
 // user's agent writes to no display and holds no monitor's device open.
 TEST_F(AgentProcess, LeavesTheDisplaysAloneWhileAnotherUserIsAtTheScreen) {
     std::string why;
-    auto fuse = FuseHidraw::mount(laptop.devFolder(), &why);
+    auto fuse = plugInMonitor(&why);
     if (!fuse)
         GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
-    laptop.addExternalOutput();
-    fuse->addMonitor("hidraw0", 0x8000);
-    laptop.addHidrawDevice(0, 0x9226);
     FakeLogind logind(laptop.root() + "/sys/class/backlight");
     auto monitorNear = [&](double target) {
         return std::fabs(fuse->brightness("hidraw0") / 65535.0 - target) < 0.01;
@@ -385,6 +400,136 @@ TEST_F(AgentProcess, AFadeGoesOnWhenTheDesktopServiceGoesAndUsesItAgainWhenItIsB
     EXPECT_TRUE(waitFor([&] { return backlightNear(0.3); }, 2.0));
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->wait(10.0), 0) << agent->standardError();
+}
+
+// --- The light without a sensor, and under a closed lid -------------------
+
+// Berlin's sun on 21 June 2024 (UTC), and the level it gives an ordinary room.
+constexpr double kMidsummer = 1718928000.0;  // 00:00 UTC
+double berlinLevel(double unixSeconds) {
+    using namespace platform::linux_machine;
+    return std::min(10.0, lightSteps(estimatedRoomLux({52.5, 13 + 22 / 60.0, 0.02}, unixSeconds)));
+}
+
+class AgentLight : public AgentProcess {
+  protected:
+    void SetUp() override {
+        AgentProcess::SetUp();
+        laptop.setTimeZone("Europe/Berlin");
+    }
+    // The last "Light level L:" the agent logged.
+    static std::optional<double> loggedLevel(const ChildProcess& agent) {
+        const std::string log = agent.standardError();
+        const auto at = log.rfind("Light level ");
+        if (at == std::string::npos)
+            return std::nullopt;
+        return std::strtod(log.c_str() + at + 12, nullptr);
+    }
+    // A daylight clock held at `unixSeconds`.
+    void holdClockAt(double unixSeconds) {
+        environment["PLATFORM_DAYLIGHT_CLOCK"] = std::to_string(unixSeconds) + ",0.000001";
+    }
+    void removeSensors() {
+        std::filesystem::remove_all(laptop.root() + "/sys/devices/platform/applesmc.768");
+        laptop.removeIIOLight(0);
+    }
+};
+
+// A laptop without a light sensor, at moments through a summer's day in
+// Berlin: the level is the sun's estimate and the built-in display follows
+// the curve (10 % at level 0 to 90 % at level 10). In a time zone that names
+// no place there is no level, and nothing moves.
+TEST_F(AgentLight, WithoutASensorTheLevelFollowsTheSunThroughTheDayAndTheDisplayTheCurve) {
+    removeSensors();
+    auto settings = duolume::initialSettings();
+    settings["enabled"] = PlistValue::integer(1);
+    for (int level = 0; level <= 10; ++level)
+        settings["internal" + std::to_string(level)] = PlistValue::real(0.1 + 0.08 * level);
+    duolume::writeInitialSettings(settings);
+    double darkest = 1.0, brightest = 0.0;
+    for (double hour : {0.0, 2.5, 3.0, 5.0, 11.0, 17.0, 19.6, 23.0}) {
+        SCOPED_TRACE(hour);
+        const double t = kMidsummer + hour * 3600.0;
+        holdClockAt(t);
+        auto agent = startAgent();
+        ASSERT_TRUE(untilLogged(*agent, "Light level ")) << agent->standardError();
+        const auto level = loggedLevel(*agent);
+        ASSERT_TRUE(level);
+        EXPECT_NEAR(*level, berlinLevel(t), 0.02) << agent->standardError();
+        EXPECT_TRUE(waitFor([&] { return backlightNear(0.1 + 0.08 * *level); }))
+            << backlight() << "\n"
+            << agent->standardError();
+        darkest = std::min(darkest, backlight());
+        brightest = std::max(brightest, backlight());
+        if (hour == 0.0)
+            EXPECT_TRUE(untilLogged(*agent, "Light: estimated from the sun at Berlin"));
+        agent->signal(SIGTERM);
+        EXPECT_EQ(agent->wait(10.0), 0);
+    }
+    EXPECT_LT(darkest, 0.15);    // the night
+    EXPECT_GT(brightest, 0.65);  // noon
+
+    laptop.setTimeZone("Etc/UTC");
+    laptop.setBacklightValue("intel_backlight", kBacklightMax / 2);
+    auto agent = startAgent();
+    EXPECT_TRUE(untilLogged(*agent, "Displays left alone: there is no light level"))
+        << agent->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_NEAR(backlight(), 0.5, 1e-9) << agent->standardError();
+    EXPECT_EQ(agent->standardError().find("Light level"), std::string::npos);
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
+}
+
+// A docked Mac in clamshell: its SMC sensor goes dark as the lid comes down
+// and logind tells a moment later. The monitor keeps its brightness and
+// follows the sun from there; the lid open again, it glides to the sensor's
+// light. Every write stays within a fade step of the one before.
+TEST_F(AgentLight, ClosingTheLidAtNoonKeepsTheMonitorOnItsCurveAndOpeningItGlidesBack) {
+    std::string why;
+    auto fuse = plugInMonitor(&why);
+    if (!fuse)
+        GTEST_SKIP() << "the virtual USB monitor needs FUSE: " << why;
+    FakeLogind logind(laptop.root() + "/sys/class/backlight");
+    holdClockAt(kMidsummer + 11 * 3600.0);
+    setLight(6.0);
+    auto monitor = [&] { return fuse->brightness("hidraw0") / 65535.0; };
+    auto agent = startAgent();
+    ASSERT_TRUE(waitFor([&] { return std::fabs(monitor() - 0.6) < 0.01; }))
+        << monitor() << "\n"
+        << agent->standardError();
+    const std::size_t from = fuse->writes("hidraw0").size();
+
+    setLight(0.0);  // covered
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    logind.setLidClosed(true);
+    EXPECT_TRUE(untilLogged(*agent, "The lid is closed and covers the light sensor"))
+        << agent->standardError();
+    std::this_thread::sleep_for(std::chrono::milliseconds(7000));  // past any wait for darkness
+    EXPECT_NEAR(monitor(), 0.6, 0.01) << agent->standardError();
+
+    setLight(4.0);  // the room the lid opens onto
+    logind.setLidClosed(false);
+    EXPECT_TRUE(untilLogged(*agent, "The lid is open")) << agent->standardError();
+    EXPECT_TRUE(waitFor([&] { return std::fabs(monitor() - 0.4) < 0.01; }, 40.0))
+        << monitor() << "\n"
+        << agent->standardError();
+
+    const auto writes = fuse->writes("hidraw0");
+    double lowest = 1.0, largestStep = 0.0;
+    for (std::size_t i = from; i < writes.size(); ++i) {
+        lowest = std::min(lowest, writes[i] / 65535.0);
+        if (i > from)
+            largestStep = std::max(largestStep, std::fabs(writes[i] - writes[i - 1]) / 65535.0);
+    }
+    std::printf("lid closed and opened: %zu monitor writes, lowest %.3f, largest step %.4f\n",
+                writes.size() - from, lowest, largestStep);
+    EXPECT_GE(lowest, 0.39);  // never the curve's darkest point (0.0 at level 0)
+    // A glide of 0.2 levels a second is a 2 % fade a second at most: 0.02 %
+    // a fade step, where a jump of two levels would be 20 % at once.
+    EXPECT_LT(largestStep, 0.002);
+    agent->signal(SIGTERM);
+    EXPECT_EQ(agent->wait(10.0), 0);
 }
 
 }  // namespace

@@ -57,8 +57,10 @@ TEST(PaneStatusLineOnLinux, FollowsTheLaptopsSensorAndTheAgentsBusName) {
     PaneHarness h(PaneHarness::OnInstalledMachine{});
     h.open();
     h.dismissNotice(true);
-    EXPECT_TRUE(soonStartsWith(h, "No light sensor found: this computer has no ambient light "
-                                  "sensor that Linux exposes. The background agent is not running"))
+    EXPECT_TRUE(soonStartsWith(h, "No light level: this computer has no ambient light sensor "
+                                  "that Linux exposes, and its time zone names no place to "
+                                  "estimate the light from the sun; the displays are left as "
+                                  "they are. The background agent is not running"))
         << statusLine(h);
 
     // An ordinary laptop's IIO light sensor, no Apple SMC.

@@ -30,8 +30,9 @@ TEST(PaneStatusLine, SaysThereIsNoSensorAndNoMonitorInTheUsersLanguage) {
         PaneHarness h;
         h.open();
         EXPECT_EQ(statusLine(h),
-                  "No light sensor found: this computer has no ambient light sensor that Linux "
-                  "exposes. No Apple USB monitor attached.");
+                  "No light level: this computer has no ambient light sensor that Linux exposes, "
+                  "and its time zone names no place to estimate the light from the sun; the "
+                  "displays are left as they are. No Apple USB monitor attached.");
     }
     PaneHarness h;
     testing_support::ScopedEnv language("LANGUAGE", "fr");
@@ -39,8 +40,10 @@ TEST(PaneStatusLine, SaysThereIsNoSensorAndNoMonitorInTheUsersLanguage) {
     h.open();
     EXPECT_EQ(
         statusLine(h),
-        "Aucun capteur de lumi\u00E8re trouv\u00E9 : cet ordinateur n\u2019a pas de capteur de "
-        "lumi\u00E8re ambiante que Linux expose. Aucun moniteur USB Apple branch\u00E9.");
+        "Aucun niveau de lumi\u00E8re : cet ordinateur n\u2019a pas de capteur de lumi\u00E8re "
+        "ambiante que Linux expose, et son fuseau horaire ne nomme aucun lieu d\u2019o\u00F9 "
+        "estimer la lumi\u00E8re du soleil ; les \u00E9crans restent tels quels. Aucun moniteur "
+        "USB Apple branch\u00E9.");
 }
 
 TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsOn) {

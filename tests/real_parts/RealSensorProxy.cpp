@@ -16,7 +16,6 @@ namespace testing_support {
 namespace {
 
 const char* const kUmockdevRun = "/usr/bin/umockdev-run";
-const std::string kIIODevice = "/sys/devices/platform/acpi-als/iio:device0";
 
 std::string number(double value) {
     char text[64];
@@ -27,16 +26,15 @@ std::string number(double value) {
 // The device records as umockdev reads them. IIO_SENSOR_PROXY_TYPE is what
 // the daemon's own udev rule (80-iio-sensor-proxy.rules) sets; umockdev runs
 // no rules.
-std::string deviceRecord(RealSensorProxy::Sensor sensor, double lux) {
+std::string deviceRecord(RealSensorProxy::Sensor sensor, double lux, const std::string& iio) {
     if (sensor == RealSensorProxy::Sensor::AppleSMC)
         return "P: /devices/platform/applesmc.768\n"
                "E: SUBSYSTEM=platform\n"
                "E: MODALIAS=platform:applesmc\n"
                "E: IIO_SENSOR_PROXY_TYPE=hwmon-als\n"
                "A: light=(10,12)\n";
-    return "P: " + kIIODevice.substr(4) +
+    return "P: " + iio.substr(4) + "\n" + "N: " + iio.substr(iio.rfind('/') + 1) +
            "\n"
-           "N: iio:device0\n"
            "E: SUBSYSTEM=iio\n"
            "E: DEVTYPE=iio_device\n"
            "E: IIO_SENSOR_PROXY_TYPE=iio-poll-als\n"
@@ -131,7 +129,10 @@ std::string whyNoTestBedTools(const std::string& what) {
     return {};
 }
 
-RealSensorProxy::RealSensorProxy(Sensor sensor, double lux) : sensor_(sensor), lux_(lux) {}
+RealSensorProxy::RealSensorProxy(Sensor sensor, double lux, int device)
+    : sensor_(sensor),
+      lux_(lux),
+      iioDevice_("/sys/devices/platform/acpi-als/iio:device" + std::to_string(device)) {}
 
 RealSensorProxy::~RealSensorProxy() {
     stop();
@@ -157,7 +158,7 @@ bool RealSensorProxy::start(std::string* why) {
     std::string record = dir_ / "sensor.umockdev";
     std::string bedFile = dir_ / "test-bed";
     ::unlink(bedFile.c_str());
-    writeFile(record, deviceRecord(sensor_, lux_));
+    writeFile(record, deviceRecord(sensor_, lux_, iioDevice_));
     // The shell only tells us where umockdev put the test bed, then becomes the daemon.
     daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{
         kUmockdevRun, "--device", record, "--", "/bin/sh", "-c",
@@ -195,7 +196,7 @@ void RealSensorProxy::stop() {
 void RealSensorProxy::setLux(double lux) {
     lux_ = lux;
     if (!testBed_.empty())
-        writeFile(testBed_ + kIIODevice + "/in_illuminance_input", number(lux) + "\n");
+        writeFile(testBed_ + iioDevice_ + "/in_illuminance_input", number(lux) + "\n");
 }
 
 void RealSensorProxy::signal(int number) {

@@ -31,7 +31,9 @@ class RealSensorProxy {
     // Empty when this machine can run the daemon under umockdev; else why not.
     static std::string whyNotRunnable();
 
-    RealSensorProxy(Sensor sensor, double lux);
+    // The IIO light sensor is iio:device<device> (a device that came back from
+    // a suspend under another number).
+    RealSensorProxy(Sensor sensor, double lux, int device = 0);
     ~RealSensorProxy();
     RealSensorProxy(const RealSensorProxy&) = delete;
     RealSensorProxy& operator=(const RealSensorProxy&) = delete;
@@ -52,6 +54,7 @@ class RealSensorProxy {
     TempDir dir_;
     Sensor sensor_;
     double lux_;
+    std::string iioDevice_;  // its sysfs folder
     std::string testBed_;                   // the daemon's umockdev folder
     std::unique_ptr<ChildProcess> polkit_;  // python3-dbusmock's polkitd
     std::unique_ptr<ChildProcess> daemon_;  // umockdev-run

@@ -12,14 +12,16 @@
 #include <thread>
 #include <vector>
 
-#include "support/LightLevels.h"
 #include "CoreFoundation/CFRunLoop.h"
-#include "IOKit/LightSensorBackend.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "IOKit/LightSensorBackend.h"
+#include "LightEstimate.h"
 #include "real_parts/RealSensorProxy.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"
+#include "support/FakeLogind.h"
+#include "support/LightLevels.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
@@ -57,6 +59,16 @@ class RealProxy : public ::testing::Test {
             CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
         }
         return false;
+    }
+    // Turns the run loop until `condition` holds, at most `seconds`.
+    template <typename Condition>
+    static bool turnUntil(Condition condition, double seconds) {
+        return waitFor(
+            [&] {
+                CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false);
+                return condition();
+            },
+            seconds);
     }
     static void sleep(double seconds) {
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -121,9 +133,9 @@ TEST_F(RealProxy, VendorUnitsFallBackToTheIIODevice) {
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(41.0), 1e-9);
     EXPECT_TRUE(machine.logged("Ambient light sensor: reading IIO device"));
     EXPECT_FALSE(machine.logged("reading iio-sensor-proxy"));
-    EXPECT_EQ(machine.lightSensor().serviceClientFindings().front(),
-              (HardwareFinding{"iio-sensor-proxy", FindingReason::NotLux,
-                               "reports in vendor, not lux"}));
+    EXPECT_EQ(
+        machine.lightSensor().serviceClientFindings().front(),
+        (HardwareFinding{"iio-sensor-proxy", FindingReason::NotLux, "reports in vendor, not lux"}));
     laptop.setAmbientLight(0, 90.0);
     EXPECT_TRUE(announced(levels, std::log(91.0)));
 }
@@ -151,9 +163,9 @@ TEST_F(RealProxy, WindowNeverWaitsOnTheDaemonFollowsItAndReleasesTheClaim) {
     timed([&] { sensor->init(); });
     proxy.setLux(5000.0);  // the daemon's device only
     EXPECT_TRUE(announced(levels, std::log(5001.0)));
-    EXPECT_EQ(backend.serviceClientFindings(),
-              (std::vector<HardwareFinding>{
-                  {"iio-sensor-proxy", FindingReason::InUse, "5000.0 lux"}}));
+    EXPECT_EQ(
+        backend.serviceClientFindings(),
+        (std::vector<HardwareFinding>{{"iio-sensor-proxy", FindingReason::InUse, "5000.0 lux"}}));
 
     proxy.signal(SIGSTOP);
     for (int i = 0; i < 20; ++i) {
@@ -170,6 +182,101 @@ TEST_F(RealProxy, WindowNeverWaitsOnTheDaemonFollowsItAndReleasesTheClaim) {
     EXPECT_EQ(calls.count("ReleaseLight"), 0);
     platform::Machine::install(nullptr);
     EXPECT_TRUE(waitFor([&] { return calls.count("ReleaseLight") == 1; }, 2.0));
+}
+
+// --- A sensor that freezes, vanishes in a suspend, or jumps ---------------
+
+// The daemon hangs (SIGSTOP) at dawn: its level stays put while the sun's
+// estimate rises (a daylight clock two hours a second), so it is taken as
+// stopped and the sun takes over; it goes on and its light moves, and it is
+// read again.
+TEST_F(RealProxy, AFrozenDaemonIsTakenAsStoppedAndReadAgainWhenItMoves) {
+    VirtualLaptop(root.path()).setTimeZone("Europe/Berlin");
+    ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", "1718937000,7200");  // 21 June, 02:30 UTC
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 60.0);
+    start(proxy);
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(61.0), 1e-9);
+    proxy.signal(SIGSTOP);
+    EXPECT_TRUE(turnUntil(
+        [] {
+            const auto e = platform::lightServiceClientEstimate();
+            return e && e->cause == platform::LightEstimateCause::SensorStopped;
+        },
+        15.0))
+        << "lines: " << machine.lines.size();
+    EXPECT_TRUE(machine.logged("has kept one reading for 2 hours"));
+    // (At two hours a second a steady sensor is soon taken as stopped again
+    // while the sun moves: the journal tells that it was read again.)
+    proxy.signal(SIGCONT);
+    proxy.setLux(900.0);
+    EXPECT_TRUE(turnUntil(
+        [&] {
+            return machine.logged(
+                "Light: read from iio-sensor-proxy (net.hadess.SensorProxy) again");
+        },
+        15.0));
+}
+
+// A resume with the daemon still there: the claim is given back and taken
+// again, so the daemon polls afresh, and the journal says so.
+TEST_F(RealProxy, AfterAResumeTheLightIsClaimedAgain) {
+    FakeLogind logind(root.path() + "/sys/class/backlight");
+    SensorProxyCalls calls;
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
+    start(proxy);
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    ASSERT_EQ(calls.count("ClaimLight"), 1);
+    logind.prepareForSleep(true);
+    proxy.setLux(700.0);
+    logind.prepareForSleep(false);
+    EXPECT_TRUE(waitFor([&] { return calls.count("ClaimLight") == 2; }, 5.0));
+    EXPECT_EQ(calls.count("ReleaseLight"), 1);
+    EXPECT_TRUE(turnUntil(
+        [&] { return std::fabs(sensor->getCurrentAmbientLight() - std::log(701.0)) < 1e-9; },
+        10.0));
+    EXPECT_TRUE(
+        machine.logged("Resumed from sleep: claiming the light sensor of iio-sensor-proxy"));
+}
+
+// The daemon and its device go in the suspend; after it the device comes back
+// as iio:device1 and the daemon starts again: its light is followed, and what
+// the displays had stands meanwhile (no darkness, no stale level).
+TEST_F(RealProxy, ASensorThatVanishesInASuspendAndComesBackRenumberedIsFollowed) {
+    FakeLogind logind(root.path() + "/sys/class/backlight");
+    auto before = std::make_unique<RealSensorProxy>(RealSensorProxy::Sensor::IIOLight, 100.0);
+    start(*before);
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.5, false);  // the first reading stands
+    Levels levels;
+    logind.prepareForSleep(true);
+    before.reset();
+    RealSensorProxy after(RealSensorProxy::Sensor::IIOLight, 2500.0, 1);
+    start(after);
+    logind.prepareForSleep(false);
+    EXPECT_TRUE(announced(levels, std::log(2501.0), 10.0));
+    for (double v : levels.values)
+        EXPECT_TRUE(std::fabs(v - std::log(2501.0)) < 1e-9) << "announced " << v;
+}
+
+// A sensor whose readings drop to 0.03 lux between readings near 400 (as a
+// ThinkBook 13x's do): no dropout is ever announced.
+TEST_F(RealProxy, SpikesInTheReadingsAreNeverAnnounced) {
+    RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 400.0);
+    start(proxy);
+    Levels levels;
+    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+    sensor->init();
+    for (int i = 0; i < 10; ++i) {
+        proxy.setLux(i % 2 ? 0.03 : 420.0);
+        CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.8, false);
+    }
+    for (double v : levels.values)
+        EXPECT_GT(v, std::log(300.0)) << "a dropout was announced";
+    EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(401.0), 0.1);
 }
 
 #if !defined(DUOLUME_ALS_BACKEND_CONTROLLER)

@@ -105,7 +105,8 @@ TEST(ServiceClientSensor, MissingEventAtATickIsLoggedEachTimeAndPollingGoesOn) {
     EXPECT_NEAR(recorder.levels[0], std::log(21.0), 1e-12);
 }
 
-TEST(ServiceClientSensor, WithoutAServiceClientTheLevelIsZeroForEverAndNothingIsPosted) {
+// No light known is no level (-1.0), never the darkness of 0.0.
+TEST(ServiceClientSensor, WithoutAServiceClientThereIsNoLevelForEverAndNothingIsPosted) {
     auto& sim = SimMachine::installNew();
     LevelRecorder recorder;
     auto sensor = newSensor(Backend::ServiceClient);
@@ -115,7 +116,7 @@ TEST(ServiceClientSensor, WithoutAServiceClientTheLevelIsZeroForEverAndNothingIs
     sim.simLightSensor().serviceClientPresent = true;  // appearing later changes nothing
     sim.simLightSensor().reading = 500.0;
     sim.runFor(5.0);
-    EXPECT_EQ(sensor->getCurrentAmbientLight(), 0.0);
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
     EXPECT_TRUE(recorder.levels.empty());
     EXPECT_EQ(sim.simLightSensor().eventCopies, 0);
 }
@@ -130,7 +131,7 @@ TEST(ServiceClientSensor, WithoutAnEventAtSetUpNoTimerIsScheduled) {
                   "IOHIDServiceClientCopyEvent() failed to get kAmbientLightSensorEvent"}));
     sim.simLightSensor().reading = 500.0;
     sim.runFor(5.0);
-    EXPECT_EQ(sensor->getCurrentAmbientLight(), 0.0);
+    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
     EXPECT_TRUE(recorder.levels.empty());
     EXPECT_EQ(sim.simLightSensor().eventCopies, 1);
 }

@@ -69,7 +69,10 @@ TEST(IIOLightSensor, ServiceClientFollowsTheDeviceItFindsAndSaysWhichItReads) {
               (std::vector<HardwareFinding>{
                   {"iio-sensor-proxy", FindingReason::NotPresent, "no system bus"},
                   {"IIO", FindingReason::NotPresent,
-                   "no device with an illuminance channel in " + folder}}));
+                   "no device with an illuminance channel in " + folder},
+                  {"the sun", FindingReason::NotPresent,
+                   "no place for an estimate: no time zone is set (" + laptop.root() +
+                       "/etc/localtime)"}}));
 
     laptop.writeIIO("iio:device0", "in_accel_x_raw", "12\n");
     laptop.writeIIO("iio:device1", "in_illuminance0_input", "42\n");

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "support/LightLevels.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "VirtualLaptop.h"
 #include "linux/LinuxMachine.h"
-#include "support/Waiting.h"
 #include "sensor/AmbientLightSensor.h"
+#include "support/LightLevels.h"
+#include "support/Waiting.h"
 
 using platform::linux_machine::LinuxMachine;
 using Backend = AmbientLightSensor::Backend;
@@ -37,7 +37,8 @@ TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.3, false);
     EXPECT_TRUE(levels.values.empty());
     laptop.writeIIO("iio:device0", "in_illuminance_input", "20000\n");
-    ASSERT_TRUE(runLoopUntil([&] { return !levels.values.empty(); }, 3.0));
+    // Brighter light stands after 2 s (SteadyLight.h).
+    ASSERT_TRUE(runLoopUntil([&] { return !levels.values.empty(); }, 8.0));
     ASSERT_EQ(levels.values.size(), 1u);
     EXPECT_NEAR(levels.values[0], std::log(20001.0), 1e-12);
 }
@@ -54,13 +55,16 @@ TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
     EXPECT_TRUE(levels.values.empty());  // unchanged: no message
     laptop.writeSMCLight("(0,0)\n");
-    CFRunLoopRunInMode("NSModalPanelRunLoopMode", 1.2, false);
+    // Darker light stands after 5 s (SteadyLight.h).
+    CFRunLoopRunInMode("NSModalPanelRunLoopMode", 6.5, false);
     EXPECT_TRUE(levels.values.empty());
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.2, false);
     EXPECT_EQ(levels.values, std::vector<double>{0.0});
 
-    laptop.writeSMCLight("(1,");  // garbled: no message, the level shows the failure
-    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    // Garbled: no message; after a few seconds without a reading
+    // (LightHandover.h) the level shows the failure.
+    laptop.writeSMCLight("(1,");
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 6.5, false);
     EXPECT_EQ(levels.values.size(), 1u);
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 }
@@ -82,7 +86,7 @@ TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
     sensor->init();
 
     std::filesystem::remove(laptop.smcLight());  // the driver unloaded under the sensor
-    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, 6.5, false);
     EXPECT_TRUE(levels.values.empty());
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 

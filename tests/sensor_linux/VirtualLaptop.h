@@ -15,7 +15,8 @@
 // a change within about a second: true once `read()` gives `expected`.
 template <typename Read, typename Value>
 bool soon(Read read, const Value& expected) {
-    return testing_support::waitFor([&] { return read() == expected; }, 3.0);
+    // A change stands after up to 5 s (SteadyLight.h) and is read once a second.
+    return testing_support::waitFor([&] { return read() == expected; }, 8.0);
 }
 
 class VirtualLaptop {
@@ -38,7 +39,9 @@ class VirtualLaptop {
     // The SMC's light file, on platform device applesmc.768 unless
     // registerSMC() named another.
     std::string smcLight() const { return root_ / ("sys/devices/platform/" + smc_ + "/light"); }
-    void writeSMCLight(const std::string& content) { testing_support::writeFile(smcLight(), content); }
+    void writeSMCLight(const std::string& content) {
+        testing_support::writeFile(smcLight(), content);
+    }
     // The SMC as the driver registers it, as platform device `device`.
     void registerSMC(const std::string& device) {
         smc_ = device;

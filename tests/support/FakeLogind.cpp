@@ -25,6 +25,13 @@ const char* kIntrospection =
     "<property name='IdleSinceHintMonotonic' type='t' access='read'/>"
     "</interface></node>";
 
+// The manager's lid (src/login/logind-dbus.c: LidClosed, EMITS_CHANGE).
+const char* kManagerIntrospection =
+    "<node><interface name='org.freedesktop.login1.Manager'>"
+    "<property name='LidClosed' type='b' access='read'/>"
+    "</interface></node>";
+constexpr const char* kManagerPath = "/org/freedesktop/login1";
+
 // The greeter's session: at the screen while the caller's is not, never idle.
 bool isGreeter(const gchar* path) {
     return g_strcmp0(path, FakeLogind::kGreeterPath) == 0;
@@ -90,6 +97,8 @@ struct FakeLogindCallbacks {
                               const gchar* name, GError** error, gpointer data) {
         auto* self = static_cast<FakeLogind*>(data);
         const bool greeter = isGreeter(path);
+        if (g_strcmp0(name, "LidClosed") == 0)
+            return g_variant_new_boolean(self->lidClosed_);
         if (g_strcmp0(name, "Id") == 0)
             return g_variant_new_string(greeter ? "c1" : "2");
         if (g_strcmp0(name, "Active") == 0)
@@ -149,7 +158,15 @@ void FakeLogind::serve() {
                 break;
             objects.push_back(object);
         }
-        registered = objects.size() == 3;
+        GDBusNodeInfo* manager = g_dbus_node_info_new_for_xml(kManagerIntrospection, nullptr);
+        if (objects.size() == 3) {
+            const guint object = g_dbus_connection_register_object(
+                bus, kManagerPath, manager->interfaces[0], &vtable, this, nullptr, &error);
+            if (object)
+                objects.push_back(object);
+        }
+        registered = objects.size() == 4;
+        g_dbus_node_info_unref(manager);
         g_dbus_node_info_unref(info);
         GVariant* reply =
             registered
@@ -250,6 +267,19 @@ void FakeLogind::setActive(bool active) {
         announce(kSessionPath, "Active", false, false);
         announce(kGreeterPath, "Active", true, false);
     }
+}
+
+void FakeLogind::setLidClosed(bool closed) {
+    if (lidClosed_.exchange(closed) == closed)
+        return;
+    GVariantBuilder changed;
+    g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&changed, "{sv}", "LidClosed", g_variant_new_boolean(closed));
+    g_dbus_connection_emit_signal(bus_, nullptr, kManagerPath, "org.freedesktop.DBus.Properties",
+                                  "PropertiesChanged",
+                                  g_variant_new("(sa{sv}as)", "org.freedesktop.login1.Manager",
+                                                &changed, nullptr),
+                                  nullptr);
 }
 
 void FakeLogind::setIdle(bool idle) {

@@ -10,6 +10,8 @@
 //   logind-dbus.c manager_get_session_from_creds);
 // - a greeter's, Id "c1", the one at the screen while the caller's is not.
 //
+// Its manager object /org/freedesktop/login1 answers LidClosed.
+//
 // Each answers the properties Id, Seat, Active, IdleHint and IdleSinceHint,
 // and announces its changes with PropertiesChanged on its real path only,
 // with the new values (logind-session-dbus.c session_send_changed; the
@@ -66,6 +68,10 @@ class FakeLogind {
     // The desktop's SetIdleHint: IdleHint with IdleSinceHint and
     // IdleSinceHintMonotonic (src/login/logind-session.c session_set_idle_hint).
     void setIdle(bool idle);
+    // The manager's LidClosed on /org/freedesktop/login1, announced with
+    // PropertiesChanged as logind does at every SW_LID event
+    // (src/login/logind-button.c, button_dispatch).
+    void setLidClosed(bool closed);
     // The manager's PrepareForSleep(b) on /org/freedesktop/login1
     // (src/login/logind-dbus.c send_prepare_for): true before the machine
     // sleeps, false once it has woken.
@@ -79,6 +85,7 @@ class FakeLogind {
     std::string backlights_;
     std::atomic<bool> active_;
     std::atomic<bool> idle_{false};
+    std::atomic<bool> lidClosed_{false};
     std::atomic<std::uint64_t> idleSince_{0};           // µs of CLOCK_REALTIME, 0 never
     std::atomic<std::uint64_t> idleSinceMonotonic_{0};  // µs of CLOCK_MONOTONIC
     std::string seat_;

@@ -338,6 +338,50 @@ void VirtualLaptop::setAmbientLight(int smcValue, double lux, const std::string&
     writeFile(iio + "/in_illuminance_input", text);
 }
 
+std::string VirtualLaptop::iioLightFile(int number) const {
+    return sys("bus/iio/devices/iio:device" + std::to_string(number) + "/in_illuminance_input");
+}
+
+void VirtualLaptop::setIIOLight(double lux, int number) {
+    const std::string iio = sys("bus/iio/devices/iio:device" + std::to_string(number));
+    writeFile(iio + "/name", "als\n");
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f\n", lux);
+    writeFile(iio + "/in_illuminance_input", text);
+}
+
+void VirtualLaptop::removeIIOLight(int number) {
+    fs::remove_all(sys("bus/iio/devices/iio:device" + std::to_string(number)));
+}
+
+void VirtualLaptop::setTimeZone(const std::string& zone) {
+    const std::string zoneinfo = root_ + "/usr/share/zoneinfo";
+    fs::create_directories(zoneinfo);
+    for (const char* table : {"zone1970.tab", "zone.tab"})
+        fs::copy_file(std::string(DUOLUME_SOURCE_DIR) + "/tests/data/tzdata/" + table,
+                      zoneinfo + "/" + table, fs::copy_options::overwrite_existing);
+    if (!fs::exists(fs::symlink_status(zoneinfo + "/" + zone)))
+        writeFile(zoneinfo + "/" + zone, "TZif2\n");
+    fs::create_directories(root_ + "/etc");
+    fs::remove(root_ + "/etc/localtime");
+    fs::create_symlink("/usr/share/zoneinfo/" + zone, root_ + "/etc/localtime");
+}
+
+void VirtualLaptop::addZoneLink(const std::string& link, const std::string& target) {
+    const std::string zoneinfo = root_ + "/usr/share/zoneinfo";
+    const std::string path = zoneinfo + "/" + link;
+    fs::create_directories(fs::path(path).parent_path());
+    if (!fs::exists(zoneinfo + "/" + target))
+        writeFile(zoneinfo + "/" + target, "TZif2\n");
+    fs::remove(path);
+    makeRelativeLink(zoneinfo + "/" + target, path);
+}
+
+void VirtualLaptop::setLidClosed(bool closed) {
+    writeFile(root_ + "/proc/acpi/button/lid/LID0/state",
+              closed ? "state:      closed\n" : "state:      open\n");
+}
+
 std::vector<std::uint8_t> VirtualLaptop::appleMonitorDescriptor() {
     return reportSixteenDescriptor(16, 65535);
 }

@@ -122,6 +122,21 @@ class VirtualLaptop {
     // The SMC reading that gives about `level`: the Linux machine spreads
     // 0..255 evenly over the levels 0..10.
     static int smcLightForLevel(double level);
+    // An IIO light sensor alone (no SMC) as iio:device<number>, reading `lux`.
+    void setIIOLight(double lux, int number = 0);
+    // It goes, as a device that did not come back from a suspend.
+    void removeIIOLight(int number = 0);
+    std::string iioLightFile(int number = 0) const;
+
+    // --- Time zone and lid ----------------------------------------------------
+    // The machine's time zone: /etc/localtime links to the zone's zoneinfo
+    // file, as Debian links it, and tzdata's zone1970.tab and zone.tab are
+    // there (copies of Debian's, tests/data/tzdata).
+    void setTimeZone(const std::string& zone);
+    // A zoneinfo file that is only a link to another zone's ("Europe/Oslo").
+    void addZoneLink(const std::string& link, const std::string& target);
+    // The ACPI lid button's /proc/acpi/button/lid/LID0/state.
+    void setLidClosed(bool closed);
 
     // A report descriptor declaring feature report 16 as one 16-bit field, 0..65535.
     static std::vector<std::uint8_t> appleMonitorDescriptor();

@@ -70,6 +70,10 @@ const char* kUsage =
     "                        it must never be sent anything). Its brightness is kept\n"
     "                        in DIR/monitors/i2c-5\n"
     "  --light LEVEL         ambient light level 0-10 to start with (default 5)\n"
+    "  --desktop             a desktop computer instead: no built-in panel, no\n"
+    "                        backlight, no light sensor\n"
+    "  --time-zone ZONE      the machine's time zone (/etc/localtime, with tzdata's\n"
+    "                        zone1970.tab), for the sun's estimate of the light\n"
     "  --verbose             print every brightness the monitor receives\n"
     "  --help                this text\n"
     "\n"
@@ -84,6 +88,8 @@ struct Options {
     bool verbose = false;
     std::string descriptorFile;
     std::string ddcMonitor;
+    bool desktop = false;
+    std::string timeZone;
 };
 
 bool parse(int argc, char** argv, Options* o) {
@@ -136,6 +142,13 @@ bool parse(int argc, char** argv, Options* o) {
                 o->ddcMonitor != "silent" && o->ddcMonitor != "bad-checksum" &&
                 o->ddcMonitor != "apple")
                 return false;
+        } else if (a == "--time-zone") {
+            const char* v = value();
+            if (!v)
+                return false;
+            o->timeZone = v;
+        } else if (a == "--desktop") {
+            o->desktop = true;
         } else if (a == "--no-monitor") {
             o->monitor = 0;
         } else if (a == "--verbose") {
@@ -148,6 +161,13 @@ bool parse(int argc, char** argv, Options* o) {
 }
 
 void build(VirtualLaptop& laptop, const Options& o) {
+    if (!o.timeZone.empty())
+        laptop.setTimeZone(o.timeZone);
+    if (o.desktop) {
+        if (o.monitor || o.appledisplay)
+            laptop.addExternalOutput();
+        return;
+    }
     std::string builtin = laptop.addBuiltinPanel();
     if (o.monitor || o.appledisplay)
         laptop.addExternalOutput();
