@@ -1,10 +1,10 @@
-// The real ddcutil (Debian's package: 1.4.1 on Debian 12) as the check on the
-// DDC/CI test monitor: in a umockdev test bed whose /dev/i2c-5 answers
-// i2c-dev's calls, ioctls among them (tests/support/ddc-test-bed), Duolume's
-// Linux machine finds the monitor and sets it; then ddcutil, under the same
-// test bed, detects it on that bus and reads what Duolume set. Twice: on an
-// Intel output's AUX adapter, and on an NVIDIA card's own bus that no output
-// names (found by the EDID at 0x50).
+// The real ddcutil (Debian's package: 1.4.1 on Debian 12, 2.2.0 on Debian 13)
+// as the check on the DDC/CI test monitor: in a umockdev test bed whose
+// /dev/i2c-5 answers i2c-dev's calls, ioctls among them
+// (tests/support/ddc-test-bed), Duolume's Linux machine finds the monitor and
+// sets it; then ddcutil, under the same test bed, detects it on that bus and
+// reads what Duolume set. Twice: on an Intel output's AUX adapter, and on an
+// NVIDIA card's own bus that no output names (found by the EDID at 0x50).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
