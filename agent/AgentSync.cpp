@@ -1,4 +1,5 @@
-// One sync: what the moment allows, who owns each display, and the one write.
+// One sync: what the moment allows (AgentMoments.h), who owns each display,
+// and the one write.
 #include <cmath>
 #include <ctime>
 
@@ -38,32 +39,6 @@ void logWrite(double level, const std::optional<double>& builtin,
 
 }  // namespace
 
-const char* BackgroundAgent::whyText(Moment moment) {
-    switch (moment) {
-        case Moment::Started:
-            return "started";
-        case Moment::LightChanged:
-            return "light changed";
-        case Moment::SettingsChanged:
-            return "settings changed";
-        case Moment::MonitorJoined:
-            return "monitor joined";
-        case Moment::ChangedByOthers:
-            return "changed by someone else";
-        case Moment::FollowCurve:
-            return "asked to follow the curve";
-        case Moment::Woke:
-            return "resumed from sleep";
-        case Moment::IdleEnded:
-            return "back from idle";
-        case Moment::ActiveAgain:
-            return "session active again";
-        case Moment::DesktopSettingChanged:
-            return "the desktop's automatic brightness changed";
-    }
-    return "";
-}
-
 bool BackgroundAgent::paused() const {
     return ending_ || !session_.active || session_.idle || session_.sleeping || desktopRestores_;
 }
@@ -73,15 +48,8 @@ void BackgroundAgent::sync(Moment moment) {
         publishOwners();
         return;
     }
-    const bool smooth = moment == Moment::LightChanged || moment == Moment::MonitorJoined ||
-                        moment == Moment::FollowCurve || moment == Moment::DesktopSettingChanged;
-    // Light changes and notices of someone else's change write only what moved.
-    const bool onlyIfMoved = moment == Moment::LightChanged || moment == Moment::ChangedByOthers ||
-                             moment == Moment::DesktopSettingChanged;
-    // At start and after a pause the displays show what the agent did not
-    // write (the firmware's, the desktop's, the other user's): never a person's.
-    const bool learns = moment == Moment::LightChanged || moment == Moment::ChangedByOthers ||
-                        moment == Moment::MonitorJoined;
+    const MomentRules& rules = rulesOf(moment);
+    const bool smooth = rules.smooth;
 
     const auto settings = fetchSettings();
     BrightnessController* engine = BrightnessController::sharedInstance();
@@ -111,7 +79,7 @@ void BackgroundAgent::sync(Moment moment) {
         engine->takeOverMonitorLightSensors(true);
         monitorSensorsTakenOver_ = true;
     }
-    if (learns) {
+    if (rules.learns) {
         // A change found at a light change was made in the light before it.
         const double setAt = moment == Moment::LightChanged && level_ ? *level_ : level;
         const auto changed = engine->changesByOthers();
@@ -126,7 +94,7 @@ void BackgroundAgent::sync(Moment moment) {
     std::optional<double> builtin = target(DisplayKind::Builtin, targets->internal, moment);
     std::optional<double> monitors = target(DisplayKind::Monitors, targets->external, moment);
     // Noise from the sensor in steady light moves no target far enough.
-    if (onlyIfMoved && !ended[0] && !ended[1]) {
+    if (rules.onlyIfMoved && !ended[0] && !ended[1]) {
         auto moved = [](const std::optional<double>& to, const std::optional<double>& from) {
             return to && (!from || BrightnessController::worthFading(*from, *to));
         };
@@ -139,7 +107,7 @@ void BackgroundAgent::sync(Moment moment) {
         engine->moveDisplays(builtin, monitors, smooth || ended[0] || ended[1]);
         written_ = {builtin ? builtin : written_[0], monitors ? monitors : written_[1]};
         applied_ = targets;
-        logWrite(level, builtin, monitors, whyText(moment), smooth || ended[0] || ended[1]);
+        logWrite(level, builtin, monitors, rules.why, smooth || ended[0] || ended[1]);
     }
     publishOwners();
 }
@@ -170,9 +138,7 @@ std::optional<double> BackgroundAgent::target(DisplayKind kind, double curve, Mo
         return std::nullopt;
     }
     if (const auto& hold = holds_.held(kind)) {
-        const bool putBack = moment == Moment::Woke || moment == Moment::IdleEnded ||
-                             moment == Moment::MonitorJoined;
-        if (putBack)
+        if (rulesOf(moment).putsHoldsBack)
             return hold->value;
         written_[i].reset();
         return std::nullopt;

@@ -39,6 +39,7 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "Session/SessionServices.h"
+#include "agent/AgentMoments.h"
 #include "agent/DisplayHolds.h"
 #include "engine/CurveLookup.h"
 #include "report/DisplayOwnership.h"
@@ -65,21 +66,9 @@ class BackgroundAgent {
     const Owners& owners() const { return owners_; }
 
   private:
-    // Why a sync runs; what it may do follows from it (Moments.cpp).
-    enum class Moment {
-        Started,
-        LightChanged,
-        SettingsChanged,
-        MonitorJoined,
-        ChangedByOthers,
-        FollowCurve,
-        Woke,
-        IdleEnded,
-        ActiveAgain,
-        DesktopSettingChanged,  // its automatic brightness went on or off
-    };
+    // Why a sync runs; what it may do follows from it (AgentMoments.h).
+    using Moment = AgentMoment;
     void sync(Moment moment);
-    static const char* whyText(Moment moment);
     // Takes what someone else did to the displays as theirs, or as the
     // desktop's dimming.
     void look(double level, const std::optional<double>& builtinShown);
