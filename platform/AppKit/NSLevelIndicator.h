@@ -1,4 +1,4 @@
-// A continuous level indicator (levels 0 to 10 unless told otherwise). The
+// A continuous level indicator over the levels 0 to 10. The
 // value is kept as given, without clamping; what lies below the minimum
 // (a negative level, a failure marker) shows an empty indicator.
 #pragma once
@@ -9,11 +9,6 @@ class NSLevelIndicator : public NSControl {
   public:
     double minValue() const { return min_; }
     double maxValue() const { return max_; }
-    void setRange(double minValue, double maxValue) {
-        min_ = minValue;
-        max_ = maxValue;
-        redisplay();
-    }
 
     PlistValue objectValue() const override { return PlistValue::real(value_); }
     // An empty value shows the indicator empty.

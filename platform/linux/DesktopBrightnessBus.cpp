@@ -98,11 +98,6 @@ bool offersProperty(const GDBusInterfaceInfo* info, const char* property, const 
     return p && g_strcmp0(p->signature, signature) == 0;
 }
 
-bool offersSignal(const GDBusInterfaceInfo* info, const char* signal, const char* signature) {
-    auto* s = g_dbus_interface_info_lookup_signal(const_cast<GDBusInterfaceInfo*>(info), signal);
-    return s && signatureOf(s->args) == signature;
-}
-
 std::optional<bool> lookupBool(GVariant* dict, const char* key) {
     gboolean value = FALSE;
     if (!dict || !g_variant_lookup(dict, key, "b", &value))

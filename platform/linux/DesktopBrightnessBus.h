@@ -63,10 +63,9 @@ class DesktopBus {
 };
 
 // Whether an interface has a method taking exactly `inSignature`, a property
-// of `signature`, a signal carrying `signature`.
+// of `signature`.
 bool offersMethod(const GDBusInterfaceInfo* info, const char* method, const char* inSignature);
 bool offersProperty(const GDBusInterfaceInfo* info, const char* property, const char* signature);
-bool offersSignal(const GDBusInterfaceInfo* info, const char* signal, const char* signature);
 
 // A typed value out of an a{sv} dictionary.
 std::optional<bool> lookupBool(GVariant* dict, const char* key);

@@ -187,27 +187,4 @@ bool pathExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-int writeAttribute(const std::string& path, const std::string& text) {
-    // O_TRUNC as a shell redirection does: sysfs ignores it, plain files need it.
-    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    ssize_t n;
-    do {
-        n = write(fd, text.data(), text.size());
-    } while (n < 0 && errno == EINTR);
-    int err = n < 0 ? errno : (static_cast<size_t>(n) != text.size() ? EIO : 0);
-    if (close(fd) != 0 && err == 0 && errno != EINTR)
-        err = errno;
-    return err;
-}
-
-bool writableAttribute(const std::string& path) {
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    close(fd);
-    return true;
-}
-
 }  // namespace platform::linux_machine

@@ -48,12 +48,4 @@ std::string baseName(const std::string& path);
 std::string parentFolder(const std::string& path);
 bool pathExists(const std::string& path);
 
-// Writes `text` to an existing attribute file (never creating it). 0 on
-// success, else the errno of the failing step.
-int writeAttribute(const std::string& path, const std::string& text);
-
-// True when this process may open the attribute for writing (tried, not
-// guessed from the mode: capabilities, ACLs and read-only mounts all count).
-bool writableAttribute(const std::string& path);
-
 }  // namespace platform::linux_machine
