@@ -5,7 +5,8 @@
 // builds them over FUSE). Each is built as a umockdev test bed
 // (tests/support/ddc-test-bed --layout); inside it Duolume's Linux machine
 // finds the monitors it can drive, then `ddcutil detect --terse` lists what
-// it finds. ddcutil must find the monitor on the bus its owner drove it on
+// it finds and reads each monitor's brightness with `ddcutil getvcp 10
+// --bus N`. ddcutil must find the monitor on the bus its owner drove it on
 // (or, where nobody could drive it, call it an invalid display), and Duolume
 // must drive the monitors ddcutil finds and no others, but where the case
 // says why.
@@ -31,15 +32,21 @@ namespace {
 
 const char* const kDdcutil = "/usr/bin/ddcutil";
 
+// What one ddcutil version does otherwise on a layout, and why.
+struct Quirk {
+    const char* version = "";
+    bool aborts = false;  // detect ends on a failed assertion
+    Buses unread;         // displays its getvcp cannot read
+    const char* why = "";
+};
+
 struct Case {
     const char* layout;
     Buses displays;     // where ddcutil detect finds a monitor that answers DDC/CI
     Buses invalid;      // where it finds one that does not ("Invalid display")
     Buses duolumeAlso;  // driven by Duolume beside `displays`, for the reason in `why`
     const char* why = "";
-    // The ddcutil version that aborts on this layout in the test bed, and why.
-    const char* abortsOn = "";
-    const char* abortsWhy = "";
+    Quirk quirk = {};
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.layout; }
@@ -52,12 +59,17 @@ const Case kCases[] = {
     {"amdgpu-smu-adapters-ddcutil-3.0.1", {14}, {}, {}},
     {"nvidia-525-no-drm-connectors", {}, {7}, {}},
     {"nvidia-i915-hybrid-manjaro-5.10", {12}, {4}, {}},
-    {"nvidia-laptop-debian-trixie-einval", {}, {0}, {}, "", "1.4.1",
-     "ddcutil takes the bus number from the name /proc/self/fd gives the open bus "
+    {"nvidia-laptop-debian-trixie-einval", {}, {0}, {}, "",
+     {"1.4.1", true, {},
+      "ddcutil takes the bus number from the name /proc/self/fd gives the open bus "
      "(src/i2c/i2c_strategy_dispatcher.c invoke_i2c_writer, v1.4.1); in the test bed that is "
-     "a pty, and its assert(busno >= 0) fails when the write gives EINVAL"},
+      "a pty, and its assert(busno >= 0) fails when the write gives EINVAL"}},
     {"nvidia-drm-connectors-identical-msi", {5, 6}, {}, {}},
-    {"nvidia-sysfs-enabled-disabled-digitaltrails", {1, 2}, {}, {}},
+    {"nvidia-sysfs-enabled-disabled-digitaltrails", {1, 2}, {}, {}, "",
+     {"1.4.1", false, {2},
+      "the BenQ T2200HD replies later than the 50 ms ddcutil 1.x waits for a reply "
+      "(rockowitz/ddcutil#325; src/base/parms.h DDC_TIMEOUT_MILLIS_DEFAULT, v1.4.1); 2.2.0 "
+      "reads it in the test bed, as its owner read it with 2.x (#390)"}},
     {"i915-debian-6.1-dock-edp-aux", {}, {13}, {}},
     {"intel-6.8-xps13-wd22tb4-phantom", {20}, {15}, {}},
     {"laptop-phantom-dell-u2719d", {8}, {7}, {}},
@@ -123,13 +135,20 @@ TEST_P(RealDdcutilOnRealLayouts, FindsTheMonitorWhereItsOwnerDidAndDuolumeAgrees
     const std::string version = found["ddcutil-version"];
     const std::string seen = "ddcutil " + version + " detect --terse:\n" + bed.standardOutput();
 
-    if (found["ddcutil-status"] != "0" && version == c.abortsOn) {
+    const bool quirk = version == c.quirk.version;
+    if (quirk)
+        std::cout << "ddcutil " << version << " here, as known: " << c.quirk.why << "\n";
+    if (quirk && c.quirk.aborts) {
+        EXPECT_NE(found["ddcutil-status"], "0") << seen;
         EXPECT_NE(bed.standardError().find("Assertion"), std::string::npos) << seen;
-        std::cout << "ddcutil " << version << " aborts here, as known: " << c.abortsWhy << "\n";
     } else {
         EXPECT_EQ(found["ddcutil-status"], "0") << bed.standardError();
         EXPECT_EQ(text(numbers(found["ddcutil"])), text(c.displays)) << seen;
         EXPECT_EQ(text(numbers(found["ddcutil-invalid"])), text(c.invalid)) << seen;
+        Buses read = c.displays;
+        for (int n : quirk ? c.quirk.unread : Buses{})
+            read.erase(n);
+        EXPECT_EQ(text(numbers(found["ddcutil-reads-50"])), text(read)) << seen;
     }
     Buses expected = c.displays;
     expected.insert(c.duolumeAlso.begin(), c.duolumeAlso.end());
@@ -201,4 +220,14 @@ TEST(DdcutilInLayoutBed, DISABLED_ReportsWhereEachFindsAMonitor) {
                 " " + std::to_string(busNumber(line));
     }
     std::cout << "found: ddcutil" << displays << "\nfound: ddcutil-invalid" << invalid << "\n";
+    // Each display ddcutil found is the test bed's monitor there (all at 50).
+    std::string reads;
+    for (int bus : numbers(displays)) {
+        ChildProcess get({kDdcutil, "getvcp", "10", "--terse", "--bus", std::to_string(bus)});
+        get.wait(30.0);
+        std::cout << "ddcutil getvcp 10 --bus " << bus << ": " << get.standardOutput();
+        if (get.standardOutput().find("VCP 10 C 50 100") != std::string::npos)
+            reads += " " + std::to_string(bus);
+    }
+    std::cout << "found: ddcutil-reads-50" << reads << "\n";
 }
