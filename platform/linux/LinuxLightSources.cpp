@@ -247,7 +247,14 @@ void LinuxLightSources::tick() {
 // The lid and the sun serve both kinds; they start with the thread.
 void LinuxLightSources::startShared() {
     lid_ = std::make_unique<LidSwitch>([this] { evaluateAll(); }, [this] { woke(); });
-    sun_ = std::make_unique<SunLight>([this] { evaluateAll(); });
+    sun_ = std::make_unique<SunLight>([this] { evaluateAll(); },
+                                      [this](const std::string& line) {
+                                          {
+                                              std::lock_guard lock(mutex_);
+                                              news_.push_back(line);
+                                          }
+                                          tellMainThread(true);
+                                      });
     lid_->follow();
     sun_->start();
 }
@@ -270,6 +277,7 @@ void LinuxLightSources::setEstimateOptions(const LightEstimateOptions& options) 
     invokeOn(context_, [this, options] {
         options_ = options;
         sun_->setDaylightShare(options.daylightShare);
+        sun_->locateAs(options.locationAppId);
         evaluateAll();
     });
 }
@@ -370,7 +378,7 @@ void LinuxLightSources::evaluateServiceClient() {
     if (fromSun || out.from == LightFrom::Held)
         setAside(choice.findings);
     // The sun where it can stand in, or where nothing else gives light.
-    if (sun_->place() || !choice.inUse)
+    if (sun_->hasPlace() || !choice.inUse)
         choice.findings.push_back(sun_->finding(fromSun));
 
     const bool news = !lines.empty();
