@@ -55,14 +55,20 @@ bool isPlace(double latitude, double longitude) {
 
 GeoClueClient::GeoClueClient(std::string desktopId,
                              std::function<void(const LocatedPlace&)> located,
-                             std::function<void(const std::string&)> failed)
-    : desktopId_(std::move(desktopId)), located_(std::move(located)), failed_(std::move(failed)) {}
+                             std::function<void(const std::string&)> failed,
+                             std::function<void()> stopped)
+    : desktopId_(std::move(desktopId)),
+      located_(std::move(located)),
+      failed_(std::move(failed)),
+      stopped_(std::move(stopped)) {}
 
 GeoClueClient::~GeoClueClient() {
     if (cancel_)
         g_cancellable_cancel(cancel_);
     if (connection_ && subscription_)
         g_dbus_connection_signal_unsubscribe(connection_, subscription_);
+    if (connection_ && activeSubscription_)
+        g_dbus_connection_signal_unsubscribe(connection_, activeSubscription_);
     if (connection_ && running_ && !g_dbus_connection_is_closed(connection_)) {
         GVariant* reply = g_dbus_connection_call_sync(
             connection_, kService, clientPath_.c_str(), kClient, "Stop", nullptr, nullptr,
@@ -162,6 +168,10 @@ void GeoClueClient::subscribe() {
         connection_, kService, kClient, "LocationUpdated", clientPath_.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onLocationUpdated), this,
         nullptr);
+    activeSubscription_ = g_dbus_connection_signal_subscribe(
+        connection_, kService, kProperties, "PropertiesChanged", clientPath_.c_str(), kClient,
+        G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onPropertiesChanged), this,
+        nullptr);
     call(clientPath_, kClient, "Start", nullptr, "()", kNoTimeout,
          [](GeoClueClient* c, GVariant* reply, const std::string& error) {
              if (!reply)
@@ -178,6 +188,23 @@ void GeoClueClient::onLocationUpdated(GDBusConnection*, const char*, const char*
     g_variant_get(parameters, "(&o&o)", nullptr, &fresh);
     if (g_strcmp0(fresh, "/") != 0)
         static_cast<GeoClueClient*>(self)->readLocation(fresh);
+}
+
+void GeoClueClient::onPropertiesChanged(GDBusConnection*, const char*, const char*, const char*,
+                                        const char*, GVariant* parameters, void* self) {
+    auto* client = static_cast<GeoClueClient*>(self);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)")))
+        return;
+    GVariant* changed = g_variant_get_child_value(parameters, 1);
+    gboolean active = TRUE;
+    const bool told = g_variant_lookup(changed, "Active", "b", &active);
+    g_variant_unref(changed);
+    if (!told || active)
+        return;
+    // A location still being read belongs to the client that stopped.
+    client->newestLocation_.clear();
+    if (client->stopped_)
+        client->stopped_();
 }
 
 void GeoClueClient::readLocation(const std::string& path) {

@@ -13,6 +13,11 @@
 //   org.freedesktop.GeoClue2.Location object whose Latitude, Longitude and
 //   Description are read. Stop when this client ends.
 //
+// GeoClue stops a started client on its own when the person switches
+// location services off (on_agent_props_changed: Active goes false, announced
+// with PropertiesChanged); it starts it again, with a new LocationUpdated,
+// when they are switched on.
+//
 // Start can take long: without an agent GeoClue holds it for 5 s before it
 // refuses, and an agent may ask the person first (src/gclue-service-client.c,
 // DEFAULT_AGENT_STARTUP_WAIT_SECS, handle_pending_auth); GetClient may wait
@@ -49,9 +54,11 @@ class GeoClueClient {
     static constexpr unsigned kDistanceThreshold = 10000;
 
     // `located` runs on the following context at every new place;
-    // `failed` once, with why for a person, when no place will come.
+    // `failed` once, with why for a person, when no place will come;
+    // `stopped` when GeoClue stops locating (a place may come again later).
     GeoClueClient(std::string desktopId, std::function<void(const LocatedPlace&)> located,
-                  std::function<void(const std::string&)> failed);
+                  std::function<void(const std::string&)> failed,
+                  std::function<void()> stopped = {});
     // Stops the client (a bounded wait) and cancels what is in flight.
     ~GeoClueClient();
     GeoClueClient(const GeoClueClient&) = delete;
@@ -71,16 +78,20 @@ class GeoClueClient {
 
     static void onLocationUpdated(GDBusConnection*, const char*, const char*, const char*,
                                   const char*, GVariant* parameters, void* self);
+    static void onPropertiesChanged(GDBusConnection*, const char*, const char*, const char*,
+                                    const char*, GVariant* parameters, void* self);
 
     std::string desktopId_;
     std::function<void(const LocatedPlace&)> located_;
     std::function<void(const std::string&)> failed_;
+    std::function<void()> stopped_;
     bool started_ = false;
     bool failedOnce_ = false;
     bool running_ = false;  // Start was answered
     GDBusConnection* connection_ = nullptr;
     GCancellable* cancel_ = nullptr;
     unsigned subscription_ = 0;
+    unsigned activeSubscription_ = 0;
     std::string clientPath_;
     // The newest Location path announced; an older answer is dropped.
     std::string newestLocation_;

@@ -56,7 +56,7 @@ void SunLight::locateAs(const std::string& desktopId) {
         return;
     geoClue_ = std::make_unique<GeoClueClient>(
         desktopId, [this](const LocatedPlace& place) { located(place); },
-        [this](const std::string& why) { notLocated(why); });
+        [this](const std::string& why) { notLocated(why); }, [this] { locatingStopped(); });
     geoClue_->start();
 }
 
@@ -85,9 +85,30 @@ void SunLight::notLocated(const std::string& why) {
         log_("Place of the sun's estimate: " + why + ", and " + noPlace_);
 }
 
+// Location services were switched off: GeoClue's place is not kept.
+void SunLight::locatingStopped() {
+    if (!located_)
+        return;
+    located_.reset();
+    if (log_)
+        log_(place_ ? "Place of the sun's estimate: GeoClue stopped locating this machine; back to " +
+                          placeText()
+                    : "Place of the sun's estimate: GeoClue stopped locating this machine, and " +
+                          noPlace_);
+    if (!started_)
+        return;
+    const auto before = steps_;
+    work();
+    if (steps_ == before && changed_)
+        changed_();
+}
+
 void SunLight::work() {
     if (!hasPlace()) {
+        const bool had = steps_.has_value();
         steps_.reset();
+        if (had && changed_)
+            changed_();
         return;
     }
     const SunEstimateInputs inputs = located_

@@ -71,6 +71,7 @@ class SunLight {
     void arm(double unixSeconds);
     void located(const LocatedPlace& place);
     void notLocated(const std::string& why);
+    void locatingStopped();
 
     std::function<void()> changed_;
     std::function<void(const std::string&)> log_;

@@ -259,3 +259,29 @@ void FakeGeoClue::announce() {
                                   "org.freedesktop.GeoClue2.Client", "LocationUpdated",
                                   g_variant_new("(oo)", old.c_str(), fresh.c_str()), nullptr);
 }
+
+void FakeGeoClue::switchLocationServices(bool on) {
+    struct Switch {
+        FakeGeoClue* fake;
+        bool on;
+    };
+    g_main_context_invoke_full(
+        g_main_loop_get_context(loop_), G_PRIORITY_DEFAULT,
+        [](gpointer data) {
+            auto* s = static_cast<Switch*>(data);
+            FakeGeoClue* fake = s->fake;
+            fake->active_ = s->on;
+            GVariantBuilder changed;
+            g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
+            g_variant_builder_add(&changed, "{sv}", "Active", g_variant_new_boolean(s->on));
+            g_dbus_connection_emit_signal(
+                fake->connection_, nullptr, kClientPath, "org.freedesktop.DBus.Properties",
+                "PropertiesChanged",
+                g_variant_new("(sa{sv}as)", "org.freedesktop.GeoClue2.Client", &changed, nullptr),
+                nullptr);
+            if (s->on)
+                fake->announce();
+            return G_SOURCE_REMOVE;
+        },
+        new Switch{this, on}, [](gpointer data) { delete static_cast<Switch*>(data); });
+}

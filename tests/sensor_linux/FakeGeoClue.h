@@ -12,6 +12,9 @@
 // <client>/Location/<n> (next_location_path) with Latitude, Longitude and
 // Description, announced with LocationUpdated (old, new) to the client's
 // connection alone (emit_location_updated), "/" as old the first time.
+// Location services switched off stop the client, Active false announced
+// with PropertiesChanged; switched on again, it starts anew and announces
+// the place (on_agent_props_changed, stop_client, start_client).
 #pragma once
 
 #include <atomic>
@@ -35,6 +38,8 @@ class FakeGeoClue {
 
     // The place GeoClue finds from now on (announced at once when started).
     void locate(const Place& place);
+    // The person switches location services off or on.
+    void switchLocationServices(bool on);
 
     // What the client set and asked.
     std::string desktopId() const;

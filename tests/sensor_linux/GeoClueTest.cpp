@@ -87,6 +87,19 @@ TEST(GeoClue, ThePlaceItLocatesIsTheSunsAndALaterOneMovesIt) {
             [&] { return placeOf(sensor) == "69.65 N, 18.96 E (located by GeoClue)"; }, 8.0));
         EXPECT_TRUE(testing_support::waitFor(
             [&] { return near(sensor.copyAmbientLightReading(), luxAt(69.65, 18.96)); }, 8.0));
+
+        // Location services switched off: back to the zone's place; on: GeoClue's again.
+        geoClue.switchLocationServices(false);
+        EXPECT_TRUE(testing_support::waitFor([&] { return placeOf(sensor) == "Berlin"; }, 8.0));
+        EXPECT_TRUE(testing_support::waitFor(
+            [&] { return near(sensor.copyAmbientLightReading(), luxAt(52.5, 13 + 22 / 60.0)); },
+            8.0));
+        sensor.hasServiceClient();
+        EXPECT_TRUE(machine.logged("Place of the sun's estimate: GeoClue stopped locating this "
+                                   "machine; back to Berlin (52.50 N, 13.37 E)"));
+        geoClue.switchLocationServices(true);
+        EXPECT_TRUE(testing_support::waitFor(
+            [&] { return placeOf(sensor) == "69.65 N, 18.96 E (located by GeoClue)"; }, 8.0));
     }
     EXPECT_EQ(geoClue.stops(), 1);  // stopped as the sources end
 }
