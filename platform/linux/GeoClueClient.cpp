@@ -38,10 +38,10 @@ std::string whyOf(GError* error) {
     // The message without GDBus's "GDBus.Error:<name>: " in front.
     g_dbus_error_strip_remote_error(error);
     const std::string message = error->message;
-    std::string why = g_strcmp0(remote, "org.freedesktop.DBus.Error.AccessDenied") == 0
-                          ? "GeoClue refused the place (" + message + ")"
-                          : "GeoClue failed (" + std::string(remote ? remote : "error") + ": " +
-                                message + ")";
+    std::string why =
+        g_strcmp0(remote, "org.freedesktop.DBus.Error.AccessDenied") == 0
+            ? "GeoClue refused the place (" + message + ")"
+            : "GeoClue failed (" + std::string(remote ? remote : "error") + ": " + message + ")";
     g_free(remote);
     return why;
 }
@@ -97,8 +97,7 @@ void GeoClueClient::call(const std::string& path, const char* interface, const c
     };
     g_dbus_connection_call(
         connection_, kService, path.c_str(), interface, method, parameters,
-        replyType ? G_VARIANT_TYPE(replyType) : nullptr, G_DBUS_CALL_FLAGS_NONE, timeoutMs,
-        cancel_,
+        replyType ? G_VARIANT_TYPE(replyType) : nullptr, G_DBUS_CALL_FLAGS_NONE, timeoutMs, cancel_,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<Asked> asked(static_cast<Asked*>(data));
             GError* error = nullptr;
@@ -214,9 +213,8 @@ void GeoClueClient::readLocation(const std::string& path) {
         std::string path;
     };
     g_dbus_connection_call(
-        connection_, kService, path.c_str(), kProperties, "GetAll",
-        g_variant_new("(s)", kLocation), G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE,
-        kQuestionTimeoutMs, cancel_,
+        connection_, kService, path.c_str(), kProperties, "GetAll", g_variant_new("(s)", kLocation),
+        G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, kQuestionTimeoutMs, cancel_,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             std::unique_ptr<Asked> asked(static_cast<Asked*>(data));
             GError* error = nullptr;

@@ -39,9 +39,9 @@ typedef struct _GVariant GVariant;
 namespace platform::linux_machine {
 
 struct LocatedPlace {
-    double latitude = 0.0;   // degrees, north positive
-    double longitude = 0.0;  // degrees, east positive
-    std::string description; // GeoClue's, often empty
+    double latitude = 0.0;    // degrees, north positive
+    double longitude = 0.0;   // degrees, east positive
+    std::string description;  // GeoClue's, often empty
 };
 
 class GeoClueClient {

@@ -91,10 +91,11 @@ void SunLight::locatingStopped() {
         return;
     located_.reset();
     if (log_)
-        log_(place_ ? "Place of the sun's estimate: GeoClue stopped locating this machine; back to " +
-                          placeText()
-                    : "Place of the sun's estimate: GeoClue stopped locating this machine, and " +
-                          noPlace_);
+        log_(place_
+                 ? "Place of the sun's estimate: GeoClue stopped locating this machine; back to " +
+                       placeText()
+                 : "Place of the sun's estimate: GeoClue stopped locating this machine, and " +
+                       noPlace_);
     if (!started_)
         return;
     const auto before = steps_;
@@ -111,9 +112,9 @@ void SunLight::work() {
             changed_();
         return;
     }
-    const SunEstimateInputs inputs = located_
-        ? SunEstimateInputs{located_->latitude, located_->longitude, share_}
-        : SunEstimateInputs{place_->latitude, place_->longitude, share_};
+    const SunEstimateInputs inputs =
+        located_ ? SunEstimateInputs{located_->latitude, located_->longitude, share_}
+                 : SunEstimateInputs{place_->latitude, place_->longitude, share_};
     const double now = clock_.now();
     const double steps = lightSteps(estimatedRoomLux(inputs, now));
     const bool changed = steps_ != steps;

@@ -57,10 +57,8 @@ struct FakeGeoClueAccess {
 namespace {
 
 const GDBusInterfaceVTable kManagerVTable = {FakeGeoClueAccess::managerCall, nullptr, nullptr, {}};
-const GDBusInterfaceVTable kClientVTable = {FakeGeoClueAccess::clientCall,
-                                            FakeGeoClueAccess::clientGet,
-                                            FakeGeoClueAccess::clientSet,
-                                            {}};
+const GDBusInterfaceVTable kClientVTable = {
+    FakeGeoClueAccess::clientCall, FakeGeoClueAccess::clientGet, FakeGeoClueAccess::clientSet, {}};
 
 struct LocationValues {
     double latitude;
@@ -68,8 +66,8 @@ struct LocationValues {
     std::string description;
 };
 
-GVariant* locationGet(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                      const gchar* name, GError**, gpointer data) {
+GVariant* locationGet(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
+                      GError**, gpointer data) {
     auto* v = static_cast<LocationValues*>(data);
     const std::string n = name;
     if (n == "Latitude")
@@ -93,8 +91,8 @@ void registerObject(GDBusConnection* connection, const char* path, const char* x
 
 }  // namespace
 
-void FakeGeoClueAccess::managerCall(GDBusConnection* connection, const gchar* sender,
-                                    const gchar*, const gchar*, const gchar*, GVariant*,
+void FakeGeoClueAccess::managerCall(GDBusConnection* connection, const gchar* sender, const gchar*,
+                                    const gchar*, const gchar*, GVariant*,
                                     GDBusMethodInvocation* invocation, gpointer data) {
     auto* fake = static_cast<FakeGeoClue*>(data);
     bool first = false;
@@ -126,8 +124,9 @@ void FakeGeoClueAccess::clientCall(GDBusConnection*, const gchar*, const gchar*,
         return;
     }
     if (fake->denied_) {
-        g_dbus_method_invocation_return_dbus_error(
-            invocation, "org.freedesktop.DBus.Error.AccessDenied", "Geolocation disabled for UID 1000");
+        g_dbus_method_invocation_return_dbus_error(invocation,
+                                                   "org.freedesktop.DBus.Error.AccessDenied",
+                                                   "Geolocation disabled for UID 1000");
         return;
     }
     fake->active_ = true;
@@ -150,13 +149,12 @@ GVariant* FakeGeoClueAccess::clientGet(GDBusConnection*, const gchar*, const gch
     if (n == "Active")
         return g_variant_new_boolean(fake->active_);
     std::lock_guard lock(fake->mutex_);
-    return g_variant_new_object_path(
-        fake->published_ ? locationPath(fake->published_ - 1).c_str() : "/");
+    return g_variant_new_object_path(fake->published_ ? locationPath(fake->published_ - 1).c_str()
+                                                      : "/");
 }
 
 gboolean FakeGeoClueAccess::clientSet(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                      const gchar* name, GVariant* value, GError**,
-                                      gpointer data) {
+                                      const gchar* name, GVariant* value, GError**, gpointer data) {
     auto* fake = static_cast<FakeGeoClue*>(data);
     const std::string n = name;
     if (n == "DesktopId") {

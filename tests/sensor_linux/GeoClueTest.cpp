@@ -53,9 +53,9 @@ int placeLines(const LoggingLinuxMachine& machine) {
 }  // namespace
 
 TEST(GeoClue, ThePlaceItLocatesIsTheSunsAndALaterOneMovesIt) {
-    ASSERT_GT(std::fabs(luxAt(kReykjavik.latitude, kReykjavik.longitude) -
-                        luxAt(52.5, 13 + 22 / 60.0)),
-              0.1 * luxAt(52.5, 13 + 22 / 60.0));
+    ASSERT_GT(
+        std::fabs(luxAt(kReykjavik.latitude, kReykjavik.longitude) - luxAt(52.5, 13 + 22 / 60.0)),
+        0.1 * luxAt(52.5, 13 + 22 / 60.0));
     VirtualLaptop laptop;
     testing_support::VirtualLaptop(laptop.root()).setTimeZone("Europe/Berlin");
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
@@ -95,8 +95,9 @@ TEST(GeoClue, ThePlaceItLocatesIsTheSunsAndALaterOneMovesIt) {
             [&] { return near(sensor.copyAmbientLightReading(), luxAt(52.5, 13 + 22 / 60.0)); },
             8.0));
         sensor.hasServiceClient();
-        EXPECT_TRUE(machine.logged("Place of the sun's estimate: GeoClue stopped locating this "
-                                   "machine; back to Berlin (52.50 N, 13.37 E)"));
+        EXPECT_TRUE(
+            machine.logged("Place of the sun's estimate: GeoClue stopped locating this "
+                           "machine; back to Berlin (52.50 N, 13.37 E)"));
         geoClue.switchLocationServices(true);
         EXPECT_TRUE(testing_support::waitFor(
             [&] { return placeOf(sensor) == "69.65 N, 18.96 E (located by GeoClue)"; }, 8.0));
@@ -135,7 +136,10 @@ TEST_P(NoGeoClue, LeavesTheZonesPlaceAndSaysSoOnce) {
         8.0));
     sensor.setEstimateOptions({0.05, false, "org.duolume.Duolume"});  // not asked again
     EXPECT_TRUE(testing_support::waitFor(
-        [&] { return near(sensor.copyAmbientLightReading(), estimatedRoomLux({52.5, 13 + 22 / 60.0, 0.05}, kNoon)); },
+        [&] {
+            return near(sensor.copyAmbientLightReading(),
+                        estimatedRoomLux({52.5, 13 + 22 / 60.0, 0.05}, kNoon));
+        },
         8.0));
     sensor.hasServiceClient();
     EXPECT_EQ(placeLines(machine), 1);
