@@ -277,7 +277,6 @@ void LinuxLightSources::setEstimateOptions(const LightEstimateOptions& options) 
     invokeOn(context_, [this, options] {
         options_ = options;
         sun_->setDaylightShare(options.daylightShare);
-        sun_->locateAs(options.locationAppId);
         evaluateAll();
     });
 }
@@ -375,6 +374,8 @@ void LinuxLightSources::evaluateServiceClient() {
     if (lux)
         handedOnLux_ = lux;
     const bool fromSun = out.from == LightFrom::Sun;
+    if (fromSun)
+        locateWhileEstimating();
     if (fromSun || out.from == LightFrom::Held)
         setAside(choice.findings);
     // The sun where it can stand in, or where nothing else gives light.
@@ -454,6 +455,8 @@ void LinuxLightSources::pollController() {
         const std::uint64_t v = controllerValueForLevel(*out.steps);
         outputs = std::array<std::uint64_t, 2>{v, v};
     }
+    if (out.from == LightFrom::Sun)
+        locateWhileEstimating();
     const bool changed = outputs && outputs != lastOutputs_;
     if (outputs)
         lastOutputs_ = outputs;
@@ -475,6 +478,13 @@ void LinuxLightSources::pollController() {
     }
     answered_.notify_all();
     tellMainThread(news);
+}
+
+// The place is asked of the desktop's location service only once the
+// estimate is in use, so a machine whose sensor works never asks. Outside the
+// lock: an answer known at once is logged.
+void LinuxLightSources::locateWhileEstimating() {
+    sun_->locateAs(options_.locationAppId);
 }
 
 void LinuxLightSources::tellMainThread(bool news) {

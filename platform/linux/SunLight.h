@@ -1,6 +1,6 @@
 // The sun's estimate as a light source of the light sources' thread: the
 // place of the machine's time zone (ZonePlace.h) at once, and GeoClue's
-// (GeoClueClient.h) once an application id is given and GeoClue locates the
+// (GeoClueClient.h) once it is asked for (locateAs) and GeoClue locates the
 // machine; the share of daylight the person says the room gets, and the
 // estimate (SunEstimate.h), worked out
 // again only when it would have moved a step that matters: a timer on the

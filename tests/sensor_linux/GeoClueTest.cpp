@@ -3,7 +3,9 @@
 // on a private system bus, the daylight clock held at noon in Berlin.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "FakeGeoClue.h"
 #include "LightEstimate.h"
@@ -103,6 +105,31 @@ TEST(GeoClue, ThePlaceItLocatesIsTheSunsAndALaterOneMovesIt) {
             [&] { return placeOf(sensor) == "69.65 N, 18.96 E (located by GeoClue)"; }, 8.0));
     }
     EXPECT_EQ(geoClue.stops(), 1);  // stopped as the sources end
+}
+
+// A sensor that works needs no place: GeoClue is asked only once the
+// estimate is in use (here because the person asks for it).
+TEST(GeoClue, IsAskedOnlyWhileTheLightIsEstimated) {
+    VirtualLaptop laptop;
+    testing_support::VirtualLaptop(laptop.root()).setTimeZone("Europe/Berlin");
+    laptop.writeIIO("iio:device0", "in_illuminance_input", "300\n");
+    ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
+    PrivateBus bus(PrivateBus::Kind::System);
+    FakeGeoClue geoClue(bus.address());
+    geoClue.locate(kReykjavik);
+    LoggingLinuxMachine::installNew();
+    LinuxLightSensor sensor;
+    ASSERT_EQ(sensor.copyAmbientLightReading(), 300.0);
+    sensor.setEstimateOptions(kLocating);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a tick of the sources
+    EXPECT_EQ(sensor.copyAmbientLightReading(), 300.0);
+    EXPECT_EQ(geoClue.starts(), 0);
+    EXPECT_EQ(geoClue.desktopId(), "");
+
+    sensor.setEstimateOptions({0.02, true, "org.duolume.Duolume"});
+    EXPECT_TRUE(testing_support::waitFor(
+        [&] { return placeOf(sensor) == "64.15 N, 21.94 W (located by GeoClue)"; }, 8.0));
+    EXPECT_EQ(geoClue.starts(), 1);
 }
 
 // Where GeoClue gives no place, the zone's stays, said once.
