@@ -16,6 +16,10 @@ struct LightEstimateOptions {
     double daylightShare = 0.02;
     // Estimate from the sun even where a sensor works.
     bool preferEstimate = false;
+    // The application's desktop file id (without ".desktop"), under which the
+    // machine's place may be asked of the desktop's location service while
+    // the estimate is in use; empty: the place of the time zone only.
+    std::string locationAppId;
     bool operator==(const LightEstimateOptions&) const = default;
 };
 

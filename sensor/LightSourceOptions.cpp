@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -28,6 +29,7 @@ platform::LightEstimateOptions lightEstimateOptions(const std::optional<NSDictio
     platform::LightEstimateOptions options;
     options.daylightShare = daylightShareForRoom(settingsDouble(settings, kRoomBrightnessKey));
     options.preferEstimate = settingsBool(settings, kSunEstimateForcedKey);
+    options.locationAppId = DesktopFileId;
     return options;
 }
 

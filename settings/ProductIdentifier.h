@@ -10,6 +10,10 @@ namespace duolume {
 // notification and, through its last component, the agent application.
 inline const std::string ProductIdentifier = "org.duolume.Duolume";
 
+// The id of the desktop file the package installs (<id>.desktop), by which
+// the desktop's location service knows the application.
+inline const std::string DesktopFileId = ProductIdentifier;
+
 // Posted (distributed, no object) after every change of a setting.
 inline const std::string PrefsChangedNotification = ProductIdentifier + ".prefsChanged";
 

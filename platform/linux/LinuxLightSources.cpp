@@ -247,7 +247,14 @@ void LinuxLightSources::tick() {
 // The lid and the sun serve both kinds; they start with the thread.
 void LinuxLightSources::startShared() {
     lid_ = std::make_unique<LidSwitch>([this] { evaluateAll(); }, [this] { woke(); });
-    sun_ = std::make_unique<SunLight>([this] { evaluateAll(); });
+    sun_ = std::make_unique<SunLight>([this] { evaluateAll(); },
+                                      [this](const std::string& line) {
+                                          {
+                                              std::lock_guard lock(mutex_);
+                                              news_.push_back(line);
+                                          }
+                                          tellMainThread(true);
+                                      });
     lid_->follow();
     sun_->start();
 }
@@ -367,10 +374,12 @@ void LinuxLightSources::evaluateServiceClient() {
     if (lux)
         handedOnLux_ = lux;
     const bool fromSun = out.from == LightFrom::Sun;
+    if (fromSun)
+        locateWhileEstimating();
     if (fromSun || out.from == LightFrom::Held)
         setAside(choice.findings);
     // The sun where it can stand in, or where nothing else gives light.
-    if (sun_->place() || !choice.inUse)
+    if (sun_->hasPlace() || !choice.inUse)
         choice.findings.push_back(sun_->finding(fromSun));
 
     const bool news = !lines.empty();
@@ -446,6 +455,8 @@ void LinuxLightSources::pollController() {
         const std::uint64_t v = controllerValueForLevel(*out.steps);
         outputs = std::array<std::uint64_t, 2>{v, v};
     }
+    if (out.from == LightFrom::Sun)
+        locateWhileEstimating();
     const bool changed = outputs && outputs != lastOutputs_;
     if (outputs)
         lastOutputs_ = outputs;
@@ -467,6 +478,13 @@ void LinuxLightSources::pollController() {
     }
     answered_.notify_all();
     tellMainThread(news);
+}
+
+// The place is asked of the desktop's location service only once the
+// estimate is in use, so a machine whose sensor works never asks. Outside the
+// lock: an answer known at once is logged.
+void LinuxLightSources::locateWhileEstimating() {
+    sun_->locateAs(options_.locationAppId);
 }
 
 void LinuxLightSources::tellMainThread(bool news) {

@@ -105,6 +105,7 @@ class LinuxLightSources {
     void woke();
     HandoverInputs handoverInputs(const std::optional<double>& sensorSteps);
     std::optional<LightEstimateInUse> estimateOf(const HandoverOutput& out) const;
+    void locateWhileEstimating();
     void tellMainThread(bool news);
 
     std::function<void()> newsForMainThread_;

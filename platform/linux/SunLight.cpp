@@ -7,7 +7,19 @@
 
 namespace platform::linux_machine {
 
-SunLight::SunLight(std::function<void()> changed) : changed_(std::move(changed)) {}
+namespace {
+
+std::string coordinates(double latitude, double longitude) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %s, %.2f %s", std::fabs(latitude),
+                  latitude < 0 ? "S" : "N", std::fabs(longitude), longitude < 0 ? "W" : "E");
+    return text;
+}
+
+}  // namespace
+
+SunLight::SunLight(std::function<void()> changed, std::function<void(const std::string&)> log)
+    : changed_(std::move(changed)), log_(std::move(log)) {}
 
 SunLight::~SunLight() {
     if (timer_) {
@@ -39,12 +51,70 @@ void SunLight::again() {
         work();
 }
 
+void SunLight::locateAs(const std::string& desktopId) {
+    if (desktopId.empty() || geoClue_)
+        return;
+    geoClue_ = std::make_unique<GeoClueClient>(
+        desktopId, [this](const LocatedPlace& place) { located(place); },
+        [this](const std::string& why) { notLocated(why); }, [this] { locatingStopped(); });
+    geoClue_->start();
+}
+
+void SunLight::located(const LocatedPlace& place) {
+    if (located_ && located_->latitude == place.latitude &&
+        located_->longitude == place.longitude && located_->description == place.description)
+        return;
+    located_ = place;
+    if (log_)
+        log_("Place of the sun's estimate: " + placeText());
+    if (!started_)
+        return;
+    const auto before = steps_;
+    work();
+    // The place's name changed even where the light did not.
+    if (steps_ == before && changed_)
+        changed_();
+}
+
+void SunLight::notLocated(const std::string& why) {
+    if (!log_)
+        return;
+    if (place_)
+        log_("Place of the sun's estimate: " + why + "; it stays " + placeText());
+    else
+        log_("Place of the sun's estimate: " + why + ", and " + noPlace_);
+}
+
+// Location services were switched off: GeoClue's place is not kept.
+void SunLight::locatingStopped() {
+    if (!located_)
+        return;
+    located_.reset();
+    if (log_)
+        log_(place_
+                 ? "Place of the sun's estimate: GeoClue stopped locating this machine; back to " +
+                       placeText()
+                 : "Place of the sun's estimate: GeoClue stopped locating this machine, and " +
+                       noPlace_);
+    if (!started_)
+        return;
+    const auto before = steps_;
+    work();
+    if (steps_ == before && changed_)
+        changed_();
+}
+
 void SunLight::work() {
-    if (!place_) {
+    if (!hasPlace()) {
+        const bool had = steps_.has_value();
         steps_.reset();
+        if (had && changed_)
+            changed_();
         return;
     }
-    const SunEstimateInputs inputs{place_->latitude, place_->longitude, share_};
+    const SunEstimateInputs inputs =
+        located_ ? SunEstimateInputs{located_->latitude, located_->longitude, share_}
+                 : SunEstimateInputs{place_->latitude, place_->longitude, share_};
     const double now = clock_.now();
     const double steps = lightSteps(estimatedRoomLux(inputs, now));
     const bool changed = steps_ != steps;
@@ -75,7 +145,17 @@ void SunLight::arm(double unixSeconds) {
     g_source_attach(timer_, g_main_context_get_thread_default());
 }
 
+std::string SunLight::placeName() const {
+    if (located_)
+        return coordinates(located_->latitude, located_->longitude) + " (located by GeoClue)";
+    return place_ ? place_->city : std::string();
+}
+
 std::string SunLight::placeText() const {
+    if (located_ && !located_->description.empty())
+        return placeName() + ", " + located_->description;
+    if (located_)
+        return placeName();
     if (!place_)
         return {};
     char text[160];
@@ -87,7 +167,7 @@ std::string SunLight::placeText() const {
 }
 
 HardwareFinding SunLight::finding(bool inUse) const {
-    if (!place_)
+    if (!hasPlace())
         return {"the sun", FindingReason::NotPresent, "no place for an estimate: " + noPlace_};
     char share[48];
     std::snprintf(share, sizeof share, "%g %% of the daylight outdoors", share_ * 100.0);

@@ -1,6 +1,8 @@
 // The sun's estimate as a light source of the light sources' thread: the
-// place of the machine's time zone (ZonePlace.h), the share of daylight the
-// person says the room gets, and the estimate (SunEstimate.h), worked out
+// place of the machine's time zone (ZonePlace.h) at once, and GeoClue's
+// (GeoClueClient.h) once it is asked for (locateAs) and GeoClue locates the
+// machine; the share of daylight the person says the room gets, and the
+// estimate (SunEstimate.h), worked out
 // again only when it would have moved a step that matters: a timer on the
 // thread-default main context of the thread that calls start(), never a
 // poll.
@@ -11,7 +13,10 @@
 #include <optional>
 #include <string>
 
+#include <memory>
+
 #include "HardwareFindings.h"
+#include "linux/GeoClueClient.h"
 #include "linux/SunEstimate.h"
 #include "linux/ZonePlace.h"
 
@@ -29,8 +34,10 @@ class SunLight {
     // least this often (real seconds at the daylight clock's rate).
     static constexpr double kHorizon = 6 * 3600.0;
 
-    // `changed` runs on the thread's context whenever steps() changed.
-    explicit SunLight(std::function<void()> changed);
+    // `changed` runs on the thread's context whenever steps() changed, `log`
+    // with a line for the journal.
+    explicit SunLight(std::function<void()> changed,
+                      std::function<void(const std::string&)> log = {});
     ~SunLight();
     SunLight(const SunLight&) = delete;
     SunLight& operator=(const SunLight&) = delete;
@@ -41,16 +48,20 @@ class SunLight {
     void setDaylightShare(double share);
     // The clock jumped (a resume from sleep): works the estimate out again.
     void again();
+    // Asks GeoClue for the place under the application's desktop file id
+    // (once; empty: never); the zone's place stands until it answers.
+    void locateAs(const std::string& desktopId);
 
     // The estimate on the ln(lux + 1) scale; absent without a place.
     std::optional<double> steps() const { return steps_; }
-    const std::optional<ZonePlace>& place() const { return place_; }
+    bool hasPlace() const { return located_ || place_; }
     double daylightTime() const { return clock_.now(); }
     // How much faster than real time the daylight clock runs, at least 1.
     double pace() const { return std::fmax(1.0, clock_.rate()); }
-    // "Berlin"; empty without a place.
-    std::string placeName() const { return place_ ? place_->city : std::string(); }
-    // "Berlin (52.50 N, 13.37 E), the place of the time zone Europe/Berlin".
+    // "Berlin", "52.52 N, 13.40 E (located by GeoClue)"; empty without a place.
+    std::string placeName() const;
+    // "Berlin (52.50 N, 13.37 E), the place of the time zone Europe/Berlin";
+    // GeoClue's place as placeName(), with GeoClue's description if any.
     std::string placeText() const;
     // The finding for a person: in use or not, and where.
     HardwareFinding finding(bool inUse) const;
@@ -58,11 +69,17 @@ class SunLight {
   private:
     void work();
     void arm(double unixSeconds);
+    void located(const LocatedPlace& place);
+    void notLocated(const std::string& why);
+    void locatingStopped();
 
     std::function<void()> changed_;
+    std::function<void(const std::string&)> log_;
     DaylightClock clock_;
     bool started_ = false;
     std::optional<ZonePlace> place_;
+    std::optional<LocatedPlace> located_;  // GeoClue's, before the zone's
+    std::unique_ptr<GeoClueClient> geoClue_;
     std::string noPlace_;
     double share_ = 0.02;
     std::optional<double> steps_;

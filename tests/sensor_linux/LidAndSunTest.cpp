@@ -66,7 +66,7 @@ TEST(SunLight, ALaptopWithoutASensorGetsTheSunsEstimateForItsTimeZone) {
     EXPECT_TRUE(machine.logged("Light: estimated from the sun at Berlin (52.50 N, 13.37 E)"));
 
     // A bright room: two and a half times the light, told from the window.
-    sensor.setEstimateOptions({0.05, false});
+    sensor.setEstimateOptions({0.05, false, {}});
     EXPECT_TRUE(
         eventually([&] { return near(sensor.copyAmbientLightReading(), berlinAtNoon(0.05)); }));
 }
