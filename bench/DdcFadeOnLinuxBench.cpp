@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "MemoryFolder.h"
 #include "engine/BrightnessController.h"
 #include "engine/DdcMonitors.h"
 #include "settings/ProductIdentifier.h"
@@ -26,7 +27,6 @@
 #include "settings/SettingsStore.h"
 #include "support/FuseHidraw.h"
 #include "support/FuseI2cBus.h"
-#include "MemoryFolder.h"
 #include "support/LaptopOnLinux.h"
 
 using namespace testing_support;

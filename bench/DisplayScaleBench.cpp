@@ -24,10 +24,10 @@
 
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "IOKit/IOGraphicsLib.h"
+#include "MemoryFolder.h"
 #include "SharedRig.h"
 #include "engine/BrightnessController.h"
 #include "linux/LinuxMachine.h"
-#include "MemoryFolder.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 

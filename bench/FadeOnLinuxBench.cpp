@@ -22,9 +22,9 @@
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "CoreGraphics/DisplayBackend.h"
+#include "MemoryFolder.h"
 #include "engine/BrightnessController.h"
 #include "support/FuseHidraw.h"
-#include "MemoryFolder.h"
 #include "support/LaptopOnLinux.h"
 
 using namespace testing_support;

@@ -32,6 +32,5 @@ BrightnessController::BrightnessController() {
     externalMonitorDeviceRefs.reserve(2);
     setupExternalMonitorDeviceRef();
     // Monitors on DDC/CI join like USB monitors: onto the curve at once.
-    ddcMonitors_ =
-std::make_unique<duolume::DdcMonitors>([this] { monitorJoined(); });
+    ddcMonitors_ = std::make_unique<duolume::DdcMonitors>([this] { monitorJoined(); });
 }

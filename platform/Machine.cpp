@@ -11,9 +11,13 @@ std::unique_ptr<Machine>& slot() {
 }
 }  // namespace
 
-void Machine::install(std::unique_ptr<Machine> machine) { slot() = std::move(machine); }
+void Machine::install(std::unique_ptr<Machine> machine) {
+    slot() = std::move(machine);
+}
 
-bool Machine::isInstalled() { return slot() != nullptr; }
+bool Machine::isInstalled() {
+    return slot() != nullptr;
+}
 
 Machine& Machine::current() {
     if (!slot()) {

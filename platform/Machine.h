@@ -19,15 +19,15 @@
 
 namespace platform {
 
-class DisplayBackend;       // CoreGraphics, DisplayServices, CoreDisplay, IODisplay
-class HIDBackend;           // HID devices for the HID manager
-class LightSensorBackend;   // the ambient light sensor service client and AppleLMUController
-class DefaultsStorage;      // persistent defaults domains
+class DisplayBackend;      // CoreGraphics, DisplayServices, CoreDisplay, IODisplay
+class HIDBackend;          // HID devices for the HID manager
+class LightSensorBackend;  // the ambient light sensor service client and AppleLMUController
+class DefaultsStorage;     // persistent defaults domains
 class DistributedNotificationBus;
 class TaskLauncher;
-class SessionServices;      // session bus name, wake from sleep, termination requests
-class AVServiceBackend;     // the displays' I2C channels (IOAVService)
-class DispatchQueue;        // dispatch queues
+class SessionServices;   // session bus name, wake from sleep, termination requests
+class AVServiceBackend;  // the displays' I2C channels (IOAVService)
+class DispatchQueue;     // dispatch queues
 
 struct OperatingSystemVersion {
     long majorVersion = 0;
@@ -36,7 +36,7 @@ struct OperatingSystemVersion {
 };
 
 class Machine {
-public:
+  public:
     virtual ~Machine() = default;
 
     // Installs the process's machine. Installing again replaces the previous one.
@@ -90,13 +90,13 @@ public:
     virtual std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) = 0;
     virtual std::shared_ptr<DispatchQueue> mainDispatchQueue() = 0;
 
-private:
+  private:
     bool mainThreadNeverWaits_ = false;
 };
 
 // Persistent defaults domains, one dictionary per domain name.
 class DefaultsStorage {
-public:
+  public:
     virtual ~DefaultsStorage() = default;
     // The whole domain, read afresh; absent when it does not exist (or cannot be read).
     virtual std::optional<PlistDictionary> read(const std::string& domain) = 0;
@@ -107,7 +107,7 @@ public:
 
     // Held while it lives: other processes' updates of the same domain wait.
     class UpdateLock {
-    public:
+      public:
         virtual ~UpdateLock() = default;
         // False when the wait ran out and the update goes ahead unguarded.
         virtual bool held() const = 0;
@@ -122,7 +122,7 @@ public:
 // Notifications between processes of the same user, by name, with an optional
 // string object.
 class DistributedNotificationBus {
-public:
+  public:
     using Handler = std::function<void(const std::string& name, const std::string* object)>;
     virtual ~DistributedNotificationBus() = default;
     virtual void post(const std::string& name, const std::string* object) = 0;
@@ -134,7 +134,7 @@ public:
 
 // Starting other programs, never through a shell; children are reaped.
 class TaskLauncher {
-public:
+  public:
     virtual ~TaskLauncher() = default;
     // Starts `path` with `arguments` and does not wait. False when it could not start.
     virtual bool launch(const std::string& path, const std::vector<std::string>& arguments) = 0;

@@ -148,8 +148,7 @@ std::string estimateText(const Texts& texts, const platform::LightEstimateInUse&
             return text(texts, "Light: estimated from the sun at %@ (the lid is closed).",
                         {e.place});
         case Cause::PanelOff:
-            return text(texts,
-                        "Light: estimated from the sun at %@ (the built-in display is off).",
+            return text(texts, "Light: estimated from the sun at %@ (the built-in display is off).",
                         {e.place});
         case Cause::SensorStopped:
             return text(texts,

@@ -22,7 +22,8 @@
 // "AmbientLightChangedNotification"
 extern const std::string AmbientLightChangedNotification;
 
-class AmbientLightSensor : public NSObject, public std::enable_shared_from_this<AmbientLightSensor> {
+class AmbientLightSensor : public NSObject,
+                           public std::enable_shared_from_this<AmbientLightSensor> {
   public:
     enum class Backend { ServiceClient, Controller };
     struct BackendChoice {

@@ -30,7 +30,6 @@ AmbientLightSensor::BackendChoice AmbientLightSensor::chooseBackend() {
 }
 
 std::string AmbientLightSensor::describeBackend(Backend backend) {
-    return backend == Backend::Controller
-               ? "AppleLMUController (the Apple SMC pair)"
-               : "the service client (iio-sensor-proxy, else IIO)";
+    return backend == Backend::Controller ? "AppleLMUController (the Apple SMC pair)"
+                                          : "the service client (iio-sensor-proxy, else IIO)";
 }

@@ -7,8 +7,12 @@ std::string productName() {
     return dot == std::string::npos ? ProductIdentifier : ProductIdentifier.substr(dot + 1);
 }
 
-std::string agentApplicationName() { return productName(); }
+std::string agentApplicationName() {
+    return productName();
+}
 
-std::string launchAgentFileName() { return ProductIdentifier + "." + LaunchAgentTemplateType; }
+std::string launchAgentFileName() {
+    return ProductIdentifier + "." + LaunchAgentTemplateType;
+}
 
 }  // namespace duolume

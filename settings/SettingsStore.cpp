@@ -13,9 +13,11 @@ std::optional<NSDictionary> fetchSettings() {
 
 std::optional<PlistValue> settingsNumber(const std::optional<NSDictionary>& domain,
                                          const std::string& key) {
-    if (!domain) return std::nullopt;
+    if (!domain)
+        return std::nullopt;
     auto it = domain->find(key);
-    if (it == domain->end() || !it->second.isNumber()) return std::nullopt;
+    if (it == domain->end() || !it->second.isNumber())
+        return std::nullopt;
     return it->second;
 }
 

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QUiLoader>
 #include <QRegularExpression>
+#include <QUiLoader>
 #include <QWidget>
 #include <map>
 #include <vector>

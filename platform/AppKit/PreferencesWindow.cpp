@@ -61,7 +61,8 @@ PreferencesWindow::PreferencesWindow() {
 
 PreferencesWindow::~PreferencesWindow() {
     // Sheets go first, while the panes their handlers refer to still exist.
-    for (QDialog* sheet : findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) delete sheet;
+    for (QDialog* sheet : findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        delete sheet;
     unselectPane();
     for (auto& entry : panes_) {
         if (entry.page)

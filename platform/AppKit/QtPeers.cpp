@@ -74,7 +74,8 @@ void QtLevelIndicatorPeer::display(const NSView& view) {
 
 void QtTextFieldPeer::display(const NSView& view) {
     if (label_)
-        label_->setText(QString::fromStdString(static_cast<const NSTextField&>(view).stringValue()));
+        label_->setText(
+            QString::fromStdString(static_cast<const NSTextField&>(view).stringValue()));
 }
 
 std::unique_ptr<NSView> makeViewForWidget(QWidget* widget, const NSNib::Localizer& localize) {

@@ -14,7 +14,8 @@ bool __CFRunLoop::inMode(const std::set<CFRunLoopMode>& modes, const CFRunLoopMo
 }
 
 void __CFRunLoop::addTimer(CFRunLoopTimerRef timer, const CFRunLoopMode& mode) {
-    if (!timer) return;
+    if (!timer)
+        return;
     for (auto& e : timers_) {
         if (e.timer == timer) {
             e.modes.insert(mode);
@@ -26,7 +27,8 @@ void __CFRunLoop::addTimer(CFRunLoopTimerRef timer, const CFRunLoopMode& mode) {
 }
 
 void __CFRunLoop::addSource(CFRunLoopSourceRef source, const CFRunLoopMode& mode) {
-    if (!source) return;
+    if (!source)
+        return;
     for (auto& e : sources_) {
         if (e.source == source) {
             e.modes.insert(mode);
@@ -45,14 +47,17 @@ int __CFRunLoop::serviceDue(CFAbsoluteTime now, const CFRunLoopMode& mode) {
         if (inMode(e.modes, mode) && e.source->signalled) {
             e.source->signalled = false;
             ++handled;
-            if (e.source->perform) e.source->perform();
-            if (stopRequested) return handled;
+            if (e.source->perform)
+                e.source->perform();
+            if (stopRequested)
+                return handled;
         }
     }
     auto timers = timers_;
     for (auto& e : timers) {
         auto& t = e.timer;
-        if (!t->valid || !inMode(e.modes, mode) || t->fireDate > now) continue;
+        if (!t->valid || !inMode(e.modes, mode) || t->fireDate > now)
+            continue;
         if (t->interval > 0) {
             // A repeating timer fires once for all the dates it missed.
             double missed = std::floor((now - t->fireDate) / t->interval) + 1;
@@ -61,8 +66,10 @@ int __CFRunLoop::serviceDue(CFAbsoluteTime now, const CFRunLoopMode& mode) {
             t->valid = false;
         }
         ++handled;
-        if (t->handler) t->handler(t);
-        if (stopRequested) break;
+        if (t->handler)
+            t->handler(t);
+        if (stopRequested)
+            break;
     }
     std::erase_if(timers_, [](const TimerEntry& e) { return !e.timer->valid; });
     return handled;
@@ -71,21 +78,25 @@ int __CFRunLoop::serviceDue(CFAbsoluteTime now, const CFRunLoopMode& mode) {
 CFAbsoluteTime __CFRunLoop::nextTimerDate(const CFRunLoopMode& mode) const {
     double next = std::numeric_limits<double>::infinity();
     for (const auto& e : timers_)
-        if (e.timer->valid && inMode(e.modes, mode)) next = std::min(next, e.timer->fireDate);
+        if (e.timer->valid && inMode(e.modes, mode))
+            next = std::min(next, e.timer->fireDate);
     return next;
 }
 
 bool __CFRunLoop::hasSignalledSource(const CFRunLoopMode& mode) const {
     for (const auto& e : sources_)
-        if (e.source->signalled && inMode(e.modes, mode)) return true;
+        if (e.source->signalled && inMode(e.modes, mode))
+            return true;
     return false;
 }
 
 bool __CFRunLoop::hasAnythingIn(const CFRunLoopMode& mode) const {
     for (const auto& e : sources_)
-        if (inMode(e.modes, mode)) return true;
+        if (inMode(e.modes, mode))
+            return true;
     for (const auto& e : timers_)
-        if (e.timer->valid && inMode(e.modes, mode)) return true;
+        if (e.timer->valid && inMode(e.modes, mode))
+            return true;
     return false;
 }
 
@@ -95,7 +106,9 @@ CFRunLoopRef CFRunLoopGetCurrent() {
     return &loop;
 }
 
-CFAbsoluteTime CFAbsoluteTimeGetCurrent() { return platform::Machine::current().absoluteTime(); }
+CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
+    return platform::Machine::current().absoluteTime();
+}
 
 CFRunLoopTimerRef CFRunLoopTimerCreateWithHandler(CFAllocatorRef, CFAbsoluteTime fireDate,
                                                   CFTimeInterval interval, CFOptionFlags, CFIndex,
@@ -108,11 +121,13 @@ CFRunLoopTimerRef CFRunLoopTimerCreateWithHandler(CFAllocatorRef, CFAbsoluteTime
 }
 
 void CFRunLoopAddTimer(CFRunLoopRef rl, CFRunLoopTimerRef timer, const CFRunLoopMode& mode) {
-    if (rl) rl->addTimer(std::move(timer), mode);
+    if (rl)
+        rl->addTimer(std::move(timer), mode);
 }
 
 void CFRunLoopTimerInvalidate(CFRunLoopTimerRef timer) {
-    if (timer) timer->valid = false;
+    if (timer)
+        timer->valid = false;
 }
 
 CFRunLoopSourceRef CFRunLoopSourceCreate(std::function<void()> perform) {
@@ -122,15 +137,18 @@ CFRunLoopSourceRef CFRunLoopSourceCreate(std::function<void()> perform) {
 }
 
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, const CFRunLoopMode& mode) {
-    if (rl) rl->addSource(std::move(source), mode);
+    if (rl)
+        rl->addSource(std::move(source), mode);
 }
 
 void CFRunLoopSourceSignal(CFRunLoopSourceRef source) {
-    if (source) source->signalled = true;
+    if (source)
+        source->signalled = true;
 }
 
 void CFRunLoopWakeUp(CFRunLoopRef rl) {
-    if (platform::Machine::isInstalled()) platform::Machine::current().wakeUpRunLoop(rl);
+    if (platform::Machine::isInstalled())
+        platform::Machine::current().wakeUpRunLoop(rl);
 }
 
 CFRunLoopRunResult CFRunLoopRunInMode(const CFRunLoopMode& mode, CFTimeInterval seconds,
@@ -139,7 +157,8 @@ CFRunLoopRunResult CFRunLoopRunInMode(const CFRunLoopMode& mode, CFTimeInterval 
     CFRunLoopMode previous = rl->currentMode();
     rl->setCurrentMode(mode);
     rl->stopRequested = false;
-    auto result = platform::Machine::current().runRunLoop(rl, mode, seconds, returnAfterSourceHandled);
+    auto result =
+        platform::Machine::current().runRunLoop(rl, mode, seconds, returnAfterSourceHandled);
     rl->stopRequested = false;
     rl->setCurrentMode(previous);
     return result;
@@ -148,12 +167,14 @@ CFRunLoopRunResult CFRunLoopRunInMode(const CFRunLoopMode& mode, CFTimeInterval 
 void CFRunLoopRun() {
     for (;;) {
         auto r = CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1e10, false);
-        if (r == kCFRunLoopRunStopped || r == kCFRunLoopRunFinished) return;
+        if (r == kCFRunLoopRunStopped || r == kCFRunLoopRunFinished)
+            return;
     }
 }
 
 void CFRunLoopStop(CFRunLoopRef rl) {
-    if (!rl) return;
+    if (!rl)
+        return;
     rl->stopRequested = true;
     CFRunLoopWakeUp(rl);
 }

@@ -67,7 +67,7 @@ void CFRunLoopStop(CFRunLoopRef rl);
 
 // The bookkeeping of one run loop: what is scheduled in which mode, what is due.
 class __CFRunLoop {
-public:
+  public:
     void addTimer(CFRunLoopTimerRef timer, const CFRunLoopMode& mode);
     void addSource(CFRunLoopSourceRef source, const CFRunLoopMode& mode);
 
@@ -84,7 +84,7 @@ public:
     void setCurrentMode(CFRunLoopMode mode) { currentMode_ = std::move(mode); }
     bool stopRequested = false;
 
-private:
+  private:
     struct TimerEntry {
         CFRunLoopTimerRef timer;
         std::set<CFRunLoopMode> modes;

@@ -23,7 +23,8 @@ std::optional<std::int64_t> PlistValue::integerValue() const {
             return std::get<std::int64_t>(storage_);
         case Kind::Real: {
             double d = std::get<Real>(storage_).value;
-            if (!(d > -9.2e18 && d < 9.2e18)) return std::nullopt;  // NaN or out of range
+            if (!(d > -9.2e18 && d < 9.2e18))
+                return std::nullopt;  // NaN or out of range
             return static_cast<std::int64_t>(d);
         }
         default:
@@ -33,7 +34,8 @@ std::optional<std::int64_t> PlistValue::integerValue() const {
 
 std::optional<bool> PlistValue::boolValue() const {
     auto d = doubleValue();
-    if (!d) return std::nullopt;
+    if (!d)
+        return std::nullopt;
     return *d != 0.0;
 }
 
@@ -48,9 +50,12 @@ const PlistDictionary* PlistValue::dictionaryValue() const {
 }
 
 bool PlistValue::operator==(const PlistValue& other) const {
-    if (kind() != other.kind()) return false;
-    if (auto a = arrayValue()) return *a == *other.arrayValue();
-    if (auto d = dictionaryValue()) return *d == *other.dictionaryValue();
+    if (kind() != other.kind())
+        return false;
+    if (auto a = arrayValue())
+        return *a == *other.arrayValue();
+    if (auto d = dictionaryValue())
+        return *d == *other.dictionaryValue();
     return storage_ == other.storage_;
 }
 
@@ -74,7 +79,8 @@ std::string PlistValue::description() const {
             return "<" + std::to_string(dataValue()->bytes.size()) + " bytes>";
         case Kind::Array: {
             std::string s = "(";
-            for (const auto& v : *arrayValue()) s += (s.size() > 1 ? ", " : "") + v.description();
+            for (const auto& v : *arrayValue())
+                s += (s.size() > 1 ? ", " : "") + v.description();
             return s + ")";
         }
         case Kind::Dictionary: {
@@ -89,6 +95,7 @@ std::string PlistValue::description() const {
 
 std::optional<PlistValue> plistLookup(const PlistDictionary& dict, const std::string& key) {
     auto it = dict.find(key);
-    if (it == dict.end()) return std::nullopt;
+    if (it == dict.end())
+        return std::nullopt;
     return it->second;
 }

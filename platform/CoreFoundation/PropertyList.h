@@ -19,7 +19,7 @@ using NSArray = PlistArray;
 using NSDictionary = PlistDictionary;
 
 class PlistValue {
-public:
+  public:
     enum class Kind { Boolean, Integer, Real, String, Date, Data, Array, Dictionary };
 
     struct Real {
@@ -85,10 +85,10 @@ public:
     // A short human-readable form, for log lines and test messages.
     std::string description() const;
 
-private:
-    using Storage = std::variant<bool, std::int64_t, Real, std::string, Date, Data,
-                                 std::shared_ptr<const PlistArray>,
-                                 std::shared_ptr<const PlistDictionary>>;
+  private:
+    using Storage =
+        std::variant<bool, std::int64_t, Real, std::string, Date, Data,
+                     std::shared_ptr<const PlistArray>, std::shared_ptr<const PlistDictionary>>;
     explicit PlistValue(Storage s) : storage_(std::move(s)) {}
     Storage storage_;
 };

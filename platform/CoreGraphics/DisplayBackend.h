@@ -11,9 +11,9 @@
 
 #include "CoreFoundation/CFDictionary.h"
 #include "CoreFoundation/PropertyList.h"
-#include "HardwareFindings.h"
 #include "CoreGraphics/CGTypes.h"
 #include "DisplayServices/BuiltinBrightnessRoute.h"
+#include "HardwareFindings.h"
 #include "IOKit/IOKitTypes.h"
 
 // DisplayServices' brightness change notification, as its callback is
@@ -37,7 +37,7 @@ enum class OptionalDisplayOperation {
 };
 
 class DisplayBackend {
-public:
+  public:
     virtual ~DisplayBackend() = default;
 
     // Every active display in the platform's order, or an error.

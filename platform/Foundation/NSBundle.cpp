@@ -16,28 +16,34 @@ bool isFolder(const std::string& path) {
 }  // namespace
 
 std::shared_ptr<NSBundle> NSBundle::bundleWithPath(const std::string& path) {
-    if (path.empty() || !isFolder(path)) return nullptr;
+    if (path.empty() || !isFolder(path))
+        return nullptr;
     std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     return std::make_shared<NSBundle>(p);
 }
 
 std::optional<std::string> NSBundle::pathForResource(const std::string& name,
                                                      const std::string& type) const {
-    if (name.empty()) return std::nullopt;
+    if (name.empty())
+        return std::nullopt;
     const std::string file = type.empty() ? name : name + "." + type;
     const std::string direct = resourcePath() + "/" + file;
-    if (exists(direct)) return direct;
+    if (exists(direct))
+        return direct;
     for (const auto& localization : preferredLocalizations()) {
         const std::string localized = resourcePath() + "/" + localization + ".lproj/" + file;
-        if (exists(localized)) return localized;
+        if (exists(localized))
+            return localized;
     }
     return std::nullopt;
 }
 
 const NSDictionary& NSBundle::infoDictionary() const {
     if (!info_) {
-        info_ = dictionaryWithContentsOfFile(path_ + "/Contents/Info.plist").value_or(NSDictionary{});
+        info_ =
+            dictionaryWithContentsOfFile(path_ + "/Contents/Info.plist").value_or(NSDictionary{});
     }
     return *info_;
 }
@@ -51,9 +57,11 @@ std::optional<std::string> NSBundle::executablePath() const {
         auto slash = path_.rfind('/');
         name = path_.substr(slash == std::string::npos ? 0 : slash + 1);
         auto dot = name.rfind('.');
-        if (dot != std::string::npos) name.resize(dot);
+        if (dot != std::string::npos)
+            name.resize(dot);
     }
     const std::string exe = path_ + "/Contents/MacOS/" + name;
-    if (!exists(exe)) return std::nullopt;
+    if (!exists(exe))
+        return std::nullopt;
     return exe;
 }

@@ -10,7 +10,7 @@
 #include "CoreFoundation/PropertyList.h"
 
 class NSBundle {
-public:
+  public:
     // The bundle at `path`, or null when no folder is there.
     static std::shared_ptr<NSBundle> bundleWithPath(const std::string& path);
 
@@ -20,8 +20,10 @@ public:
     // The full path of resource `name` with extension `type` ("app", "plist"),
     // looked up in Resources and then in the user's language folders; absent
     // when there is no such file or folder.
-    std::optional<std::string> pathForResource(const std::string& name, const std::string& type) const;
-    std::optional<std::string> URLForResource(const std::string& name, const std::string& extension) const {
+    std::optional<std::string> pathForResource(const std::string& name,
+                                               const std::string& type) const;
+    std::optional<std::string> URLForResource(const std::string& name,
+                                              const std::string& extension) const {
         return pathForResource(name, extension);
     }
 
@@ -46,7 +48,7 @@ public:
 
     explicit NSBundle(std::string path) : path_(std::move(path)) {}
 
-private:
+  private:
     std::string path_;
     mutable std::optional<NSDictionary> info_;
 };

@@ -7,8 +7,8 @@ NSDistributedNotificationCenter& NSDistributedNotificationCenter::defaultCenter(
     return center;
 }
 
-void NSDistributedNotificationCenter::postNotificationName(const std::string& name,
-                                                           const std::optional<std::string>& object) {
+void NSDistributedNotificationCenter::postNotificationName(
+    const std::string& name, const std::optional<std::string>& object) {
     platform::Machine::current().distributedNotifications().post(name, object ? &*object : nullptr);
 }
 

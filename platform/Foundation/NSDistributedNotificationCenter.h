@@ -6,7 +6,7 @@
 #include <string>
 
 class NSDistributedNotificationCenter {
-public:
+  public:
     static NSDistributedNotificationCenter& defaultCenter();
 
     // Posts `name` with an optional string object. Never fails to the caller:

@@ -7,13 +7,15 @@
 inline const std::string NSInternalInconsistencyException = "NSInternalInconsistencyException";
 
 class NSException : public std::runtime_error {
-public:
+  public:
     NSException(std::string name, std::string reason)
-        : std::runtime_error(name + ": " + reason), name_(std::move(name)), reason_(std::move(reason)) {}
+        : std::runtime_error(name + ": " + reason),
+          name_(std::move(name)),
+          reason_(std::move(reason)) {}
     const std::string& name() const { return name_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::string name_;
     std::string reason_;
 };

@@ -14,7 +14,8 @@ void NSLog(const char* format, ...) {
     int n = std::vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
     std::string line(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) std::vsnprintf(line.data(), line.size() + 1, format, args);
+    if (n > 0)
+        std::vsnprintf(line.data(), line.size() + 1, format, args);
     va_end(args);
     platform::Machine::current().writeLog(line);
 }

@@ -16,7 +16,8 @@ void NSNotificationCenter::addObserver(const void* observer, Selector selector,
 
 void NSNotificationCenter::removeObserver(const void* observer) {
     for (auto& r : registrations_)
-        if (r->observer == observer) r->removed = true;
+        if (r->observer == observer)
+            r->removed = true;
     std::erase_if(registrations_, [](const auto& r) { return r->removed; });
 }
 
@@ -26,9 +27,12 @@ void NSNotificationCenter::postNotificationName(const std::string& name,
     // A copy: an observer may add or remove observers while it runs.
     auto current = registrations_;
     for (auto& r : current) {
-        if (r->removed) continue;
-        if (!r->name.empty() && r->name != name) continue;
-        if (r->object && (!object || !(*r->object == *object))) continue;
+        if (r->removed)
+            continue;
+        if (!r->name.empty() && r->name != name)
+            continue;
+        if (r->object && (!object || !(*r->object == *object)))
+            continue;
         r->selector(note);
     }
 }

@@ -17,7 +17,7 @@ struct NSNotification {
 };
 
 class NSNotificationCenter {
-public:
+  public:
     using Selector = std::function<void(const NSNotification&)>;
 
     static NSNotificationCenter& defaultCenter();
@@ -30,7 +30,7 @@ public:
     void removeObserver(const void* observer);
     void postNotificationName(const std::string& name, const std::optional<PlistValue>& object);
 
-private:
+  private:
     struct Registration {
         const void* observer;
         Selector selector;

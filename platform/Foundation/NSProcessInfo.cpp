@@ -22,8 +22,10 @@ int usleep(std::uint32_t usec) {
 std::vector<std::string> NSSearchPathForDirectoriesInDomains(NSSearchPathDirectory directory,
                                                              NSSearchPathDomainMask domainMask,
                                                              bool) {
-    if (directory != NSLibraryDirectory || !(domainMask & NSUserDomainMask)) return {};
+    if (directory != NSLibraryDirectory || !(domainMask & NSUserDomainMask))
+        return {};
     auto folder = platform::Machine::current().userLibraryFolder();
-    if (!folder) return {};
+    if (!folder)
+        return {};
     return {*folder};
 }

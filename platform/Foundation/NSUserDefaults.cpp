@@ -11,11 +11,14 @@ std::optional<NSDictionary> NSUserDefaults::persistentDomainForName(const std::s
     return platform::Machine::current().defaults().read(domainName);
 }
 
-void NSUserDefaults::setPersistentDomain(const NSDictionary& domain, const std::string& domainName) {
+void NSUserDefaults::setPersistentDomain(const NSDictionary& domain,
+                                         const std::string& domainName) {
     platform::Machine::current().defaults().write(domainName, domain);
 }
 
-bool NSUserDefaults::synchronize() { return platform::Machine::current().defaults().flush(); }
+bool NSUserDefaults::synchronize() {
+    return platform::Machine::current().defaults().flush();
+}
 
 NSUserDefaults::DomainUpdateLock NSUserDefaults::lockPersistentDomainForUpdate(
     const std::string& domainName) {

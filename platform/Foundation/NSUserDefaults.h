@@ -9,7 +9,7 @@
 #include "Machine.h"
 
 class NSUserDefaults {
-public:
+  public:
     static NSUserDefaults& standardUserDefaults();
 
     // The whole named domain, or absent when it does not exist.

@@ -24,14 +24,22 @@ namespace {
 // PLATFORM_PLIST_2_3 is set by the build from the library's version.
 #if PLATFORM_PLIST_2_3
 constexpr plist_type kIntegerNode = PLIST_INT;
-plist_t newIntegerNode(int64_t value) { return plist_new_int(value); }
-void freePlistBuffer(void* buffer) { plist_mem_free(buffer); }
+plist_t newIntegerNode(int64_t value) {
+    return plist_new_int(value);
+}
+void freePlistBuffer(void* buffer) {
+    plist_mem_free(buffer);
+}
 #else
 constexpr plist_type kIntegerNode = PLIST_UINT;
 // 2.2 keeps every integer in 64 bits and writes it signed.
-plist_t newIntegerNode(int64_t value) { return plist_new_uint(static_cast<uint64_t>(value)); }
+plist_t newIntegerNode(int64_t value) {
+    return plist_new_uint(static_cast<uint64_t>(value));
+}
 // 2.2 allocates its buffers and iterators with malloc (plist_to_xml_free is free).
-void freePlistBuffer(void* buffer) { free(buffer); }
+void freePlistBuffer(void* buffer) {
+    free(buffer);
+}
 #endif
 
 struct PlistFree {

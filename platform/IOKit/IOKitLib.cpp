@@ -14,7 +14,9 @@
 const mach_port_t kIOMainPortDefault = 0;
 const mach_port_t kIOMasterPortDefault = 1;
 
-mach_port_t mach_task_self() { return 0x103; }
+mach_port_t mach_task_self() {
+    return 0x103;
+}
 
 namespace {
 
@@ -37,20 +39,25 @@ std::map<io_object_t, std::function<void()>>& releaseHandlers() {
 }
 
 std::string providerClass(const CFMutableDictionaryRef& matching) {
-    if (!matching) return {};
+    if (!matching)
+        return {};
     auto it = matching->find("IOProviderClass");
-    if (it == matching->end() || !it->second.stringValue()) return {};
+    if (it == matching->end() || !it->second.stringValue())
+        return {};
     return *it->second.stringValue();
 }
 
 std::vector<io_service_t> servicesOfClass(const std::string& cls) {
     auto& m = platform::Machine::current();
-    if (cls == "IODisplayConnect") return m.displays().displayConnectServices();
+    if (cls == "IODisplayConnect")
+        return m.displays().displayConnectServices();
     if (cls == "AppleLMUController") {
         io_service_t s = m.lightSensor().lmuService();
-        if (s) return {s};
+        if (s)
+            return {s};
     }
-    if (cls == kIOAVServiceClassName) return m.avServices().services();
+    if (cls == kIOAVServiceClassName)
+        return m.avServices().services();
     return {};
 }
 
@@ -58,34 +65,40 @@ std::vector<io_service_t> servicesOfClass(const std::string& cls) {
 
 CFMutableDictionaryRef IOServiceMatching(const char* name) {
     auto d = std::make_shared<PlistDictionary>();
-    if (name) (*d)["IOProviderClass"] = PlistValue::string(name);
-    platform::Machine::current().recordCall(std::string("IOServiceMatching(") + (name ? name : "") + ")");
+    if (name)
+        (*d)["IOProviderClass"] = PlistValue::string(name);
+    platform::Machine::current().recordCall(std::string("IOServiceMatching(") + (name ? name : "") +
+                                            ")");
     return d;
 }
 
 kern_return_t IOServiceGetMatchingServices(mach_port_t mainPort, CFMutableDictionaryRef matching,
                                            io_iterator_t* existing) {
     auto cls = providerClass(matching);
-    platform::Machine::current().recordCall("IOServiceGetMatchingServices(" + std::to_string(mainPort) +
-                                            ", " + cls + ")");
-    if (mainPort != kIOMainPortDefault && mainPort != kIOMasterPortDefault) return kIOReturnBadArgument;
-    if (!matching || !existing) return kIOReturnBadArgument;
+    platform::Machine::current().recordCall("IOServiceGetMatchingServices(" +
+                                            std::to_string(mainPort) + ", " + cls + ")");
+    if (mainPort != kIOMainPortDefault && mainPort != kIOMasterPortDefault)
+        return kIOReturnBadArgument;
+    if (!matching || !existing)
+        return kIOReturnBadArgument;
     *existing = platform::iokit::createIterator(servicesOfClass(cls));
     return kIOReturnSuccess;
 }
 
 io_service_t IOServiceGetMatchingService(mach_port_t mainPort, CFMutableDictionaryRef matching) {
     auto cls = providerClass(matching);
-    platform::Machine::current().recordCall("IOServiceGetMatchingService(" + std::to_string(mainPort) +
-                                            ", " + cls + ")");
-    if (mainPort != kIOMainPortDefault && mainPort != kIOMasterPortDefault) return 0;
+    platform::Machine::current().recordCall("IOServiceGetMatchingService(" +
+                                            std::to_string(mainPort) + ", " + cls + ")");
+    if (mainPort != kIOMainPortDefault && mainPort != kIOMasterPortDefault)
+        return 0;
     auto services = servicesOfClass(cls);
     return services.empty() ? 0 : services.front();
 }
 
 io_object_t IOIteratorNext(io_iterator_t iterator) {
     auto it = iterators().find(iterator);
-    if (it == iterators().end()) return 0;
+    if (it == iterators().end())
+        return 0;
     auto& iter = it->second;
     return iter.next < iter.services.size() ? iter.services[iter.next++] : 0;
 }

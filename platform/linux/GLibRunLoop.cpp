@@ -24,7 +24,9 @@ const CFRunLoopMode& modeOf(CFRunLoopRef rl) {
     return rl->currentMode().empty() ? kCFRunLoopDefaultMode : rl->currentMode();
 }
 
-double now() { return Machine::current().absoluteTime(); }
+double now() {
+    return Machine::current().absoluteTime();
+}
 
 gboolean prepare(GSource* s, gint* timeout) {
     auto* src = reinterpret_cast<RunLoopGSource*>(s);
@@ -87,7 +89,8 @@ CFRunLoopRunResult runGLibRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode, do
     bool timedOut = false;
     guint deadline = 0;
     if (seconds < 1e9) {
-        deadline = g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(std::max(0.0, seconds * 1000.0)),
+        deadline = g_timeout_add_full(G_PRIORITY_DEFAULT,
+                                      static_cast<guint>(std::max(0.0, seconds * 1000.0)),
                                       deadlineReached, &timedOut, nullptr);
     }
     CFRunLoopRunResult result = kCFRunLoopRunTimedOut;
@@ -107,7 +110,8 @@ CFRunLoopRunResult runGLibRunLoop(CFRunLoopRef rl, const CFRunLoopMode& mode, do
             break;
         }
     }
-    if (deadline) g_source_remove(deadline);
+    if (deadline)
+        g_source_remove(deadline);
     (void)mode;
     return result;
 }

@@ -70,8 +70,8 @@ class LinuxDefaults::HeldLock : public DefaultsStorage::UpdateLock {
 };
 
 std::optional<PlistDictionary> LinuxDefaults::keepDamagedFile(const std::string& path,
-                                                             const std::string& bytes,
-                                                             const std::string& why) {
+                                                              const std::string& bytes,
+                                                              const std::string& why) {
     std::unique_ptr<HeldLock> lock;
     if (!lockedPaths_.count(path)) {
         lock = std::make_unique<HeldLock>(*this, path, tryLockSettingsFile(path));

@@ -102,8 +102,8 @@ void LinuxDistributedBus::send(const std::string& name, const std::string* objec
     if (!g_dbus_connection_emit_signal(
             connection_, nullptr, kNotificationPath, kNotificationInterface, kNotificationMember,
             g_variant_new("(ss)", name.c_str(), object ? object->c_str() : ""), &error)) {
-        machine_.writeLog("Distributed notification " + name + " not posted: " +
-                          (error ? error->message : "unknown error"));
+        machine_.writeLog("Distributed notification " + name +
+                          " not posted: " + (error ? error->message : "unknown error"));
         g_clear_error(&error);
         return;
     }
@@ -123,8 +123,8 @@ void LinuxDistributedBus::subscribe(Subscription& sub) {
     sub.id = g_dbus_connection_signal_subscribe(
         connection_, nullptr, kNotificationInterface, kNotificationMember, kNotificationPath,
         sub.name.c_str(), G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* params,
-           gpointer data) {
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* params, gpointer data) {
             if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(ss)")))
                 return;
             const gchar* n = nullptr;

@@ -30,14 +30,14 @@ inline constexpr const char* kNotificationInterface = "platform.DistributedNotif
 inline constexpr const char* kNotificationMember = "Notification";
 
 class LinuxDistributedBus : public DistributedNotificationBus {
-public:
+  public:
     explicit LinuxDistributedBus(Machine& machine) : machine_(machine) {}
     ~LinuxDistributedBus() override;
     void post(const std::string& name, const std::string* object) override;
     int observe(const std::string& name, Handler handler) override;
     void removeObserver(int token) override;
 
-private:
+  private:
     struct Subscription;
     // True when connected; otherwise starts connecting, without waiting.
     bool usable();

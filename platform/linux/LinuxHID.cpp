@@ -114,9 +114,8 @@ LinuxHIDDevice* LinuxHID::arrive(const Found& f) {
         devices_.push_back(std::make_unique<HidrawDevice>(f.location, f.vendor, f.product,
                                                           f.deviceFolder + "/report_descriptor"));
     else
-        devices_.push_back(
-            std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor, f.product,
-                                                          f.productText));
+        devices_.push_back(std::make_unique<AppleDisplayBacklightDevice>(f.location, f.vendor,
+                                                                         f.product, f.productText));
     return devices_.back().get();
 }
 

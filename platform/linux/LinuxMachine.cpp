@@ -55,27 +55,33 @@ CFRunLoopRunResult LinuxMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode
     return runGLibRunLoop(rl, mode, seconds, returnAfterSourceHandled);
 }
 
-void LinuxMachine::wakeUpRunLoop(CFRunLoopRef rl) { wakeUpGLibRunLoop(rl); }
+void LinuxMachine::wakeUpRunLoop(CFRunLoopRef rl) {
+    wakeUpGLibRunLoop(rl);
+}
 
 void LinuxMachine::writeLog(const std::string& line) {
     syslog(LOG_NOTICE, "%s", line.c_str());
-    if (logObserver) logObserver(line);
+    if (logObserver)
+        logObserver(line);
     // Also on standard error when a person is watching, or when asked to
     // (tests and the demo read the log there).
     static const bool toStderr = isatty(STDERR_FILENO) || environment("PLATFORM_LOG_STDERR");
-    if (toStderr) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
+    if (toStderr)
+        std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
 }
 
 OperatingSystemVersion LinuxMachine::operatingSystemVersion() {
     // The running kernel's version stands for the system version.
     utsname u{};
     OperatingSystemVersion v;
-    if (uname(&u) == 0) std::sscanf(u.release, "%ld.%ld.%ld", &v.majorVersion, &v.minorVersion, &v.patchVersion);
+    if (uname(&u) == 0)
+        std::sscanf(u.release, "%ld.%ld.%ld", &v.majorVersion, &v.minorVersion, &v.patchVersion);
     return v;
 }
 
 std::optional<std::string> LinuxMachine::userLibraryFolder() {
-    if (auto data = environment("XDG_DATA_HOME")) return *data;
+    if (auto data = environment("XDG_DATA_HOME"))
+        return *data;
     return homeFolder() + "/.local/share";
 }
 

@@ -20,7 +20,7 @@
 namespace platform::linux_machine {
 
 class LinuxMachine : public Machine {
-public:
+  public:
     LinuxMachine();
     ~LinuxMachine() override;
 
@@ -49,7 +49,7 @@ public:
     // Also receives every log line (tests read the log here).
     std::function<void(const std::string&)> logObserver;
 
-private:
+  private:
     LinuxDefaults defaults_;
     LinuxDistributedBus bus_;
     LinuxDisplays displays_;

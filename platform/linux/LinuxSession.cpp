@@ -99,8 +99,7 @@ std::optional<double> LinuxSession::secondsSinceInput() {
     return seconds;
 }
 
-int LinuxSession::watchSessionBusName(const std::string& name,
-                                      std::function<void(bool)> handler) {
+int LinuxSession::watchSessionBusName(const std::string& name, std::function<void(bool)> handler) {
     const int token = nextNameWatch_++;
     auto& watch = *nameWatches_.emplace(token, std::make_unique<NameWatch>()).first->second;
     watch.name = name;

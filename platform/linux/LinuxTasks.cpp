@@ -78,8 +78,9 @@ std::string LinuxTasks::resolveProgram(const std::string& originalPath) {
                                  PLATFORM_LIBEXECDIR_FROM_BINDIR, PLATFORM_INSTALL_LIBEXECDIR);
 }
 
-std::string locatePlatformProgram(const std::filesystem::path& runningProgram, const std::string& name,
-                                  const std::string& installedFromBin, const std::string& installedDir) {
+std::string locatePlatformProgram(const std::filesystem::path& runningProgram,
+                                  const std::string& name, const std::string& installedFromBin,
+                                  const std::string& installedDir) {
     if (!runningProgram.empty()) {
         // Beside the running program: an installation keeps it in its own
         // folder, seen from its bin folder; a build tree in libexec beside bin.

@@ -9,14 +9,14 @@
 namespace platform::linux_machine {
 
 class LinuxTasks : public TaskLauncher {
-public:
+  public:
     explicit LinuxTasks(Machine& machine) : machine_(machine) {}
     bool launch(const std::string& path, const std::vector<std::string>& arguments) override;
     // "/bin/launchctl" is the platform's own launchctl, found by
     // locatePlatformProgram from the running program.
     std::string resolveProgram(const std::string& originalPath) override;
 
-private:
+  private:
     Machine& machine_;
 };
 
@@ -24,7 +24,8 @@ private:
 // `runningProgram` (empty when unknown): in the installation's own folder
 // (`installedFromBin`, relative to the running program's folder), else in
 // the build tree's libexec folder beside it, else at `installedDir`.
-std::string locatePlatformProgram(const std::filesystem::path& runningProgram, const std::string& name,
-                                  const std::string& installedFromBin, const std::string& installedDir);
+std::string locatePlatformProgram(const std::filesystem::path& runningProgram,
+                                  const std::string& name, const std::string& installedFromBin,
+                                  const std::string& installedDir);
 
 }  // namespace platform::linux_machine

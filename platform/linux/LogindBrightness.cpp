@@ -68,9 +68,9 @@ GVariant* callSession(const char* interface, const char* method, GVariant* args,
 // does not answer or answers with another type.
 GVariant* sessionProperty(const char* name, const GVariantType* type) {
     IOReturn status = kIOReturnSuccess;
-    GVariant* reply = callSession("org.freedesktop.DBus.Properties", "Get",
-                                  g_variant_new("(ss)", kSessionInterface, name),
-                                  G_VARIANT_TYPE("(v)"), &status);
+    GVariant* reply =
+        callSession("org.freedesktop.DBus.Properties", "Get",
+                    g_variant_new("(ss)", kSessionInterface, name), G_VARIANT_TYPE("(v)"), &status);
     if (!reply)
         return nullptr;
     GVariant* value = nullptr;

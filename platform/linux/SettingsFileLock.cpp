@@ -47,9 +47,8 @@ class LockWaiter {
         std::unique_lock<std::mutex> hold(mutex_);
         // An earlier update's wait is still queued: the holder has not let go
         // (or has only just, and the waiting thread is handing its lock back).
-        if (state_ != State::Idle &&
-            !changed_.wait_for(hold, std::chrono::milliseconds(20),
-                               [&] { return state_ == State::Idle; })) {
+        if (state_ != State::Idle && !changed_.wait_for(hold, std::chrono::milliseconds(20),
+                                                        [&] { return state_ == State::Idle; })) {
             ::close(fd);
             return Outcome::StillQueued;
         }
@@ -140,8 +139,8 @@ std::unique_ptr<DefaultsStorage::UpdateLock> lockSettingsFile(Machine& machine,
         return std::make_unique<FileLock>(fd);
     }
     if (errno != EWOULDBLOCK) {
-        machine.writeLog("Settings lock " + lockPath + " cannot be taken (" +
-                         std::strerror(errno) + ")" + without);
+        machine.writeLog("Settings lock " + lockPath + " cannot be taken (" + std::strerror(errno) +
+                         ")" + without);
         ::close(fd);
         return std::make_unique<FileLock>(-1);
     }
@@ -156,8 +155,8 @@ std::unique_ptr<DefaultsStorage::UpdateLock> lockSettingsFile(Machine& machine,
         case LockWaiter::Outcome::StillQueued:
             if (!toldStillQueued)
                 machine.writeLog("Settings lock " + lockPath +
-                                 " still held by another writer since an earlier update" +
-                                 without + " until it lets go");
+                                 " still held by another writer since an earlier update" + without +
+                                 " until it lets go");
             toldStillQueued = true;
             break;
     }

@@ -8,7 +8,8 @@ class SimUpdateLock : public DefaultsStorage::UpdateLock {
   public:
     explicit SimUpdateLock(SimDefaults* owner) : owner_(owner) {}
     ~SimUpdateLock() override {
-        if (!owner_) return;
+        if (!owner_)
+            return;
         owner_->locked = false;
         owner_->journal.push_back("unlock");
     }
@@ -34,14 +35,16 @@ std::unique_ptr<DefaultsStorage::UpdateLock> SimDefaults::lockForUpdate(const st
 std::optional<PlistDictionary> SimDefaults::read(const std::string& domain) {
     journal.push_back("read");
     auto it = domains.find(domain);
-    if (it == domains.end()) return std::nullopt;
+    if (it == domains.end())
+        return std::nullopt;
     return it->second;
 }
 
 bool SimDefaults::write(const std::string& domain, const PlistDictionary& content) {
     ++writes;
     journal.push_back("write");
-    if (failWrites) return false;
+    if (failWrites)
+        return false;
     domains[domain] = content;
     return true;
 }

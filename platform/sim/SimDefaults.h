@@ -12,7 +12,7 @@
 namespace platform::sim {
 
 class SimDefaults : public DefaultsStorage {
-public:
+  public:
     std::optional<PlistDictionary> read(const std::string& domain) override;
     bool write(const std::string& domain, const PlistDictionary& content) override;
     bool flush() override;

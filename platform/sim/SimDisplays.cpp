@@ -238,10 +238,10 @@ HardwareFinding SimDisplays::builtinPanelFinding() {
     const auto& service = services.front();
     char name[32];
     std::snprintf(name, sizeof name, "service 0x%x", service.handle);
-    return {name,
-            service.setStatus == kIOReturnSuccess ? FindingReason::InUse
-                                                  : FindingReason::Unreadable,
-            "brightness parameter"};
+    return {
+        name,
+        service.setStatus == kIOReturnSuccess ? FindingReason::InUse : FindingReason::Unreadable,
+        "brightness parameter"};
 }
 
 }  // namespace platform::sim

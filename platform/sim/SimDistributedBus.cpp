@@ -8,7 +8,8 @@ void SimDistributedBus::post(const std::string& name, const std::string* object)
         return;
     }
     posts.push_back({name, object ? std::optional<std::string>(*object) : std::nullopt});
-    if (onPost) onPost(posts.back());
+    if (onPost)
+        onPost(posts.back());
     enqueue(name, object ? std::optional<std::string>(*object) : std::nullopt);
 }
 
@@ -18,7 +19,8 @@ void SimDistributedBus::deliverFromOtherProcess(const std::string& name,
 }
 
 void SimDistributedBus::enqueue(const std::string& name, std::optional<std::string> object) {
-    if (observers_.empty()) return;
+    if (observers_.empty())
+        return;
     pending_.push_back({name, std::move(object)});
     if (!source_) {
         source_ = CFRunLoopSourceCreate([this] {
@@ -42,6 +44,8 @@ int SimDistributedBus::observe(const std::string& name, Handler handler) {
     return token;
 }
 
-void SimDistributedBus::removeObserver(int token) { observers_.erase(token); }
+void SimDistributedBus::removeObserver(int token) {
+    observers_.erase(token);
+}
 
 }  // namespace platform::sim

@@ -13,7 +13,7 @@
 namespace platform::sim {
 
 class SimDistributedBus : public DistributedNotificationBus {
-public:
+  public:
     explicit SimDistributedBus(Machine& machine) : machine_(machine) {}
 
     struct Post {
@@ -35,7 +35,7 @@ public:
     // Called inside each post, so a test sees the machine as it was at that moment.
     std::function<void(const Post&)> onPost;
 
-private:
+  private:
     void enqueue(const std::string& name, std::optional<std::string> object);
     Machine& machine_;
     std::map<int, std::pair<std::string, Handler>> observers_;

@@ -2,7 +2,6 @@
 
 namespace platform::sim {
 
-
 std::optional<double> SimLightSensor::copyAmbientLightReading() {
     ++eventCopies;
     if (!serviceClientPresent)

@@ -31,9 +31,12 @@ CFRunLoopRunResult SimMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& 
     const double deadline = clock_ + seconds;
     for (;;) {
         int handled = rl->serviceDue(clock_, mode);
-        if (rl->stopRequested) return kCFRunLoopRunStopped;
-        if (handled > 0 && returnAfterSourceHandled) return kCFRunLoopRunHandledSource;
-        if (rl->hasSignalledSource(mode)) continue;
+        if (rl->stopRequested)
+            return kCFRunLoopRunStopped;
+        if (handled > 0 && returnAfterSourceHandled)
+            return kCFRunLoopRunHandledSource;
+        if (rl->hasSignalledSource(mode))
+            continue;
         // Queue blocks due by now run first; they may post to this loop.
         const double queued = dispatch_.nextStart();
         if (queued <= clock_) {
@@ -44,14 +47,18 @@ CFRunLoopRunResult SimMachine::runRunLoop(CFRunLoopRef rl, const CFRunLoopMode& 
             return kCFRunLoopRunFinished;
         double next = std::min(rl->nextTimerDate(mode), queued);
         if (next <= deadline) {
-            if (next > clock_) clock_ = next;
+            if (next > clock_)
+                clock_ = next;
             continue;
         }
-        if (std::isfinite(deadline)) clock_ = std::max(clock_, deadline);
+        if (std::isfinite(deadline))
+            clock_ = std::max(clock_, deadline);
         return kCFRunLoopRunTimedOut;
     }
 }
 
-void SimMachine::runFor(double seconds) { CFRunLoopRunInMode(kCFRunLoopDefaultMode, seconds, false); }
+void SimMachine::runFor(double seconds) {
+    CFRunLoopRunInMode(kCFRunLoopDefaultMode, seconds, false);
+}
 
 }  // namespace platform::sim

@@ -23,7 +23,7 @@
 namespace platform::sim {
 
 class SimMachine : public Machine {
-public:
+  public:
     SimMachine();
 
     // Creates a simulated machine, installs it for this process and returns it.
@@ -84,7 +84,7 @@ public:
     // While false, the root object's initialiser yields nothing.
     bool rootObjectInitialisation = true;
 
-private:
+  private:
     // Small numbers keep the virtual clock exact to well below a nanosecond.
     double clock_ = 1000.0;
     SimDefaults defaults_;

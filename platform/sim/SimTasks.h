@@ -10,14 +10,15 @@
 namespace platform::sim {
 
 class SimTasks : public TaskLauncher {
-public:
+  public:
     struct Launch {
         std::string path;
         std::vector<std::string> arguments;
     };
     bool launch(const std::string& path, const std::vector<std::string>& arguments) override {
         launches.push_back({path, arguments});
-        if (onLaunch) onLaunch(launches.back());
+        if (onLaunch)
+            onLaunch(launches.back());
         return !failLaunch;
     }
     std::string resolveProgram(const std::string& originalPath) override { return originalPath; }

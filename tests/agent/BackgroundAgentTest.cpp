@@ -1,7 +1,7 @@
 // The background agent on a simulated laptop.
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <signal.h>
+#include <algorithm>
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "agent/BackgroundAgent.h"

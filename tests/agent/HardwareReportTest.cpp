@@ -34,8 +34,9 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     const auto& log = laptop.sim.logLines;
 
     const int started = lineWith(log, "Duolume agent started");
-    EXPECT_LT(lineWith(log, "Built-in display written through Plasma's org.kde.ScreenBrightness, "
-                            "because the desktop's own brightness service answers"),
+    EXPECT_LT(lineWith(log,
+                       "Built-in display written through Plasma's org.kde.ScreenBrightness, "
+                       "because the desktop's own brightness service answers"),
               started)
         << ::testing::PrintToString(log);
     EXPECT_LT(lineWith(log, "Monitor \"U2720Q\": not asked yet"), started);
@@ -43,8 +44,9 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     EXPECT_GE(lineWith(log, "Monitor \"LED Cinema\": an Apple display: never sent DDC/CI"), 0);
     const int panel = lineWith(log, "Built-in display DisplayServices: in use");
     const int monitor = lineWith(
-        log, "USB monitor 0x9236 sim device 1: in use, brightness in feature report 16, 16 bits, "
-             "0 to 65535, 2 bytes");
+        log,
+        "USB monitor 0x9236 sim device 1: in use, brightness in feature report 16, 16 bits, "
+        "0 to 65535, 2 bytes");
     const int inUse = lineWith(log, "Light sensor in use: ");
     ASSERT_GE(panel, 0) << ::testing::PrintToString(log);
     ASSERT_GE(monitor, 0);
@@ -80,11 +82,13 @@ TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {
     const auto& log = laptop.sim.logLines;
     EXPECT_GE(lineWith(log, "USB monitor 0x9226 sim device 1: permission denied"), 0)
         << ::testing::PrintToString(log);
-    EXPECT_GE(lineWith(log, "USB monitor 0x1114 sim device 2: this HID interface declares no "
-                            "brightness control in a Monitor collection, so it is not used"),
+    EXPECT_GE(lineWith(log,
+                       "USB monitor 0x1114 sim device 2: this HID interface declares no "
+                       "brightness control in a Monitor collection, so it is not used"),
               0);
-    EXPECT_GE(lineWith(log, "Built-in display DisplayServices: not writable, and no active local "
-                            "session may have it changed"),
+    EXPECT_GE(lineWith(log,
+                       "Built-in display DisplayServices: not writable, and no active local "
+                       "session may have it changed"),
               0);
     EXPECT_EQ(lineWith(log, "GNOME"), -1) << "no such desktop setting here";
 }

@@ -52,8 +52,9 @@ class BundleLocalization : public ::testing::Test {
                   "\"Hello\" = \"Hello!\"; \"Only English\" = \"Yes\";");
         writeFile(resources_ + "/de.lproj/Localizable.strings", "\"Hello\" = \"Hallo!\";");
         // In UTF-16, as the platform's own tables often are.
-        writeFile(resources_ + "/de.lproj/InfoPlist.strings",
-                  utf16LittleEndianWithMark("\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";"));
+        writeFile(
+            resources_ + "/de.lproj/InfoPlist.strings",
+            utf16LittleEndianWithMark("\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";"));
         writeFile(resources_ + "/fr.lproj/Localizable.strings", "\"Hello\" = \"Bonjour !\";");
         writeFile(resources_ + "/fr.lproj/InfoPlist.strings",
                   "\"CFBundleName\" = \"Essai\"; \"NSHumanReadableCopyright\" = \"Droits Essai\";");

@@ -78,7 +78,7 @@ TEST(StringsTable, DamagedTablesFailWholeWithAReason) {
         "\"a\" = \"\\UD83D\";",                      // high surrogate alone
         "\"a\" = \"\\UDE00\";",                      // low surrogate alone
         "\"a\" = \"\\0\";",                          // NUL
-        std::string("\"a\" = \"\\\0\";", 11),         // a backslash before a NUL byte
+        std::string("\"a\" = \"\\\0\";", 11),        // a backslash before a NUL byte
         "\"a\" = \"b\\",                             // escape at the very end
         "\"a\" = \"\xC3\x28\";",                     // invalid UTF-8
         "\"a\" = \"\xED\xA0\x80\";",                 // UTF-8 encoded surrogate

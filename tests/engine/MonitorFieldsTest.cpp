@@ -267,7 +267,8 @@ TEST(HIDInterfaceSummary, ListsEachCollectionsReportsAndCountsWhatItCannotList) 
         many.push_back(feature(i + 1, 8, 0, 1, 0xFF00, i));
     const std::string text = summary(many);
     EXPECT_EQ(text.rfind("outside any collection: feature report 1 (0xff00/0x0000 8 bits 0..1), "
-                         "feature report 2 (", 0),
+                         "feature report 2 (",
+                         0),
               0u)
         << text;
     EXPECT_NE(text.find("feature report 16 (0xff00/0x000f 8 bits 0..1); and 4 more fields"),

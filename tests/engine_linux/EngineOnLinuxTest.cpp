@@ -14,10 +14,10 @@
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "IOKit/hid/IOHIDDevice.h"
-#include "engine/BrightnessController.h"
 #include "IOKit/hid/IOHIDManager.h"
-#include "report/MachineReport.h"
+#include "engine/BrightnessController.h"
 #include "linux/SMCLightScale.h"
+#include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
@@ -266,11 +266,12 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     // Its other interface is left alone.
     EXPECT_TRUE(fuse->rawWrites("hidraw3").empty());
     EXPECT_EQ(fuse->reads("hidraw3"), 0);
-    EXPECT_TRUE(machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
-                               "control in a Monitor collection; not attached (the display's "
-                               "brightness is on another of its interfaces); it declares "
-                               "collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
-                               "0..255)"));
+    EXPECT_TRUE(
+        machine.logged("USB monitor 0x1114: this HID interface declares no brightness "
+                       "control in a Monitor collection; not attached (the display's "
+                       "brightness is on another of its interfaces); it declares "
+                       "collection 0xff00/0x0001: input report 0 (0x0000/0x0000 8 bits "
+                       "0..255)"));
 
     // The Pro Display XDR arrives later, with its own range.
     fuse->addMonitor("hidraw2", kReportOneBrightness, 400);
@@ -310,20 +311,24 @@ TEST_F(EngineOnLinux, NewerAppleDisplaysAreDrivenInReportOneAsTheirRealDescripto
     const auto report =
         duolume::startUpReport(IOHIDManagerCopyDevices(engine->monitorWatcher()), {});
     const auto has = [&](int node, const std::string& rest) {
-        const std::string line = "USB monitor " + rest.substr(0, 6) + " " +
-                                 laptop.hidrawNode(node) + rest.substr(6);
+        const std::string line =
+            "USB monitor " + rest.substr(0, 6) + " " + laptop.hidrawNode(node) + rest.substr(6);
         return std::count(report.begin(), report.end(), line) == 1;
     };
-    EXPECT_TRUE(has(1, "0x1114: in use, brightness in feature report 1, 32 bits, 400 to 60000, "
-                       "6 bytes"))
+    EXPECT_TRUE(has(1,
+                    "0x1114: in use, brightness in feature report 1, 32 bits, 400 to 60000, "
+                    "6 bytes"))
         << ::testing::PrintToString(report);
-    EXPECT_TRUE(has(2, "0x9243: in use, brightness in feature report 1, 32 bits, 400 to 50000, "
-                       "6 bytes"));
-    EXPECT_TRUE(has(4, "0x1116: in use, brightness in feature report 1, 32 bits, 400 to 60000, "
-                       "6 bytes"));
-    EXPECT_TRUE(has(3, "0x1114: this HID interface declares no brightness control in a Monitor "
-                       "collection, so it is not used; it declares collection 0xff00/0x0001: "
-                       "input report 0 (0x0000/0x0000 8 bits 0..255)"));
+    EXPECT_TRUE(has(2,
+                    "0x9243: in use, brightness in feature report 1, 32 bits, 400 to 50000, "
+                    "6 bytes"));
+    EXPECT_TRUE(has(4,
+                    "0x1116: in use, brightness in feature report 1, 32 bits, 400 to 60000, "
+                    "6 bytes"));
+    EXPECT_TRUE(has(3,
+                    "0x1114: this HID interface declares no brightness control in a Monitor "
+                    "collection, so it is not used; it declares collection 0xff00/0x0001: "
+                    "input report 0 (0x0000/0x0000 8 bits 0..255)"));
 }
 
 TEST_F(EngineOnLinux, AnOlderMonitorAndAStudioDisplayAreBothWrittenAtEveryStepOfAFade) {

@@ -20,7 +20,7 @@ struct Registrar {
 
 }  // namespace fuzzing
 
-#define DUOLUME_FUZZ_TARGET(name)                                                         \
-    static void fuzz_##name(const std::uint8_t* data, std::size_t size);                  \
-    static ::fuzzing::Registrar registrar_##name(#name, fuzz_##name);                     \
+#define DUOLUME_FUZZ_TARGET(name)                                        \
+    static void fuzz_##name(const std::uint8_t* data, std::size_t size); \
+    static ::fuzzing::Registrar registrar_##name(#name, fuzz_##name);    \
     static void fuzz_##name(const std::uint8_t* data, std::size_t size)

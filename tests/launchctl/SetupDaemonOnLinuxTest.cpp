@@ -7,13 +7,13 @@
 
 #include <cerrno>
 
-#include "support/Waiting.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/PropertyListSerialization.h"
 #include "linux/LinuxMachine.h"
 #include "settings/AgentInstallation.h"
 #include "support/TempDir.h"
+#include "support/Waiting.h"
 
 using namespace testing_support;
 
@@ -39,7 +39,9 @@ TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) 
     auto calls = [&] { return fileExists(dir / "calls") ? readFile(dir / "calls") : ""; };
 
     duolume::setupDaemon(*bundle, true);
-    ASSERT_TRUE(testing_support::runLoopUntil([&] { return calls().find("enable") != std::string::npos; })) << calls();
+    ASSERT_TRUE(testing_support::runLoopUntil([&] {
+        return calls().find("enable") != std::string::npos;
+    })) << calls();
     EXPECT_EQ(calls(), "--user daemon-reload\n--user enable --now org.duolume.Duolume.service\n");
     std::string unit = readFile(dir / "config/systemd/user/org.duolume.Duolume.service");
     EXPECT_NE(unit.find("ExecStart=\"" + pane +
@@ -48,7 +50,9 @@ TEST(SetupDaemonOnLinux, SwitchingOnAndOffDrivesTheUserManagerThroughLaunchctl) 
         << unit;
 
     duolume::setupDaemon(*bundle, false);
-    ASSERT_TRUE(testing_support::runLoopUntil([&] { return calls().find("disable") != std::string::npos; })) << calls();
+    ASSERT_TRUE(testing_support::runLoopUntil([&] {
+        return calls().find("disable") != std::string::npos;
+    })) << calls();
     auto job = dictionaryWithContentsOfFile(dir / "data/LaunchAgents/org.duolume.Duolume.plist");
     ASSERT_TRUE(job);
     EXPECT_EQ(job->at("Disabled"), PlistValue::boolean(true));

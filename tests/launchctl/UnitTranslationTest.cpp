@@ -201,12 +201,12 @@ TEST(UnitTranslation, UnusableFilesAndJobsAreRefusedWithAReason) {
 // A user manager's view of a unit file in `dir`, without a user manager: no
 // complaint at all, not even a setting it ignores.
 int verifyAsUserUnit(const TempDir& dir, const std::string& unitName, std::string* err) {
-    return ChildProcess::run({"/usr/bin/systemd-analyze", "--user", "verify", "--man=no",
-                              dir / unitName},
-                             {{"XDG_RUNTIME_DIR", dir.path()},
-                              {"HOME", dir.path()},
-                              {"XDG_CONFIG_HOME", dir / "config"}},
-                             err);
+    return ChildProcess::run(
+        {"/usr/bin/systemd-analyze", "--user", "verify", "--man=no", dir / unitName},
+        {{"XDG_RUNTIME_DIR", dir.path()},
+         {"HOME", dir.path()},
+         {"XDG_CONFIG_HOME", dir / "config"}},
+        err);
 }
 
 // systemd itself reads the units back: the quoted program path must name the
@@ -258,7 +258,8 @@ TEST(UnitTranslation, TheShippedTemplateMakesARestartingServiceStartedAtEveryLog
         DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/org.duolume.Duolume.plist");
     ASSERT_TRUE(job);
     (*job)["Program"] = PlistValue::string(
-        DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume");
+        DUOLUME_BINARY_DIR
+        "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume");
     (*job)["Disabled"] = PlistValue::boolean(false);
     UnitTranslation t = translate(*job);
     ASSERT_TRUE(t.job) << t.error;

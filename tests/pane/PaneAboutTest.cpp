@@ -53,9 +53,8 @@ TEST(PaneAbout, ShowsAllSixValuesOfThePaneBundle) {
     Panel p = clickAbout(h);
     EXPECT_EQ(p.name, "Duolume");
     EXPECT_EQ(p.version, "Version 1.0 (1.0.0)");
-    EXPECT_EQ(
-        p.copyright,
-        QString::fromUtf8("Copyright \u00A9 2026 The Duolume developers. MIT licence."));
+    EXPECT_EQ(p.copyright,
+              QString::fromUtf8("Copyright \u00A9 2026 The Duolume developers. MIT licence."));
     EXPECT_TRUE(p.copyrightShown);
     EXPECT_TRUE(p.creditsShown);
     EXPECT_TRUE(p.credits.contains("Engineering")) << p.credits.toStdString();

@@ -115,8 +115,7 @@ TEST(PaneNotice, NoticeAndAboutPanelSpeakTheUsersLanguage) {
             copyright = w->findChild<QLabel*>("copyright");
     ASSERT_TRUE(copyright);
     EXPECT_EQ(copyright->text(),
-              QString::fromUtf8(
-                  "Copyright \u00A9 2026 Die Duolume-Entwickler. MIT-Lizenz."));
+              QString::fromUtf8("Copyright \u00A9 2026 Die Duolume-Entwickler. MIT-Lizenz."));
 }
 
 TEST(PaneNotice, QuittingWithTheNoticeOpenLeavesTheSettingsWhole) {

@@ -64,12 +64,13 @@ TEST(PaneOwners, TheStatusLineSaysWhoOwnsEachKindAndAHoldShowsItsButtons) {
     EXPECT_FALSE(h.shown("builtinFollowCurveButton"));
     h.publish(duolume::encodeOwners(
         {Ownership{Owner::Person, 0.8, 4.3, kSince}, Ownership{Owner::Curve}}));
-    EXPECT_EQ(h.line(),
-              "No light level: this computer has no ambient light sensor that Linux exposes, and "
-              "its time zone names no place to estimate the light from the sun; the displays are "
-              "left as they are. The background agent is running. Built-in display: held at 80 % since "
-              "08:46 because it was set by hand (follows the curve again when the light changes "
-              "by a level). Monitors: following the curve. No Apple USB monitor attached.");
+    EXPECT_EQ(
+        h.line(),
+        "No light level: this computer has no ambient light sensor that Linux exposes, and "
+        "its time zone names no place to estimate the light from the sun; the displays are "
+        "left as they are. The background agent is running. Built-in display: held at 80 % since "
+        "08:46 because it was set by hand (follows the curve again when the light changes "
+        "by a level). Monitors: following the curve. No Apple USB monitor attached.");
     EXPECT_TRUE(h.shown("builtinFollowCurveButton"));
     EXPECT_TRUE(h.shown("builtinKeepButton"));
     EXPECT_FALSE(h.shown("monitorsKeepButton"));

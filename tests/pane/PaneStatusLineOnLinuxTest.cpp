@@ -57,19 +57,21 @@ TEST(PaneStatusLineOnLinux, FollowsTheLaptopsSensorAndTheAgentsBusName) {
     PaneHarness h(PaneHarness::OnInstalledMachine{});
     h.open();
     h.dismissNotice(true);
-    EXPECT_TRUE(soonStartsWith(h, "No light level: this computer has no ambient light sensor "
-                                  "that Linux exposes, and its time zone names no place to "
-                                  "estimate the light from the sun; the displays are left as "
-                                  "they are. The background agent is not running"))
+    EXPECT_TRUE(soonStartsWith(h,
+                               "No light level: this computer has no ambient light sensor "
+                               "that Linux exposes, and its time zone names no place to "
+                               "estimate the light from the sun; the displays are left as "
+                               "they are. The background agent is not running"))
         << statusLine(h);
 
     // An ordinary laptop's IIO light sensor, no Apple SMC.
     const std::string iio = linux.root / "sys/bus/iio/devices/iio:device0";
     writeFile(iio + "/name", "als\n");
     writeFile(iio + "/in_illuminance_input", "50.000000\n");
-    EXPECT_TRUE(soonStartsWith(h, "Light sensor: IIO iio:device0. The background agent is not "
-                                  "running; to see why: journalctl --user -u "
-                                  "org.duolume.Duolume.service"))
+    EXPECT_TRUE(soonStartsWith(h,
+                               "Light sensor: IIO iio:device0. The background agent is not "
+                               "running; to see why: journalctl --user -u "
+                               "org.duolume.Duolume.service"))
         << statusLine(h);
 
     // The agent taking its name is seen without anything being reselected.

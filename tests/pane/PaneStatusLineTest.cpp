@@ -61,8 +61,9 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
     h.click("mainSwitch");
     h.sim().runFor(0.0);
     line = statusLine(h);
-    EXPECT_TRUE(has(line, "The background agent is not running; to see why: journalctl --user -u "
-                          "org.duolume.Duolume.service"))
+    EXPECT_TRUE(has(line,
+                    "The background agent is not running; to see why: journalctl --user -u "
+                    "org.duolume.Duolume.service"))
         << line;
 
     // The agent and the monitors are followed as they come and go...
@@ -81,7 +82,8 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
     EXPECT_EQ(statusLine(h), line);
     EXPECT_EQ(h.sim().calls.size(), calls);
     h.reselect();
-    EXPECT_TRUE(has(statusLine(h), "GNOME's automatic screen brightness is on: Duolume leaves")) << line;
+    EXPECT_TRUE(has(statusLine(h), "GNOME's automatic screen brightness is on: Duolume leaves"))
+        << line;
 }
 
 TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
@@ -117,7 +119,8 @@ TEST(PaneStatusLine, AMonitorWithoutItsNodeSaysSo) {
     testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding =
         platform::FindingReason::NoDeviceNode;
     h.open();
-    EXPECT_TRUE(has(statusLine(h), "An Apple USB monitor is attached but cannot be used: no "
-                                   "device node."))
+    EXPECT_TRUE(has(statusLine(h),
+                    "An Apple USB monitor is attached but cannot be used: no "
+                    "device node."))
         << statusLine(h);
 }

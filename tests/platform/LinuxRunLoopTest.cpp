@@ -16,10 +16,12 @@ TEST(LinuxRunLoop, TimerFiresOnTimeAndStopEndsTheRun) {
     LinuxMachine::installNew();
     const double start = CFAbsoluteTimeGetCurrent();
     std::vector<double> fired;
-    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, start + 0.05, 0.05, 0, 0, [&](CFRunLoopTimerRef) {
-        fired.push_back(CFAbsoluteTimeGetCurrent() - start);
-        if (fired.size() == 3) CFRunLoopStop(CFRunLoopGetCurrent());
-    });
+    auto timer = CFRunLoopTimerCreateWithHandler(
+        kCFAllocatorDefault, start + 0.05, 0.05, 0, 0, [&](CFRunLoopTimerRef) {
+            fired.push_back(CFAbsoluteTimeGetCurrent() - start);
+            if (fired.size() == 3)
+                CFRunLoopStop(CFRunLoopGetCurrent());
+        });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), timer, kCFRunLoopDefaultMode);
     EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 5.0, false), kCFRunLoopRunStopped);
     ASSERT_EQ(fired.size(), 3u);
@@ -30,8 +32,8 @@ TEST(LinuxRunLoop, TimerFiresOnTimeAndStopEndsTheRun) {
 TEST(LinuxRunLoop, RunInModeTimesOutAndOtherModesDoNotFireDefaultTimers) {
     LinuxMachine::installNew();
     int fired = 0;
-    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent(), 0, 0, 0,
-                                                 [&](CFRunLoopTimerRef) { ++fired; });
+    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent(), 0,
+                                                 0, 0, [&](CFRunLoopTimerRef) { ++fired; });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), timer, kCFRunLoopDefaultMode);
     EXPECT_EQ(CFRunLoopRunInMode("OtherMode", 0.05, false), kCFRunLoopRunTimedOut);
     EXPECT_EQ(fired, 0);
@@ -44,13 +46,19 @@ TEST(LinuxRunLoop, TimersFireWhenAPlainGLibLoopTurnsTheContext) {
     LinuxMachine::installNew();
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     bool fired = false;
-    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + 0.02, 0, 0, 0,
-                                                 [&](CFRunLoopTimerRef) {
-                                                     fired = true;
-                                                     g_main_loop_quit(loop);
-                                                 });
+    auto timer = CFRunLoopTimerCreateWithHandler(
+        kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + 0.02, 0, 0, 0, [&](CFRunLoopTimerRef) {
+            fired = true;
+            g_main_loop_quit(loop);
+        });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), timer, kCFRunLoopDefaultMode);
-    g_timeout_add(2000, [](gpointer l) { g_main_loop_quit(static_cast<GMainLoop*>(l)); return G_SOURCE_REMOVE; }, loop);
+    g_timeout_add(
+        2000,
+        [](gpointer l) {
+            g_main_loop_quit(static_cast<GMainLoop*>(l));
+            return G_SOURCE_REMOVE;
+        },
+        loop);
     g_main_loop_run(loop);
     g_main_loop_unref(loop);
     EXPECT_TRUE(fired);
@@ -61,10 +69,12 @@ TEST(LinuxDistributedNotifications, ObserverInAnotherConnectionReceivesThePost) 
     LinuxMachine::installNew();
     std::vector<std::string> received;
     auto& center = NSDistributedNotificationCenter::defaultCenter();
-    center.addObserver([&](const std::string& name, const std::optional<std::string>& object) {
-        received.push_back(name + (object ? " " + *object : ""));
-        CFRunLoopStop(CFRunLoopGetCurrent());
-    }, "org.example.changed");
+    center.addObserver(
+        [&](const std::string& name, const std::optional<std::string>& object) {
+            received.push_back(name + (object ? " " + *object : ""));
+            CFRunLoopStop(CFRunLoopGetCurrent());
+        },
+        "org.example.changed");
     center.postNotificationName("org.example.other");
     center.postNotificationName("org.example.changed", "builtin");
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 2.0, false);
@@ -76,7 +86,8 @@ TEST(LinuxDistributedNotifications, PostingWithoutABusLogsAndGoesOn) {
     auto& machine = LinuxMachine::installNew();
     std::vector<std::string> log;
     machine.logObserver = [&](const std::string& l) { log.push_back(l); };
-    EXPECT_NO_THROW(NSDistributedNotificationCenter::defaultCenter().postNotificationName("org.example.changed"));
+    EXPECT_NO_THROW(NSDistributedNotificationCenter::defaultCenter().postNotificationName(
+        "org.example.changed"));
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log.back().find("not posted"), std::string::npos);
 }

@@ -7,17 +7,16 @@
 #include <algorithm>
 #include <functional>
 
-#include "support/Waiting.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "Session/Session.h"
 #include "linux/LinuxMachine.h"
 #include "support/PrivateBus.h"
+#include "support/Waiting.h"
 
 using platform::SessionNameClaim;
 using namespace testing_support;
 
 namespace {
-
 
 void emitPrepareForSleep(GDBusConnection* c, bool start) {
     g_dbus_connection_emit_signal(c, nullptr, "/org/freedesktop/login1",

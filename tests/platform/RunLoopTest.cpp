@@ -10,8 +10,9 @@ TEST(SimRunLoop, RepeatingTimerFiresOncePerIntervalInVirtualTime) {
     auto& sim = SimMachine::installNew();
     const double start = CFAbsoluteTimeGetCurrent();
     std::vector<double> fired;
-    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, start + 1.0, 1.0, 0, 0,
-                                                 [&](CFRunLoopTimerRef) { fired.push_back(CFAbsoluteTimeGetCurrent() - start); });
+    auto timer = CFRunLoopTimerCreateWithHandler(
+        kCFAllocatorDefault, start + 1.0, 1.0, 0, 0,
+        [&](CFRunLoopTimerRef) { fired.push_back(CFAbsoluteTimeGetCurrent() - start); });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), timer, kCFRunLoopDefaultMode);
     sim.runFor(3.5);
     EXPECT_EQ(fired, (std::vector<double>{1.0, 2.0, 3.0}));
@@ -21,8 +22,9 @@ TEST(SimRunLoop, RepeatingTimerFiresOncePerIntervalInVirtualTime) {
 TEST(SimRunLoop, TimerInDefaultModeWaitsWhileAnotherModeRuns) {
     auto& sim = SimMachine::installNew();
     int fired = 0;
-    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + 1.0, 1.0,
-                                                 0, 0, [&](CFRunLoopTimerRef) { ++fired; });
+    auto timer =
+        CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + 1.0, 1.0,
+                                        0, 0, [&](CFRunLoopTimerRef) { ++fired; });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), timer, kCFRunLoopDefaultMode);
     CFRunLoopRunInMode("OtherMode", 5.0, false);
     EXPECT_EQ(fired, 0);
@@ -50,11 +52,13 @@ TEST(SimRunLoop, SignalledSourceIsPerformedOnlyInItsModeAndStopEndsTheRun) {
 TEST(SimRunLoop, UsleepAdvancesTheClockWithoutFiringTimers) {
     auto& sim = SimMachine::installNew();
     int fired = 0;
-    auto timer = CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + 0.5, 0, 0,
-                                                 0, [&](CFRunLoopTimerRef) { ++fired; });
+    auto timer =
+        CFRunLoopTimerCreateWithHandler(kCFAllocatorDefault, CFAbsoluteTimeGetCurrent() + 0.5, 0, 0,
+                                        0, [&](CFRunLoopTimerRef) { ++fired; });
     CFRunLoopAddTimer(CFRunLoopGetCurrent(), timer, kCFRunLoopDefaultMode);
     const double start = CFAbsoluteTimeGetCurrent();
-    for (int i = 0; i < 100; ++i) platform::Machine::current().sleepMicroseconds(10000);
+    for (int i = 0; i < 100; ++i)
+        platform::Machine::current().sleepMicroseconds(10000);
     EXPECT_NEAR(CFAbsoluteTimeGetCurrent() - start, 1.0, 1e-9);
     EXPECT_EQ(fired, 0);
     EXPECT_EQ(sim.sleeps.size(), 100u);

@@ -171,9 +171,8 @@ TEST_F(DisplayServices, AWindowHandsLogindItsWritesWithoutWaiting) {
 
     logind.refuse(true);
     EXPECT_EQ(displays.displayServicesSetBrightness(panelID, 0.5f), 0);
-    EXPECT_TRUE(runUntil([&] {
-        return logged("systemd-logind did not set backlight intel_backlight to 9600");
-    }));
+    EXPECT_TRUE(runUntil(
+        [&] { return logged("systemd-logind did not set backlight intel_backlight to 9600"); }));
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 14400);
 }
 

@@ -117,7 +117,8 @@ TEST(UdevRule, RunsBeforeTheSeatRulesAndOpensNothingToEveryone) {
 }
 
 TEST(UdevRule, DdcBusesOfDisplayControllersOnlyAndI2cDevAtBoot) {
-    const std::string rule = std::string(DUOLUME_SOURCE_DIR) + "/packaging/udev/71-duolume-ddc.rules";
+    const std::string rule =
+        std::string(DUOLUME_SOURCE_DIR) + "/packaging/udev/71-duolume-ddc.rules";
     EXPECT_LT(std::string("71-duolume-ddc.rules"), std::string("73-seat-late.rules"));
     int grants = 0;
     for (const auto& line : ruleLines(rule)) {

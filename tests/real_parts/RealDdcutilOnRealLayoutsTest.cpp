@@ -49,24 +49,41 @@ struct Case {
     Quirk quirk = {};
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.layout; }
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.layout;
+}
 
 const Case kCases[] = {
     {"amdgpu-dp-sst-manjaro-5.15", {11}, {5}, {}},
-    {"amdgpu-dpmst-thinkpad-t14s-gen2", {14}, {}, {13},
+    {"amdgpu-dpmst-thinkpad-t14s-gen2",
+     {14},
+     {},
+     {13},
      "ddcutil passes over a bus whose EDID at 0x50 reads zeros (rockowitz/ddcutil#585); the "
      "owner's monitor answers there, and Duolume knows it by its output's EDID"},
     {"amdgpu-smu-adapters-ddcutil-3.0.1", {14}, {}, {}},
     {"nvidia-525-no-drm-connectors", {}, {7}, {}},
     {"nvidia-i915-hybrid-manjaro-5.10", {12}, {4}, {}},
-    {"nvidia-laptop-debian-trixie-einval", {}, {0}, {}, "",
-     {"1.4.1", true, {},
+    {"nvidia-laptop-debian-trixie-einval",
+     {},
+     {0},
+     {},
+     "",
+     {"1.4.1",
+      true,
+      {},
       "ddcutil takes the bus number from the name /proc/self/fd gives the open bus "
-     "(src/i2c/i2c_strategy_dispatcher.c invoke_i2c_writer, v1.4.1); in the test bed that is "
+      "(src/i2c/i2c_strategy_dispatcher.c invoke_i2c_writer, v1.4.1); in the test bed that is "
       "a pty, and its assert(busno >= 0) fails when the write gives EINVAL"}},
     {"nvidia-drm-connectors-identical-msi", {5, 6}, {}, {}},
-    {"nvidia-sysfs-enabled-disabled-digitaltrails", {1, 2}, {}, {}, "",
-     {"1.4.1", false, {2},
+    {"nvidia-sysfs-enabled-disabled-digitaltrails",
+     {1, 2},
+     {},
+     {},
+     "",
+     {"1.4.1",
+      false,
+      {2},
       "the BenQ T2200HD replies later than the 50 ms ddcutil 1.x waits for a reply "
       "(rockowitz/ddcutil#325; src/base/parms.h DDC_TIMEOUT_MILLIS_DEFAULT, v1.4.1); 2.2.0 "
       "reads it in the test bed, as its owner read it with 2.x (#390)"}},
@@ -96,7 +113,8 @@ std::map<std::string, std::string> report(const std::string& output) {
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("found: ", 0) == 0) {
             auto space = line.find(' ', 7);
-            found[line.substr(7, space - 7)] = space == std::string::npos ? "" : line.substr(space + 1);
+            found[line.substr(7, space - 7)] =
+                space == std::string::npos ? "" : line.substr(space + 1);
         }
     return found;
 }
@@ -122,13 +140,14 @@ TEST_P(RealDdcutilOnRealLayouts, FindsTheMonitorWhereItsOwnerDidAndDuolumeAgrees
     const Case& c = GetParam();
     char self[4096] = {};
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    ChildProcess bed({"/usr/bin/umockdev-wrapper", "/usr/bin/python3",
-                      DUOLUME_SOURCE_DIR "/tests/support/ddc-test-bed", "--layout",
-                      std::string(DUOLUME_SOURCE_DIR "/tests/data/ddc-layouts/") + c.layout + ".json",
-                      "--", self, "--gtest_also_run_disabled_tests",
-                      "--gtest_filter=DdcutilInLayoutBed.DISABLED_ReportsWhereEachFindsAMonitor"},
-                     {{"PLATFORM_SYSROOT", std::nullopt},
-                      {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"}});
+    ChildProcess bed(
+        {"/usr/bin/umockdev-wrapper", "/usr/bin/python3",
+         DUOLUME_SOURCE_DIR "/tests/support/ddc-test-bed", "--layout",
+         std::string(DUOLUME_SOURCE_DIR "/tests/data/ddc-layouts/") + c.layout + ".json", "--",
+         self, "--gtest_also_run_disabled_tests",
+         "--gtest_filter=DdcutilInLayoutBed.DISABLED_ReportsWhereEachFindsAMonitor"},
+        {{"PLATFORM_SYSROOT", std::nullopt},
+         {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"}});
     ASSERT_EQ(bed.wait(110.0), 0) << bed.standardOutput() << bed.standardError();
     auto found = report(bed.standardOutput());
     ASSERT_TRUE(found.count("ddcutil-version")) << bed.standardOutput() << bed.standardError();

@@ -54,7 +54,7 @@ class RealSensorProxy {
     TempDir dir_;
     Sensor sensor_;
     double lux_;
-    std::string iioDevice_;  // its sysfs folder
+    std::string iioDevice_;                 // its sysfs folder
     std::string testBed_;                   // the daemon's umockdev folder
     std::unique_ptr<ChildProcess> polkit_;  // python3-dbusmock's polkitd
     std::unique_ptr<ChildProcess> daemon_;  // umockdev-run

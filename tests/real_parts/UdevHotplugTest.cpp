@@ -81,8 +81,9 @@ TEST(UdevHotplug, AgentAttachesAndDetachesTheMonitorThroughLibudev) {
         writeFile(bed.sysFile(UdevTestBed::kBacklight), "100\n");
         ASSERT_TRUE(bed.plugMonitor(true)) << bed.process().standardOutput() << log();
         EXPECT_TRUE(waitFor([&] { return occurrences(log(), kAttachLine) == round; })) << log();
-        EXPECT_TRUE(waitFor([&] { return occurrences(log(), "(monitor joined, fading)") == round; }))
-            << log();
+        EXPECT_TRUE(waitFor([&] {
+            return occurrences(log(), "(monitor joined, fading)") == round;
+        })) << log();
         EXPECT_EQ(backlight(), 100) << "on the curve " << onCurve << "\n" << log();
         EXPECT_EQ(occurrences(log(), "Built-in display: held at 1 %"), 1) << log();
         ASSERT_TRUE(bed.plugMonitor(false)) << bed.process().standardOutput() << log();

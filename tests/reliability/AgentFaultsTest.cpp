@@ -11,7 +11,6 @@
 #include <functional>
 #include <thread>
 
-#include "support/Waiting.h"
 #include "linux/LinuxMachine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
@@ -19,6 +18,7 @@
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
+#include "support/Waiting.h"
 
 using namespace testing_support;
 

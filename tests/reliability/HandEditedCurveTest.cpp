@@ -27,8 +27,7 @@ class HandEditedCurve : public FaultyLaptopTest {
     void writeSettings(const std::string& edited) {
         std::string points;
         for (int level = 0; level <= 10; ++level) {
-            const std::string internal =
-                level == 3 ? edited : std::string("<real>0.5</real>");
+            const std::string internal = level == 3 ? edited : std::string("<real>0.5</real>");
             points += "<key>internal" + std::to_string(level) + "</key>" + internal +
                       "<key>external" + std::to_string(level) + "</key><real>0.5</real>\n";
         }
@@ -50,14 +49,14 @@ TEST_F(HandEditedCurve, PointsOutOfRangeOrOfAnotherTypeNeverLeaveThePanelsRange)
         const char* point;
         long panel;  // of 1000; 500 is where it started
     } cases[] = {
-        {"<real>1.5</real>", 1000},     // beyond the top: the top
-        {"<real>-0.3</real>", 1},       // below the bottom: dimmest, never off
-        {"<real>1e308</real>", 1000},   //
-        {"<real>nan</real>", 500},      // not a number: the panel is left alone
-        {"<real>inf</real>", 500},      // infinite: interpolated, not a number either
-        {"<integer>1</integer>", 1000}, // other numbers count as numbers
-        {"<true/>", 1000},              //
-        {"<string>0.9</string>", 500},  // not a number: absent, and a 0 pair stops the request
+        {"<real>1.5</real>", 1000},      // beyond the top: the top
+        {"<real>-0.3</real>", 1},        // below the bottom: dimmest, never off
+        {"<real>1e308</real>", 1000},    //
+        {"<real>nan</real>", 500},       // not a number: the panel is left alone
+        {"<real>inf</real>", 500},       // infinite: interpolated, not a number either
+        {"<integer>1</integer>", 1000},  // other numbers count as numbers
+        {"<true/>", 1000},               //
+        {"<string>0.9</string>", 500},   // not a number: absent, and a 0 pair stops the request
         {"<date>2026-01-01T00:00:00Z</date>", 500},
         {"<dict/>", 500},
     };

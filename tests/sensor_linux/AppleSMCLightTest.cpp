@@ -12,18 +12,18 @@
 #include "sim/SimMachine.h"
 
 using platform::linux_machine::AppleSMCLight;
+using platform::linux_machine::controllerValueForSMCLight;
+using platform::linux_machine::controllerValuesForSMCLight;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 using platform::linux_machine::SMCLightValues;
-using platform::linux_machine::controllerValueForSMCLight;
-using platform::linux_machine::controllerValuesForSMCLight;
 
 TEST(AppleSMCLight, ParsesTheDriversPairAndRejectsAnythingElse) {
     EXPECT_EQ(AppleSMCLight::parse("(3,0)\n"), (SMCLightValues{3, 0}));
     EXPECT_EQ(AppleSMCLight::parse("(255,128)"), (SMCLightValues{255, 128}));
-    for (const char* garbage : {"", "\n", "()", "(,)", "(1,)", "(,2)", "(1;2)", "1,2", "(1,2",
-                                "(-1,2)", "(1, 2)", "(1,2)x", "(256,1)", "(1,1000)",
-                                "(99999999999999999999999,1)"}) {
+    for (const char* garbage :
+         {"", "\n", "()", "(,)", "(1,)", "(,2)", "(1;2)", "1,2", "(1,2", "(-1,2)", "(1, 2)",
+          "(1,2)x", "(256,1)", "(1,1000)", "(99999999999999999999999,1)"}) {
         EXPECT_EQ(AppleSMCLight::parse(garbage), std::nullopt) << "for '" << garbage << "'";
     }
 }
@@ -50,7 +50,7 @@ TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
     EXPECT_EQ(out[1], controllerValueForSMCLight(34));
     EXPECT_EQ(sensor.controllerFinding(),
               (platform::HardwareFinding{"Apple SMC", platform::FindingReason::InUse,
-                                                   "(0,34) from " + laptop.smcLight()}));
+                                         "(0,34) from " + laptop.smcLight()}));
 
     auto first = [&] {
         std::uint32_t n = 2;

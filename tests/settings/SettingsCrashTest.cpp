@@ -47,7 +47,8 @@ TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
             platform::linux_machine::LinuxMachine::installNew();
             for (long i = 0;; ++i) {
                 setPrefsForKey(PlistValue::real((i % 100) / 100.0), "internal5");
-                if (i == 0 && write(ready[1], "w", 1) != 1) _exit(1);
+                if (i == 0 && write(ready[1], "w", 1) != 1)
+                    _exit(1);
             }
         }
         close(ready[1]);
@@ -85,7 +86,8 @@ TEST(SettingsCrash, TwoWritersAtOnceLoseNoKeyAndNeverLeaveATornFileForAReader) {
         if (child == 0) {
             close(gate[1]);
             char c;
-            if (read(gate[0], &c, 1) != 0) _exit(1);
+            if (read(gate[0], &c, 1) != 0)
+                _exit(1);
             auto& machine = LoggingLinuxMachine::installNew();
             // Back-to-back updates of two processes: the one that just let go
             // often takes the lock again before the other wakes. The window's
@@ -94,7 +96,8 @@ TEST(SettingsCrash, TwoWritersAtOnceLoseNoKeyAndNeverLeaveATornFileForAReader) {
                 .setLockWait(5.0);
             for (int i = 0; i < kKeysPerWriter; ++i) {
                 setPrefsForKey(PlistValue::integer(i), writer + std::to_string(i));
-                if (machine.logged("without it")) _exit(3);  // the lock wait ran out
+                if (machine.logged("without it"))
+                    _exit(3);  // the lock wait ran out
                 machine.lines.clear();
             }
             _exit(0);
@@ -138,8 +141,10 @@ pid_t startLockHolder() {
         close(ready[0]);
         platform::linux_machine::LinuxMachine::installNew();
         auto lock = platform::Machine::current().defaults().lockForUpdate(ProductIdentifier);
-        if (!lock->held() || write(ready[1], "l", 1) != 1) _exit(1);
-        for (;;) pause();
+        if (!lock->held() || write(ready[1], "l", 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
     }
     close(ready[1]);
     pollfd locked{ready[0], POLLIN, 0};
@@ -151,7 +156,8 @@ pid_t startLockHolder() {
 std::size_t entries(const char* folder) {
     std::size_t n = 0;
     if (DIR* d = opendir(folder)) {
-        while (readdir(d)) ++n;
+        while (readdir(d))
+            ++n;
         closedir(d);
     }
     return n;
@@ -176,7 +182,8 @@ TEST(SettingsCrash, AWriterWaitsBrieflyForALiveHolderPilesNothingUpAndNeverWaits
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 20; ++i)
         setPrefsForKey(PlistValue::real(0.3), "internal" + std::to_string(i % 10));
-    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(machine.logged("still held by another writer after 0.2 s")) << machine.lines.size();
     EXPECT_LT(took, 0.2 + 19 * 0.1) << "each update waited again";
     EXPECT_EQ(settingsDouble(fetchSettings(), "internal4"), 0.3);

@@ -18,16 +18,17 @@ namespace {
 
 // A small tmpfs mounted over a temporary folder (needs root).
 class SmallFileSystem {
-public:
+  public:
     explicit SmallFileSystem(const std::string& at) : at_(at) {
         mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=16k,mode=0700") == 0;
     }
     ~SmallFileSystem() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+        if (mounted_)
+            ::umount2(at_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
 
-private:
+  private:
     std::string at_;
     bool mounted_ = false;
 };
@@ -37,7 +38,8 @@ private:
 TEST(SettingsDiskFull, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
     TempDir dir;
     SmallFileSystem fs(dir.path());
-    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    if (!fs.mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
     ScopedEnv config("XDG_CONFIG_HOME", dir.path());
     ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
     auto& machine = platform::linux_machine::LinuxMachine::installNew();
@@ -66,15 +68,18 @@ TEST(SettingsDiskFull, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
     ASSERT_TRUE(parsed && parsed->dictionaryValue());
     EXPECT_EQ(parsed->dictionaryValue()->size(), 24u);
     bool logged = false;
-    for (const auto& l : log) logged |= l.find("could not be written") != std::string::npos;
+    for (const auto& l : log)
+        logged |= l.find("could not be written") != std::string::npos;
     EXPECT_TRUE(logged);
-    for (int i = 0; i < 64; ++i) std::remove((dir / ("filler" + std::to_string(i))).c_str());
+    for (int i = 0; i < 64; ++i)
+        std::remove((dir / ("filler" + std::to_string(i))).c_str());
     // No temporary file is left behind by the failed write (the update lock's
     // file stays by design).
     int leftovers = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.path())) {
         const auto name = e.path().filename().string();
-        if (name.rfind(ProductIdentifier + ".plist.", 0) == 0 && name != ProductIdentifier + ".plist.lock")
+        if (name.rfind(ProductIdentifier + ".plist.", 0) == 0 &&
+            name != ProductIdentifier + ".plist.lock")
             ++leftovers;
     }
     EXPECT_EQ(leftovers, 0);

@@ -9,9 +9,9 @@
 #include "linux/LinuxMachine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
+#include "support/DamagedPropertyLists.h"
 #include "support/PrivateBus.h"
 #include "support/SignalCounter.h"
-#include "support/DamagedPropertyLists.h"
 #include "support/TempDir.h"
 
 using namespace duolume;

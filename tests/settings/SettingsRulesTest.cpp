@@ -107,7 +107,8 @@ TEST(SettingsWritePath, WithoutTheLockTheValueIsStillStoredAndAnnounced) {
     sim.simDefaults().domains[ProductIdentifier] = initialSettings();
     sim.simDefaults().lockHeldElsewhere = true;
     setPrefsForKey(PlistValue::real(0.5), "external2");
-    EXPECT_EQ(sim.simDefaults().domains.at(ProductIdentifier).at("external2"), PlistValue::real(0.5));
+    EXPECT_EQ(sim.simDefaults().domains.at(ProductIdentifier).at("external2"),
+              PlistValue::real(0.5));
     EXPECT_EQ(sim.simDefaults().domains.at(ProductIdentifier).size(), 24u);
     EXPECT_EQ(sim.simDefaults().journal, (std::vector<std::string>{"read", "write", "flush"}));
     EXPECT_EQ(sim.simBus().posts.size(), 1u);

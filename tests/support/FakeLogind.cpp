@@ -275,11 +275,9 @@ void FakeLogind::setLidClosed(bool closed) {
     GVariantBuilder changed;
     g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&changed, "{sv}", "LidClosed", g_variant_new_boolean(closed));
-    g_dbus_connection_emit_signal(bus_, nullptr, kManagerPath, "org.freedesktop.DBus.Properties",
-                                  "PropertiesChanged",
-                                  g_variant_new("(sa{sv}as)", "org.freedesktop.login1.Manager",
-                                                &changed, nullptr),
-                                  nullptr);
+    g_dbus_connection_emit_signal(
+        bus_, nullptr, kManagerPath, "org.freedesktop.DBus.Properties", "PropertiesChanged",
+        g_variant_new("(sa{sv}as)", "org.freedesktop.login1.Manager", &changed, nullptr), nullptr);
 }
 
 void FakeLogind::setIdle(bool idle) {

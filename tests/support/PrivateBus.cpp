@@ -31,14 +31,16 @@ PrivateBus::PrivateBus(Kind kind) {
                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>"
                   "</busconfig>\n");
     int pipefd[2];
-    if (pipe(pipefd) != 0) throw std::runtime_error("pipe failed");
+    if (pipe(pipefd) != 0)
+        throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipefd[0]);
     std::string configArg = "--config-file=" + config;
     const char* argv[] = {"dbus-daemon", configArg.c_str(), "--nofork", "--print-address", nullptr};
-    int rc = posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, const_cast<char**>(argv), environ);
+    int rc =
+        posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipefd[1]);
     if (rc != 0) {
@@ -47,9 +49,11 @@ PrivateBus::PrivateBus(Kind kind) {
     }
     std::string line;
     char c;
-    while (read(pipefd[0], &c, 1) == 1 && c != '\n') line += c;
+    while (read(pipefd[0], &c, 1) == 1 && c != '\n')
+        line += c;
     close(pipefd[0]);
-    if (line.empty()) throw std::runtime_error("dbus-daemon printed no address");
+    if (line.empty())
+        throw std::runtime_error("dbus-daemon printed no address");
     address_ = line;
     env_ = std::make_unique<ScopedEnv>(
         kind == Kind::Session ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SYSTEM_BUS_ADDRESS", address_);

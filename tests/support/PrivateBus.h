@@ -24,7 +24,7 @@ GDBusConnection* connectToBus(const std::string& address);
 std::uint32_t requestBusName(GDBusConnection* c, const char* name);
 
 class PrivateBus {
-public:
+  public:
     enum class Kind { Session, System };
     explicit PrivateBus(Kind kind = Kind::Session);
     ~PrivateBus();
@@ -37,7 +37,7 @@ public:
     // Freezes the daemon, or lets it go on: a bus that takes no calls.
     void freeze(bool frozen);
 
-private:
+  private:
     TempDir dir_;
     pid_t pid_ = -1;
     std::string address_;

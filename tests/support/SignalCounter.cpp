@@ -26,19 +26,21 @@ SignalCounter::SignalCounter() {
     subscription_ = g_dbus_connection_signal_subscribe(
         connection_, nullptr, "platform.DistributedNotificationCenter", "Notification",
         "/DistributedNotificationCenter", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* params,
-           gpointer self) {
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* params, gpointer self) {
             const gchar* n = "";
             const gchar* o = "";
-            if (g_variant_is_of_type(params, G_VARIANT_TYPE("(ss)"))) g_variant_get(params, "(&s&s)", &n, &o);
+            if (g_variant_is_of_type(params, G_VARIANT_TYPE("(ss)")))
+                g_variant_get(params, "(&s&s)", &n, &o);
             static_cast<SignalCounter*>(self)->signals_.push_back({n, o});
         },
         this, nullptr);
     // Make sure the match rule is in place before anything is posted.
-    GVariant* r = g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                              "org.freedesktop.DBus", "GetId", nullptr, nullptr,
-                                              G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-    if (r) g_variant_unref(r);
+    GVariant* r = g_dbus_connection_call_sync(
+        connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetId", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    if (r)
+        g_variant_unref(r);
 }
 
 SignalCounter::~SignalCounter() {
@@ -50,13 +52,15 @@ SignalCounter::~SignalCounter() {
 
 const std::vector<SignalCounter::Signal>& SignalCounter::waitFor(size_t count) {
     gint64 end = g_get_monotonic_time() + 2 * G_USEC_PER_SEC;
-    while (signals_.size() < count && g_get_monotonic_time() < end) g_main_context_iteration(nullptr, FALSE);
+    while (signals_.size() < count && g_get_monotonic_time() < end)
+        g_main_context_iteration(nullptr, FALSE);
     return signals_;
 }
 
 const std::vector<SignalCounter::Signal>& SignalCounter::settle() {
     gint64 end = g_get_monotonic_time() + 200 * 1000;
-    while (g_get_monotonic_time() < end) g_main_context_iteration(nullptr, FALSE);
+    while (g_get_monotonic_time() < end)
+        g_main_context_iteration(nullptr, FALSE);
     return signals_;
 }
 

@@ -11,7 +11,7 @@ typedef struct _GDBusConnection GDBusConnection;
 namespace testing_support {
 
 class SignalCounter {
-public:
+  public:
     struct Signal {
         std::string name;
         std::string object;
@@ -23,7 +23,7 @@ public:
     // Turns the context briefly, then returns what arrived so far.
     const std::vector<Signal>& settle();
 
-private:
+  private:
     GDBusConnection* connection_ = nullptr;
     unsigned subscription_ = 0;
     std::vector<Signal> signals_;

@@ -15,7 +15,8 @@ TempDir::TempDir() {
     std::string tmpl = std::filesystem::temp_directory_path().string() + "/duolume-test-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(buf.data()))
+        throw std::runtime_error("mkdtemp failed");
     path_ = buf.data();
 }
 
@@ -31,8 +32,10 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-    if (const char* v = std::getenv(name_.c_str())) old_ = v;
+ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+    if (const char* v = std::getenv(name_.c_str()))
+        old_ = v;
     if (value)
         setenv(name_.c_str(), value->c_str(), 1);
     else
@@ -50,7 +53,8 @@ void writeFile(const std::string& path, const std::string& content) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-    if (!out) throw std::runtime_error("cannot write " + path);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
 }
 
 std::string readFile(const std::string& path) {
@@ -60,6 +64,8 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
-bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool fileExists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
 
 }  // namespace testing_support

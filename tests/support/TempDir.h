@@ -8,7 +8,7 @@
 namespace testing_support {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,17 +16,17 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Sets (or, with nullopt, unsets) a variable and restores it at scope end.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(std::string name, const std::optional<std::string>& value);
     ~ScopedEnv();
 
-private:
+  private:
     std::string name_;
     std::optional<std::string> old_;
 };

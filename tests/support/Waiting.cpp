@@ -21,8 +21,7 @@ bool until(const std::function<bool()>& done, double seconds, const std::functio
 }  // namespace
 
 bool waitFor(const std::function<bool()>& done, double seconds) {
-    return until(done, seconds,
-                 [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+    return until(done, seconds, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
 }
 
 bool runLoopUntil(const std::function<bool()>& done, double seconds) {

@@ -23,7 +23,7 @@ namespace platform {
 // the process ends (also after its removal, when its report calls fail), so a
 // device reference handed to callers never dangles.
 class HIDDevice {
-public:
+  public:
     virtual ~HIDDevice() = default;
     virtual std::int32_t vendorID() const = 0;
     virtual std::int32_t productID() const = 0;
@@ -49,9 +49,9 @@ public:
 };
 
 class HIDBackend {
-public:
+  public:
     class Listener {
-    public:
+      public:
         virtual ~Listener() = default;
         virtual void deviceAttached(HIDDevice* device) = 0;
         virtual void deviceRemoved(HIDDevice* device) = 0;

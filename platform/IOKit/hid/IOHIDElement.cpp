@@ -5,13 +5,27 @@
 IOHIDElementType IOHIDElementGetType(IOHIDElementRef e) {
     return e ? e->type : IOHIDElementType{};
 }
-std::uint32_t IOHIDElementGetUsagePage(IOHIDElementRef e) { return e ? e->usagePage : 0; }
-std::uint32_t IOHIDElementGetUsage(IOHIDElementRef e) { return e ? e->usage : 0; }
-std::uint32_t IOHIDElementGetReportID(IOHIDElementRef e) { return e ? e->reportID : 0; }
-std::uint32_t IOHIDElementGetReportSize(IOHIDElementRef e) { return e ? e->reportSize : 0; }
-std::uint32_t IOHIDElementGetReportCount(IOHIDElementRef e) { return e ? e->reportCount : 0; }
-CFIndex IOHIDElementGetLogicalMin(IOHIDElementRef e) { return e ? e->logicalMin : 0; }
-CFIndex IOHIDElementGetLogicalMax(IOHIDElementRef e) { return e ? e->logicalMax : 0; }
+std::uint32_t IOHIDElementGetUsagePage(IOHIDElementRef e) {
+    return e ? e->usagePage : 0;
+}
+std::uint32_t IOHIDElementGetUsage(IOHIDElementRef e) {
+    return e ? e->usage : 0;
+}
+std::uint32_t IOHIDElementGetReportID(IOHIDElementRef e) {
+    return e ? e->reportID : 0;
+}
+std::uint32_t IOHIDElementGetReportSize(IOHIDElementRef e) {
+    return e ? e->reportSize : 0;
+}
+std::uint32_t IOHIDElementGetReportCount(IOHIDElementRef e) {
+    return e ? e->reportCount : 0;
+}
+CFIndex IOHIDElementGetLogicalMin(IOHIDElementRef e) {
+    return e ? e->logicalMin : 0;
+}
+CFIndex IOHIDElementGetLogicalMax(IOHIDElementRef e) {
+    return e ? e->logicalMax : 0;
+}
 IOHIDElementRef IOHIDElementGetParent(IOHIDElementRef e) {
     return e && e->parentOffset ? e + e->parentOffset : nullptr;
 }

@@ -40,7 +40,8 @@ DUOLUME_FUZZ_TARGET(strings_table) {
 
 DUOLUME_FUZZ_TARGET(rtf_credits) {
     std::string error;
-    auto text = platform::readRTF(std::string_view(reinterpret_cast<const char*>(data), size), &error);
+    auto text =
+        platform::readRTF(std::string_view(reinterpret_cast<const char*>(data), size), &error);
     if (text && !platform::isValidUTF8(text->string()))
         std::abort();
 }

@@ -8,12 +8,15 @@
 DUOLUME_FUZZ_TARGET(settings_domain) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
     auto value = platform::parsePropertyList(bytes);
-    if (!value || !value->dictionaryValue()) return;
+    if (!value || !value->dictionaryValue())
+        return;
     std::optional<NSDictionary> domain = *value->dictionaryValue();
     volatile double sum = 0;
     for (int level = 0; level < duolume::kCurveLevels; ++level) {
-        sum = sum + duolume::settingsDouble(domain, duolume::curveKeyForLevel(duolume::kInternalPrefix, level));
-        sum = sum + duolume::settingsDouble(domain, duolume::curveKeyForLevel(duolume::kExternalPrefix, level));
+        sum = sum + duolume::settingsDouble(
+                        domain, duolume::curveKeyForLevel(duolume::kInternalPrefix, level));
+        sum = sum + duolume::settingsDouble(
+                        domain, duolume::curveKeyForLevel(duolume::kExternalPrefix, level));
     }
     sum = sum + duolume::settingsBool(domain, duolume::kEnabledKey);
     (void)platform::xmlPropertyList(*value);
