@@ -1,7 +1,7 @@
 #include "engine/AppleMonitorProducts.h"
 
+#include "Edid.h"
 #include "IOKit/hid/IOHIDManager.h"
-#include "engine/DisplayEdid.h"
 
 namespace duolume {
 namespace {
@@ -33,7 +33,7 @@ NSArray appleMonitorMatchingList() {
 }
 
 bool isAppleDisplay(const std::vector<std::uint8_t>& edid) {
-    return edidManufacturer(edid) == kAppleEdidManufacturer;
+    return platform::edidManufacturer(edid) == kAppleEdidManufacturer;
 }
 
 }  // namespace duolume

@@ -1,6 +1,7 @@
 #include "engine/DdcMonitors.h"
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "Edid.h"
 #include "Foundation/NSLog.h"
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitLib.h"
@@ -82,7 +83,7 @@ void DdcMonitors::found(io_service_t service, bool newlyAdded) {
         NSLog("Monitor %s is an Apple display: never sent DDC/CI", entry.name.c_str());
         return;
     }
-    if (edidManufacturer(edid).empty()) {
+    if (platform::edidManufacturer(edid).empty()) {
         // Without an EDID it could be an Apple display as well.
         entry.state = State::NoEdid;
         NSLog("A monitor without a readable EDID is not sent DDC/CI; left alone");

@@ -1,6 +1,5 @@
-// What a display's EDID says about who made it and what it is called, for
-// the engine's decisions and log lines (VESA E-EDID 1.4, as the kernel reads
-// it in drivers/gpu/drm/drm_edid.c).
+// How the engine's log lines name a display, from its EDID (read by the
+// platform's one EDID reader, Edid.h).
 #pragma once
 
 #include <cstdint>
@@ -9,14 +8,8 @@
 
 namespace duolume {
 
-// The three-letter manufacturer ID of bytes 8-9 (five bits a letter, 'A' =
-// 1, big-endian); empty when the block is too short or the letters are not A-Z.
-std::string edidManufacturer(const std::vector<std::uint8_t>& edid);
-// The display product name descriptor (tag 0xFC) of the base block, without
-// its 0x0A end and padding; empty when there is none.
-std::string edidDisplayName(const std::vector<std::uint8_t>& edid);
-// For log lines: "\"DELL U2415\"", else manufacturer and product code
-// ("DEL a0ba"), else "a monitor without an EDID".
+// "\"DELL U2415\"", else manufacturer and product code ("DEL a0ba"), else
+// "a monitor without an EDID" (none, or a damaged one).
 std::string describeDisplay(const std::vector<std::uint8_t>& edid);
 
 }  // namespace duolume

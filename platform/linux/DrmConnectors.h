@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CoreGraphics/CGTypes.h"
-#include "linux/Edid.h"
+#include "Edid.h"
 
 namespace platform::linux_machine {
 

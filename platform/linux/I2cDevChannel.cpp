@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "linux/Edid.h"
+#include "Edid.h"
 #include "linux/ErrnoStatus.h"
 #include "linux/SysfsFiles.h"
 

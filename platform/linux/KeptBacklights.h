@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "CoreGraphics/CGTypes.h"
+#include "Edid.h"
 #include "IOKit/IOKitTypes.h"
 #include "linux/Backlights.h"
 #include "linux/DisplayDeviceChanges.h"
-#include "linux/Edid.h"
 
 namespace platform::linux_machine {
 

@@ -2,12 +2,13 @@
 // outside, damaged ones included.
 #include <gtest/gtest.h>
 
-#include "linux/Edid.h"
+#include "Edid.h"
 #include "linux/HidID.h"
 #include "linux/HidReportDescriptor.h"
 #include "support/VirtualLaptop.h"
 
 using namespace platform::linux_machine;
+using platform::parseEdid;
 using testing_support::VirtualLaptop;
 
 TEST(Edid, IdentityIsBigEndianManufacturerAndLittleEndianProductAndSerial) {
@@ -33,6 +34,10 @@ TEST(Edid, DamagedBlocksGiveNoIdentity) {
     EXPECT_FALSE(parseEdid(badHeader));
     EXPECT_FALSE(parseEdid(truncated));
     EXPECT_FALSE(parseEdid({}));
+    // Nor a maker: a damaged block could be anyone's, an Apple display's too.
+    EXPECT_EQ(platform::edidManufacturer(good), "DEL");
+    for (const auto& damaged : {badChecksum, badHeader, truncated})
+        EXPECT_EQ(platform::edidManufacturer(damaged), "");
 }
 
 // Bits of every field of one feature report, and the first data field's range.

@@ -1,6 +1,7 @@
 // EDIDs recorded by the owners of real displays (tests/data/real-data/edid,
-// provenance in its INDEX.tsv and README), read by the Linux machine and
-// checked against the independent decoder's numbers in INDEX.tsv.
+// provenance in its INDEX.tsv and README), read by the platform's EDID reader
+// and checked against the independent decoder's numbers and names in
+// INDEX.tsv, with what the engine decides from them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,14 +12,15 @@
 #include <utility>
 
 #include "CoreGraphics/CGDirectDisplay.h"
+#include "Edid.h"
 #include "IOKit/IOGraphicsLib.h"
+#include "engine/AppleMonitorProducts.h"
 #include "engine/BrightnessController.h"
-#include "linux/Edid.h"
 #include "platform_linux/LaptopFixture.h"
 #include "support/TabSeparated.h"
 
 using namespace testing_support;
-using platform::linux_machine::parseEdid;
+using platform::parseEdid;
 
 namespace {
 
@@ -50,14 +52,6 @@ bool isDecimal(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(c); });
 }
 
-// Three letters from the manufacturer number (five bits each, 'A' = 1).
-std::string letters(std::uint32_t vendor) {
-    std::string out;
-    for (int shift : {10, 5, 0})
-        out += static_cast<char>('A' - 1 + ((vendor >> shift) & 0x1F));
-    return out;
-}
-
 bool blockChecksumOk(const std::vector<std::uint8_t>& edid, std::size_t block) {
     std::uint8_t sum = 0;
     for (std::size_t i = block * 128; i < (block + 1) * 128; ++i)
@@ -72,9 +66,13 @@ TEST(RealEdid, ReaderAgreesWithTheIndependentDecoderOnEveryRecording) {
     ASSERT_EQ(rows.size(), 33u) << "INDEX.tsv of " << kEdidFolder;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.at("file"));
-        auto id = parseEdid(recorded(row.at("file")));
+        const auto bytes = recorded(row.at("file"));
+        auto id = parseEdid(bytes);
         ASSERT_TRUE(id);
-        EXPECT_EQ(letters(id->vendor), row.at("manufacturer"));
+        EXPECT_EQ(platform::edidManufacturer(bytes), row.at("manufacturer"));
+        EXPECT_EQ(platform::edidDisplayName(bytes), row.at("display_name"));
+        // What the engine decides by it: an Apple display never gets DDC/CI.
+        EXPECT_EQ(duolume::isAppleDisplay(bytes), row.at("kind").rfind("apple-", 0) == 0);
         EXPECT_EQ(id->vendor, std::stoul(row.at("manufacturer_id_hex"), nullptr, 16));
         EXPECT_EQ(id->product, std::stoul(row.at("edid_decode_model")));
         // The decoder prints no serial line for serial 0; the published text

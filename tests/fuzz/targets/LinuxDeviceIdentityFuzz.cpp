@@ -7,12 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "Edid.h"
 #include "fuzz/FuzzTarget.h"
-#include "linux/Edid.h"
 #include "linux/HidID.h"
 #include "linux/HidReportDescriptor.h"
 
 using namespace platform::linux_machine;
+using platform::parseEdid;
 
 DUOLUME_FUZZ_TARGET(edid) {
     const std::vector<std::uint8_t> bytes(data, data + size);
