@@ -67,13 +67,7 @@ void SunLight::located(const LocatedPlace& place) {
     located_ = place;
     if (log_)
         log_("Place of the sun's estimate: " + placeText());
-    if (!started_)
-        return;
-    const auto before = steps_;
-    work();
-    // The place's name changed even where the light did not.
-    if (steps_ == before && changed_)
-        changed_();
+    placeChanged();
 }
 
 void SunLight::notLocated(const std::string& why) {
@@ -96,10 +90,15 @@ void SunLight::locatingStopped() {
                        placeText()
                  : "Place of the sun's estimate: GeoClue stopped locating this machine, and " +
                        noPlace_);
+    placeChanged();
+}
+
+void SunLight::placeChanged() {
     if (!started_)
         return;
     const auto before = steps_;
     work();
+    // The place's name changed even where the light did not.
     if (steps_ == before && changed_)
         changed_();
 }

@@ -68,6 +68,8 @@ class SunLight {
 
   private:
     void work();
+    // The place moved: the estimate again, and news of the place in any case.
+    void placeChanged();
     void arm(double unixSeconds);
     void located(const LocatedPlace& place);
     void notLocated(const std::string& why);
