@@ -81,12 +81,13 @@ GVariant* locationGet(GDBusConnection*, const gchar*, const gchar*, const gchar*
 
 const GDBusInterfaceVTable kLocationVTable = {nullptr, locationGet, nullptr, {}};
 
-void registerObject(GDBusConnection* connection, const char* path, const char* xml,
-                    const GDBusInterfaceVTable* vtable, gpointer data, GDestroyNotify free) {
+unsigned registerObject(GDBusConnection* connection, const char* path, const char* xml,
+                        const GDBusInterfaceVTable* vtable, gpointer data, GDestroyNotify free) {
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
-    g_dbus_connection_register_object(connection, path, node->interfaces[0], vtable, data, free,
-                                      nullptr);
+    const unsigned id = g_dbus_connection_register_object(connection, path, node->interfaces[0],
+                                                          vtable, data, free, nullptr);
     g_dbus_node_info_unref(node);
+    return id;
 }
 
 }  // namespace
@@ -102,7 +103,8 @@ void FakeGeoClueAccess::managerCall(GDBusConnection* connection, const gchar* se
         fake->peer_ = sender;
     }
     if (first)
-        registerObject(connection, kClientPath, kClientXml, &kClientVTable, fake, nullptr);
+        fake->registrations_.push_back(
+            registerObject(connection, kClientPath, kClientXml, &kClientVTable, fake, nullptr));
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", kClientPath));
 }
 
@@ -179,6 +181,13 @@ FakeGeoClue::FakeGeoClue(const std::string& busAddress, bool denied) : denied_(d
         started.set_value(connection_ != nullptr);
         if (connection_)
             g_main_loop_run(loop_);
+        // Unregistered, each object's data is freed from an idle of this
+        // context: run them before it goes.
+        for (unsigned id : registrations_)
+            if (connection_)
+                g_dbus_connection_unregister_object(connection_, id);
+        while (g_main_context_iteration(context, FALSE)) {
+        }
         g_clear_object(&connection_);
         g_main_loop_unref(loop_);
         g_main_context_pop_thread_default(context);
@@ -199,8 +208,8 @@ void FakeGeoClue::run(const std::string& busAddress) {
     if (!connection_)
         return;
     g_dbus_connection_set_exit_on_close(connection_, FALSE);
-    registerObject(connection_, "/org/freedesktop/GeoClue2/Manager", kManagerXml, &kManagerVTable,
-                   this, nullptr);
+    registrations_.push_back(registerObject(connection_, "/org/freedesktop/GeoClue2/Manager",
+                                            kManagerXml, &kManagerVTable, this, nullptr));
     GVariant* reply = g_dbus_connection_call_sync(
         connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "RequestName", g_variant_new("(su)", "org.freedesktop.GeoClue2", 4u), nullptr,
@@ -251,8 +260,9 @@ void FakeGeoClue::announce() {
         fresh = locationPath(published_++);
         values = new LocationValues{place_->latitude, place_->longitude, place_->description};
     }
-    registerObject(connection_, fresh.c_str(), kLocationXml, &kLocationVTable, values,
-                   [](gpointer v) { delete static_cast<LocationValues*>(v); });
+    registrations_.push_back(
+        registerObject(connection_, fresh.c_str(), kLocationXml, &kLocationVTable, values,
+                       [](gpointer v) { delete static_cast<LocationValues*>(v); }));
     g_dbus_connection_emit_signal(connection_, peer.c_str(), kClientPath,
                                   "org.freedesktop.GeoClue2.Client", "LocationUpdated",
                                   g_variant_new("(oo)", old.c_str(), fresh.c_str()), nullptr);

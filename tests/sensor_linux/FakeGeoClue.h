@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 typedef struct _GMainLoop GMainLoop;
 typedef struct _GDBusConnection GDBusConnection;
@@ -64,6 +65,7 @@ class FakeGeoClue {
     std::atomic<int> starts_{0};
     std::atomic<int> stops_{0};
     std::atomic<bool> active_{false};
+    std::vector<unsigned> registrations_;  // the objects on the bus, on the fake's thread
     std::thread thread_;
     GMainLoop* loop_ = nullptr;
     GDBusConnection* connection_ = nullptr;
