@@ -5,6 +5,8 @@
 #include <future>
 #include <stdexcept>
 
+#include "support/PrivateBus.h"
+
 namespace {
 
 constexpr const char* kClientPath = "/org/freedesktop/GeoClue2/Client/1";
@@ -210,12 +212,7 @@ void FakeGeoClue::run(const std::string& busAddress) {
     g_dbus_connection_set_exit_on_close(connection_, FALSE);
     registrations_.push_back(registerObject(connection_, "/org/freedesktop/GeoClue2/Manager",
                                             kManagerXml, &kManagerVTable, this, nullptr));
-    GVariant* reply = g_dbus_connection_call_sync(
-        connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", "org.freedesktop.GeoClue2", 4u), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-    if (reply)
-        g_variant_unref(reply);
+    testing_support::requestBusName(connection_, "org.freedesktop.GeoClue2");
 }
 
 FakeGeoClue::~FakeGeoClue() {

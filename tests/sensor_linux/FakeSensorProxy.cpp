@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "support/PrivateBus.h"
+
 namespace {
 
 const char* const kIntrospection =
@@ -102,12 +104,7 @@ void FakeSensorProxy::run(const std::string& busAddress, std::promise<bool>& sta
         g_dbus_connection_register_object(connection_, "/net/hadess/SensorProxy",
                                           node->interfaces[0], &kVTable, this, nullptr, nullptr);
         g_dbus_node_info_unref(node);
-        GVariant* reply = g_dbus_connection_call_sync(
-            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "RequestName", g_variant_new("(su)", "net.hadess.SensorProxy", 4u), nullptr,
-            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-        if (reply)
-            g_variant_unref(reply);
+        testing_support::requestBusName(connection_, "net.hadess.SensorProxy");
     }
     loop_ = g_main_loop_new(context, FALSE);
     started.set_value(connection_ != nullptr);

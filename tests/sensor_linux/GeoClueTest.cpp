@@ -12,6 +12,7 @@
 #include "VirtualLaptop.h"
 #include "linux/LinuxLightSensor.h"
 #include "linux/SunEstimate.h"
+#include "sensor_linux/FrozenNoon.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
 #include "support/VirtualLaptop.h"
@@ -19,15 +20,14 @@
 using platform::LightEstimateOptions;
 using platform::linux_machine::LinuxLightSensor;
 using namespace platform::linux_machine;
+using testing_support::kFrozenNoon;
+using testing_support::kNoon;
 using testing_support::LoggingLinuxMachine;
 using testing_support::PrivateBus;
 using testing_support::ScopedEnv;
 
 namespace {
 
-// 21 June 2024, 10:00 UTC, a clock that barely moves.
-constexpr double kNoon = 1718964000.0;
-const char* const kFrozenNoon = "1718964000,0.000001";
 const LightEstimateOptions kLocating{0.02, false, "org.duolume.Duolume"};
 const FakeGeoClue::Place kReykjavik{64.15, -21.94, "Reykjavik"};
 const FakeGeoClue::Place kTromso{69.65, 18.96, ""};

@@ -10,6 +10,7 @@
 #include "VirtualLaptop.h"
 #include "linux/LinuxLightSensor.h"
 #include "linux/SunEstimate.h"
+#include "sensor_linux/FrozenNoon.h"
 #include "support/FakeLogind.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
@@ -21,15 +22,13 @@ using platform::LightEstimateInUse;
 using platform::linux_machine::LinuxLightSensor;
 using namespace platform::linux_machine;
 using testing_support::FakeLogind;
+using testing_support::kFrozenNoon;
+using testing_support::kNoon;
 using testing_support::LoggingLinuxMachine;
 using testing_support::PrivateBus;
 using testing_support::ScopedEnv;
 
 namespace {
-
-// 21 June 2024, 10:00 UTC (noon in Berlin), a clock that barely moves.
-constexpr double kNoon = 1718964000.0;
-const char* const kFrozenNoon = "1718964000,0.000001";
 
 double berlinAtNoon(double share = 0.02) {
     return estimatedRoomLux({52.5, 13 + 22 / 60.0, share}, kNoon);
