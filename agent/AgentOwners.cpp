@@ -1,6 +1,6 @@
 // Who owns each kind of display, told once per change: in the journal and on
 // the session bus for the window.
-#include "DisplayServices/BuiltinBrightnessRoute.h"
+#include "DisplayServices/DisplayServices.h"
 #include "Foundation/NSLog.h"
 #include "Session/Session.h"
 #include "agent/BackgroundAgent.h"

@@ -38,10 +38,10 @@
 #include <string>
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "Session/SessionServices.h"
 #include "agent/AgentMoments.h"
 #include "agent/DisplayHolds.h"
 #include "engine/CurveLookup.h"
+#include "machine/SessionServices.h"
 #include "report/DisplayOwnership.h"
 
 namespace duolume {

@@ -23,7 +23,7 @@
 #include <string>
 #include <thread>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 #include "real_parts/RealGsdPower.h"
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"

@@ -31,8 +31,8 @@
 #include <optional>
 #include <thread>
 
-#include "CoreGraphics/DisplayBackend.h"
 #include "engine/BrightnessController.h"
+#include "machine/DisplayBackend.h"
 #include "support/LaptopOnLinux.h"
 #include "support/MainContext.h"
 

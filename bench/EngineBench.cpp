@@ -13,7 +13,7 @@
 #include <string>
 
 #include "engine/BrightnessController.h"
-#include "linux/LinuxDefaults.h"
+#include "linux/foundation/LinuxDefaults.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/SettingsStore.h"
 #include "sim/SimMachine.h"

@@ -21,9 +21,9 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
-#include "CoreGraphics/DisplayBackend.h"
 #include "MemoryFolder.h"
 #include "engine/BrightnessController.h"
+#include "machine/DisplayBackend.h"
 #include "support/FuseHidraw.h"
 #include "support/LaptopOnLinux.h"
 

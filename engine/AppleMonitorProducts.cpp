@@ -1,7 +1,7 @@
 #include "engine/AppleMonitorProducts.h"
 
-#include "Edid.h"
 #include "IOKit/hid/IOHIDManager.h"
+#include "formats/Edid.h"
 
 namespace duolume {
 namespace {

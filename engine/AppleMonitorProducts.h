@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace duolume {
 

@@ -13,12 +13,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "CoreFoundation/PropertyList.h"
-#include "CoreGraphics/CGTypes.h"
 #include "Foundation/NSObject.h"
-#include "IOKit/IOKitTypes.h"
 #include "IOKit/hid/IOHIDDevice.h"
 #include "IOKit/hid/IOHIDManager.h"
+#include "base/CGTypes.h"
+#include "base/IOKitTypes.h"
+#include "base/PropertyList.h"
 #include "engine/ForeignBrightnessChange.h"
 #include "engine/MonitorBrightnessField.h"
 

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace duolume {
 

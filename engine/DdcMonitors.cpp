@@ -1,13 +1,13 @@
 #include "engine/DdcMonitors.h"
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "Edid.h"
 #include "Foundation/NSLog.h"
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitLib.h"
 #include "dispatch/DispatchQueue.h"
 #include "engine/AppleMonitorProducts.h"
 #include "engine/DisplayEdid.h"
+#include "formats/Edid.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "CoreFoundation/PropertyList.h"
 #include "IOKit/IONotificationPort.h"
+#include "base/PropertyList.h"
 #include "engine/DdcMonitor.h"
 
 namespace duolume {

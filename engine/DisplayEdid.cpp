@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Edid.h"
+#include "formats/Edid.h"
 
 namespace duolume {
 

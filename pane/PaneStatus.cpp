@@ -1,9 +1,9 @@
 #include "pane/PaneStatus.h"
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "LightEstimate.h"
 #include "Session/Session.h"
 #include "engine/AppleMonitorProducts.h"
+#include "machine/LightEstimate.h"
 #include "settings/ProductIdentifier.h"
 
 PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(changed)) {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "DisplayServices/BuiltinBrightnessRoute.h"
+#include "machine/BuiltinBrightnessRoute.h"
 #include "report/Texts.h"
 
 namespace duolume {

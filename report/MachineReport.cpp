@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "DisplayServices/BuiltinBrightnessRoute.h"
-#include "HardwareFindings.h"
+#include "DisplayServices/DisplayServices.h"
 #include "Session/Session.h"
 #include "engine/MonitorBrightnessField.h"
+#include "machine/HardwareFindings.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"
 

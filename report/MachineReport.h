@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "IOKit/hid/IOHIDDevice.h"
-#include "LightEstimate.h"
-#include "Session/SessionServices.h"
 #include "engine/DdcMonitors.h"
+#include "machine/LightEstimate.h"
+#include "machine/SessionServices.h"
 #include "report/DisplayOwnership.h"
 #include "report/Texts.h"
 

@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "CoreFoundation/PropertyList.h"
-#include "LightEstimate.h"
+#include "base/PropertyList.h"
+#include "machine/LightEstimate.h"
 
 namespace duolume {
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "AppKit/NSView.h"
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 using NSInteger = long;
 

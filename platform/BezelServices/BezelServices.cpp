@@ -1,7 +1,7 @@
 #include "BezelServices/BezelServices.h"
 
-#include "IOKit/LightSensorBackend.h"
-#include "Machine.h"
+#include "machine/LightSensorBackend.h"
+#include "machine/Machine.h"
 
 IOHIDServiceClientRef ALCALSCopyALSServiceClient() {
     auto& m = platform::Machine::current();

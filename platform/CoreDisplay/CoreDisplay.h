@@ -2,8 +2,8 @@
 // double, without a status. Each operation may be absent; test it before calling.
 #pragma once
 
-#include "CoreGraphics/CGTypes.h"
 #include "DisplayServices/WeakDisplayOperation.h"
+#include "base/CGTypes.h"
 
 namespace platform::core_display {
 double getUserBrightness(CGDirectDisplayID display);

@@ -1,6 +1,6 @@
 #include "CoreFoundation/CFDictionary.h"
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 Boolean CFDictionaryGetValueIfPresent(const CFDictionaryRef& theDict, const std::string& key,
                                       const PlistValue** value) {

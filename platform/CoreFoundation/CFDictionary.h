@@ -5,11 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "CoreFoundation/CFBase.h"
-#include "CoreFoundation/PropertyList.h"
-
-// Null when the call that should have created it failed.
-using CFDictionaryRef = std::shared_ptr<const PlistDictionary>;
+#include "base/CFBase.h"
+#include "base/CFDictionaryRef.h"
+#include "base/PropertyList.h"
 
 // True when `key` is present; `*value` then points at its value, which stays
 // valid until the dictionary is released. A null dictionary has no keys.

@@ -1,8 +1,8 @@
 // Reading numbers found in dictionaries as C types.
 #pragma once
 
-#include "CoreFoundation/CFBase.h"
-#include "CoreFoundation/PropertyList.h"
+#include "base/CFBase.h"
+#include "base/PropertyList.h"
 
 using CFNumberRef = const PlistValue*;
 

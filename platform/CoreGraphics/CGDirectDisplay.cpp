@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "CoreGraphics/DisplayBackend.h"
-#include "Machine.h"
+#include "machine/DisplayBackend.h"
+#include "machine/Machine.h"
 
 namespace {
 platform::DisplayBackend& displays() {

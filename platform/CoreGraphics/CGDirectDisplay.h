@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "CoreGraphics/CGTypes.h"
+#include "base/CGTypes.h"
 
 using boolean_t = std::uint32_t;
 

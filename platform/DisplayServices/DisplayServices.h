@@ -2,8 +2,9 @@
 // Each operation may be absent; test it before calling.
 #pragma once
 
-#include "CoreGraphics/CGTypes.h"
 #include "DisplayServices/WeakDisplayOperation.h"
+#include "base/CGTypes.h"
+#include "machine/BuiltinBrightnessRoute.h"
 
 namespace platform::display_services {
 int getBrightness(CGDirectDisplayID display, float* brightness);
@@ -54,3 +55,9 @@ inline constexpr platform::WeakDisplayOperation<
     DisplayServicesUnregisterForBrightnessChangeNotifications{
         "DisplayServicesUnregisterForBrightnessChangeNotifications",
         platform::display_services::unregisterForBrightnessChangeNotifications};
+
+namespace platform {
+// Which way the installed machine writes the built-in display's brightness
+// now, and why; never waits for anything.
+BuiltinBrightnessRoute builtinBrightnessRoute();
+}  // namespace platform

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "CoreGraphics/DisplayBackend.h"
-#include "Machine.h"
+#include "machine/DisplayBackend.h"
+#include "machine/Machine.h"
 
 namespace platform {
 

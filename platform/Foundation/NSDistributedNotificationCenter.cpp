@@ -1,6 +1,6 @@
 #include "Foundation/NSDistributedNotificationCenter.h"
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 NSDistributedNotificationCenter& NSDistributedNotificationCenter::defaultCenter() {
     static NSDistributedNotificationCenter center;

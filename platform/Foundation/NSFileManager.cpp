@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "Foundation/NSPathUtilities.h"
-#include "Machine.h"
+#include "machine/Machine.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 // The one attribute honoured when creating a folder: its permission bits (a number).
 inline const std::string NSFilePosixPermissions = "NSFilePosixPermissions";

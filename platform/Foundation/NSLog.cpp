@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 void NSLog(const char* format, ...) {
     va_list args;

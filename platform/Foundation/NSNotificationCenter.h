@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 struct NSNotification {
     std::string name;

@@ -1,6 +1,6 @@
 #include "Foundation/NSObject.h"
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 bool NSObject::initRootObject() {
     return platform::Machine::current().rootObjectInitialises();

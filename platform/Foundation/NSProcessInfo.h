@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 using NSOperatingSystemVersion = platform::OperatingSystemVersion;
 

@@ -1,6 +1,6 @@
 #include "Foundation/NSTask.h"
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 std::shared_ptr<NSTask> NSTask::launchedTaskWithLaunchPath(
     const std::string& launchPath, const std::vector<std::string>& arguments) {

@@ -1,6 +1,6 @@
 #include "Foundation/NSUserDefaults.h"
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 NSUserDefaults& NSUserDefaults::standardUserDefaults() {
     static NSUserDefaults defaults;

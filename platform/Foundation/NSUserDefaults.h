@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "CoreFoundation/PropertyList.h"
-#include "Machine.h"
+#include "base/PropertyList.h"
+#include "machine/Machine.h"
 
 class NSUserDefaults {
   public:

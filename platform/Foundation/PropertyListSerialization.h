@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace platform {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "CoreFoundation/CFBase.h"
-#include "IOKit/AVServiceBackend.h"
-#include "IOKit/IOKitTypes.h"
+#include "base/CFBase.h"
+#include "base/IOKitTypes.h"
+#include "machine/AVServiceBackend.h"
 
 inline constexpr const char* kIOAVServiceClassName = "DCPAVServiceProxy";
 inline constexpr const char* kIOAVServiceLocationKey = "Location";

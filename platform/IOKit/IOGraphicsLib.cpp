@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "CoreGraphics/DisplayBackend.h"
-#include "Machine.h"
+#include "machine/DisplayBackend.h"
+#include "machine/Machine.h"
 
 namespace {
 platform::DisplayBackend& displays() {

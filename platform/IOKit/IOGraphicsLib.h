@@ -5,7 +5,7 @@
 #include <string>
 
 #include "CoreFoundation/CFDictionary.h"
-#include "IOKit/IOKitTypes.h"
+#include "base/IOKitTypes.h"
 
 // Info dictionary option: only the preferred localized name.
 inline constexpr IOOptionBits kIODisplayOnlyPreferredName = 0x00000200;

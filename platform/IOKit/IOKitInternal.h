@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "IOKit/IOKitTypes.h"
 #include "IOKit/IONotificationPort.h"
+#include "base/IOKitTypes.h"
 
 namespace platform::iokit {
 

@@ -4,12 +4,12 @@
 #include <map>
 #include <vector>
 
-#include "CoreGraphics/DisplayBackend.h"
-#include "IOKit/AVServiceBackend.h"
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitInternal.h"
-#include "IOKit/LightSensorBackend.h"
-#include "Machine.h"
+#include "machine/AVServiceBackend.h"
+#include "machine/DisplayBackend.h"
+#include "machine/LightSensorBackend.h"
+#include "machine/Machine.h"
 
 const mach_port_t kIOMainPortDefault = 0;
 const mach_port_t kIOMasterPortDefault = 1;

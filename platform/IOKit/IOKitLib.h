@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "CoreFoundation/CFBase.h"
-#include "CoreFoundation/PropertyList.h"
-#include "IOKit/IOKitTypes.h"
+#include "base/CFBase.h"
+#include "base/IOKitTypes.h"
+#include "base/PropertyList.h"
 
 // The default main port. The two names are distinct values here so that the
 // simulated machine can tell which one a caller chose; both mean the same port.

@@ -3,12 +3,12 @@
 #include <deque>
 #include <string>
 
-#include "IOKit/AVServiceBackend.h"
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitInternal.h"
 #include "IOKit/IOKitLib.h"
-#include "IOKit/LightSensorBackend.h"
-#include "Machine.h"
+#include "machine/AVServiceBackend.h"
+#include "machine/LightSensorBackend.h"
+#include "machine/Machine.h"
 
 struct IONotificationPort {
     CFRunLoopSourceRef source;

@@ -9,7 +9,7 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "IOKit/IOKitLib.h"
-#include "IOKit/IOKitTypes.h"
+#include "base/IOKitTypes.h"
 
 using natural_t = std::uint32_t;
 

@@ -1,8 +1,8 @@
 #include "IOKit/IOServiceConnection.h"
 
 #include "IOKit/IOKitLib.h"
-#include "IOKit/LightSensorBackend.h"
-#include "Machine.h"
+#include "machine/LightSensorBackend.h"
+#include "machine/Machine.h"
 
 kern_return_t IOServiceOpen(io_service_t service, task_port_t owningTask, std::uint32_t type,
                             io_connect_t* connect) {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "IOKit/IOKitTypes.h"
+#include "base/IOKitTypes.h"
 
 // Opens a connection of `type` to `service` for `owningTask`; on success the
 // handle is stored in `connect`.

@@ -1,6 +1,6 @@
 #include "Session/Session.h"
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "Session/SessionServices.h"
+#include "machine/SessionServices.h"
 
 namespace platform {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "Machine.h"
+#include "machine/Machine.h"
 
 namespace {
 

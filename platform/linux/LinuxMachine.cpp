@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "linux/GLibRunLoop.h"
-#include "linux/LinuxDispatch.h"
-#include "linux/Sysroot.h"
+#include "linux/devices/Sysroot.h"
+#include "linux/foundation/GLibRunLoop.h"
+#include "linux/foundation/LinuxDispatch.h"
 
 namespace platform::linux_machine {
 

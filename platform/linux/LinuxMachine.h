@@ -7,15 +7,15 @@
 
 #include <memory>
 
-#include "Machine.h"
-#include "linux/LinuxAVServices.h"
-#include "linux/LinuxDefaults.h"
-#include "linux/LinuxDisplays.h"
-#include "linux/LinuxDistributedBus.h"
-#include "linux/LinuxHID.h"
-#include "linux/LinuxLightSensor.h"
-#include "linux/LinuxSession.h"
-#include "linux/LinuxTasks.h"
+#include "linux/ddc/LinuxAVServices.h"
+#include "linux/displays/LinuxDisplays.h"
+#include "linux/foundation/LinuxDefaults.h"
+#include "linux/foundation/LinuxDistributedBus.h"
+#include "linux/foundation/LinuxTasks.h"
+#include "linux/hid/LinuxHID.h"
+#include "linux/light/LinuxLightSensor.h"
+#include "linux/session/LinuxSession.h"
+#include "machine/Machine.h"
 
 namespace platform::linux_machine {
 

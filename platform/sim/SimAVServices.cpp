@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "IOKit/IOAVService.h"
-#include "Machine.h"
+#include "machine/Machine.h"
 
 namespace platform::sim {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "IOKit/AVServiceBackend.h"
+#include "machine/AVServiceBackend.h"
 #include "sim/SimDdcMonitor.h"
 
 namespace platform::sim {

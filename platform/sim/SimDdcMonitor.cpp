@@ -1,6 +1,6 @@
 #include "sim/SimDdcMonitor.h"
 
-#include "IOKit/DdcCiDisplaySide.h"
+#include "formats/DdcCiDisplaySide.h"
 
 #include <algorithm>
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "CoreGraphics/DisplayBackend.h"
+#include "machine/DisplayBackend.h"
 
 namespace platform::sim {
 

@@ -1,5 +1,7 @@
 #include "sim/SimDistributedBus.h"
 
+#include "CoreFoundation/CFRunLoop.h"
+
 namespace platform::sim {
 
 void SimDistributedBus::post(const std::string& name, const std::string* object) {

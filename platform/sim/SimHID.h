@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "IOKit/hid/HIDBackend.h"
+#include "machine/HIDBackend.h"
 
 namespace platform::sim {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "IOKit/IONotificationPort.h"
-#include "IOKit/LightSensorBackend.h"
+#include "machine/LightSensorBackend.h"
 
 namespace platform::sim {
 

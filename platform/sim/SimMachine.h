@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Machine.h"
+#include "machine/Machine.h"
 #include "sim/SimAVServices.h"
 #include "sim/SimDefaults.h"
 #include "sim/SimDispatch.h"

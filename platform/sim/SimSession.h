@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "Session/SessionServices.h"
+#include "machine/SessionServices.h"
 
 namespace platform::sim {
 

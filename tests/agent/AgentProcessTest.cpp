@@ -14,9 +14,9 @@
 #include <functional>
 #include <thread>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 #include "linux/LinuxMachine.h"
-#include "linux/SunEstimate.h"
+#include "linux/light/SunEstimate.h"
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "EngineTestSupport.h"
-#include "linux/LinuxDefaults.h"
+#include "linux/foundation/LinuxDefaults.h"
 #include "support/SimAppleMonitor.h"
 #include "support/TempDir.h"
 

@@ -16,7 +16,7 @@
 #include "IOKit/hid/IOHIDDevice.h"
 #include "IOKit/hid/IOHIDManager.h"
 #include "engine/BrightnessController.h"
-#include "linux/SMCLightScale.h"
+#include "linux/light/SMCLightScale.h"
 #include "report/MachineReport.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/ProductIdentifier.h"

@@ -10,9 +10,9 @@
 #include <functional>
 #include <map>
 
-#include "IOKit/AVServiceBackend.h"
-#include "Machine.h"
 #include "engine/BrightnessController.h"
+#include "machine/AVServiceBackend.h"
+#include "machine/Machine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "support/FuseHidraw.h"

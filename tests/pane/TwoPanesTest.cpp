@@ -9,7 +9,7 @@
 #include <chrono>
 
 #include "Foundation/PropertyListSerialization.h"
-#include "linux/LinuxDefaults.h"
+#include "linux/foundation/LinuxDefaults.h"
 #include "pane/PaneHarness.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"

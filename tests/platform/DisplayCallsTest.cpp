@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "CoreFoundation/CFDictionary.h"
 #include "CoreFoundation/CFNumber.h"
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "DisplayServices/DisplayServices.h"

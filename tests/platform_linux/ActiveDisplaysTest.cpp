@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "LaptopFixture.h"
-#include "linux/LinuxDisplays.h"
+#include "linux/displays/LinuxDisplays.h"
 #include "support/NoFileOverride.h"
 
 using namespace testing_support;

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "LaptopFixture.h"
-#include "linux/LinuxDisplays.h"
+#include "linux/displays/LinuxDisplays.h"
 #include "support/FuseHidraw.h"
 #include "support/NoFileOverride.h"
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "CoreFoundation/CFDictionary.h"
 #include "DesktopFixture.h"
 #include "support/FuseSysfsAttribute.h"
 

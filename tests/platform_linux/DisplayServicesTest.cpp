@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "LaptopFixture.h"
-#include "linux/LinuxDisplays.h"
+#include "linux/displays/LinuxDisplays.h"
 #include "support/FakeLogind.h"
 #include "support/NoFileOverride.h"
 #include "support/PrivateBus.h"

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "linux/LightHandover.h"
-#include "linux/SteadyLight.h"
-#include "linux/SunEstimate.h"
+#include "linux/light/LightHandover.h"
+#include "linux/light/SteadyLight.h"
+#include "linux/light/SunEstimate.h"
 
 using namespace platform::linux_machine;
 

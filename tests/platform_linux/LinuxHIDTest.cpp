@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "LaptopFixture.h"
-#include "linux/LinuxHID.h"
+#include "linux/hid/LinuxHID.h"
 #include "support/FakeLogind.h"
 #include "support/NoFileOverride.h"
 #include "support/PrivateBus.h"

@@ -2,9 +2,9 @@
 // outside, damaged ones included.
 #include <gtest/gtest.h>
 
-#include "Edid.h"
-#include "linux/HidID.h"
-#include "linux/HidReportDescriptor.h"
+#include "formats/Edid.h"
+#include "linux/hid/HidID.h"
+#include "linux/hid/HidReportDescriptor.h"
 #include "support/VirtualLaptop.h"
 
 using namespace platform::linux_machine;

@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 
-#include "linux/LinuxTasks.h"
+#include "linux/foundation/LinuxTasks.h"
 #include "support/TempDir.h"
 
 using platform::linux_machine::locatePlatformProgram;

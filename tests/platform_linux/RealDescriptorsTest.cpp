@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "linux/HidReportDescriptor.h"
+#include "linux/hid/HidReportDescriptor.h"
 #include "support/TabSeparated.h"
 
 using namespace platform::linux_machine;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Session/Session.h"
-#include "linux/PublishedValues.h"
+#include "linux/session/PublishedValues.h"
 #include "support/DesktopService.h"
 #include "support/FakeLogind.h"
 #include "support/LaptopOnLinux.h"

@@ -8,10 +8,10 @@
 #include <ctime>
 #include <filesystem>
 
-#include "linux/DaylightIlluminance.h"
-#include "linux/SolarPosition.h"
-#include "linux/SunEstimate.h"
-#include "linux/ZonePlace.h"
+#include "linux/light/DaylightIlluminance.h"
+#include "linux/light/SolarPosition.h"
+#include "linux/light/SunEstimate.h"
+#include "linux/light/ZonePlace.h"
 #include "support/TempDir.h"
 #include "support/VirtualLaptop.h"
 

@@ -20,7 +20,7 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "engine/DdcLink.h"
-#include "linux/LinuxAVServices.h"
+#include "linux/ddc/LinuxAVServices.h"
 #include "support/ChildProcess.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/UdevTestBed.h"

@@ -12,10 +12,10 @@
 #include <utility>
 
 #include "CoreGraphics/CGDirectDisplay.h"
-#include "Edid.h"
 #include "IOKit/IOGraphicsLib.h"
 #include "engine/AppleMonitorProducts.h"
 #include "engine/BrightnessController.h"
+#include "formats/Edid.h"
 #include "platform_linux/LaptopFixture.h"
 #include "support/TabSeparated.h"
 

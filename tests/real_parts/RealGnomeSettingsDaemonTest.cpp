@@ -15,7 +15,7 @@
 #include <regex>
 #include <thread>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 #include "real_parts/RealGsdPower.h"
 #include "settings/SettingsStore.h"
 #include "support/ChildProcess.h"

@@ -14,8 +14,8 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
-#include "IOKit/LightSensorBackend.h"
-#include "LightEstimate.h"
+#include "machine/LightEstimate.h"
+#include "machine/LightSensorBackend.h"
 #include "real_parts/RealSensorProxy.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/SettingsStore.h"

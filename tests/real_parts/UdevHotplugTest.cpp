@@ -19,14 +19,15 @@
 #include <functional>
 #include <thread>
 
+#include "CoreFoundation/CFDictionary.h"
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
 #include "DisplayServices/DisplayServices.h"
-#include "IOKit/AVServiceBackend.h"
 #include "engine/BrightnessController.h"
-#include "linux/DeviceEvents.h"
-#include "linux/LinuxAVServices.h"
 #include "linux/LinuxMachine.h"
+#include "linux/ddc/LinuxAVServices.h"
+#include "linux/devices/DeviceEvents.h"
+#include "machine/AVServiceBackend.h"
 #include "settings/SettingsStore.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"

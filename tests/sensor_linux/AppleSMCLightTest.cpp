@@ -4,10 +4,10 @@
 #include "IOKit/IOKitLib.h"
 #include "IOKit/IOServiceConnection.h"
 #include "VirtualLaptop.h"
-#include "linux/AppleSMCLight.h"
-#include "linux/LinuxLightSensor.h"
 #include "linux/LinuxMachine.h"
-#include "linux/SMCLightScale.h"
+#include "linux/light/AppleSMCLight.h"
+#include "linux/light/LinuxLightSensor.h"
+#include "linux/light/SMCLightScale.h"
 #include "sensor/AmbientLightSensor.h"
 #include "sim/SimMachine.h"
 

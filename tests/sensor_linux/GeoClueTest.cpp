@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "FakeGeoClue.h"
-#include "LightEstimate.h"
 #include "VirtualLaptop.h"
-#include "linux/LinuxLightSensor.h"
-#include "linux/SunEstimate.h"
+#include "linux/light/LinuxLightSensor.h"
+#include "linux/light/SunEstimate.h"
+#include "machine/LightEstimate.h"
 #include "sensor_linux/FrozenNoon.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "VirtualLaptop.h"
-#include "linux/IIOLightSensor.h"
-#include "linux/LinuxLightSensor.h"
 #include "linux/LinuxMachine.h"
+#include "linux/light/IIOLightSensor.h"
+#include "linux/light/LinuxLightSensor.h"
 
 using platform::FindingReason;
 using platform::HardwareFinding;

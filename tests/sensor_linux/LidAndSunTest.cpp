@@ -6,10 +6,10 @@
 
 #include <cmath>
 
-#include "LightEstimate.h"
 #include "VirtualLaptop.h"
-#include "linux/LinuxLightSensor.h"
-#include "linux/SunEstimate.h"
+#include "linux/light/LinuxLightSensor.h"
+#include "linux/light/SunEstimate.h"
+#include "machine/LightEstimate.h"
 #include "sensor_linux/FrozenNoon.h"
 #include "support/FakeLogind.h"
 #include "support/LoggingLinuxMachine.h"

@@ -7,8 +7,8 @@
 
 #include "FakeSensorProxy.h"
 #include "VirtualLaptop.h"
-#include "linux/LinuxLightSensor.h"
 #include "linux/LinuxMachine.h"
+#include "linux/light/LinuxLightSensor.h"
 #include "support/PrivateBus.h"
 
 using platform::FindingReason;

@@ -12,8 +12,8 @@
 #include <random>
 
 #include "Foundation/PropertyListSerialization.h"
-#include "linux/LinuxDefaults.h"
 #include "linux/LinuxMachine.h"
+#include "linux/foundation/LinuxDefaults.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
 #include "support/LoggingLinuxMachine.h"

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "Machine.h"
+#include "IOKit/hid/IOHIDElement.h"
+#include "machine/Machine.h"
 
 namespace {
 

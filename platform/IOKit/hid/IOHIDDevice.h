@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "CoreFoundation/PropertyList.h"
-#include "IOKit/hid/HIDBackend.h"
+#include "base/PropertyList.h"
+#include "machine/HIDBackend.h"
 
 // A device reference: stable from the device's arrival until the process
 // ends, so its pointer value identifies the device.

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "Machine.h"
+#include "machine/Machine.h"
 
 // Receives the back-end's arrivals and removals on the main thread, queues
 // them and hands them to the callbacks when its run-loop source is performed.

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "CoreFoundation/CFBase.h"
 #include "CoreFoundation/CFRunLoop.h"
-#include "CoreFoundation/PropertyList.h"
 #include "IOKit/hid/IOHIDDevice.h"
+#include "base/CFBase.h"
+#include "base/PropertyList.h"
 
 struct __IOHIDManager;
 // A manager lives until the process ends.

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "IOKit/LightSensorBackend.h"
-#include "Machine.h"
+#include "machine/LightSensorBackend.h"
+#include "machine/Machine.h"
 
 IOHIDEventRef IOHIDServiceClientCopyEvent(const IOHIDServiceClientRef& client, IOHIDEventType type,
                                           std::int32_t options, std::int64_t timestamp) {

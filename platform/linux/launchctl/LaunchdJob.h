@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CoreFoundation/PropertyList.h"
+#include "base/PropertyList.h"
 
 namespace launchctl {
 

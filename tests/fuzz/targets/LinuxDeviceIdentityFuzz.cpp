@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "Edid.h"
+#include "formats/Edid.h"
 #include "fuzz/FuzzTarget.h"
-#include "linux/HidID.h"
-#include "linux/HidReportDescriptor.h"
+#include "linux/hid/HidID.h"
+#include "linux/hid/HidReportDescriptor.h"
 
 using namespace platform::linux_machine;
 using platform::parseEdid;

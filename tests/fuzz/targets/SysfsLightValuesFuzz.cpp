@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fuzz/FuzzTarget.h"
-#include "linux/AppleSMCLight.h"
-#include "linux/SysfsFiles.h"
+#include "linux/devices/SysfsFiles.h"
+#include "linux/light/AppleSMCLight.h"
 
 using platform::linux_machine::AppleSMCLight;
 using platform::linux_machine::parseDecimal;

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "linux/SolarPosition.h"
-#include "linux/SunEstimate.h"
-#include "linux/ZonePlace.h"
+#include "linux/light/SolarPosition.h"
+#include "linux/light/SunEstimate.h"
+#include "linux/light/ZonePlace.h"
 
 using namespace platform::linux_machine;
 

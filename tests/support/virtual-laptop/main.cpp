@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "IOKit/hid/IOHIDUsageTables.h"
-#include "linux/HidReportDescriptor.h"
+#include "linux/hid/HidReportDescriptor.h"
 #include "support/FuseHidraw.h"
 #include "support/FuseI2cBus.h"
 #include "support/TempDir.h"

@@ -1,0 +1,234 @@
+#include "linux/session/LinuxSession.h"
+
+#include <gio/gio.h>
+#include <glib-unix.h>
+#include <signal.h>
+
+#include "linux/desktop/DesktopIdleTime.h"
+
+namespace platform::linux_machine {
+namespace {
+
+// RequestName flag and replies (D-Bus specification).
+constexpr guint32 kDoNotQueue = 4;
+constexpr guint32 kPrimaryOwner = 1;
+constexpr guint32 kAlreadyOwner = 4;
+
+std::string messageOf(GError* error) {
+    std::string text = error ? error->message : "unknown error";
+    g_clear_error(&error);
+    return text;
+}
+
+}  // namespace
+
+struct LinuxSession::Observer {
+    std::function<void(int)> termination;
+    int signal = 0;
+    guint id = 0;
+};
+
+struct LinuxSession::NameWatch {
+    std::string name;
+    std::function<void(bool)> handler;
+    guint id = 0;
+};
+
+LinuxSession::LinuxSession(Machine& machine)
+    : machine_(machine), alive_(std::make_shared<LinuxSession*>(this)) {}
+
+LinuxSession::~LinuxSession() {
+    for (auto& [token, watch] : nameWatches_)
+        if (watch->id)
+            g_bus_unwatch_name(watch->id);
+    for (auto& o : observers_)
+        g_source_remove(o->id);
+    if (sessionBus_)
+        g_object_unref(sessionBus_);
+    if (watchedGnomeSettings_) {
+        g_signal_handlers_disconnect_by_data(watchedGnomeSettings_, this);
+        g_object_unref(watchedGnomeSettings_);
+    }
+}
+
+SessionNameClaim LinuxSession::claimSessionBusName(const std::string& name) {
+    GError* error = nullptr;
+    if (!sessionBus_) {
+        sessionBus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!sessionBus_) {
+            machine_.writeLog("No D-Bus session bus to claim " + name + " on: " + messageOf(error));
+            return SessionNameClaim::Unavailable;
+        }
+        g_dbus_connection_set_exit_on_close(sessionBus_, FALSE);
+    }
+    GVariant* reply = g_dbus_connection_call_sync(
+        sessionBus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", name.c_str(), kDoNotQueue), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+    if (!reply) {
+        machine_.writeLog("RequestName " + name + " failed: " + messageOf(error));
+        return SessionNameClaim::Unavailable;
+    }
+    guint32 result = 0;
+    g_variant_get(reply, "(u)", &result);
+    g_variant_unref(reply);
+    if (result != kPrimaryOwner && result != kAlreadyOwner)
+        return SessionNameClaim::OwnedElsewhere;
+    claimedName_ = name;
+    return SessionNameClaim::Owned;
+}
+
+std::optional<double> LinuxSession::secondsSinceInput() {
+    if (!sessionBus_) {
+        if (machine_.mainThreadNeverWaits())
+            return std::nullopt;
+        GError* error = nullptr;
+        sessionBus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!sessionBus_) {
+            g_clear_error(&error);
+            return std::nullopt;
+        }
+        g_dbus_connection_set_exit_on_close(sessionBus_, FALSE);
+    }
+    std::string why;
+    auto seconds = desktopSecondsSinceInput(sessionBus_, &why);
+    if (!seconds && !idleTimeUnknownLogged_) {
+        idleTimeUnknownLogged_ = true;
+        machine_.writeLog("The desktop does not tell how long the person has been away: " + why);
+    }
+    return seconds;
+}
+
+int LinuxSession::watchSessionBusName(const std::string& name, std::function<void(bool)> handler) {
+    const int token = nextNameWatch_++;
+    auto& watch = *nameWatches_.emplace(token, std::make_unique<NameWatch>()).first->second;
+    watch.name = name;
+    watch.handler = std::move(handler);
+    withSessionBus([this, token] {
+        auto it = nameWatches_.find(token);
+        if (it == nameWatches_.end())
+            return;
+        if (sessionBus_)
+            startNameWatch(*it->second);
+        else
+            it->second->handler(false);
+    });
+    return token;
+}
+
+void LinuxSession::withSessionBus(std::function<void()> then) {
+    if (sessionBus_) {
+        then();
+        return;
+    }
+    onSessionBus_.push_back(std::move(then));
+    if (connectingSessionBus_)
+        return;
+    // Connected on GDBus's own thread; the answer comes on this main context,
+    // and may come after this session object is gone.
+    connectingSessionBus_ = true;
+    g_bus_get(
+        G_BUS_TYPE_SESSION, nullptr,
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<std::weak_ptr<LinuxSession*>> alive(
+                static_cast<std::weak_ptr<LinuxSession*>*>(data));
+            GError* error = nullptr;
+            GDBusConnection* bus = g_bus_get_finish(result, &error);
+            auto held = alive->lock();
+            if (!held) {
+                if (bus)
+                    g_object_unref(bus);
+                g_clear_error(&error);
+                return;
+            }
+            LinuxSession* self = *held;
+            self->connectingSessionBus_ = false;
+            if (!bus)
+                self->machine_.writeLog("No D-Bus session bus to watch names on: " +
+                                        messageOf(error));
+            else
+                g_clear_error(&error);
+            if (bus && !self->sessionBus_) {
+                g_dbus_connection_set_exit_on_close(bus, FALSE);
+                self->sessionBus_ = bus;
+            } else if (bus) {
+                g_object_unref(bus);
+            }
+            auto waiting = std::move(self->onSessionBus_);
+            self->onSessionBus_.clear();
+            for (const auto& then : waiting)
+                then();
+        },
+        new std::weak_ptr<LinuxSession*>(alive_));
+}
+
+void LinuxSession::publishSessionValue(const std::string& key, const std::string& value) {
+    if (sessionBus_ && !claimedName_.empty())
+        published_.publish(sessionBus_, claimedName_, key, value);
+}
+
+int LinuxSession::watchSessionValue(
+    const std::string& name, const std::string& key,
+    std::function<void(const std::optional<std::string>&)> handler) {
+    const int token = nextNameWatch_++;
+    valueWatches_[token] = 0;
+    withSessionBus([this, token, name, key, handler = std::move(handler)] {
+        auto it = valueWatches_.find(token);
+        if (it == valueWatches_.end())
+            return;
+        if (sessionBus_)
+            it->second = published_.watch(sessionBus_, name, key, handler);
+        else
+            handler(std::nullopt);
+    });
+    return token;
+}
+
+void LinuxSession::unwatchSessionValue(int token) {
+    auto it = valueWatches_.find(token);
+    if (it == valueWatches_.end())
+        return;
+    if (it->second)
+        published_.unwatch(it->second);
+    valueWatches_.erase(it);
+}
+
+void LinuxSession::startNameWatch(NameWatch& watch) {
+    watch.id = g_bus_watch_name_on_connection(
+        sessionBus_, watch.name.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, gpointer data) {
+            static_cast<NameWatch*>(data)->handler(true);
+        },
+        [](GDBusConnection*, const gchar*, gpointer data) {
+            static_cast<NameWatch*>(data)->handler(false);
+        },
+        &watch, nullptr);
+}
+
+void LinuxSession::unwatchSessionBusName(int token) {
+    auto it = nameWatches_.find(token);
+    if (it == nameWatches_.end())
+        return;
+    if (it->second->id)
+        g_bus_unwatch_name(it->second->id);
+    nameWatches_.erase(it);
+}
+
+void LinuxSession::observeTerminationRequest(std::function<void(int)> handler) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        auto observer = std::make_unique<Observer>();
+        observer->termination = handler;
+        observer->signal = sig;
+        observer->id = g_unix_signal_add(
+            sig,
+            [](gpointer data) -> gboolean {
+                auto* o = static_cast<Observer*>(data);
+                o->termination(o->signal);
+                return G_SOURCE_CONTINUE;
+            },
+            observer.get());
+        observers_.push_back(std::move(observer));
+    }
+}
+
+}  // namespace platform::linux_machine
