@@ -16,7 +16,7 @@
 
 namespace platform::linux_machine {
 
-class HidrawDevice : public LinuxHIDDevice {
+class HidrawDevice final : public LinuxHIDDevice {
   public:
     // `descriptorFile`: where the kernel shows its report descriptor.
     HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID,
