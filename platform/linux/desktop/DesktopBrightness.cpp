@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "linux/bus/PrivateBusConnection.h"
+#include "linux/bus/ServiceWatch.h"
 #include "linux/desktop/DesktopBrightnessRoute.h"
 #include "linux/desktop/SentValues.h"
 #include "linux/foundation/MainContextPost.h"
@@ -55,6 +57,13 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
         Core* core;
         DesktopBrightnessRoute* route;
     };
+    // Who owns a route's name. GLib's first answer only tells whether the
+    // service is there, which the first look finds out itself; each answer
+    // after it is a change.
+    struct OwnerWatch {
+        ServiceWatch watch;
+        bool answered = false;
+    };
 
     Fallback fallback;
     PersonChanged personChanged;
@@ -85,6 +94,7 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
     std::unique_ptr<DesktopBus> bus;
     std::vector<guint> subscriptions;
     std::vector<std::unique_ptr<SignalTarget>> targets;
+    std::vector<std::unique_ptr<OwnerWatch>> owners;
     DesktopBrightnessRoute* lastUsed = nullptr;  // with the owner it answered from
     std::string lastOwner;
     bool lookScheduled = false;
@@ -141,16 +151,15 @@ void DesktopBrightness::Core::run() {
 // A service coming, going or restarting makes the routes be found again; its
 // signals go to its route.
 void DesktopBrightness::Core::subscribe(DesktopBrightnessRoute* route) {
-    subscriptions.push_back(g_dbus_connection_signal_subscribe(
-        connection, "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
-        "/org/freedesktop/DBus", route->busName(), G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
-           gpointer data) {
-            auto* core = static_cast<Core*>(data);
-            core->retrySeconds = kRetrySeconds;
-            core->lookAgainSoon();
-        },
-        this, nullptr));
+    OwnerWatch* owner = owners.emplace_back(std::make_unique<OwnerWatch>()).get();
+    auto changed = [this, owner] {
+        if (!std::exchange(owner->answered, true) || g_dbus_connection_is_closed(connection))
+            return;
+        retrySeconds = kRetrySeconds;
+        lookAgainSoon();
+    };
+    owner->watch.start(
+        connection, route->busName(), [changed](const std::string&) { changed(); }, changed);
     subscriptions.push_back(g_dbus_connection_signal_subscribe(
         connection, route->busName(), nullptr, nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar* path, const gchar* interface,
@@ -415,6 +424,7 @@ void DesktopBrightness::Core::finish() {
     writePending();
     for (guint id : subscriptions)
         g_dbus_connection_signal_unsubscribe(connection, id);
+    owners.clear();
     destroySource(retry);
     g_dbus_connection_close_sync(connection, nullptr, nullptr);
     g_object_unref(connection);

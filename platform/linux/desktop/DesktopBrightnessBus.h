@@ -9,13 +9,9 @@
 #include <optional>
 #include <string>
 
-namespace platform::linux_machine {
+#include "linux/bus/Variant.h"
 
-struct VariantUnref {
-    void operator()(GVariant* v) const { g_variant_unref(v); }
-};
-// A reference to a GVariant, released when it goes (null: none).
-using Variant = std::unique_ptr<GVariant, VariantUnref>;
+namespace platform::linux_machine {
 
 struct InterfaceInfoUnref {
     void operator()(GDBusInterfaceInfo* i) const { g_dbus_interface_info_unref(i); }

@@ -24,6 +24,7 @@
 // Gone from 49 on (commit 8bef304b, "Only support mutter backlight control").
 #include <cmath>
 
+#include "linux/bus/PropertyChanges.h"
 #include "linux/desktop/DesktopBrightnessRoute.h"
 
 namespace platform::linux_machine {
@@ -57,18 +58,10 @@ struct GsdRange {
 
 // The Brightness value in a PropertiesChanged of the screen interface, if any.
 std::optional<int> announcedBrightness(const char* path, const char* member, GVariant* parameters) {
-    if (g_strcmp0(path, kPath) != 0 || g_strcmp0(member, "PropertiesChanged") != 0 ||
-        !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
+    if (g_strcmp0(path, kPath) != 0 || g_strcmp0(member, "PropertiesChanged") != 0)
         return std::nullopt;
-    }
-    const gchar* interface = nullptr;
-    GVariant* changed = nullptr;
-    g_variant_get(parameters, "(&s@a{sv}@as)", &interface, &changed, nullptr);
-    std::optional<int> brightness;
-    if (g_strcmp0(interface, kInterface) == 0)
-        brightness = lookupInt(changed, "Brightness");
-    g_variant_unref(changed);
-    return brightness;
+    auto changes = readPropertyChanges(parameters, kInterface);
+    return changes ? changes->int32("Brightness") : std::nullopt;
 }
 
 class GnomeSettingsDaemonRoute : public DesktopBrightnessRoute {

@@ -43,6 +43,7 @@
 // once; before, the backlight's readings do.
 #include <algorithm>
 
+#include "linux/bus/PropertyChanges.h"
 #include "linux/desktop/DesktopBrightnessRoute.h"
 
 namespace platform::linux_machine {
@@ -141,23 +142,19 @@ class MutterBacklightRoute : public DesktopBrightnessRoute {
         if (g_strcmp0(path, kShellPath) == 0 && g_strcmp0(interface, kShellInterface) == 0 &&
             g_strcmp0(member, "BrightnessChanged") == 0)
             return {RouteSignal::Kind::PersonChanged, std::nullopt};
-        if (g_strcmp0(path, kPath) != 0 || g_strcmp0(member, "PropertiesChanged") != 0 ||
-            !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
+        if (g_strcmp0(path, kPath) != 0 || g_strcmp0(member, "PropertiesChanged") != 0)
             return {};
-        }
-        GVariant* changed = g_variant_get_child_value(parameters, 1);
-        GVariant* value = g_variant_lookup_value(changed, "Backlight", G_VARIANT_TYPE("(uaa{sv})"));
+        auto changes = readPropertyChanges(parameters, kInterface);
+        Variant value = changes ? changes->value("Backlight", "(uaa{sv})") : nullptr;
         RouteSignal meaning;
         if (value) {
             // Every write of ours changes it too: only a panel that is gone
             // needs the route found again.
-            if (auto entry = entryFor(value, connector_))
+            if (auto entry = entryFor(value.get(), connector_))
                 backlight_ = *entry;
             else
                 meaning.kind = RouteSignal::Kind::LookAgain;
-            g_variant_unref(value);
         }
-        g_variant_unref(changed);
         return meaning;
     }
 

@@ -6,7 +6,10 @@
 #include <mutex>
 
 #include "linux/bus/PrivateBusConnection.h"
+#include "linux/bus/PropertyChanges.h"
+#include "linux/bus/PropertyChangesWatch.h"
 #include "linux/bus/PropertyReadLater.h"
+#include "linux/bus/ServiceWatch.h"
 #include "linux/foundation/MainContextPost.h"
 
 namespace platform::linux_machine {
@@ -31,9 +34,9 @@ struct GnomeAmbientLight::Core {
     // The thread's own.
     GDBusConnection* session = nullptr;
     GDBusConnection* system = nullptr;
-    guint powerWatch = 0;
-    guint proxyWatch = 0;
-    guint proxyProperties = 0;
+    ServiceWatch powerWatch;
+    ServiceWatch proxyWatch;
+    PropertyChangesWatch proxyProperties;
     GCancellable* asking = nullptr;
 
     ~Core() {
@@ -75,48 +78,23 @@ void GnomeAmbientLight::Core::run() {
     g_main_context_push_thread_default(context);
     session = openPrivateBusConnection(G_BUS_TYPE_SESSION);
     if (session) {
-        powerWatch = g_bus_watch_name_on_connection(
-            session, kPowerPlugin, G_BUS_NAME_WATCHER_FLAGS_NONE,
-            [](GDBusConnection*, const gchar*, const gchar*, gpointer data) {
-                auto* core = static_cast<Core*>(data);
-                core->set(core->powerPlugin, true);
-            },
-            [](GDBusConnection*, const gchar*, gpointer data) {
-                auto* core = static_cast<Core*>(data);
-                core->set(core->powerPlugin, false);
-            },
-            this, nullptr);
+        powerWatch.start(
+            session, kPowerPlugin, [this](const std::string&) { set(powerPlugin, true); },
+            [this] { set(powerPlugin, false); });
     } else {
         set(powerPlugin, false);
     }
     system = openPrivateBusConnection(G_BUS_TYPE_SYSTEM);
     if (system) {
-        proxyProperties = g_dbus_connection_signal_subscribe(
-            system, kSensorProxy, "org.freedesktop.DBus.Properties", "PropertiesChanged",
-            kSensorProxyPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-               GVariant* parameters, gpointer data) {
-                if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)")))
-                    return;
-                GVariant* changed = g_variant_get_child_value(parameters, 1);
-                GVariant* has = g_variant_lookup_value(changed, "HasAmbientLight", nullptr);
-                if (has) {
-                    static_cast<Core*>(data)->takeHasAmbientLight(has);
-                    g_variant_unref(has);
-                }
-                g_variant_unref(changed);
-            },
-            this, nullptr);
-        proxyWatch = g_bus_watch_name_on_connection(
-            system, kSensorProxy, G_BUS_NAME_WATCHER_FLAGS_NONE,
-            [](GDBusConnection*, const gchar*, const gchar* owner, gpointer data) {
-                static_cast<Core*>(data)->askSensorProxy(owner);
-            },
-            [](GDBusConnection*, const gchar*, gpointer data) {
-                auto* core = static_cast<Core*>(data);
-                core->set(core->lightSensor, false);
-            },
-            this, nullptr);
+        proxyProperties.start(system, kSensorProxy, kSensorProxyPath, nullptr,
+                              [this](const char*, const char*, const PropertyChanges& changes) {
+                                  if (Variant has = changes.value("HasAmbientLight"))
+                                      takeHasAmbientLight(has.get());
+                              });
+        proxyWatch.start(
+            system, kSensorProxy,
+            [this](const std::string& owner) { askSensorProxy(owner.c_str()); },
+            [this] { set(lightSensor, false); });
     } else {
         set(lightSensor, false);
     }
@@ -131,12 +109,9 @@ void GnomeAmbientLight::Core::finish() {
         g_object_unref(asking);
         asking = nullptr;
     }
-    if (powerWatch)
-        g_bus_unwatch_name(powerWatch);
-    if (proxyWatch)
-        g_bus_unwatch_name(proxyWatch);
-    if (proxyProperties)
-        g_dbus_connection_signal_unsubscribe(system, proxyProperties);
+    powerWatch.stop();
+    proxyWatch.stop();
+    proxyProperties.stop();
     // What the unwatching left for the loop (freeing its data) is done now.
     while (g_main_context_iteration(context, FALSE)) {
     }

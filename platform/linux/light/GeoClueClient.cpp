@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "linux/bus/PrivateBusConnection.h"
+#include "linux/bus/PropertyChanges.h"
+#include "linux/bus/PropertyChangesWatch.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -67,8 +69,7 @@ GeoClueClient::~GeoClueClient() {
         g_cancellable_cancel(cancel_);
     if (connection_ && subscription_)
         g_dbus_connection_signal_unsubscribe(connection_, subscription_);
-    if (connection_ && activeSubscription_)
-        g_dbus_connection_signal_unsubscribe(connection_, activeSubscription_);
+    activeChanges_.stop();
     if (connection_ && running_ && !g_dbus_connection_is_closed(connection_)) {
         GVariant* reply = g_dbus_connection_call_sync(
             connection_, kService, clientPath_.c_str(), kClient, "Stop", nullptr, nullptr,
@@ -167,10 +168,10 @@ void GeoClueClient::subscribe() {
         connection_, kService, kClient, "LocationUpdated", clientPath_.c_str(), nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onLocationUpdated), this,
         nullptr);
-    activeSubscription_ = g_dbus_connection_signal_subscribe(
-        connection_, kService, kProperties, "PropertiesChanged", clientPath_.c_str(), kClient,
-        G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onPropertiesChanged), this,
-        nullptr);
+    activeChanges_.start(connection_, kService, clientPath_.c_str(), kClient,
+                         [this](const char*, const char*, const PropertyChanges& changes) {
+                             onActiveChanged(changes);
+                         });
     call(clientPath_, kClient, "Start", nullptr, "()", kNoTimeout,
          [](GeoClueClient* c, GVariant* reply, const std::string& error) {
              if (!reply)
@@ -189,21 +190,13 @@ void GeoClueClient::onLocationUpdated(GDBusConnection*, const char*, const char*
         static_cast<GeoClueClient*>(self)->readLocation(fresh);
 }
 
-void GeoClueClient::onPropertiesChanged(GDBusConnection*, const char*, const char*, const char*,
-                                        const char*, GVariant* parameters, void* self) {
-    auto* client = static_cast<GeoClueClient*>(self);
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)")))
-        return;
-    GVariant* changed = g_variant_get_child_value(parameters, 1);
-    gboolean active = TRUE;
-    const bool told = g_variant_lookup(changed, "Active", "b", &active);
-    g_variant_unref(changed);
-    if (!told || active)
+void GeoClueClient::onActiveChanged(const PropertyChanges& changes) {
+    if (changes.boolean("Active").value_or(true))
         return;
     // A location still being read belongs to the client that stopped.
-    client->newestLocation_.clear();
-    if (client->stopped_)
-        client->stopped_();
+    newestLocation_.clear();
+    if (stopped_)
+        stopped_();
 }
 
 void GeoClueClient::readLocation(const std::string& path) {

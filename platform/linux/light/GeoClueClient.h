@@ -32,6 +32,8 @@
 #include <optional>
 #include <string>
 
+#include "linux/bus/PropertyChangesWatch.h"
+
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GCancellable GCancellable;
 typedef struct _GVariant GVariant;
@@ -75,11 +77,10 @@ class GeoClueClient {
     void subscribe();
     void fail(const std::string& why);
     void readLocation(const std::string& path);
+    void onActiveChanged(const PropertyChanges& changes);
 
     static void onLocationUpdated(GDBusConnection*, const char*, const char*, const char*,
                                   const char*, GVariant* parameters, void* self);
-    static void onPropertiesChanged(GDBusConnection*, const char*, const char*, const char*,
-                                    const char*, GVariant* parameters, void* self);
 
     std::string desktopId_;
     std::function<void(const LocatedPlace&)> located_;
@@ -91,7 +92,7 @@ class GeoClueClient {
     GDBusConnection* connection_ = nullptr;
     GCancellable* cancel_ = nullptr;
     unsigned subscription_ = 0;
-    unsigned activeSubscription_ = 0;
+    PropertyChangesWatch activeChanges_;
     std::string clientPath_;
     // The newest Location path announced; an older answer is dropped.
     std::string newestLocation_;

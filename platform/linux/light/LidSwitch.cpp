@@ -3,6 +3,8 @@
 #include <gio/gio.h>
 
 #include "linux/bus/PrivateBusConnection.h"
+#include "linux/bus/PropertyChanges.h"
+#include "linux/bus/PropertyChangesWatch.h"
 #include "linux/devices/SysfsFiles.h"
 #include "linux/devices/Sysroot.h"
 
@@ -39,11 +41,9 @@ LidSwitch::LidSwitch(std::function<void()> changed, std::function<void()> woke)
     : changed_(std::move(changed)), woke_(std::move(woke)) {}
 
 LidSwitch::~LidSwitch() {
-    if (watch_)
-        g_bus_unwatch_name(watch_);
+    logind_.stop();
+    lidAnnouncements_.stop();
     if (bus_) {
-        if (subscription_)
-            g_dbus_connection_signal_unsubscribe(bus_, subscription_);
         if (sleepSubscription_)
             g_dbus_connection_signal_unsubscribe(bus_, sleepSubscription_);
         // Answers still on their way find their object gone (see ask()).
@@ -60,12 +60,12 @@ bool LidSwitch::closed() const {
 
 void LidSwitch::follow() {
     if (bus_ && g_dbus_connection_is_closed(bus_)) {
-        if (watch_)
-            g_bus_unwatch_name(watch_);
+        logind_.stop();
+        lidAnnouncements_.stop();
         g_object_set_data(G_OBJECT(bus_), "duolume-lid-switch", nullptr);
         g_object_unref(bus_);
         bus_ = nullptr;
-        subscription_ = sleepSubscription_ = watch_ = 0;
+        sleepSubscription_ = 0;
         asking_ = logindThere_ = false;
         logindClosed_.reset();
     }
@@ -73,32 +73,31 @@ void LidSwitch::follow() {
         bus_ = openPrivateBusConnection(G_BUS_TYPE_SYSTEM);
         if (bus_) {
             g_object_set_data(G_OBJECT(bus_), "duolume-lid-switch", this);
-            subscription_ = g_dbus_connection_signal_subscribe(
-                bus_, kLogind, "org.freedesktop.DBus.Properties", "PropertiesChanged", kManagerPath,
-                kManager, G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onSignal),
-                this, nullptr);
+            lidAnnouncements_.start(
+                bus_, kLogind, kManagerPath, kManager,
+                [this](const char*, const char*, const PropertyChanges& changes) {
+                    if (auto closed = changes.boolean("LidClosed"))
+                        logindSays(*closed);
+                });
             sleepSubscription_ = g_dbus_connection_signal_subscribe(
                 bus_, kLogind, kManager, "PrepareForSleep", kManagerPath, nullptr,
                 G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onSignal), this,
                 nullptr);
-            watch_ = g_bus_watch_name_on_connection(
-                bus_, kLogind, G_BUS_NAME_WATCHER_FLAGS_NONE,
-                [](GDBusConnection*, const gchar*, const gchar*, gpointer self) {
-                    auto* lid = static_cast<LidSwitch*>(self);
-                    lid->logindThere_ = true;
-                    if (!lid->asking_)
-                        lid->ask();
+            logind_.start(
+                bus_, kLogind,
+                [this](const std::string&) {
+                    logindThere_ = true;
+                    if (!asking_)
+                        ask();
                 },
-                [](GDBusConnection*, const gchar*, gpointer self) {
-                    auto* lid = static_cast<LidSwitch*>(self);
-                    lid->logindThere_ = false;
-                    const bool before = lid->closed();
-                    lid->logindClosed_.reset();
-                    lid->lookAtAcpi();
-                    if (lid->closed() != before)
-                        lid->changed_();
-                },
-                this, nullptr);
+                [this] {
+                    logindThere_ = false;
+                    const bool before = closed();
+                    logindClosed_.reset();
+                    lookAtAcpi();
+                    if (closed() != before)
+                        changed_();
+                });
         }
     }
     if (!logindClosed_)
@@ -120,13 +119,8 @@ void LidSwitch::ask() {
                 if (reply) {
                     GVariant* value = nullptr;
                     g_variant_get(reply, "(v)", &value);
-                    if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-                        const bool before = self->closed();
-                        self->logindClosed_ = g_variant_get_boolean(value);
-                        self->source_ = "systemd-logind";
-                        if (self->closed() != before)
-                            self->changed_();
-                    }
+                    if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN))
+                        self->logindSays(g_variant_get_boolean(value));
                     g_variant_unref(value);
                 }
             }
@@ -158,6 +152,14 @@ void LidSwitch::lookAtAcpi() {
         changed_();
 }
 
+void LidSwitch::logindSays(bool closed) {
+    const bool before = this->closed();
+    logindClosed_ = closed;
+    source_ = "systemd-logind";
+    if (this->closed() != before)
+        changed_();
+}
+
 void LidSwitch::onSignal(GDBusConnection*, const char*, const char*, const char*, const char* name,
                          void* parameters, void* data) {
     auto* self = static_cast<LidSwitch*>(data);
@@ -171,20 +173,7 @@ void LidSwitch::onSignal(GDBusConnection*, const char*, const char*, const char*
         self->sleeping_ = sleeping;
         if (woke && self->woke_)
             self->woke_();
-        return;
     }
-    if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(sa{sv}as)")))
-        return;
-    GVariant* changed = g_variant_get_child_value(params, 1);
-    gboolean closed = FALSE;
-    if (g_variant_lookup(changed, "LidClosed", "b", &closed)) {
-        const bool before = self->closed();
-        self->logindClosed_ = closed;
-        self->source_ = "systemd-logind";
-        if (self->closed() != before)
-            self->changed_();
-    }
-    g_variant_unref(changed);
 }
 
 }  // namespace platform::linux_machine

@@ -20,6 +20,9 @@
 #include <optional>
 #include <string>
 
+#include "linux/bus/PropertyChangesWatch.h"
+#include "linux/bus/ServiceWatch.h"
+
 typedef struct _GDBusConnection GDBusConnection;
 
 namespace platform::linux_machine {
@@ -48,16 +51,17 @@ class LidSwitch {
   private:
     void ask();
     void lookAtAcpi();
+    void logindSays(bool closed);
     static void onSignal(GDBusConnection*, const char*, const char*, const char*, const char* name,
                          void* parameters, void* self);
 
     std::function<void()> changed_;
     std::function<void()> woke_;
     GDBusConnection* bus_ = nullptr;
-    unsigned subscription_ = 0;
+    PropertyChangesWatch lidAnnouncements_;
     unsigned sleepSubscription_ = 0;
     bool asking_ = false;
-    unsigned watch_ = 0;
+    ServiceWatch logind_;
     bool logindThere_ = false;  // logind owns its name on the bus
     std::optional<bool> logindClosed_;
     std::optional<bool> acpiClosed_;

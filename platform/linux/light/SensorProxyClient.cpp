@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "linux/bus/PrivateBusConnection.h"
+#include "linux/bus/PropertyChanges.h"
+#include "linux/bus/PropertyChangesWatch.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -38,17 +40,9 @@ bool finished(GObject* source, GAsyncResult* result, GVariant** reply) {
 // drivers are set up carries every property, HasAmbientLight among them, with
 // LightLevel still 0.0 (seen from iio-sensor-proxy 3.0 under umockdev): that
 // one tells which sensors there are, and is not a reading.
-bool announcesALevel(GVariant* changed, const gchar* const* invalidated) {
-    GVariant* level = g_variant_lookup_value(changed, "LightLevel", nullptr);
-    GVariant* presence = g_variant_lookup_value(changed, "HasAmbientLight", nullptr);
-    bool light = level != nullptr && presence == nullptr;
-    if (level)
-        g_variant_unref(level);
-    if (presence)
-        g_variant_unref(presence);
-    for (const gchar* const* name = invalidated; !light && name && *name; ++name)
-        light = g_strcmp0(*name, "LightLevel") == 0;
-    return light;
+bool announcesALevel(const PropertyChanges& changes) {
+    return (changes.value("LightLevel") && !changes.value("HasAmbientLight")) ||
+           changes.invalidates("LightLevel");
 }
 
 }  // namespace
@@ -80,11 +74,8 @@ void SensorProxyClient::forget() {
         g_cancellable_cancel(cancel_);
         g_clear_object(&cancel_);
     }
-    if (watch_)
-        g_bus_unwatch_name(watch_);
-    if (connection_ && subscription_)
-        g_dbus_connection_signal_unsubscribe(connection_, subscription_);
-    watch_ = subscription_ = 0;
+    service_.stop();
+    announcements_.stop();
     if (firstAnnouncementWait_) {
         g_source_destroy(firstAnnouncementWait_);
         g_source_unref(firstAnnouncementWait_);
@@ -129,41 +120,38 @@ void SensorProxyClient::follow() {
 
 // Announcements first, then the owner, so no first announcement after a claim is missed.
 void SensorProxyClient::subscribe() {
-    subscription_ = g_dbus_connection_signal_subscribe(
-        connection_, kService, "org.freedesktop.DBus.Properties", "PropertiesChanged", kPath,
-        kInterface, G_DBUS_SIGNAL_FLAGS_NONE,
-        reinterpret_cast<GDBusSignalCallback>(onPropertiesChanged), this, nullptr);
+    announcements_.start(connection_, kService, kPath, kInterface,
+                         [this](const char* sender, const char*, const PropertyChanges& changes) {
+                             onPropertiesChanged(sender, changes);
+                         });
     // Auto-start: an activatable service is started, as any question to it would.
-    watch_ = g_bus_watch_name_on_connection(
-        connection_, kService, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
-        reinterpret_cast<GBusNameAppearedCallback>(onAppeared),
-        reinterpret_cast<GBusNameVanishedCallback>(onVanished), this, nullptr);
+    service_.start(
+        connection_, kService, [this](const std::string& owner) { onAppeared(owner); },
+        [this] { onVanished(); }, ServiceWatch::Start::IfActivatable);
 }
 
-void SensorProxyClient::onAppeared(GDBusConnection*, const char*, const char* owner, void* self) {
-    auto* client = static_cast<SensorProxyClient*>(self);
-    if (client->owner_ == owner)
+void SensorProxyClient::onAppeared(const std::string& owner) {
+    if (owner_ == owner)
         return;
-    g_cancellable_cancel(client->cancel_);
-    g_object_unref(client->cancel_);
-    client->cancel_ = g_cancellable_new();
-    client->asking_ = client->propertiesKnown_ = false;
-    client->owner_ = owner;
-    client->ownerKnown_ = true;
-    client->ask();
-    client->notify();
+    g_cancellable_cancel(cancel_);
+    g_object_unref(cancel_);
+    cancel_ = g_cancellable_new();
+    asking_ = propertiesKnown_ = false;
+    owner_ = owner;
+    ownerKnown_ = true;
+    ask();
+    notify();
 }
 
-void SensorProxyClient::onVanished(GDBusConnection*, const char*, void* self) {
-    auto* client = static_cast<SensorProxyClient*>(self);
-    g_cancellable_cancel(client->cancel_);
-    g_object_unref(client->cancel_);
-    client->cancel_ = g_cancellable_new();
-    client->asking_ = client->propertiesKnown_ = false;
-    client->owner_.clear();
-    client->claimedOwner_.clear();
-    client->ownerKnown_ = true;
-    client->notify();
+void SensorProxyClient::onVanished() {
+    g_cancellable_cancel(cancel_);
+    g_object_unref(cancel_);
+    cancel_ = g_cancellable_new();
+    asking_ = propertiesKnown_ = false;
+    owner_.clear();
+    claimedOwner_.clear();
+    ownerKnown_ = true;
+    notify();
 }
 
 void SensorProxyClient::question(const std::string& destination, const char* interface,
@@ -286,34 +274,19 @@ void SensorProxyClient::armFirstAnnouncementWait() {
     g_source_attach(firstAnnouncementWait_, g_main_context_get_thread_default());
 }
 
-void SensorProxyClient::onPropertiesChanged(GDBusConnection*, const char* sender, const char*,
-                                            const char*, const char*, GVariant* parameters,
-                                            void* self) {
-    auto* client = static_cast<SensorProxyClient*>(self);
-    if (!sender || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)")))
+void SensorProxyClient::onPropertiesChanged(const char* sender, const PropertyChanges& changes) {
+    if (!sender)
         return;
-    const gchar* iface = nullptr;
-    GVariant* changed = nullptr;
-    const gchar** invalidated = nullptr;
-    g_variant_get(parameters, "(&s@a{sv}^a&s)", &iface, &changed, &invalidated);
-    if (g_strcmp0(iface, kInterface) == 0) {
-        if (announcesALevel(changed, invalidated))
-            client->announcedBy_ = sender;
-        if (client->owner_ == sender && client->propertiesKnown_) {
-            client->takeProperties(changed);
-            bool levelDropped = false;
-            for (const gchar** name = invalidated; name && *name; ++name)
-                levelDropped = levelDropped || g_strcmp0(*name, "LightLevel") == 0;
-            if (levelDropped && !client->asking_)
-                client->ask();
-            else if (client->hasAmbientLight_ && client->unit_ == "lux" &&
-                     client->claimedOwner_ != client->owner_ && !client->asking_)
-                client->claim();
-        }
-        client->notify();
+    if (announcesALevel(changes))
+        announcedBy_ = sender;
+    if (owner_ == sender && propertiesKnown_) {
+        takeProperties(changes.values());
+        if (changes.invalidates("LightLevel") && !asking_)
+            ask();
+        else if (hasAmbientLight_ && unit_ == "lux" && claimedOwner_ != owner_ && !asking_)
+            claim();
     }
-    g_variant_unref(changed);
-    g_free(invalidated);
+    notify();
 }
 
 SensorProxyClient::Result SensorProxyClient::current() const {

@@ -20,6 +20,9 @@
 #include <optional>
 #include <string>
 
+#include "linux/bus/PropertyChangesWatch.h"
+#include "linux/bus/ServiceWatch.h"
+
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GMainContext GMainContext;
 typedef struct _GCancellable GCancellable;
@@ -87,16 +90,15 @@ class SensorProxyClient {
     void takeProperties(GVariant* dict);
     void notify();
 
-    static void onAppeared(GDBusConnection*, const char*, const char* owner, void* self);
-    static void onVanished(GDBusConnection*, const char*, void* self);
-    static void onPropertiesChanged(GDBusConnection*, const char* sender, const char*, const char*,
-                                    const char*, GVariant* parameters, void* self);
+    void onAppeared(const std::string& owner);
+    void onVanished();
+    void onPropertiesChanged(const char* sender, const PropertyChanges& changes);
 
     std::function<void()> changed_;
     GDBusConnection* connection_ = nullptr;
     bool connectFailed_ = false;
-    unsigned subscription_ = 0;
-    unsigned watch_ = 0;
+    PropertyChangesWatch announcements_;
+    ServiceWatch service_;
     // Cancels the questions in flight when the owner goes or this client ends.
     GCancellable* cancel_ = nullptr;
     bool asking_ = false;

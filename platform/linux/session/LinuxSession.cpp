@@ -4,6 +4,7 @@
 #include <glib-unix.h>
 #include <signal.h>
 
+#include "linux/bus/ServiceWatch.h"
 #include "linux/desktop/DesktopIdleTime.h"
 
 namespace platform::linux_machine {
@@ -31,16 +32,14 @@ struct LinuxSession::Observer {
 struct LinuxSession::NameWatch {
     std::string name;
     std::function<void(bool)> handler;
-    guint id = 0;
+    ServiceWatch owner;
 };
 
 LinuxSession::LinuxSession(Machine& machine)
     : machine_(machine), alive_(std::make_shared<LinuxSession*>(this)) {}
 
 LinuxSession::~LinuxSession() {
-    for (auto& [token, watch] : nameWatches_)
-        if (watch->id)
-            g_bus_unwatch_name(watch->id);
+    nameWatches_.clear();
     for (auto& o : observers_)
         g_source_remove(o->id);
     if (sessionBus_)
@@ -194,23 +193,15 @@ void LinuxSession::unwatchSessionValue(int token) {
 }
 
 void LinuxSession::startNameWatch(NameWatch& watch) {
-    watch.id = g_bus_watch_name_on_connection(
-        sessionBus_, watch.name.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, gpointer data) {
-            static_cast<NameWatch*>(data)->handler(true);
-        },
-        [](GDBusConnection*, const gchar*, gpointer data) {
-            static_cast<NameWatch*>(data)->handler(false);
-        },
-        &watch, nullptr);
+    watch.owner.start(
+        sessionBus_, watch.name, [&watch](const std::string&) { watch.handler(true); },
+        [&watch] { watch.handler(false); });
 }
 
 void LinuxSession::unwatchSessionBusName(int token) {
     auto it = nameWatches_.find(token);
     if (it == nameWatches_.end())
         return;
-    if (it->second->id)
-        g_bus_unwatch_name(it->second->id);
     nameWatches_.erase(it);
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "linux/bus/PropertyChanges.h"
+
 namespace platform::linux_machine {
 namespace {
 
@@ -50,8 +52,9 @@ std::string logindSessionPath(const std::string& id) {
 LogindSessionState::~LogindSessionState() {
     *alive_ = nullptr;
     if (bus_) {
-        for (unsigned id : subscriptions_)
-            g_dbus_connection_signal_unsubscribe(bus_, id);
+        if (sleepSubscription_)
+            g_dbus_connection_signal_unsubscribe(bus_, sleepSubscription_);
+        sessionChanges_.stop();
         g_object_unref(bus_);
     }
 }
@@ -127,7 +130,7 @@ void LogindSessionState::connected(GDBusConnection* bus) {
     g_dbus_connection_set_exit_on_close(bus, FALSE);
     bus_ = bus;
     // PrepareForSleep(true) before sleeping, PrepareForSleep(false) once awake.
-    subscriptions_.push_back(g_dbus_connection_signal_subscribe(
+    sleepSubscription_ = g_dbus_connection_signal_subscribe(
         bus_, kLogind, "org.freedesktop.login1.Manager", "PrepareForSleep",
         "/org/freedesktop/login1", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
@@ -141,30 +144,19 @@ void LogindSessionState::connected(GDBusConnection* bus) {
             next.sleeping = sleeping;
             self->update(next);
         },
-        this, nullptr));
+        this, nullptr);
     // The session's own changes; its path is known once its Id is.
-    subscriptions_.push_back(g_dbus_connection_signal_subscribe(
-        bus_, kLogind, "org.freedesktop.DBus.Properties", "PropertiesChanged", nullptr,
-        kSessionInterface, G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar*,
-           GVariant* params, gpointer data) {
-            auto* self = static_cast<LogindSessionState*>(data);
-            if (self->sessionPath_.empty() || self->sessionPath_ != path ||
-                !g_variant_is_of_type(params, G_VARIANT_TYPE("(sa{sv}as)")))
-                return;
-            GVariant* changed = g_variant_get_child_value(params, 1);
-            GVariant* invalidated = g_variant_get_child_value(params, 2);
-            SessionState next = self->state_;
-            next.active = boolean(changed, "Active", next.active);
-            next.idle = boolean(changed, "IdleHint", next.idle);
-            const bool readAgain = g_variant_n_children(invalidated) > 0;
-            g_variant_unref(changed);
-            g_variant_unref(invalidated);
-            self->update(next);
-            if (readAgain)
-                self->readSession(self->bus_);
-        },
-        this, nullptr));
+    sessionChanges_.start(bus_, kLogind, nullptr, kSessionInterface,
+                          [this](const char*, const char* path, const PropertyChanges& changes) {
+                              if (sessionPath_.empty() || sessionPath_ != path)
+                                  return;
+                              SessionState next = state_;
+                              next.active = changes.boolean("Active").value_or(next.active);
+                              next.idle = changes.boolean("IdleHint").value_or(next.idle);
+                              update(next);
+                              if (!changes.invalidated().empty())
+                                  readSession(bus_);
+                          });
     readSession(bus_);
 }
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "linux/bus/PropertyChangesWatch.h"
 #include "machine/Machine.h"
 #include "machine/SessionServices.h"
 
@@ -59,7 +60,8 @@ class LogindSessionState {
     Machine& machine_;
     bool started_ = false;
     GDBusConnection* bus_ = nullptr;
-    std::vector<unsigned> subscriptions_;
+    unsigned sleepSubscription_ = 0;
+    PropertyChangesWatch sessionChanges_;
     std::string sessionPath_;
     SessionState state_;
     std::vector<std::function<void(const SessionState&)>> stateObservers_;

@@ -2,7 +2,10 @@
 
 #include <gio/gio.h>
 
+#include "linux/bus/PropertyChanges.h"
+#include "linux/bus/PropertyChangesWatch.h"
 #include "linux/bus/PropertyReadLater.h"
+#include "linux/bus/ServiceWatch.h"
 
 namespace platform::linux_machine {
 namespace {
@@ -38,8 +41,8 @@ struct PublishedValues::Watch {
     GDBusConnection* bus = nullptr;
     std::string name, key;
     Handler handler;
-    unsigned nameWatch = 0;
-    unsigned signal = 0;
+    ServiceWatch owner;
+    PropertyChangesWatch announcements;
     GCancellable* reading = nullptr;
 
     void read() {
@@ -53,10 +56,6 @@ struct PublishedValues::Watch {
         if (reading)
             g_cancellable_cancel(reading);
         g_clear_object(&reading);
-        if (nameWatch)
-            g_bus_unwatch_name(nameWatch);
-        if (signal)
-            g_dbus_connection_signal_unsubscribe(bus, signal);
     }
 };
 
@@ -119,32 +118,14 @@ int PublishedValues::watch(GDBusConnection* bus, const std::string& name, const 
     w->handler = std::move(handler);
     Watch* raw = w.get();
     watches_[token] = std::move(w);
-    raw->signal = g_dbus_connection_signal_subscribe(
-        bus, name.c_str(), "org.freedesktop.DBus.Properties", "PropertiesChanged",
-        objectPathForBusName(name).c_str(), name.c_str(), G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-           GVariant* params, gpointer data) {
-            auto* self = static_cast<Watch*>(data);
-            if (!g_variant_is_of_type(params, G_VARIANT_TYPE("(sa{sv}as)")))
-                return;
-            GVariant* changed = g_variant_get_child_value(params, 1);
-            GVariant* values = g_variant_lookup_value(changed, kProperty, G_VARIANT_TYPE("a{ss}"));
-            if (values) {
-                self->handler(lookup(values, self->key));
-                g_variant_unref(values);
-            }
-            g_variant_unref(changed);
-        },
-        raw, nullptr);
-    raw->nameWatch = g_bus_watch_name_on_connection(
-        bus, name.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
-        [](GDBusConnection*, const gchar*, const gchar*, gpointer data) {
-            static_cast<Watch*>(data)->read();
-        },
-        [](GDBusConnection*, const gchar*, gpointer data) {
-            static_cast<Watch*>(data)->handler(std::nullopt);
-        },
-        raw, nullptr);
+    raw->announcements.start(bus, name.c_str(), objectPathForBusName(name).c_str(), name.c_str(),
+                             [raw](const char*, const char*, const PropertyChanges& changes) {
+                                 if (Variant values = changes.value(kProperty, "a{ss}"))
+                                     raw->handler(lookup(values.get(), raw->key));
+                             });
+    raw->owner.start(
+        bus, name, [raw](const std::string&) { raw->read(); },
+        [raw] { raw->handler(std::nullopt); });
     return token;
 }
 
