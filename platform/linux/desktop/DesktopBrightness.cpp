@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 
+#include "base/RawBrightness.h"
 #include "linux/bus/PrivateBusConnection.h"
 #include "linux/desktop/DesktopBrightnessRoute.h"
 #include "linux/desktop/SentValues.h"
@@ -43,7 +44,7 @@ void destroySource(GSource*& source) {
 }  // namespace
 
 int scaledTo(double brightness, int maximum) {
-    return static_cast<int>(std::lround(std::clamp(brightness, 0.0, 1.0) * maximum));
+    return static_cast<int>(rawBrightness(brightness, maximum));
 }
 
 struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
