@@ -170,8 +170,7 @@ std::vector<Backlight> walkBacklights(const std::function<bool(const Backlight&)
 }  // namespace
 
 bool isUsbMonitorBacklight(const std::string& classEntry) {
-    // The driver names every backlight it registers so.
-    return baseName(classEntry).rfind("appledisplay", 0) == 0;
+    return baseName(classEntry).rfind(kUsbMonitorBacklightPrefix, 0) == 0;
 }
 
 std::vector<Backlight> listBacklights() {
