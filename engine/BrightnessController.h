@@ -42,7 +42,8 @@ class BrightnessController : public NSObject {
     BrightnessController(const BrightnessController&) = delete;
     BrightnessController& operator=(const BrightnessController&) = delete;
 
-    // Sync request: the curve at the live ambient light level.
+    // Sync request: the curve at the live ambient light level, from one read
+    // of the settings.
     void updateDisplayBrightness(bool smooth);
     // The curve at `level`, handed to the transition.
     void updateDisplayBrightnessForAmbientLight(double level, bool smooth);
@@ -120,6 +121,9 @@ class BrightnessController : public NSObject {
     bool hasExternalMonitors(const std::optional<NSDictionary>& settings);
 
   private:
+    // The curve's targets at `level` from these settings, handed to the
+    // transition; the DDC/CI monitors were told the settings' switch before.
+    void applyCurve(double level, const std::optional<NSDictionary>& settings, bool smooth);
     double getBuiltinBrightness(CGDirectDisplayID display);
     // The three routes in order; false when none could read `cell`.
     bool readBuiltinBrightness(CGDirectDisplayID display, float& cell);
