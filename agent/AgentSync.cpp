@@ -8,7 +8,6 @@
 #include "agent/BackgroundAgent.h"
 #include "engine/BrightnessController.h"
 #include "sensor/AmbientLightSensor.h"
-#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 namespace duolume {
@@ -54,7 +53,7 @@ void BackgroundAgent::sync(Moment moment) {
     const auto settings = fetchSettings();
     BrightnessController* engine = BrightnessController::sharedInstance();
     monitorsPresent_ = engine->hasExternalMonitors(settings);
-    if (settingsBool(settings, kSingleMonitorDisabledKey) && !monitorsPresent_) {
+    if (BrightnessController::pausedWithoutMonitors(settings, monitorsPresent_)) {
         skipped("no USB monitor is attached and \"singleMonitorDisabled\" is on");
         publishOwners();
         return;

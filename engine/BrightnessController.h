@@ -119,6 +119,11 @@ class BrightnessController : public NSObject {
     // while `settings` let the engine drive them. Passes that switch on to
     // the DDC/CI monitors, so monitors found while it was off are asked now.
     bool hasExternalMonitors(const std::optional<NSDictionary>& settings);
+    // The single-monitor rule, for the sync request and the agent alike:
+    // with "singleMonitorDisabled" on, nothing is synchronised while no
+    // monitor is attached (`monitorsAttached`, from hasExternalMonitors).
+    static bool pausedWithoutMonitors(const std::optional<NSDictionary>& settings,
+                                      bool monitorsAttached);
 
   private:
     // The curve's targets at `level` from these settings, handed to the

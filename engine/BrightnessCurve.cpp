@@ -10,8 +10,7 @@
 
 void BrightnessController::updateDisplayBrightness(bool smooth) {
     const auto settings = duolume::fetchSettings();
-    const bool monitors = hasExternalMonitors(settings);
-    if (duolume::settingsBool(settings, duolume::kSingleMonitorDisabledKey) && !monitors)
+    if (pausedWithoutMonitors(settings, hasExternalMonitors(settings)))
         return;
     applyCurve(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), settings, smooth);
 }
@@ -36,4 +35,9 @@ void BrightnessController::applyCurve(double level, const std::optional<NSDictio
 bool BrightnessController::hasExternalMonitors(const std::optional<NSDictionary>& settings) {
     ddcMonitors_->setDriven(duolume::ddcMonitorsWanted(settings));
     return !externalMonitorDeviceRefs.empty() || ddcMonitors_->anyAttached();
+}
+
+bool BrightnessController::pausedWithoutMonitors(const std::optional<NSDictionary>& settings,
+                                                 bool monitorsAttached) {
+    return duolume::settingsBool(settings, duolume::kSingleMonitorDisabledKey) && !monitorsAttached;
 }
