@@ -39,7 +39,7 @@ void logWrite(double level, const std::optional<double>& builtin,
 }  // namespace
 
 bool BackgroundAgent::paused() const {
-    return ending_ || !session_.active || session_.idle || session_.sleeping || desktopRestores_;
+    return ending_ || sessionOwner().has_value();
 }
 
 void BackgroundAgent::sync(Moment moment) {
