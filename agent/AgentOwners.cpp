@@ -7,13 +7,19 @@
 
 namespace duolume {
 
-Ownership BackgroundAgent::ownershipOf(DisplayKind kind) const {
+std::optional<Owner> BackgroundAgent::sessionOwner() const {
     if (!session_.active)
-        return {Owner::OtherUser};
+        return Owner::OtherUser;
     if (session_.sleeping)
-        return {Owner::Asleep};
+        return Owner::Asleep;
     if (session_.idle || desktopRestores_)
-        return {Owner::SessionIdle};
+        return Owner::SessionIdle;
+    return std::nullopt;
+}
+
+Ownership BackgroundAgent::ownershipOf(DisplayKind kind) const {
+    if (const auto owner = sessionOwner())
+        return {*owner};
     if (kind == DisplayKind::Builtin && desktopDrivesBuiltin_)
         return {Owner::Desktop};
     if (kind == DisplayKind::Builtin && desktopDim_)

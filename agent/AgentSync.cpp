@@ -8,7 +8,6 @@
 #include "agent/BackgroundAgent.h"
 #include "engine/BrightnessController.h"
 #include "sensor/AmbientLightSensor.h"
-#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 namespace duolume {
@@ -40,7 +39,7 @@ void logWrite(double level, const std::optional<double>& builtin,
 }  // namespace
 
 bool BackgroundAgent::paused() const {
-    return ending_ || !session_.active || session_.idle || session_.sleeping || desktopRestores_;
+    return ending_ || sessionOwner().has_value();
 }
 
 void BackgroundAgent::sync(Moment moment) {
@@ -54,7 +53,7 @@ void BackgroundAgent::sync(Moment moment) {
     const auto settings = fetchSettings();
     BrightnessController* engine = BrightnessController::sharedInstance();
     monitorsPresent_ = engine->hasExternalMonitors(settings);
-    if (settingsBool(settings, kSingleMonitorDisabledKey) && !monitorsPresent_) {
+    if (BrightnessController::pausedWithoutMonitors(settings, monitorsPresent_)) {
         skipped("no USB monitor is attached and \"singleMonitorDisabled\" is on");
         publishOwners();
         return;

@@ -73,7 +73,12 @@ class BackgroundAgent {
     // desktop's dimming.
     void look(double level, const std::optional<double>& builtinShown);
     std::optional<double> target(DisplayKind kind, double curve, Moment moment);
+    // Nothing is written: the agent is ending, or the session holds every display.
     bool paused() const;
+    // Who holds every display while the session lets the agent write none
+    // (another user at the screen, the machine asleep, the session idle or
+    // just back from idle); absent while it lets it write.
+    std::optional<Owner> sessionOwner() const;
     void sessionChanged(const platform::SessionState& state);
     void waitForTheDesktop();
     void followCurve(const std::optional<std::string>& kind);

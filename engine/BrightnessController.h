@@ -42,7 +42,8 @@ class BrightnessController : public NSObject {
     BrightnessController(const BrightnessController&) = delete;
     BrightnessController& operator=(const BrightnessController&) = delete;
 
-    // Sync request: the curve at the live ambient light level.
+    // Sync request: the curve at the live ambient light level, from one read
+    // of the settings.
     void updateDisplayBrightness(bool smooth);
     // The curve at `level`, handed to the transition.
     void updateDisplayBrightnessForAmbientLight(double level, bool smooth);
@@ -118,8 +119,16 @@ class BrightnessController : public NSObject {
     // while `settings` let the engine drive them. Passes that switch on to
     // the DDC/CI monitors, so monitors found while it was off are asked now.
     bool hasExternalMonitors(const std::optional<NSDictionary>& settings);
+    // The single-monitor rule, for the sync request and the agent alike:
+    // with "singleMonitorDisabled" on, nothing is synchronised while no
+    // monitor is attached (`monitorsAttached`, from hasExternalMonitors).
+    static bool pausedWithoutMonitors(const std::optional<NSDictionary>& settings,
+                                      bool monitorsAttached);
 
   private:
+    // The curve's targets at `level` from these settings, handed to the
+    // transition; the DDC/CI monitors were told the settings' switch before.
+    void applyCurve(double level, const std::optional<NSDictionary>& settings, bool smooth);
     double getBuiltinBrightness(CGDirectDisplayID display);
     // The three routes in order; false when none could read `cell`.
     bool readBuiltinBrightness(CGDirectDisplayID display, float& cell);

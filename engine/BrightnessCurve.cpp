@@ -9,12 +9,10 @@
 #include "settings/SettingsStore.h"
 
 void BrightnessController::updateDisplayBrightness(bool smooth) {
-    auto settings = duolume::fetchSettings();
-    const bool monitors = hasExternalMonitors(settings);
-    if (duolume::settingsBool(settings, duolume::kSingleMonitorDisabledKey) && !monitors)
+    const auto settings = duolume::fetchSettings();
+    if (pausedWithoutMonitors(settings, hasExternalMonitors(settings)))
         return;
-    double level = AmbientLightSensor::sharedInstance()->getCurrentAmbientLight();
-    updateDisplayBrightnessForAmbientLight(level, smooth);
+    applyCurve(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), settings, smooth);
 }
 
 void BrightnessController::updateDisplayBrightnessForAmbientLight(double level, bool smooth) {
@@ -23,6 +21,12 @@ void BrightnessController::updateDisplayBrightnessForAmbientLight(double level, 
         return;
     const auto settings = duolume::fetchSettings();
     ddcMonitors_->setDriven(duolume::ddcMonitorsWanted(settings));
+    applyCurve(level, settings, smooth);
+}
+
+void BrightnessController::applyCurve(double level, const std::optional<NSDictionary>& settings,
+                                      bool smooth) {
+    // curveTargetsAt leaves an unusable level (a failure marker) alone.
     const auto targets = duolume::curveTargetsAt(level, settings);
     if (targets)
         setBrightnessForInternalDisplay(targets->internal, targets->external, smooth);
@@ -31,4 +35,9 @@ void BrightnessController::updateDisplayBrightnessForAmbientLight(double level, 
 bool BrightnessController::hasExternalMonitors(const std::optional<NSDictionary>& settings) {
     ddcMonitors_->setDriven(duolume::ddcMonitorsWanted(settings));
     return !externalMonitorDeviceRefs.empty() || ddcMonitors_->anyAttached();
+}
+
+bool BrightnessController::pausedWithoutMonitors(const std::optional<NSDictionary>& settings,
+                                                 bool monitorsAttached) {
+    return duolume::settingsBool(settings, duolume::kSingleMonitorDisabledKey) && !monitorsAttached;
 }

@@ -1,7 +1,6 @@
 #include "engine/CurveLookup.h"
 
 #include <climits>
-#include <cmath>
 
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -16,23 +15,21 @@ std::optional<CurveTargets> curveTargetsAt(double level,
                                            const std::optional<NSDictionary>& settings) {
     if (!curveLevelIsUsable(level))
         return std::nullopt;
-    const int lower = static_cast<int>(std::floor(level));
-    const int upper = static_cast<int>(std::ceil(level));
+    const CurveSpan span = curveSpanAt(level);
     auto point = [&](const std::string& prefix, int index) {
         return settingsDouble(settings, curveKeyForLevel(prefix, index));
     };
     // The internal pair first: when it is all 0.0 the external points are not read.
-    const double internalLower = point(kInternalPrefix, lower);
-    const double internalUpper = point(kInternalPrefix, upper);
+    const double internalLower = point(kInternalPrefix, span.lower);
+    const double internalUpper = point(kInternalPrefix, span.upper);
     if (internalLower == 0.0 && internalUpper == 0.0)
         return std::nullopt;
-    const double externalLower = point(kExternalPrefix, lower);
-    const double externalUpper = point(kExternalPrefix, upper);
+    const double externalLower = point(kExternalPrefix, span.lower);
+    const double externalUpper = point(kExternalPrefix, span.upper);
     if (externalLower == 0.0 && externalUpper == 0.0)
         return std::nullopt;
-    const double fraction = level - std::floor(level);
-    return CurveTargets{curveBetween(internalLower, internalUpper, fraction),
-                        curveBetween(externalLower, externalUpper, fraction)};
+    return CurveTargets{curveBetween(internalLower, internalUpper, span.fraction),
+                        curveBetween(externalLower, externalUpper, span.fraction)};
 }
 
 }  // namespace duolume

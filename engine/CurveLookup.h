@@ -4,6 +4,7 @@
 // The sync request and the background agent both decide with this one rule.
 #pragma once
 
+#include <cmath>
 #include <optional>
 
 #include "base/PropertyList.h"
@@ -14,6 +15,19 @@ struct CurveTargets {
     double internal = 0.0;  // built-in display
     double external = 0.0;  // USB monitors
 };
+
+// Where a usable level falls on the curve: the whole levels around it (the
+// same one twice for a whole level) and how far it lies from the lower one
+// towards the upper one (0.0 to 1.0).
+struct CurveSpan {
+    int lower = 0;
+    int upper = 0;
+    double fraction = 0.0;
+};
+inline CurveSpan curveSpanAt(double level) {
+    const double lower = std::floor(level);
+    return {static_cast<int>(lower), static_cast<int>(std::ceil(level)), level - lower};
+}
 
 // The value `fraction` (0.0 to 1.0) of the way from a curve's point `lower`
 // to the next one, `upper`: the curve is straight between whole levels.

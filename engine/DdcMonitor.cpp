@@ -7,6 +7,7 @@
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSProcessInfo.h"
+#include "base/RawBrightness.h"
 #include "engine/DdcLink.h"
 
 namespace duolume {
@@ -138,8 +139,7 @@ void DdcMonitor::checkAwake(std::function<void()> done) {
 }
 
 std::uint16_t DdcMonitor::rawFor(double brightness) const {
-    const double scaled = std::round(std::clamp(brightness, 0.0, 1.0) * maximum_);
-    return static_cast<std::uint16_t>(scaled);
+    return static_cast<std::uint16_t>(platform::rawBrightness(brightness, maximum_));
 }
 
 void DdcMonitor::request(double brightness) {

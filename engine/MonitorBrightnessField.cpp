@@ -130,6 +130,10 @@ std::optional<std::vector<std::uint8_t>> payloadForBrightness(const MonitorBrigh
     if (std::isnan(brightness))
         return std::nullopt;
     const double span = static_cast<double>(field.maximum - field.minimum);
+    // Truncated toward zero, not rounded like the other devices' steps
+    // (base/RawBrightness.h): the USB monitors are sent the payload they have
+    // always been sent (0.5 is 0x7FFF on the fixed payload, not 0x8000), and
+    // their field may start above 0.
     const double scaled = std::trunc(brightness * span);
     // Beyond the range the field can carry, the nearest end of the range is
     // sent rather than wrapped-around low bits (1.5 would otherwise dim).

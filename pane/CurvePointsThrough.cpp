@@ -1,7 +1,6 @@
 #include "pane/CurvePointsThrough.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "engine/CurveLookup.h"
 #include "settings/SettingsKeys.h"
@@ -13,17 +12,15 @@ std::vector<CurvePoint> curvePointsThrough(const std::optional<NSDictionary>& se
                                            const std::string& prefix, double level, double value) {
     level = std::clamp(level, 0.0, static_cast<double>(kCurveLevels - 1));
     value = std::clamp(value, 0.0, 1.0);
-    const int lower = static_cast<int>(std::floor(level));
-    const int upper = static_cast<int>(std::ceil(level));
-    if (lower == upper)
-        return {{lower, value}};
+    const CurveSpan span = curveSpanAt(level);
+    if (span.lower == span.upper)
+        return {{span.lower, value}};
 
-    const double fraction = level - lower;
-    const double lowerNow = settingsDouble(settings, curveKeyForLevel(prefix, lower));
-    const double upperNow = settingsDouble(settings, curveKeyForLevel(prefix, upper));
+    const double lowerNow = settingsDouble(settings, curveKeyForLevel(prefix, span.lower));
+    const double upperNow = settingsDouble(settings, curveKeyForLevel(prefix, span.upper));
     auto moved = [](double point, double shift) { return std::clamp(point + shift, 0.0, 1.0); };
     auto lookUp = [&](double shift) {
-        return curveBetween(moved(lowerNow, shift), moved(upperNow, shift), fraction);
+        return curveBetween(moved(lowerNow, shift), moved(upperNow, shift), span.fraction);
     };
     // The look-up grows with the shift, from 0.0 (both points at the bottom)
     // to 1.0 (both at the top): halving the interval finds the one shift.
@@ -34,7 +31,7 @@ std::vector<CurvePoint> curvePointsThrough(const std::optional<NSDictionary>& se
         (lookUp(middle) < value ? down : up) = middle;
     }
     const double shift = (down + up) / 2.0;
-    return {{lower, moved(lowerNow, shift)}, {upper, moved(upperNow, shift)}};
+    return {{span.lower, moved(lowerNow, shift)}, {span.upper, moved(upperNow, shift)}};
 }
 
 }  // namespace duolume

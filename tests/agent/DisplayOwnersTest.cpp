@@ -177,6 +177,24 @@ TEST(DisplayOwners, WhileAnotherUserIsAtTheScreenNothingIsWrittenAndTheMonitorIs
     EXPECT_EQ(builtinOwner(agent), Owner::Curve);
 }
 
+TEST(DisplayOwners, WhileTheMachineSleepsNothingIsWrittenAndBothKindsAreAsleep) {
+    SimLaptop laptop;
+    plugInMonitor(laptop);
+    BackgroundAgent agent;
+    agent.start();
+    laptop.sim.runFor(1.0);
+
+    laptop.sim.simSession().setSessionState({.active = true, .sleeping = true});
+    laptop.sim.runFor(0.0);
+    const auto writes = laptop.sim.simDisplays().writes.size();
+    changeLight(laptop, 9.0);
+    laptop.sim.simBus().deliverFromOtherProcess(duolume::PrefsChangedNotification);
+    laptop.sim.runFor(1.0);
+    EXPECT_EQ(laptop.sim.simDisplays().writes.size(), writes) << "written while asleep";
+    EXPECT_EQ(builtinOwner(agent), Owner::Asleep);
+    EXPECT_EQ(published(laptop).monitors->owner, Owner::Asleep);
+}
+
 TEST(DisplayOwners, WithTheDesktopsAutomaticBrightnessOnOnlyTheMonitorsAreDriven) {
     SimLaptop laptop;
     auto& session = laptop.sim.simSession();

@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "base/RawBrightness.h"
 #include "linux/bus/PrivateBusConnection.h"
 #include "linux/bus/ServiceWatch.h"
 #include "linux/desktop/DesktopBrightnessRoute.h"
@@ -45,7 +46,7 @@ void destroySource(GSource*& source) {
 }  // namespace
 
 int scaledTo(double brightness, int maximum) {
-    return static_cast<int>(std::lround(std::clamp(brightness, 0.0, 1.0) * maximum));
+    return static_cast<int>(rawBrightness(brightness, maximum));
 }
 
 struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "base/RawBrightness.h"
 #include "linux/devices/DrmConnectors.h"
 #include "linux/devices/ErrnoStatus.h"
 #include "linux/devices/SysfsFiles.h"
@@ -169,8 +170,7 @@ std::vector<Backlight> walkBacklights(const std::function<bool(const Backlight&)
 }  // namespace
 
 bool isUsbMonitorBacklight(const std::string& classEntry) {
-    // The driver names every backlight it registers so.
-    return baseName(classEntry).rfind("appledisplay", 0) == 0;
+    return baseName(classEntry).rfind(kUsbMonitorBacklightPrefix, 0) == 0;
 }
 
 std::vector<Backlight> listBacklights() {
@@ -203,10 +203,12 @@ IOReturn readBacklightMax(const Backlight& backlight, long long* max) {
 std::optional<long long> backlightRawValue(double fraction, long long max, bool builtin) {
     if (std::isnan(fraction) || max <= 0)
         return std::nullopt;
-    double scaled = std::round(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(max));
-    long long raw = static_cast<long long>(scaled);
-    // Many panels switch their backlight off at 0, which leaves the screen
-    // black; the darkest value a brightness request may set is 1.
+    long long raw = rawBrightness(fraction, max);
+    // The file takes the steps every device takes (RawBrightness.h), with one
+    // floor of its own: many panels switch their backlight off at 0, which
+    // leaves the screen black, so the darkest value a brightness request may
+    // set on a built-in panel is 1 (systemd-backlight@.service(8), systemd 255,
+    // holds a restored brightness at 1 or more for the same reason).
     if (builtin && raw < 1)
         raw = 1;
     return raw;

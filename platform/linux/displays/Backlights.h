@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/IOKitTypes.h"
@@ -29,8 +30,12 @@ std::vector<Backlight> listBacklights();
 std::optional<Backlight> findBacklight(const std::string& name);
 bool hasBuiltinBacklight();
 
-// True for a backlight class entry that the appledisplay driver registered
-// ("appledisplayN").
+// The kernel's appledisplay driver names every backlight it registers
+// "appledisplay<N>" (appledisplay_probe, drivers/usb/misc/appledisplay.c,
+// github gregkh/linux @ 17720dd1).
+inline constexpr std::string_view kUsbMonitorBacklightPrefix = "appledisplay";
+// True for a backlight class entry (a path or a bare name) that the
+// appledisplay driver registered.
 bool isUsbMonitorBacklight(const std::string& classEntry);
 
 // The raw value for a fraction: rounded, within 0..max; built-in panels get

@@ -4,18 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <string_view>
 #include <tuple>
 
 #include "linux/devices/NumberedNames.h"
 #include "linux/devices/SysfsFiles.h"
 #include "linux/devices/Sysroot.h"
+#include "linux/displays/Backlights.h"
 
 namespace platform::linux_machine {
 namespace {
-
-// The driver's backlights are "appledisplay<N>" (appledisplay_probe).
-constexpr std::string_view kBacklightPrefix = "appledisplay";
 
 std::optional<std::int32_t> hexAttribute(const std::string& path) {
     auto text = readAttribute(path);
@@ -46,7 +43,7 @@ bool usbDeviceAt(std::string folder, std::int32_t* vendor, std::int32_t* product
 
 // "appledisplay12" sorts after "appledisplay2".
 int displayNumber(const std::string& name) {
-    return std::atoi(name.c_str() + kBacklightPrefix.size());
+    return std::atoi(name.c_str() + kUsbMonitorBacklightPrefix.size());
 }
 
 // The USB IDs of the monitors bound to the driver whose backlight does not sit
@@ -72,15 +69,11 @@ std::vector<std::pair<std::int32_t, std::int32_t>> boundMonitors() {
 
 }  // namespace
 
-bool isAppleDisplayBacklight(const std::string& name) {
-    return name.rfind(kBacklightPrefix, 0) == 0;
-}
-
 std::vector<AppleDisplayMonitor> findAppleDisplayMonitors() {
     const std::string classFolder = underSysroot("/sys/class/backlight");
     std::vector<AppleDisplayMonitor> parentless, found;
     for (const auto& name : folderEntries(classFolder)) {
-        if (!isAppleDisplayBacklight(name))
+        if (!isUsbMonitorBacklight(name))
             continue;
         AppleDisplayMonitor m;
         m.backlight = classFolder + "/" + name;

@@ -33,8 +33,6 @@ struct AppleDisplayMonitor {
 };
 
 std::vector<AppleDisplayMonitor> findAppleDisplayMonitors();
-// One of the driver's backlights, by its name.
-bool isAppleDisplayBacklight(const std::string& name);
 
 // "0x9226", or "0x9226 or 0x921c (unknown which: ...)" when the kernel does
 // not tell.

@@ -5,6 +5,7 @@
 #include "linux/devices/HotplugWatch.h"
 #include "linux/devices/SysfsFiles.h"
 #include "linux/devices/Sysroot.h"
+#include "linux/displays/Backlights.h"
 #include "linux/hid/AppleDisplayBacklightDevice.h"
 #include "linux/hid/AppleDisplayMonitors.h"
 #include "linux/hid/HidID.h"
@@ -40,7 +41,7 @@ bool monitorsMayHaveChanged(const DeviceEvent& event) {
         return false;
     if (event.action == DeviceEvent::Action::Missed || event.subsystem == kHidrawSubsystem)
         return true;
-    return event.subsystem == kBacklightSubsystem && isAppleDisplayBacklight(event.name);
+    return event.subsystem == kBacklightSubsystem && isUsbMonitorBacklight(event.name);
 }
 
 }  // namespace
