@@ -32,6 +32,7 @@
 #include <thread>
 
 #include "engine/BrightnessController.h"
+#include "linux/desktop/BuiltinBrightnessWay.h"
 #include "machine/DisplayBackend.h"
 #include "support/LaptopOnLinux.h"
 #include "support/MainContext.h"

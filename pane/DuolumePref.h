@@ -48,7 +48,7 @@ class DuolumePref : public NSPreferencePane {
     // hold, or move that curve through the held brightness at this light.
     void followCurveClicked(NSButton* sender);
     void keepBrightnessClicked(NSButton* sender);
-    // Switches GNOME's automatic brightness off, away from the window's
+    // Switches the desktop's automatic brightness off, away from the window's
     // thread, and tells the agent to look again.
     void switchOffDesktopBrightnessClicked(NSButton* sender);
 
@@ -89,7 +89,7 @@ class DuolumePref : public NSPreferencePane {
     // when a monitor or the agent comes or goes. Not a setting.
     NSTextField* statusLine = nullptr;
     // Under the status line, shown only while they apply: the buttons for a
-    // held built-in display, for held monitors, and the switch for GNOME's
+    // held built-in display, for held monitors, and the switch for the desktop's
     // automatic brightness.
     NSView* builtinHoldControls = nullptr;
     NSView* monitorsHoldControls = nullptr;

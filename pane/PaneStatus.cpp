@@ -4,6 +4,7 @@
 #include "Session/Session.h"
 #include "engine/AppleMonitorProducts.h"
 #include "machine/LightEstimate.h"
+#include "machine/MachineTexts.h"
 #include "settings/ProductIdentifier.h"
 
 PaneStatus::PaneStatus(std::function<void()> changed) : changed_(std::move(changed)) {
@@ -56,7 +57,12 @@ duolume::StatusFacts PaneStatus::facts(bool synchronisationOn, bool ddcMonitorsW
                                ddcMonitorsWanted,
                                owners_,
                                platform::desktopAutomaticBrightness()};
-    facts.desktopIsPlasma =
-        platform::automaticBrightnessDesktop() == platform::AutomaticBrightnessDesktop::Plasma;
+    auto& machine = platform::machineTexts();
+    constexpr auto wording = platform::Wording::PersonsLanguage;
+    if (owners_.builtinRoute)
+        facts.builtinRouteName = machine.builtinRouteName(owners_.builtinRoute->way, wording);
+    facts.desktopSetting = machine.desktopAutomaticBrightnessTexts(wording);
+    facts.monitorAccessFix = machine.deviceAccessFix(duolume::MonitorAccessRule, wording);
+    facts.agentLogCommand = machine.backgroundJobLogCommand(duolume::ProductIdentifier, wording);
     return facts;
 }

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "DisplayServices/DisplayServices.h"
 #include "settings/ProductIdentifier.h"
 
 namespace duolume {
@@ -48,15 +49,14 @@ void encodeOne(std::ostringstream& out, DisplayKind kind, const std::optional<Ow
     out << '\n';
 }
 
-// A way and a why that this version knows, or nothing.
+// A way the machine knows and a why this version knows, or nothing.
 std::optional<platform::BuiltinBrightnessRoute> routeFrom(std::istream& words) {
-    using Way = platform::BuiltinBrightnessWay;
     using Why = platform::BuiltinBrightnessWhy;
     int way = -1, why = -1;
-    if (!(words >> way >> why) || way < 0 || way > static_cast<int>(Way::BacklightFile) ||
-        why < 0 || why > static_cast<int>(Why::DesktopServiceFailed))
+    if (!(words >> way >> why) || !platform::builtinRouteKind(way) || why < 0 ||
+        why > static_cast<int>(Why::DesktopServiceFailed))
         return std::nullopt;
-    return platform::BuiltinBrightnessRoute{static_cast<Way>(way), static_cast<Why>(why)};
+    return platform::BuiltinBrightnessRoute{way, static_cast<Why>(why)};
 }
 
 std::string clockTime(std::int64_t since) {

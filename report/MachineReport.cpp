@@ -7,7 +7,6 @@
 #include "engine/MonitorBrightnessField.h"
 #include "machine/HardwareFindings.h"
 #include "sensor/AmbientLightSensor.h"
-#include "settings/ProductIdentifier.h"
 
 namespace duolume {
 namespace {
@@ -39,25 +38,9 @@ std::string reasonText(FindingReason reason) {
     return "unknown";
 }
 
-std::string wayText(platform::BuiltinBrightnessWay way) {
-    using Way = platform::BuiltinBrightnessWay;
-    switch (way) {
-        case Way::None:
-            return "nothing yet";
-        case Way::PlasmaScreenBrightness:
-            return "Plasma's org.kde.ScreenBrightness";
-        case Way::PlasmaPowerManagement:
-            return "Plasma's org.kde.Solid.PowerManagement";
-        case Way::MutterDisplayConfig:
-            return "mutter's org.gnome.Mutter.DisplayConfig";
-        case Way::GnomeSettingsDaemon:
-            return "gnome-settings-daemon's org.gnome.SettingsDaemon.Power";
-        case Way::Logind:
-            return "systemd-logind";
-        case Way::BacklightFile:
-            return "the backlight's own file";
-    }
-    return "unknown";
+// The route's name as the machine gives it; it has none for no route.
+std::string routeName(const Texts& texts, const std::string& machinesName) {
+    return machinesName.empty() ? texts("nothing yet") : machinesName;
 }
 
 std::string whyText(platform::BuiltinBrightnessWhy why) {
@@ -185,7 +168,7 @@ std::string agentPart(const Texts& texts, const StatusFacts& facts) {
     if (*facts.agentRunning)
         return " " + text(texts, "The background agent is running.");
     return " " + text(texts, "The background agent is not running; to see why: %@",
-                      {"journalctl --user -u " + ProductIdentifier + ".service"});
+                      {facts.agentLogCommand});
 }
 
 std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
@@ -208,7 +191,8 @@ std::string monitorPart(const Texts& texts, const StatusFacts& facts) {
     if (unusable->access == FindingReason::PermissionDenied)
         return text(texts,
                     "An Apple USB monitor is attached but may not be opened (permission "
-                    "denied): install the udev rule 70-duolume.rules and plug it in again.");
+                    "denied): %@.",
+                    {facts.monitorAccessFix});
     return text(texts, "An Apple USB monitor is attached but cannot be used: %@.",
                 {texts(reasonText(unusable->access))});
 }
@@ -240,26 +224,33 @@ std::string routePart(const Texts& texts, const StatusFacts& facts) {
         return "";
     const auto& route = *facts.owners.builtinRoute;
     return " " + text(texts, "Built-in display written through %@, because %@.",
-                      {texts(wayText(route.way)), texts(whyText(route.why))});
+                      {routeName(texts, facts.builtinRouteName), texts(whyText(route.why))});
 }
 
 std::string desktopPart(const Texts& texts, const StatusFacts& facts) {
     if (facts.desktopBrightness != platform::DesktopAutomaticBrightness::On)
         return "";
-    if (facts.desktopIsPlasma)
-        return " " + text(texts, facts.desktopSwitchOffFailed
-                                     ? "Plasma's automatic brightness could not be switched off: "
-                                       "switch it off in System Settings, Display & Monitor."
-                                     : "Plasma's automatic brightness is on: Duolume leaves the "
-                                       "built-in display to it, and the monitors still follow the "
-                                       "curve.");
+    const auto& setting = facts.desktopSetting;
     if (facts.desktopSwitchOffFailed)
-        return " " + text(texts,
-                          "GNOME's automatic screen brightness could not be switched off: switch "
-                          "it off in Settings, Power.");
+        return " " + text(texts, "%@ could not be switched off: switch it off %@.",
+                          {setting.name, setting.whereToSwitchOff});
     return " " + text(texts,
-                      "GNOME's automatic screen brightness is on: Duolume leaves the built-in "
-                      "display to it, and the monitors still follow the curve.");
+                      "%@ is on: Duolume leaves the built-in display to it, and the monitors "
+                      "still follow the curve.",
+                      {setting.name});
+}
+
+// Where the setting is switched off besides the window: the machine's
+// command, if it has one.
+std::string desktopLine() {
+    const auto setting =
+        platform::machineTexts().desktopAutomaticBrightnessTexts(platform::Wording::English);
+    return setting.nameInFull +
+           " is on: Duolume leaves the built-in display to it while it is on, and the monitors "
+           "still follow the curve. For Duolume to drive the built-in display, switch it off " +
+           setting.whereToSwitchOff +
+           (setting.commandToSwitchOff.empty() ? ", or in Duolume's window"
+                                               : ", or with: " + setting.commandToSwitchOff);
 }
 
 }  // namespace
@@ -269,8 +260,10 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
     std::vector<std::string> lines;
     lines.push_back(line("Built-in display", platform::builtinPanelFinding()));
     const auto route = platform::builtinBrightnessRoute();
-    lines.push_back("Built-in display written through " + wayText(route.way) + ", because " +
-                    whyText(route.why));
+    lines.push_back("Built-in display written through " +
+                    routeName(english, platform::machineTexts().builtinRouteName(
+                                           route.way, platform::Wording::English)) +
+                    ", because " + whyText(route.why));
     for (IOHIDDeviceRef device : monitors) {
         const Monitor m = judged(device);
         const std::string what = "USB monitor " + productText(device) + " " + device->description();
@@ -287,21 +280,8 @@ std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monito
     const auto& choice = AmbientLightSensor::sharedBackendChoice();
     lines.push_back("Light sensor in use: " + AmbientLightSensor::describeBackend(choice.backend) +
                     ", because " + choice.reason);
-    const bool desktopDecides =
-        platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On;
-    if (desktopDecides &&
-        platform::automaticBrightnessDesktop() == platform::AutomaticBrightnessDesktop::Plasma)
-        lines.push_back(
-            "Plasma's automatic brightness of the built-in display is on: Duolume leaves the "
-            "built-in display to it while it is on, and the monitors still follow the curve. For "
-            "Duolume to drive the built-in display, switch it off in System Settings, Display & "
-            "Monitor, or in Duolume's window");
-    else if (desktopDecides)
-        lines.push_back(
-            "GNOME's automatic screen brightness is on: Duolume leaves the built-in display to it "
-            "while it is on, and the monitors still follow the curve. For Duolume to drive the "
-            "built-in display, switch it off in Settings, Power, or with: gsettings set "
-            "org.gnome.settings-daemon.plugins.power ambient-enabled false");
+    if (platform::desktopAutomaticBrightness() == platform::DesktopAutomaticBrightness::On)
+        lines.push_back(desktopLine());
     return lines;
 }
 

@@ -14,6 +14,7 @@
 #include "IOKit/hid/IOHIDDevice.h"
 #include "engine/DdcMonitors.h"
 #include "machine/LightEstimate.h"
+#include "machine/MachineTexts.h"
 #include "machine/SessionServices.h"
 #include "report/DisplayOwnership.h"
 #include "report/Texts.h"
@@ -22,8 +23,8 @@ namespace duolume {
 
 // The agent's report, one line each: the built-in panel and the way it is
 // written, every monitor of the engine's watchers, the light sources and the
-// one in use, GNOME's automatic brightness. May ask systemd-logind about the
-// panel.
+// one in use, the desktop's automatic brightness. May ask the machine about
+// the panel.
 std::vector<std::string> startUpReport(const std::vector<IOHIDDeviceRef>& monitors,
                                        const std::vector<DdcMonitors::Display>& ddcMonitors);
 
@@ -37,10 +38,16 @@ struct StatusFacts {
     platform::DesktopAutomaticBrightness desktopBrightness =
         platform::DesktopAutomaticBrightness::NotInstalled;
     bool desktopSwitchOffFailed = false;  // the person's last try to switch it off
-    // Whose setting desktopBrightness is: Plasma's where its brightness
-    // service drives the panel, GNOME's otherwise.
-    bool desktopIsPlasma = false;
+    // The machine's own words for its things, in the person's language.
+    std::string builtinRouteName;  // owners.builtinRoute's; empty: no route
+    platform::DesktopAutomaticBrightnessTexts desktopSetting;  // desktopBrightness's
+    std::string monitorAccessFix;  // what lets this user open an Apple monitor
+    std::string agentLogCommand;   // what shows the agent's log
 };
+
+// The program's own rule that lets the person's user open Apple monitors (the
+// file packaging/udev installs), for the machine to name in its fix.
+inline const std::string MonitorAccessRule = "70-duolume.rules";
 
 // While the shared sensor's light is estimated from the sun rather than read
 // from a sensor: where and why (the sensor's back-end's own estimate).
@@ -52,7 +59,7 @@ std::optional<Ownership> shownOwnership(const StatusFacts& facts, DisplayKind ki
 
 // The status line: the light sensor read, whether the agent runs while
 // synchronisation is on and who owns each kind of display, the monitors or
-// why one cannot be used, GNOME's automatic brightness.
+// why one cannot be used, the desktop's automatic brightness.
 std::string statusLine(const Texts& texts, const StatusFacts& facts);
 
 }  // namespace duolume

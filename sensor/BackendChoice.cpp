@@ -2,9 +2,10 @@
 // (DUOLUME_ALS_BACKEND); otherwise the machine decides when the shared sensor
 // is created: a machine with the "AppleLMUController" pair (on Linux the Apple
 // SMC's light attribute) gets the controller back-end and its formula, every
-// other machine the service client (iio-sensor-proxy, else an IIO light
-// sensor) and its formula, so the formula always matches the sensor read.
+// other machine the service client (whatever the machine reads for it) and
+// its formula, so the formula always matches the sensor read.
 #include "IOKit/IOKitLib.h"
+#include "machine/MachineTexts.h"
 #include "sensor/AmbientLightSensor.h"
 
 std::optional<AmbientLightSensor::Backend> AmbientLightSensor::forcedBackend() {
@@ -30,6 +31,8 @@ AmbientLightSensor::BackendChoice AmbientLightSensor::chooseBackend() {
 }
 
 std::string AmbientLightSensor::describeBackend(Backend backend) {
-    return backend == Backend::Controller ? "AppleLMUController (the Apple SMC pair)"
-                                          : "the service client (iio-sensor-proxy, else IIO)";
+    return backend == Backend::Controller
+               ? "AppleLMUController (the Apple SMC pair)"
+               : "the service client (" +
+                     platform::machineTexts().lightServiceSources(platform::Wording::English) + ")";
 }

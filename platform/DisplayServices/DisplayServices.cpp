@@ -56,4 +56,8 @@ BuiltinBrightnessRoute builtinBrightnessRoute() {
     return Machine::current().displays().builtinBrightnessRoute();
 }
 
+std::optional<BuiltinRouteKind> builtinRouteKind(int way) {
+    return Machine::current().displays().builtinRouteKind(way);
+}
+
 }  // namespace platform

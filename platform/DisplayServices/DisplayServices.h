@@ -60,4 +60,7 @@ namespace platform {
 // Which way the installed machine writes the built-in display's brightness
 // now, and why; never waits for anything.
 BuiltinBrightnessRoute builtinBrightnessRoute();
+// The kind of the installed machine's route numbered `way`, absent when it
+// knows no such number.
+std::optional<BuiltinRouteKind> builtinRouteKind(int way);
 }  // namespace platform

@@ -23,10 +23,6 @@ DesktopAutomaticBrightness desktopAutomaticBrightness() {
     return Machine::current().session().desktopAutomaticBrightness();
 }
 
-AutomaticBrightnessDesktop automaticBrightnessDesktop() {
-    return Machine::current().session().automaticBrightnessDesktop();
-}
-
 bool switchOffDesktopAutomaticBrightness() {
     Machine::current().recordCall("switchOffDesktopAutomaticBrightness()");
     return Machine::current().session().switchOffDesktopAutomaticBrightness();

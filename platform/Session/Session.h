@@ -12,7 +12,6 @@ SessionNameClaim claimSessionBusName(const std::string& name);
 int watchSessionBusName(const std::string& name, std::function<void(bool held)> handler);
 void unwatchSessionBusName(int token);
 DesktopAutomaticBrightness desktopAutomaticBrightness();
-AutomaticBrightnessDesktop automaticBrightnessDesktop();
 bool switchOffDesktopAutomaticBrightness();
 int watchDesktopAutomaticBrightness(std::function<void()> handler);
 void unwatchDesktopAutomaticBrightness(int token);

@@ -15,6 +15,7 @@
 #include "linux/hid/LinuxHID.h"
 #include "linux/light/LinuxLightSensor.h"
 #include "linux/session/LinuxSession.h"
+#include "linux/texts/LinuxMachineTexts.h"
 #include "machine/Machine.h"
 
 namespace platform::linux_machine {
@@ -43,6 +44,7 @@ class LinuxMachine : public Machine {
     TaskLauncher& tasks() override { return tasks_; }
     SessionServices& session() override { return session_; }
     AVServiceBackend& avServices() override { return avServices_; }
+    MachineTexts& texts() override { return texts_; }
     std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) override;
     std::shared_ptr<DispatchQueue> mainDispatchQueue() override;
 
@@ -58,6 +60,7 @@ class LinuxMachine : public Machine {
     LinuxTasks tasks_;
     LinuxSession session_;
     LinuxAVServices avServices_;
+    LinuxMachineTexts texts_{session_};
 };
 
 }  // namespace platform::linux_machine

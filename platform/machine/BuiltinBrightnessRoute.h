@@ -1,18 +1,17 @@
 // Which way this machine's DisplayServices stand-in writes the built-in
-// display's brightness, and why: a value for whoever tells the person (the
-// agent's start-up report, the window's status line), never English text.
+// display's brightness, and why: values for whoever tells the person (the
+// agent's start-up report, the window's status line), never text. The
+// route's name for people comes from the machine (MachineTexts.h).
 #pragma once
 
 namespace platform {
 
-enum class BuiltinBrightnessWay {
-    None,                    // no built-in display with a backlight was seen
-    PlasmaScreenBrightness,  // KDE's org.kde.ScreenBrightness (Plasma 6.2 and later)
-    PlasmaPowerManagement,   // KDE's org.kde.Solid.PowerManagement (Plasma 5.27 to 6.1)
-    MutterDisplayConfig,     // org.gnome.Mutter.DisplayConfig's backlight (GNOME 49 and later)
-    GnomeSettingsDaemon,     // org.gnome.SettingsDaemon.Power.Screen (GNOME 43 to 48)
-    Logind,                  // systemd-logind's SetBrightness (the file is not writable)
-    BacklightFile,           // the backlight's own brightness file
+// What kind of thing the route goes through.
+enum class BuiltinRouteKind {
+    None,              // no built-in display with a backlight was seen
+    DesktopService,    // the desktop's own brightness service
+    PrivilegedHelper,  // a service of the system that may write what this user may not
+    BacklightFile,     // the backlight's own brightness file
 };
 
 enum class BuiltinBrightnessWhy {
@@ -26,7 +25,10 @@ enum class BuiltinBrightnessWhy {
 };
 
 struct BuiltinBrightnessRoute {
-    BuiltinBrightnessWay way = BuiltinBrightnessWay::None;
+    // The machine's own number for the route, the same in every process on
+    // the machine (what the agent publishes for the window): 0 is none; its
+    // kind and name come from the machine (builtinRouteKind, MachineTexts).
+    int way = 0;
     BuiltinBrightnessWhy why = BuiltinBrightnessWhy::NotLookedYet;
     bool operator==(const BuiltinBrightnessRoute&) const = default;
 };

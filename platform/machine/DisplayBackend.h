@@ -61,6 +61,9 @@ class DisplayBackend {
         CGDirectDisplayID display, CGDirectDisplayID observer) = 0;
     // Which way DisplayServices writes the built-in display now, and why.
     virtual BuiltinBrightnessRoute builtinBrightnessRoute() = 0;
+    // The kind of the route this machine numbers `way`, or absent for a
+    // number it does not know (another version's, say).
+    virtual std::optional<BuiltinRouteKind> builtinRouteKind(int way) = 0;
     virtual double coreDisplayGetUserBrightness(CGDirectDisplayID display) = 0;
     virtual void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) = 0;
 

@@ -1,5 +1,7 @@
 #include "machine/Machine.h"
 
+#include "machine/MachineTexts.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,6 +27,10 @@ Machine& Machine::current() {
         std::abort();
     }
     return *slot();
+}
+
+MachineTexts& machineTexts() {
+    return Machine::current().texts();
 }
 
 }  // namespace platform

@@ -27,6 +27,7 @@ class DistributedNotificationBus;
 class TaskLauncher;
 class SessionServices;   // session bus name, wake from sleep, termination requests
 class AVServiceBackend;  // the displays' I2C channels (IOAVService)
+class MachineTexts;      // what the machine calls its own things, for a person
 class DispatchQueue;     // dispatch queues
 
 struct OperatingSystemVersion {
@@ -84,6 +85,7 @@ class Machine {
     virtual TaskLauncher& tasks() = 0;
     virtual SessionServices& session() = 0;
     virtual AVServiceBackend& avServices() = 0;
+    virtual MachineTexts& texts() = 0;
 
     // Dispatch queues (dispatch/DispatchQueue.h): a new serial queue, and the
     // main thread's.

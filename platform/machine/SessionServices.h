@@ -18,8 +18,8 @@ enum class SessionNameClaim {
 };
 
 // Whether the desktop steers the built-in display's brightness by the
-// ambient light itself (GNOME's automatic screen brightness, Plasma's
-// automatic brightness of a display).
+// ambient light itself; what the setting is called and where it is switched
+// off, the machine tells (MachineTexts.h).
 enum class DesktopAutomaticBrightness {
     On,
     Off,
@@ -29,9 +29,6 @@ enum class DesktopAutomaticBrightness {
     // to ask, or it has not said yet.
     CannotBeRead,
 };
-
-// Whose automatic brightness desktopAutomaticBrightness() is.
-enum class AutomaticBrightnessDesktop { Gnome, Plasma };
 
 // The user's session as the machine's session manager sees it.
 struct SessionState {
@@ -55,9 +52,8 @@ class SessionServices {
     virtual void unwatchSessionBusName(int token) = 0;
     // The desktop's own automatic brightness setting, read afresh.
     virtual DesktopAutomaticBrightness desktopAutomaticBrightness() = 0;
-    virtual AutomaticBrightnessDesktop automaticBrightnessDesktop() = 0;
-    // Switches that setting off (GNOME's ambient-enabled, Plasma's through its
-    // compositor); false when it could not be. Waits for the desktop's answer:
+    // Switches that setting off; false when it could not be. Waits for the
+    // desktop's answer:
     // never on a window's thread.
     virtual bool switchOffDesktopAutomaticBrightness() = 0;
     // `handler` runs on the main run loop whenever that setting may have

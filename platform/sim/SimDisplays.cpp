@@ -244,4 +244,11 @@ HardwareFinding SimDisplays::builtinPanelFinding() {
         "brightness parameter"};
 }
 
+std::optional<BuiltinRouteKind> SimDisplays::builtinRouteKind(int way) {
+    const auto found = routes.find(way);
+    if (found == routes.end())
+        return std::nullopt;
+    return found->second.kind;
+}
+
 }  // namespace platform::sim

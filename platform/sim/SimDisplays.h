@@ -83,9 +83,17 @@ class SimDisplays : public DisplayBackend {
 
     std::vector<SimBrightnessWrite> writes;
 
+    // The machine's routes by number: their kind and name (SimTexts).
+    struct Route {
+        BuiltinRouteKind kind;
+        std::string name;
+    };
+    std::map<int, Route> routes{{0, {BuiltinRouteKind::None, ""}},
+                                {1, {BuiltinRouteKind::DesktopService, "the desktop's service"}},
+                                {2, {BuiltinRouteKind::PrivilegedHelper, "the system's helper"}},
+                                {3, {BuiltinRouteKind::BacklightFile, "the backlight's own file"}}};
     // What builtinBrightnessRoute() answers.
-    BuiltinBrightnessRoute route{BuiltinBrightnessWay::BacklightFile,
-                                 BuiltinBrightnessWhy::NoDesktopService};
+    BuiltinBrightnessRoute route{3, BuiltinBrightnessWhy::NoDesktopService};
     // Someone other than this process set `display` to `brightness` (the
     // desktop's keys, say): the display takes it, and every observer
     // registered for it hears of it when the run loop next turns.
@@ -107,6 +115,7 @@ class SimDisplays : public DisplayBackend {
     int displayServicesUnregisterForBrightnessChangeNotifications(
         CGDirectDisplayID display, CGDirectDisplayID observer) override;
     BuiltinBrightnessRoute builtinBrightnessRoute() override { return route; }
+    std::optional<BuiltinRouteKind> builtinRouteKind(int way) override;
     double coreDisplayGetUserBrightness(CGDirectDisplayID display) override;
     void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) override;
     std::vector<io_service_t> displayConnectServices() override;

@@ -19,6 +19,7 @@
 #include "sim/SimLightSensor.h"
 #include "sim/SimSession.h"
 #include "sim/SimTasks.h"
+#include "sim/SimTexts.h"
 
 namespace platform::sim {
 
@@ -51,6 +52,7 @@ class SimMachine : public Machine {
     TaskLauncher& tasks() override { return tasks_; }
     SessionServices& session() override { return session_; }
     AVServiceBackend& avServices() override { return avServices_; }
+    MachineTexts& texts() override { return texts_; }
     std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) override {
         return dispatch_.createQueue(label);
     }
@@ -74,6 +76,7 @@ class SimMachine : public Machine {
     SimTasks& simTasks() { return tasks_; }
     SimSession& simSession() { return session_; }
     SimAVServices& simAVServices() { return avServices_; }
+    SimTexts& simTexts() { return texts_; }
 
     // Journals and settings, open to tests.
     std::vector<std::string> logLines;
@@ -96,6 +99,7 @@ class SimMachine : public Machine {
     SimTasks tasks_;
     SimSession session_;
     SimAVServices avServices_;
+    SimTexts texts_{displays_};
     SimDispatch dispatch_;
 };
 

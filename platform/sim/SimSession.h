@@ -23,9 +23,6 @@ class SimSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
-    AutomaticBrightnessDesktop automaticBrightnessDesktop() override {
-        return automaticBrightnessOf;
-    }
     bool switchOffDesktopAutomaticBrightness() override;
     int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
     void unwatchDesktopAutomaticBrightness(int token) override;
@@ -44,7 +41,6 @@ class SimSession : public SessionServices {
     std::set<std::string> namesOwnedElsewhere;
     std::vector<std::string> claimedNames;
     DesktopAutomaticBrightness automaticBrightness = DesktopAutomaticBrightness::NotInstalled;
-    AutomaticBrightnessDesktop automaticBrightnessOf = AutomaticBrightnessDesktop::Gnome;
     // The desktop's setting changes (watchers told when the run loop turns).
     void setAutomaticBrightness(DesktopAutomaticBrightness setting);
     // Another process of the session took `name` or let it go.

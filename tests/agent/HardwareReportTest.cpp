@@ -27,15 +27,15 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     laptop.sim.simSession().automaticBrightness = platform::DesktopAutomaticBrightness::On;
     laptop.sim.simAVServices().plugInDisplay();  // an ordinary monitor on DDC/CI
     laptop.sim.simAVServices().plugInDisplay("APP", 0x9226, "LED Cinema");
-    laptop.sim.simDisplays().route = {platform::BuiltinBrightnessWay::PlasmaScreenBrightness,
-                                      platform::BuiltinBrightnessWhy::DesktopServiceAnswers};
+    laptop.sim.simDisplays().routes[1].name = "the desktop's org.example.Brightness";
+    laptop.sim.simDisplays().route = {1, platform::BuiltinBrightnessWhy::DesktopServiceAnswers};
     BackgroundAgent agent;
     ASSERT_EQ(agent.start(), BackgroundAgent::Start::Running);
     const auto& log = laptop.sim.logLines;
 
     const int started = lineWith(log, "Duolume agent started");
     EXPECT_LT(lineWith(log,
-                       "Built-in display written through Plasma's org.kde.ScreenBrightness, "
+                       "Built-in display written through the desktop's org.example.Brightness, "
                        "because the desktop's own brightness service answers"),
               started)
         << ::testing::PrintToString(log);
@@ -55,9 +55,15 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
     EXPECT_LT(monitor, started);
     EXPECT_LT(inUse, started);
     EXPECT_EQ(lineWith(log, "0x0250"), -1) << "only monitors of the product table are reported";
-    const int gnome = lineWith(log, "GNOME's automatic screen brightness is on");
-    EXPECT_GE(gnome, 0);
-    EXPECT_LT(gnome, started);
+    // The desktop's setting in the machine's words, and the machine's command.
+    const int desktop = lineWith(
+        log,
+        "The desktop's automatic brightness of the built-in display is on: Duolume leaves the "
+        "built-in display to it while it is on, and the monitors still follow the curve. For "
+        "Duolume to drive the built-in display, switch it off in the desktop's settings, or "
+        "with: switch-off-automatic-brightness");
+    EXPECT_GE(desktop, 0) << ::testing::PrintToString(log);
+    EXPECT_LT(desktop, started);
     // The light source named is the one the shared sensor reads.
     const bool controller = SimLaptop::controller();
     const std::string why = AmbientLightSensor::forcedBackend()
@@ -90,7 +96,7 @@ TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {
                        "Built-in display DisplayServices: not writable, and no active local "
                        "session may have it changed"),
               0);
-    EXPECT_EQ(lineWith(log, "GNOME"), -1) << "no such desktop setting here";
+    EXPECT_EQ(lineWith(log, "automatic brightness"), -1) << "no such desktop setting here";
 }
 
 TEST(AgentHardwareReport, ASecondAgentLooksAtNothing) {

@@ -414,7 +414,7 @@ TEST_F(DesktopRoutes, AValueTheServiceMissesIsWrittenDirectlyAndTheServiceGetsTh
     EXPECT_TRUE(panelShows(250));
     EXPECT_EQ(
         platform::builtinBrightnessRoute(),
-        (platform::BuiltinBrightnessRoute{BuiltinBrightnessWay::BacklightFile,
+        (platform::BuiltinBrightnessRoute{platform::wayNumber(BuiltinBrightnessWay::BacklightFile),
                                           platform::BuiltinBrightnessWhy::DesktopServiceFailed}));
     ASSERT_EQ(DisplayServicesSetBrightness(panel, 0.35f), 0);
     EXPECT_EQ(panelValue(), 350);

@@ -512,9 +512,10 @@ std::optional<double> DesktopBrightness::explainedBy(long long raw) const {
 
 BuiltinBrightnessRoute DesktopBrightness::route() const {
     if (!started())
-        return {BuiltinBrightnessWay::None, BuiltinBrightnessWhy::NotLookedYet};
+        return {wayNumber(BuiltinBrightnessWay::None), BuiltinBrightnessWhy::NotLookedYet};
     std::lock_guard lock(core_->mutex);
-    return {core_->active ? core_->active->way() : BuiltinBrightnessWay::None, core_->why};
+    return {wayNumber(core_->active ? core_->active->way() : BuiltinBrightnessWay::None),
+            core_->why};
 }
 
 bool DesktopBrightness::backlightTellsOfOthers() const {

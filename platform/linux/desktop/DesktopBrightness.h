@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "base/CGTypes.h"
-#include "machine/BuiltinBrightnessRoute.h"
+#include "linux/desktop/BuiltinBrightnessWay.h"
 
 namespace platform::linux_machine {
 

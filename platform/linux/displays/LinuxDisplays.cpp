@@ -333,10 +333,16 @@ BuiltinBrightnessRoute LinuxDisplays::builtinBrightnessRoute() {
     // Written here: what the kept backlight allows.
     IOReturn status = kIOReturnSuccess;
     if (OpenBacklight* backlight = kept_.builtinOf(desktopDisplay_, &status)) {
-        route.way = backlight->writable() ? BuiltinBrightnessWay::BacklightFile
-                                          : BuiltinBrightnessWay::Logind;
+        route.way = wayNumber(backlight->writable() ? BuiltinBrightnessWay::BacklightFile
+                                                    : BuiltinBrightnessWay::Logind);
     }
     return route;
+}
+
+std::optional<BuiltinRouteKind> LinuxDisplays::builtinRouteKind(int way) {
+    if (const auto known = wayNumbered(way))
+        return kindOf(*known);
+    return std::nullopt;
 }
 
 // CoreDisplay has no counterpart on Linux; hasOperation() reports both

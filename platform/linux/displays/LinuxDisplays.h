@@ -65,6 +65,7 @@ class LinuxDisplays : public DisplayBackend {
     int displayServicesUnregisterForBrightnessChangeNotifications(
         CGDirectDisplayID display, CGDirectDisplayID observer) override;
     BuiltinBrightnessRoute builtinBrightnessRoute() override;
+    std::optional<BuiltinRouteKind> builtinRouteKind(int way) override;
     double coreDisplayGetUserBrightness(CGDirectDisplayID display) override;
     void coreDisplaySetUserBrightness(CGDirectDisplayID display, double brightness) override;
 

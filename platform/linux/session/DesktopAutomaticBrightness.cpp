@@ -21,6 +21,7 @@
 
 #include <chrono>
 
+#include "linux/desktop/BuiltinBrightnessWay.h"
 #include "linux/foundation/MainContextPost.h"
 #include "linux/session/LinuxSession.h"
 #include "machine/DisplayBackend.h"

@@ -23,6 +23,8 @@ typedef struct _GSettings GSettings;
 
 namespace platform::linux_machine {
 
+enum class AutomaticBrightnessDesktop { Gnome, Plasma };
+
 class LinuxSession : public SessionServices {
   public:
     explicit LinuxSession(Machine& machine);
@@ -32,7 +34,10 @@ class LinuxSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override;
-    AutomaticBrightnessDesktop automaticBrightnessDesktop() override;
+    // Whose setting desktopAutomaticBrightness() reads: Plasma's where KWin
+    // tells of one or Plasma's brightness service drives the panel, GNOME's
+    // otherwise.
+    AutomaticBrightnessDesktop automaticBrightnessDesktop();
     bool switchOffDesktopAutomaticBrightness() override;
     int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
     void unwatchDesktopAutomaticBrightness(int token) override;
