@@ -3,7 +3,7 @@
 #include <map>
 
 #include "Foundation/PreferredLanguages.h"
-#include "SystemdUnit.h"
+#include "linux/launchctl/SystemdUnit.h"
 #include "linux/desktop/BuiltinBrightnessWay.h"
 
 namespace platform::linux_machine {
