@@ -2,9 +2,9 @@
 // through logind for a user who may not write sysfs.
 #include <sys/stat.h>
 
-#include "LaptopFixture.h"
 #include "linux/displays/LinuxDisplays.h"
 #include "support/FakeLogind.h"
+#include "support/LaptopOnLinux.h"
 #include "support/NoFileOverride.h"
 #include "support/PrivateBus.h"
 
@@ -158,7 +158,7 @@ TEST_F(DisplayServices, AWindowHandsLogindItsWritesWithoutWaiting) {
     laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
     chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
     NoFileOverride asUser;
-    machine->setMainThreadNeverWaits(true);
+    machine.setMainThreadNeverWaits(true);
 
     logind.stall(true);
     EXPECT_TRUE(displays.displayServicesCanChangeBrightness(panelID)) << "not known yet: tried";

@@ -14,12 +14,13 @@ class LoggingLinuxMachine : public platform::linux_machine::LinuxMachine {
     std::vector<std::string> lines;
     void writeLog(const std::string& line) override { lines.push_back(line); }
 
-    bool logged(const std::string& part) const {
-        for (const auto& l : lines) {
-            if (l.find(part) != std::string::npos)
-                return true;
-        }
-        return false;
+    bool logged(const std::string& part) const { return count(part) > 0; }
+    // How many lines hold `part`.
+    int count(const std::string& part) const {
+        int n = 0;
+        for (const auto& l : lines)
+            n += l.find(part) != std::string::npos;
+        return n;
     }
 
     static LoggingLinuxMachine& installNew() {
