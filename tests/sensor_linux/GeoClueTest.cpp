@@ -47,10 +47,7 @@ std::string placeOf(LinuxLightSensor& sensor) {
 }
 
 int placeLines(const LoggingLinuxMachine& machine) {
-    int n = 0;
-    for (const auto& line : machine.lines)
-        n += line.find("Place of the sun's estimate") != std::string::npos;
-    return n;
+    return machine.count("Place of the sun's estimate");
 }
 
 }  // namespace
