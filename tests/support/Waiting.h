@@ -14,6 +14,9 @@ bool waitFor(const std::function<bool()>& done, double seconds = 15.0);
 // sources and device arrivals.
 bool runLoopUntil(const std::function<bool()>& done, double seconds = 10.0);
 
+// Seconds on the steady clock, for fakes that answer after a device's time.
+double steadySeconds();
+
 // The light sensor answers from what its sources' thread holds, which takes up
 // a change within about a second: true once `read()` gives `expected`.
 template <typename Read, typename Value>
