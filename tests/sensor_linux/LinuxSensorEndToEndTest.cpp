@@ -100,21 +100,33 @@ TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
 #if !defined(DUOLUME_ALS_BACKEND_CONTROLLER) && !defined(DUOLUME_ALS_BACKEND_SERVICE_CLIENT)
 // One build for every laptop: the shared sensor reads what the laptop has,
 // with the formula of that sensor.
-TEST(LinuxSensor, SharedSensorOfALaptopWithAnIIOSensorReadsItInLux) {
+struct SharedCase {
+    const char* name;
+    const char* smcLight;  // no SMC when null
+    Backend backend;
+    double level, tolerance;
+};
+
+class SharedLinuxSensor : public ::testing::TestWithParam<SharedCase> {};
+
+// Both laptops have an IIO sensor reading 100 lux; an Intel Mac's SMC wins.
+TEST_P(SharedLinuxSensor, ReadsWhatTheLaptopHasWithThatSensorsFormula) {
+    const SharedCase& c = GetParam();
     LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    if (c.smcLight)
+        bed.laptop.writeSMCLight(c.smcLight);
     bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
     LinuxMachine::installNew();
-    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::ServiceClient);
-    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), std::log(101.0),
-                1e-12);
+    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, c.backend);
+    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), c.level,
+                c.tolerance);
 }
 
-TEST(LinuxSensor, SharedSensorOfAnIntelMacReadsTheSMCPair) {
-    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
-    bed.laptop.writeSMCLight("(128,128)\n");
-    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
-    LinuxMachine::installNew();
-    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::Controller);
-    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), 5.0196, 1e-4);
-}
+INSTANTIATE_TEST_SUITE_P(LinuxSensor, SharedLinuxSensor,
+                         ::testing::Values(SharedCase{"LaptopWithAnIIOSensorInLux", nullptr,
+                                                      Backend::ServiceClient, std::log(101.0),
+                                                      1e-12},
+                                           SharedCase{"IntelMacTheSMCPair", "(128,128)\n",
+                                                      Backend::Controller, 5.0196, 1e-4}),
+                         [](const auto& info) { return std::string(info.param.name); });
 #endif
