@@ -18,6 +18,7 @@
 #include "linux/LinuxMachine.h"
 #include "linux/light/SunEstimate.h"
 #include "settings/SettingsStore.h"
+#include "support/AgentProgram.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
 #include "support/FakeKdeOutputs.h"
@@ -32,8 +33,6 @@ using namespace testing_support;
 
 namespace {
 
-const char* const kAgent =
-    DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
 constexpr long kBacklightMax = 19200;
 
 class AgentProcess : public ::testing::Test {
@@ -59,12 +58,6 @@ class AgentProcess : public ::testing::Test {
         return end == text.c_str() ? NAN : static_cast<double>(value) / kBacklightMax;
     }
     bool backlightNear(double target) const { return std::fabs(backlight() - target) < 0.01; }
-    // Whether `agent` logs `line` within `seconds`.
-    static bool untilLogged(const ChildProcess& agent, const std::string& line,
-                            double seconds = 15.0) {
-        return waitFor([&] { return agent.standardError().find(line) != std::string::npos; },
-                       seconds);
-    }
     // The laptop's external output with one virtual Apple USB monitor
     // (0x9226, FUSE) on hidraw0; null (with the reason) where FUSE does not work.
     std::unique_ptr<FuseHidraw> plugInMonitor(std::string* why) {
@@ -76,9 +69,7 @@ class AgentProcess : public ::testing::Test {
         laptop.addHidrawDevice(0, 0x9226);
         return fuse;
     }
-    std::unique_ptr<ChildProcess> startAgent() {
-        return std::make_unique<ChildProcess>(std::vector<std::string>{kAgent}, environment);
-    }
+    std::unique_ptr<ChildProcess> startAgent() { return testing_support::startAgent(environment); }
     // A desktop's brightness service, setting this laptop's backlight.
     std::unique_ptr<DesktopService> desktop(DesktopService::Kind kind,
                                             std::map<std::string, std::string> more = {}) {
@@ -215,7 +206,7 @@ TEST_F(AgentProcess, ASecondAgentLeavesAtOnceWithStatusZero) {
         return first->standardError().find("agent started") != std::string::npos;
     })) << first->standardError();
     std::string err;
-    EXPECT_EQ(ChildProcess::run({kAgent}, environment, &err, 10.0), 0);
+    EXPECT_EQ(ChildProcess::run({kAgentProgram}, environment, &err, 10.0), 0);
     EXPECT_NE(err.find("Another Duolume agent already runs"), std::string::npos) << err;
     EXPECT_TRUE(first->running());
 

@@ -93,7 +93,7 @@ TEST(PaneStatusLineOnLinux, AWindowWhoseSessionBusTakesNoCallsDoesNotFreeze) {
     LaptopOnLinux linux;
     linux.machine.setMainThreadNeverWaits(true);
     enableSynchronisation();
-    linux.session.freeze(true);
+    linux.session->freeze(true);
     PaneHarness h(PaneHarness::OnInstalledMachine{});
     const auto start = std::chrono::steady_clock::now();
     h.open();
@@ -101,7 +101,7 @@ TEST(PaneStatusLineOnLinux, AWindowWhoseSessionBusTakesNoCallsDoesNotFreeze) {
     h.dragSlider("internal4", 700);
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    linux.session.freeze(false);
+    linux.session->freeze(false);
     // A bus call would have waited for its timeout (25 s by default).
     EXPECT_LT(took, 5.0);
     EXPECT_EQ(duolume::settingsDouble(duolume::fetchSettings(), "internal4"), 0.7);

@@ -10,8 +10,8 @@
 #include "IOKit/IOAVService.h"
 #include "IOKit/IOKitLib.h"
 #include "IOKit/IONotificationPort.h"
-#include "LaptopFixture.h"
 #include "support/FuseI2cBus.h"
+#include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "LaptopFixture.h"
 #include "linux/displays/LinuxDisplays.h"
+#include "support/LaptopOnLinux.h"
 #include "support/NoFileOverride.h"
 
 using namespace testing_support;

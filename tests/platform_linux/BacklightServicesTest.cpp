@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <limits>
 
-#include "LaptopFixture.h"
 #include "linux/displays/LinuxDisplays.h"
 #include "support/FuseHidraw.h"
+#include "support/LaptopOnLinux.h"
 #include "support/NoFileOverride.h"
 
 using namespace testing_support;

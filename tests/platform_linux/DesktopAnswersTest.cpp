@@ -48,13 +48,13 @@ TEST_F(DesktopAnswers, AServiceAnsweringInAWrongShapeIsNotUsedAndTheNextRouteIs)
     auto next = start(Kind::GnomeSettingsDaemon);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shape);
-        machine->lines.clear();
+        machine.lines.clear();
         auto odd =
             start(Kind::Misbehaving, {{"name", c.name}, {"path", c.path}, {"shape", c.shape}});
         ASSERT_TRUE(routeBecomes(BuiltinBrightnessWay::GnomeSettingsDaemon));
         EXPECT_TRUE(runUntil([&] { return logged(std::string(c.name) + " is not used"); }));
         EXPECT_TRUE(runUntil([&] { return logged(c.said); }))
-            << (machine->lines.empty() ? "" : machine->lines.back());
+            << (machine.lines.empty() ? "" : machine.lines.back());
         ASSERT_EQ(DisplayServicesSetBrightness(panel, 0.4f), 0);
         EXPECT_TRUE(runUntil([&] { return laptop.backlightValue("intel_backlight") == 406; }));
         odd.reset();

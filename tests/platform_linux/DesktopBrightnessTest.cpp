@@ -156,7 +156,7 @@ TEST_F(DesktopRoutes, EachDesktopIsSentTheValueInItsOwnTermsAndItReadsBackAsSent
         runUntil([] { return false; }, 0.4);  // the desktop's answers and animation are in
         EXPECT_FLOAT_EQ(read(), 0.47f) << "the panel holds " << panelValue();
         EXPECT_EQ(platform::builtinBrightnessRoute().way, c.way);
-        EXPECT_FALSE(logged(service->busName() + ":")) << machine->lines.back();
+        EXPECT_FALSE(logged(service->busName() + ":")) << machine.lines.back();
         if (c.kind == Kind::PlasmaScreenBrightness) {  // its other display, an external one
             EXPECT_TRUE(service->calls(c.method, "/org/kde/ScreenBrightness/display0").empty());
         }
@@ -373,7 +373,7 @@ TEST_F(DesktopRoutes, AFadeThroughPowerdevilSendsNoMoreThanItsPaceAndEndsOnTheTa
 // route's thread sends the newest once it is, and the backlight file is
 // never written meanwhile.
 TEST_F(DesktopRoutes, AWindowsValuesWaitForTheRouteAndAreNeverWrittenBehindIt) {
-    machine->setMainThreadNeverWaits(true);
+    machine.setMainThreadNeverWaits(true);
     auto gsd = start(Kind::GnomeSettingsDaemon);
     for (float value : {0.1f, 0.2f, 0.3f}) {
         ASSERT_EQ(DisplayServicesSetBrightness(panel, value), 0);
@@ -392,7 +392,7 @@ TEST_F(DesktopRoutes, AServiceThatIsNotReadyYetIsAskedAgain) {
     ASSERT_TRUE(routeBecomes(BuiltinBrightnessWay::BacklightFile));
     EXPECT_EQ(platform::builtinBrightnessRoute().why,
               platform::BuiltinBrightnessWhy::DesktopServiceUnusable);
-    EXPECT_TRUE(runUntil([&] { return logged("No session"); })) << machine->lines.back();
+    EXPECT_TRUE(runUntil([&] { return logged("No session"); })) << machine.lines.back();
     ASSERT_TRUE(gsd->call(kMock, "BecomeReady", nullptr));
     EXPECT_TRUE(runUntil(
         [] {
@@ -469,10 +469,7 @@ TEST_F(DesktopRoutes, ABacklightTheCompositorHoldsIsLeftToTheDesktopAndSaidOnce)
         EXPECT_EQ(DisplayServicesSetBrightness(panel, value), 0);
     EXPECT_EQ(attribute->writesTried(), 1);
     runUntil([] { return false; }, 0.2);
-    int said = 0;
-    for (const auto& line : machine->lines)
-        said += line.find("is held by the compositor (EBUSY)") != std::string::npos;
-    EXPECT_EQ(said, 1);
+    EXPECT_EQ(loggedLines("is held by the compositor (EBUSY)"), 1);
     EXPECT_FALSE(logged("systemd-logind"));
 
     auto gsd = start(Kind::GnomeSettingsDaemon);

@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "DisplayServices/DisplayServices.h"
-#include "LaptopFixture.h"
 #include "Session/Session.h"
 #include "support/DesktopService.h"
-#include "support/PrivateBus.h"
+#include "support/LaptopOnLinux.h"
 
 namespace testing_support {
 
@@ -20,6 +19,8 @@ class DesktopTest : public LaptopTest {
     static constexpr long kMax = 1000;  // the panel's backlight range
 
   protected:
+    DesktopTest() : LaptopTest(SessionBus::Private) {}
+
     void SetUp() override {
         std::string why;
         if (!DesktopService::available(&why))
@@ -46,7 +47,6 @@ class DesktopTest : public LaptopTest {
         return runUntil([&] { return platform::builtinBrightnessRoute().way == way; });
     }
 
-    PrivateBus session;
     CGDirectDisplayID panel = 0;
 };
 

@@ -2,9 +2,11 @@
 // through logind for a user who may not write sysfs.
 #include <sys/stat.h>
 
-#include "LaptopFixture.h"
+#include <optional>
+
 #include "linux/displays/LinuxDisplays.h"
 #include "support/FakeLogind.h"
+#include "support/LaptopOnLinux.h"
 #include "support/NoFileOverride.h"
 #include "support/PrivateBus.h"
 
@@ -158,7 +160,7 @@ TEST_F(DisplayServices, AWindowHandsLogindItsWritesWithoutWaiting) {
     laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
     chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
     NoFileOverride asUser;
-    machine->setMainThreadNeverWaits(true);
+    machine.setMainThreadNeverWaits(true);
 
     logind.stall(true);
     EXPECT_TRUE(displays.displayServicesCanChangeBrightness(panelID)) << "not known yet: tried";
@@ -176,41 +178,43 @@ TEST_F(DisplayServices, AWindowHandsLogindItsWritesWithoutWaiting) {
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 14400);
 }
 
-TEST_F(DisplayServices, InactiveSessionCannotChangeBrightness) {
+// A user without write access whom logind does not help: nothing changes,
+// and reading still works.
+struct Refusal {
+    const char* name;
+    bool logind;
+    bool sessionActive;
+    const char* seat;
+};
+
+class DisplayServicesRefused : public DisplayServices,
+                               public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(DisplayServicesRefused, CannotChangeBrightness) {
+    const Refusal& r = GetParam();
     PrivateBus bus(PrivateBus::Kind::System);
-    FakeLogind logind(backlightClass(), /*sessionActive=*/false);
+    std::optional<FakeLogind> logind;
+    if (r.logind)
+        logind.emplace(backlightClass(), r.sessionActive, r.seat);
     laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
     chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
     NoFileOverride asUser;
     EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
     EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.8f), 0);
     EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
-}
-
-// An SSH login: logind calls the session active, but it has no seat, and
-// logind refuses it the backlight.
-TEST_F(DisplayServices, ASessionWithoutASeatCannotChangeBrightness) {
-    PrivateBus bus(PrivateBus::Kind::System);
-    FakeLogind logind(backlightClass(), /*sessionActive=*/true, /*seat=*/"");
-    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
-    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
-    NoFileOverride asUser;
-    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
-    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.8f), 0);
-    EXPECT_EQ(laptop.backlightValue("intel_backlight"), 50);
-}
-
-TEST_F(DisplayServices, WithoutLogindAndWithoutWriteAccessNothingChanges) {
-    PrivateBus bus(PrivateBus::Kind::System);  // a system bus, but no logind on it
-    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);
-    chmod(laptop.backlightFile("intel_backlight", "brightness").c_str(), 0444);
-    NoFileOverride asUser;
-    EXPECT_FALSE(displays.displayServicesCanChangeBrightness(panelID));
-    EXPECT_NE(displays.displayServicesSetBrightness(panelID, 0.8f), 0);
     float v = 0;
-    EXPECT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);  // reading still works
+    EXPECT_EQ(displays.displayServicesGetBrightness(panelID, &v), 0);
     EXPECT_FLOAT_EQ(v, 0.5f);
 }
+
+INSTANTIATE_TEST_SUITE_P(DisplayServices, DisplayServicesRefused,
+                         ::testing::Values(Refusal{"InactiveSession", true, false, "seat0"},
+                                           // An SSH login: logind calls the session active, but it
+                                           // has no seat, and logind refuses it the backlight.
+                                           Refusal{"SessionWithoutASeat", true, true, ""},
+                                           // A system bus, but no logind on it.
+                                           Refusal{"WithoutLogind", false, false, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DisplayServices, ABrokenBacklightIsAFailingStatus) {
     laptop.addConnectorBacklight("intel_backlight", builtin, 100, 50);

@@ -4,9 +4,9 @@
 
 #include <sys/stat.h>
 
-#include "LaptopFixture.h"
 #include "linux/hid/LinuxHID.h"
 #include "support/FakeLogind.h"
+#include "support/LaptopOnLinux.h"
 #include "support/NoFileOverride.h"
 #include "support/PrivateBus.h"
 
@@ -63,7 +63,7 @@ class LinuxHIDDevices : public LaptopTest {
         return d->setReport(kIOHIDReportTypeFeature, 0x10, &raw, 1);
     }
 
-    LinuxHID& hid() { return static_cast<LinuxHID&>(machine->hid()); }
+    LinuxHID& hid() { return static_cast<LinuxHID&>(machine.hid()); }
     Recorder listener;
 };
 
@@ -100,7 +100,7 @@ TEST_F(LinuxHIDDevices, DevicesPresentAreReportedAtOpenAndAnsweredThroughHidraw)
     ASSERT_FALSE(monitor->elements().empty());
     EXPECT_EQ(monitor->elements().back().type, kIOHIDElementTypeFeature);
     EXPECT_EQ(monitor->elements().back().logicalMax, 65535);
-    EXPECT_TRUE(machine->lines.empty()) << machine->lines[0];
+    EXPECT_TRUE(machine.lines.empty()) << machine.lines[0];
 
     // A second manager is told about the same device objects.
     Recorder second;

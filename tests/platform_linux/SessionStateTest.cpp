@@ -134,7 +134,7 @@ TEST_F(Session, TheTimeSinceInputIsMuttersAndUnknownWithoutIt) {
 // them; and another program's values followed as it publishes, changes them
 // and ends.
 TEST_F(Session, ValuesPublishedOnTheSessionBusAreFollowedUntilTheirOwnerEnds) {
-    GDBusConnection* other = connectToBus(session.address());
+    GDBusConnection* other = connectToBus(session->address());
     ASSERT_TRUE(other);
 
     ASSERT_EQ(platform::claimSessionBusName("org.example.Agent"),
@@ -177,7 +177,7 @@ TEST_F(Session, ValuesPublishedOnTheSessionBusAreFollowedUntilTheirOwnerEnds) {
 
     platform::unwatchSessionValue(token);
     const auto count = seen.size();
-    GDBusConnection* again = connectToBus(session.address());
+    GDBusConnection* again = connectToBus(session->address());
     ASSERT_EQ(requestBusName(again, "org.example.Other"), 1u);
     turnMainContextUntil([] { return false; }, 0.3);
     EXPECT_EQ(seen.size(), count) << "heard after it stopped watching";

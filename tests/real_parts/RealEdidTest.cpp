@@ -16,7 +16,7 @@
 #include "engine/AppleMonitorProducts.h"
 #include "engine/BrightnessController.h"
 #include "formats/Edid.h"
-#include "platform_linux/LaptopFixture.h"
+#include "support/LaptopOnLinux.h"
 #include "support/TabSeparated.h"
 
 using namespace testing_support;

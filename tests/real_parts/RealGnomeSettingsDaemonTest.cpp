@@ -18,6 +18,7 @@
 #include "base/PropertyList.h"
 #include "real_parts/RealGsdPower.h"
 #include "settings/SettingsStore.h"
+#include "support/AgentProgram.h"
 #include "support/ChildProcess.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
@@ -28,8 +29,6 @@ using namespace testing_support;
 
 namespace {
 
-const char* const kAgent =
-    DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
 constexpr long kMax = 1000;
 
 // gnome-settings-daemon's raw value for a percentage of 10..1000
@@ -57,16 +56,14 @@ class RealGnomeSettingsDaemon : public ::testing::Test {
     void setLevel(double level) { gsd.setLux(std::exp(level) - 1.0); }
     // The agent under strace, which writes down every pwrite of its threads.
     std::unique_ptr<ChildProcess> startAgent() {
-        return std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/strace", "-f", "-qq", "-e", "trace=pwrite64", "-o",
-                                     trace, kAgent},
-            std::map<std::string, std::optional<std::string>>{
-                {"PLATFORM_SYSROOT", gsd.root()},
-                {"PLATFORM_LOG_STDERR", "1"},
-                {"GSETTINGS_BACKEND", "memory"},
-                {"WAYLAND_DISPLAY", dir / "no-wayland-display"},
-                // LeakSanitizer cannot look under ptrace (the sanitizer build).
-                {"ASAN_OPTIONS", asanOptions()}});
+        return testing_support::startAgent(
+            {{"PLATFORM_SYSROOT", gsd.root()},
+             {"PLATFORM_LOG_STDERR", "1"},
+             {"GSETTINGS_BACKEND", "memory"},
+             {"WAYLAND_DISPLAY", dir / "no-wayland-display"},
+             // LeakSanitizer cannot look under ptrace (the sanitizer build).
+             {"ASAN_OPTIONS", asanOptions()}},
+            {"/usr/bin/strace", "-f", "-qq", "-e", "trace=pwrite64", "-o", trace});
     }
     static std::string asanOptions() {
         const char* given = std::getenv("ASAN_OPTIONS");

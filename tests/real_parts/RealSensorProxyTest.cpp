@@ -19,9 +19,11 @@
 #include "real_parts/RealSensorProxy.h"
 #include "sensor/AmbientLightSensor.h"
 #include "settings/SettingsStore.h"
+#include "support/AgentProgram.h"
 #include "support/ChildProcess.h"
 #include "support/FakeLogind.h"
 #include "support/LightLevels.h"
+#include "support/LogLines.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
@@ -284,8 +286,6 @@ TEST_F(RealProxy, SpikesInTheReadingsAreNeverAnnounced) {
 // line already has the sensor's light (100 lux, level 4.62), never the
 // daemon's 0.0 from before its first poll; then it follows a change.
 TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine) {
-    const char* agentPath = DUOLUME_BINARY_DIR
-        "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
     VirtualLaptop laptop(root.path());
     laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), 1000, 900);
     TempDir config;
@@ -302,7 +302,7 @@ TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine
     start(proxy);
     sleep(0.2);
     SensorProxyCalls calls;
-    ChildProcess agent({agentPath}, {{"PLATFORM_LOG_STDERR", "1"}});
+    ChildProcess agent({kAgentProgram}, {{"PLATFORM_LOG_STDERR", "1"}});
     auto lines = [&] {
         std::vector<std::string> found;
         std::istringstream in(agent.standardError());
@@ -314,9 +314,8 @@ TEST_F(RealProxy, AgentStartedRightAfterTheDaemonFollowsTheLightFromItsFirstLine
     auto waitForLine = [&](const std::string& part) {
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < end) {
-            for (const auto& l : lines())
-                if (l.find(part) != std::string::npos)
-                    return true;
+            if (anyLineHolds(lines(), part))
+                return true;
             sleep(0.05);
         }
         return false;

@@ -29,6 +29,7 @@
 #include "linux/devices/DeviceEvents.h"
 #include "machine/AVServiceBackend.h"
 #include "settings/SettingsStore.h"
+#include "support/AgentProgram.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
@@ -39,8 +40,6 @@ using namespace testing_support;
 
 namespace {
 
-const char* const kAgent =
-    DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
 const char* const kAttachLine = "USB monitor 0x9226 attached";
 
 int occurrences(const std::string& text, const std::string& part) {
@@ -66,7 +65,7 @@ TEST(UdevHotplug, AgentAttachesAndDetachesTheMonitorThroughLibudev) {
     duolume::writeInitialSettings(settings);
 
     UdevTestBed bed;
-    ASSERT_TRUE(bed.run({kAgent}, {{"PLATFORM_LOG_STDERR", "1"}}, &why)) << why;
+    ASSERT_TRUE(bed.run({kAgentProgram}, {{"PLATFORM_LOG_STDERR", "1"}}, &why)) << why;
     auto log = [&] { return bed.process().standardError(); };
     auto backlight = [&] {
         return std::atol(readFile(bed.sysFile(UdevTestBed::kBacklight)).c_str());

@@ -14,6 +14,7 @@
 #include "linux/LinuxMachine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
+#include "support/AgentProgram.h"
 #include "support/ChildProcess.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
@@ -23,9 +24,6 @@
 using namespace testing_support;
 
 namespace {
-
-const std::string kAgent =
-    DUOLUME_BINARY_DIR "/Duolume.prefPane/Contents/Resources/Duolume.app/Contents/MacOS/Duolume";
 
 // A laptop whose panel backlight runs 0 to 1000 and whose light sensor (both
 // kinds, so either back-end of the build finds one) reads dark; the curve
@@ -62,13 +60,11 @@ class AgentFaults : public ::testing::Test {
     }
 
     std::unique_ptr<ChildProcess> startAgent() {
-        return std::make_unique<ChildProcess>(
-            std::vector<std::string>{kAgent},
-            std::map<std::string, std::optional<std::string>>{
-                {"PLATFORM_SYSROOT", root.path()},
-                {"XDG_CONFIG_HOME", root / "config"},
-                {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root / "no-system-bus"},
-                {"PLATFORM_LOG_STDERR", "1"}});
+        return testing_support::startAgent(
+            {{"PLATFORM_SYSROOT", root.path()},
+             {"XDG_CONFIG_HOME", root / "config"},
+             {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root / "no-system-bus"},
+             {"PLATFORM_LOG_STDERR", "1"}});
     }
 
     // The agent may be half-way through rewriting the file: -1 then.

@@ -81,7 +81,7 @@ TEST_F(FadeFaults, BacklightVanishingMidFade) {
     breakAtFadeStep(30, [&] { removePanelBacklight(); });
 
     engine->setBrightnessForInternalDisplay(0.9, 0.5, true);
-    EXPECT_EQ(machine->pauses, 100);
+    EXPECT_EQ(faulty().pauses, 100);
     // Every write after the loss is logged as the failure it is.
     EXPECT_EQ(loggedLines(kPanelFailure), 70);
 
@@ -113,7 +113,7 @@ TEST_F(FadeFaults, LogindRefusingSetBrightnessMidFade) {
     breakAtFadeStep(30, [&] { logind.refuse(true); });
 
     engine->setBrightnessForInternalDisplay(0.8, 0.5, true);
-    EXPECT_EQ(machine->pauses, 100);
+    EXPECT_EQ(faulty().pauses, 100);
     EXPECT_EQ(logind.calls().size(), 30u + 70u);  // asked at every step, refused after 30
     EXPECT_EQ(panel(), 500 + 30 * 3);             // where the last accepted step left it
     // Refused, the engine tries the backlight's own file, which this user may not write.

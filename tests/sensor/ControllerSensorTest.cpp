@@ -152,14 +152,21 @@ TEST(ControllerSensor, FailedOrHandlelessOpenGivesMinusOneAndReleasesTheService)
     }
 }
 
-TEST(ControllerSensor, WithoutANotificationPortLevelsAreReadButNothingIsPosted) {
+// Change notices that cannot be set up: levels are still read, but nothing is posted.
+struct NoNotices {
+    const char* name;
+    void (*breakNotices)(platform::sim::SimLightSensor&);
+    const char* logged;
+};
+
+class ControllerWithoutNotices : public ::testing::TestWithParam<NoNotices> {};
+
+TEST_P(ControllerWithoutNotices, LevelsAreReadButNothingIsPosted) {
     auto& sim = machineWithController(1000, 1000);
-    sim.simLightSensor().notificationPortAvailable = false;
+    GetParam().breakNotices(sim.simLightSensor());
     LevelRecorder recorder;
     auto sensor = newSensor(Backend::Controller);
-    EXPECT_EQ(sim.logLines,
-              (std::vector<std::string>{
-                  "IONotificationPortCreate() failed to create I/O notification port"}));
+    EXPECT_EQ(sim.logLines, (std::vector<std::string>{GetParam().logged}));
     EXPECT_EQ(sim.calls.back(), "IOObjectRelease(9219)");
     sim.simLightSensor().deliverInterestMessage();
     sim.runFor(1.0);
@@ -167,17 +174,13 @@ TEST(ControllerSensor, WithoutANotificationPortLevelsAreReadButNothingIsPosted) 
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), 1.512, 1e-3);
 }
 
-TEST(ControllerSensor, FailedRegistrationLevelsAreReadButNothingIsPosted) {
-    auto& sim = machineWithController(1000, 1000);
-    sim.simLightSensor().interestStatus = kIOReturnNoResources;
-    LevelRecorder recorder;
-    auto sensor = newSensor(Backend::Controller);
-    EXPECT_EQ(sim.logLines,
-              (std::vector<std::string>{"IOServiceAddInterestNotification() failed to "
-                                        "add I/O service notification"}));
-    EXPECT_EQ(sim.calls.back(), "IOObjectRelease(9219)");
-    sim.simLightSensor().deliverInterestMessage();
-    sim.runFor(1.0);
-    EXPECT_TRUE(recorder.levels.empty());
-    EXPECT_NEAR(sensor->getCurrentAmbientLight(), 1.512, 1e-3);
-}
+INSTANTIATE_TEST_SUITE_P(
+    ControllerSensor, ControllerWithoutNotices,
+    ::testing::Values(
+        NoNotices{"WithoutANotificationPort",
+                  [](platform::sim::SimLightSensor& s) { s.notificationPortAvailable = false; },
+                  "IONotificationPortCreate() failed to create I/O notification port"},
+        NoNotices{"FailedRegistration",
+                  [](platform::sim::SimLightSensor& s) { s.interestStatus = kIOReturnNoResources; },
+                  "IOServiceAddInterestNotification() failed to add I/O service notification"}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -1,15 +1,18 @@
 // The controller on Linux: the Apple SMC driver's light attribute.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "IOKit/IOKitLib.h"
 #include "IOKit/IOServiceConnection.h"
-#include "VirtualLaptop.h"
 #include "linux/LinuxMachine.h"
 #include "linux/light/AppleSMCLight.h"
 #include "linux/light/LinuxLightSensor.h"
 #include "linux/light/SMCLightScale.h"
 #include "sensor/AmbientLightSensor.h"
 #include "sim/SimMachine.h"
+#include "support/LaptopOnLinux.h"
+#include "support/Waiting.h"
 
 using platform::linux_machine::AppleSMCLight;
 using platform::linux_machine::controllerValueForSMCLight;
@@ -17,6 +20,8 @@ using platform::linux_machine::controllerValuesForSMCLight;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
 using platform::linux_machine::SMCLightValues;
+using testing_support::LaptopOnLinux;
+using testing_support::soon;
 
 TEST(AppleSMCLight, ParsesTheDriversPairAndRejectsAnythingElse) {
     EXPECT_EQ(AppleSMCLight::parse("(3,0)\n"), (SMCLightValues{3, 0}));
@@ -29,12 +34,12 @@ TEST(AppleSMCLight, ParsesTheDriversPairAndRejectsAnythingElse) {
 }
 
 TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
-    VirtualLaptop laptop;
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
     EXPECT_EQ(sensor.lmuService(), 0u);
     EXPECT_EQ(sensor.controllerFinding().reason, platform::FindingReason::NotPresent);
-    laptop.writeSMCLight("(0,34)\n");
+    bed.laptop.writeSMCLight("(0,34)\n");
     io_service_t service = sensor.lmuService();
     ASSERT_NE(service, 0u);
 
@@ -50,7 +55,7 @@ TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
     EXPECT_EQ(out[1], controllerValueForSMCLight(34));
     EXPECT_EQ(sensor.controllerFinding(),
               (platform::HardwareFinding{"Apple SMC", platform::FindingReason::InUse,
-                                         "(0,34) from " + laptop.smcLight()}));
+                                         "(0,34) from " + bed.laptop.smcLightFile()}));
 
     auto first = [&] {
         std::uint32_t n = 2;
@@ -58,14 +63,14 @@ TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
                    ? std::optional<std::uint64_t>(out[0])
                    : std::nullopt;
     };
-    laptop.writeSMCLight("(56,0)\n");
+    bed.laptop.writeSMCLight("(56,0)\n");
     EXPECT_TRUE(soon(first, controllerValueForSMCLight(56)));
-    laptop.writeSMCLight("garbage");
+    bed.laptop.writeSMCLight("garbage");
     EXPECT_TRUE(soon(first, std::nullopt));
     EXPECT_EQ(sensor.controllerFinding().reason, platform::FindingReason::Unreadable);
-    std::filesystem::remove(laptop.smcLight());
+    std::filesystem::remove(bed.laptop.smcLightFile());
     EXPECT_EQ(sensor.lmuService(), 0u);
-    laptop.writeSMCLight("(1,1)\n");  // back again: the open connection reads it
+    bed.laptop.writeSMCLight("(1,1)\n");  // back again: the open connection reads it
     EXPECT_TRUE(soon(first, controllerValueForSMCLight(1)));
     EXPECT_NE(sensor.callScalarMethod(connect, 1, out, &count), kIOReturnSuccess);
 }
@@ -73,11 +78,11 @@ TEST(AppleSMCLight, ScalarMethodZeroGivesTheAttributeAsItIsRead) {
 TEST(AppleSMCLight, UnreadableAttributeCannotBeOpened) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads every file";
-    VirtualLaptop laptop;
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
-    laptop.writeSMCLight("(1,2)\n");
-    std::filesystem::permissions(laptop.smcLight(), std::filesystem::perms::none);
+    bed.laptop.writeSMCLight("(1,2)\n");
+    std::filesystem::permissions(bed.laptop.smcLightFile(), std::filesystem::perms::none);
     io_connect_t connect = 0;
     EXPECT_EQ(sensor.openService(sensor.lmuService(), 0, &connect), kIOReturnNotPrivileged);
     EXPECT_EQ(connect, 0u);
@@ -140,42 +145,42 @@ TEST(AppleSMCLight, OneReadingMacsSpreadTheirFewLowValuesOverTheCurve) {
 // On the Linux machine: once the right value has shown itself, the two are
 // read as a pair, spread evenly, also when the right sensor is covered later.
 TEST(AppleSMCLight, ARightValueShowingItselfMakesThemAPair) {
-    VirtualLaptop laptop;
-    laptop.writeSMCLight("(4,0)\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeSMCLight("(4,0)\n");
     LinuxMachine::installNew();
     auto sensor = AmbientLightSensor::alloc(AmbientLightSensor::Backend::Controller);
     sensor->init();
     auto level = [&] { return sensor->getCurrentAmbientLight(); };
     EXPECT_GT(level(), 5.0);
-    laptop.writeSMCLight("(200,200)\n");
+    bed.laptop.writeSMCLight("(200,200)\n");
     EXPECT_TRUE(soon([&] { return std::abs(level() - 10.0 * 200 / 255) < 1e-6; }, true));
-    laptop.writeSMCLight("(4,0)\n");  // now a covered right sensor: averaged
+    bed.laptop.writeSMCLight("(4,0)\n");  // now a covered right sensor: averaged
     EXPECT_TRUE(soon([&] { return level() < 0.2; }, true));
 }
 
 // Found by its driver, whatever the kernel named the device.
 TEST(AppleSMCLight, FoundByItsDriverUnderAnyName) {
-    VirtualLaptop laptop;
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
-    laptop.registerSMC("applesmc");
-    laptop.writeSMCLight("(3,4)\n");
+    bed.laptop.registerSMC("applesmc");
+    bed.laptop.writeSMCLight("(3,4)\n");
     EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));
-    EXPECT_EQ(AppleSMCLight::attributePath(), laptop.smcLight());
+    EXPECT_EQ(AppleSMCLight::attributePath(), bed.laptop.smcLightFile());
     EXPECT_NE(sensor.lmuService(), 0u);
 
     // Not bound (the driver's folder and the device's link gone): its MODALIAS still names it.
-    std::filesystem::remove_all(laptop.root() + "/sys/bus/platform/drivers");
-    std::filesystem::remove(laptop.root() + "/sys/devices/platform/applesmc/driver");
+    std::filesystem::remove_all(bed.laptop.root() + "/sys/bus/platform/drivers");
+    std::filesystem::remove(bed.laptop.root() + "/sys/devices/platform/applesmc/driver");
     EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{3, 4}));
 
     // Gone from where it was found, registered again under another name.
-    std::filesystem::remove(laptop.smcLight());
-    laptop.registerSMC("applesmc.1");
-    laptop.writeSMCLight("(5,6)\n");
+    std::filesystem::remove(bed.laptop.smcLightFile());
+    bed.laptop.registerSMC("applesmc.1");
+    bed.laptop.writeSMCLight("(5,6)\n");
     EXPECT_EQ(AppleSMCLight::read(), (SMCLightValues{5, 6}));
 
-    std::filesystem::remove(laptop.smcLight());  // an SMC without light keys
+    std::filesystem::remove(bed.laptop.smcLightFile());  // an SMC without light keys
     EXPECT_FALSE(AppleSMCLight::present());
     EXPECT_EQ(sensor.lmuService(), 0u);
 }

@@ -8,17 +8,18 @@
 #include <thread>
 
 #include "FakeGeoClue.h"
-#include "VirtualLaptop.h"
 #include "linux/light/LinuxLightSensor.h"
 #include "linux/light/SunEstimate.h"
 #include "machine/LightEstimate.h"
 #include "sensor_linux/FrozenNoon.h"
+#include "support/LaptopOnLinux.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
-#include "support/VirtualLaptop.h"
+#include "support/Waiting.h"
 
 using platform::LightEstimateOptions;
 using platform::linux_machine::LinuxLightSensor;
+using testing_support::LaptopOnLinux;
 using namespace platform::linux_machine;
 using testing_support::kFrozenNoon;
 using testing_support::kNoon;
@@ -46,10 +47,7 @@ std::string placeOf(LinuxLightSensor& sensor) {
 }
 
 int placeLines(const LoggingLinuxMachine& machine) {
-    int n = 0;
-    for (const auto& line : machine.lines)
-        n += line.find("Place of the sun's estimate") != std::string::npos;
-    return n;
+    return machine.count("Place of the sun's estimate");
 }
 
 }  // namespace
@@ -58,8 +56,8 @@ TEST(GeoClue, ThePlaceItLocatesIsTheSunsAndALaterOneMovesIt) {
     ASSERT_GT(
         std::fabs(luxAt(kReykjavik.latitude, kReykjavik.longitude) - luxAt(52.5, 13 + 22 / 60.0)),
         0.1 * luxAt(52.5, 13 + 22 / 60.0));
-    VirtualLaptop laptop;
-    testing_support::VirtualLaptop(laptop.root()).setTimeZone("Europe/Berlin");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.setTimeZone("Europe/Berlin");
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
     PrivateBus bus(PrivateBus::Kind::System);
     FakeGeoClue geoClue(bus.address());
@@ -110,9 +108,9 @@ TEST(GeoClue, ThePlaceItLocatesIsTheSunsAndALaterOneMovesIt) {
 // A sensor that works needs no place: GeoClue is asked only once the
 // estimate is in use (here because the person asks for it).
 TEST(GeoClue, IsAskedOnlyWhileTheLightIsEstimated) {
-    VirtualLaptop laptop;
-    testing_support::VirtualLaptop(laptop.root()).setTimeZone("Europe/Berlin");
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "300\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.setTimeZone("Europe/Berlin");
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "300\n");
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
     PrivateBus bus(PrivateBus::Kind::System);
     FakeGeoClue geoClue(bus.address());
@@ -142,8 +140,8 @@ struct Unlocated {
 class NoGeoClue : public testing::TestWithParam<Unlocated> {};
 
 TEST_P(NoGeoClue, LeavesTheZonesPlaceAndSaysSoOnce) {
-    VirtualLaptop laptop;
-    testing_support::VirtualLaptop(laptop.root()).setTimeZone("Europe/Berlin");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.setTimeZone("Europe/Berlin");
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
     PrivateBus bus(PrivateBus::Kind::System);
     std::optional<FakeGeoClue> geoClue;

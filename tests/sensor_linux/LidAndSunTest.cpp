@@ -6,20 +6,21 @@
 
 #include <cmath>
 
-#include "VirtualLaptop.h"
 #include "linux/light/LinuxLightSensor.h"
 #include "linux/light/SunEstimate.h"
 #include "machine/LightEstimate.h"
 #include "sensor_linux/FrozenNoon.h"
 #include "support/FakeLogind.h"
+#include "support/LaptopOnLinux.h"
 #include "support/LoggingLinuxMachine.h"
 #include "support/PrivateBus.h"
-#include "support/VirtualLaptop.h"
+#include "support/Waiting.h"
 
 using platform::FindingReason;
 using platform::LightEstimateCause;
 using platform::LightEstimateInUse;
 using platform::linux_machine::LinuxLightSensor;
+using testing_support::LaptopOnLinux;
 using namespace platform::linux_machine;
 using testing_support::FakeLogind;
 using testing_support::kFrozenNoon;
@@ -34,8 +35,8 @@ double berlinAtNoon(double share = 0.02) {
     return estimatedRoomLux({52.5, 13 + 22 / 60.0, share}, kNoon);
 }
 
-void inBerlin(const VirtualLaptop& laptop) {
-    testing_support::VirtualLaptop(laptop.root()).setTimeZone("Europe/Berlin");
+void inBerlin(testing_support::VirtualLaptop& laptop) {
+    laptop.setTimeZone("Europe/Berlin");
 }
 
 // Within a few percent, the clock having moved a hair.
@@ -51,8 +52,8 @@ bool eventually(Condition condition, double seconds = 8.0) {
 }  // namespace
 
 TEST(SunLight, ALaptopWithoutASensorGetsTheSunsEstimateForItsTimeZone) {
-    VirtualLaptop laptop;
-    inBerlin(laptop);
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    inBerlin(bed.laptop);
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
     auto& machine = LoggingLinuxMachine::installNew();
     LinuxLightSensor sensor;
@@ -71,8 +72,8 @@ TEST(SunLight, ALaptopWithoutASensorGetsTheSunsEstimateForItsTimeZone) {
 }
 
 TEST(SunLight, WithoutASensorOrAPlaceThereIsNoLight) {
-    VirtualLaptop laptop;
-    testing_support::VirtualLaptop(laptop.root()).setTimeZone("Etc/UTC");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.setTimeZone("Etc/UTC");
     LoggingLinuxMachine::installNew();
     LinuxLightSensor sensor;
     EXPECT_FALSE(sensor.hasServiceClient());
@@ -91,38 +92,37 @@ class ClosedLid : public testing::TestWithParam<bool> {};
 TEST_P(ClosedLid, CoversTheSensorAndOpeningItHandsBack) {
     const bool logind = GetParam();
     {
-        VirtualLaptop laptop;
-        inBerlin(laptop);
-        testing_support::VirtualLaptop acpi(laptop.root());
-        laptop.writeIIO("iio:device0", "in_illuminance_input", "300\n");
+        LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+        inBerlin(bed.laptop);
+        bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "300\n");
         ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
         std::optional<PrivateBus> bus;
         std::optional<FakeLogind> fakeLogind;
         if (logind) {
             bus.emplace(PrivateBus::Kind::System);
-            fakeLogind.emplace(laptop.root() + "/sys/class/backlight");
+            fakeLogind.emplace(bed.laptop.root() + "/sys/class/backlight");
         } else {
-            acpi.setLidClosed(false);
+            bed.laptop.setLidClosed(false);
         }
         auto& machine = LoggingLinuxMachine::installNew();
         LinuxLightSensor sensor;
         ASSERT_EQ(sensor.copyAmbientLightReading(), 300.0);
 
-        laptop.writeIIO("iio:device0", "in_illuminance_input", "0\n");  // the lid comes down
+        bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "0\n");  // the lid comes down
         if (logind)
             fakeLogind->setLidClosed(true);
         else
-            acpi.setLidClosed(true);
+            bed.laptop.setLidClosed(true);
         ASSERT_TRUE(eventually([&] { return sensor.serviceClientEstimate().has_value(); }));
         EXPECT_EQ(sensor.serviceClientEstimate()->cause, LightEstimateCause::LidClosed);
         EXPECT_TRUE(near(sensor.copyAmbientLightReading(), 300.0));  // from where it stood
         EXPECT_TRUE(machine.logged("The lid is closed and covers the light sensor"));
 
-        laptop.writeIIO("iio:device0", "in_illuminance_input", "120\n");  // open again
+        bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "120\n");  // open again
         if (logind)
             fakeLogind->setLidClosed(false);
         else
-            acpi.setLidClosed(false);
+            bed.laptop.setLidClosed(false);
         EXPECT_TRUE(eventually([&] { return sensor.copyAmbientLightReading() == 120.0; }, 15.0));
         EXPECT_EQ(sensor.serviceClientEstimate(), std::nullopt);
         EXPECT_TRUE(machine.logged("The lid is open"));
@@ -138,17 +138,16 @@ INSTANTIATE_TEST_SUITE_P(SunLight, ClosedLid, testing::Values(true, false),
 // darker than the sun's estimate: taken as covered, said once. With the
 // panel on, the same darkness is the room's.
 TEST(SunLight, ASwitchedOffPanelsDarkSensorIsTakenAsCovered) {
-    VirtualLaptop laptop;
-    inBerlin(laptop);
-    testing_support::VirtualLaptop drm(laptop.root());
-    const std::string panel = drm.addBuiltinPanel();
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "0.5\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    inBerlin(bed.laptop);
+    const std::string panel = bed.laptop.addBuiltinPanel();
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "0.5\n");
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", kFrozenNoon);
     auto& machine = LoggingLinuxMachine::installNew();
     LinuxLightSensor sensor;
     EXPECT_EQ(sensor.copyAmbientLightReading(), 0.5);
     EXPECT_EQ(sensor.serviceClientEstimate(), std::nullopt);
-    drm.setConnectorState(panel, true, false);
+    bed.laptop.setConnectorState(panel, true, false);
     ASSERT_TRUE(eventually([&] { return sensor.serviceClientEstimate().has_value(); }));
     EXPECT_EQ(sensor.serviceClientEstimate()->cause, LightEstimateCause::PanelOff);
     // Gliding up from the dark towards the estimate, 0.2 steps a second.
@@ -158,22 +157,22 @@ TEST(SunLight, ASwitchedOffPanelsDarkSensorIsTakenAsCovered) {
 
 // A resume: the sensor that vanished in the sleep is found under its new number.
 TEST(SunLight, AfterAResumeTheSensorIsLookedForAfreshAndTheJournalSaysSo) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "80\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "80\n");
     PrivateBus bus(PrivateBus::Kind::System);
-    FakeLogind logind(laptop.root() + "/sys/class/backlight");
+    FakeLogind logind(bed.laptop.root() + "/sys/class/backlight");
     auto& machine = LoggingLinuxMachine::installNew();
     LinuxLightSensor sensor;
     ASSERT_EQ(sensor.copyAmbientLightReading(), 80.0);
     logind.prepareForSleep(true);
-    laptop.removeIIO("iio:device0");
-    laptop.writeIIO("iio:device3", "in_illuminance_input", "900\n");
+    bed.laptop.removeIIO("iio:device0");
+    bed.laptop.writeIIO("iio:device3", "in_illuminance_input", "900\n");
     logind.prepareForSleep(false);
     EXPECT_TRUE(eventually([&] { return sensor.copyAmbientLightReading() == 900.0; }));
     EXPECT_TRUE(eventually([&] {
         sensor.hasServiceClient();  // takes the sources' log lines
         return machine.logged("Resumed from sleep: reading the light sensor afresh");
     }));
-    EXPECT_TRUE(machine.logged("Ambient light sensor: reading IIO device " + laptop.root() +
+    EXPECT_TRUE(machine.logged("Ambient light sensor: reading IIO device " + bed.laptop.root() +
                                "/sys/bus/iio/devices/iio:device3"));
 }

@@ -8,13 +8,14 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
-#include "VirtualLaptop.h"
 #include "linux/LinuxMachine.h"
 #include "sensor/AmbientLightSensor.h"
+#include "support/LaptopOnLinux.h"
 #include "support/LightLevels.h"
 #include "support/Waiting.h"
 
 using platform::linux_machine::LinuxMachine;
+using testing_support::LaptopOnLinux;
 using Backend = AmbientLightSensor::Backend;
 using testing_support::runLoopUntil;
 
@@ -25,18 +26,18 @@ using Levels = testing_support::LightLevels;
 }  // namespace
 
 TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
     LinuxMachine::installNew();
     Levels levels;
     auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
     sensor->init();
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-12);
 
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "garbage\n");
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "garbage\n");
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.3, false);
     EXPECT_TRUE(levels.values.empty());
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "20000\n");
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "20000\n");
     // Brighter light stands after 2 s (SteadyLight.h).
     ASSERT_TRUE(runLoopUntil([&] { return !levels.values.empty(); }, 8.0));
     ASSERT_EQ(levels.values.size(), 1u);
@@ -44,8 +45,8 @@ TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
 }
 
 TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
-    VirtualLaptop laptop;
-    laptop.writeSMCLight("(100,100)\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeSMCLight("(100,100)\n");
     LinuxMachine::installNew();
     Levels levels;
     auto sensor = AmbientLightSensor::alloc(Backend::Controller);
@@ -54,7 +55,7 @@ TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
 
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
     EXPECT_TRUE(levels.values.empty());  // unchanged: no message
-    laptop.writeSMCLight("(0,0)\n");
+    bed.laptop.writeSMCLight("(0,0)\n");
     // Darker light stands after 5 s (SteadyLight.h).
     CFRunLoopRunInMode("NSModalPanelRunLoopMode", 6.5, false);
     EXPECT_TRUE(levels.values.empty());
@@ -63,14 +64,14 @@ TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
 
     // Garbled: no message; after a few seconds without a reading
     // (LightHandover.h) the level shows the failure.
-    laptop.writeSMCLight("(1,");
+    bed.laptop.writeSMCLight("(1,");
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 6.5, false);
     EXPECT_EQ(levels.values.size(), 1u);
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 }
 
 TEST(LinuxSensor, ControllerWithoutAnAppleSMC) {
-    VirtualLaptop laptop;
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
     LinuxMachine::installNew();
     auto sensor = AmbientLightSensor::alloc(Backend::Controller);
     sensor->init();
@@ -78,19 +79,19 @@ TEST(LinuxSensor, ControllerWithoutAnAppleSMC) {
 }
 
 TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
-    VirtualLaptop laptop;
-    laptop.writeSMCLight("(100,100)\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeSMCLight("(100,100)\n");
     LinuxMachine::installNew();
     Levels levels;
     auto sensor = AmbientLightSensor::alloc(Backend::Controller);
     sensor->init();
 
-    std::filesystem::remove(laptop.smcLight());  // the driver unloaded under the sensor
+    std::filesystem::remove(bed.laptop.smcLightFile());  // the driver unloaded under the sensor
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 6.5, false);
     EXPECT_TRUE(levels.values.empty());
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 
-    laptop.writeSMCLight("(0,0)\n");  // loaded again: polling picked up where it was
+    bed.laptop.writeSMCLight("(0,0)\n");  // loaded again: polling picked up where it was
     EXPECT_TRUE(runLoopUntil([&] { return !levels.values.empty(); }, 3.0));
     EXPECT_EQ(levels.values, std::vector<double>{0.0});
     EXPECT_EQ(sensor->getCurrentAmbientLight(), 0.0);
@@ -99,21 +100,33 @@ TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
 #if !defined(DUOLUME_ALS_BACKEND_CONTROLLER) && !defined(DUOLUME_ALS_BACKEND_SERVICE_CLIENT)
 // One build for every laptop: the shared sensor reads what the laptop has,
 // with the formula of that sensor.
-TEST(LinuxSensor, SharedSensorOfALaptopWithAnIIOSensorReadsItInLux) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
+struct SharedCase {
+    const char* name;
+    const char* smcLight;  // no SMC when null
+    Backend backend;
+    double level, tolerance;
+};
+
+class SharedLinuxSensor : public ::testing::TestWithParam<SharedCase> {};
+
+// Both laptops have an IIO sensor reading 100 lux; an Intel Mac's SMC wins.
+TEST_P(SharedLinuxSensor, ReadsWhatTheLaptopHasWithThatSensorsFormula) {
+    const SharedCase& c = GetParam();
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    if (c.smcLight)
+        bed.laptop.writeSMCLight(c.smcLight);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
     LinuxMachine::installNew();
-    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::ServiceClient);
-    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), std::log(101.0),
-                1e-12);
+    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, c.backend);
+    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), c.level,
+                c.tolerance);
 }
 
-TEST(LinuxSensor, SharedSensorOfAnIntelMacReadsTheSMCPair) {
-    VirtualLaptop laptop;
-    laptop.writeSMCLight("(128,128)\n");
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
-    LinuxMachine::installNew();
-    EXPECT_EQ(AmbientLightSensor::sharedBackendChoice().backend, Backend::Controller);
-    EXPECT_NEAR(AmbientLightSensor::sharedInstance()->getCurrentAmbientLight(), 5.0196, 1e-4);
-}
+INSTANTIATE_TEST_SUITE_P(LinuxSensor, SharedLinuxSensor,
+                         ::testing::Values(SharedCase{"LaptopWithAnIIOSensorInLux", nullptr,
+                                                      Backend::ServiceClient, std::log(101.0),
+                                                      1e-12},
+                                           SharedCase{"IntelMacTheSMCPair", "(128,128)\n",
+                                                      Backend::Controller, 5.0196, 1e-4}),
+                         [](const auto& info) { return std::string(info.param.name); });
 #endif

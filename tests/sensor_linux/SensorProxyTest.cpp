@@ -6,16 +6,19 @@
 #include <limits>
 
 #include "FakeSensorProxy.h"
-#include "VirtualLaptop.h"
 #include "linux/LinuxMachine.h"
 #include "linux/light/LinuxLightSensor.h"
+#include "support/LaptopOnLinux.h"
 #include "support/PrivateBus.h"
+#include "support/Waiting.h"
 
 using platform::FindingReason;
 using platform::HardwareFinding;
 using platform::linux_machine::LinuxLightSensor;
 using platform::linux_machine::LinuxMachine;
+using testing_support::LaptopOnLinux;
 using testing_support::PrivateBus;
+using testing_support::soon;
 
 namespace {
 
@@ -30,8 +33,8 @@ std::vector<FindingReason> reasons(const std::vector<HardwareFinding>& findings)
 
 // Claimed once, followed from its announcements, released when the sensor ends.
 TEST(SensorProxy, LuxLevelIsClaimedFollowedAndReleased) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "50\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "50\n");
     PrivateBus bus(PrivateBus::Kind::System);
     FakeSensorProxy proxy(bus.address(), {true, "lux", 300.0});
     LinuxMachine::installNew();
@@ -56,8 +59,8 @@ TEST(SensorProxy, LuxLevelIsClaimedFollowedAndReleased) {
 // stale one it had before: the IIO device is read directly, and without one
 // the service's value is taken only after the bounded wait.
 TEST(SensorProxy, UnannouncedLevelAfterTheClaimIsNotTakenForAReading) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "120\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "120\n");
     PrivateBus bus(PrivateBus::Kind::System);
     FakeSensorProxy proxy(bus.address(), {true, "lux", 33.0});
     proxy.silence();
@@ -67,7 +70,7 @@ TEST(SensorProxy, UnannouncedLevelAfterTheClaimIsNotTakenForAReading) {
     EXPECT_EQ(reading(), 120.0);
     EXPECT_EQ(reasons(sensor.serviceClientFindings()),
               (std::vector<FindingReason>{FindingReason::NotYetKnown, FindingReason::InUse}));
-    laptop.removeIIO("iio:device0");
+    bed.laptop.removeIIO("iio:device0");
     EXPECT_TRUE(soon(reading, 33.0));
     EXPECT_EQ(sensor.serviceClientFindings(),
               (std::vector<HardwareFinding>{{"iio-sensor-proxy", FindingReason::InUse,
@@ -75,8 +78,8 @@ TEST(SensorProxy, UnannouncedLevelAfterTheClaimIsNotTakenForAReading) {
 }
 
 TEST(SensorProxy, VendorUnitsOrNoLightSensorFallBackToIIO) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_raw", "50\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_raw", "50\n");
     PrivateBus bus(PrivateBus::Kind::System);
     FakeSensorProxy proxy(bus.address(), {true, "vendor", 80.0});
     LinuxMachine::installNew();
@@ -87,7 +90,7 @@ TEST(SensorProxy, VendorUnitsOrNoLightSensorFallBackToIIO) {
               (std::vector<HardwareFinding>{
                   {"iio-sensor-proxy", FindingReason::NotLux, "reports in vendor, not lux"},
                   {"IIO iio:device0", FindingReason::InUse,
-                   laptop.iioDevice("iio:device0") + ", 50.0 lux"}}));
+                   bed.laptop.iioDevice("iio:device0") + ", 50.0 lux"}}));
     EXPECT_EQ(proxy.claims(), 0);
     proxy.setState({false, "lux", 80.0});
     testing_support::waitFor([] { return false; }, 0.3);
@@ -98,7 +101,7 @@ TEST(SensorProxy, VendorUnitsOrNoLightSensorFallBackToIIO) {
 }
 
 TEST(SensorProxy, GarbledLevelGivesNoEvent) {
-    VirtualLaptop laptop;
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
     PrivateBus bus(PrivateBus::Kind::System);
     FakeSensorProxy proxy(bus.address(), {true, "lux", std::numeric_limits<double>::quiet_NaN()});
     LinuxMachine::installNew();
@@ -115,8 +118,8 @@ TEST(SensorProxy, GarbledLevelGivesNoEvent) {
 }
 
 TEST(SensorProxy, RestartedServiceIsClaimedAgainAndAVanishedBusIsSurvived) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "7\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "7\n");
     PrivateBus bus(PrivateBus::Kind::System);
     LinuxMachine::installNew();
     LinuxLightSensor sensor;
@@ -139,8 +142,8 @@ TEST(SensorProxy, RestartedServiceIsClaimedAgainAndAVanishedBusIsSurvived) {
 // anything is known, like the service itself before its first poll), and the
 // service's first announcement is taken up on the sources' thread.
 TEST(SensorProxy, WindowsThreadNeverWaitsForTheFirstAnnouncement) {
-    VirtualLaptop laptop;
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "garbled\n");
+    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "garbled\n");
     PrivateBus bus(PrivateBus::Kind::System);
     FakeSensorProxy proxy(bus.address(), {true, "lux", 60.0});
     proxy.silence();
@@ -151,8 +154,8 @@ TEST(SensorProxy, WindowsThreadNeverWaitsForTheFirstAnnouncement) {
     EXPECT_TRUE(sensor.hasServiceClient());
     EXPECT_EQ(reading(), 0.0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-    laptop.writeIIO("iio:device0", "in_illuminance_input", "40\n");
+    bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "40\n");
     EXPECT_TRUE(soon(reading, 40.0));
-    laptop.removeIIO("iio:device0");
+    bed.laptop.removeIIO("iio:device0");
     EXPECT_TRUE(soon(reading, 60.0));  // the wait ran out on the sources' thread
 }

@@ -9,6 +9,7 @@
 #include "linux/LinuxMachine.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsStore.h"
+#include "support/LogLines.h"
 #include "support/TempDir.h"
 
 using namespace duolume;
@@ -67,10 +68,7 @@ TEST(SettingsDiskFull, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
     auto parsed = platform::readPropertyListFile(path);
     ASSERT_TRUE(parsed && parsed->dictionaryValue());
     EXPECT_EQ(parsed->dictionaryValue()->size(), 24u);
-    bool logged = false;
-    for (const auto& l : log)
-        logged |= l.find("could not be written") != std::string::npos;
-    EXPECT_TRUE(logged);
+    EXPECT_TRUE(anyLineHolds(log, "could not be written"));
     for (int i = 0; i < 64; ++i)
         std::remove((dir / ("filler" + std::to_string(i))).c_str());
     // No temporary file is left behind by the failed write (the update lock's

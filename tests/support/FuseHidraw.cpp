@@ -18,6 +18,8 @@
 #include <sys/ioctl.h>
 #endif
 
+#include "support/Waiting.h"
+
 namespace testing_support {
 
 namespace {
@@ -367,13 +369,6 @@ void FuseHidraw::serve() {
     }
     free(buf.mem);
 }
-
-namespace {
-double steadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-}  // namespace
 
 void FuseHidraw::replyLater(double delaySeconds, std::function<void()> reply) {
     if (delaySeconds <= 0) {

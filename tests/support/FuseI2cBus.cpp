@@ -4,18 +4,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
+
+#include "support/Waiting.h"
 
 namespace testing_support {
 namespace {
 
 constexpr unsigned long kMonitorAddress = 0x37;
 constexpr unsigned long kEdidAddress = 0x50;
-
-double steadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 }  // namespace
 

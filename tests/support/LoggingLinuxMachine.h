@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "linux/LinuxMachine.h"
+#include "support/LogLines.h"
 
 namespace testing_support {
 
@@ -14,13 +15,8 @@ class LoggingLinuxMachine : public platform::linux_machine::LinuxMachine {
     std::vector<std::string> lines;
     void writeLog(const std::string& line) override { lines.push_back(line); }
 
-    bool logged(const std::string& part) const {
-        for (const auto& l : lines) {
-            if (l.find(part) != std::string::npos)
-                return true;
-        }
-        return false;
-    }
+    bool logged(const std::string& part) const { return anyLineHolds(lines, part); }
+    int count(const std::string& part) const { return linesHolding(lines, part); }
 
     static LoggingLinuxMachine& installNew() {
         auto machine = std::make_unique<LoggingLinuxMachine>();

@@ -305,6 +305,7 @@ void VirtualLaptop::removeAppleDisplay(int index, int port) {
 }
 
 void VirtualLaptop::registerSMC(const std::string& smcDevice, bool bound) {
+    smc_ = smcDevice;
     const std::string device = sys("devices/platform/" + smcDevice);
     writeFile(device + "/uevent", "DRIVER=applesmc\nMODALIAS=platform:applesmc\n");
     makeRelativeLink(device, sys("bus/platform/devices/" + smcDevice));
@@ -317,7 +318,7 @@ void VirtualLaptop::registerSMC(const std::string& smcDevice, bool bound) {
 }
 
 std::string VirtualLaptop::smcLightFile(const std::string& smcDevice) const {
-    return sys("devices/platform/" + smcDevice + "/light");
+    return sys("devices/platform/" + (smcDevice.empty() ? smc_ : smcDevice) + "/light");
 }
 
 int VirtualLaptop::smcLightForLevel(double level) {
@@ -351,7 +352,11 @@ void VirtualLaptop::setIIOLight(double lux, int number) {
 }
 
 void VirtualLaptop::removeIIOLight(int number) {
-    fs::remove_all(sys("bus/iio/devices/iio:device" + std::to_string(number)));
+    removeIIO("iio:device" + std::to_string(number));
+}
+
+void VirtualLaptop::removeIIO(const std::string& name) {
+    fs::remove_all(iioDevice(name));
 }
 
 void VirtualLaptop::setTimeZone(const std::string& zone) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace testing_support {
 
 class VirtualLaptop {
@@ -114,7 +116,10 @@ class VirtualLaptop {
     // (both set to `smcValue`, 0..255) and an IIO light sensor reading `lux`.
     // The SMC is the applesmc driver's platform device `smcDevice`.
     void setAmbientLight(int smcValue, double lux, const std::string& smcDevice = "applesmc.768");
-    std::string smcLightFile(const std::string& smcDevice = "applesmc.768") const;
+    // The SMC's light file, on platform device `smcDevice`, or the one
+    // registerSMC() named last (applesmc.768 before).
+    std::string smcLightFile(const std::string& smcDevice = {}) const;
+    void writeSMCLight(const std::string& content) { writeFile(smcLightFile(), content); }
     // Registers the SMC as platform device `device` announcing the driver in
     // its uevent, and with `bound` also bound to it (the driver's folder
     // links to it), as the driver registers its device.
@@ -127,6 +132,13 @@ class VirtualLaptop {
     // It goes, as a device that did not come back from a suspend.
     void removeIIOLight(int number = 0);
     std::string iioLightFile(int number = 0) const;
+    // Any IIO device by name ("iio:device3"), with any of its files.
+    std::string iioDevice(const std::string& name) const { return sys("bus/iio/devices/" + name); }
+    // Writes `content` to `file` of IIO device `name`, creating the device.
+    void writeIIO(const std::string& name, const std::string& file, const std::string& content) {
+        writeFile(iioDevice(name) + "/" + file, content);
+    }
+    void removeIIO(const std::string& name);
 
     // --- Time zone and lid ----------------------------------------------------
     // The machine's time zone: /etc/localtime links to the zone's zoneinfo
@@ -154,6 +166,7 @@ class VirtualLaptop {
 
     std::string root_;
     std::map<int, std::string> adapters_;  // folder by bus
+    std::string smc_ = "applesmc.768";     // the SMC's platform device
 };
 
 // Makes `linkPath` a relative symbolic link to `target` (both absolute).

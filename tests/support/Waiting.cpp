@@ -20,6 +20,11 @@ bool until(const std::function<bool()>& done, double seconds, const std::functio
 
 }  // namespace
 
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 bool waitFor(const std::function<bool()>& done, double seconds) {
     return until(done, seconds, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
 }

@@ -14,4 +14,15 @@ bool waitFor(const std::function<bool()>& done, double seconds = 15.0);
 // sources and device arrivals.
 bool runLoopUntil(const std::function<bool()>& done, double seconds = 10.0);
 
+// Seconds on the steady clock, for fakes that answer after a device's time.
+double steadySeconds();
+
+// The light sensor answers from what its sources' thread holds, which takes up
+// a change within about a second: true once `read()` gives `expected`.
+template <typename Read, typename Value>
+bool soon(Read read, const Value& expected) {
+    // A change stands after up to 5 s (SteadyLight.h) and is read once a second.
+    return waitFor([&] { return read() == expected; }, 8.0);
+}
+
 }  // namespace testing_support
