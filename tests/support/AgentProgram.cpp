@@ -12,8 +12,7 @@ std::unique_ptr<ChildProcess> startAgent(
 }
 
 bool untilLogged(const ChildProcess& agent, const std::string& part, double seconds) {
-    return waitFor([&] { return agent.standardError().find(part) != std::string::npos; },
-                   seconds);
+    return waitFor([&] { return agent.standardError().find(part) != std::string::npos; }, seconds);
 }
 
 }  // namespace testing_support

@@ -3,8 +3,8 @@
 #include <map>
 
 #include "Foundation/PreferredLanguages.h"
-#include "linux/launchctl/SystemdUnit.h"
 #include "linux/desktop/BuiltinBrightnessWay.h"
+#include "linux/launchctl/SystemdUnit.h"
 
 namespace platform::linux_machine {
 namespace {
