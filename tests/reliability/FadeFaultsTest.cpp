@@ -65,13 +65,6 @@ class FadeFaults : public FaultyLaptopTest {
     std::string builtin_;
 };
 
-#define SKIP_WITHOUT_FUSE()                                        \
-    do {                                                           \
-        std::string why_;                                          \
-        if (!mountHidraw(&why_))                                   \
-            GTEST_SKIP() << "virtual hidraw needs FUSE: " << why_; \
-    } while (0)
-
 }  // namespace
 
 TEST_F(FadeFaults, BacklightVanishingMidFade) {

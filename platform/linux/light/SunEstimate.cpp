@@ -39,8 +39,9 @@ double luxForSteps(double steps) {
 std::optional<double> nextChange(const SunEstimateInputs& inputs, double unixSeconds, double step,
                                  double horizon) {
     const double from = lightSteps(estimatedRoomLux(inputs, unixSeconds));
-    for (double ahead = kSearchStep; ahead <= horizon; ahead += kSearchStep) {
-        const double t = unixSeconds + ahead;
+    // Counted in whole steps, so no rounding builds up over the horizon.
+    for (long steps = 1; static_cast<double>(steps) * kSearchStep <= horizon; ++steps) {
+        const double t = unixSeconds + static_cast<double>(steps) * kSearchStep;
         if (std::fabs(lightSteps(estimatedRoomLux(inputs, t)) - from) >= step)
             return t;
     }
