@@ -1,6 +1,8 @@
 #include "support/FakeLogind.h"
 
+#include <fcntl.h>
 #include <gio/gio.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <stdexcept>
@@ -12,6 +14,22 @@ namespace {
 
 constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
 constexpr const char* kAutoPath = "/org/freedesktop/login1/session/auto";
+
+// logind writes the attribute as sd_device_set_sysattr_value does: opened
+// without truncation and written in one piece, the value and its newline
+// (systemd v252, src/libsystemd/sd-device/sd-device.c with
+// write_string_file's WRITE_STRING_FILE_DISABLE_BUFFER, src/basic/fileio.c).
+// A plain file standing in for sysfs then never reads empty to a test
+// polling it while the write is under way.
+bool writeAttribute(const std::string& path, const std::string& value) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    const std::string text = value + "\n";
+    const bool whole = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    return whole;
+}
 
 const char* kIntrospection =
     "<node><interface name='org.freedesktop.login1.Session'>"
@@ -81,11 +99,7 @@ struct FakeLogindCallbacks {
             return;
         }
         std::string path = self->backlights_ + "/" + device + "/brightness";
-        try {
-            if (!fileExists(path))
-                throw std::runtime_error("no such device");
-            writeFile(path, std::to_string(value) + "\n");
-        } catch (const std::exception&) {
+        if (!writeAttribute(path, std::to_string(value))) {
             g_dbus_method_invocation_return_dbus_error(
                 invocation, "org.freedesktop.login1.NoSuchDevice", "No such device");
             return;
