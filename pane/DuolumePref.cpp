@@ -151,7 +151,8 @@ void DuolumePref::refreshStatusLine() {
     showWhileHeld(monitorsHoldControls, DisplayKind::Monitors);
     if (switchOffDesktopBrightnessButton)
         switchOffDesktopBrightnessButton->setHidden(facts.desktopBrightness !=
-                                                    platform::DesktopAutomaticBrightness::On);
+                                                        platform::DesktopAutomaticBrightness::On ||
+                                                    !facts.desktopBrightnessSwitchable);
     if (roomBrightnessControls)
         roomBrightnessControls->setHidden(!lightEstimateInUse());
 }

@@ -56,7 +56,8 @@ duolume::StatusFacts PaneStatus::facts(bool synchronisationOn, bool ddcMonitorsW
                                displays_->displays(),
                                ddcMonitorsWanted,
                                owners_,
-                               platform::desktopAutomaticBrightness()};
+                               platform::desktopAutomaticBrightness(),
+                               platform::canSwitchOffDesktopAutomaticBrightness()};
     auto& machine = platform::machineTexts();
     constexpr auto wording = platform::Wording::PersonsLanguage;
     if (owners_.builtinRoute)

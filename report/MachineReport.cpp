@@ -234,6 +234,12 @@ std::string desktopPart(const Texts& texts, const StatusFacts& facts) {
     if (facts.desktopSwitchOffFailed)
         return " " + text(texts, "%@ could not be switched off: switch it off %@.",
                           {setting.name, setting.whereToSwitchOff});
+    if (!facts.desktopBrightnessSwitchable)
+        return " " + text(texts,
+                          "%@ is on: Duolume leaves the built-in display to it, and the monitors "
+                          "still follow the curve. For Duolume to drive the built-in display, "
+                          "switch it off %@.",
+                          {setting.name, setting.whereToSwitchOff});
     return " " + text(texts,
                       "%@ is on: Duolume leaves the built-in display to it, and the monitors "
                       "still follow the curve.",
@@ -241,16 +247,19 @@ std::string desktopPart(const Texts& texts, const StatusFacts& facts) {
 }
 
 // Where the setting is switched off besides the window: the machine's
-// command, if it has one.
+// command, if it has one. Where this session may not switch it off, neither
+// the window nor a command run in it can.
 std::string desktopLine() {
     const auto setting =
         platform::machineTexts().desktopAutomaticBrightnessTexts(platform::Wording::English);
+    std::string orHere;
+    if (platform::canSwitchOffDesktopAutomaticBrightness())
+        orHere = setting.commandToSwitchOff.empty() ? ", or in Duolume's window"
+                                                    : ", or with: " + setting.commandToSwitchOff;
     return setting.nameInFull +
            " is on: Duolume leaves the built-in display to it while it is on, and the monitors "
            "still follow the curve. For Duolume to drive the built-in display, switch it off " +
-           setting.whereToSwitchOff +
-           (setting.commandToSwitchOff.empty() ? ", or in Duolume's window"
-                                               : ", or with: " + setting.commandToSwitchOff);
+           setting.whereToSwitchOff + orHere;
 }
 
 }  // namespace

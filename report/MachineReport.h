@@ -37,7 +37,8 @@ struct StatusFacts {
     Owners owners;  // as the agent last published them; none before it does
     platform::DesktopAutomaticBrightness desktopBrightness =
         platform::DesktopAutomaticBrightness::NotInstalled;
-    bool desktopSwitchOffFailed = false;  // the person's last try to switch it off
+    bool desktopBrightnessSwitchable = false;  // the window can switch it off
+    bool desktopSwitchOffFailed = false;       // the person's last try to switch it off
     // The machine's own words for its things, in the person's language.
     std::string builtinRouteName;  // owners.builtinRoute's; empty: no route
     platform::DesktopAutomaticBrightnessTexts desktopSetting;  // desktopBrightness's

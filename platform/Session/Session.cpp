@@ -23,6 +23,11 @@ DesktopAutomaticBrightness desktopAutomaticBrightness() {
     return Machine::current().session().desktopAutomaticBrightness();
 }
 
+bool canSwitchOffDesktopAutomaticBrightness() {
+    Machine::current().recordCall("canSwitchOffDesktopAutomaticBrightness()");
+    return Machine::current().session().canSwitchOffDesktopAutomaticBrightness();
+}
+
 bool switchOffDesktopAutomaticBrightness() {
     Machine::current().recordCall("switchOffDesktopAutomaticBrightness()");
     return Machine::current().session().switchOffDesktopAutomaticBrightness();

@@ -12,6 +12,7 @@ SessionNameClaim claimSessionBusName(const std::string& name);
 int watchSessionBusName(const std::string& name, std::function<void(bool held)> handler);
 void unwatchSessionBusName(int token);
 DesktopAutomaticBrightness desktopAutomaticBrightness();
+bool canSwitchOffDesktopAutomaticBrightness();
 bool switchOffDesktopAutomaticBrightness();
 int watchDesktopAutomaticBrightness(std::function<void()> handler);
 void unwatchDesktopAutomaticBrightness(int token);

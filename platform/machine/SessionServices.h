@@ -52,9 +52,15 @@ class SessionServices {
     virtual void unwatchSessionBusName(int token) = 0;
     // The desktop's own automatic brightness setting, read afresh.
     virtual DesktopAutomaticBrightness desktopAutomaticBrightness() = 0;
-    // Switches that setting off; false when it could not be. Waits for the
-    // desktop's answer:
-    // never on a window's thread.
+    // Whether this session may switch that setting off: false where there is
+    // none to switch (NotInstalled, CannotBeRead) and where the desktop would
+    // refuse (an administrator locked it, or the desktop takes no such
+    // request from here). Read as the setting is, never waiting on a window's
+    // thread.
+    virtual bool canSwitchOffDesktopAutomaticBrightness() = 0;
+    // Switches that setting off; false when it could not be, at once where
+    // canSwitchOffDesktopAutomaticBrightness() says no. Otherwise waits for
+    // the desktop's answer: never on a window's thread.
     virtual bool switchOffDesktopAutomaticBrightness() = 0;
     // `handler` runs on the main run loop whenever that setting may have
     // changed (the person, the desktop, or the first answer after asking).

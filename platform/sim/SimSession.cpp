@@ -50,8 +50,14 @@ void SimSession::setNameHeldElsewhere(const std::string& name, bool isHeld) {
     });
 }
 
+bool SimSession::canSwitchOffDesktopAutomaticBrightness() {
+    return automaticBrightnessSwitchable &&
+           (automaticBrightness == DesktopAutomaticBrightness::On ||
+            automaticBrightness == DesktopAutomaticBrightness::Off);
+}
+
 bool SimSession::switchOffDesktopAutomaticBrightness() {
-    if (switchOffFails || automaticBrightness == DesktopAutomaticBrightness::NotInstalled)
+    if (switchOffFails || !canSwitchOffDesktopAutomaticBrightness())
         return false;
     automaticBrightness = DesktopAutomaticBrightness::Off;
     return true;

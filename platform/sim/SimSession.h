@@ -23,6 +23,7 @@ class SimSession : public SessionServices {
                             std::function<void(bool held)> handler) override;
     void unwatchSessionBusName(int token) override;
     DesktopAutomaticBrightness desktopAutomaticBrightness() override { return automaticBrightness; }
+    bool canSwitchOffDesktopAutomaticBrightness() override;
     bool switchOffDesktopAutomaticBrightness() override;
     int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
     void unwatchDesktopAutomaticBrightness(int token) override;
@@ -41,6 +42,8 @@ class SimSession : public SessionServices {
     std::set<std::string> namesOwnedElsewhere;
     std::vector<std::string> claimedNames;
     DesktopAutomaticBrightness automaticBrightness = DesktopAutomaticBrightness::NotInstalled;
+    // False: the desktop would refuse to switch it off from here (locked).
+    bool automaticBrightnessSwitchable = true;
     // The desktop's setting changes (watchers told when the run loop turns).
     void setAutomaticBrightness(DesktopAutomaticBrightness setting);
     // Another process of the session took `name` or let it go.

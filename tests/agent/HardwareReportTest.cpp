@@ -1,9 +1,11 @@
 // The agent's report at start of what it found to work with.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "agent/BackgroundAgent.h"
+#include "report/MachineReport.h"
 #include "settings/ProductIdentifier.h"
 #include "support/SimAppleMonitor.h"
 #include "tests/agent/AgentTestSupport.h"
@@ -75,6 +77,24 @@ TEST(AgentHardwareReport, NamesWhatItFoundBeforeItStartsWork) {
               0);
     EXPECT_EQ(lineWith(log, controller ? "Light sensor service client" : "AppleLMUController:"),
               -1);
+}
+
+// The desktop's setting is on: the line sends the person to the window only
+// where the window can switch it off, and to the machine's command only where
+// this session may.
+TEST(AgentHardwareReport, SendsThePersonOnlyWhereTheDesktopsSettingCanBeSwitchedOff) {
+    using ::testing::EndsWith;
+    SimLaptop laptop;
+    auto& session = laptop.sim.simSession();
+    auto& command = laptop.sim.simTexts().desktopSetting.commandToSwitchOff;
+    session.automaticBrightness = platform::DesktopAutomaticBrightness::On;
+    command = "";
+    EXPECT_THAT(duolume::startUpReport({}, {}).back(),
+                EndsWith("in the desktop's settings, or in Duolume's window"));
+    session.automaticBrightnessSwitchable = false;
+    command = "switch-off-automatic-brightness";
+    EXPECT_THAT(duolume::startUpReport({}, {}).back(),
+                EndsWith("switch it off in the desktop's settings"));
 }
 
 TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {

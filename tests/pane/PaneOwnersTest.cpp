@@ -190,6 +190,29 @@ TEST(PaneOwners, GnomesAutomaticBrightnessIsSwitchedOffFromTheWindowOnlyWhileItI
     EXPECT_FALSE(has(h.line(), "The desktop's automatic brightness")) << h.line();
 }
 
+// Where this session may not switch it off (an administrator's lock), the
+// window offers no button and says where it is switched off instead.
+TEST(PaneOwners, ASettingTheWindowCannotSwitchOffIsLeftToWhereItIsSwitched) {
+    using platform::DesktopAutomaticBrightness;
+    OwnersHarness h;
+    auto& session = h.sim().simSession();
+    session.automaticBrightnessSwitchable = false;
+    session.setAutomaticBrightness(DesktopAutomaticBrightness::On);
+    h.sim().runFor(0.0);
+    EXPECT_FALSE(h.shown("switchOffDesktopBrightnessButton"));
+    EXPECT_TRUE(has(h.line(),
+                    "The desktop's automatic brightness is on: Duolume leaves the built-in "
+                    "display to it, and the monitors still follow the curve. For Duolume to "
+                    "drive the built-in display, switch it off in the desktop's settings."))
+        << h.line();
+
+    session.automaticBrightnessSwitchable = true;  // the lock is lifted
+    session.setAutomaticBrightness(DesktopAutomaticBrightness::On);
+    h.sim().runFor(0.0);
+    EXPECT_TRUE(h.shown("switchOffDesktopBrightnessButton"));
+    EXPECT_FALSE(has(h.line(), "For Duolume to drive")) << h.line();
+}
+
 // Plasma tells of its setting when it likes (the first answer comes after the
 // window opened; the person changes it in System Settings): the window
 // follows without anything else changing, in Plasma's own words.

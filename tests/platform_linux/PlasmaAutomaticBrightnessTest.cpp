@@ -57,6 +57,7 @@ TEST_F(PlasmaAutomaticBrightness, IsTheBuiltinDisplaysAsKWinSaysAndFollowsItsCha
 TEST_F(PlasmaAutomaticBrightness, IsSwitchedOffOnRequestAndARefusalIsLoggedWithKWinsReason) {
     auto& fake = kwin({kPanelOn, kMonitorOff});
     ASSERT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+    EXPECT_TRUE(platform::canSwitchOffDesktopAutomaticBrightness());
 
     fake.refuseConfigurations("output is busy");
     EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
@@ -77,6 +78,7 @@ TEST_F(PlasmaAutomaticBrightness, IsSwitchedOffOnRequestAndARefusalIsLoggedWithK
 TEST_F(PlasmaAutomaticBrightness, WithoutKWinsDescriptionItCannotBeReadNorSwitched) {
     // The fixture's WAYLAND_DISPLAY names no socket.
     EXPECT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::CannotBeRead);
+    EXPECT_FALSE(platform::canSwitchOffDesktopAutomaticBrightness());
     EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
     EXPECT_TRUE(runUntil([&] {
         return logged(
@@ -92,14 +94,26 @@ struct Generation {
     FakeKdeOutputs::Options options;
     std::vector<Display> displays;
     DesktopAutomaticBrightness expected;
+    bool switchable;  // KWin takes the switch-off from here
 };
 
 class PlasmaGenerations : public PlasmaAutomaticBrightness,
                           public ::testing::WithParamInterface<Generation> {};
 
-TEST_P(PlasmaGenerations, AreReadAsTheirCompositorTells) {
-    kwin(GetParam().displays, GetParam().options);
-    EXPECT_EQ(platform::desktopAutomaticBrightness(), GetParam().expected) << GetParam().what;
+// Switched off only where the compositor takes the request: elsewhere
+// nothing is sent (a request of a later version than the configuration's
+// would end the connection) and nothing is logged.
+TEST_P(PlasmaGenerations, AreReadAsTheirCompositorTellsAndSwitchedWhereItTakesTheRequest) {
+    const Generation& g = GetParam();
+    auto& fake = kwin(g.displays, g.options);
+    EXPECT_EQ(platform::desktopAutomaticBrightness(), g.expected) << g.what;
+    EXPECT_EQ(platform::canSwitchOffDesktopAutomaticBrightness(), g.switchable) << g.what;
+    EXPECT_EQ(platform::switchOffDesktopAutomaticBrightness(), g.switchable) << g.what;
+    EXPECT_EQ(fake.requests().size(), g.switchable ? 1u : 0u) << g.what;
+    EXPECT_EQ(platform::desktopAutomaticBrightness(),
+              g.switchable ? DesktopAutomaticBrightness::Off : g.expected)
+        << g.what;
+    EXPECT_FALSE(logged("could not be switched off")) << g.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,28 +123,39 @@ INSTANTIATE_TEST_SUITE_P(
                    "6.5: no automatic brightness",
                    {18, true},
                    {kPanelOn},
-                   DesktopAutomaticBrightness::NotInstalled},
+                   DesktopAutomaticBrightness::NotInstalled,
+                   false},
         Generation{"CapabilityOnly",
                    "capability without its state",
                    {19, true},
                    {kPanelOn},
-                   DesktopAutomaticBrightness::CannotBeRead},
-        Generation{"Plasma66", "6.6", {20, true}, {kPanelOn}, DesktopAutomaticBrightness::On},
+                   DesktopAutomaticBrightness::CannotBeRead,
+                   false},
+        Generation{"Plasma66", "6.6", {20, true}, {kPanelOn}, DesktopAutomaticBrightness::On, true},
         Generation{"Registry",
-                   "announced by the registry",
+                   "announced by the registry, no configuration offered",
                    {21, false},
                    {kMonitorOff, kPanelOn},
-                   DesktopAutomaticBrightness::On},
+                   DesktopAutomaticBrightness::On,
+                   false},
+        Generation{"OlderConfiguration",
+                   "a configuration of a version without set_auto_brightness",
+                   {20, true, 17},
+                   {kPanelOn},
+                   DesktopAutomaticBrightness::On,
+                   false},
         Generation{"NoSensor",
                    "a panel without a light sensor",
                    {20, true},
                    {{"eDP-1", false, false}},
-                   DesktopAutomaticBrightness::NotInstalled},
+                   DesktopAutomaticBrightness::NotInstalled,
+                   false},
         Generation{"NoPanel",
                    "no built-in display",
                    {20, true},
                    {{"DP-2", true, true}},
-                   DesktopAutomaticBrightness::NotInstalled}),
+                   DesktopAutomaticBrightness::NotInstalled,
+                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Plugged in and out: globals (6.6), the registry's `output` and `removed`

@@ -1,12 +1,18 @@
 // GNOME's automatic screen brightness: the key through GSettings, with the
 // power plug-in's schema compiled into a temporary folder
 // (GSETTINGS_SCHEMA_DIR) and the keyfile back-end in a temporary
-// configuration folder, and only where GNOME acts on it: its power plug-in's
-// name on the private session bus, and the real iio-sensor-proxy on the
-// private system bus with a light sensor under umockdev.
+// configuration folder (dconf with a database of its own where a lock is
+// wanted), and only where GNOME acts on it: its power plug-in's name on the
+// private session bus, and the real iio-sensor-proxy on the private system
+// bus with a light sensor under umockdev.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
+
+#include <memory>
 
 #include "DisplayServices/DisplayServices.h"
 #include "Session/Session.h"
@@ -14,6 +20,7 @@
 #include "real_parts/RealSensorProxy.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
+#include "support/LoggingLinuxMachine.h"
 #include "support/MainContext.h"
 #include "support/PrivateBus.h"
 #include "support/TempDir.h"
@@ -132,6 +139,8 @@ TEST_F(GnomeAutomaticBrightness, TheKeyCountsOnlyWithGnomesPowerPluginAndALightS
             gnome = nullptr;
         }
         EXPECT_EQ(read(), c.expected);
+        EXPECT_EQ(platform::canSwitchOffDesktopAutomaticBrightness(),
+                  c.expected != DesktopAutomaticBrightness::NotInstalled);
         if (c.expected == DesktopAutomaticBrightness::NotInstalled)
             EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
     }
@@ -142,10 +151,58 @@ TEST_F(GnomeAutomaticBrightness, TheKeyCountsOnlyWithGnomesPowerPluginAndALightS
 TEST_F(GnomeAutomaticBrightness, SwitchedOffAndStoredOnRequest) {
     gnomeWithSensor("true");
     ASSERT_EQ(read(), DesktopAutomaticBrightness::On);
+    EXPECT_TRUE(platform::canSwitchOffDesktopAutomaticBrightness());
     EXPECT_TRUE(platform::switchOffDesktopAutomaticBrightness());
     EXPECT_NE(readFile(config / "glib-2.0/settings/keyfile").find("ambient-enabled=false"),
               std::string::npos);
     EXPECT_EQ(read(), DesktopAutomaticBrightness::Off);
+}
+
+// An administrator's lock on the key, as GNOME's settings store keeps one: a
+// dconf database compiled from a keyfile folder and its locks/ (as `dconf
+// update` compiles /etc/dconf/db/*.d), under the user's own in the profile
+// (DCONF_PROFILE, file-db: as dconf 0.40.0 reads it,
+// engine/dconf-engine-profile.c). GNOME acts on the key, but this session
+// may not switch it off, and nothing is tried.
+TEST_F(GnomeAutomaticBrightness, AKeyTheAdministratorLockedIsNotSwitchedOff) {
+    if (access("/usr/bin/dconf", X_OK) != 0)
+        GTEST_SKIP() << "dconf (dconf-cli) is not installed";
+    TempDir site, runtime;
+    writeFile(site / "power.d/00-power",
+              "[org/gnome/settings-daemon/plugins/power]\nambient-enabled=true\n");
+    writeFile(site / "power.d/locks/power",
+              "/org/gnome/settings-daemon/plugins/power/ambient-enabled\n");
+    ASSERT_EQ(
+        ChildProcess::run({"/usr/bin/dconf", "compile", site / "power", site / "power.d"}, {}), 0);
+    writeFile(site / "locked", "user-db:user\nfile-db:" + site / "power" + "\n");
+    writeFile(site / "unlocked", "user-db:user\n");
+    ScopedEnv profile("DCONF_PROFILE", site / "locked");
+    ScopedEnv store("GSETTINGS_BACKEND", "dconf");
+    ScopedEnv userRuntime("XDG_RUNTIME_DIR", runtime.path());  // dconf's own files
+    // dconf watches on the shared session bus connection, which by default
+    // ends the process when the private bus goes.
+    std::unique_ptr<GDBusConnection, decltype(&g_object_unref)> shared(
+        g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr), g_object_unref);
+    ASSERT_TRUE(shared);
+    g_dbus_connection_set_exit_on_close(shared.get(), FALSE);
+    GSettingsBackend* backend = g_settings_backend_get_default();
+    const std::string kind = G_OBJECT_TYPE_NAME(backend);
+    g_object_unref(backend);
+    if (kind != "DConfSettingsBackend")
+        GTEST_SKIP() << "GIO has no dconf back-end here (dconf-gsettings-backend)";
+    gnomeWithSensor(nullptr);
+    // Without the lock the same store lets the key be written.
+    ChildProcess unlocked({"/usr/bin/gsettings", "writable",
+                           "org.gnome.settings-daemon.plugins.power", "ambient-enabled"},
+                          {{"DCONF_PROFILE", site / "unlocked"}});
+    ASSERT_EQ(unlocked.wait(), 0);
+    ASSERT_EQ(unlocked.standardOutput(), "true\n");
+
+    auto& machine = LoggingLinuxMachine::installNew();
+    ASSERT_EQ(platform::desktopAutomaticBrightness(), DesktopAutomaticBrightness::On);
+    EXPECT_FALSE(platform::canSwitchOffDesktopAutomaticBrightness());
+    EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
+    EXPECT_FALSE(machine.logged("could not be switched off")) << "a write was tried";
 }
 
 // Switched in GNOME's own settings (another process writes the key), and

@@ -22,7 +22,6 @@
 namespace testing_support {
 namespace {
 
-constexpr uint32_t kManagementVersion = 19;
 constexpr uint32_t kFirstRegistryVersion = 21;
 
 }  // namespace
@@ -261,8 +260,8 @@ FakeKdeOutputs::FakeKdeOutputs(std::vector<Display> displays, Options options)
         wl_global_create(s.display, &kde_output_device_registry_v2_interface,
                          static_cast<int>(options.deviceVersion), &s, bindRegistry);
     if (options.management)
-        wl_global_create(s.display, &kde_output_management_v2_interface, kManagementVersion, &s,
-                         bindManagement);
+        wl_global_create(s.display, &kde_output_management_v2_interface,
+                         static_cast<int>(options.managementVersion), &s, bindManagement);
     s.wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     wl_event_loop* loop = wl_display_get_event_loop(s.display);
     s.wakeSource = wl_event_loop_add_fd(loop, s.wakeFd, WL_EVENT_READABLE, wake, &s);

@@ -27,6 +27,13 @@ class FakeKdeOutputs {
         // 18 is Plasma 6.5, which has no automatic brightness.
         uint32_t deviceVersion = 20;
         bool management = true;
+        // 19 since v1.20.0 (set_auto_brightness); 17 in v1.19.0. Its
+        // configurations are made at this version, as KWin makes them
+        // (src/wayland/outputmanagement_v2.cpp, create_configuration, commit
+        // 01f3f185d852), and a request of a later version on one is a
+        // protocol error (wayland 1.21.0, src/wayland-server.c: "invalid
+        // method (since …)").
+        uint32_t managementVersion = 19;
     };
 
     FakeKdeOutputs(std::vector<Display> displays, Options options);

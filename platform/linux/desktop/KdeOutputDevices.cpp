@@ -5,7 +5,10 @@
 //   auto_brightness(uint enabled) (since 20); properties are applied at
 //   `done`. kde_output_configuration_v2.set_auto_brightness(device, uint)
 //   (since 19), then apply, answered by applied or by failure_reason (since
-//   12) and failed.
+//   12) and failed. A configuration has the version its management was bound
+//   at (create_configuration's new_id), so a compositor that offers
+//   kde_output_management_v2 below 19 (v1.19.0 declares 17) takes no such
+//   request: sent anyway, it is a protocol error that ends the connection.
 // - v1.21.0: the displays are announced by kde_output_device_registry_v2
 //   (bound at 21 or later, else a protocol error); a device bound so gets
 //   `removed` and must be released.
@@ -81,10 +84,15 @@ struct KdeOutputDevices::Connection {
     // owner ends.
     void serve(std::string* why);
 
+    // The built-in display as described, if there is one.
+    const Output* builtin() const;
     OutputAutomaticBrightness state() const;
+    // Why the built-in display's automatic brightness cannot be switched off
+    // through this connection; empty when it can.
+    std::string whyNoSwitch() const;
     void publish() {
         if (serving)
-            owner.publish(state(), true);
+            owner.publish(state(), whyNoSwitch().empty(), true);
     }
     void startSwitchOff(std::shared_ptr<Request> request);
     void finishSwitch(bool ok, const std::string& why);
@@ -224,39 +232,47 @@ int KdeOutputDevices::Connection::configurationEvent(const void* connection, voi
     return 0;
 }
 
-OutputAutomaticBrightness KdeOutputDevices::Connection::state() const {
+const Output* KdeOutputDevices::Connection::builtin() const {
     for (const auto& output : outputs) {
-        if (!output->described || !isBuiltinOutputName(output->name))
-            continue;
-        if (!(output->capabilities & kAutoBrightnessCapability))
-            return OutputAutomaticBrightness::NoSuchSetting;
-        if (!output->automatic)
-            return OutputAutomaticBrightness::NotKnown;  // said since version 20 only
-        return *output->automatic ? OutputAutomaticBrightness::On : OutputAutomaticBrightness::Off;
+        if (output->described && isBuiltinOutputName(output->name))
+            return output.get();
     }
-    return OutputAutomaticBrightness::NoSuchSetting;  // no built-in display
+    return nullptr;
+}
+
+OutputAutomaticBrightness KdeOutputDevices::Connection::state() const {
+    const Output* panel = builtin();
+    if (!panel || !(panel->capabilities & kAutoBrightnessCapability))
+        return OutputAutomaticBrightness::NoSuchSetting;
+    if (!panel->automatic)
+        return OutputAutomaticBrightness::NotKnown;  // said since version 20 only
+    return *panel->automatic ? OutputAutomaticBrightness::On : OutputAutomaticBrightness::Off;
+}
+
+std::string KdeOutputDevices::Connection::whyNoSwitch() const {
+    if (!management)
+        return "the compositor offers no configuration of its displays";
+    const auto version = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(management));
+    if (version < KDE_OUTPUT_CONFIGURATION_V2_SET_AUTO_BRIGHTNESS_SINCE_VERSION)
+        return "the compositor's configuration of its displays (version " +
+               std::to_string(version) + ") cannot switch automatic brightness";
+    const Output* panel = builtin();
+    if (!panel || !(panel->capabilities & kAutoBrightnessCapability))
+        return "the built-in display has no automatic brightness";
+    return "";
 }
 
 void KdeOutputDevices::Connection::startSwitchOff(std::shared_ptr<Request> request) {
     if (switching)
         finishSwitch(false, "a newer request came");
     switching = std::move(request);
-    Output* builtin = nullptr;
-    for (const auto& output : outputs) {
-        if (output->described && isBuiltinOutputName(output->name)) {
-            builtin = output.get();
-            break;
-        }
-    }
-    if (!management)
-        return finishSwitch(false, "the compositor offers no configuration of its displays");
-    if (!builtin || !(builtin->capabilities & kAutoBrightnessCapability))
-        return finishSwitch(false, "the built-in display has no automatic brightness");
+    if (const auto why = whyNoSwitch(); !why.empty())
+        return finishSwitch(false, why);
     refusal.clear();
     configuration = kde_output_management_v2_create_configuration(management);
     wl_proxy_add_dispatcher(reinterpret_cast<wl_proxy*>(configuration), configurationEvent, this,
                             nullptr);
-    kde_output_configuration_v2_set_auto_brightness(configuration, builtin->device, 0);
+    kde_output_configuration_v2_set_auto_brightness(configuration, builtin()->device, 0);
     kde_output_configuration_v2_apply(configuration);
 }
 
@@ -394,12 +410,13 @@ KdeOutputDevices::~KdeOutputDevices() {
     close(wakeFd_);
 }
 
-void KdeOutputDevices::publish(OutputAutomaticBrightness state, bool answered) {
+void KdeOutputDevices::publish(OutputAutomaticBrightness state, bool switchable, bool answered) {
     bool news = false;
     {
         std::lock_guard lock(mutex_);
-        news = state_ != state || answered_ != answered;
+        news = state_ != state || switchable_ != switchable || answered_ != answered;
         state_ = state;
+        switchable_ = switchable;
         answered_ = answered_ || answered;
     }
     changed_.notify_all();
@@ -427,7 +444,7 @@ void KdeOutputDevices::run() {
             log_("The compositor's description of the displays cannot be read: " + why);
             lastLogged = why;
         }
-        publish(OutputAutomaticBrightness::NotKnown, true);
+        publish(OutputAutomaticBrightness::NotKnown, false, true);
         // Until the next attempt (none with another compositor), a switch has
         // nothing to ask.
         const auto retryAt =
@@ -460,6 +477,11 @@ void KdeOutputDevices::run() {
 OutputAutomaticBrightness KdeOutputDevices::builtinAutomaticBrightness() const {
     std::lock_guard lock(mutex_);
     return state_;
+}
+
+bool KdeOutputDevices::canSwitchOffBuiltinAutomaticBrightness() const {
+    std::lock_guard lock(mutex_);
+    return switchable_;
 }
 
 bool KdeOutputDevices::waitForFirstAnswer(std::chrono::milliseconds timeout) const {

@@ -39,6 +39,10 @@ class KdeOutputDevices {
 
     // The built-in display's automatic brightness as the compositor last told.
     OutputAutomaticBrightness builtinAutomaticBrightness() const;
+    // Whether a switch-off would be asked at all, as last told: connected,
+    // the built-in display has automatic brightness, and the compositor's
+    // configuration offers the request at the version bound.
+    bool canSwitchOffBuiltinAutomaticBrightness() const;
     // Waits at most `timeout` for the first answer after connecting; true
     // when there is one (which may still be NotKnown).
     bool waitForFirstAnswer(std::chrono::milliseconds timeout) const;
@@ -53,13 +57,14 @@ class KdeOutputDevices {
     struct Connection;
     struct Request;
     void run();
-    void publish(OutputAutomaticBrightness state, bool answered);
+    void publish(OutputAutomaticBrightness state, bool switchable, bool answered);
 
     std::function<void(const std::string&)> log_;
     std::function<void()> changedHandler_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     OutputAutomaticBrightness state_ = OutputAutomaticBrightness::NotKnown;
+    bool switchable_ = false;
     bool answered_ = false;
     bool stopping_ = false;
     std::shared_ptr<Request> request_;  // a switch waiting for the client's thread

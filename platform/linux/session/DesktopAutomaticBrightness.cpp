@@ -17,6 +17,13 @@
 //   answer (no Wayland display), it cannot be read. Plasma 5.27 to 6.1 (its older brightness
 //   service) have no automatic brightness, and GNOME's setting does not apply under Plasma even
 //   where its schema is installed.
+//
+// Whether it can be switched off from here: GNOME's key only where GSettings
+// calls it writable, which an administrator's dconf lock makes it not
+// (dconf 0.40.0, engine/dconf-engine.c, dconf_engine_is_writable); then
+// g_settings_set_boolean fails, and so does `gsettings set` ("The key is not
+// writable", GLib 2.74.6, gio/gsettings-tool.c). Plasma's only where KWin
+// takes the request (KdeOutputDevices.h).
 #include <gio/gio.h>
 
 #include <chrono>
@@ -48,6 +55,15 @@ GSettings* gnomePowerSettings() {
                               : nullptr;
     g_settings_schema_unref(schema);
     return settings;
+}
+
+bool gnomeAmbientKeyWritable() {
+    GSettings* settings = gnomePowerSettings();
+    if (!settings)
+        return false;
+    const bool writable = g_settings_is_writable(settings, kAmbientKey);
+    g_object_unref(settings);
+    return writable;
 }
 
 DesktopAutomaticBrightness gnomeAmbientKey() {
@@ -171,13 +187,21 @@ void LinuxSession::automaticBrightnessMayHaveChanged() {
             handler();
 }
 
+bool LinuxSession::canSwitchOffDesktopAutomaticBrightness() {
+    const auto setting = desktopAutomaticBrightness();
+    if (setting == DesktopAutomaticBrightness::NotInstalled ||
+        setting == DesktopAutomaticBrightness::CannotBeRead)
+        return false;
+    if (automaticBrightnessDesktop() == AutomaticBrightnessDesktop::Plasma)
+        return kdeOutputs().canSwitchOffBuiltinAutomaticBrightness();
+    return gnomeAmbientKeyWritable();
+}
+
 // Written only when the person asks for it in the window, and only where it
 // is the desktop's setting: under Plasma GNOME's key steers nothing. Both
 // wait for the desktop's answer: never called on a window's thread.
 bool LinuxSession::switchOffDesktopAutomaticBrightness() {
-    const auto setting = desktopAutomaticBrightness();
-    if (setting == DesktopAutomaticBrightness::NotInstalled ||
-        setting == DesktopAutomaticBrightness::CannotBeRead)
+    if (!canSwitchOffDesktopAutomaticBrightness())
         return false;
     if (automaticBrightnessDesktop() == AutomaticBrightnessDesktop::Plasma) {
         std::string why;

@@ -38,6 +38,7 @@ class LinuxSession : public SessionServices {
     // tells of one or Plasma's brightness service drives the panel, GNOME's
     // otherwise.
     AutomaticBrightnessDesktop automaticBrightnessDesktop();
+    bool canSwitchOffDesktopAutomaticBrightness() override;
     bool switchOffDesktopAutomaticBrightness() override;
     int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
     void unwatchDesktopAutomaticBrightness(int token) override;
