@@ -17,6 +17,7 @@
 #include "DisplayServices/DisplayServices.h"
 #include "Session/Session.h"
 #include "linux/LinuxMachine.h"
+#include "machine/MachineTexts.h"
 #include "real_parts/RealSensorProxy.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopService.h"
@@ -203,6 +204,13 @@ TEST_F(GnomeAutomaticBrightness, AKeyTheAdministratorLockedIsNotSwitchedOff) {
     EXPECT_FALSE(platform::canSwitchOffDesktopAutomaticBrightness());
     EXPECT_FALSE(platform::switchOffDesktopAutomaticBrightness());
     EXPECT_FALSE(machine.logged("could not be switched off")) << "a write was tried";
+    // Neither GNOME's settings nor its command can switch it: the person is
+    // sent to whoever locked it.
+    const auto words =
+        platform::machineTexts().desktopAutomaticBrightnessTexts(platform::Wording::English);
+    EXPECT_EQ(words.whereToSwitchOff,
+              "together with the administrator of this computer, who locked it");
+    EXPECT_EQ(words.commandToSwitchOff, "");
 }
 
 // Switched in GNOME's own settings (another process writes the key), and

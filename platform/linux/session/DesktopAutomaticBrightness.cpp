@@ -27,6 +27,7 @@
 #include <gio/gio.h>
 
 #include <chrono>
+#include <optional>
 
 #include "linux/desktop/BuiltinBrightnessWay.h"
 #include "linux/foundation/MainContextPost.h"
@@ -57,10 +58,11 @@ GSettings* gnomePowerSettings() {
     return settings;
 }
 
-bool gnomeAmbientKeyWritable() {
+// Absent without the schema's key.
+std::optional<bool> gnomeAmbientKeyWritable() {
     GSettings* settings = gnomePowerSettings();
     if (!settings)
-        return false;
+        return std::nullopt;
     const bool writable = g_settings_is_writable(settings, kAmbientKey);
     g_object_unref(settings);
     return writable;
@@ -194,7 +196,11 @@ bool LinuxSession::canSwitchOffDesktopAutomaticBrightness() {
         return false;
     if (automaticBrightnessDesktop() == AutomaticBrightnessDesktop::Plasma)
         return kdeOutputs().canSwitchOffBuiltinAutomaticBrightness();
-    return gnomeAmbientKeyWritable();
+    return gnomeAmbientKeyWritable().value_or(false);
+}
+
+bool LinuxSession::gnomeAmbientKeyLocked() {
+    return !gnomeAmbientKeyWritable().value_or(true);
 }
 
 // Written only when the person asks for it in the window, and only where it

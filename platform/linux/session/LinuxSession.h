@@ -39,6 +39,9 @@ class LinuxSession : public SessionServices {
     // otherwise.
     AutomaticBrightnessDesktop automaticBrightnessDesktop();
     bool canSwitchOffDesktopAutomaticBrightness() override;
+    // GNOME's key is there and an administrator locked it: nobody in this
+    // session can switch it off, in GNOME's settings or elsewhere.
+    bool gnomeAmbientKeyLocked();
     bool switchOffDesktopAutomaticBrightness() override;
     int watchDesktopAutomaticBrightness(std::function<void()> handler) override;
     void unwatchDesktopAutomaticBrightness(int token) override;

@@ -25,6 +25,9 @@ const Translations& translations() {
              {"GNOME's automatic screen brightness",
               "Die automatische Bildschirmhelligkeit von GNOME"},
              {"in Settings, Power", "in den Einstellungen unter Energie"},
+             // Before "aus", which ends the sentence it goes into.
+             {"together with the administrator of this computer, who locked it",
+              "zusammen mit dem Administrator dieses Rechners, der sie gesperrt hat,"},
              {"Plasma's automatic brightness", "Die automatische Helligkeit von Plasma"},
              {"Plasma's automatic brightness of the built-in display",
               "Die automatische Helligkeit des eingebauten Bildschirms von Plasma"},
@@ -46,6 +49,8 @@ const Translations& translations() {
              {"GNOME's automatic screen brightness",
               "La luminosité automatique de l’écran de GNOME"},
              {"in Settings, Power", "dans Paramètres, Énergie"},
+             {"together with the administrator of this computer, who locked it",
+              "avec l’administrateur de cet ordinateur, qui l’a verrouillée"},
              {"Plasma's automatic brightness", "La luminosité automatique de Plasma"},
              {"Plasma's automatic brightness of the built-in display",
               "La luminosité automatique de l’écran intégré de Plasma"},
@@ -101,7 +106,8 @@ std::string LinuxMachineTexts::builtinRouteName(int way, Wording wording) {
 }
 
 // GNOME's setting is the key the command names (the one
-// DesktopAutomaticBrightness.cpp reads), switched in Settings, Power;
+// DesktopAutomaticBrightness.cpp reads), switched in Settings, Power, unless
+// an administrator locked it: then neither Settings nor the command can;
 // Plasma's is each display's, switched in System Settings, Display & Monitor,
 // or through KWin (KdeOutputDevices.h), with no command of its own.
 DesktopAutomaticBrightnessTexts LinuxMachineTexts::desktopAutomaticBrightnessTexts(
@@ -110,6 +116,11 @@ DesktopAutomaticBrightnessTexts LinuxMachineTexts::desktopAutomaticBrightnessTex
         return {worded("Plasma's automatic brightness", wording),
                 worded("Plasma's automatic brightness of the built-in display", wording),
                 worded("in System Settings, Display & Monitor", wording), ""};
+    if (session_.gnomeAmbientKeyLocked())
+        return {worded("GNOME's automatic screen brightness", wording),
+                worded("GNOME's automatic screen brightness", wording),
+                worded("together with the administrator of this computer, who locked it", wording),
+                ""};
     return {worded("GNOME's automatic screen brightness", wording),
             worded("GNOME's automatic screen brightness", wording),
             worded("in Settings, Power", wording),
