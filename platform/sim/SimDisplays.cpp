@@ -197,15 +197,20 @@ std::optional<PlistDictionary> SimDisplays::displayInfoDictionary(io_service_t s
     return s->info;
 }
 
+IOReturn SimDisplays::parameterCall(const SimDisplayService* service,
+                                    IOReturn SimDisplayService::*scripted, const std::string& key) {
+    if (!service)
+        return kIOReturnBadArgument;
+    if (service->*scripted != kIOReturnSuccess)
+        return service->*scripted;
+    return key == "brightness" ? kIOReturnSuccess : kIOReturnUnsupported;
+}
+
 IOReturn SimDisplays::getFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
                                         float* value) {
     auto* s = findService(service);
-    if (!s)
-        return kIOReturnBadArgument;
-    if (s->getStatus != kIOReturnSuccess)
-        return s->getStatus;
-    if (key != "brightness")
-        return kIOReturnUnsupported;
+    if (IOReturn status = parameterCall(s, &SimDisplayService::getStatus, key))
+        return status;
     auto* d = find(s->display);
     *value = d ? static_cast<float>(d->brightness) : s->ownBrightness;
     return kIOReturnSuccess;
@@ -214,12 +219,8 @@ IOReturn SimDisplays::getFloatParameter(io_service_t service, IOOptionBits, cons
 IOReturn SimDisplays::setFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
                                         float value) {
     auto* s = findService(service);
-    if (!s)
-        return kIOReturnBadArgument;
-    if (s->setStatus != kIOReturnSuccess)
-        return s->setStatus;
-    if (key != "brightness")
-        return kIOReturnUnsupported;
+    if (IOReturn status = parameterCall(s, &SimDisplayService::setStatus, key))
+        return status;
     writes.push_back({"IODisplaySetFloatParameter", service, value});
     if (auto* d = find(s->display))
         d->brightness = value;
