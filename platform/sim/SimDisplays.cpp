@@ -141,25 +141,18 @@ int SimDisplays::displayServicesRegisterForBrightnessChangeNotifications(
             while (!changes_.empty()) {
                 auto [changed, value] = changes_.front();
                 changes_.pop_front();
-                auto info = std::make_shared<PlistDictionary>();
-                (*info)[kDisplayServicesBrightnessValueKey] = PlistValue::real(value);
-                // A copy: a callback may unregister itself.
-                auto observers = changeObservers_;
-                for (const auto& [key, callback] : observers) {
-                    if (key.first == changed)
-                        callback(key.second, info);
-                }
+                changeObservers_.deliver(changed, value);
             }
         });
         CFRunLoopAddSource(CFRunLoopGetCurrent(), changeSource_, kCFRunLoopCommonModes);
     }
-    changeObservers_[{display, observer}] = std::move(callback);
+    changeObservers_.add(display, observer, std::move(callback));
     return 0;
 }
 
 int SimDisplays::displayServicesUnregisterForBrightnessChangeNotifications(
     CGDirectDisplayID display, CGDirectDisplayID observer) {
-    return changeObservers_.erase({display, observer}) ? 0 : kDisplayServicesUnknownDisplay;
+    return changeObservers_.remove(display, observer) ? 0 : kDisplayServicesUnknownDisplay;
 }
 
 void SimDisplays::changeBrightnessElsewhere(CGDirectDisplayID display, double brightness) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "machine/BrightnessObserverTable.h"
 #include "machine/DisplayBackend.h"
 
 namespace platform::sim {
@@ -136,9 +137,7 @@ class SimDisplays : public DisplayBackend {
                                   IOReturn SimDisplayService::*scripted, const std::string& key);
 
     io_service_t nextServiceHandle_ = 0x3001;
-    std::map<std::pair<CGDirectDisplayID, CGDirectDisplayID>,
-             DisplayServicesBrightnessChangeCallback>
-        changeObservers_;
+    BrightnessObserverTable changeObservers_;
     std::deque<std::pair<CGDirectDisplayID, double>> changes_;
     CFRunLoopSourceRef changeSource_;
 };
