@@ -18,16 +18,12 @@
 #include <optional>
 #include <vector>
 
-#include "CoreFoundation/CFRunLoop.h"
-#include "MemoryFolder.h"
-#include "engine/BrightnessController.h"
+#include "EngineOnLaptop.h"
 #include "engine/DdcMonitors.h"
 #include "settings/ProductIdentifier.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-#include "support/FuseHidraw.h"
 #include "support/FuseI2cBus.h"
-#include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
 
@@ -36,17 +32,13 @@ namespace {
 constexpr double kTransferSeconds = 0.100;
 constexpr double kReplySeconds = 0.120;
 
-struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
-    std::unique_ptr<FuseHidraw> fuse;
+struct Laptop : bench_support::EngineOnLaptop {
     std::shared_ptr<FuseI2cBus> bus;
-    BrightnessController* engine = nullptr;
-    std::string why;
 
     Laptop() {
         laptop.addConnectorBacklight("intel_backlight", laptop.addBuiltinPanel(), 19200, 9600);
         laptop.setAmbientLight(VirtualLaptop::smcLightForLevel(5.0), 147.4);
-        fuse = FuseHidraw::mount(laptop.devFolder(), &why);
-        if (!fuse)
+        if (!mountHidraw(&why))
             return;
         bus = std::make_shared<FuseI2cBus>(kTransferSeconds);
         {
@@ -57,12 +49,11 @@ struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
         laptop.addDdcMonitor("DP-5", 5, VirtualLaptop::makeEdid("DEL", 0xA0BA, 1, "DELL U2415"));
         engine = BrightnessController::sharedInstance();
         engine->hasExternalMonitors(settings(true));  // asks the monitor
-        for (int i = 0; i < 500 && !engine->ddcMonitors().anyAttached(); ++i)
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
-        if (!engine->ddcMonitors().anyAttached())
-            why = "the monitor on DDC/CI did not answer";
+        waitForMonitor("the monitor on DDC/CI did not answer");
         settle();
     }
+
+    bool monitorFound() const override { return engine->ddcMonitors().anyAttached(); }
 
     static std::optional<NSDictionary> settings(bool ddc) {
         NSDictionary d;
@@ -78,13 +69,6 @@ struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
     std::size_t writes() {
         auto lock = bus->lock();
         return bus->monitor().sets.size();
-    }
-
-    bool ready(benchmark::State& state) {
-        if (engine && engine->ddcMonitors().anyAttached())
-            return true;
-        state.SkipWithError(why.c_str());
-        return false;
     }
 };
 

@@ -32,13 +32,17 @@
 #include <thread>
 
 #include "engine/BrightnessController.h"
+#include "linux/bus/PrivateBusConnection.h"
 #include "linux/desktop/BuiltinBrightnessWay.h"
+#include "linux/foundation/MainContextPost.h"
 #include "machine/DisplayBackend.h"
 #include "support/LaptopOnLinux.h"
 #include "support/MainContext.h"
 
 using namespace testing_support;
 using platform::BuiltinBrightnessWay;
+using platform::linux_machine::openPrivateBusConnection;
+using platform::linux_machine::postToContext;
 
 namespace {
 
@@ -92,13 +96,7 @@ class InstantService {
         ready_.wait(lock, [this] { return started_; });
     }
     ~InstantService() {
-        g_main_context_invoke(
-            context_,
-            [](gpointer loop) -> gboolean {
-                g_main_loop_quit(static_cast<GMainLoop*>(loop));
-                return G_SOURCE_REMOVE;
-            },
-            loop_);
+        postToContext(context_, [loop = loop_] { g_main_loop_quit(loop); });
         thread_.join();
         g_main_loop_unref(loop_);
         g_main_context_unref(context_);
@@ -167,13 +165,7 @@ class InstantService {
         context_ = g_main_context_new();
         g_main_context_push_thread_default(context_);
         loop_ = g_main_loop_new(context_, FALSE);
-        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr);
-        g_free(address);
+        GDBusConnection* bus = openPrivateBusConnection(G_BUS_TYPE_SESSION);
         registerObject(bus, service_.path, service_.xml);
         if (service_.way == BuiltinBrightnessWay::PlasmaScreenBrightness) {
             registerObject(bus, "/org/kde/ScreenBrightness",

@@ -21,11 +21,8 @@
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "CoreGraphics/CGDirectDisplay.h"
-#include "MemoryFolder.h"
-#include "engine/BrightnessController.h"
+#include "EngineOnLaptop.h"
 #include "machine/DisplayBackend.h"
-#include "support/FuseHidraw.h"
-#include "support/LaptopOnLinux.h"
 
 using namespace testing_support;
 
@@ -33,34 +30,20 @@ namespace {
 
 // One laptop for the whole process: the machine's root is read once. The
 // temporary folders are made after TMPDIR is set.
-struct Laptop : bench_support::InMemoryTmpdir, LaptopOnLinux {
-    std::unique_ptr<FuseHidraw> fuse;
-    BrightnessController* engine = nullptr;
-    std::string why;
-
+struct Laptop : bench_support::EngineOnLaptop {
     Laptop() {
         std::string panel = laptop.addBuiltinPanel();
         laptop.addExternalOutput();
         laptop.addConnectorBacklight("intel_backlight", panel, 19200, 9600);
-        fuse = FuseHidraw::mount(laptop.devFolder(), &why);
-        if (!fuse)
+        if (!mountHidraw(&why))
             return;
         fuse->addMonitor("hidraw0", 0x8000);
         laptop.addHidrawDevice(0, 0x9226);
         engine = BrightnessController::sharedInstance();
-        for (int i = 0; i < 500 && engine->externalMonitors().empty(); ++i) {
-            CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
-        }
-        if (engine->externalMonitors().empty())
-            why = "the virtual monitor was not found";
+        waitForMonitor("the virtual monitor was not found");
     }
 
-    bool ready(benchmark::State& state) {
-        if (engine && !engine->externalMonitors().empty())
-            return true;
-        state.SkipWithError(why.c_str());
-        return false;
-    }
+    bool monitorFound() const override { return !engine->externalMonitors().empty(); }
 };
 
 // Taken down at exit before the machine (which was installed while it was
@@ -125,34 +108,36 @@ void BM_RequestWithoutSmoothing(benchmark::State& state) {
 }
 BENCHMARK(BM_RequestWithoutSmoothing)->Unit(benchmark::kMicrosecond);
 
-// The laptop's two active displays, the built-in one first, as the engine
-// orders them for a fade; false (and the benchmark skipped) otherwise.
-bool builtinDisplayFirst(benchmark::State& state, CGDirectDisplayID (&displays)[2]) {
+// The laptop, ready, with its two active displays, the built-in one first,
+// as the engine orders them for a fade; null (and the benchmark skipped)
+// otherwise.
+Laptop* readyWithBuiltinFirst(benchmark::State& state, CGDirectDisplayID (&displays)[2]) {
+    auto& l = laptop();
+    if (!l.ready(state))
+        return nullptr;
     CGDisplayCount count = 0;
     CGGetActiveDisplayList(2, displays, &count);
     if (count != 2) {
         state.SkipWithError("the laptop does not show two active displays");
-        return false;
+        return nullptr;
     }
     if (!CGDisplayIsBuiltin(displays[0]))
         std::swap(displays[0], displays[1]);
-    return true;
+    return &l;
 }
 
 // One fade step's writes as the engine makes them: the built-in display, then
 // the other display (every attached monitor), presence tests and look-ups
 // included; the step's sleep left out.
 void BM_FadeStepWrites(benchmark::State& state) {
-    auto& l = laptop();
-    if (!l.ready(state))
-        return;
     CGDirectDisplayID displays[2] = {};
-    if (!builtinDisplayFirst(state, displays))
+    auto* l = readyWithBuiltinFirst(state, displays);
+    if (!l)
         return;
     double value = 0.3;
     for (auto _ : state) {
-        l.engine->setBrightness(value, displays[0]);
-        l.engine->setBrightness(value, displays[1]);
+        l->engine->setBrightness(value, displays[0]);
+        l->engine->setBrightness(value, displays[1]);
         value = value > 0.6 ? 0.3 : value + 0.003;
     }
 }
@@ -162,11 +147,9 @@ BENCHMARK(BM_FadeStepWrites)->Unit(benchmark::kMicrosecond);
 // the monitor's server thread asleep. Only the writes are timed.
 // state.range(0): 0 both displays, 1 the panel alone, 2 the monitor alone.
 void BM_FadeStepWritesAfterSleep(benchmark::State& state) {
-    auto& l = laptop();
-    if (!l.ready(state))
-        return;
     CGDirectDisplayID displays[2] = {};
-    if (!builtinDisplayFirst(state, displays))
+    auto* l = readyWithBuiltinFirst(state, displays);
+    if (!l)
         return;
     const bool panel = state.range(0) != 2;
     const bool monitor = state.range(0) != 1;
@@ -175,9 +158,9 @@ void BM_FadeStepWritesAfterSleep(benchmark::State& state) {
         platform::Machine::current().sleepMicroseconds(10000);
         auto start = std::chrono::steady_clock::now();
         if (panel)
-            l.engine->setBrightness(value, displays[0]);
+            l->engine->setBrightness(value, displays[0]);
         if (monitor)
-            l.engine->setBrightness(value, displays[1]);
+            l->engine->setBrightness(value, displays[1]);
         state.SetIterationTime(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         value = value > 0.6 ? 0.3 : value + 0.003;

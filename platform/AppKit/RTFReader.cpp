@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -56,6 +57,13 @@ const std::set<std::string, std::less<>> kSkippedDestinations = {"fonttbl",
                                                                  "footnote",
                                                                  "annotation",
                                                                  "pgdsctbl"};
+
+// Control words that stand for one character.
+const std::map<std::string, char32_t, std::less<>> kCharacterWords = {
+    {"par", '\n'},      {"line", '\n'},     {"sect", '\n'},        {"page", '\n'},
+    {"tab", '\t'},      {"emdash", 0x2014}, {"endash", 0x2013},    {"bullet", 0x2022},
+    {"lquote", 0x2018}, {"rquote", 0x2019}, {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
+};
 
 struct GroupState {
     bool bold = false;
@@ -226,24 +234,9 @@ class RTFParser {
             state().unicodeSkip = static_cast<int>(std::max(0L, param.value_or(1)));
         else if (word == "u")
             return readUnicode(param.value_or(0));
-        else if (word == "par" || word == "line" || word == "sect" || word == "page")
-            return emitCodePoint('\n');
-        else if (word == "tab")
-            return emitCodePoint('\t');
-        else if (word == "emdash")
-            return emitCodePoint(0x2014);
-        else if (word == "endash")
-            return emitCodePoint(0x2013);
-        else if (word == "bullet")
-            return emitCodePoint(0x2022);
-        else if (word == "lquote")
-            return emitCodePoint(0x2018);
-        else if (word == "rquote")
-            return emitCodePoint(0x2019);
-        else if (word == "ldblquote")
-            return emitCodePoint(0x201C);
-        else if (word == "rdblquote")
-            return emitCodePoint(0x201D);
+        else if (const auto character = kCharacterWords.find(word);
+                 character != kCharacterWords.end())
+            return emitCodePoint(character->second);
         return true;
     }
 

@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <string>
 
+#include "base/HexText.h"
 #include "machine/Machine.h"
 
 namespace {
+
+using platform::hexText;
 
 std::string hexBytes(const void* buffer, std::uint32_t size) {
     std::string text = "[";
@@ -16,12 +19,6 @@ std::string hexBytes(const void* buffer, std::uint32_t size) {
         text += byte;
     }
     return text + "]";
-}
-
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
 }
 
 }  // namespace
@@ -42,9 +39,9 @@ IOReturn IOAVServiceCopyEDID(const IOAVServiceRef& service, std::vector<std::uin
 IOReturn IOAVServiceReadI2C(const IOAVServiceRef& service, std::uint32_t chipAddress,
                             std::uint32_t offset, void* outputBuffer,
                             std::uint32_t outputBufferSize) {
-    platform::Machine::current().recordCall("IOAVServiceReadI2C(" + hex(chipAddress) + ", " +
-                                            hex(offset) + ", " + std::to_string(outputBufferSize) +
-                                            ")");
+    platform::Machine::current().recordCall("IOAVServiceReadI2C(" + hexText(chipAddress) + ", " +
+                                            hexText(offset) + ", " +
+                                            std::to_string(outputBufferSize) + ")");
     if (!service || (!outputBuffer && outputBufferSize))
         return kIOReturnBadArgument;
     return service->readI2C(chipAddress, offset, static_cast<std::uint8_t*>(outputBuffer),
@@ -54,8 +51,8 @@ IOReturn IOAVServiceReadI2C(const IOAVServiceRef& service, std::uint32_t chipAdd
 IOReturn IOAVServiceWriteI2C(const IOAVServiceRef& service, std::uint32_t chipAddress,
                              std::uint32_t dataAddress, void* inputBuffer,
                              std::uint32_t inputBufferSize) {
-    platform::Machine::current().recordCall("IOAVServiceWriteI2C(" + hex(chipAddress) + ", " +
-                                            hex(dataAddress) + ", " +
+    platform::Machine::current().recordCall("IOAVServiceWriteI2C(" + hexText(chipAddress) + ", " +
+                                            hexText(dataAddress) + ", " +
                                             hexBytes(inputBuffer, inputBufferSize) + ")");
     if (!service || (!inputBuffer && inputBufferSize))
         return kIOReturnBadArgument;

@@ -2,24 +2,23 @@
 
 #include <cstdio>
 
+#include "base/HexText.h"
 #include "machine/DisplayBackend.h"
 #include "machine/Machine.h"
 
 namespace {
+
+using platform::hexText;
+
 platform::DisplayBackend& displays() {
     return platform::Machine::current().displays();
-}
-
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
 }
 }  // namespace
 
 CFDictionaryRef IODisplayCreateInfoDictionary(io_service_t framebuffer, IOOptionBits options) {
-    platform::Machine::current().recordCall(
-        "IODisplayCreateInfoDictionary(" + std::to_string(framebuffer) + ", " + hex(options) + ")");
+    platform::Machine::current().recordCall("IODisplayCreateInfoDictionary(" +
+                                            std::to_string(framebuffer) + ", " + hexText(options) +
+                                            ")");
     auto info = displays().displayInfoDictionary(framebuffer, options);
     if (!info)
         return nullptr;
@@ -29,8 +28,8 @@ CFDictionaryRef IODisplayCreateInfoDictionary(io_service_t framebuffer, IOOption
 IOReturn IODisplayGetFloatParameter(io_service_t service, IOOptionBits options,
                                     const std::string& parameterName, float* value) {
     platform::Machine::current().recordCall("IODisplayGetFloatParameter(" +
-                                            std::to_string(service) + ", " + hex(options) + ", " +
-                                            parameterName + ")");
+                                            std::to_string(service) + ", " + hexText(options) +
+                                            ", " + parameterName + ")");
     if (!value)
         return kIOReturnBadArgument;
     return displays().getFloatParameter(service, options, parameterName, value);
@@ -41,7 +40,7 @@ IOReturn IODisplaySetFloatParameter(io_service_t service, IOOptionBits options,
     char text[32];
     std::snprintf(text, sizeof text, "%.17g", static_cast<double>(value));
     platform::Machine::current().recordCall("IODisplaySetFloatParameter(" +
-                                            std::to_string(service) + ", " + hex(options) + ", " +
-                                            parameterName + ", " + text + ")");
+                                            std::to_string(service) + ", " + hexText(options) +
+                                            ", " + parameterName + ", " + text + ")");
     return displays().setFloatParameter(service, options, parameterName, value);
 }

@@ -11,30 +11,26 @@ bool __CFRunLoop::inMode(const std::set<CFRunLoopMode>& modes, const CFRunLoopMo
     return modes.count(mode) || modes.count(kCFRunLoopCommonModes);
 }
 
-bool __CFRunLoop::addTimer(CFRunLoopTimerRef timer, const CFRunLoopMode& mode) {
-    if (!timer)
+template <class Ref>
+bool __CFRunLoop::add(std::vector<Entry<Ref>>& entries, Ref ref, const CFRunLoopMode& mode) {
+    if (!ref)
         return false;
-    for (auto& e : timers_) {
-        if (e.timer == timer) {
+    for (auto& e : entries) {
+        if (e.ref == ref) {
             e.modes.insert(mode);
             return false;
         }
     }
-    timers_.push_back({std::move(timer), {mode}});
+    entries.push_back({std::move(ref), {mode}});
     return true;
 }
 
+bool __CFRunLoop::addTimer(CFRunLoopTimerRef timer, const CFRunLoopMode& mode) {
+    return add(timers_, std::move(timer), mode);
+}
+
 bool __CFRunLoop::addSource(CFRunLoopSourceRef source, const CFRunLoopMode& mode) {
-    if (!source)
-        return false;
-    for (auto& e : sources_) {
-        if (e.source == source) {
-            e.modes.insert(mode);
-            return false;
-        }
-    }
-    sources_.push_back({std::move(source), {mode}});
-    return true;
+    return add(sources_, std::move(source), mode);
 }
 
 int __CFRunLoop::serviceDue(CFAbsoluteTime now, const CFRunLoopMode& mode) {
@@ -42,18 +38,18 @@ int __CFRunLoop::serviceDue(CFAbsoluteTime now, const CFRunLoopMode& mode) {
     // Sources first; copies, because a perform may add timers or sources.
     auto sources = sources_;
     for (auto& e : sources) {
-        if (inMode(e.modes, mode) && e.source->signalled) {
-            e.source->signalled = false;
+        if (inMode(e.modes, mode) && e.ref->signalled) {
+            e.ref->signalled = false;
             ++handled;
-            if (e.source->perform)
-                e.source->perform();
+            if (e.ref->perform)
+                e.ref->perform();
             if (stopRequested)
                 return handled;
         }
     }
     auto timers = timers_;
     for (auto& e : timers) {
-        auto& t = e.timer;
+        auto& t = e.ref;
         if (!t->valid || !inMode(e.modes, mode) || t->fireDate > now)
             continue;
         if (t->interval > 0) {
@@ -69,21 +65,21 @@ int __CFRunLoop::serviceDue(CFAbsoluteTime now, const CFRunLoopMode& mode) {
         if (stopRequested)
             break;
     }
-    std::erase_if(timers_, [](const TimerEntry& e) { return !e.timer->valid; });
+    std::erase_if(timers_, [](const Entry<CFRunLoopTimerRef>& e) { return !e.ref->valid; });
     return handled;
 }
 
 CFAbsoluteTime __CFRunLoop::nextTimerDate(const CFRunLoopMode& mode) const {
     double next = std::numeric_limits<double>::infinity();
     for (const auto& e : timers_)
-        if (e.timer->valid && inMode(e.modes, mode))
-            next = std::min(next, e.timer->fireDate);
+        if (e.ref->valid && inMode(e.modes, mode))
+            next = std::min(next, e.ref->fireDate);
     return next;
 }
 
 bool __CFRunLoop::hasSignalledSource(const CFRunLoopMode& mode) const {
     for (const auto& e : sources_)
-        if (e.source->signalled && inMode(e.modes, mode))
+        if (e.ref->signalled && inMode(e.modes, mode))
             return true;
     return false;
 }
@@ -93,7 +89,7 @@ bool __CFRunLoop::hasAnythingIn(const CFRunLoopMode& mode) const {
         if (inMode(e.modes, mode))
             return true;
     for (const auto& e : timers_)
-        if (e.timer->valid && inMode(e.modes, mode))
+        if (e.ref->valid && inMode(e.modes, mode))
             return true;
     return false;
 }

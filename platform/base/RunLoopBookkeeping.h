@@ -65,16 +65,16 @@ class __CFRunLoop {
     bool stopRequested = false;
 
   private:
-    struct TimerEntry {
-        CFRunLoopTimerRef timer;
+    // A timer or source and the modes it was added for.
+    template <class Ref>
+    struct Entry {
+        Ref ref;
         std::set<CFRunLoopMode> modes;
     };
-    struct SourceEntry {
-        CFRunLoopSourceRef source;
-        std::set<CFRunLoopMode> modes;
-    };
+    template <class Ref>
+    static bool add(std::vector<Entry<Ref>>& entries, Ref ref, const CFRunLoopMode& mode);
     static bool inMode(const std::set<CFRunLoopMode>& modes, const CFRunLoopMode& mode);
-    std::vector<TimerEntry> timers_;
-    std::vector<SourceEntry> sources_;
+    std::vector<Entry<CFRunLoopTimerRef>> timers_;
+    std::vector<Entry<CFRunLoopSourceRef>> sources_;
     CFRunLoopMode currentMode_;
 };

@@ -15,6 +15,8 @@
 namespace platform::linux_machine {
 
 LinuxMachine::LinuxMachine() : defaults_(*this), bus_(*this), tasks_(*this), session_(*this) {
+    holdParts({&defaults_, &bus_, &displays_, &hid_, &lightSensor_, &tasks_, &session_,
+               &avServices_, &texts_});
     openlog(program_invocation_short_name, LOG_PID, LOG_USER);
 }
 

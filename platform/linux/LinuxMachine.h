@@ -36,15 +36,6 @@ class LinuxMachine : public Machine {
     void writeLog(const std::string& line) override;
     OperatingSystemVersion operatingSystemVersion() override;
     std::optional<std::string> userLibraryFolder() override;
-    DefaultsStorage& defaults() override { return defaults_; }
-    DistributedNotificationBus& distributedNotifications() override { return bus_; }
-    DisplayBackend& displays() override { return displays_; }
-    HIDBackend& hid() override { return hid_; }
-    LightSensorBackend& lightSensor() override { return lightSensor_; }
-    TaskLauncher& tasks() override { return tasks_; }
-    SessionServices& session() override { return session_; }
-    AVServiceBackend& avServices() override { return avServices_; }
-    MachineTexts& texts() override { return texts_; }
     std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) override;
     std::shared_ptr<DispatchQueue> mainDispatchQueue() override;
 

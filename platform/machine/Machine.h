@@ -77,22 +77,44 @@ class Machine {
     // The user's Library folder (absolute, no trailing slash), or absent.
     virtual std::optional<std::string> userLibraryFolder() = 0;
 
-    virtual DefaultsStorage& defaults() = 0;
-    virtual DistributedNotificationBus& distributedNotifications() = 0;
-    virtual DisplayBackend& displays() = 0;
-    virtual HIDBackend& hid() = 0;
-    virtual LightSensorBackend& lightSensor() = 0;
-    virtual TaskLauncher& tasks() = 0;
-    virtual SessionServices& session() = 0;
-    virtual AVServiceBackend& avServices() = 0;
-    virtual MachineTexts& texts() = 0;
+    DefaultsStorage& defaults() { return *parts_.defaults; }
+    DistributedNotificationBus& distributedNotifications() {
+        return *parts_.distributedNotifications;
+    }
+    DisplayBackend& displays() { return *parts_.displays; }
+    HIDBackend& hid() { return *parts_.hid; }
+    LightSensorBackend& lightSensor() { return *parts_.lightSensor; }
+    TaskLauncher& tasks() { return *parts_.tasks; }
+    SessionServices& session() { return *parts_.session; }
+    AVServiceBackend& avServices() { return *parts_.avServices; }
+    MachineTexts& texts() { return *parts_.texts; }
 
     // Dispatch queues (dispatch/DispatchQueue.h): a new serial queue, and the
     // main thread's.
     virtual std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) = 0;
     virtual std::shared_ptr<DispatchQueue> mainDispatchQueue() = 0;
 
+  protected:
+    // What the machine is made of: each machine's own back-ends, which live
+    // as long as it does.
+    struct Parts {
+        DefaultsStorage* defaults = nullptr;
+        DistributedNotificationBus* distributedNotifications = nullptr;
+        DisplayBackend* displays = nullptr;
+        HIDBackend* hid = nullptr;
+        LightSensorBackend* lightSensor = nullptr;
+        TaskLauncher* tasks = nullptr;
+        SessionServices* session = nullptr;
+        AVServiceBackend* avServices = nullptr;
+        MachineTexts* texts = nullptr;
+    };
+    // Called by each machine's constructor once its parts are made, and again
+    // when one of them is replaced.
+    void holdParts(const Parts& parts) { parts_ = parts; }
+    const Parts& parts() const { return parts_; }
+
   private:
+    Parts parts_;
     bool mainThreadNeverWaits_ = false;
 };
 

@@ -41,6 +41,15 @@ class MachineTexts {
     // What the ambient light sensor's service client reads on this machine,
     // the first that is there.
     virtual std::string lightServiceSources(Wording wording) = 0;
+
+  protected:
+    // `text` with its "%1" replaced by `value`, the rule or label asked about.
+    static std::string filledIn(std::string text, const std::string& value) {
+        const auto at = text.find("%1");
+        if (at != std::string::npos)
+            text.replace(at, 2, value);
+        return text;
+    }
 };
 
 // The installed machine's.

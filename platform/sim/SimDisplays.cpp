@@ -141,25 +141,18 @@ int SimDisplays::displayServicesRegisterForBrightnessChangeNotifications(
             while (!changes_.empty()) {
                 auto [changed, value] = changes_.front();
                 changes_.pop_front();
-                auto info = std::make_shared<PlistDictionary>();
-                (*info)[kDisplayServicesBrightnessValueKey] = PlistValue::real(value);
-                // A copy: a callback may unregister itself.
-                auto observers = changeObservers_;
-                for (const auto& [key, callback] : observers) {
-                    if (key.first == changed)
-                        callback(key.second, info);
-                }
+                changeObservers_.deliver(changed, value);
             }
         });
         CFRunLoopAddSource(CFRunLoopGetCurrent(), changeSource_, kCFRunLoopCommonModes);
     }
-    changeObservers_[{display, observer}] = std::move(callback);
+    changeObservers_.add(display, observer, std::move(callback));
     return 0;
 }
 
 int SimDisplays::displayServicesUnregisterForBrightnessChangeNotifications(
     CGDirectDisplayID display, CGDirectDisplayID observer) {
-    return changeObservers_.erase({display, observer}) ? 0 : kDisplayServicesUnknownDisplay;
+    return changeObservers_.remove(display, observer) ? 0 : kDisplayServicesUnknownDisplay;
 }
 
 void SimDisplays::changeBrightnessElsewhere(CGDirectDisplayID display, double brightness) {
@@ -197,15 +190,20 @@ std::optional<PlistDictionary> SimDisplays::displayInfoDictionary(io_service_t s
     return s->info;
 }
 
+IOReturn SimDisplays::parameterCall(const SimDisplayService* service,
+                                    IOReturn SimDisplayService::*scripted, const std::string& key) {
+    if (!service)
+        return kIOReturnBadArgument;
+    if (service->*scripted != kIOReturnSuccess)
+        return service->*scripted;
+    return key == "brightness" ? kIOReturnSuccess : kIOReturnUnsupported;
+}
+
 IOReturn SimDisplays::getFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
                                         float* value) {
     auto* s = findService(service);
-    if (!s)
-        return kIOReturnBadArgument;
-    if (s->getStatus != kIOReturnSuccess)
-        return s->getStatus;
-    if (key != "brightness")
-        return kIOReturnUnsupported;
+    if (IOReturn status = parameterCall(s, &SimDisplayService::getStatus, key))
+        return status;
     auto* d = find(s->display);
     *value = d ? static_cast<float>(d->brightness) : s->ownBrightness;
     return kIOReturnSuccess;
@@ -214,12 +212,8 @@ IOReturn SimDisplays::getFloatParameter(io_service_t service, IOOptionBits, cons
 IOReturn SimDisplays::setFloatParameter(io_service_t service, IOOptionBits, const std::string& key,
                                         float value) {
     auto* s = findService(service);
-    if (!s)
-        return kIOReturnBadArgument;
-    if (s->setStatus != kIOReturnSuccess)
-        return s->setStatus;
-    if (key != "brightness")
-        return kIOReturnUnsupported;
+    if (IOReturn status = parameterCall(s, &SimDisplayService::setStatus, key))
+        return status;
     writes.push_back({"IODisplaySetFloatParameter", service, value});
     if (auto* d = find(s->display))
         d->brightness = value;

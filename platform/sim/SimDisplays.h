@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CoreFoundation/CFRunLoop.h"
+#include "machine/BrightnessObserverTable.h"
 #include "machine/DisplayBackend.h"
 
 namespace platform::sim {
@@ -129,10 +130,14 @@ class SimDisplays : public DisplayBackend {
     HardwareFinding builtinPanelFinding() override;
 
   private:
+    // How a parameter call on `service` ends before it reaches the value: no
+    // such service, the status scripted for the call, or a key other than
+    // brightness.
+    static IOReturn parameterCall(const SimDisplayService* service,
+                                  IOReturn SimDisplayService::*scripted, const std::string& key);
+
     io_service_t nextServiceHandle_ = 0x3001;
-    std::map<std::pair<CGDirectDisplayID, CGDirectDisplayID>,
-             DisplayServicesBrightnessChangeCallback>
-        changeObservers_;
+    BrightnessObserverTable changeObservers_;
     std::deque<std::pair<CGDirectDisplayID, double>> changes_;
     CFRunLoopSourceRef changeSource_;
 };

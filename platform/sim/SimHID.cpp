@@ -4,15 +4,19 @@
 
 namespace platform::sim {
 
+IOReturn SimHIDDevice::answer(IOReturn scripted, IOHIDReportType type) const {
+    if (!attached)
+        return kIOReturnNotAttached;
+    if (scripted != kIOReturnSuccess)
+        return scripted;
+    return type == kIOHIDReportTypeFeature ? kIOReturnSuccess : kIOReturnUnsupported;
+}
+
 IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                                  CFIndex* length) {
     open = true;
-    if (!attached)
-        return kIOReturnNotAttached;
-    if (getStatus != kIOReturnSuccess)
-        return getStatus;
-    if (type != kIOHIDReportTypeFeature)
-        return kIOReturnUnsupported;
+    if (IOReturn status = answer(getStatus, type))
+        return status;
     auto it = featureReports.find(reportID);
     if (it == featureReports.end())
         return kIOReturnUnsupported;
@@ -26,12 +30,8 @@ IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, const s
                                  CFIndex length) {
     open = true;
     sent.push_back({type, reportID, std::vector<std::uint8_t>(report, report + length)});
-    if (!attached)
-        return kIOReturnNotAttached;
-    if (setStatus != kIOReturnSuccess)
-        return setStatus;
-    if (type != kIOHIDReportTypeFeature)
-        return kIOReturnUnsupported;
+    if (IOReturn status = answer(setStatus, type))
+        return status;
     featureReports[reportID] = sent.back().bytes;
     return kIOReturnSuccess;
 }

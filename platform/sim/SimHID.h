@@ -56,6 +56,10 @@ class SimHIDDevice : public HIDDevice {
     bool open = false;
 
   private:
+    // How a report call ends before it reaches the reports: unplugged, the
+    // status scripted for it, or a type other than feature.
+    IOReturn answer(IOReturn scripted, IOHIDReportType type) const;
+
     std::int32_t vendor_;
     std::int32_t product_;
     std::string name_;

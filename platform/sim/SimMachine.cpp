@@ -6,7 +6,17 @@
 
 namespace platform::sim {
 
-SimMachine::SimMachine() : bus_(*this) {}
+SimMachine::SimMachine() : bus_(*this) {
+    holdParts({&defaults_, &bus_, &displays_, &hid_, &lightSensor_, &tasks_, &session_,
+               &avServices_, &texts_});
+}
+
+void SimMachine::useDefaultsStorage(std::unique_ptr<DefaultsStorage> storage) {
+    defaultsOverride_ = std::move(storage);
+    Parts parts = this->parts();
+    parts.defaults = defaultsOverride_ ? defaultsOverride_.get() : &defaults_;
+    holdParts(parts);
+}
 
 SimMachine& SimMachine::installNew() {
     auto machine = std::make_unique<SimMachine>();

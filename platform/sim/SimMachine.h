@@ -42,17 +42,6 @@ class SimMachine : public Machine {
     void recordCall(std::string_view call) override { calls.emplace_back(call); }
     OperatingSystemVersion operatingSystemVersion() override { return osVersion; }
     std::optional<std::string> userLibraryFolder() override { return libraryFolder; }
-    DefaultsStorage& defaults() override {
-        return defaultsOverride_ ? *defaultsOverride_ : defaults_;
-    }
-    DistributedNotificationBus& distributedNotifications() override { return bus_; }
-    DisplayBackend& displays() override { return displays_; }
-    HIDBackend& hid() override { return hid_; }
-    LightSensorBackend& lightSensor() override { return lightSensor_; }
-    TaskLauncher& tasks() override { return tasks_; }
-    SessionServices& session() override { return session_; }
-    AVServiceBackend& avServices() override { return avServices_; }
-    MachineTexts& texts() override { return texts_; }
     std::shared_ptr<DispatchQueue> createDispatchQueue(const std::string& label) override {
         return dispatch_.createQueue(label);
     }
@@ -63,9 +52,7 @@ class SimMachine : public Machine {
 
     // Uses another defaults storage (for example the real settings files)
     // in place of the in-memory one.
-    void useDefaultsStorage(std::unique_ptr<DefaultsStorage> storage) {
-        defaultsOverride_ = std::move(storage);
-    }
+    void useDefaultsStorage(std::unique_ptr<DefaultsStorage> storage);
 
     // Scripted parts.
     SimDefaults& simDefaults() { return defaults_; }

@@ -1,16 +1,6 @@
 #include "sim/SimTexts.h"
 
 namespace platform::sim {
-namespace {
-
-std::string filledIn(std::string text, const std::string& value) {
-    const auto at = text.find("%1");
-    if (at != std::string::npos)
-        text.replace(at, 2, value);
-    return text;
-}
-
-}  // namespace
 
 std::string SimTexts::worded(const std::string& english, Wording wording) const {
     if (wording == Wording::English)

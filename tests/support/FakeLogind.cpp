@@ -7,10 +7,15 @@
 #include <condition_variable>
 #include <stdexcept>
 
+#include "linux/bus/PrivateBusConnection.h"
+#include "linux/foundation/MainContextPost.h"
 #include "support/TempDir.h"
 
 namespace testing_support {
 namespace {
+
+using platform::linux_machine::openPrivateBusConnection;
+using platform::linux_machine::postToContext;
 
 constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
 constexpr const char* kAutoPath = "/org/freedesktop/login1/session/auto";
@@ -148,17 +153,9 @@ FakeLogind::FakeLogind(std::string backlightClassFolder, bool sessionActive, std
 void FakeLogind::serve() {
     context_ = g_main_context_new();
     g_main_context_push_thread_default(context_);
+    std::string noBus;
+    GDBusConnection* bus = openPrivateBusConnection(G_BUS_TYPE_SYSTEM, &noBus);
     GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-    GDBusConnection* bus = nullptr;
-    if (address) {
-        bus = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
-    }
     std::vector<guint> objects;
     bool registered = false;
     if (bus) {
@@ -198,7 +195,9 @@ void FakeLogind::serve() {
     loop_ = g_main_loop_new(context_, FALSE);
     {
         std::lock_guard lock(readyMutex_);
-        if (!bus || !registered)
+        if (!bus)
+            failure_ = noBus;
+        else if (!registered)
             failure_ = error ? error->message : "no system bus";
         ready_ = true;
     }
@@ -218,13 +217,7 @@ void FakeLogind::serve() {
 FakeLogind::~FakeLogind() {
     stall(false);
     if (thread_.joinable()) {
-        g_main_context_invoke(
-            context_,
-            [](gpointer loop) -> gboolean {
-                g_main_loop_quit(static_cast<GMainLoop*>(loop));
-                return G_SOURCE_REMOVE;
-            },
-            loop_);
+        postToContext(context_, [loop = loop_] { g_main_loop_quit(loop); });
         thread_.join();
     }
     if (loop_)

@@ -4,25 +4,16 @@
 
 #include <stdexcept>
 
+#include "linux/bus/PrivateBusConnection.h"
+
 namespace testing_support {
 
 SignalCounter::SignalCounter() {
-    GError* error = nullptr;
     // A private connection, so the product's own shared connection is not involved.
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (address) {
-        connection_ = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
-    }
-    if (!connection_) {
-        std::string msg = error ? error->message : "no session bus";
-        g_clear_error(&error);
-        throw std::runtime_error(msg);
-    }
+    std::string why;
+    connection_ = platform::linux_machine::openPrivateBusConnection(G_BUS_TYPE_SESSION, &why);
+    if (!connection_)
+        throw std::runtime_error(why);
     subscription_ = g_dbus_connection_signal_subscribe(
         connection_, nullptr, "platform.DistributedNotificationCenter", "Notification",
         "/DistributedNotificationCenter", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,

@@ -1,13 +1,13 @@
 #include "IOKit/hid/IOHIDManager.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <set>
 #include <vector>
 
+#include "base/HexText.h"
 #include "machine/Machine.h"
 
 // Receives the back-end's arrivals and removals on the main thread, queues
@@ -105,6 +105,8 @@ struct __IOHIDManager : platform::HIDBackend::Listener {
 
 namespace {
 
+using platform::hexText;
+
 // Managers are never destroyed: the back-end keeps reporting to them.
 std::vector<std::unique_ptr<__IOHIDManager>>& managers() {
     static std::vector<std::unique_ptr<__IOHIDManager>> all;
@@ -115,16 +117,10 @@ void record(const std::string& call) {
     platform::Machine::current().recordCall(call);
 }
 
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
-}
-
 }  // namespace
 
 IOHIDManagerRef IOHIDManagerCreate(CFAllocatorRef, IOOptionBits options) {
-    record("IOHIDManagerCreate(" + hex(options) + ")");
+    record("IOHIDManagerCreate(" + hexText(options) + ")");
     if (!platform::Machine::current().hid().canCreateManager())
         return nullptr;
     managers().push_back(std::make_unique<__IOHIDManager>());
@@ -165,7 +161,7 @@ void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager, CFRunLoopRef runLo
 }
 
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, IOOptionBits options) {
-    record("IOHIDManagerOpen(" + hex(options) + ")");
+    record("IOHIDManagerOpen(" + hexText(options) + ")");
     if (!manager)
         return kIOReturnBadArgument;
     if (manager->open)

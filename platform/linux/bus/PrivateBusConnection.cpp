@@ -2,7 +2,7 @@
 
 namespace platform::linux_machine {
 
-GDBusConnection* openPrivateBusConnection(GBusType type) {
+GDBusConnection* openPrivateBusConnection(GBusType type, std::string* why) {
     GError* error = nullptr;
     GDBusConnection* connection = nullptr;
     gchar* address = g_dbus_address_get_for_bus_sync(type, nullptr, &error);
@@ -14,6 +14,8 @@ GDBusConnection* openPrivateBusConnection(GBusType type) {
             nullptr, nullptr, &error);
         g_free(address);
     }
+    if (!connection && why)
+        *why = error ? error->message : "unknown error";
     g_clear_error(&error);
     if (connection)
         g_dbus_connection_set_exit_on_close(connection, FALSE);

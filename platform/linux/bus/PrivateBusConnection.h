@@ -5,9 +5,12 @@
 
 #include <gio/gio.h>
 
+#include <string>
+
 namespace platform::linux_machine {
 
-// A new connection to `type`'s bus, or null when none can be made.
-GDBusConnection* openPrivateBusConnection(GBusType type);
+// A new connection to `type`'s bus, or null when none can be made, with
+// GLib's reason in `why` when asked.
+GDBusConnection* openPrivateBusConnection(GBusType type, std::string* why = nullptr);
 
 }  // namespace platform::linux_machine

@@ -15,6 +15,7 @@
 #include "linux/desktop/DesktopBrightnessRoute.h"
 #include "linux/desktop/SentValues.h"
 #include "linux/foundation/MainContextPost.h"
+#include "linux/foundation/OneShotTimer.h"
 #include "machine/Machine.h"
 
 namespace platform::linux_machine {
@@ -33,14 +34,6 @@ std::vector<std::unique_ptr<DesktopBrightnessRoute>> desktopRoutes() {
     routes.push_back(makeMutterBacklightRoute());
     routes.push_back(makeGnomeSettingsDaemonRoute());
     return routes;
-}
-
-void destroySource(GSource*& source) {
-    if (!source)
-        return;
-    g_source_destroy(source);
-    g_source_unref(source);
-    source = nullptr;
 }
 
 }  // namespace
@@ -99,9 +92,9 @@ struct DesktopBrightness::Core : std::enable_shared_from_this<Core> {
     DesktopBrightnessRoute* lastUsed = nullptr;  // with the owner it answered from
     std::string lastOwner;
     bool lookScheduled = false;
-    GSource* retry = nullptr;
+    OneShotTimer retry;
     guint retrySeconds = kRetrySeconds;
-    GSource* paced = nullptr;
+    OneShotTimer paced;
     Clock::time_point lastSent;
     std::set<std::string> explained;
 
@@ -225,7 +218,7 @@ void DesktopBrightness::Core::lookAgainSoon() {
 
 // The first route, in order, whose service is there and offers what a write needs.
 void DesktopBrightness::Core::look() {
-    destroySource(retry);
+    retry.stop();
     bool unusable = false;
     for (auto& route : routes) {
         auto owner = bus->owner(route->busName());
@@ -316,7 +309,7 @@ void DesktopBrightness::Core::stopUsing(BuiltinBrightnessWhy reason) {
     }
     lastUsed = nullptr;
     lastOwner.clear();
-    destroySource(paced);
+    paced.stop();
     if (orphan)
         giveBack(*orphan, number);
     if (wasActive)
@@ -355,39 +348,16 @@ bool DesktopBrightness::Core::waitForPace(DesktopBrightnessRoute* route) {
     const auto now = Clock::now();
     if (route->pace().count() == 0 || now >= due)
         return false;
-    if (!paced) {
-        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
-        paced = g_timeout_source_new(static_cast<guint>(std::max<long long>(ms, 1)));
-        g_source_set_callback(
-            paced,
-            [](gpointer data) -> gboolean {
-                auto* core = static_cast<Core*>(data);
-                g_source_unref(core->paced);
-                core->paced = nullptr;
-                core->writePending();
-                return G_SOURCE_REMOVE;
-            },
-            this, nullptr);
-        g_source_attach(paced, context);
+    if (!paced.running()) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+        paced.start(std::max(wait, std::chrono::milliseconds(1)), [this] { writePending(); });
     }
     return true;
 }
 
 void DesktopBrightness::Core::retryLater() {
-    if (retry)
-        return;
-    retry = g_timeout_source_new_seconds(retrySeconds);
-    g_source_set_callback(
-        retry,
-        [](gpointer data) -> gboolean {
-            auto* core = static_cast<Core*>(data);
-            g_source_unref(core->retry);
-            core->retry = nullptr;
-            core->look();
-            return G_SOURCE_REMOVE;
-        },
-        this, nullptr);
-    g_source_attach(retry, context);
+    if (!retry.running())
+        retry.startSeconds(retrySeconds, [this] { look(); });
 }
 
 // A value no route took goes to the caller's own writer, unless this process
@@ -420,13 +390,13 @@ void DesktopBrightness::Core::log(std::string line) {
 void DesktopBrightness::Core::finish() {
     if (!bus)
         return;
-    destroySource(paced);
+    paced.stop();
     lastSent = {};
     writePending();
     for (guint id : subscriptions)
         g_dbus_connection_signal_unsubscribe(connection, id);
     owners.clear();
-    destroySource(retry);
+    retry.stop();
     g_dbus_connection_close_sync(connection, nullptr, nullptr);
     g_object_unref(connection);
     connection = nullptr;

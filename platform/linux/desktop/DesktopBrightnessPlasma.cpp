@@ -50,10 +50,6 @@ constexpr guint32 kSuppressIndicator = 0x1;
 constexpr int kKWinScale = 10000;
 constexpr std::chrono::milliseconds kAnimation{250};
 
-int qRound(double value) {  // Qt's, of a value that is not negative
-    return static_cast<int>(value + 0.5);
-}
-
 // Who changed the panel, by what powerdevil says of a change.
 enum class Changer { ThisProcess, Person, IdleDim, Profile, Unknown };
 
@@ -162,7 +158,7 @@ class PlasmaScreenBrightnessRoute : public DesktopBrightnessRoute {
             return {RouteSignal::Kind::PersonChanged, fraction};
         }
         if (changer == Changer::IdleDim ||
-            (changer == Changer::Unknown && before > 0 && value == qRound(before * 0.3))) {
+            (changer == Changer::Unknown && before > 0 && value == powerdevilIdleDim(before))) {
             if (!dimmedFrom_)
                 dimmedFrom_ = before;
             return {RouteSignal::Kind::Dimmed, fraction};

@@ -36,11 +36,6 @@ constexpr const char* kPath = "/org/kde/Solid/PowerManagement/Actions/Brightness
 constexpr const char* kInterface = "org.kde.Solid.PowerManagement.Actions.BrightnessControl";
 constexpr std::chrono::milliseconds kAnimation{250};
 
-// Qt's qRound of a value that is not negative.
-int qRound(double value) {
-    return static_cast<int>(value + 0.5);
-}
-
 class PlasmaPowerManagementRoute : public DesktopBrightnessRoute {
   public:
     BuiltinBrightnessWay way() const override {
@@ -105,7 +100,7 @@ class PlasmaPowerManagementRoute : public DesktopBrightnessRoute {
             return {RouteSignal::Kind::Ours, std::nullopt};
         }
         const double fraction = static_cast<double>(value) / max_;
-        if (before > 0 && value == qRound(before * 0.3)) {
+        if (before > 0 && value == powerdevilIdleDim(before)) {
             dimmedFrom_ = before;
             return {RouteSignal::Kind::Dimmed, fraction};
         }

@@ -90,4 +90,11 @@ std::unique_ptr<DesktopBrightnessRoute> makeGnomeSettingsDaemonRoute();
 // A fraction as a whole value of 0..maximum.
 int scaledTo(double brightness, int maximum);
 
+// What powerdevil's idle dim sets, in its own units, from the brightness
+// before: qRound(0.3 × before) (KDE/powerdevil
+// daemon/actions/bundled/dimdisplay.cpp, onIdleTimeout, v5.27.11 and v6.2.0).
+inline int powerdevilIdleDim(int before) {
+    return static_cast<int>(before * 0.3 + 0.5);  // Qt's qRound of a value that is not negative
+}
+
 }  // namespace platform::linux_machine

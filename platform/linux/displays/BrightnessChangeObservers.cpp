@@ -8,24 +8,13 @@ namespace platform::linux_machine {
 
 struct BrightnessChangeObservers::Shared {
     Reader read;
-    std::map<std::pair<CGDirectDisplayID, CGDirectDisplayID>,
-             DisplayServicesBrightnessChangeCallback>
-        observers;
+    BrightnessObserverTable observers;
 
     void deliver(CGDirectDisplayID display, std::optional<double> value) {
         if (!value && read)
             value = read(display);
-        if (!value)
-            return;
-        auto info = std::make_shared<PlistDictionary>();
-        (*info)[kDisplayServicesBrightnessValueKey] =
-            PlistValue::real(std::clamp(*value, 0.0, 1.0));
-        // A copy: a callback may unregister itself or another.
-        auto current = observers;
-        for (const auto& [key, callback] : current) {
-            if (key.first == display)
-                callback(key.second, info);
-        }
+        if (value)
+            observers.deliver(display, std::clamp(*value, 0.0, 1.0));
     }
 };
 
@@ -38,20 +27,15 @@ BrightnessChangeObservers::~BrightnessChangeObservers() = default;
 
 void BrightnessChangeObservers::add(CGDirectDisplayID display, CGDirectDisplayID observer,
                                     DisplayServicesBrightnessChangeCallback callback) {
-    shared_->observers[{display, observer}] = std::move(callback);
+    shared_->observers.add(display, observer, std::move(callback));
 }
 
 bool BrightnessChangeObservers::remove(CGDirectDisplayID display, CGDirectDisplayID observer) {
-    return shared_->observers.erase({display, observer}) > 0;
+    return shared_->observers.remove(display, observer);
 }
 
 std::vector<CGDirectDisplayID> BrightnessChangeObservers::observedDisplays() const {
-    std::vector<CGDirectDisplayID> displays;
-    for (const auto& entry : shared_->observers) {
-        if (displays.empty() || displays.back() != entry.first.first)
-            displays.push_back(entry.first.first);
-    }
-    return displays;
+    return shared_->observers.observedDisplays();
 }
 
 void BrightnessChangeObservers::report(CGDirectDisplayID display, std::optional<double> value) {

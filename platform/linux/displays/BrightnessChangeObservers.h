@@ -8,14 +8,11 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <utility>
 #include <vector>
 
-#include "machine/DisplayBackend.h"
+#include "machine/BrightnessObserverTable.h"
 
 namespace platform::linux_machine {
 

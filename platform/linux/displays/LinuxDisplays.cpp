@@ -56,17 +56,17 @@ LinuxDisplays::LinuxDisplays()
               changes_.report(display, brightness);
           }) {}
 
-template <typename Operation>
-IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation operation) {
+template <typename Resolve, typename Operation>
+IOReturn LinuxDisplays::onBacklight(Resolve resolve, Operation operation) {
     IOReturn status = kIOReturnSuccess;
-    OpenBacklight* backlight = kept_.builtinOf(display, &status);
+    OpenBacklight* backlight = resolve(&status);
     if (backlight)
         status = operation(*backlight);
     // A device replaced since it was resolved: resolved again and tried once
     // more at once, so the same call still reaches it.
     if (deviceGone(status)) {
         kept_.forget();
-        backlight = kept_.builtinOf(display, &status);
+        backlight = resolve(&status);
         if (backlight)
             status = operation(*backlight);
     }
@@ -74,18 +74,14 @@ IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation 
 }
 
 template <typename Operation>
+IOReturn LinuxDisplays::onBuiltinBacklight(CGDirectDisplayID display, Operation operation) {
+    return onBacklight([&](IOReturn* status) { return kept_.builtinOf(display, status); },
+                       operation);
+}
+
+template <typename Operation>
 IOReturn LinuxDisplays::onNamedBacklight(const std::string& name, Operation operation) {
-    IOReturn status = kIOReturnSuccess;
-    OpenBacklight* backlight = kept_.named(name, &status);
-    if (backlight)
-        status = operation(*backlight);
-    if (deviceGone(status)) {
-        kept_.forget();
-        backlight = kept_.named(name, &status);
-        if (backlight)
-            status = operation(*backlight);
-    }
-    return status;
+    return onBacklight([&](IOReturn* status) { return kept_.named(name, status); }, operation);
 }
 
 CGError LinuxDisplays::activeDisplays(std::vector<CGDirectDisplayID>& displays) {

@@ -83,8 +83,11 @@ class LinuxDisplays : public DisplayBackend {
     // vanished (its calls then fail).
     io_service_t handleFor(const std::string& backlightName);
     const std::string* backlightNamed(io_service_t service) const;
-    // Runs `operation` on the kept backlight, and once more on the device
-    // resolved afresh when the first try found it gone.
+    // Runs `operation` on the backlight `resolve` gives, and once more on the
+    // device resolved afresh when the first try found it gone.
+    template <typename Resolve, typename Operation>
+    IOReturn onBacklight(Resolve resolve, Operation operation);
+    // The same on the kept backlight of `display`, or of the name.
     template <typename Operation>
     IOReturn onBuiltinBacklight(CGDirectDisplayID display, Operation operation);
     template <typename Operation>

@@ -2,14 +2,12 @@
 
 #include <gio/gio.h>
 
+#include "linux/bus/LogindNames.h"
 #include "linux/bus/PrivateBusConnection.h"
 
 namespace platform::linux_machine {
 namespace {
 
-constexpr const char* kLogindName = "org.freedesktop.login1";
-constexpr const char* kSessionPath = "/org/freedesktop/login1/session/auto";
-constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
 // A brightness write waits for logind at most this long, so a stuck service
 // cannot freeze a fade for more than a moment per step.
 constexpr int kCallTimeoutMs = 1000;
@@ -56,9 +54,9 @@ GVariant* callSession(const char* interface, const char* method, GVariant* args,
         return nullptr;
     }
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, kLogindName, kSessionPath, interface, method,
-                                                  args, replyType, G_DBUS_CALL_FLAGS_NONE,
-                                                  kCallTimeoutMs, nullptr, &error);
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, logind::kName, logind::kOwnSessionPath, interface, method, args, replyType,
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &error);
     *status = reply ? kIOReturnSuccess : statusForDBusError(error);
     g_clear_error(&error);
     return reply;
@@ -68,9 +66,9 @@ GVariant* callSession(const char* interface, const char* method, GVariant* args,
 // does not answer or answers with another type.
 GVariant* sessionProperty(const char* name, const GVariantType* type) {
     IOReturn status = kIOReturnSuccess;
-    GVariant* reply =
-        callSession("org.freedesktop.DBus.Properties", "Get",
-                    g_variant_new("(ss)", kSessionInterface, name), G_VARIANT_TYPE("(v)"), &status);
+    GVariant* reply = callSession("org.freedesktop.DBus.Properties", "Get",
+                                  g_variant_new("(ss)", logind::kSessionInterface, name),
+                                  G_VARIANT_TYPE("(v)"), &status);
     if (!reply)
         return nullptr;
     GVariant* value = nullptr;
@@ -85,7 +83,7 @@ GVariant* sessionProperty(const char* name, const GVariantType* type) {
 
 IOReturn logindSetBacklight(const std::string& name, std::uint32_t raw) {
     IOReturn status = kIOReturnSuccess;
-    GVariant* reply = callSession(kSessionInterface, "SetBrightness",
+    GVariant* reply = callSession(logind::kSessionInterface, "SetBrightness",
                                   g_variant_new("(ssu)", "backlight", name.c_str(), raw),
                                   G_VARIANT_TYPE("()"), &status);
     if (reply)

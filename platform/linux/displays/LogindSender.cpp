@@ -3,11 +3,11 @@
 #include <glib.h>
 
 #include <condition_variable>
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "base/HexText.h"
 #include "linux/displays/LogindBrightness.h"
 #include "machine/Machine.h"
 
@@ -69,14 +69,9 @@ class Sender {
             const IOReturn status = logindSetBacklight(name, raw);
             if (status != kIOReturnSuccess)
                 logOnMainLoop("systemd-logind did not set backlight " + name + " to " +
-                              std::to_string(raw) + " (status " + statusText(status) + ")");
+                              std::to_string(raw) + " (status " +
+                              hexText(static_cast<std::uint32_t>(status)) + ")");
         }
-    }
-
-    static std::string statusText(IOReturn status) {
-        char text[16];
-        std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(status));
-        return text;
     }
 
     static void logOnMainLoop(std::string line) {

@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include "linux/bus/SessionBusLater.h"
+
 namespace platform::linux_machine {
 
 struct LinuxDistributedBus::Subscription {
@@ -11,7 +13,6 @@ struct LinuxDistributedBus::Subscription {
 };
 
 LinuxDistributedBus::~LinuxDistributedBus() {
-    *alive_ = nullptr;  // an answer still on its way finds nobody
     for (auto& [token, sub] : subscriptions_) {
         if (connection_ && sub->id)
             g_dbus_connection_signal_unsubscribe(connection_, sub->id);
@@ -28,25 +29,9 @@ void LinuxDistributedBus::connect() {
     if (connecting_)
         return;
     connecting_ = true;
-    // Connected on GDBus's own thread; the answer comes on this main context.
-    g_bus_get(
-        G_BUS_TYPE_SESSION, nullptr,
-        [](GObject*, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::shared_ptr<LinuxDistributedBus*>> alive(
-                static_cast<std::shared_ptr<LinuxDistributedBus*>*>(data));
-            GError* error = nullptr;
-            GDBusConnection* connection = g_bus_get_finish(result, &error);
-            LinuxDistributedBus* self = **alive;
-            if (!self) {
-                if (connection)
-                    g_object_unref(connection);
-                g_clear_error(&error);
-                return;
-            }
-            self->connected(connection, error ? error->message : "unknown error");
-            g_clear_error(&error);
-        },
-        new std::shared_ptr<LinuxDistributedBus*>(alive_));
+    connectSessionBusLater(alive_, [this](GDBusConnection* connection, const std::string& why) {
+        connected(connection, why);
+    });
 }
 
 void LinuxDistributedBus::connected(GDBusConnection* connection, const std::string& why) {

@@ -53,7 +53,7 @@ class LinuxDistributedBus : public DistributedNotificationBus {
     std::vector<std::pair<std::string, std::optional<std::string>>> queued_;
     std::map<int, Subscription*> subscriptions_;
     int nextToken_ = 1;
-    // Asynchronous answers hold it: null once this object is gone.
+    // Asynchronous answers hold it weakly: gone with this object.
     std::shared_ptr<LinuxDistributedBus*> alive_ = std::make_shared<LinuxDistributedBus*>(this);
 };
 

@@ -15,10 +15,9 @@ AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFo
                                                          std::int32_t vendorID,
                                                          std::int32_t productID,
                                                          std::string productsUnknown)
-    : folder_(std::move(backlightFolder)),
-      description_(productsUnknown.empty() ? folder_ : folder_ + ", product " + productsUnknown),
-      vendorID_(vendorID),
-      productID_(productID) {
+    : LinuxHIDDevice(vendorID, productID),
+      folder_(std::move(backlightFolder)),
+      description_(productsUnknown.empty() ? folder_ : folder_ + ", product " + productsUnknown) {
     IOReturn status = kIOReturnSuccess;
     backlight_ = OpenBacklight::open(Backlight{baseName(folder_), folder_, "", false, {}}, &status);
     // A backlight whose maximum cannot be read declares nothing; its reports fail.
@@ -37,7 +36,7 @@ AppleDisplayBacklightDevice::AppleDisplayBacklightDevice(std::string backlightFo
 }
 
 FindingReason AppleDisplayBacklightDevice::access() const {
-    if (removed_ || elements_.empty())
+    if (removed() || elements_.empty())
         return FindingReason::Unreadable;  // gone, or its files could not be read
     if (!backlight_)
         return FindingReason::InUse;  // closed for now
@@ -46,7 +45,7 @@ FindingReason AppleDisplayBacklightDevice::access() const {
 }
 
 IOReturn AppleDisplayBacklightDevice::ensureOpen() {
-    if (removed_)
+    if (removed())
         return kIOReturnNotAttached;
     if (backlight_)
         return kIOReturnSuccess;

@@ -26,8 +26,6 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     AppleDisplayBacklightDevice(std::string backlightFolder, std::int32_t vendorID,
                                 std::int32_t productID, std::string productsUnknown = {});
 
-    std::int32_t vendorID() const override { return vendorID_; }
-    std::int32_t productID() const override { return productID_; }
     IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                        CFIndex* length) override;
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
@@ -36,10 +34,6 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
     // Written directly, or through logind until logind refuses it.
     FindingReason access() const override;
     const std::vector<__IOHIDElement>& elements() const override { return elements_; }
-    void markRemoved() override {
-        removed_ = true;
-        backlight_.reset();
-    }
     void close() override { backlight_.reset(); }
 
   private:
@@ -49,10 +43,7 @@ class AppleDisplayBacklightDevice : public LinuxHIDDevice {
 
     std::string folder_;
     std::string description_;
-    std::int32_t vendorID_;
-    std::int32_t productID_;
     std::unique_ptr<OpenBacklight> backlight_;  // null while closed, once removed or unopenable
-    bool removed_ = false;
     std::vector<__IOHIDElement> elements_;
 };
 

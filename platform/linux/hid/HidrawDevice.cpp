@@ -32,13 +32,12 @@ int ioctlRetrying(int fd, unsigned long request, void* arg) {
 
 HidrawDevice::HidrawDevice(std::string node, std::int32_t vendorID, std::int32_t productID,
                            std::string descriptorFile)
-    : node_(std::move(node)),
-      vendorID_(vendorID),
-      productID_(productID),
+    : LinuxHIDDevice(vendorID, productID),
+      node_(std::move(node)),
       descriptorFile_(std::move(descriptorFile)) {}
 
 FindingReason HidrawDevice::access() const {
-    if (removed_)
+    if (removed())
         return FindingReason::NotPresent;
     if (::access(node_.c_str(), R_OK | W_OK) == 0)
         return FindingReason::InUse;
@@ -58,11 +57,6 @@ HidrawDevice::~HidrawDevice() {
     close();
 }
 
-void HidrawDevice::markRemoved() {
-    removed_ = true;
-    close();
-}
-
 void HidrawDevice::close() {
     if (fd_ >= 0)
         ::close(fd_);
@@ -70,7 +64,7 @@ void HidrawDevice::close() {
 }
 
 IOReturn HidrawDevice::ensureOpen() {
-    if (removed_)
+    if (removed())
         return kIOReturnNotAttached;
     if (fd_ >= 0)
         return kIOReturnSuccess;
@@ -78,16 +72,20 @@ IOReturn HidrawDevice::ensureOpen() {
     return fd_ >= 0 ? kIOReturnSuccess : statusForErrno(errno);
 }
 
-IOReturn HidrawDevice::getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
-                                 CFIndex* length) {
-    if (!report || !length || *length < 0 || *length > kMaxPayload || reportID < 0 ||
-        reportID > 255) {
+IOReturn HidrawDevice::checkReport(IOHIDReportType type, CFIndex reportID, CFIndex length) {
+    if (length < 0 || length > kMaxPayload || reportID < 0 || reportID > 255)
         return kIOReturnBadArgument;
-    }
     // Only feature reports are ever exchanged with a monitor.
     if (type != kIOHIDReportTypeFeature)
         return kIOReturnUnsupported;
-    if (IOReturn status = ensureOpen())
+    return ensureOpen();
+}
+
+IOReturn HidrawDevice::getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
+                                 CFIndex* length) {
+    if (!report || !length)
+        return kIOReturnBadArgument;
+    if (IOReturn status = checkReport(type, reportID, *length))
         return status;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(*length) + 1, 0);
     buf[0] = static_cast<std::uint8_t>(reportID);
@@ -103,13 +101,9 @@ IOReturn HidrawDevice::getReport(IOHIDReportType type, CFIndex reportID, std::ui
 
 IOReturn HidrawDevice::setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
                                  CFIndex length) {
-    if ((!report && length > 0) || length < 0 || length > kMaxPayload || reportID < 0 ||
-        reportID > 255) {
+    if (!report && length > 0)
         return kIOReturnBadArgument;
-    }
-    if (type != kIOHIDReportTypeFeature)
-        return kIOReturnUnsupported;
-    if (IOReturn status = ensureOpen())
+    if (IOReturn status = checkReport(type, reportID, length))
         return status;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(length) + 1);
     buf[0] = static_cast<std::uint8_t>(reportID);

@@ -25,8 +25,6 @@ class HidrawDevice final : public LinuxHIDDevice {
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
 
-    std::int32_t vendorID() const override { return vendorID_; }
-    std::int32_t productID() const override { return productID_; }
     IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::uint8_t* report,
                        CFIndex* length) override;
     IOReturn setReport(IOHIDReportType type, CFIndex reportID, const std::uint8_t* report,
@@ -35,19 +33,17 @@ class HidrawDevice final : public LinuxHIDDevice {
     // The node's permissions for this user (access(2), no open).
     FindingReason access() const override;
     const std::vector<__IOHIDElement>& elements() const override;
-    void markRemoved() override;
     void close() override;
 
   private:
+    // The call's arguments checked, then the node opened.
+    IOReturn checkReport(IOHIDReportType type, CFIndex reportID, CFIndex length);
     IOReturn ensureOpen();
 
     std::string node_;
-    std::int32_t vendorID_;
-    std::int32_t productID_;
     std::string descriptorFile_;
     mutable std::optional<std::vector<__IOHIDElement>> elements_;
     int fd_ = -1;
-    bool removed_ = false;
 };
 
 }  // namespace platform::linux_machine

@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include "linux/bus/LogindNames.h"
 #include "linux/bus/PrivateBusConnection.h"
 #include "linux/bus/PropertyChanges.h"
 #include "linux/bus/PropertyChangesWatch.h"
@@ -11,9 +12,6 @@
 namespace platform::linux_machine {
 namespace {
 
-constexpr const char* kLogind = "org.freedesktop.login1";
-constexpr const char* kManagerPath = "/org/freedesktop/login1";
-constexpr const char* kManager = "org.freedesktop.login1.Manager";
 constexpr const char* kLidFolder = "/proc/acpi/button/lid";
 constexpr int kCallTimeoutMs = 500;
 
@@ -74,17 +72,17 @@ void LidSwitch::follow() {
         if (bus_) {
             g_object_set_data(G_OBJECT(bus_), "duolume-lid-switch", this);
             lidAnnouncements_.start(
-                bus_, kLogind, kManagerPath, kManager,
+                bus_, logind::kName, logind::kManagerPath, logind::kManagerInterface,
                 [this](const char*, const char*, const PropertyChanges& changes) {
                     if (auto closed = changes.boolean("LidClosed"))
                         logindSays(*closed);
                 });
             sleepSubscription_ = g_dbus_connection_signal_subscribe(
-                bus_, kLogind, kManager, "PrepareForSleep", kManagerPath, nullptr,
-                G_DBUS_SIGNAL_FLAGS_NONE, reinterpret_cast<GDBusSignalCallback>(onSignal), this,
-                nullptr);
+                bus_, logind::kName, logind::kManagerInterface, "PrepareForSleep",
+                logind::kManagerPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+                reinterpret_cast<GDBusSignalCallback>(onSignal), this, nullptr);
             logind_.start(
-                bus_, kLogind,
+                bus_, logind::kName,
                 [this](const std::string&) {
                     logindThere_ = true;
                     if (!asking_)
@@ -107,9 +105,9 @@ void LidSwitch::follow() {
 void LidSwitch::ask() {
     asking_ = true;
     g_dbus_connection_call(
-        bus_, kLogind, kManagerPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", kManager, "LidClosed"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
-        kCallTimeoutMs, nullptr,
+        bus_, logind::kName, logind::kManagerPath, "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", logind::kManagerInterface, "LidClosed"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer) {
             GVariant* reply =
                 g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);

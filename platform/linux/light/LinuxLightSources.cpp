@@ -209,26 +209,23 @@ void LinuxLightSources::run() {
     g_main_context_pop_thread_default(context_);
 }
 
-void LinuxLightSources::followServiceClient() {
+void LinuxLightSources::followOnce(bool& wanted, std::function<void()> start) {
     {
         std::lock_guard lock(mutex_);
-        if (serviceClientWanted_)
+        if (wanted)
             return;
-        serviceClientWanted_ = true;
+        wanted = true;
     }
     startThread();
-    invokeOn(context_, [this] { startServiceClient(); });
+    invokeOn(context_, std::move(start));
+}
+
+void LinuxLightSources::followServiceClient() {
+    followOnce(serviceClientWanted_, [this] { startServiceClient(); });
 }
 
 void LinuxLightSources::followController() {
-    {
-        std::lock_guard lock(mutex_);
-        if (controllerWanted_)
-            return;
-        controllerWanted_ = true;
-    }
-    startThread();
-    invokeOn(context_, [this] {
+    followOnce(controllerWanted_, [this] {
         followingController_ = true;
         pollController();
     });
@@ -383,8 +380,7 @@ void LinuxLightSources::evaluateServiceClient() {
         choice.findings.push_back(sun_->finding(fromSun));
 
     const bool news = !lines.empty();
-    {
-        std::lock_guard lock(mutex_);
+    publish(lines, news, [&] {
         auto& held = serviceClient_;
         held.settled = held.settled || settled;
         held.inUse = choice.inUse || out.steps.has_value();
@@ -394,12 +390,7 @@ void LinuxLightSources::evaluateServiceClient() {
             held.lastGood = *held.lux;
         held.findings = std::move(choice.findings);
         held.estimate = estimateOf(out);
-        // With the answer, so a caller woken by it finds its log lines too.
-        for (auto& line : lines)
-            news_.push_back(std::move(line));
-    }
-    answered_.notify_all();
-    tellMainThread(news);
+    });
 }
 
 void LinuxLightSources::pollController() {
@@ -461,8 +452,7 @@ void LinuxLightSources::pollController() {
     if (outputs)
         lastOutputs_ = outputs;
     const bool news = !lines.empty() || changed;
-    {
-        std::lock_guard lock(mutex_);
+    publish(lines, news, [&] {
         auto& held = controller_;
         held.read = true;
         held.values = values;
@@ -473,11 +463,7 @@ void LinuxLightSources::pollController() {
         if (out.from != LightFrom::Sensor && finding.reason == FindingReason::InUse)
             held.finding.reason = FindingReason::SetAside;
         held.estimate = estimateOf(out);
-        for (auto& line : lines)
-            news_.push_back(std::move(line));
-    }
-    answered_.notify_all();
-    tellMainThread(news);
+    });
 }
 
 // The place is asked of the desktop's location service only once the
@@ -485,6 +471,19 @@ void LinuxLightSources::pollController() {
 // lock: an answer known at once is logged.
 void LinuxLightSources::locateWhileEstimating() {
     sun_->locateAs(options_.locationAppId);
+}
+
+void LinuxLightSources::publish(std::vector<std::string>& lines, bool news,
+                                const std::function<void()>& store) {
+    {
+        std::lock_guard lock(mutex_);
+        store();
+        // With the answer, so a caller woken by it finds its log lines too.
+        for (auto& line : lines)
+            news_.push_back(std::move(line));
+    }
+    answered_.notify_all();
+    tellMainThread(news);
 }
 
 void LinuxLightSources::tellMainThread(bool news) {

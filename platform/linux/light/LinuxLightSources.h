@@ -94,6 +94,9 @@ class LinuxLightSources {
     std::vector<std::string> takeNews();
 
   private:
+    // The first call for a kind of source (`wanted` false) starts the thread
+    // and `start` on it; later calls do nothing.
+    void followOnce(bool& wanted, std::function<void()> start);
     void startThread();
     void run();
     void tick();
@@ -106,6 +109,10 @@ class LinuxLightSources {
     HandoverInputs handoverInputs(const std::optional<double>& sensorSteps);
     std::optional<LightEstimateInUse> estimateOf(const HandoverOutput& out) const;
     void locateWhileEstimating();
+    // Keeps what a look found (`store` runs under the lock) and its log
+    // lines, then wakes the callers waiting for an answer and, with news,
+    // the main thread.
+    void publish(std::vector<std::string>& lines, bool news, const std::function<void()>& store);
     void tellMainThread(bool news);
 
     std::function<void()> newsForMainThread_;

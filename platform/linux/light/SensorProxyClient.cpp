@@ -21,7 +21,7 @@ constexpr int kCallTimeoutMs = 500;
 // 3.0 polls IIO light sensors every 0.8 s and announces its first reading at
 // the first poll, also a reading of 0 lux (measured: umockdev test bed with an
 // iio-poll-als device, the first PropertiesChanged 0.80 s after ClaimLight).
-constexpr guint kFirstAnnouncementWaitMs = 1500;
+constexpr std::chrono::milliseconds kFirstAnnouncementWait{1500};
 // read(): the longest a one-time look waits in all (bus, questions, the wait above).
 constexpr gint64 kOneLookUs = 3'000'000;
 
@@ -76,11 +76,7 @@ void SensorProxyClient::forget() {
     }
     service_.stop();
     announcements_.stop();
-    if (firstAnnouncementWait_) {
-        g_source_destroy(firstAnnouncementWait_);
-        g_source_unref(firstAnnouncementWait_);
-        firstAnnouncementWait_ = nullptr;
-    }
+    firstAnnouncementWait_.stop();
     g_clear_object(&connection_);
     asking_ = ownerKnown_ = propertiesKnown_ = false;
     owner_.clear();
@@ -254,24 +250,11 @@ void SensorProxyClient::release() {
 }
 
 void SensorProxyClient::armFirstAnnouncementWait() {
-    if (firstAnnouncementWait_) {
-        g_source_destroy(firstAnnouncementWait_);
-        g_source_unref(firstAnnouncementWait_);
-    }
     waitRanOut_ = false;
-    firstAnnouncementWait_ = g_timeout_source_new(kFirstAnnouncementWaitMs);
-    g_source_set_callback(
-        firstAnnouncementWait_,
-        [](gpointer self) -> gboolean {
-            auto* client = static_cast<SensorProxyClient*>(self);
-            client->waitRanOut_ = true;
-            g_source_unref(client->firstAnnouncementWait_);
-            client->firstAnnouncementWait_ = nullptr;
-            client->notify();
-            return G_SOURCE_REMOVE;
-        },
-        this, nullptr);
-    g_source_attach(firstAnnouncementWait_, g_main_context_get_thread_default());
+    firstAnnouncementWait_.start(kFirstAnnouncementWait, [this] {
+        waitRanOut_ = true;
+        notify();
+    });
 }
 
 void SensorProxyClient::onPropertiesChanged(const char* sender, const PropertyChanges& changes) {

@@ -22,11 +22,11 @@
 
 #include "linux/bus/PropertyChangesWatch.h"
 #include "linux/bus/ServiceWatch.h"
+#include "linux/foundation/OneShotTimer.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GMainContext GMainContext;
 typedef struct _GCancellable GCancellable;
-typedef struct _GSource GSource;
 typedef struct _GVariant GVariant;
 typedef struct _GVariantType GVariantType;
 
@@ -115,7 +115,7 @@ class SensorProxyClient {
     // last instance that announced a light level.
     std::string claimedOwner_;
     std::string announcedBy_;
-    GSource* firstAnnouncementWait_ = nullptr;
+    OneShotTimer firstAnnouncementWait_;
     bool waitRanOut_ = false;
     GMainContext* ownContext_ = nullptr;  // read()'s
 };

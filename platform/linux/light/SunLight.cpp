@@ -21,12 +21,7 @@ std::string coordinates(double latitude, double longitude) {
 SunLight::SunLight(std::function<void()> changed, std::function<void(const std::string&)> log)
     : changed_(std::move(changed)), log_(std::move(log)) {}
 
-SunLight::~SunLight() {
-    if (timer_) {
-        g_source_destroy(timer_);
-        g_source_unref(timer_);
-    }
-}
+SunLight::~SunLight() = default;
 
 void SunLight::start() {
     if (started_)
@@ -124,24 +119,10 @@ void SunLight::work() {
 }
 
 void SunLight::arm(double unixSeconds) {
-    if (timer_) {
-        g_source_destroy(timer_);
-        g_source_unref(timer_);
-    }
     // At least a second apart, whatever the daylight clock's rate.
     const double wait = std::fmax(1.0, clock_.realSecondsUntil(unixSeconds));
-    timer_ = g_timeout_source_new(static_cast<guint>(std::fmin(wait, 86400.0) * 1000.0));
-    g_source_set_callback(
-        timer_,
-        [](gpointer self) -> gboolean {
-            auto* sun = static_cast<SunLight*>(self);
-            g_source_unref(sun->timer_);
-            sun->timer_ = nullptr;
-            sun->work();
-            return G_SOURCE_REMOVE;
-        },
-        this, nullptr);
-    g_source_attach(timer_, g_main_context_get_thread_default());
+    timer_.start(std::chrono::milliseconds(static_cast<guint>(std::fmin(wait, 86400.0) * 1000.0)),
+                 [this] { work(); });
 }
 
 std::string SunLight::placeName() const {

@@ -15,12 +15,11 @@
 
 #include <memory>
 
+#include "linux/foundation/OneShotTimer.h"
 #include "linux/light/GeoClueClient.h"
 #include "linux/light/SunEstimate.h"
 #include "linux/light/ZonePlace.h"
 #include "machine/HardwareFindings.h"
-
-typedef struct _GSource GSource;
 
 namespace platform::linux_machine {
 
@@ -85,7 +84,7 @@ class SunLight {
     std::string noPlace_;
     double share_ = 0.02;
     std::optional<double> steps_;
-    GSource* timer_ = nullptr;
+    OneShotTimer timer_;
 };
 
 }  // namespace platform::linux_machine

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "linux/bus/ServiceWatch.h"
+#include "linux/bus/SessionBusLater.h"
 #include "linux/desktop/DesktopIdleTime.h"
 
 namespace platform::linux_machine {
@@ -123,42 +124,22 @@ void LinuxSession::withSessionBus(std::function<void()> then) {
     onSessionBus_.push_back(std::move(then));
     if (connectingSessionBus_)
         return;
-    // Connected on GDBus's own thread; the answer comes on this main context,
-    // and may come after this session object is gone.
     connectingSessionBus_ = true;
-    g_bus_get(
-        G_BUS_TYPE_SESSION, nullptr,
-        [](GObject*, GAsyncResult* result, gpointer data) {
-            std::unique_ptr<std::weak_ptr<LinuxSession*>> alive(
-                static_cast<std::weak_ptr<LinuxSession*>*>(data));
-            GError* error = nullptr;
-            GDBusConnection* bus = g_bus_get_finish(result, &error);
-            auto held = alive->lock();
-            if (!held) {
-                if (bus)
-                    g_object_unref(bus);
-                g_clear_error(&error);
-                return;
-            }
-            LinuxSession* self = *held;
-            self->connectingSessionBus_ = false;
-            if (!bus)
-                self->machine_.writeLog("No D-Bus session bus to watch names on: " +
-                                        messageOf(error));
-            else
-                g_clear_error(&error);
-            if (bus && !self->sessionBus_) {
-                g_dbus_connection_set_exit_on_close(bus, FALSE);
-                self->sessionBus_ = bus;
-            } else if (bus) {
-                g_object_unref(bus);
-            }
-            auto waiting = std::move(self->onSessionBus_);
-            self->onSessionBus_.clear();
-            for (const auto& then : waiting)
-                then();
-        },
-        new std::weak_ptr<LinuxSession*>(alive_));
+    connectSessionBusLater(alive_, [this](GDBusConnection* bus, const std::string& why) {
+        connectingSessionBus_ = false;
+        if (!bus)
+            machine_.writeLog("No D-Bus session bus to watch names on: " + why);
+        if (bus && !sessionBus_) {
+            g_dbus_connection_set_exit_on_close(bus, FALSE);
+            sessionBus_ = bus;
+        } else if (bus) {
+            g_object_unref(bus);
+        }
+        auto waiting = std::move(onSessionBus_);
+        onSessionBus_.clear();
+        for (const auto& then : waiting)
+            then();
+    });
 }
 
 void LinuxSession::publishSessionValue(const std::string& key, const std::string& value) {

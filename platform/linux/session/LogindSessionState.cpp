@@ -4,14 +4,11 @@
 
 #include <cstdio>
 
+#include "linux/bus/LogindNames.h"
 #include "linux/bus/PropertyChanges.h"
 
 namespace platform::linux_machine {
 namespace {
-
-constexpr const char* kLogind = "org.freedesktop.login1";
-constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
-constexpr const char* kAutoSession = "/org/freedesktop/login1/session/auto";
 
 using Alive = std::shared_ptr<LogindSessionState*>;
 
@@ -33,7 +30,7 @@ bool boolean(GVariant* properties, const char* name, bool fallback) {
 }  // namespace
 
 std::string logindSessionPath(const std::string& id) {
-    std::string path = "/org/freedesktop/login1/session/";
+    std::string path = logind::kSessionFolder;
     for (std::size_t i = 0; i < id.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(id[i]);
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -131,8 +128,8 @@ void LogindSessionState::connected(GDBusConnection* bus) {
     bus_ = bus;
     // PrepareForSleep(true) before sleeping, PrepareForSleep(false) once awake.
     sleepSubscription_ = g_dbus_connection_signal_subscribe(
-        bus_, kLogind, "org.freedesktop.login1.Manager", "PrepareForSleep",
-        "/org/freedesktop/login1", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        bus_, logind::kName, logind::kManagerInterface, "PrepareForSleep", logind::kManagerPath,
+        nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
            GVariant* params, gpointer data) {
             auto* self = static_cast<LogindSessionState*>(data);
@@ -146,7 +143,7 @@ void LogindSessionState::connected(GDBusConnection* bus) {
         },
         this, nullptr);
     // The session's own changes; its path is known once its Id is.
-    sessionChanges_.start(bus_, kLogind, nullptr, kSessionInterface,
+    sessionChanges_.start(bus_, logind::kName, nullptr, logind::kSessionInterface,
                           [this](const char*, const char* path, const PropertyChanges& changes) {
                               if (sessionPath_.empty() || sessionPath_ != path)
                                   return;
@@ -162,9 +159,10 @@ void LogindSessionState::connected(GDBusConnection* bus) {
 
 void LogindSessionState::readSession(GDBusConnection* bus) {
     g_dbus_connection_call(
-        bus, kLogind, sessionPath_.empty() ? kAutoSession : sessionPath_.c_str(),
-        "org.freedesktop.DBus.Properties", "GetAll", g_variant_new("(s)", kSessionInterface),
-        G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+        bus, logind::kName, sessionPath_.empty() ? logind::kOwnSessionPath : sessionPath_.c_str(),
+        "org.freedesktop.DBus.Properties", "GetAll",
+        g_variant_new("(s)", logind::kSessionInterface), G_VARIANT_TYPE("(a{sv})"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             GError* error = nullptr;
             GVariant* reply =

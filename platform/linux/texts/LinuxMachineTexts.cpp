@@ -130,11 +130,7 @@ DesktopAutomaticBrightnessTexts LinuxMachineTexts::desktopAutomaticBrightnessTex
 // udev applies a rules file's permissions when the device is added, so the
 // device is plugged in again after the rule is installed (udev(7)).
 std::string LinuxMachineTexts::deviceAccessFix(const std::string& accessRule, Wording wording) {
-    std::string fix = worded("install the udev rule %1 and plug it in again", wording);
-    const auto at = fix.find("%1");
-    if (at != std::string::npos)
-        fix.replace(at, 2, accessRule);
-    return fix;
+    return filledIn(worded("install the udev rule %1 and plug it in again", wording), accessRule);
 }
 
 // Jobs run as systemd user units (platform/linux/launchctl), whose output
