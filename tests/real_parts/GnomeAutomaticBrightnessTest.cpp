@@ -180,12 +180,18 @@ TEST_F(GnomeAutomaticBrightness, AKeyTheAdministratorLockedIsNotSwitchedOff) {
     ScopedEnv profile("DCONF_PROFILE", site / "locked");
     ScopedEnv store("GSETTINGS_BACKEND", "dconf");
     ScopedEnv userRuntime("XDG_RUNTIME_DIR", runtime.path());  // dconf's own files
-    // dconf watches on the shared session bus connection, which by default
-    // ends the process when the private bus goes.
-    std::unique_ptr<GDBusConnection, decltype(&g_object_unref)> shared(
-        g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr), g_object_unref);
-    ASSERT_TRUE(shared);
-    g_dbus_connection_set_exit_on_close(shared.get(), FALSE);
+    // dconf's worker thread talks through GLib's shared bus connections,
+    // which by default end the process when their bus goes, and it may first
+    // connect only as the GSettings objects go, after this body. Held for the
+    // rest of the process with exit-on-close off, the shared ones are what it
+    // gets, and the private buses' end at teardown only closes them.
+    static GDBusConnection* heldForTheProcess[2] = {};
+    const GBusType types[2] = {G_BUS_TYPE_SESSION, G_BUS_TYPE_SYSTEM};
+    for (int i = 0; i < 2; ++i) {
+        heldForTheProcess[i] = g_bus_get_sync(types[i], nullptr, nullptr);
+        ASSERT_TRUE(heldForTheProcess[i]);
+        g_dbus_connection_set_exit_on_close(heldForTheProcess[i], FALSE);
+    }
     GSettingsBackend* backend = g_settings_backend_get_default();
     const std::string kind = G_OBJECT_TYPE_NAME(backend);
     g_object_unref(backend);
