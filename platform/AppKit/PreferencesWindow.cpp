@@ -73,8 +73,7 @@ PreferencesWindow::~PreferencesWindow() {
 
 void PreferencesWindow::addPane(std::unique_ptr<NSPreferencePane> pane) {
     const QString label = paneLabel(pane->bundle());
-    auto* item = new QListWidgetItem(QIcon(paneIconPath(pane->bundle())), label, sidebar_);
-    (void)item;
+    sidebar_->addItem(new QListWidgetItem(QIcon(paneIconPath(pane->bundle())), label));
     panes_.push_back({std::move(pane), nullptr});
     sidebar_->setVisible(panes_.size() > 1);
 }
