@@ -57,13 +57,16 @@ int showWindow(QApplication& app, const QCommandLineParser& parser,
     if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
         // Let the first layout and paint settle, then save and quit.
-        QTimer::singleShot(300, &window, [&] {
+        auto* settle = new QTimer(&window);
+        settle->setSingleShot(true);
+        QObject::connect(settle, &QTimer::timeout, &window, [&] {
             const bool saved = window.grab().save(file);
             if (!saved)
                 std::fprintf(stderr, "prefpane-host: cannot save %s\n", qPrintable(file));
             window.close();
             QApplication::exit(saved ? 0 : 1);
         });
+        settle->start(300);
     }
     return app.exec();
 }
