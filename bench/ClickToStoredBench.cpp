@@ -100,7 +100,7 @@ std::unique_ptr<QGuiApplication> guiOnDisplay() {
 }
 
 std::string folderIn(const TempDir& dir, const std::string& name, mode_t mode) {
-    const std::string path = dir / name;
+    std::string path = dir / name;
     ::mkdir(path.c_str(), mode);
     return path;
 }
