@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "EngineTestSupport.h"
-#include "IOKit/hid/IOHIDUsageTables.h"
 #include "engine/AppleMonitorProducts.h"
+#include "support/HidElements.h"
 #include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
@@ -71,22 +71,8 @@ TEST_F(MonitorWatcher, EveryListedProductIsDrivenAndNothingBesideIt) {
     const auto plugIn = [&](std::int64_t vendor, std::int64_t product) -> SimHIDDevice& {
         auto& device =
             hid.addDevice(static_cast<std::int32_t>(vendor), static_cast<std::int32_t>(product));
-        __IOHIDElement monitorCollection;
-        monitorCollection.type = kIOHIDElementTypeCollection;
-        monitorCollection.collectionType = kIOHIDElementCollectionTypeApplication;
-        monitorCollection.usagePage = 0x80;
-        monitorCollection.usage = 0x01;
-        __IOHIDElement brightness;
-        brightness.type = kIOHIDElementTypeFeature;
-        brightness.usagePage = kHIDPage_MonitorVirtual;
-        brightness.usage = kHIDUsage_VESA_Brightness;
-        brightness.reportID = 1;
-        brightness.reportSize = 32;
-        brightness.reportCount = 1;
-        brightness.logicalMin = 400;
-        brightness.logicalMax = 60000;
-        brightness.parentOffset = -1;
-        device.elementList = {monitorCollection, brightness};
+        device.elementList =
+            testing_support::inMonitorCollection({testing_support::feature(1, 32, 400, 60000)});
         device.featureReports[1] = std::vector<std::uint8_t>(4, 0);
         testing_support::setReportSixteen(device, 0x8000);
         hid.plugIn(device);

@@ -34,6 +34,10 @@ struct ArrangementCase {
     std::vector<std::string> builtinTests;  // empty: not looked at
 };
 
+void PrintTo(const ArrangementCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DisplayArrangement : public Transition,
                            public ::testing::WithParamInterface<ArrangementCase> {};
 
