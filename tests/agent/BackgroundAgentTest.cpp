@@ -36,6 +36,7 @@ TEST(BackgroundAgent, StartsByClaimingTheSessionAndApplyingTheCurveAtOnce) {
         << ::testing::PrintToString(laptop.sim.logLines);
 }
 
+// It neither writes nor looks at the hardware: no report of what it found.
 TEST(BackgroundAgent, ASecondAgentLeavesWithoutTouchingAnything) {
     SimLaptop laptop;
     laptop.sim.simSession().namesOwnedElsewhere.insert(duolume::AgentBusName);
@@ -43,6 +44,8 @@ TEST(BackgroundAgent, ASecondAgentLeavesWithoutTouchingAnything) {
     EXPECT_EQ(agent.start(), BackgroundAgent::Start::AnotherAgentRuns);
     EXPECT_TRUE(laptop.sim.simDisplays().writes.empty());
     EXPECT_EQ(countLogs(laptop.sim.logLines, "Another Duolume agent already runs"), 1);
+    EXPECT_EQ(countLogs(laptop.sim.logLines, "Built-in display"), 0);
+    EXPECT_EQ(countLogs(laptop.sim.logLines, "Light sensor"), 0);
 }
 
 TEST(BackgroundAgent, WithoutASessionBusItStillKeepsTheDisplaysOnTheCurve) {
@@ -53,18 +56,25 @@ TEST(BackgroundAgent, WithoutASessionBusItStillKeepsTheDisplaysOnTheCurve) {
     EXPECT_NEAR(laptop.builtin(), 0.5, 0.01);
 }
 
-TEST(BackgroundAgent, ALightChangeFadesToTheNewTarget) {
+// The agent decides once per sync: the settings it read are the ones the
+// targets it logs and applies come from, with nothing read again behind it.
+TEST(BackgroundAgent, ALightChangeFadesToTheNewTargetFromOneReadOfTheSettings) {
     SimLaptop laptop;
     laptop.setLight(3.0);
     BackgroundAgent agent;
     agent.start();
     ASSERT_NEAR(laptop.builtin(), 0.3, 0.01);
+    auto& journal = laptop.sim.simDefaults().journal;
+    journal.clear();
 
     laptop.setLight(8.0);
     laptop.announce();
     EXPECT_NEAR(laptop.builtin(), 0.8, 0.01);
     EXPECT_EQ(laptop.sim.sleeps.size(), 100u) << "one fade of 100 steps";
     EXPECT_EQ(countLogs(laptop.sim.logLines, "(light changed, fading)"), 1);
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "read"), 1)
+        << ::testing::PrintToString(journal);
+    EXPECT_NEAR(agent.lastApplied()->internal, laptop.builtin(), 1e-6);
 }
 
 // Sensor noise in steady light must not make the displays hunt: every
@@ -106,22 +116,6 @@ TEST(BackgroundAgent, ASettingsChangeFromThePaneAppliesAtOnce) {
     EXPECT_EQ(
         countLogs(laptop.sim.logLines, "built-in display 25%, USB monitors 70% (settings changed)"),
         1);
-}
-
-// The agent decides once per sync: the settings it read are the ones the
-// targets it logs and applies come from, with nothing read again behind it.
-TEST(BackgroundAgent, EachSyncReadsTheSettingsOnce) {
-    SimLaptop laptop;
-    laptop.setLight(7.0);
-    BackgroundAgent agent;
-    agent.start();
-    auto& journal = laptop.sim.simDefaults().journal;
-    journal.clear();
-    laptop.setLight(3.0);
-    laptop.announce();
-    EXPECT_EQ(std::count(journal.begin(), journal.end(), "read"), 1)
-        << ::testing::PrintToString(journal);
-    EXPECT_NEAR(agent.lastApplied()->internal, laptop.builtin(), 1e-6);
 }
 
 TEST(BackgroundAgent, ResumeFromSleepAppliesTheCurveAgain) {

@@ -6,11 +6,11 @@
 #include <signal.h>
 
 #include "CoreFoundation/CFRunLoop.h"
-#include "IOKit/hid/IOHIDUsageTables.h"
 #include "agent/BackgroundAgent.h"
 #include "report/DisplayOwnership.h"
 #include "settings/ProductIdentifier.h"
 #include "tests/agent/AgentTestSupport.h"
+#include "tests/support/HidElements.h"
 #include "tests/support/SimAppleMonitor.h"
 
 using duolume::BackgroundAgent;
@@ -248,16 +248,9 @@ TEST(DisplayOwners, AMonitorsOwnLightSensorIsOffWhileDrivenAndBackOnWhenTheAgent
     laptop.sim.simDisplays().addExternalDisplay(9);
     auto& monitor = hid.addDevice(static_cast<std::int32_t>(duolume::kAppleUSBVendorID), 0x9226);
     testing_support::setReportSixteen(monitor, 0x8000);
-    __IOHIDElement sensor;  // as the 27" LED Cinema Display declares it
-    sensor.type = kIOHIDElementTypeFeature;
-    sensor.usagePage = kHIDPage_MonitorVirtual;
-    sensor.usage = kHIDUsage_VESA_AmbientLightSensor;
-    sensor.reportID = 102;
-    sensor.reportSize = 8;
-    sensor.reportCount = 1;
-    sensor.logicalMin = 1;
-    sensor.logicalMax = 2;
-    monitor.elementList = {sensor};
+    // Its light sensor's switch, as the 27" LED Cinema Display declares it.
+    monitor.elementList = {testing_support::feature(102, 8, 1, 2, kHIDPage_MonitorVirtual,
+                                                    kHIDUsage_VESA_AmbientLightSensor)};
     monitor.featureReports[102] = {2};  // on
     hid.plugIn(monitor);
 

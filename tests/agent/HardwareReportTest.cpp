@@ -6,7 +6,6 @@
 
 #include "agent/BackgroundAgent.h"
 #include "report/MachineReport.h"
-#include "settings/ProductIdentifier.h"
 #include "support/SimAppleMonitor.h"
 #include "tests/agent/AgentTestSupport.h"
 
@@ -117,15 +116,6 @@ TEST(AgentHardwareReport, SaysWhyWhatItLookedForCannotBeUsed) {
                        "session may have it changed"),
               0);
     EXPECT_EQ(lineWith(log, "automatic brightness"), -1) << "no such desktop setting here";
-}
-
-TEST(AgentHardwareReport, ASecondAgentLooksAtNothing) {
-    SimLaptop laptop;
-    laptop.sim.simSession().namesOwnedElsewhere.insert(duolume::AgentBusName);
-    BackgroundAgent agent;
-    EXPECT_EQ(agent.start(), BackgroundAgent::Start::AnotherAgentRuns);
-    EXPECT_EQ(lineWith(laptop.sim.logLines, "Built-in display"), -1);
-    EXPECT_EQ(lineWith(laptop.sim.logLines, "Light sensor"), -1);
 }
 
 }  // namespace

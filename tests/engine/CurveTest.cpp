@@ -1,6 +1,7 @@
 // The curve look-up: interpolation between whole levels and the rules that
 // stop a request.
 #include <limits>
+#include <optional>
 
 #include "EngineTestSupport.h"
 #include "support/SimAppleMonitor.h"
@@ -38,14 +39,43 @@ class Curve : public EngineTest {
     SimHIDDevice* monitor = nullptr;
 };
 
-TEST_F(Curve, FractionalLevelInterpolatesBothCurves) {
-    setPoint(kInternalPrefix, 4, 0.4);
-    setPoint(kInternalPrefix, 5, 0.5);
-    setPoint(kExternalPrefix, 4, 0.2);
-    setPoint(kExternalPrefix, 5, 0.6);
-    lookUp(4.5);
-    EXPECT_DOUBLE_EQ(builtinTarget(), 0.45);
-    EXPECT_EQ(monitorTarget(), raw(0.2 + 0.5 * (0.6 - 0.2)));
+// The two points around a level, each curve's: what the look-up makes of them.
+struct LookUpCase {
+    const char* name;
+    double level;
+    double internalLow, internalHigh, externalLow, externalHigh;
+    std::optional<double> builtin;  // absent: nothing is written anywhere
+    double external;
+};
+
+TEST_F(Curve, LooksUpBetweenTheTwoPointsAroundTheLevel) {
+    const LookUpCase cases[] = {
+        {"fraction", 4.5, 0.4, 0.5, 0.2, 0.6, 0.45, 0.2 + 0.5 * (0.6 - 0.2)},
+        // The point above a whole level takes no part.
+        {"whole level", 7.0, 0.73, 0.99, 0.31, 0.99, 0.73, 0.31},
+        {"zero beside non-zero", 0.5, 0.0, 0.1, 0.0, 0.2, 0.05, 0.1},
+        {"both internal zero", 2.5, 0.0, 0.0, 0.5, 0.5, std::nullopt, 0},
+        {"both external zero", 2.5, 0.5, 0.5, 0.0, 0.0, std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int low = static_cast<int>(c.level);
+        setPoint(kInternalPrefix, low, c.internalLow);
+        setPoint(kInternalPrefix, low + 1, c.internalHigh);
+        setPoint(kExternalPrefix, low, c.externalLow);
+        setPoint(kExternalPrefix, low + 1, c.externalHigh);
+        markCalls();
+        lookUp(c.level);
+        if (!c.builtin) {
+            EXPECT_TRUE(nothingWritten());
+            EXPECT_TRUE(callsSinceMark().empty());
+        } else {
+            EXPECT_DOUBLE_EQ(builtinTarget(), *c.builtin);
+            EXPECT_EQ(monitorTarget(), raw(c.external));
+        }
+        displays.writes.clear();
+        monitor->sent.clear();
+    }
 }
 
 TEST_F(Curve, OneSettingsReadServesAllFourPoints) {
@@ -54,44 +84,6 @@ TEST_F(Curve, OneSettingsReadServesAllFourPoints) {
     lookUp(4.5);
     EXPECT_EQ(counter.reads, 1);
     EXPECT_FALSE(nothingWritten());
-}
-
-TEST_F(Curve, WholeLevelUsesItsPointAlone) {
-    setPoint(kInternalPrefix, 7, 0.73);
-    setPoint(kExternalPrefix, 7, 0.31);
-    setPoint(kInternalPrefix, 8, 0.99);
-    setPoint(kExternalPrefix, 8, 0.99);
-    lookUp(7.0);
-    EXPECT_EQ(builtinTarget(), 0.73);
-    EXPECT_EQ(monitorTarget(), raw(0.31));
-}
-
-TEST_F(Curve, AZeroPointNextToANonZeroOneTakesPart) {
-    setPoint(kInternalPrefix, 0, 0.0);
-    setPoint(kInternalPrefix, 1, 0.1);
-    setPoint(kExternalPrefix, 0, 0.0);
-    setPoint(kExternalPrefix, 1, 0.2);
-    lookUp(0.5);
-    EXPECT_DOUBLE_EQ(builtinTarget(), 0.05);
-    EXPECT_EQ(monitorTarget(), raw(0.1));
-}
-
-TEST_F(Curve, BothInternalPointsZeroStopsEverything) {
-    setPoint(kInternalPrefix, 2, 0.0);
-    setPoint(kInternalPrefix, 3, 0.0);
-    setPoint(kExternalPrefix, 2, 0.5);
-    setPoint(kExternalPrefix, 3, 0.5);
-    markCalls();
-    lookUp(2.5);
-    EXPECT_TRUE(nothingWritten());
-    EXPECT_TRUE(callsSinceMark().empty());
-}
-
-TEST_F(Curve, BothExternalPointsZeroStopsEverything) {
-    setPoint(kInternalPrefix, 2, 0.5);
-    setPoint(kInternalPrefix, 3, 0.5);
-    lookUp(2.5);
-    EXPECT_TRUE(nothingWritten());
 }
 
 TEST_F(Curve, InitialSettingsAtLevelZeroChangeNothing) {

@@ -4,47 +4,16 @@
 #include <algorithm>
 
 #include "EngineTestSupport.h"
-#include "IOKit/hid/IOHIDUsageTables.h"
 #include "engine/HIDInterfaceSummary.h"
 #include "engine/MonitorBrightnessField.h"
+#include "support/HidElements.h"
 
 namespace engine_testing {
 namespace {
 
-__IOHIDElement feature(std::uint32_t report, std::uint32_t bits, CFIndex min, CFIndex max,
-                       std::uint32_t page = kHIDPage_MonitorVirtual,
-                       std::uint32_t usage = kHIDUsage_VESA_Brightness) {
-    __IOHIDElement e;
-    e.type = kIOHIDElementTypeFeature;
-    e.usagePage = page;
-    e.usage = usage;
-    e.reportID = report;
-    e.reportSize = bits;
-    e.reportCount = 1;
-    e.logicalMin = min;
-    e.logicalMax = max;
-    return e;
-}
-
-// `fields` inside one top-level collection of usage page/usage `page`/`usage`.
-std::vector<__IOHIDElement> inCollection(std::uint32_t page, std::uint32_t usage,
-                                         std::vector<__IOHIDElement> fields) {
-    __IOHIDElement collection;
-    collection.type = kIOHIDElementTypeCollection;
-    collection.collectionType = kIOHIDElementCollectionTypeApplication;
-    collection.usagePage = page;
-    collection.usage = usage;
-    std::vector<__IOHIDElement> elements{collection};
-    for (auto& f : fields) {
-        f.parentOffset = -static_cast<std::int32_t>(elements.size());
-        elements.push_back(f);
-    }
-    return elements;
-}
-
-std::vector<__IOHIDElement> inMonitorCollection(std::vector<__IOHIDElement> fields) {
-    return inCollection(0x80, 0x01, std::move(fields));
-}
+using testing_support::feature;
+using testing_support::inCollection;
+using testing_support::inMonitorCollection;
 
 // The last payload of `report` sent to the device, whole.
 std::vector<std::uint8_t> lastPayload(const SimHIDDevice& device, CFIndex report = 16) {

@@ -8,6 +8,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/AppleMonitorProducts.h"
+#include "support/HidElements.h"
 #include "support/SimAppleMonitor.h"
 
 namespace engine_testing {
@@ -26,20 +27,6 @@ class MonitorWatcher : public EngineTest {
         return BrightnessController::sharedInstance()->externalMonitors();
     }
 };
-
-TEST_F(MonitorWatcher, MatchingListHasTheTwelveInTableOrderThenTheSecondTable) {
-    const std::vector<std::int64_t> expected{0x9215, 0x9217, 0x9218, 0x9219, 0x921C, 0x921E,
-                                             0x9220, 0x9221, 0x9226, 0x9227, 0x9232, 0x9236,
-                                             0x921D, 0x9222, 0x1114, 0x9243, 0x1116, 0x1118};
-    auto list = duolume::appleMonitorMatchingList();
-    ASSERT_EQ(list.size(), expected.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const auto* dict = list[i].dictionaryValue();
-        ASSERT_NE(dict, nullptr);
-        EXPECT_EQ(*dict, (NSDictionary{{"ProductID", PlistValue::integer(expected[i])},
-                                       {"VendorID", PlistValue::integer(1452)}}));
-    }
-}
 
 // The udev rule and the metainfo, as the build writes them, name exactly the
 // products that are matched.
@@ -71,15 +58,43 @@ TEST(ProductTables, TheUdevRuleAndTheMetainfoNameExactlyTheMatchedProducts) {
               matched);
 }
 
-TEST_F(MonitorWatcher, OnlyListedAppleProductsAreReported) {
-    auto& listed = testing_support::plugInAppleMonitor(hid, 0x9236);
-    auto& gap = testing_support::plugInAppleMonitor(hid, 0x9216);
-    auto& otherVendor = hid.addDevice(0x046d, 0x9226);
-    hid.plugIn(otherVendor);
+// A monitor of every product the two tables list is attached and driven;
+// the IDs beside each (0x9216 among them: the table is no range) and the
+// same products of another vendor are never spoken to. Each device declares
+// a brightness in report 1 of its Monitor collection and holds report 16, so
+// it can be driven whichever way its product is.
+TEST_F(MonitorWatcher, EveryListedProductIsDrivenAndNothingBesideIt) {
+    std::set<std::int64_t> listed(duolume::kAppleMonitorProductIDs.begin(),
+                                  duolume::kAppleMonitorProductIDs.end());
+    for (const auto& more : duolume::kMoreAppleDisplayProducts)
+        listed.insert(more.productID);
+    const auto plugIn = [&](std::int64_t vendor, std::int64_t product) -> SimHIDDevice& {
+        auto& device =
+            hid.addDevice(static_cast<std::int32_t>(vendor), static_cast<std::int32_t>(product));
+        device.elementList =
+            testing_support::inMonitorCollection({testing_support::feature(1, 32, 400, 60000)});
+        device.featureReports[1] = std::vector<std::uint8_t>(4, 0);
+        testing_support::setReportSixteen(device, 0x8000);
+        hid.plugIn(device);
+        return device;
+    };
+    std::unordered_set<IOHIDDeviceRef> expected;
+    std::vector<SimHIDDevice*> strangers;
+    for (std::int64_t product : listed) {
+        expected.insert(&plugIn(duolume::kAppleUSBVendorID, product));
+        for (std::int64_t beside : {product - 1, product + 1})
+            if (!listed.count(beside))
+                strangers.push_back(&plugIn(duolume::kAppleUSBVendorID, beside));
+        strangers.push_back(&plugIn(0x046d, product));
+    }
     engine();
-    EXPECT_EQ(monitors(), (std::unordered_set<IOHIDDeviceRef>{&listed}));
-    EXPECT_TRUE(gap.sent.empty());
-    EXPECT_TRUE(otherVendor.sent.empty());
+    EXPECT_EQ(monitors(), expected);
+    for (IOHIDDeviceRef device : expected)
+        EXPECT_FALSE(static_cast<const SimHIDDevice*>(device)->sent.empty())
+            << std::hex << device->productID();
+    for (const SimHIDDevice* stranger : strangers)
+        EXPECT_TRUE(stranger->sent.empty())
+            << std::hex << stranger->vendorID() << ":" << stranger->productID();
 }
 
 TEST_F(MonitorWatcher, MonitorPresentAtStartIsFoundOnceTheRunLoopRuns) {
@@ -94,17 +109,26 @@ TEST_F(MonitorWatcher, MonitorPresentAtStartIsFoundOnceTheRunLoopRuns) {
     EXPECT_NEAR(displays.find(1)->brightness, 0.6, 1e-6);
 }
 
-TEST_F(MonitorWatcher, ArrivalsAndRemovalsWaitForTheDefaultMode) {
-    engine();
+// A removal writes nothing and asks for no display list; one of a device that
+// was never attached changes nothing.
+TEST_F(MonitorWatcher, ArrivalsAndRemovalsWaitForTheDefaultModeAndARemovalIsSilent) {
+    auto& engine = this->engine();
     auto& monitor = testing_support::plugInAppleMonitor(hid);
     CFRunLoopRunInMode("OtherMode", 1.0, false);
     EXPECT_TRUE(monitors().empty());
     sim.runFor(0.01);
     EXPECT_EQ(monitors().size(), 1u);
+    engine.displayDetached(&hid.addDevice(0x05ac, 0x9227));
+    EXPECT_EQ(monitors().size(), 1u);
+    const auto writesBefore = displays.writes.size();
+    markCalls();
     hid.plugOut(monitor);
     EXPECT_EQ(monitors().size(), 1u);
     sim.runFor(0.01);
     EXPECT_TRUE(monitors().empty());
+    EXPECT_EQ(displays.writes.size(), writesBefore);
+    EXPECT_EQ(countCallsSinceMark("IOHIDDeviceSetReport"), 0);
+    EXPECT_EQ(countCallsSinceMark("CGGetActiveDisplayList"), 0);
 }
 
 TEST_F(MonitorWatcher, AttachingTwiceKeepsOneElementAndSyncsTwice) {
@@ -118,22 +142,6 @@ TEST_F(MonitorWatcher, AttachingTwiceKeepsOneElementAndSyncsTwice) {
     // Each request finds both displays on the curve already: one write each, no fade.
     EXPECT_EQ(payloadsSent(monitor).size(), 102u);
     EXPECT_EQ(displays.writes.size(), builtinWrites + 2);
-}
-
-TEST_F(MonitorWatcher, DetachRemovesSilently) {
-    auto& monitor = testing_support::plugInAppleMonitor(hid);
-    auto& engine = this->engine();
-    auto& stranger = hid.addDevice(0x05ac, 0x9227);
-    const auto writesBefore = displays.writes.size();
-    engine.displayDetached(&stranger);
-    EXPECT_EQ(monitors().size(), 1u);
-    markCalls();
-    hid.plugOut(monitor);
-    sim.runFor(0.01);
-    EXPECT_TRUE(monitors().empty());
-    EXPECT_EQ(displays.writes.size(), writesBefore);
-    EXPECT_EQ(countCallsSinceMark("IOHIDDeviceSetReport"), 0);
-    EXPECT_EQ(countCallsSinceMark("CGGetActiveDisplayList"), 0);
 }
 
 TEST_F(MonitorWatcher, ManagerThatCannotBeCreatedIsLoggedAndNotUsed) {

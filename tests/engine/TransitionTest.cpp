@@ -22,69 +22,72 @@ class Transition : public EngineTest {
     }
 };
 
-TEST_F(Transition, BuiltinDisplayAloneTakesTheInternalTarget) {
-    displays.addBuiltinDisplay(1, 0.5);
-    auto& monitor = testing_support::plugInAppleMonitor(hid);
-    engine();
-    monitor.sent.clear();
-    controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
-    EXPECT_EQ(builtinWrites(), (std::vector<double>{0.75}));
-    EXPECT_TRUE(monitor.sent.empty());
+// The displays listed, in the platform's order (1 and 3 built in, 8 and 9
+// not), and what a request of 0.75 inside and 0.25 outside writes: the
+// built-in display's values, the monitor's payloads and, where it tells
+// something, which displays were asked whether they are built in.
+struct ArrangementCase {
+    const char* name;
+    std::vector<CGDirectDisplayID> listed;
+    std::vector<double> builtinWrites;
+    std::vector<std::vector<std::uint8_t>> payloads;
+    std::vector<std::string> builtinTests;  // empty: not looked at
+};
+
+void PrintTo(const ArrangementCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST_F(Transition, BuiltinDisplayListedSecondIsExchangedFirst) {
-    displays.addExternalDisplay(9);
-    displays.addBuiltinDisplay(1, 0.5);
-    auto& monitor = testing_support::plugInAppleMonitor(hid);
-    engine();
-    monitor.sent.clear();
-    controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
-    EXPECT_EQ(builtinWrites(), (std::vector<double>{0.75}));
-    EXPECT_EQ(payloadsSent(monitor), (std::vector<std::vector<std::uint8_t>>{{0xFF, 0x3F}}));
-}
+class DisplayArrangement : public Transition,
+                           public ::testing::WithParamInterface<ArrangementCase> {};
 
-TEST_F(Transition, TwoExternalDisplaysAreExchangedAndEndAtTheExternalTarget) {
-    displays.addExternalDisplay(8);
-    displays.addExternalDisplay(9);
-    auto& monitor = testing_support::plugInAppleMonitor(hid);
-    engine();
-    monitor.sent.clear();
-    markCalls();
-    controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
-    // Only the first display is asked whether it is built in; then 9 is read
-    // and written before 8, the pair exchanged.
-    std::vector<std::string> builtinTests;
-    for (const auto& call : callsSinceMark())
-        if (call.rfind("CGDisplayIsBuiltin(", 0) == 0)
-            builtinTests.push_back(call);
-    EXPECT_EQ(builtinTests,
-              (std::vector<std::string>{"CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)",
-                                        "CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)",
-                                        "CGDisplayIsBuiltin(8)"}));
-    EXPECT_EQ(payloadsSent(monitor),
-              (std::vector<std::vector<std::uint8_t>>{{0xFF, 0xBF}, {0xFF, 0x3F}}));
-}
-
-TEST_F(Transition, AnExternalDisplayAloneFollowsTheInternalTarget) {
-    displays.addExternalDisplay(9);
+TEST_P(DisplayArrangement, EachDisplayTakesItsTarget) {
+    for (CGDirectDisplayID id : GetParam().listed) {
+        if (id == 1 || id == 3)
+            displays.addBuiltinDisplay(id, 0.5);
+        else
+            displays.addExternalDisplay(id);
+    }
     auto& monitor = testing_support::plugInAppleMonitor(hid);
     engine();
     monitor.sent.clear();
     markCalls();
     controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
-    EXPECT_EQ(countCallsSinceMark("CGDisplayIsBuiltin"), 2);  // one read, one write
-    EXPECT_EQ(payloadsSent(monitor), (std::vector<std::vector<std::uint8_t>>{{0xFF, 0xBF}}));
+    EXPECT_EQ(builtinWrites(), GetParam().builtinWrites);
+    EXPECT_EQ(payloadsSent(monitor), GetParam().payloads);
+    if (!GetParam().builtinTests.empty()) {
+        std::vector<std::string> builtinTests;
+        for (const auto& call : callsSinceMark())
+            if (call.rfind("CGDisplayIsBuiltin(", 0) == 0)
+                builtinTests.push_back(call);
+        EXPECT_EQ(builtinTests, GetParam().builtinTests);
+    }
 }
 
-TEST_F(Transition, OnlyTheFirstTwoListedDisplaysAreHandled) {
-    displays.addBuiltinDisplay(1, 0.5);
-    displays.addExternalDisplay(8);
-    displays.addBuiltinDisplay(3, 0.5);
-    engine();
-    controller().setBrightnessForInternalDisplay(0.75, 0.25, false);
-    EXPECT_EQ(displays.find(1)->brightness, 0.75);
-    EXPECT_EQ(displays.find(3)->brightness, 0.5);
-}
+const std::vector<std::uint8_t> kQuarter{0xFF, 0x3F}, kThreeQuarters{0xFF, 0xBF};
+
+INSTANTIATE_TEST_SUITE_P(
+    Transition, DisplayArrangement,
+    ::testing::Values(
+        ArrangementCase{"BuiltinAlone", {1}, {0.75}, {}, {}},
+        ArrangementCase{"BuiltinListedSecondIsExchangedFirst", {9, 1}, {0.75}, {kQuarter}, {}},
+        // Only the first display is asked whether it is built in; then 9 is
+        // read and written before 8, the pair exchanged, both at the
+        // external target.
+        ArrangementCase{"TwoExternal",
+                        {8, 9},
+                        {},
+                        {kThreeQuarters, kQuarter},
+                        {"CGDisplayIsBuiltin(8)", "CGDisplayIsBuiltin(9)", "CGDisplayIsBuiltin(8)",
+                         "CGDisplayIsBuiltin(9)", "CGDisplayIsBuiltin(8)"}},
+        // Alone, it follows the internal target: one read, one write.
+        ArrangementCase{"ExternalAlone",
+                        {9},
+                        {},
+                        {kThreeQuarters},
+                        {"CGDisplayIsBuiltin(9)", "CGDisplayIsBuiltin(9)"}},
+        ArrangementCase{"OnlyTheFirstTwoListed", {1, 8, 3}, {0.75}, {kQuarter}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Transition, FailedDisplayListIsLoggedAndNothingElseHappens) {
     displays.addBuiltinDisplay(1, 0.5);
@@ -105,12 +108,15 @@ TEST_F(Transition, NoActiveDisplayMeansNoWork) {
     EXPECT_EQ(callsSinceMark(), (std::vector<std::string>{"CGGetActiveDisplayList(2)"}));
 }
 
-TEST_F(Transition, FadeTakesOneHundredStepsOverOneVirtualSecond) {
-    displays.addBuiltinDisplay(1, 0.2);
+// Each of the hundred steps writes the built-in display first (listed
+// second here), then the monitor, then waits 10 ms.
+TEST_F(Transition, FadeTakesOneHundredStepsOverOneVirtualSecondBuiltinFirst) {
     displays.addExternalDisplay(9);
+    displays.addBuiltinDisplay(1, 0.2);
     auto& monitor = testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
     engine();
     monitor.sent.clear();
+    markCalls();
     const double start = CFAbsoluteTimeGetCurrent();
     controller().setBrightnessForInternalDisplay(0.7, 0.49999237060546875, true);
     EXPECT_NEAR(CFAbsoluteTimeGetCurrent() - start, 1.0, 1e-9);
@@ -123,15 +129,6 @@ TEST_F(Transition, FadeTakesOneHundredStepsOverOneVirtualSecond) {
     // A monitor already at its target is written in every step all the same.
     EXPECT_EQ(payloadsSent(monitor),
               std::vector<std::vector<std::uint8_t>>(100, std::vector<std::uint8_t>{0xFF, 0x7F}));
-}
-
-TEST_F(Transition, EachFadeStepWritesTheBuiltinDisplayFirstThenWaits) {
-    displays.addExternalDisplay(9);
-    displays.addBuiltinDisplay(1, 0.2);
-    testing_support::plugInAppleMonitor(hid, 0x9226, 0x7FFF);
-    engine();
-    markCalls();
-    controller().setBrightnessForInternalDisplay(0.7, 0.2, true);
     std::vector<std::string> steps;
     for (auto& c : callsSinceMark()) {
         if (c.rfind("DisplayServicesSetBrightness", 0) == 0)

@@ -46,14 +46,12 @@ class DdcOnLinux : public ::testing::Test, protected LaptopOnLinux {
             GTEST_SKIP() << "the monitor's I2C bus needs FUSE: " << why;
     }
 
-    void setFlatCurve(double internal, double external, bool ddcOff = false) {
+    void setFlatCurve(double internal, double external) {
         NSDictionary settings;
         for (int level = 0; level <= 10; ++level) {
             settings[duolume::curveKeyForLevel("internal", level)] = PlistValue::real(internal);
             settings[duolume::curveKeyForLevel("external", level)] = PlistValue::real(external);
         }
-        if (ddcOff)
-            settings[duolume::kDdcMonitorsDisabledKey] = PlistValue::boolean(true);
         ASSERT_TRUE(machine.defaults().write(duolume::ProductIdentifier, settings));
     }
 
@@ -68,10 +66,6 @@ class DdcOnLinux : public ::testing::Test, protected LaptopOnLinux {
         fuse->addNode("i2c-" + std::to_string(bus), node);
         laptop.addDdcMonitor("DP-" + std::to_string(bus), bus, std::move(edid));
         return node;
-    }
-    void unplug(int bus) {
-        laptop.removeDdcMonitor("card0-DP-" + std::to_string(bus), bus);
-        fuse->removeNode("i2c-" + std::to_string(bus));
     }
 
     // The engine after its first sync request and what that set off.
@@ -132,84 +126,6 @@ TEST_F(DdcOnLinux, TheBytesOnTheWireWithTheirPausesEachExchangeUnderTheBusLock) 
     EXPECT_EQ(lockedDuring, std::vector<bool>(t.size(), true));
     close(other);
 }
-
-TEST_F(DdcOnLinux, AFadeCostsASlowMonitorOneWriteOnItsTarget) {
-    setFlatCurve(0.6, 1.0);
-    auto bus = plugIn(5, realEdid("DELA070-C06CC7E145E0.bin"), 0.1, 0);
-    syncedEngine();  // asks; the answer's sync fades 0 % to 100 %
-    ASSERT_TRUE(runLoopUntil([&] { return reaches(*bus, 100); }));
-    const auto written = sets(*bus);
-    EXPECT_EQ(written.size(), 1u);
-    for (std::size_t i = 1; i < written.size(); ++i)
-        EXPECT_NE(written[i], written[i - 1]);
-    EXPECT_NEAR(laptop.backlightValue("intel_backlight"), 0.6 * kPanelMax, 1);
-}
-
-TEST_F(DdcOnLinux, NothingEverReachesAnAppleDisplay) {
-    auto apple = plugIn(5, realEdid("APP9226-2A28E711B9BA.bin"));
-    auto dell = plugIn(6, realEdid("DELA0BA-0921D2197F00.bin"));
-    auto* engine = syncedEngine();
-    ASSERT_TRUE(runLoopUntil([&] { return reaches(*dell, 30); }));
-    engine->setBrightnessForInternalDisplay(0.2, 0.9, true);
-    ASSERT_TRUE(runLoopUntil([&] { return reaches(*dell, 90); }));
-    EXPECT_TRUE(machine.logged("Monitor \"LED Cinema\" is an Apple display: never sent DDC/CI"));
-    auto lock = apple->lock();
-    EXPECT_TRUE(apple->transfers().empty());
-}
-
-TEST_F(DdcOnLinux, MonitorsThatDoNotAnswerAreLoggedOnceAndLeftAlone) {
-    auto silent = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
-    auto garbled = plugIn(6, realEdid("GSM7707-00C8C7DFF2CA.bin"));
-    using Behaviour = platform::sim::SimDdcMonitor::Behaviour;
-    {
-        auto lock = silent->lock();
-        silent->monitor().behaviour = Behaviour::Silent;
-    }
-    {
-        auto lock = garbled->lock();
-        garbled->monitor().behaviour = Behaviour::BadChecksum;
-    }
-    auto* engine = syncedEngine();
-    ASSERT_TRUE(runLoopUntil([&] {
-        return machine.logged(
-                   "Monitor \"LG HDR 4K\" does not answer DDC/CI; left alone (its "
-                   "reply was unusable (checksum); /dev/i2c-6 (AUX DP-6/DDI DP-6/PHY DP-6))") &&
-               machine.logged(
-                   "Monitor \"DELL U2415\" does not answer DDC/CI; left alone "
-                   "(IOAVServiceWriteI2C error 0xe00002ed; /dev/i2c-5");
-    }));
-    engine->setBrightnessForInternalDisplay(0.2, 0.9, false);
-    runLoopUntil([] { return false; }, 0.5);
-    EXPECT_TRUE(sets(*silent).empty());
-    EXPECT_TRUE(sets(*garbled).empty());
-    EXPECT_FALSE(engine->ddcMonitors().anyAttached());
-}
-
-TEST_F(DdcOnLinux, AMonitorPluggedInIsFadedOntoTheCurveAndDroppedWhenUnplugged) {
-    auto* engine = syncedEngine();
-    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
-    ASSERT_TRUE(runLoopUntil([&] { return reaches(*bus, 30); }));
-    EXPECT_TRUE(engine->ddcMonitors().anyAttached());
-    unplug(5);
-    ASSERT_TRUE(runLoopUntil([&] { return !engine->ddcMonitors().anyAttached(); }));
-    // Plugged in again (another monitor on the same output): found anew.
-    auto again = plugIn(5, realEdid("DELA070-C06CC7E145E0.bin"), 0.0, 80);
-    ASSERT_TRUE(runLoopUntil([&] { return reaches(*again, 30); }));
-    EXPECT_TRUE(machine.logged("DDC/CI monitor \"DELL ST2421L\" attached: brightness 80 of 100"));
-}
-
-TEST_F(DdcOnLinux, SwitchedOffTheBusIsNotTouched) {
-    setFlatCurve(0.6, 0.3, true);
-    auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));
-    syncedEngine();
-    runLoopUntil([] { return false; }, 0.5);
-    auto lock = bus->lock();
-    EXPECT_TRUE(bus->transfers().empty());
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(DdcOnLinux, AMonitorTheDdcciDriverClaimedIsDrivenThroughItsBacklight) {
     auto bus = plugIn(5, realEdid("DELA0BA-0921D2197F00.bin"));

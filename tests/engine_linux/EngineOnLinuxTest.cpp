@@ -136,24 +136,6 @@ TEST_F(EngineOnLinux, MonitorArrivalFadesPanelAndMonitorOntoTheCurveIn100Steps) 
     (void)engine;
 }
 
-TEST_F(EngineOnLinux, RequestWithoutSmoothingWritesEachDisplayOnce) {
-    setCurve(0.5, 0.5, 0.5, 0.5);
-    auto* engine = engineWithMonitor();
-    std::size_t before = fuse->writes("hidraw0").size();
-    auto [internal, external] = setCurve(0.1, 0.3, 0.8, 1.0);
-    engine->updateDisplayBrightness(false);
-    auto writes = fuse->writes("hidraw0");
-    ASSERT_EQ(writes.size(), before + 1);
-    EXPECT_EQ(writes.back(), static_cast<std::uint16_t>(external * 65535.0));
-    EXPECT_EQ(panelRaw(), std::lround(internal * kPanelMax));
-
-    // The darkest points never switch the panel off (a curve all at 0.0 is
-    // not applied at all, so a hair above it).
-    setCurve(0.00001, 0.00001, 0.4, 0.4);
-    engine->updateDisplayBrightness(false);
-    EXPECT_EQ(panelRaw(), 1);
-}
-
 TEST_F(EngineOnLinux, MonitorUnpluggedMidFadeFailsQuietlyAndThePanelStillArrives) {
     setCurve(0.5, 0.5, 0.5, 0.5);
     auto* engine = engineWithMonitor();
@@ -215,17 +197,6 @@ TEST_F(EngineOnLinux, EachMonitorIsDrivenInTheFieldItsDescriptorDeclares) {
     EXPECT_EQ(fuse->rawValue("hidraw0"), raw(external, 65535));
     EXPECT_EQ(fuse->rawValue("hidraw1"), raw(external, 255));
     EXPECT_EQ(fuse->lastPayload("hidraw1").size(), 1u);
-    EXPECT_EQ(fuse->rawValue("hidraw2"), raw(external, 1023));
-
-    // A fade down on the 8-bit monitor goes step by step and ends on the target.
-    const std::size_t before = fuse->rawWrites("hidraw1").size();
-    std::tie(internal, external) = setCurve(0.5, 0.5, 0.2, 0.2);
-    engine->updateDisplayBrightness(true);
-    auto steps = fuse->rawWrites("hidraw1");
-    steps.erase(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(before));
-    ASSERT_GE(steps.size(), 50u);
-    EXPECT_TRUE(std::is_sorted(steps.rbegin(), steps.rend()));
-    EXPECT_EQ(steps.back(), raw(external, 255));
     EXPECT_EQ(fuse->rawValue("hidraw2"), raw(external, 1023));
 
     // Reads give what was written within one raw step; with the others gone,

@@ -86,19 +86,28 @@ TEST(PaneStatusLine, NamesTheSensorAndMonitorsAndWhetherTheAgentRunsWhileSyncIsO
         << line;
 }
 
-TEST(PaneStatusLine, AMonitorThatMayNotBeOpenedPointsToTheUdevRule) {
-    PaneHarness h;
-    // A Studio Display's interface without brightness comes first; the
-    // node that may not be opened is what the user must hear about.
-    h.sim().simHID().plugIn(h.sim().simHID().addDevice(0x05ac, 0x1114));
-    testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding =
-        platform::FindingReason::PermissionDenied;
-    // The machine's fix, in the window's language, names the program's rule.
-    h.sim().simTexts().inPersonsLanguage["add the access rule %1 and plug it in again"] =
-        "ajoutez la règle %1";
-    h.open();
-    EXPECT_TRUE(has(statusLine(h), "(permission denied): ajoutez la règle 70-duolume.rules."))
-        << statusLine(h);
+// A monitor that cannot be used says why, and the machine's fix in the
+// window's language (for one that may not be opened, the program's rule). A
+// Studio Display's interface without brightness comes first; the node that
+// cannot be used is what the user must hear about.
+TEST(PaneStatusLine, AMonitorThatCannotBeUsedSaysWhyAndWhatToDo) {
+    struct Case {
+        platform::FindingReason access;
+        const char* says;
+    };
+    for (const Case& c :
+         {Case{platform::FindingReason::PermissionDenied,
+               "(permission denied): ajoutez la règle 70-duolume.rules."},
+          Case{platform::FindingReason::NoDeviceNode,
+               "An Apple USB monitor is attached but cannot be used: no device node."}}) {
+        PaneHarness h;
+        h.sim().simHID().plugIn(h.sim().simHID().addDevice(0x05ac, 0x1114));
+        testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding = c.access;
+        h.sim().simTexts().inPersonsLanguage["add the access rule %1 and plug it in again"] =
+            "ajoutez la règle %1";
+        h.open();
+        EXPECT_TRUE(has(statusLine(h), c.says)) << statusLine(h);
+    }
 }
 
 // Other monitors are named as they come and go, and never asked anything
@@ -114,16 +123,5 @@ TEST(PaneStatusLine, OtherMonitorsAreNamedWithoutBeingAsked) {
     EXPECT_TRUE(ddc.transfers.empty());
     h.click("ddcMonitorsSwitch");
     EXPECT_TRUE(has(statusLine(h), "Other monitors (DDC/CI), switched off: \"U2720Q\"."))
-        << statusLine(h);
-}
-
-TEST(PaneStatusLine, AMonitorWithoutItsNodeSaysSo) {
-    PaneHarness h;
-    testing_support::plugInAppleMonitor(h.sim().simHID()).accessFinding =
-        platform::FindingReason::NoDeviceNode;
-    h.open();
-    EXPECT_TRUE(has(statusLine(h),
-                    "An Apple USB monitor is attached but cannot be used: no "
-                    "device node."))
         << statusLine(h);
 }

@@ -29,6 +29,12 @@ class BacklightServices : public LaptopTest {
         external = laptop.addConnector(hdmi);
     }
 
+    // The built-in panel's backlight, "intel_backlight" at `value` of `max`, and its service.
+    io_service_t panelBacklight(long max = 100, long value = 10) {
+        laptop.addConnectorBacklight("intel_backlight", builtin, max, value);
+        return displays.displayConnectServices().at(0);
+    }
+
     static std::int64_t number(const PlistDictionary& d, const char* key) {
         auto it = d.find(key);
         return it == d.end() ? -1 : it->second.integerValue().value_or(-2);
@@ -117,8 +123,7 @@ TEST_F(BacklightServices, BacklightOfAnUnknownDeviceCarriesNoIdentity) {
 }
 
 TEST_F(BacklightServices, WritesRoundAndNeverSwitchTheBuiltInPanelOff) {
-    laptop.addConnectorBacklight("intel_backlight", builtin, 19200, 9600);
-    auto s = displays.displayConnectServices().at(0);
+    auto s = panelBacklight(19200, 9600);
     struct Case {
         float value;
         long raw;
@@ -133,8 +138,7 @@ TEST_F(BacklightServices, WritesRoundAndNeverSwitchTheBuiltInPanelOff) {
 }
 
 TEST_F(BacklightServices, BrightnessIsReadAfreshTheDeviceIsKeptUntilABacklightChange) {
-    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 10);
-    auto s = displays.displayConnectServices().at(0);
+    auto s = panelBacklight();
     float v = 0;
     ASSERT_EQ(displays.getFloatParameter(s, 0, "brightness", &v), 0);
     EXPECT_FLOAT_EQ(v, 0.1f);
@@ -176,8 +180,7 @@ TEST_F(BacklightServices, ADeviceFoundGoneByAWriteIsResolvedAgainInTheSameCall) 
 }
 
 TEST_F(BacklightServices, FailuresAreStatusesNeverResults) {
-    laptop.addConnectorBacklight("intel_backlight", builtin, 100, 10);
-    auto s = displays.displayConnectServices().at(0);
+    auto s = panelBacklight();
     float v = 0.25f;
     EXPECT_NE(displays.getFloatParameter(s, 0, "contrast", &v), 0);
     EXPECT_NE(displays.setFloatParameter(s, 0, "contrast", 0.5f), 0);

@@ -11,7 +11,6 @@
 // must drive the monitors ddcutil finds and no others, but where the case
 // says why.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
@@ -21,16 +20,14 @@
 #include "CoreFoundation/CFRunLoop.h"
 #include "engine/DdcLink.h"
 #include "linux/ddc/LinuxAVServices.h"
+#include "real_parts/DdcTestBed.h"
 #include "support/ChildProcess.h"
 #include "support/LoggingLinuxMachine.h"
-#include "support/UdevTestBed.h"
 
 using namespace testing_support;
 using Buses = std::set<int>;
 
 namespace {
-
-const char* const kDdcutil = "/usr/bin/ddcutil";
 
 // What one ddcutil version does otherwise on a layout, and why.
 struct Quirk {
@@ -132,36 +129,28 @@ Buses numbers(const std::string& s) {
 class RealDdcutilOnRealLayouts : public ::testing::TestWithParam<Case> {};
 
 TEST_P(RealDdcutilOnRealLayouts, FindsTheMonitorWhereItsOwnerDidAndDuolumeAgrees) {
-    auto why = UdevTestBed::whyNotRunnable();
-    if (!why.empty())
+    if (auto why = whyDdcutilCannotRun(); !why.empty())
         GTEST_SKIP() << why;
-    if (::access(kDdcutil, X_OK) != 0)
-        GTEST_SKIP() << kDdcutil << " is not installed (Debian package ddcutil)";
     const Case& c = GetParam();
-    char self[4096] = {};
-    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    ChildProcess bed(
-        {"/usr/bin/umockdev-wrapper", "/usr/bin/python3",
-         DUOLUME_SOURCE_DIR "/tests/support/ddc-test-bed", "--layout",
-         std::string(DUOLUME_SOURCE_DIR "/tests/data/ddc-layouts/") + c.layout + ".json", "--",
-         self, "--gtest_also_run_disabled_tests",
-         "--gtest_filter=DdcutilInLayoutBed.DISABLED_ReportsWhereEachFindsAMonitor"},
-        {{"PLATFORM_SYSROOT", std::nullopt},
-         {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"}});
-    ASSERT_EQ(bed.wait(110.0), 0) << bed.standardOutput() << bed.standardError();
-    auto found = report(bed.standardOutput());
-    ASSERT_TRUE(found.count("ddcutil-version")) << bed.standardOutput() << bed.standardError();
+    auto bed =
+        runInDdcTestBed({"--layout", std::string(DUOLUME_SOURCE_DIR "/tests/data/ddc-layouts/") +
+                                         c.layout + ".json"},
+                        "DdcutilInLayoutBed.DISABLED_ReportsWhereEachFindsAMonitor");
+    ASSERT_TRUE(bed);
+    ASSERT_EQ(bed->wait(110.0), 0) << bed->standardOutput() << bed->standardError();
+    auto found = report(bed->standardOutput());
+    ASSERT_TRUE(found.count("ddcutil-version")) << bed->standardOutput() << bed->standardError();
     const std::string version = found["ddcutil-version"];
-    const std::string seen = "ddcutil " + version + " detect --terse:\n" + bed.standardOutput();
+    const std::string seen = "ddcutil " + version + " detect --terse:\n" + bed->standardOutput();
 
     const bool quirk = version == c.quirk.version;
     if (quirk)
         std::cout << "ddcutil " << version << " here, as known: " << c.quirk.why << "\n";
     if (quirk && c.quirk.aborts) {
         EXPECT_NE(found["ddcutil-status"], "0") << seen;
-        EXPECT_NE(bed.standardError().find("Assertion"), std::string::npos) << seen;
+        EXPECT_NE(bed->standardError().find("Assertion"), std::string::npos) << seen;
     } else {
-        EXPECT_EQ(found["ddcutil-status"], "0") << bed.standardError();
+        EXPECT_EQ(found["ddcutil-status"], "0") << bed->standardError();
         EXPECT_EQ(text(numbers(found["ddcutil"])), text(c.displays)) << seen;
         EXPECT_EQ(text(numbers(found["ddcutil-invalid"])), text(c.invalid)) << seen;
         Buses read = c.displays;

@@ -6,22 +6,20 @@
 // reads what Duolume set. Twice: on an Intel output's AUX adapter, and on an
 // NVIDIA card's own bus that no output names (found by the EDID at 0x50).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include "CoreFoundation/CFRunLoop.h"
 #include "engine/DdcLink.h"
 #include "linux/ddc/LinuxAVServices.h"
+#include "real_parts/DdcTestBed.h"
 #include "support/ChildProcess.h"
 #include "support/LoggingLinuxMachine.h"
-#include "support/UdevTestBed.h"
 
 using namespace testing_support;
 
 namespace {
 
-const char* const kDdcutil = "/usr/bin/ddcutil";
 const char* const kEdid = DUOLUME_SOURCE_DIR "/tests/data/real-data/edid/DELA0BA-0921D2197F00.bin";
 
 std::string ddcutil(const std::vector<std::string>& args) {
@@ -37,28 +35,17 @@ std::string ddcutil(const std::vector<std::string>& args) {
 class RealDdcutil : public ::testing::TestWithParam<bool> {};
 
 TEST_P(RealDdcutil, DetectsTheTestMonitorAndReadsWhatDuolumeSet) {
-    auto why = UdevTestBed::whyNotRunnable();
-    if (!why.empty())
+    if (auto why = whyDdcutilCannotRun(); !why.empty())
         GTEST_SKIP() << why;
-    if (::access(kDdcutil, X_OK) != 0)
-        GTEST_SKIP() << kDdcutil << " is not installed (Debian package ddcutil)";
-    char self[4096] = {};
-    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    std::vector<std::string> command{"/usr/bin/umockdev-wrapper", "/usr/bin/python3",
-                                     DUOLUME_SOURCE_DIR "/tests/support/ddc-test-bed"};
+    std::vector<std::string> bedArguments{kEdid, "50"};
     if (GetParam())
-        command.push_back("--nvidia");
-    for (std::string arg :
-         {std::string(kEdid), std::string("50"), std::string("--"), std::string(self),
-          std::string("--gtest_also_run_disabled_tests"),
-          std::string("--gtest_filter=DdcutilInTestBed.DISABLED_DuolumeSetsDdcutilReads")})
-        command.push_back(arg);
-    ChildProcess bed(command, {{"PLATFORM_SYSROOT", std::nullopt},
-                               {"ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0"}});
-    EXPECT_EQ(bed.wait(120.0), 0) << bed.standardOutput() << bed.standardError();
-    EXPECT_NE(bed.standardOutput().find("test bed: monitor brightness 37 of 100 after 1 Sets"),
+        bedArguments.insert(bedArguments.begin(), "--nvidia");
+    auto bed = runInDdcTestBed(bedArguments, "DdcutilInTestBed.DISABLED_DuolumeSetsDdcutilReads");
+    ASSERT_TRUE(bed);
+    EXPECT_EQ(bed->wait(120.0), 0) << bed->standardOutput() << bed->standardError();
+    EXPECT_NE(bed->standardOutput().find("test bed: monitor brightness 37 of 100 after 1 Sets"),
               std::string::npos)
-        << bed.standardOutput();
+        << bed->standardOutput();
 }
 
 INSTANTIATE_TEST_SUITE_P(Buses, RealDdcutil, ::testing::Bool(),

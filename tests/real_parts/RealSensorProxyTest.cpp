@@ -72,6 +72,12 @@ class RealProxy : public ::testing::Test {
             },
             seconds);
     }
+    // The service-client sensor, set up.
+    static std::shared_ptr<AmbientLightSensor> startedSensor() {
+        auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
+        sensor->init();
+        return sensor;
+    }
     static void sleep(double seconds) {
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     }
@@ -91,8 +97,7 @@ TEST_F(RealProxy, FirstReadingIsTheSensorsAndChangesAreFollowed) {
     start(proxy);
     sleep(0.2);
     Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-9);
     EXPECT_TRUE(machine.logged("Ambient light sensor: reading iio-sensor-proxy"));
 
@@ -108,8 +113,7 @@ TEST_F(RealProxy, DaemonStoppedAndStartedAgainIsFollowedWithoutAStaleLevel) {
     RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
     start(proxy);
     Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-9);
 
     proxy.stop();
@@ -130,8 +134,7 @@ TEST_F(RealProxy, VendorUnitsFallBackToTheIIODevice) {
     VirtualLaptop laptop(root.path());
     laptop.setAmbientLight(0, 40.0);
     Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(41.0), 1e-9);
     EXPECT_TRUE(machine.logged("Ambient light sensor: reading IIO device"));
     EXPECT_FALSE(machine.logged("reading iio-sensor-proxy"));
@@ -197,8 +200,7 @@ TEST_F(RealProxy, AFrozenDaemonIsTakenAsStoppedAndReadAgainWhenItMoves) {
     ScopedEnv clock("PLATFORM_DAYLIGHT_CLOCK", "1718937000,7200");  // 21 June, 02:30 UTC
     RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 60.0);
     start(proxy);
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(61.0), 1e-9);
     proxy.signal(SIGSTOP);
     EXPECT_TRUE(turnUntil(
@@ -228,8 +230,7 @@ TEST_F(RealProxy, AfterAResumeTheLightIsClaimedAgain) {
     SensorProxyCalls calls;
     RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 100.0);
     start(proxy);
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     ASSERT_EQ(calls.count("ClaimLight"), 1);
     logind.prepareForSleep(true);
     proxy.setLux(700.0);
@@ -250,8 +251,7 @@ TEST_F(RealProxy, ASensorThatVanishesInASuspendAndComesBackRenumberedIsFollowed)
     FakeLogind logind(root.path() + "/sys/class/backlight");
     auto before = std::make_unique<RealSensorProxy>(RealSensorProxy::Sensor::IIOLight, 100.0);
     start(*before);
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.5, false);  // the first reading stands
     Levels levels;
     logind.prepareForSleep(true);
@@ -270,8 +270,7 @@ TEST_F(RealProxy, SpikesInTheReadingsAreNeverAnnounced) {
     RealSensorProxy proxy(RealSensorProxy::Sensor::IIOLight, 400.0);
     start(proxy);
     Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = startedSensor();
     for (int i = 0; i < 10; ++i) {
         proxy.setLux(i % 2 ? 0.03 : 420.0);
         CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.8, false);

@@ -105,35 +105,31 @@ TEST(ServiceClientSensor, MissingEventAtATickIsLoggedEachTimeAndPollingGoesOn) {
     EXPECT_NEAR(recorder.levels[0], std::log(21.0), 1e-12);
 }
 
-// No light known is no level (-1.0), never the darkness of 0.0.
-TEST(ServiceClientSensor, WithoutAServiceClientThereIsNoLevelForEverAndNothingIsPosted) {
-    auto& sim = SimMachine::installNew();
-    LevelRecorder recorder;
-    auto sensor = newSensor(Backend::ServiceClient);
-    EXPECT_EQ(sim.logLines,
-              (std::vector<std::string>{"ALCALSCopyALSServiceClient() failed to get the client"}));
-    EXPECT_EQ(sim.calls, (std::vector<std::string>{"ALCALSCopyALSServiceClient()"}));
-    sim.simLightSensor().serviceClientPresent = true;  // appearing later changes nothing
-    sim.simLightSensor().reading = 500.0;
-    sim.runFor(5.0);
-    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
-    EXPECT_TRUE(recorder.levels.empty());
-    EXPECT_EQ(sim.simLightSensor().eventCopies, 0);
-}
-
-TEST(ServiceClientSensor, WithoutAnEventAtSetUpNoTimerIsScheduled) {
-    auto& sim = SimMachine::installNew();
-    sim.simLightSensor().serviceClientPresent = true;
-    LevelRecorder recorder;
-    auto sensor = newSensor(Backend::ServiceClient);
-    EXPECT_EQ(sim.logLines,
-              (std::vector<std::string>{
-                  "IOHIDServiceClientCopyEvent() failed to get kAmbientLightSensorEvent"}));
-    sim.simLightSensor().reading = 500.0;
-    sim.runFor(5.0);
-    EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
-    EXPECT_TRUE(recorder.levels.empty());
-    EXPECT_EQ(sim.simLightSensor().eventCopies, 1);
+// No light known is no level (-1.0), never the darkness of 0.0: without a
+// service client, or without an event at set-up, no timer is scheduled and a
+// reading that comes later changes nothing.
+TEST(ServiceClientSensor, WithoutAClientOrAFirstEventThereIsNoLevelForEverAndNothingIsPosted) {
+    struct Case {
+        bool clientPresent;
+        const char* logged;
+        int eventCopies;
+    };
+    for (const Case& c :
+         {Case{false, "ALCALSCopyALSServiceClient() failed to get the client", 0},
+          Case{true, "IOHIDServiceClientCopyEvent() failed to get kAmbientLightSensorEvent", 1}}) {
+        SCOPED_TRACE(c.logged);
+        auto& sim = SimMachine::installNew();
+        sim.simLightSensor().serviceClientPresent = c.clientPresent;
+        LevelRecorder recorder;
+        auto sensor = newSensor(Backend::ServiceClient);
+        EXPECT_EQ(sim.logLines, std::vector<std::string>{c.logged});
+        sim.simLightSensor().serviceClientPresent = true;  // appearing later changes nothing
+        sim.simLightSensor().reading = 500.0;
+        sim.runFor(5.0);
+        EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
+        EXPECT_TRUE(recorder.levels.empty());
+        EXPECT_EQ(sim.simLightSensor().eventCopies, c.eventCopies);
+    }
 }
 
 TEST(ServiceClientSensor, SetUpReadsTypeTwelveEventsAndTheLevelField) {

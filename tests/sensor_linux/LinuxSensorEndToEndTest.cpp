@@ -23,15 +23,25 @@ namespace {
 
 using Levels = testing_support::LightLevels;
 
+// A laptop without buses, whose light files a test writes first; then the
+// Linux machine on it and a sensor of the back-end asked for, started.
+class LinuxSensor : public ::testing::Test {
+  protected:
+    std::shared_ptr<AmbientLightSensor> start(Backend backend) {
+        LinuxMachine::installNew();
+        auto sensor = AmbientLightSensor::alloc(backend);
+        sensor->init();
+        return sensor;
+    }
+    LaptopOnLinux bed{LaptopOnLinux::SessionBus::None};
+    Levels levels;
+};
+
 }  // namespace
 
-TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
-    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+TEST_F(LinuxSensor, ServiceClientFollowsAnIIODevice) {
     bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "100\n");
-    LinuxMachine::installNew();
-    Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::ServiceClient);
-    sensor->init();
+    auto sensor = start(Backend::ServiceClient);
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), std::log(101.0), 1e-12);
 
     bed.laptop.writeIIO("iio:device0", "in_illuminance_input", "garbage\n");
@@ -44,13 +54,9 @@ TEST(LinuxSensor, ServiceClientFollowsAnIIODevice) {
     EXPECT_NEAR(levels.values[0], std::log(20001.0), 1e-12);
 }
 
-TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
-    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+TEST_F(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
     bed.laptop.writeSMCLight("(100,100)\n");
-    LinuxMachine::installNew();
-    Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::Controller);
-    sensor->init();
+    auto sensor = start(Backend::Controller);
     EXPECT_NEAR(sensor->getCurrentAmbientLight(), 10.0 * 100 / 255, 1e-6);
 
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1.2, false);
@@ -70,21 +76,14 @@ TEST(LinuxSensor, ControllerAnnouncesChangesOfTheSMCLightInTheDefaultModeOnly) {
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 }
 
-TEST(LinuxSensor, ControllerWithoutAnAppleSMC) {
-    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
-    LinuxMachine::installNew();
-    auto sensor = AmbientLightSensor::alloc(Backend::Controller);
-    sensor->init();
+TEST_F(LinuxSensor, ControllerWithoutAnAppleSMC) {
+    auto sensor = start(Backend::Controller);
     EXPECT_EQ(sensor->getCurrentAmbientLight(), -1.0);
 }
 
-TEST(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
-    LaptopOnLinux bed(LaptopOnLinux::SessionBus::None);
+TEST_F(LinuxSensor, ControllerSurvivesTheSMCAttributeVanishingAndComingBack) {
     bed.laptop.writeSMCLight("(100,100)\n");
-    LinuxMachine::installNew();
-    Levels levels;
-    auto sensor = AmbientLightSensor::alloc(Backend::Controller);
-    sensor->init();
+    auto sensor = start(Backend::Controller);
 
     std::filesystem::remove(bed.laptop.smcLightFile());  // the driver unloaded under the sensor
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 6.5, false);

@@ -24,14 +24,18 @@ using namespace testing_support;
 
 constexpr int kKeysPerWriter = 500;
 
-TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
+// A home of its own, with no session bus to announce changes on.
+class SettingsCrash : public ::testing::Test {
+  protected:
     TempDir home;
-    ScopedEnv config("XDG_CONFIG_HOME", home.path());
-    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+    ScopedEnv config{"XDG_CONFIG_HOME", home.path()};
+    ScopedEnv noBus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus"};
+    const std::string path = home / (ProductIdentifier + ".plist");
+};
+
+TEST_F(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
     platform::linux_machine::LinuxMachine::installNew();
     writeInitialSettings(initialSettings());
-    const std::string path = home / (ProductIdentifier + ".plist");
-
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> pause(0, 3000);  // microseconds
     int roundsWithNewValue = 0;
@@ -69,13 +73,9 @@ TEST(SettingsCrash, FileParsesAndHoldsEveryKeyAfterEachSigkill) {
 }
 
 // Two processes setting 500 keys each at the same moment, a reader looking on.
-TEST(SettingsCrash, TwoWritersAtOnceLoseNoKeyAndNeverLeaveATornFileForAReader) {
-    TempDir home;
-    ScopedEnv config("XDG_CONFIG_HOME", home.path());
-    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+TEST_F(SettingsCrash, TwoWritersAtOnceLoseNoKeyAndNeverLeaveATornFileForAReader) {
     platform::linux_machine::LinuxMachine::installNew();
     writeInitialSettings(initialSettings());
-    const std::string path = home / (ProductIdentifier + ".plist");
 
     int gate[2];  // closed by the parent to start both writers together
     ASSERT_EQ(pipe(gate), 0);
@@ -165,10 +165,7 @@ std::size_t entries(const char* folder) {
 
 }  // namespace
 
-TEST(SettingsCrash, AWriterWaitsBrieflyForALiveHolderPilesNothingUpAndNeverWaitsForAKilledOne) {
-    TempDir home;
-    ScopedEnv config("XDG_CONFIG_HOME", home.path());
-    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+TEST_F(SettingsCrash, AWriterWaitsBrieflyForALiveHolderPilesNothingUpAndNeverWaitsForAKilledOne) {
     auto& machine = LoggingLinuxMachine::installNew();
     static_cast<platform::linux_machine::LinuxDefaults&>(machine.defaults()).setLockWait(0.2);
     setPrefsForKey(PlistValue::real(0.1), "internal1");  // the process's own threads and files
@@ -201,12 +198,8 @@ TEST(SettingsCrash, AWriterWaitsBrieflyForALiveHolderPilesNothingUpAndNeverWaits
 // A reader that finds a damaged file while another process holds the update
 // lock leaves it where it is: that writer may be about to put a whole file in
 // its place, which must not be moved aside.
-TEST(SettingsCrash, ADamagedFileIsMovedAsideOnlyUnderTheLock) {
-    TempDir home;
-    ScopedEnv config("XDG_CONFIG_HOME", home.path());
-    ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home / "no-bus");
+TEST_F(SettingsCrash, ADamagedFileIsMovedAsideOnlyUnderTheLock) {
     auto& machine = LoggingLinuxMachine::installNew();
-    const std::string path = home / (ProductIdentifier + ".plist");
     writeFile(path, "<plist><dict><key>enabled</key>");
     const pid_t holder = startLockHolder();
     ASSERT_GT(holder, 0);

@@ -22,14 +22,6 @@ TEST(SettingsKeys, CurveKeysFromLevelsAndSliderTags) {
     EXPECT_EQ(curveKeyForSliderTag(99), "internal99");
 }
 
-TEST(SettingsKeys, SharedNamesComeFromTheProductIdentifier) {
-    EXPECT_EQ(ProductIdentifier, "org.duolume.Duolume");
-    EXPECT_EQ(PrefsChangedNotification, "org.duolume.Duolume.prefsChanged");
-    EXPECT_EQ(agentApplicationName(), "Duolume");
-    EXPECT_EQ(AgentApplicationType, "app");
-    EXPECT_EQ(launchAgentFileName(), "org.duolume.Duolume.plist");
-}
-
 TEST(SettingsReading, AbsentDomainReadsFalseAndZero) {
     SimMachine::installNew();
     auto domain = fetchSettings();

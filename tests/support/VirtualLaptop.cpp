@@ -133,19 +133,12 @@ void VirtualLaptop::setConnectorState(const std::string& fullName, bool connecte
 }
 
 std::string VirtualLaptop::addBuiltinPanel() {
-    Connector panel;
-    panel.name = "eDP-1";
-    panel.edid = makeEdid("APP", 0xA045, 0);
-    panel.connectorId = 77;
-    return addConnector(panel);
+    return addConnector({.name = "eDP-1", .edid = makeEdid("APP", 0xA045, 0), .connectorId = 77});
 }
 
 std::string VirtualLaptop::addExternalOutput() {
-    Connector dp;
-    dp.name = "DP-1";
-    dp.edid = makeEdid("APP", 0x9226, 0x2A2A2A);
-    dp.connectorId = 90;
-    return addConnector(dp);
+    return addConnector(
+        {.name = "DP-1", .edid = makeEdid("APP", 0x9226, 0x2A2A2A), .connectorId = 90});
 }
 
 std::uint32_t VirtualLaptop::manufacturerNumber(const std::string& m) {

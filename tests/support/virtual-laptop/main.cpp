@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -93,59 +94,45 @@ struct Options {
 };
 
 bool parse(int argc, char** argv, Options* o) {
+    const std::set<std::string> withValue = {"--root",         "--backlight", "--monitor",
+                                             "--appledisplay", "--light",     "--report-descriptor",
+                                             "--ddc-monitor",  "--time-zone"};
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const std::string a = argv[i];
+        const char* v = nullptr;
+        if (withValue.count(a)) {
+            if (i + 1 == argc)
+                return false;
+            v = argv[++i];
+        }
+        char* end = nullptr;
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (a == "--root") {
-            const char* v = value();
-            if (!v)
-                return false;
             o->root = v;
         } else if (a == "--backlight") {
-            const char* v = value();
-            if (!v)
-                return false;
             o->backlight = v;
             if (o->backlight != "raw" && o->backlight != "firmware" && o->backlight != "platform")
                 return false;
         } else if (a == "--monitor" || a == "--appledisplay") {
-            const char* v = value();
-            if (!v)
-                return false;
-            char* end = nullptr;
             long product = std::strtol(v, &end, 0);
             if (*end || product <= 0 || product > 0xFFFF)
                 return false;
             (a == "--monitor" ? o->monitor : o->appledisplay) = product;
         } else if (a == "--light") {
-            const char* v = value();
-            if (!v)
-                return false;
-            char* end = nullptr;
             o->light = std::strtod(v, &end);
             if (*end || !(o->light >= 0.0 && o->light <= 10.0))
                 return false;
         } else if (a == "--report-descriptor") {
-            const char* v = value();
-            if (!v)
-                return false;
             o->descriptorFile = v;
         } else if (a == "--ddc-monitor") {
-            const char* v = value();
-            if (!v)
-                return false;
             o->ddcMonitor = v;
             if (o->ddcMonitor != "answering" && o->ddcMonitor != "slow" &&
                 o->ddcMonitor != "silent" && o->ddcMonitor != "bad-checksum" &&
                 o->ddcMonitor != "apple")
                 return false;
         } else if (a == "--time-zone") {
-            const char* v = value();
-            if (!v)
-                return false;
             o->timeZone = v;
         } else if (a == "--desktop") {
             o->desktop = true;
