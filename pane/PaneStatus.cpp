@@ -50,14 +50,15 @@ void PaneStatus::monitorChanged(void* context, IOReturn, void*, IOHIDDeviceRef) 
 }
 
 duolume::StatusFacts PaneStatus::facts(bool synchronisationOn, bool ddcMonitorsWanted) const {
-    duolume::StatusFacts facts{synchronisationOn,
-                               agentRunning_,
-                               IOHIDManagerCopyDevices(monitors_),
-                               displays_->displays(),
-                               ddcMonitorsWanted,
-                               owners_,
-                               platform::desktopAutomaticBrightness(),
-                               platform::canSwitchOffDesktopAutomaticBrightness()};
+    duolume::StatusFacts facts;
+    facts.synchronisationOn = synchronisationOn;
+    facts.agentRunning = agentRunning_;
+    facts.monitors = IOHIDManagerCopyDevices(monitors_);
+    facts.ddcMonitors = displays_->displays();
+    facts.ddcMonitorsWanted = ddcMonitorsWanted;
+    facts.owners = owners_;
+    facts.desktopBrightness = platform::desktopAutomaticBrightness();
+    facts.desktopBrightnessSwitchable = platform::canSwitchOffDesktopAutomaticBrightness();
     auto& machine = platform::machineTexts();
     constexpr auto wording = platform::Wording::PersonsLanguage;
     if (owners_.builtinRoute)

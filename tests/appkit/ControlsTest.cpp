@@ -179,6 +179,6 @@ TEST(NibLoading, AnUnreadableInterfaceIsAnErrorNotACrash) {
     std::string error;
     EXPECT_FALSE(NSNib::load(dir / "missing.ui", connections, &error));
     EXPECT_FALSE(error.empty());
-    testing_support::writeFile(dir / "broken.ui", "<ui version=\"4.0\"><widget class=\"QWidget\"");
+    testing_support::writeFile(dir / "broken.ui", R"(<ui version="4.0"><widget class="QWidget")");
     EXPECT_FALSE(NSNib::load(dir / "broken.ui", connections, &error));
 }

@@ -49,15 +49,15 @@ class BundleLocalization : public ::testing::Test {
                   "<key>CFBundleVersion</key><string>7</string></dict></plist>");
         resources_ = dir_ / "Test.bundle/Contents/Resources";
         writeFile(resources_ + "/en.lproj/Localizable.strings",
-                  "\"Hello\" = \"Hello!\"; \"Only English\" = \"Yes\";");
-        writeFile(resources_ + "/de.lproj/Localizable.strings", "\"Hello\" = \"Hallo!\";");
+                  R"("Hello" = "Hello!"; "Only English" = "Yes";)");
+        writeFile(resources_ + "/de.lproj/Localizable.strings", R"("Hello" = "Hallo!";)");
         // In UTF-16, as the platform's own tables often are.
         writeFile(
             resources_ + "/de.lproj/InfoPlist.strings",
-            utf16LittleEndianWithMark("\"NSHumanReadableCopyright\" = \"Urheberrecht Test\";"));
-        writeFile(resources_ + "/fr.lproj/Localizable.strings", "\"Hello\" = \"Bonjour !\";");
+            utf16LittleEndianWithMark(R"("NSHumanReadableCopyright" = "Urheberrecht Test";)"));
+        writeFile(resources_ + "/fr.lproj/Localizable.strings", R"("Hello" = "Bonjour !";)");
         writeFile(resources_ + "/fr.lproj/InfoPlist.strings",
-                  "\"CFBundleName\" = \"Essai\"; \"NSHumanReadableCopyright\" = \"Droits Essai\";");
+                  R"("CFBundleName" = "Essai"; "NSHumanReadableCopyright" = "Droits Essai";)");
         writeFile(resources_ + "/de.lproj/Credits.rtf", "{\\rtf1 Deutsch}");
         writeFile(resources_ + "/en.lproj/Credits.rtf", "{\\rtf1 English}");
         bundle_ = NSBundle::bundleWithPath(dir_ / "Test.bundle");
@@ -93,7 +93,7 @@ TEST_F(BundleLocalization, StringsComeFromTheBestLanguageWithFallbacksToEnglishA
 }
 
 TEST_F(BundleLocalization, ADamagedTableIsLoggedAndSkipped) {
-    writeFile(resources_ + "/de.lproj/Localizable.strings", "\"Hello\" = \"Hallo!");
+    writeFile(resources_ + "/de.lproj/Localizable.strings", R"("Hello" = "Hallo!)");
     language("de");
     EXPECT_EQ(bundle_->localizedStringForKey("Hello", "", ""), "Hello!");
     ASSERT_FALSE(sim_->logLines.empty());

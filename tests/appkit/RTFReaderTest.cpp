@@ -56,7 +56,7 @@ TEST(RTFReader, DamagedDocumentsAreReadFailures) {
         "{\\rtf1 \\bin99999 x}",     // binary data longer than the file
         "{\\rtf1 \\u99999999999?}",  // number too long
         "{\\rtf1 \\abcdefghijabcdefghijabcdefghijabcdefghij x}",
-        "{\\rtf1\\mac caf\\'8e}",  // a code page it does not read
+        R"({\rtf1\mac caf\'8e})",  // a code page it does not read
         "{\\rtf1 \\b- x}",
         std::string(5000, '{'),
         "{\\rtf1 " + std::string(300, '{') + std::string(300, '}') + "}",

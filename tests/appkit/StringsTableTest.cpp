@@ -6,6 +6,7 @@
 
 using platform::parseStringsTable;
 using platform::StringsTable;
+using namespace std::string_literals;
 
 namespace {
 
@@ -67,24 +68,24 @@ TEST(StringsTable, ReadsUTF8WithBomAndUTF16OfBothByteOrders) {
 
 TEST(StringsTable, DamagedTablesFailWholeWithAReason) {
     const std::vector<std::string> damaged = {
-        "\"a\" = \"b\"",                // no semicolon at the end
-        "\"a\" = \"b; \"c\" = \"d\";",  // string left open
-        "\"a\" = ;",                    // no value
-        "= \"b\";",                     // no key
-        "\"a\" \"b\";",                 // no "="
-        "/* never closed \"a\" = \"b\";",
-        "\"a\" = \"\\U12\";",  // short \U
-        "\"a\" = \"\\UZZZZ\";",
-        "\"a\" = \"\\UD83D\";",                      // high surrogate alone
-        "\"a\" = \"\\UDE00\";",                      // low surrogate alone
-        "\"a\" = \"\\0\";",                          // NUL
-        std::string("\"a\" = \"\\\0\";", 11),        // a backslash before a NUL byte
-        "\"a\" = \"b\\",                             // escape at the very end
+        R"("a" = "b")",             // no semicolon at the end
+        R"("a" = "b; "c" = "d";)",  // string left open
+        "\"a\" = ;",                // no value
+        "= \"b\";",                 // no key
+        R"("a" "b";)",              // no "="
+        R"(/* never closed "a" = "b";)",
+        R"("a" = "\U12";)",  // short \U
+        R"("a" = "\UZZZZ";)",
+        R"("a" = "\UD83D";)",                        // high surrogate alone
+        R"("a" = "\UDE00";)",                        // low surrogate alone
+        R"("a" = "\0";)",                            // NUL
+        "\"a\" = \"\\\0\";"s,                        // a backslash before a NUL byte
+        R"("a" = "b\)",                              // escape at the very end
         "\"a\" = \"\xC3\x28\";",                     // invalid UTF-8
         "\"a\" = \"\xED\xA0\x80\";",                 // UTF-8 encoded surrogate
-        "\xFF\xFE\x22\x00\x61",                      // odd-length UTF-16
+        "\xFF\xFE\x22\x00\x61"s,                     // odd-length UTF-16
         utf16(u"\"a\" = \"\xD800\";", false, true),  // unpaired surrogate in UTF-16
-        "\"a\" = \"b\"; }",
+        R"("a" = "b"; })",
     };
     for (const auto& text : damaged) {
         std::string error;

@@ -23,7 +23,7 @@ TEST_F(ControllerLifecycle, InitAfterSharedInstanceRaisesInternalInconsistency) 
     auto* shared = BrightnessController::sharedInstance();
     try {
         BrightnessController second;
-        FAIL() << "init ran although the shared instance exists";
+        ADD_FAILURE() << "init ran although the shared instance exists";
     } catch (const NSException& e) {
         EXPECT_EQ(e.name(), "NSInternalInconsistencyException");
         EXPECT_EQ(e.reason(),

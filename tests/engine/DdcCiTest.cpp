@@ -161,8 +161,9 @@ TEST(DdcCiMessages, RepliesAsMonitorsSendThem) {
         SCOPED_TRACE(c.name);
         const auto parsed = ddc::parseGetVcpReply(c.bytes, 0x10);
         ASSERT_EQ(parsed.value.has_value(), c.current.has_value()) << parsed.fault;
-        if (c.current)
+        if (c.current) {
             EXPECT_EQ(parsed.value->current, *c.current);
+        }
         EXPECT_EQ(parsed.fault, c.fault);
         EXPECT_EQ(parsed.worthRetrying(), c.again);
     }

@@ -33,8 +33,9 @@ TEST(DdcWriteBudget, ALargeChangeGoesOnceStillASmallOneIsGathered) {
             budget.sent(*c.lastWrite);
         const auto at = budget.sendAt({c.wanted, c.since, c.differing}, c.shown, 100);
         ASSERT_EQ(at.has_value(), c.at.has_value());
-        if (at)
+        if (at) {
             EXPECT_DOUBLE_EQ(*at, *c.at);
+        }
     }
 }
 

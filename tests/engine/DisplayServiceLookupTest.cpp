@@ -60,7 +60,7 @@ TEST_F(DisplayServiceLookup, NumbersAreComparedInOrderWhileTheyMatch) {
 
 TEST_F(DisplayServiceLookup, SerialNumbersAboveTheSignedRangeStillMatch) {
     displays.find(kDisplay)->serial = 0x80000001u;
-    auto& service = displays.addService(displays.infoDictionary(0x610, 0xa051, 0x80000001ll));
+    auto& service = displays.addService(displays.infoDictionary(0x610, 0xa051, 0x80000001LL));
     EXPECT_EQ(lookUp(), service.handle);
 }
 

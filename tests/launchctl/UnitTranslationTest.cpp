@@ -120,7 +120,7 @@ TEST(UnitTranslation, ProgramAndArgumentsBecomeOneQuotedCommandLine) {
     job.erase("Program");
     job["ProgramArguments"] =
         PlistValue::array({PlistValue::string("/usr/bin/tool"), PlistValue::string("--level=50%"),
-                           PlistValue::string("a \"b\" c\\d"), PlistValue::string("$HOME"),
+                           PlistValue::string(R"(a "b" c\d)"), PlistValue::string("$HOME"),
                            PlistValue::string(""), PlistValue::string("two\nlines;")});
     EXPECT_EQ(lineStarting(translate(job).unitText, "ExecStart="),
               "ExecStart=\"/usr/bin/tool\" \"--level=50%%\" \"a \\\"b\\\" c\\\\d\" \"$$HOME\" \"\" "
@@ -221,7 +221,7 @@ TEST(UnitTranslation, SystemdAcceptsTheUnitsAndFindsTheProgram) {
     NSDictionary job = agentJob();
     job["Program"] = PlistValue::string(program);
     job["ProgramArguments"] =
-        PlistValue::array({PlistValue::string("agent"), PlistValue::string("50% $x \"q\" \\")});
+        PlistValue::array({PlistValue::string("agent"), PlistValue::string(R"(50% $x "q" \)")});
     UnitTranslation t = translate(job);
     ASSERT_TRUE(t.job) << t.error;
     writeFile(dir / t.unitName, t.unitText);

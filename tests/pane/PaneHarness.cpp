@@ -15,7 +15,7 @@ std::string builtBundlePath() {
 }
 
 std::string copyOfBuiltBundle(const TempDir& dir) {
-    const std::string copy = dir / "Duolume.prefPane";
+    std::string copy = dir / "Duolume.prefPane";
     std::filesystem::copy(builtBundlePath(), copy, std::filesystem::copy_options::recursive);
     return copy;
 }

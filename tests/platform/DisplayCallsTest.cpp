@@ -32,7 +32,7 @@ TEST(ActiveDisplayList, CapacityLimitsTheListAndNullListGivesTheTotal) {
 TEST(NumberValue, SignedThirtyTwoBitReadsKeepTheBitPattern) {
     SimMachine::installNew();
     SInt32 out = 0;
-    auto big = PlistValue::integer(0x80000001ll);
+    auto big = PlistValue::integer(0x80000001LL);
     EXPECT_FALSE(CFNumberGetValue(&big, kCFNumberSInt32Type, &out));
     EXPECT_EQ(static_cast<std::uint32_t>(out), 0x80000001u);
     auto small = PlistValue::integer(-7);

@@ -118,7 +118,7 @@ struct Drive {
     }
     HandoverOutput run(double seconds) {
         HandoverOutput out;
-        for (double t = 0; t < seconds; t += 1.0)
+        for (int second = 0; second < std::ceil(seconds); ++second)
             out = step();
         return out;
     }

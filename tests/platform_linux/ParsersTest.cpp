@@ -113,15 +113,15 @@ TEST(ReportDescriptor, CollectionsHoldTheFieldsDeclaredInsideThem) {
     ASSERT_EQ(e.size(), 8u);
     const auto parent = [&](std::size_t i) { return IOHIDElementGetParent(&e[i]); };
     EXPECT_EQ(e[0].type, kIOHIDElementTypeCollection);
-    EXPECT_EQ(IOHIDElementGetCollectionType(&e[0]), kIOHIDElementCollectionTypeApplication);
+    EXPECT_EQ(IOHIDElementGetCollectionType(e.data()), kIOHIDElementCollectionTypeApplication);
     EXPECT_EQ(e[0].usagePage << 16 | e[0].usage, 0x00800001u);
     EXPECT_EQ(parent(0), nullptr);
-    EXPECT_EQ(parent(1), &e[0]);  // the brightness field
+    EXPECT_EQ(parent(1), e.data());  // the brightness field
     EXPECT_EQ(e[1].reportID, 16u);
     EXPECT_EQ(IOHIDElementGetCollectionType(&e[2]), kIOHIDElementCollectionTypeLogical);
-    EXPECT_EQ(parent(2), &e[0]);
+    EXPECT_EQ(parent(2), e.data());
     EXPECT_EQ(parent(3), &e[2]);
-    EXPECT_EQ(parent(4), &e[0]);
+    EXPECT_EQ(parent(4), e.data());
     EXPECT_EQ(parent(5), nullptr);
     EXPECT_EQ(parent(7), &e[6]);
     // The links survive a copy of the whole list.

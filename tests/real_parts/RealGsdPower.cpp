@@ -109,11 +109,11 @@ bool RealGsdPower::start(std::string* why) {
     logind_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{kPython, "-m", "dbusmock", "--template", "logind", "--system"},
         quiet);
+    const std::string upowerProperties =
+        R"({"DaemonVersion": "0.99", "OnBattery": false, "LidIsClosed": false})";
     upower_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{kPython, "-m", "dbusmock", "--template", "upower", "--system",
-                                 "-p",
-                                 "{\"DaemonVersion\": \"0.99\", \"OnBattery\": false, "
-                                 "\"LidIsClosed\": false}"},
+                                 "-p", upowerProperties},
         quiet);
     session_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{kPython, "-m", "dbusmock", "--session", "--template",

@@ -209,8 +209,9 @@ TEST(UdevHotplugInTestBed, DISABLED_DeviceEvents) {
 // the card (a lease, LEASE=1, drm_sysfs_lease_event) has the outputs looked
 // at no more than a write of the panel's brightness does.
 TEST(UdevHotplugInTestBed, DISABLED_FixedOutput) {
-    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
-    const std::string root = std::getenv("UMOCKDEV_DIR");
+    const char* bed = std::getenv("UMOCKDEV_DIR");
+    ASSERT_NE(bed, nullptr) << "runs inside a umockdev test bed only";
+    const std::string root = bed;
     const std::string card = "/sys/devices/pci0000:00/0000:00:02.0/drm/card0";
     const std::string output = root + card + "/card0-DP-1";
     ASSERT_EQ(::symlink("../../../i2c-5", (output + "/ddc").c_str()), 0);
@@ -242,8 +243,9 @@ TEST(UdevHotplugInTestBed, DISABLED_FixedOutput) {
 // firmware changed it, SOURCE=sysfs after any write of its brightness file,
 // this program's own included (drivers/video/backlight/backlight.c).
 TEST(UdevHotplugInTestBed, DISABLED_PanelChangedByOthers) {
-    ASSERT_NE(std::getenv("UMOCKDEV_DIR"), nullptr) << "runs inside a umockdev test bed only";
-    const std::string root = std::getenv("UMOCKDEV_DIR");
+    const char* bed = std::getenv("UMOCKDEV_DIR");
+    ASSERT_NE(bed, nullptr) << "runs inside a umockdev test bed only";
+    const std::string root = bed;
     const std::string backlight =
         "/sys/devices/pci0000:00/0000:00:02.0/drm/card0/card0-eDP-1/intel_backlight";
     ScopedEnv noSessionBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/no-session-bus");

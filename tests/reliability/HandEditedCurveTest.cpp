@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "FaultyLaptop.h"
@@ -38,7 +39,12 @@ class HandEditedCurve : public FaultyLaptopTest {
                "<key>enabled</key><true/>\n"
             << points << "</dict></plist>\n";
     }
-    static std::string configFolder() { return std::getenv("XDG_CONFIG_HOME"); }
+    static std::string configFolder() {
+        const char* folder = std::getenv("XDG_CONFIG_HOME");  // the laptop's own, set at its start
+        if (!folder)
+            throw std::runtime_error("XDG_CONFIG_HOME is not set");
+        return folder;
+    }
     long panel() const { return laptop.backlightValue("intel_backlight"); }
 };
 

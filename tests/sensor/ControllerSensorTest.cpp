@@ -33,7 +33,8 @@ TEST(ControllerSensor, LevelIsAPowerLawOfTheAverageCappedAtTen) {
     EXPECT_NEAR(levelForOutputs(1000, 1000), 1.5122, 1e-4);
     EXPECT_NEAR(levelForOutputs(1000, 1000), std::pow(1001.0, 0.13333333333333333) - 1.0, 1e-15);
     // Level 1 at an average of 2^7.5 - 1; the two values are averaged.
-    EXPECT_NEAR(levelForOutputs(0, 2 * 180), std::pow(181.0, 2.0 / 15.0) - 1.0, 1e-15);
+    EXPECT_NEAR(levelForOutputs(0, std::uint64_t{2} * 180), std::pow(181.0, 2.0 / 15.0) - 1.0,
+                1e-15);
     EXPECT_NEAR(levelForOutputs(180, 181), 1.0, 1e-3);
     EXPECT_EQ(levelForOutputs(64631634, 64631634), 10.0);
     EXPECT_LT(levelForOutputs(64000000, 64000000), 10.0);

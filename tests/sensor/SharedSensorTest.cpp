@@ -36,7 +36,7 @@ TEST_P(SharedSensor, SecondInitRaisesAndTheSharedSensorStays) {
     auto second = AmbientLightSensor::alloc(GetParam());
     try {
         second->init();
-        FAIL() << "init succeeded after the shared sensor existed";
+        ADD_FAILURE() << "init succeeded after the shared sensor existed";
     } catch (const NSException& e) {
         EXPECT_EQ(e.name(), "NSInternalInconsistencyException");
         EXPECT_EQ(e.reason(), kSecondInstanceReason);

@@ -561,7 +561,7 @@ void FuseHidraw::setBrightness(const std::string& node, std::uint16_t value) {
 
 std::vector<std::uint16_t> FuseHidraw::writes(const std::string& node) const {
     auto raw = rawWrites(node);
-    return std::vector<std::uint16_t>(raw.begin(), raw.end());
+    return {raw.begin(), raw.end()};
 }
 
 std::uint32_t FuseHidraw::rawValue(const std::string& node) const {

@@ -49,7 +49,7 @@ const std::vector<SignalCounter::Signal>& SignalCounter::waitFor(size_t count) {
 }
 
 const std::vector<SignalCounter::Signal>& SignalCounter::settle() {
-    gint64 end = g_get_monotonic_time() + 200 * 1000;
+    gint64 end = g_get_monotonic_time() + 200 * G_TIME_SPAN_MILLISECOND;
     while (g_get_monotonic_time() < end)
         g_main_context_iteration(nullptr, FALSE);
     return signals_;

@@ -67,7 +67,7 @@ std::string VirtualLaptop::adapterFolder(int bus, int card) const {
 std::string VirtualLaptop::addI2cAdapter(int bus, const std::string& name,
                                          const std::string& parent) {
     const std::string adapterName = "i2c-" + std::to_string(bus);
-    const std::string adapter = parent + "/" + adapterName;
+    std::string adapter = parent + "/" + adapterName;
     fs::create_directories(adapter + "/i2c-dev/" + adapterName);
     writeFile(adapter + "/name", name + "\n");
     writeFile(adapter + "/i2c-dev/" + adapterName + "/name", name + "\n");
