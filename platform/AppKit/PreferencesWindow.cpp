@@ -6,7 +6,9 @@
 #include <QIcon>
 #include <QLabel>
 #include <QListWidget>
+#include <QResizeEvent>
 #include <QStackedWidget>
+#include <algorithm>
 
 #include "AppKit/QtBridge.h"
 
@@ -89,6 +91,7 @@ QWidget* PreferencesWindow::pageFor(Entry& entry) {
         widget = note;
     }
     stack_->addWidget(widget);
+    widget->installEventFilter(this);  // its layout requests, see eventFilter
     entry.page = widget;
     return widget;
 }
@@ -112,6 +115,7 @@ void PreferencesWindow::selectPane(int index) {
     const QString icon = paneIconPath(entry.pane->bundle());
     if (!icon.isEmpty())
         setWindowIcon(QIcon(icon));
+    fitHeightToPage();
     if (loaded)
         entry.pane->didSelect();
 }
@@ -126,6 +130,50 @@ void PreferencesWindow::unselectPane() {
     entry.pane->willUnselect();
     entry.page->hide();
     entry.pane->didUnselect();
+}
+
+// Qt keeps a window at least as large as its layout's minimum, and for a
+// wrapped text that minimum is one line: a page whose texts wrap to several
+// lines at the window's width would be squeezed until its controls are drawn
+// over one another. The window keeps the height the page needs at its width
+// instead, and grows when a text of the page gets longer or the window
+// narrower.
+void PreferencesWindow::fitHeightToPage() {
+    QLayout* frame = layout();
+    const QSize least = frame->totalMinimumSize();
+    const int needed = frame->hasHeightForWidth()
+                           ? std::max(least.height(), frame->totalHeightForWidth(width()))
+                           : least.height();
+    if (minimumSize() != QSize(least.width(), needed))
+        setMinimumSize(least.width(), needed);  // grows the window when it is lower
+}
+
+bool PreferencesWindow::event(QEvent* event) {
+    // The layout has taken the request in (before this handler): the page's
+    // needs are up to date.
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::LayoutRequest)
+        fitHeightToPage();
+    return handled;
+}
+
+bool PreferencesWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Qt hands a page's new needs up one level per turn of the event loop
+    // (page, stack, window), so the page would be drawn squeezed in between.
+    // The page is laid out and the window fitted to it at once.
+    if (event->type() == QEvent::LayoutRequest && watched == stack_->currentWidget()) {
+        if (QLayout* own = stack_->currentWidget()->layout())
+            own->activate();
+        stack_->updateGeometry();
+        fitHeightToPage();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PreferencesWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        fitHeightToPage();
 }
 
 void PreferencesWindow::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,9 @@ class PreferencesWindow : public QWidget {
     void unselectPane();
 
   protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -40,6 +43,7 @@ class PreferencesWindow : public QWidget {
         QWidget* page = nullptr;  // the pane's view, or a note that it could not be loaded
     };
     QWidget* pageFor(Entry& entry);
+    void fitHeightToPage();
 
     QListWidget* sidebar_;
     QStackedWidget* stack_;

@@ -4,10 +4,15 @@
 // from the window.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/CurveLookup.h"
 #include "pane/PaneHarness.h"
@@ -27,7 +32,11 @@ constexpr std::int64_t kSince = 1765270000;  // 08:46 UTC
 // The pane with synchronisation on and the agent running, on a machine
 // without a sensor or a monitor of its own.
 struct OwnersHarness : PaneHarness {
-    explicit OwnersHarness(NSDictionary domain = duolume::initialSettings()) {
+    explicit OwnersHarness(NSDictionary domain = duolume::initialSettings(),
+                           const std::optional<std::string>& language = std::nullopt)
+        : language_("LANGUAGE", language),
+          lang_("LANG",
+                language ? *language + ".UTF-8" : "C.UTF-8") {  // LANGUAGE is ignored under C
         domain["enabled"] = PlistValue::integer(1);
         domain["suppressHardwareWarning"] = PlistValue::boolean(true);
         sim().simDefaults().domains[duolume::ProductIdentifier] = domain;
@@ -49,10 +58,47 @@ struct OwnersHarness : PaneHarness {
     QPushButton* button(const char* name) const { return window().findChild<QPushButton*>(name); }
     bool shown(const char* name) const { return button(name)->isVisible(); }
     double stored(const std::string& key) const { return duolume::settingsDouble(domain(), key); }
+
+    testing_support::ScopedEnv language_, lang_;
 };
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// What a person would see wrong in the window as laid out now: a control
+// drawn over another, cut off by what holds it, or given less height than it
+// needs to be drawn whole (a wrapped text at its width).
+std::vector<std::string> layoutFaults(QWidget& window) {
+    QCoreApplication::sendPostedEvents();  // layout requests still waiting
+    std::vector<QWidget*> shown;
+    for (QWidget* widget : window.findChildren<QWidget*>())
+        if (widget->isVisible())
+            shown.push_back(widget);
+    const auto frame = [&](const QWidget* widget) {
+        return QRect(widget->mapTo(&window, QPoint(0, 0)), widget->size());
+    };
+    const auto name = [](const QWidget* widget) { return widget->objectName().toStdString(); };
+    std::vector<std::string> faults;
+    for (QWidget* widget : shown) {
+        if (widget->findChildren<QWidget*>().empty()) {
+            const int needed =
+                std::min(widget->hasHeightForWidth() ? widget->heightForWidth(widget->width())
+                                                     : widget->minimumSizeHint().height(),
+                         widget->maximumHeight());
+            if (widget->height() < needed)
+                faults.push_back(name(widget) + " squeezed");
+        }
+        if (widget->parentWidget() != &window &&
+            !frame(widget->parentWidget()).contains(frame(widget)))
+            faults.push_back(name(widget) + " cut off");
+        for (QWidget* other : shown) {
+            if (widget < other && !widget->isAncestorOf(other) && !other->isAncestorOf(widget) &&
+                frame(widget).intersects(frame(other)))
+                faults.push_back(name(widget) + " over " + name(other));
+        }
+    }
+    return faults;
 }
 
 }  // namespace
@@ -103,6 +149,34 @@ TEST(PaneOwners, TheStatusLineSaysWhoOwnsEachKindAndAHoldShowsItsButtons) {
     h.click("mainSwitch");
     EXPECT_FALSE(has(h.line(), "Built-in display")) << h.line();
     EXPECT_FALSE(h.shown("builtinKeepButton"));
+}
+
+// The window makes room for a status line of several lines and the rows of
+// two holds: in German, the longest of the three languages, nothing is drawn
+// over anything, also after the window is made narrower and the holds end.
+TEST(PaneOwners, TheWindowGrowsWithTheStatusLineSoNoControlIsDrawnOverAnother) {
+    testing_support::ScopedEnv zone("TZ", "UTC");
+    tzset();
+    OwnersHarness h(duolume::initialSettings(), "de");
+    ASSERT_TRUE(has(h.line(), "Keine Lichtstärke")) << h.line();
+    EXPECT_EQ(layoutFaults(h.window()), std::vector<std::string>{});
+    h.publish(duolume::encodeOwners(
+        {Ownership{Owner::Person, 0.3, 2.0, kSince}, Ownership{Owner::Person, 0.7, 2.0, kSince}}));
+    ASSERT_TRUE(h.shown("monitorsKeepButton"));
+    EXPECT_EQ(layoutFaults(h.window()), std::vector<std::string>{});
+
+    // Made wide, the texts take fewer lines and the window may be lower;
+    // made narrow again, it grows back.
+    const int narrow = h.window().width(), tall = h.window().height();
+    h.window().resize(narrow + 400, tall);
+    h.window().resize(narrow + 400, 0);  // as low as it may be at that width
+    EXPECT_LT(h.window().height(), tall);
+    EXPECT_EQ(layoutFaults(h.window()), std::vector<std::string>{});
+    h.window().resize(narrow, h.window().height());
+    EXPECT_EQ(layoutFaults(h.window()), std::vector<std::string>{});
+
+    h.publish(std::nullopt);
+    EXPECT_EQ(layoutFaults(h.window()), std::vector<std::string>{});
 }
 
 TEST(PaneOwners, FollowTheCurveAgainAsksTheAgentToEndThatHoldOnly) {
