@@ -149,8 +149,9 @@ void PreferencesWindow::fitHeightToPage() {
 }
 
 bool PreferencesWindow::event(QEvent* event) {
-    // The layout has taken the request in (before this handler): the page's
-    // needs are up to date.
+    // Qt hands an event to a widget's layout before its filters and its
+    // handler (QApplicationPrivate::notify_helper, qapplication.cpp): the
+    // window's layout has taken the request in, the page's needs are known.
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::LayoutRequest)
         fitHeightToPage();
@@ -160,11 +161,10 @@ bool PreferencesWindow::event(QEvent* event) {
 bool PreferencesWindow::eventFilter(QObject* watched, QEvent* event) {
     // Qt hands a page's new needs up one level per turn of the event loop
     // (page, stack, window), so the page would be drawn squeezed in between.
-    // The page is laid out and the window fitted to it at once.
+    // The page's own layout has taken the request in by now (see event());
+    // the window is fitted at once.
     if (event->type() == QEvent::LayoutRequest && watched == stack_->currentWidget()) {
-        if (QLayout* own = stack_->currentWidget()->layout())
-            own->activate();
-        stack_->updateGeometry();
+        stack_->updateGeometry();  // the window's layout forgets what it knew of the stack
         fitHeightToPage();
     }
     return QWidget::eventFilter(watched, event);
