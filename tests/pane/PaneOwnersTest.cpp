@@ -152,8 +152,9 @@ TEST(PaneOwners, TheStatusLineSaysWhoOwnsEachKindAndAHoldShowsItsButtons) {
 }
 
 // The window makes room for a status line of several lines and the rows of
-// two holds: in German, the longest of the three languages, nothing is drawn
-// over anything, also after the window is made narrower and the holds end.
+// two holds: in German, whose sentences run long, nothing is drawn over
+// anything, also after the window is made wide and narrow again and the
+// holds end.
 TEST(PaneOwners, TheWindowGrowsWithTheStatusLineSoNoControlIsDrawnOverAnother) {
     testing_support::ScopedEnv zone("TZ", "UTC");
     tzset();
