@@ -42,7 +42,7 @@ SignalCounter::~SignalCounter() {
 }
 
 const std::vector<SignalCounter::Signal>& SignalCounter::waitFor(size_t count) {
-    gint64 end = g_get_monotonic_time() + 2 * G_USEC_PER_SEC;
+    gint64 end = g_get_monotonic_time() + 2 * G_TIME_SPAN_SECOND;
     while (signals_.size() < count && g_get_monotonic_time() < end)
         g_main_context_iteration(nullptr, FALSE);
     return signals_;
